@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and starts the program on the simulated demo enclosure.
+set -euo pipefail
+cd "$(dirname "$0")"
+scripts/install-deps.sh
+scripts/build.sh
+if [ -x build/rode-rur ]; then
+  exec build/rode-rur --simulate "$@"
+fi
+# Until the window exists, show the demo enclosure through the command-line tool.
+exec build/rurctl --simulate --virtual-time query 0x17 --drive 1 "$@"

@@ -1,0 +1,22 @@
+#pragma once
+// A host disk reached through the SCSI generic SG_IO ioctl, opened read-only.
+
+#include <string>
+
+#include "transport/scsi_device.h"
+
+namespace rur {
+
+class SgIoDevice final : public ScsiDevice {
+ public:
+  // Empty handle when the path cannot be opened (missing device, no permission).
+  static DeviceHandle Open(const std::string& path);
+  ~SgIoDevice() override;
+  bool Execute(const ScsiRequest& request) override;
+
+ private:
+  explicit SgIoDevice(int fd) : fd_(fd) {}
+  int fd_;
+};
+
+}  // namespace rur

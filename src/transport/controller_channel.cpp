@@ -1,0 +1,127 @@
+#include "transport/controller_channel.h"
+
+#include <algorithm>
+
+#include "transport/commands.h"
+#include "transport/pass_through.h"
+
+namespace rur {
+namespace {
+
+constexpr std::uint64_t kPollSleepMs = 10;
+// A limit below this is a number of polls, otherwise milliseconds.
+constexpr std::uint32_t kPollCountLimitBelow = 10;
+
+std::array<std::uint8_t, 3> QueryParams() { return {kQueryParams[0], kQueryParams[1], kQueryParams[2]}; }
+
+}  // namespace
+
+std::array<std::uint8_t, 3> SpiParams(std::uint32_t address) {
+  const std::uint32_t block = (address >> 7) & 0xFFFFu;
+  return {kSpiParam, static_cast<std::uint8_t>(block >> 8), static_cast<std::uint8_t>(block & 0xFF)};
+}
+
+ControllerChannel::ControllerChannel(DriveSource& drives, Clock& clock, Ui& ui)
+    : drives_(drives), clock_(clock), ui_(ui) {}
+
+ResultCode ControllerChannel::Query(unsigned drive, std::uint8_t code, Sector& answer) {
+  const std::uint32_t limit = code == QUERY_PROBE ? kProbePollLimitMs : kCommandPollLimitMs;
+  return SendFrameCommand(drive, Command{kGroupRead, code, QueryParams(), nullptr, limit}, answer);
+}
+
+ResultCode ControllerChannel::AtaIssue(unsigned drive, std::uint8_t ataCode, std::uint8_t member,
+                                       Sector& answer) {
+  std::array<std::uint8_t, kFramePayloadSize> payload{};
+  std::copy(std::begin(kFisTemplate), std::end(kFisTemplate), payload.begin());
+  if (ataCode == ATA_IDENTIFY_DEVICE) {
+    payload[kFisCommandOffset] = ATA_IDENTIFY_DEVICE;
+    payload[kFisFeaturesOffset] = 0;
+  } else {
+    payload[kFisCommandOffset] = ATA_SMART;
+    payload[kFisFeaturesOffset] = ataCode;
+  }
+  return SendFrameCommand(
+      drive, Command{kGroupPayload, CMD_ATA_ISSUE, {ataCode, member, 0}, payload.data(), kAtaPollLimit}, answer);
+}
+
+ResultCode ControllerChannel::AtaFetch(unsigned drive, std::uint8_t ataCode, std::uint8_t member,
+                                       std::uint8_t chunk, Sector& answer) {
+  return SendFrameCommand(drive, Command{kGroupRead, CMD_ATA_FETCH, {ataCode, member, chunk}, nullptr, kAtaPollLimit},
+                          answer);
+}
+
+ResultCode ControllerChannel::SpiRead(ScsiDevice& device, std::uint32_t address, std::uint8_t* out) {
+  const ResultCode result =
+      Execute(device, Command{kGroupRead, CMD_SPI_READ, SpiParams(address), nullptr, kCommandPollLimitMs});
+  if (result == kResultOk && record_.lastStatus == kStatusDone && out != nullptr) {
+    std::copy_n(record_.answer.begin() + kResponseDataWindowOffset, kResponseDataWindowSize, out);
+  }
+  return result;
+}
+
+ResultCode ControllerChannel::SpiWrite(ScsiDevice& device, std::uint32_t address, const std::uint8_t* data) {
+  return Execute(device, Command{kGroupPayload, CMD_SPI_WRITE, SpiParams(address), data, kCommandPollLimitMs});
+}
+
+ResultCode ControllerChannel::SpiErase(ScsiDevice& device, std::uint32_t address) {
+  return Execute(device, Command{kGroupErase, CMD_SPI_ERASE, SpiParams(address), nullptr, kCommandPollLimitMs});
+}
+
+ResultCode ControllerChannel::SendFrameCommand(unsigned drive, const Command& command, Sector& answer) {
+  DeviceHandle device = OpenDrive(drives_, drive);
+  if (!device) return kResultOpenFailed;
+  const ResultCode result = Execute(*device, command);
+  device.reset();  // closed before the caller sees the answer
+  answer = record_.answer;
+  return result;
+}
+
+ResultCode ControllerChannel::Execute(ScsiDevice& device, const Command& command) {
+  record_.frame = BuildCommandFrame(command.group, command.opcode, command.params, command.payload);
+  record_.sequence = BuildLbaSequence(record_.frame);
+  record_.polls = 0;
+  if (!TransmitSequence(device)) return kResultSequenceReadFailed;
+  const ResultCode waited = AwaitResponse(device, command.pollLimit);
+  if (waited != kResultOk) return waited;
+  return record_.lastStatus == kStatusDone ? kResultOk : record_.lastStatus;
+}
+
+bool ControllerChannel::TransmitSequence(ScsiDevice& device) {
+  std::uint32_t previous = 0;
+  for (std::size_t i = 0; i < record_.sequence.count; ++i) {
+    const std::uint32_t lba = record_.sequence.lbas[i];
+    // The controller counts reads, so two equal neighbours need a different read between them.
+    if (lba == previous && !ReadSectors(device, kSeparatorLba, scratch_.data(), 1)) return false;
+    if (!ReadSectors(device, lba, scratch_.data(), 1)) return false;
+    previous = lba;
+    ui_.pump();
+  }
+  return true;
+}
+
+ResultCode ControllerChannel::AwaitResponse(ScsiDevice& device, std::uint32_t limit) {
+  const std::uint64_t start = clock_.nowMs();
+  for (;;) {
+    ui_.pump();
+    ReadSectors(device, kSeparatorLba, scratch_.data(), 1);  // only keeps LBA 17 reads apart
+    if (!ReadSectors(device, kResponseLba, record_.answer.data(), 1)) return kResultResponseReadFailed;
+    ++record_.polls;
+    if (const auto kind = MatchSignatures(record_.answer)) {
+      record_.controllerKind = *kind;
+      record_.lastStatus = MapStatusByte(record_.answer[kResponseStatusOffset]);
+      clock_.sleepMs(kPollSleepMs);
+      return kResultOk;
+    }
+    if (limit < kPollCountLimitBelow) {
+      if (record_.polls > limit) break;
+    } else {
+      const std::uint64_t elapsedSeconds = (clock_.nowMs() - start) / 1000;
+      if (elapsedSeconds > limit / 1000) break;
+    }
+    clock_.sleepMs(kPollSleepMs);
+  }
+  record_.lastStatus = kResultNoAnswer;
+  return kResultNoAnswer;
+}
+
+}  // namespace rur

@@ -1,0 +1,74 @@
+#pragma once
+// The read-sequence channel to the enclosure controller: a command goes out as single-sector
+// reads that spell its frame, and the answer is polled from LBA 17 until both signatures appear.
+// One channel serves the whole program; its request record is reused by every command, so
+// commands must never overlap (the engine keeps detection and the poll cycle apart).
+
+#include <array>
+#include <cstdint>
+
+#include "platform/clock.h"
+#include "platform/user_interface.h"
+#include "transport/command_frame.h"
+#include "transport/response_sector.h"
+#include "transport/result_codes.h"
+#include "transport/scsi_device.h"
+
+namespace rur {
+
+struct RequestRecord {
+  CommandFrame frame;
+  LbaSequence sequence;
+  Sector answer{};
+  std::uint8_t lastStatus = 0;
+  ControllerKind controllerKind = ControllerKind::Raid;
+  std::uint32_t polls = 0;  // polls made by the last wait for an answer
+};
+
+class ControllerChannel {
+ public:
+  ControllerChannel(DriveSource& drives, Clock& clock, Ui& ui);
+
+  // Commands that open the target drive themselves and close it before returning.
+  ResultCode Query(unsigned drive, std::uint8_t code, Sector& answer);
+  ResultCode AtaIssue(unsigned drive, std::uint8_t ataCode, std::uint8_t member, Sector& answer);
+  ResultCode AtaFetch(unsigned drive, std::uint8_t ataCode, std::uint8_t member, std::uint8_t chunk,
+                      Sector& answer);
+
+  // SPI commands run on a handle their caller opened. out/data hold 128 bytes.
+  ResultCode SpiRead(ScsiDevice& device, std::uint32_t address, std::uint8_t* out);
+  ResultCode SpiWrite(ScsiDevice& device, std::uint32_t address, const std::uint8_t* data);
+  ResultCode SpiErase(ScsiDevice& device, std::uint32_t address);
+
+  const RequestRecord& record() const { return record_; }
+  ControllerKind controllerKind() const { return record_.controllerKind; }
+  DriveSource& drives() { return drives_; }
+  Clock& clock() { return clock_; }
+  Ui& ui() { return ui_; }
+
+ private:
+  struct Command {
+    FrameGroup group;
+    std::uint8_t opcode;
+    std::array<std::uint8_t, 3> params;
+    const std::uint8_t* payload;  // 128 bytes for a long frame
+    std::uint32_t pollLimit;
+  };
+
+  ResultCode SendFrameCommand(unsigned drive, const Command& command, Sector& answer);
+  // Frame, transmission, wait and result mapping on an open device.
+  ResultCode Execute(ScsiDevice& device, const Command& command);
+  bool TransmitSequence(ScsiDevice& device);
+  ResultCode AwaitResponse(ScsiDevice& device, std::uint32_t limit);
+
+  DriveSource& drives_;
+  Clock& clock_;
+  Ui& ui_;
+  RequestRecord record_;
+  Sector scratch_{};  // data of frame and separator reads, which means nothing
+};
+
+// The SPI block number of a byte address: 128-byte blocks, kept to 16 bits, high byte first.
+std::array<std::uint8_t, 3> SpiParams(std::uint32_t address);
+
+}  // namespace rur

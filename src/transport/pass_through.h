@@ -1,0 +1,24 @@
+#pragma once
+// READ(10) and INQUIRY, the only two requests the program ever sends to a disk.
+
+#include <cstdint>
+
+#include "transport/scsi_device.h"
+
+namespace rur {
+
+constexpr std::uint8_t kOpRead10 = 0x28;
+constexpr std::uint8_t kOpInquiry = 0x12;
+constexpr std::uint32_t kInquiryLength = 36;
+constexpr std::uint32_t kReadTimeoutMs = 3000u * 1000u;
+constexpr std::uint32_t kInquiryTimeoutMs = 200u * 1000u;
+
+ScsiRequest MakeRead10Request(std::uint32_t lba, std::uint8_t* buffer, std::uint8_t count);
+ScsiRequest MakeInquiryRequest(std::uint8_t* buffer);
+
+// Physical drive numbers are masked to their low four bits, as the device table stores them.
+DeviceHandle OpenDrive(DriveSource& source, unsigned number);
+bool ReadSectors(ScsiDevice& device, std::uint32_t lba, std::uint8_t* buffer, std::uint8_t count);
+bool InquiryDevice(ScsiDevice& device, std::uint8_t* buffer);
+
+}  // namespace rur
