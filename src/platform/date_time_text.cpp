@@ -1,0 +1,23 @@
+#include "platform/date_time_text.h"
+
+#include <cstdio>
+
+namespace rur {
+
+std::string FormatDateTime(const LocalDateTime& t) {
+  char text[64];
+  if (t.hour == 0 && t.minute == 0 && t.second == 0) {
+    std::snprintf(text, sizeof text, "%d/%d/%d", t.year, t.month, t.day);
+  } else {
+    std::snprintf(text, sizeof text, "%d/%d/%d %d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute, t.second);
+  }
+  return text;
+}
+
+std::string DayFileStem(const LocalDateTime& t) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%02d%02d%02d", t.year % 100, t.month % 100, t.day % 100);
+  return text;
+}
+
+}  // namespace rur

@@ -1,0 +1,14 @@
+#pragma once
+// The one date-time text of the program: "yyyy/M/d H:mm:ss", the time left out at exactly midnight.
+
+#include <string>
+
+#include "platform/clock.h"
+
+namespace rur {
+
+std::string FormatDateTime(const LocalDateTime& time);
+// "yymmdd", the name of a day's event log without its ending.
+std::string DayFileStem(const LocalDateTime& time);
+
+}  // namespace rur
