@@ -1,0 +1,44 @@
+#pragma once
+// The enclosures found among the physical drives. An entry is one byte: the drive number in bits
+// 0..3 and 0x40 for an accepted enclosure. Devices are numbered by their position here
+// ("Device1", "Device2"); per-position facts from identification travel with the entries.
+
+#include <array>
+#include <cstdint>
+
+#include "transport/response_sector.h"
+
+namespace rur {
+
+using DeviceEntry = std::uint8_t;
+constexpr DeviceEntry kEntryAccepted = 0x40;
+constexpr DeviceEntry kEntryDriveMask = 0x0F;
+constexpr unsigned kMaxDevices = 10;
+// "No device" for UpgradeTarget and similar indexes.
+constexpr std::uint32_t kNoDevice = 256;
+
+constexpr unsigned DriveOf(DeviceEntry entry) { return entry & kEntryDriveMask; }
+
+// What identification learnt about the enclosure at one position of the table.
+struct DevicePosition {
+  ControllerKind controllerKind = ControllerKind::Raid;
+  std::uint8_t productType = 0;  // byte 0x95 of the controller's flash (FirmwareType)
+  bool hasName = false;          // the controller supplied a product name
+  bool hasSensor = false;        // the controller reports fan speed and temperature
+  bool memberOrder = false;      // set: SMART port of bay j is 1 - j
+  bool rebuildRunning = false;
+  std::uint8_t failureCounter = 0;  // refresh failures
+};
+
+struct DeviceTable {
+  std::array<DeviceEntry, kMaxDevices> current{};
+  unsigned currentCount = 0;
+  std::array<DevicePosition, kMaxDevices> currentInfo{};
+  std::array<DeviceEntry, kMaxDevices> fresh{};  // written by a probe pass
+  unsigned freshCount = 0;
+  std::array<DevicePosition, kMaxDevices> freshInfo{};
+  DeviceEntry probed = 0;  // the drive being probed: target of commands while detection runs
+  unsigned selected = 0;   // index into current, kept below currentCount
+};
+
+}  // namespace rur
