@@ -16,6 +16,15 @@ class Ui {
   virtual void messageBox(const std::string& /*text*/, const std::string& /*caption*/, MessageKind /*kind*/) {}
   // Let the window handle pending events inside long loops.
   virtual void pump() {}
+
+  // The device check boxes (CheckBox1, CheckBox3), disabled while a long operation holds a device.
+  virtual void deviceSelectorsEnabled(bool /*enabled*/) {}
+  // The firmware progress bar (ProgressBar1).
+  virtual void progress(int /*position*/, int /*maximum*/) {}
+  // The firmware progress panel (Panel1) with its caption and the label inside it (Label12).
+  virtual void upgradePanel(bool /*shown*/, const std::string& /*caption*/, const std::string& /*label*/) {}
+  // A firmware file was chosen: its name goes to the Upgrade page's edit box and panel 4 widens for it.
+  virtual void firmwareFile(const std::string& /*name*/) {}
 };
 
 }  // namespace rur
