@@ -1,0 +1,125 @@
+#include "firmware/spi_flash.h"
+
+#include <array>
+#include <cstdio>
+
+#include "transport/commands.h"
+#include "transport/pass_through.h"
+
+namespace rur {
+namespace {
+
+const char* OperationName(bool read, bool write) { return read ? "ReadSPI" : write ? "WriteSPI" : "EraseSPI"; }
+
+}  // namespace
+
+std::string SpiAddressText(std::uint32_t address) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%04X", address);
+  return text;
+}
+
+SpiFlash::SpiFlash(ControllerChannel& channel, const DeviceTable& devices, UpgradeState& state,
+                   std::function<bool()> detecting)
+    : channel_(channel), devices_(devices), state_(state), detecting_(std::move(detecting)) {}
+
+void SpiFlash::ShowStatus(const std::string& text) {
+  statusText_ = text;
+  channel_.ui().panel(kStatusPanel, text);
+}
+
+bool SpiFlash::TargetValid() {
+  Ui& ui = channel_.ui();
+  if (devices_.currentCount == 0) {
+    ShowStatus("Device not found!!!");
+    ui.messageBox("No Device found !", "Message", MessageKind::Plain);
+    return false;
+  }
+  if (state_.UpgradeTarget.load() >= devices_.currentCount) {
+    ShowStatus("No Upgrade Mode!!!");
+    ui.messageBox("No Upgrade Mode !", "Message", MessageKind::Plain);
+    return false;
+  }
+  return true;
+}
+
+bool SpiFlash::ReadSPI(std::uint32_t address, std::uint32_t length, std::uint8_t* buffer) {
+  unsigned drive = 0;
+  if (detecting_()) {
+    drive = DriveOf(devices_.probed);
+  } else {
+    // Callers set UpgradeTarget first; without a valid one there is no device to read from.
+    if (!TargetValid()) return false;
+    drive = DriveOf(devices_.current[state_.UpgradeTarget.load()]);
+  }
+  return RunBlocks(drive, Range{Operation::Read, address, length, buffer, nullptr});
+}
+
+bool SpiFlash::WriteSPI(std::uint32_t address, std::uint32_t length, const std::uint8_t* source) {
+  if (!TargetValid()) return false;
+  return RunBlocks(DriveOf(devices_.current[state_.UpgradeTarget.load()]),
+                   Range{Operation::Write, address, length, nullptr, source});
+}
+
+bool SpiFlash::EraseSPI(std::uint32_t address, std::uint32_t length) {
+  if (!TargetValid()) return false;
+  return RunBlocks(DriveOf(devices_.current[state_.UpgradeTarget.load()]),
+                   Range{Operation::Erase, address, length, nullptr, nullptr});
+}
+
+std::optional<std::uint8_t> SpiFlash::ReadFirmwareType() {
+  std::array<std::uint8_t, kFlashHeadLength> head{};
+  if (!ReadSPI(0, kFlashHeadLength, head.data())) return std::nullopt;
+  return head[kFirmwareTypeOffset];
+}
+
+bool SpiFlash::RunBlocks(unsigned drive, const Range& range) {
+  const bool read = range.operation == Operation::Read;
+  const bool write = range.operation == Operation::Write;
+  const char* name = OperationName(read, write);
+  const std::uint32_t step = range.operation == Operation::Erase ? kSpiEraseBlockSize : kSpiBlockSize;
+
+  // Block numbers travel in 16 bits: past 8 MiB they would wrap and land on the start of the flash.
+  const std::uint64_t blocks = (std::uint64_t{range.length} + step - 1) / step;
+  if (std::uint64_t{range.address} + blocks * step > kSpiReachableBytes) {
+    ShowStatus(std::string(name) + " out of range, Address = " + SpiAddressText(range.address));
+    return false;
+  }
+
+  Ui& ui = channel_.ui();
+  DeviceHandle device = OpenDrive(channel_.drives(), drive);
+  if (!device) {
+    ui.messageBox("Invalid Drive", "", MessageKind::Plain);
+    return false;
+  }
+
+  std::uint32_t address = range.address;
+  for (std::uint64_t offset = 0; offset < range.length; offset += step, address += step) {
+    bool done = false;
+    for (unsigned attempt = 1; attempt <= kSpiBlockAttempts && !done; ++attempt) {
+      ui.pump();
+      ResultCode result = kResultOk;
+      if (read) {
+        result = channel_.SpiRead(*device, address, range.readInto + offset);
+      } else if (write) {
+        result = channel_.SpiWrite(*device, address, range.writeFrom + offset);
+      } else {
+        result = channel_.SpiErase(*device, address);
+      }
+      done = result == kResultOk;
+      if (!done) {
+        // The write text has no blank after "fail", as users have always seen it.
+        ShowStatus(std::string(name) + (write ? " fail" : " fail ") + std::to_string(attempt) +
+                   " times, Address = " + SpiAddressText(address));
+      }
+    }
+    if (!done) {
+      ShowStatus(std::string(name) + " fail, Address = " + SpiAddressText(address));
+      return false;  // blocks already done stay done; the handle closes on return
+    }
+    ++state_.ProgressCount;
+  }
+  return true;
+}
+
+}  // namespace rur
