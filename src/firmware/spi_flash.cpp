@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdio>
 
+#include "firmware/firmware_image.h"
 #include "transport/commands.h"
 #include "transport/pass_through.h"
 
@@ -70,7 +71,7 @@ bool SpiFlash::EraseSPI(std::uint32_t address, std::uint32_t length) {
 std::optional<std::uint8_t> SpiFlash::ReadFirmwareType() {
   std::array<std::uint8_t, kFlashHeadLength> head{};
   if (!ReadSPI(0, kFlashHeadLength, head.data())) return std::nullopt;
-  return head[kFirmwareTypeOffset];
+  return head[image_offset::kFirmwareType];  // the flash holds the image from address 0
 }
 
 bool SpiFlash::RunBlocks(unsigned drive, const Range& range) {

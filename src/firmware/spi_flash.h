@@ -16,8 +16,7 @@ namespace rur {
 constexpr std::uint32_t kSpiEraseBlockSize = 4096;
 constexpr unsigned kSpiBlockAttempts = 9;
 constexpr int kStatusPanel = 4;
-// Byte of the flash (and of an image) that names the firmware type.
-constexpr std::uint32_t kFirmwareTypeOffset = 0x95;
+// Identification reads this much of the flash head to learn the firmware type.
 constexpr std::uint32_t kFlashHeadLength = 256;
 
 // "0080", "78000": upper-case hexadecimal, at least four digits.
