@@ -1,0 +1,63 @@
+#include "smart/read_smart_pages.h"
+
+#include <algorithm>
+
+#include "monitor/status_record.h"
+#include "transport/commands.h"
+
+namespace rur {
+namespace {
+
+constexpr std::uint8_t kBayPresent[kSmartBays] = {kHdd1Present, kHdd2Present};
+
+// Issues the SMART command on one port and fetches its four chunks into the page. A chunk that
+// cannot be fetched keeps its previous bytes. Returns false when any series of attempts was given up.
+bool ReadBayPage(ControllerChannel& channel, unsigned drive, std::uint8_t kind, std::uint8_t port, SmartPage& page) {
+  Sector answer{};
+  bool issued = false;
+  for (unsigned attempt = 0; attempt < kSmartAttempts && !issued; ++attempt)
+    issued = channel.AtaIssue(drive, kind, port, answer) == kResultOk;
+  if (!issued) return false;
+
+  bool complete = true;
+  for (unsigned chunk = 1; chunk <= kAtaChunkCount; ++chunk) {
+    bool fetched = false;
+    for (unsigned attempt = 0; attempt < kSmartAttempts && !fetched; ++attempt)
+      fetched = channel.AtaFetch(drive, kind, port, static_cast<std::uint8_t>(chunk), answer) == kResultOk;
+    if (!fetched) {
+      complete = false;
+      continue;
+    }
+    std::copy_n(answer.begin() + kResponseDataWindowOffset, kResponseDataWindowSize,
+                page.begin() + (chunk - 1) * kResponseDataWindowSize);
+  }
+  return complete;
+}
+
+}  // namespace
+
+int ReadSmartPages(std::uint8_t kind, ControllerChannel& channel, std::span<const SmartEnclosure> enclosures,
+                   SmartState& state) {
+  if (enclosures.empty()) return 0;
+  const bool thresholds = kind == SMART_READ_THRESHOLDS;
+  bool gaveUp = false;
+  const std::size_t slots = std::min<std::size_t>(enclosures.size(), kSmartSlots);
+  for (std::size_t slot = 0; slot < slots; ++slot) {
+    const SmartEnclosure& enclosure = enclosures[slot];
+    for (unsigned bay = 0; bay < kSmartBays; ++bay) {
+      SmartBayPages& pages = state.store[slot][bay];
+      SmartPage& page = thresholds ? pages.thresholds : pages.data;
+      if ((enclosure.driveFlags & kBayPresent[bay]) == 0) {
+        page.fill(0);  // an empty bay shows no attributes
+        continue;
+      }
+      if (!ReadBayPage(channel, enclosure.drive, kind, SmartPort(bay, enclosure.memberOrder), page)) gaveUp = true;
+    }
+  }
+  // A data pass that failed is simply repeated a minute later; thresholds are re-read with every
+  // data request until a threshold pass gets through whole.
+  if (thresholds) state.thresholdsValid = !gaveUp;
+  return 1;
+}
+
+}  // namespace rur

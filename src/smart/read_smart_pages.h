@@ -1,0 +1,34 @@
+#pragma once
+// One SMART pass: the data pages (D0h) or threshold pages (D1h) of every bay of the first two
+// enclosures, fetched through the controller's ATA pass-through into the SmartStore.
+
+#include <cstdint>
+#include <span>
+
+#include "smart/smart_state.h"
+#include "transport/controller_channel.h"
+
+namespace rur {
+
+// An enclosure to read, in device-table order (its position is its store slot).
+struct SmartEnclosure {
+  unsigned drive = 0;           // physical drive number
+  std::uint8_t driveFlags = 0;  // DriveFlags of its StatusRecord: which bays hold a disk
+  bool memberOrder = false;     // set: bay j sits on controller port 1 - j
+};
+
+constexpr unsigned kSmartAttempts = 4;
+
+// The controller port that serves a bay.
+constexpr std::uint8_t SmartPort(unsigned bay, bool memberOrder) {
+  return static_cast<std::uint8_t>(memberOrder ? 1 - bay : bay);
+}
+
+// Reads pages of `kind` (SMART_READ_DATA or SMART_READ_THRESHOLDS) for the enclosures the caller
+// may read now (none while a firmware upgrade holds the controller). Enclosures past the two
+// store slots are not read. Returns 1 when a pass ran, 0 when there was nothing to read.
+// A data pass leaves evaluation to the caller (when the SMART page is the current page).
+int ReadSmartPages(std::uint8_t kind, ControllerChannel& channel, std::span<const SmartEnclosure> enclosures,
+                   SmartState& state);
+
+}  // namespace rur

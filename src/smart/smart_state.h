@@ -1,0 +1,33 @@
+#pragma once
+// Everything the SMART side keeps between passes: the pages of both bays of the first two
+// enclosures, the outcome of the last threshold pass, the verdict per bay and the countdown to the
+// next data read. It lives on the thread that runs the poll jobs and the window.
+
+#include <array>
+#include <cstdint>
+
+#include "smart/smart_page.h"
+
+namespace rur {
+
+constexpr unsigned kSmartSlots = 2;  // enclosures at positions 0 and 1 of the device table
+constexpr unsigned kSmartBays = 2;   // 0 = HDD1, 1 = HDD2
+constexpr std::uint8_t kSmartCycleSeconds = 60;
+
+struct SmartBayPages {
+  SmartPage data{};        // SmartDataPage
+  SmartPage thresholds{};  // SmartThresholdPage
+};
+
+using SmartStore = std::array<std::array<SmartBayPages, kSmartBays>, kSmartSlots>;
+
+struct SmartState {
+  SmartStore store{};
+  bool thresholdsValid = false;  // ThresholdsValid: the last threshold pass gave nothing up
+  std::array<std::array<std::uint8_t, kSmartBays>, kSmartSlots> driveGrade{};  // DriveGrade
+  bool gridFocused = false;       // GridFocused: the grid got the focus since it was last empty
+  std::uint8_t smartCountdown = kSmartCycleSeconds;  // SmartCountdown
+  unsigned smartBay = 0;          // SmartBay: the bay the SMART page shows
+};
+
+}  // namespace rur
