@@ -9,6 +9,7 @@
 
 #include "discovery/device_table.h"
 #include "firmware/upgrade_state.h"
+#include "transport/commands.h"
 #include "transport/controller_channel.h"
 
 namespace rur {

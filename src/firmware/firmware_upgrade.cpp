@@ -1,0 +1,161 @@
+#include "firmware/firmware_upgrade.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace rur {
+namespace {
+
+constexpr const char* kMessageCaption = "Message";
+
+std::string TypeText(std::uint8_t deviceType, std::uint8_t imageType) {
+  char text[32];
+  std::snprintf(text, sizeof text, "SPI = %02X, BIN = %02X", deviceType, imageType);
+  return text;
+}
+
+}  // namespace
+
+FirmwareUpgrade::FirmwareUpgrade(SpiFlash& flash, const DeviceTable& devices, UpgradeState& state, Ui& ui)
+    : flash_(flash), devices_(devices), state_(state), ui_(ui) {}
+
+void FirmwareUpgrade::BeginLongOperation() {
+  state_.OperationBusy = true;
+  ui_.deviceSelectorsEnabled(false);
+}
+
+void FirmwareUpgrade::EndLongOperation() {
+  state_.UpgradeTarget = kNoDevice;
+  ui_.deviceSelectorsEnabled(true);
+  state_.OperationBusy = false;
+}
+
+bool FirmwareUpgrade::PickDevice(unsigned position) {
+  if (state_.targetSet() || state_.UpgradeSelection.load() == position) return false;
+  state_.UpgradeSelection = position;
+  return true;
+}
+
+bool FirmwareUpgrade::LoadImage(const std::string& path, const UpgradeDeviceFacts& device) {
+  return LoadFirmwareImage(path, image_, device, ui_);
+}
+
+bool FirmwareUpgrade::CloseQuery() {
+  if (!state_.OperationBusy.load()) return true;
+  ui_.messageBox("Firmware is upgrading, please wait a moment.", kMessageCaption, MessageKind::Plain);
+  return false;
+}
+
+void FirmwareUpgrade::Timer1Tick() {
+  if (timer1Enabled_) UpdateBar();
+}
+
+void FirmwareUpgrade::UpdateBar() { ui_.progress(state_.ProgressCount.load(), progressMaximum_); }
+
+void FirmwareUpgrade::ShowPanel(bool shown, const std::string& caption) {
+  panelShown_ = shown;
+  panelCaption_ = caption;
+  ui_.upgradePanel(shown, panelCaption_, labelCaption_);
+}
+
+UpgradeOutcome FirmwareUpgrade::Image2_UpgradeClick() {
+  if (state_.OperationBusy.load()) return UpgradeOutcome::Busy;
+  LongOperation operation(*this);
+  return RunSteps();
+}
+
+UpgradeOutcome FirmwareUpgrade::RunSteps() {
+  if (!image_.loaded()) {
+    ui_.messageBox("Please Load Firmware File First ", kMessageCaption, MessageKind::Plain);
+    return UpgradeOutcome::NoImage;
+  }
+  const std::uint32_t target = state_.UpgradeSelection.load();
+  state_.UpgradeTarget = target;
+
+  const DevicePosition facts = target < kMaxDevices ? devices_.currentInfo[target] : DevicePosition{};
+  const std::uint8_t deviceType = facts.productType;
+  const std::uint8_t imageType = image_.firmwareType();
+  flash_.ShowStatus(TypeText(deviceType, imageType));
+
+  eraseExtent_ = EraseExtent(image_.length);
+  // The loader refuses such images already; an extent past 8 MiB would wrap onto the flash start.
+  if (eraseExtent_ > kSpiReachableBytes || eraseExtent_ < image_.length) {
+    ui_.messageBox("The firmware file is too large for the controller's flash.", kMessageCaption,
+                   MessageKind::Plain);
+    return UpgradeOutcome::ImageTooLarge;
+  }
+
+  // A port-multiplier controller does not report its type reliably, so a mismatch is let through.
+  if (deviceType != imageType && facts.controllerKind == ControllerKind::Raid) {
+    ui_.messageBox("Incorrect Firmware Type! " + TypeText(deviceType, imageType), kMessageCaption,
+                   MessageKind::Plain);
+    return UpgradeOutcome::TypeMismatch;
+  }
+
+  labelCaption_ = "Firmware Update...";
+  state_.ProgressCount = 0;
+  progressMaximum_ = ProgressMaximum(eraseExtent_);
+  ui_.progress(0, progressMaximum_);
+  ShowPanel(true, "Process 1 / 3");
+  timer1Enabled_ = true;
+
+  UpgradeOutcome outcome = UpgradeOutcome::Succeeded;
+  const std::uint32_t eraseLength = eraseExtent_ <= kDoubleEraseUpTo ? 2 * eraseExtent_ : eraseExtent_;
+  const bool erased = flash_.EraseSPI(0, eraseLength);
+  UpdateBar();
+  if (!erased) {
+    flash_.ShowStatus("SPI Erase Fail.");
+    outcome = UpgradeOutcome::EraseFailed;
+  } else {
+    flash_.ShowStatus("SPI Erase OK");
+    ShowPanel(true, "Process 2 / 3");
+    const bool programmed = flash_.WriteSPI(0, image_.length, image_.bytes.data());
+    UpdateBar();
+    if (!programmed) {
+      flash_.ShowStatus("SPI Program Fail.");
+      outcome = UpgradeOutcome::ProgramFailed;
+    } else {
+      flash_.ShowStatus("SPI Program OK");
+      std::vector<std::uint8_t> readBack(image_.bytes.size(), 0);
+      ShowPanel(true, "Process 3 / 3");
+      const bool read = flash_.ReadSPI(0, image_.length, readBack.data());
+      UpdateBar();
+      if (!read) {
+        // A read that could not even open the device leaves no failure text of its own; the final
+        // box must not repeat "SPI Program OK" for a run that was never verified.
+        if (flash_.statusText() == "SPI Program OK") flash_.ShowStatus("SPI Verify fail !!!");
+        outcome = UpgradeOutcome::ReadBackFailed;
+      } else if (std::equal(readBack.begin(), readBack.begin() + image_.length, image_.bytes.begin())) {
+        flash_.ShowStatus("SPI Verify OK");
+      } else {
+        flash_.ShowStatus("SPI Verify fail !!!");
+        outcome = UpgradeOutcome::VerifyFailed;
+      }
+    }
+  }
+
+  timer1Enabled_ = false;
+  ShowPanel(false, panelCaption_);
+  if (outcome == UpgradeOutcome::Succeeded) {
+    ui_.messageBox(
+        "Firmware Upgrade 3/3 completed!\n\nPlease power off this device or the system,"
+        "\nand power on it to enable the new firmware!",
+        "Firmware Upgrade Message", MessageKind::Exclamation);
+  } else {
+    ui_.messageBox(flash_.statusText(), kMessageCaption, MessageKind::Plain);
+  }
+  return outcome;
+}
+
+bool FirmwareUpgrade::BackupFlash(unsigned position, std::uint32_t length, std::vector<std::uint8_t>& out) {
+  if (state_.OperationBusy.load()) return false;
+  LongOperation operation(*this);
+  state_.UpgradeTarget = position;
+  state_.ProgressCount = 0;
+  out.assign((std::uint64_t{length} + kSpiBlockSize - 1) / kSpiBlockSize * kSpiBlockSize, 0);
+  const bool read = flash_.ReadSPI(0, length, out.data());
+  out.resize(read ? length : 0);
+  return read;
+}
+
+}  // namespace rur
