@@ -1,0 +1,104 @@
+#include "notify/atomic_file.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+namespace rur {
+
+static std::string ErrnoText(const std::string& what, const std::string& path, int code) {
+  return what + " " + path + ": " + std::strerror(code);
+}
+
+FileReadStatus ReadWholeFile(const std::string& path, std::string& contents, std::string& error) {
+  contents.clear();
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno == ENOENT) return FileReadStatus::Missing;
+    error = ErrnoText("cannot read", path, errno);
+    return FileReadStatus::Failed;
+  }
+  char buffer[8192];
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n == 0) break;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      error = ErrnoText("cannot read", path, errno);
+      ::close(fd);
+      return FileReadStatus::Failed;
+    }
+    contents.append(buffer, static_cast<std::size_t>(n));
+  }
+  ::close(fd);
+  return FileReadStatus::Ok;
+}
+
+static bool WriteAll(int fd, const std::string& contents) {
+  std::size_t done = 0;
+  while (done < contents.size()) {
+    const ssize_t n = ::write(fd, contents.data() + done, contents.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+bool WriteFileAtomically(const std::string& path, const std::string& contents, mode_t mode, std::string& error) {
+  const std::filesystem::path target(path);
+  const std::string folder = target.has_parent_path() ? target.parent_path().string() : ".";
+  std::string temporary = folder + "/." + target.filename().string() + ".XXXXXX";
+  const int fd = ::mkstemp(temporary.data());
+  if (fd < 0) {
+    error = ErrnoText("cannot write", path, errno);
+    return false;
+  }
+  int failure = 0;
+  if (::fchmod(fd, mode) != 0 || !WriteAll(fd, contents) || ::fsync(fd) != 0) failure = errno;
+  if (::close(fd) != 0 && failure == 0) failure = errno;
+  if (failure == 0 && ::rename(temporary.c_str(), path.c_str()) != 0) failure = errno;
+  if (failure != 0) {
+    error = ErrnoText("cannot write", path, failure);
+    ::unlink(temporary.c_str());
+    return false;
+  }
+  // The rename itself must reach the disk too.
+  const int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folderFd >= 0) {
+    ::fsync(folderFd);
+    ::close(folderFd);
+  }
+  return true;
+}
+
+bool MakeFolders(const std::string& folder, mode_t mode, std::string& error) {
+  std::string partial;
+  std::size_t position = 0;
+  while (position <= folder.size()) {
+    const std::size_t slash = folder.find('/', position);
+    const std::size_t end = slash == std::string::npos ? folder.size() : slash;
+    partial = folder.substr(0, end);
+    position = end + 1;
+    if (partial.empty()) continue;
+    if (::mkdir(partial.c_str(), mode) != 0 && errno != EEXIST) {
+      error = ErrnoText("cannot create folder", partial, errno);
+      return false;
+    }
+  }
+  return true;
+}
+
+bool RemoveFileIfPresent(const std::string& path, std::string& error) {
+  if (::unlink(path.c_str()) == 0 || errno == ENOENT) return true;
+  error = ErrnoText("cannot delete", path, errno);
+  return false;
+}
+
+}  // namespace rur

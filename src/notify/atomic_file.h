@@ -1,0 +1,21 @@
+#pragma once
+// Whole-file reads and crash-safe whole-file writes: a write goes to a temporary file beside the
+// target, is flushed to the disk and renamed over it, so a reader sees the old file or the new
+// one, never half of either.
+
+#include <string>
+#include <sys/types.h>
+
+namespace rur {
+
+enum class FileReadStatus { Ok, Missing, Failed };
+
+FileReadStatus ReadWholeFile(const std::string& path, std::string& contents, std::string& error);
+// The new file gets exactly `mode`, whatever the umask says.
+bool WriteFileAtomically(const std::string& path, const std::string& contents, mode_t mode, std::string& error);
+// Creates the folder and its missing parents with `mode`.
+bool MakeFolders(const std::string& folder, mode_t mode, std::string& error);
+// Removes a file; a file that is not there counts as removed.
+bool RemoveFileIfPresent(const std::string& path, std::string& error);
+
+}  // namespace rur
