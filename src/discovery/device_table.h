@@ -14,6 +14,8 @@ using DeviceEntry = std::uint8_t;
 constexpr DeviceEntry kEntryAccepted = 0x40;
 constexpr DeviceEntry kEntryDriveMask = 0x0F;
 constexpr unsigned kMaxDevices = 10;
+// Drive numbers 0..9 are tried when looking for enclosures.
+constexpr unsigned kMaxPhysicalDrives = 10;
 // "No device" for UpgradeTarget and similar indexes.
 constexpr std::uint32_t kNoDevice = 256;
 
@@ -38,7 +40,8 @@ struct DeviceTable {
   unsigned freshCount = 0;
   std::array<DevicePosition, kMaxDevices> freshInfo{};
   DeviceEntry probed = 0;  // the drive being probed: target of commands while detection runs
-  unsigned selected = 0;   // index into current, kept below currentCount
+  unsigned selected = 0;   // the device the status page shows, kept below currentCount
+  unsigned active = 0;     // the device commands go to (the refresh walks the devices with it)
 };
 
 }  // namespace rur

@@ -5,11 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "discovery/device_table.h"
 #include "transport/scsi_device.h"
 
 namespace rur {
-
-constexpr unsigned kMaxPhysicalDrives = 10;
 
 // Kernel disk names ("sda", "sdb", ..., "sdz", "sdaa") in kernel order, from a sysfs block folder.
 std::vector<std::string> ListScsiDisks(const std::string& sysBlockDir = "/sys/block");

@@ -8,6 +8,16 @@ namespace rur {
 
 enum class MessageKind { Plain, Information, Warning, Error, Exclamation };
 
+// Parts of the engine's state that changed; the window reads the new values from the engine.
+enum class UiUpdate {
+  DetectionText,   // StaticText1: "Drive detecting", "No Drive found! ", hidden
+  DeviceControls,  // device check boxes and device buttons: shown, ticked, hints
+  PageButtons,     // navigation buttons enabled, log button shown
+  UpgradeButton,   // Image2_Upgrade enabled
+  StatusPage,      // the status page labels
+  DeviceNames,     // firmware revision text, device texts, window caption
+};
+
 class Ui {
  public:
   virtual ~Ui() = default;
@@ -16,6 +26,8 @@ class Ui {
   virtual void messageBox(const std::string& /*text*/, const std::string& /*caption*/, MessageKind /*kind*/) {}
   // Let the window handle pending events inside long loops.
   virtual void pump() {}
+  // Called on the engine's main context; off it (the detection thread) only panel() and pump() are used.
+  virtual void update(UiUpdate /*what*/) {}
 
   // The device check boxes (CheckBox1, CheckBox3), disabled while a long operation holds a device.
   virtual void deviceSelectorsEnabled(bool /*enabled*/) {}

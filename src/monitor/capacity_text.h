@@ -1,0 +1,11 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace rur {
+
+// A sector count as whole gigabytes (2^30 bytes) + " GB", or megabytes + " MB" below one gigabyte.
+std::string CapacityText(std::uint64_t sectors);
+
+}  // namespace rur

@@ -1,0 +1,15 @@
+#pragma once
+// Mounted partitions of the host's numbered SCSI disks, from the mount table and sysfs.
+
+#include <string>
+#include <vector>
+
+#include "discovery/volume_table.h"
+
+namespace rur {
+
+std::vector<MountedVolume> ListHostVolumes(const std::string& mountInfoPath = "/proc/self/mountinfo",
+                                           const std::string& sysClassBlock = "/sys/class/block",
+                                           const std::string& sysBlock = "/sys/block");
+
+}  // namespace rur
