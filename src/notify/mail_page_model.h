@@ -1,0 +1,50 @@
+#pragma once
+// What the controls of the E-mail page hold. The window binds its edits, boxes and grids to this
+// model; the mail centre fills it, checks recipient edits against it and saves from it.
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "notify/mail_settings.h"
+
+namespace rur {
+
+// Sub-pages of the E-mail page (MailSubPage).
+constexpr int kMailSubPageSetup = 0;
+constexpr int kMailSubPageHddFail = 1;
+constexpr int kMailSubPageDeviceRemove = 2;
+
+// One alarm kind's sub-page: "HDD_Fail" (kind 1) or "DeviceRemove" (kind 2).
+struct MailKindPage {
+  std::string addAddress;             // Edit7 / Edit6
+  int selectedRow = 0;                // row selected in StringGrid1 / StringGrid2
+  std::string subject;                // Edit10 / Edit11
+  std::vector<std::string> contents;  // Memo6 / Memo4
+  bool suppress = false;              // CheckBox2 / CheckBox4 "Don't send EMail for this event."
+};
+
+struct MailPageModel {
+  // "Setup" sub-page.
+  std::string port;           // Edit1
+  std::string host;           // Edit2
+  std::string senderName;     // Edit3
+  std::string senderAddress;  // Edit4
+  std::string timeOut;        // Edit5
+  std::string password;       // Edit8
+  std::string account;        // Edit12
+  bool login = false;         // CheckBox8; Edit8, Edit12, Label19 and Label20 show while it is ticked
+
+  std::array<MailKindPage, kEditedKindCount> kinds;  // sub-pages 1 and 2
+  std::vector<std::string> recipientEditor;          // Memo7, the list being edited
+  int subPage = kMailSubPageSetup;                   // MailSubPage
+
+  // Rows 0..9 of both recipient grids.
+  std::array<std::string, kMaxRecipients> GridRows() const {
+    std::array<std::string, kMaxRecipients> rows;
+    for (std::size_t i = 0; i < rows.size() && i < recipientEditor.size(); ++i) rows[i] = recipientEditor[i];
+    return rows;
+  }
+};
+
+}  // namespace rur

@@ -1,0 +1,52 @@
+#pragma once
+// The seam between composing a mail and carrying it to the SMTP server. The production
+// transport is libcurl; tests of the composition use a recording one.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace rur {
+
+struct SmtpAccount {
+  std::string host;
+  std::uint16_t port = 25;
+  bool login = false;  // AUTH LOGIN with the account and password
+  std::string account;
+  std::string password;
+  unsigned timeoutSeconds = 30;  // bounds the connection and the transfer each
+};
+
+struct OutgoingMail {
+  std::string senderName;
+  std::string senderAddress;
+  std::vector<std::string> recipients;
+  std::string subject;
+  std::vector<std::string> body;  // lines; a line may itself hold line feeds
+};
+
+// Progress of one delivery, in this order when all goes well. The transport may call these from
+// the thread it runs on.
+struct DeliveryEvents {
+  std::function<void()> connected;  // the server greeted and accepted the session
+  std::function<void()> workBegin;  // the message starts to flow
+  std::function<void()> workEnd;    // the server took the message
+};
+
+struct DeliveryResult {
+  bool delivered = false;              // the server accepted the message for at least one recipient
+  std::string error;                   // why not, or what went wrong after acceptance
+  std::vector<std::string> rejected;   // recipients the server refused, with its answer
+};
+
+class MailTransport {
+ public:
+  virtual ~MailTransport() = default;
+  // Blocks until the exchange ends. `abort` becomes true when the caller gives up waiting; a
+  // transport checks it while it waits on the network.
+  virtual DeliveryResult Send(const SmtpAccount& account, const OutgoingMail& mail, DeliveryEvents& events,
+                              const std::function<bool()>& abort) = 0;
+};
+
+}  // namespace rur
