@@ -1,0 +1,233 @@
+#include <gtest/gtest.h>
+
+#include "firmware/firmware_upgrade.h"
+#include "firmware_test_support.h"
+#include "nor_flash_device.h"
+
+namespace rur {
+namespace {
+
+using test::ImageSpec;
+using test::MakeImage;
+using test::NorFlashController;
+using test::NorFlashDrives;
+using test::RecordingUi;
+
+constexpr unsigned kDrive = 2;
+constexpr std::uint8_t kOldFirmware = 0x3C;
+const std::string kDoneText =
+    "Firmware Upgrade 3/3 completed!\n\nPlease power off this device or the system,\nand power on it to enable the "
+    "new firmware!";
+
+struct FirmwareUpgradeTest : ::testing::Test {
+  NorFlashController controller;
+  NorFlashDrives drives;
+  VirtualClock clock;
+  RecordingUi ui;
+  ControllerChannel channel{drives, clock, ui};
+  DeviceTable devices;
+  UpgradeState state;
+  SpiFlash flash{channel, devices, state};
+  FirmwareUpgrade upgrade{flash, devices, state, ui};
+  std::vector<std::uint8_t> imageBytes;
+
+  FirmwareUpgradeTest() {
+    std::fill(controller.flash.begin(), controller.flash.end(), kOldFirmware);
+    drives.controllers[kDrive] = &controller;
+    devices.current[0] = kEntryAccepted | kDrive;
+    devices.currentCount = 1;
+    devices.currentInfo[0].productType = 0x21;
+  }
+
+  void Hold(const ImageSpec& spec) {
+    imageBytes = MakeImage(spec);
+    FirmwareImage& image = upgrade.image();
+    image.bytes = imageBytes;
+    image.bytes.resize((imageBytes.size() + 127) / 128 * 128, 0xFF);
+    image.length = static_cast<std::uint32_t>(imageBytes.size());
+  }
+
+  // Every run ends idle: no target, nothing busy, panel hidden, the device boxes usable again.
+  void ExpectIdle(const char* what) {
+    EXPECT_EQ(state.UpgradeTarget.load(), kNoDevice) << what;
+    EXPECT_FALSE(state.OperationBusy.load()) << what;
+    EXPECT_FALSE(ui.panelShown) << what;
+    EXPECT_FALSE(upgrade.timer1Enabled()) << what;
+    ASSERT_FALSE(ui.selectorStates.empty()) << what;
+    EXPECT_TRUE(ui.selectorStates.back()) << what;
+    EXPECT_EQ(drives.openHandles, 0) << what;
+    EXPECT_EQ(controller.otherRequests, 0u) << what;
+  }
+};
+
+TEST_F(FirmwareUpgradeTest, ImageReplacesTheFlashAndTheRestOfTheExtentIsErased) {
+  struct Case {
+    std::uint32_t length, extent;
+    std::size_t erases, writes;
+    int maximum;
+  } cases[] = {
+      {40000, 0xA000, 20, 313, 680},    // small extent erased twice over
+      {65536, 0x12000, 18, 512, 1200},
+      {57344, 0x10000, 32, 448, 1070},  // the largest extent that is still doubled
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.length);
+    std::fill(controller.flash.begin(), controller.flash.end(), kOldFirmware);
+    controller.commands.clear();
+    ui = RecordingUi{};
+    Hold({.length = c.length});
+    EXPECT_EQ(upgrade.Image2_UpgradeClick(), UpgradeOutcome::Succeeded);
+    EXPECT_EQ(upgrade.lastEraseExtent(), c.extent);
+    EXPECT_EQ(upgrade.progressMaximum(), c.maximum);
+    EXPECT_EQ(controller.count(CMD_SPI_ERASE), c.erases);
+    EXPECT_EQ(controller.count(CMD_SPI_WRITE), c.writes);
+    EXPECT_EQ(controller.count(CMD_SPI_READ), c.writes);
+    EXPECT_EQ(state.ProgressCount.load(), static_cast<int>(c.erases + 2 * c.writes));
+    EXPECT_EQ(ui.progressSeen.back(), std::make_pair(state.ProgressCount.load(), c.maximum));
+
+    const auto& rom = controller.flash;
+    const std::uint32_t eraseEnd = static_cast<std::uint32_t>(c.erases) * 4096;
+    EXPECT_TRUE(std::equal(imageBytes.begin(), imageBytes.end(), rom.begin()));
+    EXPECT_TRUE(std::all_of(rom.begin() + c.length, rom.begin() + eraseEnd, [](auto b) { return b == 0xFF; }));
+    EXPECT_EQ(rom[eraseEnd], kOldFirmware);
+
+    EXPECT_EQ(ui.panelTexts[4], (std::vector<std::string>{"SPI = 21, BIN = 21", "SPI Erase OK", "SPI Program OK",
+                                                           "SPI Verify OK"}));
+    EXPECT_EQ(ui.panelCaptions, (std::vector<std::string>{"Process 1 / 3", "Process 2 / 3", "Process 3 / 3"}));
+    EXPECT_EQ(ui.label, "Firmware Update...");
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].text, kDoneText);
+    EXPECT_EQ(ui.boxes[0].caption, "Firmware Upgrade Message");
+    EXPECT_EQ(ui.boxes[0].kind, MessageKind::Exclamation);
+    EXPECT_EQ(ui.selectorStates, (std::vector<bool>{false, true}));
+    ExpectIdle("success");
+  }
+}
+
+TEST_F(FirmwareUpgradeTest, FailuresEndTheRunWithTheirText) {
+  struct Case {
+    const char* what;
+    std::function<void()> setup;
+    UpgradeOutcome outcome;
+    std::string finalBox;
+    std::string panelSeen;
+    std::size_t writes;
+  } cases[] = {
+      {"write fails twice", [&] { controller.failures[{CMD_SPI_WRITE, 0x100}] = 2; }, UpgradeOutcome::Succeeded,
+       kDoneText, "WriteSPI fail2 times, Address = 0100", 34},
+      {"erase fails nine times", [&] { controller.failures[{CMD_SPI_ERASE, 0x3000}] = 9; },
+       UpgradeOutcome::EraseFailed, "SPI Erase Fail.", "EraseSPI fail, Address = 3000", 0},
+      {"program fails", [&] { controller.failures[{CMD_SPI_WRITE, 0x200}] = 9; }, UpgradeOutcome::ProgramFailed,
+       "SPI Program Fail.", "WriteSPI fail, Address = 0200", 4 + 9},
+      {"read-back fails", [&] { controller.failures[{CMD_SPI_READ, 0x80}] = 9; }, UpgradeOutcome::ReadBackFailed,
+       "ReadSPI fail, Address = 0080", "ReadSPI fail 9 times, Address = 0080", 32},
+      {"read-back differs", [&] { controller.stuckBlocks.insert(0x800); }, UpgradeOutcome::VerifyFailed,
+       "SPI Verify fail !!!", "SPI Program OK", 32},
+      {"device gone", [&] { drives.controllers.clear(); }, UpgradeOutcome::EraseFailed, "SPI Erase Fail.",
+       "SPI = 21, BIN = 21", 0},
+      // Gone before the read-back: the run must not end on "SPI Program OK".
+      {"device gone after programming",
+       [&] { ui.onPump = [&] { if (controller.count(CMD_SPI_WRITE) == 32) drives.controllers.clear(); }; },
+       UpgradeOutcome::ReadBackFailed, "SPI Verify fail !!!", "SPI Program OK", 32},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    controller = NorFlashController{};
+    drives.controllers[kDrive] = &controller;
+    ui = RecordingUi{};
+    Hold({.length = 4096});
+    c.setup();
+    EXPECT_EQ(upgrade.Image2_UpgradeClick(), c.outcome);
+    ASSERT_FALSE(ui.boxes.empty());
+    EXPECT_EQ(ui.boxes.back().text, c.finalBox);
+    EXPECT_TRUE(ui.panelShowed(4, c.panelSeen));
+    EXPECT_EQ(controller.count(CMD_SPI_WRITE), c.writes);
+    if (c.outcome == UpgradeOutcome::EraseFailed) {
+      EXPECT_EQ(controller.count(CMD_SPI_READ), 0u);
+    }
+    ExpectIdle(c.what);
+  }
+  // The erase that failed at 0x3000 touched nothing after it.
+  controller = NorFlashController{};
+  drives.controllers[kDrive] = &controller;
+  controller.failures[{CMD_SPI_ERASE, 0x3000}] = 9;
+  upgrade.Image2_UpgradeClick();
+  EXPECT_EQ(controller.commands.back(), (test::SpiCommandSeen{CMD_SPI_ERASE, 0x3000}));
+}
+
+TEST_F(FirmwareUpgradeTest, TypeMismatchStopsOnlyARaidController) {
+  Hold({.length = 4096, .firmwareType = 0x22});
+  EXPECT_EQ(upgrade.Image2_UpgradeClick(), UpgradeOutcome::TypeMismatch);
+  ASSERT_EQ(ui.boxes.size(), 1u);
+  EXPECT_EQ(ui.boxes[0].text, "Incorrect Firmware Type! SPI = 21, BIN = 22");
+  EXPECT_EQ(ui.boxes[0].caption, "Message");
+  EXPECT_EQ(ui.lastPanel(4), "SPI = 21, BIN = 22");
+  EXPECT_EQ(controller.reads, 0u);  // not one sector read, so no SPI command
+  EXPECT_TRUE(ui.panelCaptions.empty());
+  ExpectIdle("type mismatch");
+
+  devices.currentInfo[0].controllerKind = ControllerKind::PortMultiplier;
+  EXPECT_EQ(upgrade.Image2_UpgradeClick(), UpgradeOutcome::Succeeded);
+  ExpectIdle("port multiplier");
+}
+
+TEST_F(FirmwareUpgradeTest, NothingIsSentWithoutAnImage) {
+  EXPECT_EQ(upgrade.Image2_UpgradeClick(), UpgradeOutcome::NoImage);
+  ASSERT_EQ(ui.boxes.size(), 1u);
+  EXPECT_EQ(ui.boxes[0].text, "Please Load Firmware File First ");
+  EXPECT_EQ(controller.reads, 0u);
+  ExpectIdle("no image");
+}
+
+TEST_F(FirmwareUpgradeTest, WhileRunningEverythingElseStaysAway) {
+  devices.current[1] = kEntryAccepted | 7;
+  devices.currentCount = 2;
+  Hold({.length = 8192});
+  bool checked = false;
+  ui.onPump = [&] {
+    if (checked || controller.count(CMD_SPI_WRITE) < 10) return;
+    checked = true;
+    EXPECT_EQ(state.UpgradeTarget.load(), 0u);
+    EXPECT_EQ(upgrade.Image2_UpgradeClick(), UpgradeOutcome::Busy);
+    EXPECT_FALSE(upgrade.Image2_D2Click());
+    EXPECT_EQ(state.UpgradeSelection.load(), 0u);
+    EXPECT_FALSE(upgrade.Image2_LoadClick());
+    EXPECT_FALSE(upgrade.CloseQuery());
+    EXPECT_EQ(ui.boxes.back().text, "Firmware is upgrading, please wait a moment.");
+    EXPECT_EQ(ui.boxes.back().caption, "Message");
+    upgrade.Timer1Tick();
+    EXPECT_EQ(ui.progressSeen.back(), std::make_pair(state.ProgressCount.load(), upgrade.progressMaximum()));
+    EXPECT_GT(state.ProgressCount.load(), 8);  // the doubled erase of 0x4000 is done
+    EXPECT_EQ(ui.panelCaptions.back(), "Process 2 / 3");
+  };
+  EXPECT_EQ(upgrade.Image2_UpgradeClick(), UpgradeOutcome::Succeeded);
+  EXPECT_TRUE(checked);
+  ExpectIdle("after the run");
+  const auto ticks = ui.progressSeen.size();
+  upgrade.Timer1Tick();  // Timer1 is off again
+  EXPECT_EQ(ui.progressSeen.size(), ticks);
+  EXPECT_TRUE(upgrade.CloseQuery());
+  EXPECT_TRUE(upgrade.Image2_LoadClick());
+  EXPECT_TRUE(upgrade.Image2_D2Click());
+  EXPECT_EQ(state.UpgradeSelection.load(), 1u);
+}
+
+TEST_F(FirmwareUpgradeTest, BackupReadsTheFlashUnderTheBusyMark) {
+  for (std::size_t i = 0; i < 2000; ++i) controller.flash[i] = static_cast<std::uint8_t>(i * 13);
+  std::vector<std::uint8_t> copy;
+  bool busySeen = false;
+  ui.onPump = [&] { busySeen = busySeen || state.OperationBusy.load(); };
+  ASSERT_TRUE(upgrade.BackupFlash(0, 1000, copy));
+  EXPECT_TRUE(busySeen);
+  ASSERT_EQ(copy.size(), 1000u);
+  EXPECT_TRUE(std::equal(copy.begin(), copy.end(), controller.flash.begin()));
+  EXPECT_EQ(controller.count(CMD_SPI_WRITE) + controller.count(CMD_SPI_ERASE), 0u);
+  ExpectIdle("backup");
+
+  EXPECT_FALSE(upgrade.BackupFlash(1, 1000, copy));  // no second device
+  EXPECT_EQ(ui.lastPanel(4), "No Upgrade Mode!!!");
+  EXPECT_TRUE(copy.empty());
+}
+
+}  // namespace
+}  // namespace rur
