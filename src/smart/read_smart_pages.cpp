@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "monitor/status_record.h"
 #include "transport/commands.h"
 
 namespace rur {
@@ -35,6 +34,17 @@ bool ReadBayPage(ControllerChannel& channel, unsigned drive, std::uint8_t kind, 
 }
 
 }  // namespace
+
+std::vector<SmartEnclosure> SmartEnclosures(const DeviceTable& devices, std::span<const StatusRecord> records) {
+  std::vector<SmartEnclosure> enclosures;
+  const unsigned count = std::min(devices.currentCount, kMaxDevices);
+  for (unsigned position = 0; position < count; ++position) {
+    const unsigned drive = DriveOf(devices.current[position]);
+    const std::uint8_t flags = drive < records.size() ? records[drive][status_offset::kDriveFlags] : 0;
+    enclosures.push_back({drive, flags, devices.currentInfo[position].memberOrder});
+  }
+  return enclosures;
+}
 
 int ReadSmartPages(std::uint8_t kind, ControllerChannel& channel, std::span<const SmartEnclosure> enclosures,
                    SmartState& state) {

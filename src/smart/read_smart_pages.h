@@ -4,7 +4,10 @@
 
 #include <cstdint>
 #include <span>
+#include <vector>
 
+#include "discovery/device_table.h"
+#include "monitor/status_record.h"
 #include "smart/smart_state.h"
 #include "transport/controller_channel.h"
 
@@ -16,6 +19,9 @@ struct SmartEnclosure {
   std::uint8_t driveFlags = 0;  // DriveFlags of its StatusRecord: which bays hold a disk
   bool memberOrder = false;     // set: bay j sits on controller port 1 - j
 };
+
+// The enclosures of the device table with their bay flags from the status records.
+std::vector<SmartEnclosure> SmartEnclosures(const DeviceTable& devices, std::span<const StatusRecord> records);
 
 constexpr unsigned kSmartAttempts = 4;
 

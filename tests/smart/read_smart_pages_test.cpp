@@ -47,7 +47,13 @@ TEST_F(SmartPassTest, PagesOfEveryBayComeFromItsPortAndDecode) {
   FillPort(second, 0, {{0xC5, 100, 100, 0, 4}});
   FillPort(second, 1, {{0xBE, 64, 44, 45, 0x2C1436}, {0x0C, 100, 100, 20, 312}});
   // The second enclosure has its members the other way round: bay 0 is port 1.
-  const SmartEnclosure enclosures[] = {{1, kBothPresent, false}, {3, kBothPresent, true}};
+  DeviceTable devices;
+  devices.current = {kEntryAccepted | 1, kEntryAccepted | 3};
+  devices.currentCount = 2;
+  devices.currentInfo[1].memberOrder = true;
+  std::array<StatusRecord, kStatusRecordSlots> records{};
+  records[1][status_offset::kDriveFlags] = records[3][status_offset::kDriveFlags] = kBothPresent;
+  const std::vector<SmartEnclosure> enclosures = SmartEnclosures(devices, records);
 
   EXPECT_EQ(ReadSmartPages(SMART_READ_THRESHOLDS, channel, enclosures, state), 1);
   EXPECT_TRUE(state.thresholdsValid);
