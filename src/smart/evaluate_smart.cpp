@@ -12,50 +12,33 @@ const SmartPage kEmptyPage{};
 
 std::string Decimal(unsigned value) { return std::to_string(value); }
 
-void Grade(SmartRow& row) {
-  const SmartAttribute& a = row.attribute;
+}  // namespace
+
+std::uint8_t AttributeGrade(const SmartAttribute& a) {
   // The worst value is compared, strictly: a disk that touched its threshold has not failed.
   const bool belowThreshold = a.worst < a.threshold;
   const bool raw = a.rawNonZero();
-  std::uint8_t grade = kGradeGood;
   switch (a.id) {
     case 5:  // reallocated sectors
-      grade = belowThreshold ? kGradeError : raw ? kGradeCounted : kGradeGood;
-      break;
+      return belowThreshold ? kGradeError : raw ? kGradeCounted : kGradeGood;
     case 7:
     case 8:
-      grade = belowThreshold ? kGradeError : kGradeGood;
-      break;
+      return belowThreshold ? kGradeError : kGradeGood;
     case 10:  // spin-up retries
-      grade = belowThreshold ? kGradeError : raw ? kGradeAlert : kGradeGood;
-      break;
+      return belowThreshold ? kGradeError : raw ? kGradeAlert : kGradeGood;
     case 11:
-      grade = raw ? kGradeAlert : kGradeGood;
-      break;
+      return raw ? kGradeAlert : kGradeGood;
     case 190:  // airflow temperature
-      grade = belowThreshold ? kGradeAlert : kGradeGood;
-      break;
+      return belowThreshold ? kGradeAlert : kGradeGood;
     case 196:
     case 198:
     case 199:
-      grade = raw ? kGradeCounted : kGradeGood;
-      break;
+      return raw ? kGradeCounted : kGradeGood;
     case 197:  // pending sectors weigh double
-      grade = raw ? kGradePending : kGradeGood;
-      break;
+      return raw ? kGradePending : kGradeGood;
     default:
-      break;
+      return kGradeGood;
   }
-  row.grade = grade;
-}
-
-}  // namespace
-
-std::uint8_t AttributeGrade(const SmartAttribute& attribute) {
-  SmartRow row;
-  row.attribute = attribute;
-  Grade(row);
-  return row.grade;
 }
 
 std::string SmartNameCell(std::uint8_t id) {
@@ -105,7 +88,7 @@ SmartPageModel EvaluateSmart(const SmartEvaluationInput& input) {
     SmartRow row;
     row.attribute = ReadSmartAttribute(input.data, input.thresholds, position);
     if (row.attribute.id == 0) continue;
-    Grade(row);
+    row.grade = AttributeGrade(row.attribute);
 
     if (row.grade == kGradeError) {
       row.colour = kRgbRed;
