@@ -1,0 +1,253 @@
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "monitor/ata_text.h"
+#include "monitor/device_changes.h"
+#include "monitor/device_info_block.h"
+#include "monitor/event_log.h"
+
+namespace rur {
+namespace {
+
+struct Enclosure {
+  IdentifyBlock identity{};
+  StatusRecord record{};
+  Enclosure() {
+    TextToAtaString("Dual Bay RAID", identity.data() + identify_offset::kProductName, kProductNameLength);
+    TextToAtaString("V1.02.03", identity.data() + identify_offset::kFirmwareRevision, 8);
+    record[status_offset::kArrayMode] = kModeMirroring;
+    WriteLe(record.data() + status_offset::kArrayCapacity, 6, 1953525168);
+    TextToAtaString("WDC WD10EZEX", record.data() + status_offset::kHdd1Model, kModelLength);
+    PutSerial("WD-1", status_offset::kHdd1Serial);
+    WriteLe(record.data() + status_offset::kHdd1Capacity, 6, 1953525168);
+    TextToAtaString("ST1000DM003", record.data() + status_offset::kHdd2Model, kModelLength);
+    PutSerial("Z1", status_offset::kHdd2Serial);
+    WriteLe(record.data() + status_offset::kHdd2Capacity, 6, 1953525168);
+    SetStates(0, 0);
+  }
+  // Serials padded with zeros, so the texts end where the serial does.
+  void PutSerial(const std::string& serial, std::size_t at) {
+    TextToAtaString(serial, record.data() + at, kSerialLength);
+    for (std::size_t i = serial.size(); i < kSerialLength; ++i) record[at + (i ^ 1u)] = 0;
+  }
+  void SetStates(std::uint8_t s1, std::uint8_t s2, std::uint8_t activity = 0, std::uint8_t progress = 0) {
+    record[status_offset::kHdd1StateCode] = s1;
+    record[status_offset::kHdd2StateCode] = s2;
+    auto bit = [](std::uint8_t s) -> std::uint8_t { return s <= 1 ? 0x02 : s == 6 ? 0x01 : s == 9 ? 0x08 : 0x04; };
+    record[status_offset::kDriveFlags] = static_cast<std::uint8_t>(bit(s1) | bit(s2) << 4);
+    record[status_offset::kActivityFlags] = activity;
+    record[status_offset::kActivityProgress] = progress;
+  }
+};
+
+// A log writer over an in-memory folder.
+struct LogFixture : ::testing::Test {
+  std::map<std::string, std::string> files;
+  EventLogWriter writer{"/logs"};
+  Enclosure device;
+  LocalDateTime now{2016, 5, 6, 14, 3, 27};
+  bool failSaves = false;
+
+  void SetUp() override {
+    writer.setFileFunctions(
+        [this](const std::string& path, const std::string& contents, std::string& error) {
+          if (failSaves) return error = "read-only", false;
+          files[path] = contents;
+          return true;
+        },
+        [this](const std::string& path, std::string& contents) {
+          auto found = files.find(path);
+          if (found == files.end()) return false;
+          contents = found->second;
+          return true;
+        });
+  }
+  EventLogResult Cycle(bool started = false, std::uint8_t mask = 1) {
+    now = CivilFromSeconds(CivilSeconds(now) + 5);
+    return writer.WriteEventLog(mask, {{&device.identity, &device.record}}, now, started);
+  }
+  std::vector<std::string> File(const std::string& name = "/logs/160506.log") { return SplitLogLines(files[name]); }
+};
+
+TEST_F(LogFixture, StartBannerBlockThenPulledAndReinsertedMember) {
+  Cycle(true);
+  std::vector<std::string> expected{
+      kSeparatorLine,
+      "RODE RUR v0.50.11-3 has started from 2016/5/6 14:03:32",
+      "Device1 information :",
+      "Model# Dual Bay RAID",
+      "Mirroring(RAID1), F/W Rev. V1.02.03",
+      "Configured Capacity : 931 GB(1953525168 Sectors)",
+      "  HDD1 is present.(SATA)00",
+      "    Model no.: WDC WD10EZEX",
+      "    Serial no.: \"WD-1\"",
+      "    Capacity : 931 GB(1953525168 Sectors)",
+      "  HDD2 is present.(SATA)00",
+      "    Model no.: ST1000DM003",
+      "    Serial no.: \"Z1\"",
+      "    Capacity : 931 GB(1953525168 Sectors)",
+      kSeparatorLine};
+  EXPECT_EQ(File(), expected);
+  EXPECT_EQ(files["/logs/160506.log"].substr(0, 85), kSeparatorLine + "\r\n");
+
+  EXPECT_FALSE(Cycle().saved);  // nothing changed: no save
+  device.SetStates(0, 5);
+  EventLogResult pulled = Cycle();
+  ASSERT_EQ(pulled.alarms.size(), 1u);
+  EXPECT_EQ(pulled.alarms[0].kind, kAlarmMemberRemoved);
+  EXPECT_EQ(pulled.alarms[0].bay, 1u);
+  device.SetStates(0, 6);
+  Cycle();
+  device.SetStates(0, 1, 0x02, 37);
+  EventLogResult initialized = Cycle();
+  EXPECT_TRUE(initialized.smartThresholdsWanted);
+  Cycle();  // same progress: nothing
+  device.SetStates(0, 1, 0x02, 99);
+  Cycle();
+  device.SetStates(0, 0);
+  Cycle();
+  const auto lines = File();
+  const std::vector<std::string> tail(lines.begin() + expected.size(), lines.end());
+  EXPECT_EQ(tail, (std::vector<std::string>{
+                      "D1 HDD2 was removed, 052016/5/6 14:03:42",
+                      "D1 HDD2 was inserted, 062016/5/6 14:03:47",
+                      "D1 HDD2 was initialized, (SATA), 012016/5/6 14:03:52",
+                      "  Model no.: ST1000DM003",
+                      "  Serial no.: \"Z1\"",
+                      "  Capacity : 931 GB(1953525168 Sectors)",
+                      "D1 HDD1 --> HDD2 37%, 2016/5/6 14:03:52",
+                      "D1 HDD1 --> HDD2 99%, 2016/5/6 14:04:02",
+                      "D1 HDD1 --> HDD2 Done, 2016/5/6 14:04:07",
+                  }));
+}
+
+TEST_F(LogFixture, RebuildEndings) {
+  Cycle(true);
+  device.SetStates(1, 0, 0x01, 57);
+  Cycle();
+  device.SetStates(0, 0);
+  Cycle();
+  EXPECT_EQ(File().back(), "D1 HDD1 OK, HDD2 OK, 2016/5/6 14:03:42");
+  device.SetStates(1, 0, 0x01, 12);
+  Cycle();
+  device.SetStates(5, 0);  // ends while a bay is gone: no end line
+  Cycle();
+  EXPECT_EQ(File().back(), "D1 HDD1 was removed, 052016/5/6 14:03:52");
+}
+
+TEST_F(LogFixture, RestartKeepsTheDayAndMidnightStartsANewFile) {
+  Cycle(true);
+  const std::size_t firstRun = File().size();
+  EventLogWriter restarted("/logs");
+  restarted.setFileFunctions(
+      [this](const std::string& p, const std::string& c, std::string&) { return files[p] = c, true; },
+      [this](const std::string& p, std::string& c) {
+        return files.count(p) ? (c = files[p], true) : false;
+      });
+  restarted.WriteEventLog(1, {{&device.identity, &device.record}}, now, true);
+  EXPECT_EQ(File().size(), firstRun * 2);  // earlier lines kept, a second banner follows
+
+  now = {2016, 5, 6, 23, 59, 58};
+  device.SetStates(5, 0);  // a change across midnight is logged the cycle after
+  const auto result = Cycle();
+  EXPECT_TRUE(result.alarms.empty());
+  const auto day = File("/logs/160507.log");
+  ASSERT_FALSE(day.empty());
+  EXPECT_EQ(day.front(), kSeparatorLine);
+  EXPECT_EQ(day[1], "Device1 information :");
+  Cycle();
+  EXPECT_EQ(File("/logs/160507.log").back(), "D1 HDD1 was removed, 052016/5/7 0:00:08");
+}
+
+TEST_F(LogFixture, ReturningToADayThatHasAFileReloadsIt) {
+  Cycle(true);
+  const auto before = File();
+  now = {2016, 5, 7, 9, 0, 0};
+  Cycle();
+  now = {2016, 5, 6, 15, 0, 0};  // clock set back: the 6th's file must not get the 7th's lines
+  device.SetStates(5, 0);
+  Cycle();
+  auto after = File();
+  after.pop_back();
+  EXPECT_EQ(after, before);
+}
+
+TEST_F(LogFixture, UnwritableFolderKeepsLinesAndSavesLater) {
+  failSaves = true;
+  EXPECT_EQ(Cycle(true).saveError, "read-only");
+  device.SetStates(5, 0);
+  EXPECT_EQ(Cycle(false).saveError, "");  // said once
+  failSaves = false;
+  Cycle();
+  const auto lines = File();
+  ASSERT_GT(lines.size(), 3u);
+  EXPECT_EQ(lines[1], "RODE RUR v0.50.11-3 has started from 2016/5/6 14:03:32");
+  EXPECT_EQ(lines.back(), "D1 HDD1 was removed, 052016/5/6 14:03:37");
+}
+
+TEST_F(LogFixture, DeviceChangesAreStampedAndRefreshTheFlags) {
+  Cycle(true);
+  writer.QueueDeviceChange("D2 New Device was found.");
+  writer.QueueDeviceChange(kDeviceHadChangedLine);
+  device.SetStates(5, 0);  // logged as part of the information block, not as a transition
+  const auto result = Cycle();
+  EXPECT_TRUE(result.alarms.empty());
+  const auto lines = File();
+  const auto found = std::find(lines.begin(), lines.end(), "D2 New Device was found.2016/5/6 14:03:37");
+  ASSERT_NE(found, lines.end());
+  EXPECT_EQ(*(found - 1), kSeparatorLine);
+  EXPECT_EQ(*(found + 1), "    Device had changed.2016/5/6 14:03:37");
+  EXPECT_EQ(*(found + 2), "Device1 information :");
+  EXPECT_FALSE(writer.deviceChangesPending());
+}
+
+TEST(DeviceInfoBlock, LogAndAlarmForms) {
+  Enclosure device;
+  device.SetStates(0, 5);
+  std::vector<std::string> log, alarm;
+  BuildDeviceInfoBlock(0, device.identity, device.record, InfoForm::Log, 0, log);
+  BuildDeviceInfoBlock(0, device.identity, device.record, InfoForm::Alarm, kAlarmMemberRemoved, alarm);
+  EXPECT_EQ(log[8], "  HDD2 is absent. 05");
+  EXPECT_EQ(log[9], "    Model no.: ST1000DM003");  // the last known disk of the empty bay
+  EXPECT_EQ(alarm[8], "  HDD2 is absent. ");
+  EXPECT_EQ(alarm[9], "    Model no.: ST1000DM003");
+
+  device.SetStates(5, 9);
+  log.clear();
+  alarm.clear();
+  BuildDeviceInfoBlock(1, device.identity, device.record, InfoForm::Log, 0, log);
+  BuildDeviceInfoBlock(1, device.identity, device.record, InfoForm::Alarm, kAlarmDeviceRemoved, alarm);
+  EXPECT_EQ(log[0], "Device2 information :");
+  EXPECT_EQ(log[5], "    Model no.:WDC WD10EZEX");  // the first bay's line has no blank
+  EXPECT_EQ(log[8], "  HDD2 was failed, Unmatched SSD.09");
+  EXPECT_EQ(alarm[4], "  HDD1 is absent. ");
+  EXPECT_EQ(alarm[5], "  HDD2 was failed, Capacity too small.");
+  EXPECT_EQ(AlarmSentence(kAlarmMemberRemoved, 0, 1), "Device1 P1 Hard Disk Drive fail.");
+  EXPECT_EQ(AlarmSentence(kAlarmDeviceRemoved, 1, 0), "Device2 RAID system fail.");
+}
+
+TEST(DeviceChanges, FoundAndRemovedByIdentity) {
+  IdentifyBlock a{}, b{}, c{};
+  a[0] = 1;
+  b[0] = 2;
+  c[0] = 3;
+  auto lines = [](const std::vector<DeviceChange>& changes) {
+    std::vector<std::string> out;
+    for (const auto& change : changes) out.push_back(change.line + (change.removedDevice >= 0 ? "!" : ""));
+    return out;
+  };
+  EXPECT_EQ(lines(DetectDeviceChanges({a, b}, {a, c, b})), std::vector<std::string>{"D2 New Device was found."});
+  EXPECT_EQ(lines(DetectDeviceChanges({a, b}, {b})), std::vector<std::string>{"D1 Device was removed.!"});
+  EXPECT_TRUE(DetectDeviceChanges({a, b}, {b, a}).empty());
+  EXPECT_EQ(lines(DetectDeviceChanges({}, {a, b})),
+            (std::vector<std::string>{"D1 New Device was found.", "D2 New Device was found."}));
+  EXPECT_EQ(lines(DetectDeviceChanges({a, b}, {})),
+            (std::vector<std::string>{"D1 Device was removed.!", "D2 Device was removed.!"}));
+  EXPECT_EQ(lines(DetectDeviceChanges({a}, {c, b})),
+            (std::vector<std::string>{"D1 Device was removed.!", "D1 New Device was found.",
+                                      "D2 New Device was found."}));
+}
+
+}  // namespace
+}  // namespace rur
