@@ -41,6 +41,8 @@ class NorFlashController {
   std::set<std::uint32_t> stuckBlocks;
   std::vector<SpiCommandSeen> commands;  // every command carried out or failed, in order
   std::uint64_t reads = 0;
+  std::uint64_t separatorReads = 0;
+  std::uint64_t responseReads = 0;
   std::uint64_t otherRequests = 0;  // anything but READ(10): must stay 0
   std::uint64_t badFrames = 0;
   // Modelled cost of one sector read, charged to the clock (benchmarks).
@@ -63,12 +65,14 @@ class NorFlashController {
     const std::uint32_t lba = (std::uint32_t{request.cdb[2]} << 24) | (std::uint32_t{request.cdb[3]} << 16) |
                               (std::uint32_t{request.cdb[4]} << 8) | request.cdb[5];
     if (lba == kResponseLba) {
+      ++responseReads;
       if (answered_) std::memcpy(request.buffer, answer_.data(), kSectorSize);
       else std::memset(request.buffer, 0, kSectorSize);
       return true;
     }
     std::memset(request.buffer, 0, request.transferLength);
-    if (lba != kSeparatorLba) Decode(lba);
+    if (lba == kSeparatorLba) ++separatorReads;
+    else Decode(lba);
     return true;
   }
 
