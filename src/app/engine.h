@@ -26,6 +26,11 @@
 #include "transport/controller_channel.h"
 
 namespace rur {
+class EventLogWriter;
+class MailCenter;
+}
+
+namespace rur {
 
 // Pages of the main window (CurrentPage).
 constexpr int kPageStatus = 0;
@@ -43,12 +48,6 @@ constexpr unsigned kRefreshedSlots = 2;
 class Engine {
  public:
   struct Hooks {
-    // Called by detection with the new device list, before it replaces the old one (not at start-up).
-    std::function<void()> devicesChanging;
-    // Called at the first detection with the arrival stamp of the first device.
-    std::function<void(const LocalDateTime&)> firstDetection;
-    // End of a refresh cycle: the devices refreshed successfully, as a bit mask.
-    std::function<void(std::uint8_t changedMask)> cycleEnded;
     // A SMART read of kind 0xD0 (data) or 0xD1 (thresholds) requested by the poll cycle.
     std::function<void(std::uint8_t kind)> smartRead;
     // Once a second while the SMART countdown timer runs.
@@ -83,6 +82,11 @@ class Engine {
   void SelectDevice(unsigned position);           // the device buttons
   void SetDeviceChecked(unsigned position, bool ticked);  // the device check boxes
 
+  // Events of the monitor: the day's log at the end of each cycle, device-list changes, alarms.
+  void WriteCycleLog(std::uint8_t mask);
+  void ReportDeviceChanges();
+  void RaiseAlarm(std::uint8_t kind, unsigned device, unsigned bay);
+
   // The command target: the probed drive during detection, else the active device.
   unsigned TargetDrive() const;
   const StatusRecord& SelectedRecord() const;
@@ -95,6 +99,9 @@ class Engine {
   ControllerChannel channel;
   Scheduler scheduler;
   Hooks hooks;
+  // Attached by the program when it keeps an event log and sends mail (tests may leave them out).
+  EventLogWriter* eventLog = nullptr;
+  MailCenter* mail = nullptr;
 
   DeviceTable devices;
   std::array<IdentifyBlock, kIdentifySlots> identity{};          // written by detection

@@ -227,12 +227,7 @@ void Engine::PublishDetection() {
   }
   records = stagedRecords_;
   volumeTable = stagedVolumes_;
-  if (programStarted) {
-    if (devices.freshCount > 0 && hooks.firstDetection)
-      hooks.firstDetection(arrivalStamps[DriveOf(devices.fresh[0])]);
-  } else if (hooks.devicesChanging) {
-    hooks.devicesChanging();
-  }
+  if (!programStarted) ReportDeviceChanges();
   devices.current = devices.fresh;
   devices.currentInfo = devices.freshInfo;
   devices.currentCount = devices.freshCount;

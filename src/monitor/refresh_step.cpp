@@ -52,7 +52,7 @@ void Engine::RefreshStep() {
   }
 
   ui.panel(0, "3x," + c);
-  if (hooks.cycleEnded) hooks.cycleEnded(changedMask);
+  WriteCycleLog(changedMask);
   ui.panel(0, "4x," + c);
   if (changedMask != 0 && currentPage == kPageStatus) {
     RedrawStatusPage(programStarted);
