@@ -1,0 +1,92 @@
+#pragma once
+// Pieces the mail tests share: a user interface that records what it was told, a transport that
+// records what it was asked to send, and a scratch folder.
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include "notify/mail_transport.h"
+#include "platform/user_interface.h"
+
+namespace rur::test {
+
+struct RecordingUi : Ui {
+  struct Box {
+    std::string text;
+    std::string caption;
+  };
+  std::vector<std::pair<int, std::string>> panels;
+  std::vector<Box> boxes;
+  int pumps = 0;
+
+  void panel(int index, const std::string& text) override { panels.emplace_back(index, text); }
+  void messageBox(const std::string& text, const std::string& caption, MessageKind) override {
+    boxes.push_back({text, caption});
+  }
+  void pump() override { ++pumps; }
+  std::vector<std::string> PanelTexts(int index) const {
+    std::vector<std::string> texts;
+    for (const auto& [i, text] : panels)
+      if (i == index) texts.push_back(text);
+    return texts;
+  }
+};
+
+struct RecordingTransport : MailTransport {
+  struct Call {
+    SmtpAccount account;
+    OutgoingMail mail;
+  };
+  std::vector<Call> calls;
+  DeliveryResult answer{true, {}, {}};
+  std::function<void()> during;  // runs inside the delivery, as if the window pumped meanwhile
+
+  DeliveryResult Send(const SmtpAccount& account, const OutgoingMail& mail, DeliveryEvents& events,
+                      const std::function<bool()>&) override {
+    calls.push_back({account, mail});
+    events.connected();
+    events.workBegin();
+    if (during) during();
+    if (answer.delivered) events.workEnd();
+    return answer;
+  }
+};
+
+class ScratchFolder {
+ public:
+  ScratchFolder() {
+    path_ = std::filesystem::temp_directory_path() /
+            ("rur-mail-" + std::to_string(getpid()) + "-" + std::to_string(++Counter()));
+    std::filesystem::create_directories(path_);
+  }
+  ~ScratchFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+  std::string path() const { return path_.string(); }
+  std::string slashed() const { return path_.string() + "/"; }
+  std::string file(const std::string& name) const { return (path_ / name).string(); }
+  void Write(const std::string& name, const std::string& text) const {
+    std::ofstream(path_ / name, std::ios::binary) << text;
+  }
+  std::string Read(const std::string& name) const {
+    std::ifstream in(path_ / name, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  }
+  bool Exists(const std::string& name) const { return std::filesystem::exists(path_ / name); }
+
+ private:
+  static int& Counter() {
+    static int counter = 0;
+    return counter;
+  }
+  std::filesystem::path path_;
+};
+
+}  // namespace rur::test

@@ -1,0 +1,180 @@
+#pragma once
+// A real SMTP server for the mail tests: smtp_sink.py on /usr/bin/python3 with aiosmtpd, on
+// 127.0.0.1 at a free port, started for one test and stopped with it. What it received is read
+// back from its folder.
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <netinet/in.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+namespace rur::test {
+
+constexpr const char* kSystemPython = "/usr/bin/python3";
+
+struct ReceivedMail {
+  std::string mailFrom;
+  std::vector<std::string> recipients;
+  std::string text;  // the message as it arrived, CR LF lines
+
+  // The value of a header, or empty.
+  std::string Header(const std::string& name) const {
+    std::istringstream lines(text);
+    std::string line;
+    while (std::getline(lines, line) && line != "\r") {
+      if (line.size() > name.size() && line.compare(0, name.size() + 1, name + ":") == 0) {
+        std::string value = line.substr(name.size() + 1);
+        if (!value.empty() && value.front() == ' ') value.erase(0, 1);
+        if (!value.empty() && value.back() == '\r') value.pop_back();
+        return value;
+      }
+    }
+    return {};
+  }
+  // Body lines without their CR LF.
+  std::vector<std::string> BodyLines() const {
+    const std::size_t start = text.find("\r\n\r\n");
+    std::vector<std::string> lines;
+    if (start == std::string::npos) return lines;
+    std::string body = text.substr(start + 4);
+    std::size_t position = 0;
+    while (position < body.size()) {
+      const std::size_t end = body.find("\r\n", position);
+      if (end == std::string::npos) {
+        lines.push_back(body.substr(position));
+        break;
+      }
+      lines.push_back(body.substr(position, end - position));
+      position = end + 2;
+    }
+    return lines;
+  }
+};
+
+struct ReceivedLogin {
+  std::string mechanism;
+  std::string login;
+  std::string password;
+};
+
+class SmtpSink {
+ public:
+  enum class Mode { Normal, Auth, Reject, Silent };
+
+  // Whether the system Python can run the server at all.
+  static bool Available() {
+    static const bool available = [] {
+      const pid_t pid = fork();
+      if (pid == 0) {
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(null, 1);
+        dup2(null, 2);
+        execl(kSystemPython, kSystemPython, "-c", "import aiosmtpd", static_cast<char*>(nullptr));
+        _exit(127);
+      }
+      int status = 0;
+      return pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    }();
+    return available;
+  }
+
+  explicit SmtpSink(Mode mode = Mode::Normal, const std::string& reject = {}) {
+    folder_ = std::filesystem::temp_directory_path() / ("rur-smtp-" + std::to_string(getpid()) + "-" +
+                                                        std::to_string(++Counter()));
+    std::filesystem::create_directories(folder_);
+    const char* modeName = mode == Mode::Auth ? "auth" : mode == Mode::Reject ? "reject" : mode == Mode::Silent ? "silent" : "normal";
+    const std::string script = std::string(RUR_SOURCE_DIR) + "/tests/notify/smtp_sink.py";
+    const std::string folder = folder_.string();
+    pid_ = fork();
+    if (pid_ == 0) {
+      execl(kSystemPython, kSystemPython, script.c_str(), "--folder", folder.c_str(), "--mode", modeName, "--reject",
+            reject.c_str(), static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    // A real server takes a moment to listen; wait for it to say where.
+    for (int i = 0; i < 500 && port_ == 0; ++i) {
+      std::ifstream file(folder_ / "port");
+      unsigned port = 0;
+      if (file >> port) port_ = static_cast<std::uint16_t>(port);
+      else std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+  }
+
+  ~SmtpSink() {
+    if (pid_ > 0) {
+      kill(pid_, SIGTERM);
+      waitpid(pid_, nullptr, 0);
+    }
+    std::error_code ignored;
+    std::filesystem::remove_all(folder_, ignored);
+  }
+  SmtpSink(const SmtpSink&) = delete;
+  SmtpSink& operator=(const SmtpSink&) = delete;
+
+  std::uint16_t port() const { return port_; }
+
+  std::vector<ReceivedMail> Mails() const {
+    std::vector<ReceivedMail> mails;
+    for (int n = 1; std::filesystem::exists(folder_ / ("mail-" + std::to_string(n) + ".json")); ++n) {
+      const auto envelope = nlohmann::json::parse(ReadFile(folder_ / ("mail-" + std::to_string(n) + ".json")));
+      ReceivedMail mail;
+      mail.mailFrom = envelope.at("mail_from").get<std::string>();
+      mail.recipients = envelope.at("rcpt_tos").get<std::vector<std::string>>();
+      mail.text = ReadFile(folder_ / ("mail-" + std::to_string(n) + ".eml"));
+      mails.push_back(std::move(mail));
+    }
+    return mails;
+  }
+
+  std::vector<ReceivedLogin> Logins() const {
+    std::vector<ReceivedLogin> logins;
+    for (int n = 1; std::filesystem::exists(folder_ / ("login-" + std::to_string(n) + ".json")); ++n) {
+      const auto record = nlohmann::json::parse(ReadFile(folder_ / ("login-" + std::to_string(n) + ".json")));
+      logins.push_back({record.at("mechanism").get<std::string>(), record.at("login").get<std::string>(),
+                        record.at("password").get<std::string>()});
+    }
+    return logins;
+  }
+
+  // A port on 127.0.0.1 where nothing listens.
+  static std::uint16_t ClosedPort() {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    close(fd);
+    return ntohs(address.sin_port);
+  }
+
+ private:
+  static int& Counter() {
+    static int counter = 0;
+    return counter;
+  }
+  static std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+  }
+
+  std::filesystem::path folder_;
+  pid_t pid_ = -1;
+  std::uint16_t port_ = 0;
+};
+
+}  // namespace rur::test
