@@ -6,6 +6,7 @@
 #include "monitor/device_changes.h"
 #include "monitor/device_info_block.h"
 #include "monitor/event_log.h"
+#include "monitor/log_viewer_model.h"
 
 namespace rur {
 namespace {
@@ -247,6 +248,34 @@ TEST(DeviceChanges, FoundAndRemovedByIdentity) {
   EXPECT_EQ(lines(DetectDeviceChanges({a}, {c, b})),
             (std::vector<std::string>{"D1 Device was removed.!", "D1 New Device was found.",
                                       "D2 New Device was found."}));
+}
+
+}  // namespace
+}  // namespace rur
+
+namespace rur {
+namespace {
+
+TEST(LogFollower, FollowsGrowthAndStartsOverOnANewDay) {
+  LogFollower follower;
+  std::vector<std::string> log{"a", "b"};
+  EXPECT_EQ(follower.Fill(log).lines.size(), 2u);
+  EXPECT_TRUE(follower.Follow(log).lines.empty());
+  log.push_back("c");
+  const LogViewStep grown = follower.Follow(log);
+  EXPECT_FALSE(grown.refill);
+  EXPECT_EQ(grown.lines, std::vector<std::string>{"c"});
+  log = {"new day"};
+  const LogViewStep restarted = follower.Follow(log);
+  EXPECT_TRUE(restarted.refill);
+  EXPECT_EQ(restarted.lines, std::vector<std::string>{"new day"});
+  EXPECT_EQ(follower.shownLineCount(), 1u);
+
+  std::string text, error;
+  EXPECT_FALSE(LoadLogFileText("/nonexistent/160506.log", text, error));
+  EXPECT_NE(error.find("does not exist"), std::string::npos);
+  EXPECT_EQ(FileCaption("/var/log/160506.log"), "Event log - 160506.log");
+  EXPECT_EQ(LiveCaption(false), "Event log - Real Time( Paused )");
 }
 
 }  // namespace

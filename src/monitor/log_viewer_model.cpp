@@ -1,0 +1,48 @@
+#include "monitor/log_viewer_model.h"
+
+#include <filesystem>
+
+#include "notify/atomic_file.h"
+
+namespace rur {
+
+LogViewStep LogFollower::Fill(const std::vector<std::string>& log) {
+  shown_ = log.size();
+  return LogViewStep{true, log};
+}
+
+LogViewStep LogFollower::Follow(const std::vector<std::string>& log) {
+  LogViewStep step;
+  if (log.size() > shown_) {
+    step.lines.assign(log.begin() + static_cast<std::ptrdiff_t>(shown_), log.end());
+  } else if (log.size() < shown_) {
+    step.refill = true;
+    step.lines = log;
+  }
+  shown_ = log.size();
+  return step;
+}
+
+bool LoadLogFileText(const std::string& path, std::string& text, std::string& error) {
+  constexpr std::uintmax_t kLargestShownFile = 64u << 20;
+  std::error_code sizeError;
+  const auto size = std::filesystem::file_size(path, sizeError);
+  if (!sizeError && size > kLargestShownFile) {
+    error = "The file " + path + " is too large to show (" + std::to_string(size >> 20) + " MB).";
+    return false;
+  }
+  const FileReadStatus status = ReadWholeFile(path, text, error);
+  if (status == FileReadStatus::Missing) error = "The file " + path + " does not exist.";
+  if (status != FileReadStatus::Ok) return false;
+  return true;
+}
+
+std::string LiveCaption(bool monitorArmed) {
+  return monitorArmed ? "Event log - Real Time" : "Event log - Real Time( Paused )";
+}
+
+std::string FileCaption(const std::string& path) {
+  return "Event log - " + std::filesystem::path(path).filename().string();
+}
+
+}  // namespace rur
