@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "transport/commands.h"
 #include "transport/pass_through.h"
 #include "transport/target_rule.h"
 
@@ -53,7 +54,7 @@ void Engine::Start() {
 
   timer1 = scheduler.add("Timer1", kTimer1Ms, [] {}, false);
   timer2 = scheduler.add("Timer2", kTimer2Ms, [this] { Timer2Timer(); }, false);
-  timer3 = scheduler.add("Timer3", kTimer3Ms, [this] { if (hooks.smartTick) hooks.smartTick(); }, false);
+  timer3 = scheduler.add("Timer3", kTimer3Ms, [this] { SmartTimer(); }, false);
   timer4 = scheduler.add("Timer4", kTimer4Ms, [this] { Timer4Timer(); }, true);
   scheduler.add("TRaidThread", kRaidPollMs, [this] { RaidPoll(); }, true);
 
@@ -160,7 +161,7 @@ void Engine::Dispatcher() {
     if (!(requestFlags & request)) continue;
     if (busyMarks & request) return;
     busyMarks |= request;
-    if (hooks.smartRead) hooks.smartRead(request == REQ_SMART_THRESHOLDS ? 0xD1 : 0xD0);
+    SmartRead(request == REQ_SMART_THRESHOLDS ? SMART_READ_THRESHOLDS : SMART_READ_DATA);
     requestFlags &= static_cast<std::uint8_t>(~request);
     busyMarks &= static_cast<std::uint8_t>(~request);
     return;

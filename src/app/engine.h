@@ -23,6 +23,8 @@
 #include "monitor/status_record.h"
 #include "platform/clock.h"
 #include "platform/user_interface.h"
+#include "smart/evaluate_smart.h"
+#include "smart/smart_state.h"
 #include "transport/controller_channel.h"
 
 namespace rur {
@@ -48,10 +50,6 @@ constexpr unsigned kRefreshedSlots = 2;
 class Engine {
  public:
   struct Hooks {
-    // A SMART read of kind 0xD0 (data) or 0xD1 (thresholds) requested by the poll cycle.
-    std::function<void(std::uint8_t kind)> smartRead;
-    // Once a second while the SMART countdown timer runs.
-    std::function<void()> smartTick;
     // Every engine step (the simulator applies its timeline here).
     std::function<void()> step;
     // Reads 256 bytes of the probed controller's flash from address 0; false on failure.
@@ -86,6 +84,13 @@ class Engine {
   void WriteCycleLog(std::uint8_t mask);
   void ReportDeviceChanges();
   void RaiseAlarm(std::uint8_t kind, unsigned device, unsigned bay);
+
+  // SMART: a pass of the poll cycle (kind 0xD0 data, 0xD1 thresholds), the page's evaluation and
+  // the once-a-second countdown.
+  void SmartRead(std::uint8_t kind);
+  void EvaluateSmartPage();
+  void SmartTimer();
+  void SelectSmartBay(unsigned bay);
 
   // The command target: the probed drive during detection, else the active device.
   unsigned TargetDrive() const;
@@ -147,6 +152,9 @@ class Engine {
   bool sensorDisplay = false;
   std::string windowCaption;
   StatusPageModel statusPage;
+  SmartState smart;
+  SmartPageModel smartPage;
+  std::string smartCountdownText;  // Label21
 
   Scheduler::TimerId timer1 = 0, timer2 = 0, timer3 = 0, timer4 = 0;
 

@@ -16,6 +16,8 @@ enum class UiUpdate {
   UpgradeButton,   // Image2_Upgrade enabled
   StatusPage,      // the status page labels
   DeviceNames,     // firmware revision text, device texts, window caption
+  SmartPage,       // the SMART grid, heading, verdict and bay buttons
+  SmartCountdown,  // Label21
 };
 
 class Ui {
