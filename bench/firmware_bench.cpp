@@ -34,10 +34,7 @@ void BM_FirmwareUpgrade(benchmark::State& state) {
   SpiFlash flash(channel, devices, upgradeState);
   FirmwareUpgrade upgrade(flash, devices, upgradeState, ui);
 
-  const auto bytes = test::MakeImage({.length = length});
-  upgrade.image().bytes = bytes;
-  upgrade.image().bytes.resize((bytes.size() + 127) / 128 * 128, 0xFF);
-  upgrade.image().length = length;
+  test::HoldImage(upgrade.image(), test::MakeImage({.length = length}));
   controller.clock = &clock;
   controller.readCostMicros = kReadCostMicros;
 

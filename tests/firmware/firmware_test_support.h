@@ -26,7 +26,6 @@ struct RecordingUi : Ui {
   bool panelShown = false;
   std::vector<std::string> panelCaptions;
   std::string label;
-  std::vector<std::string> files;
   std::function<void()> onPump;
 
   void panel(int index, const std::string& text) override { panelTexts[index].push_back(text); }
@@ -43,7 +42,6 @@ struct RecordingUi : Ui {
     if (shown) panelCaptions.push_back(caption);
     label = labelText;
   }
-  void firmwareFile(const std::string& name) override { files.push_back(name); }
 
   std::string lastPanel(int index) const {
     return panelTexts[index].empty() ? std::string() : panelTexts[index].back();
@@ -74,6 +72,13 @@ inline std::vector<std::uint8_t> MakeImage(const ImageSpec& spec) {
   bytes[image_offset::kProductCode] = spec.productCode[0];
   bytes[image_offset::kProductCode + 1] = spec.productCode[1];
   return bytes;
+}
+
+// Puts bytes into image as a successful load would: padded with erased bytes to whole blocks.
+inline void HoldImage(FirmwareImage& image, const std::vector<std::uint8_t>& bytes) {
+  image.bytes = bytes;
+  image.bytes.resize((bytes.size() + kImageBlockSize - 1) / kImageBlockSize * kImageBlockSize, 0xFF);
+  image.length = static_cast<std::uint32_t>(bytes.size());
 }
 
 // A device whose identity carries this version and product code.
