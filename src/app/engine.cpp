@@ -24,6 +24,8 @@ Engine::Engine(DriveSource& driveSource, VolumeLister volumeLister, Clock& engin
       ui(sink),
       channel(driveSource, engineClock, sink),
       scheduler(engineClock),
+      spiFlash(channel, devices, upgrade, [this] { return detecting.load(); }),
+      firmware(spiFlash, devices, upgrade, sink),
       volumes_(std::move(volumeLister)) {}
 
 Engine::~Engine() {
@@ -38,8 +40,8 @@ void Engine::Start() {
   busyMarks = 0;
   programStarted = true;
   closing = false;
-  upgradeTarget = kNoDevice;
-  operationBusy = false;
+  upgrade.UpgradeTarget = kNoDevice;
+  upgrade.OperationBusy = false;
   refreshCounter = 0;
   currentPage = kPageStatus;
   devices.selected = 0;
@@ -52,7 +54,7 @@ void Engine::Start() {
   probeMark = true;
   RequestDetection();
 
-  timer1 = scheduler.add("Timer1", kTimer1Ms, [] {}, false);
+  timer1 = scheduler.add("Timer1", kTimer1Ms, [this] { firmware.Timer1Tick(); }, true);
   timer2 = scheduler.add("Timer2", kTimer2Ms, [this] { Timer2Timer(); }, false);
   timer3 = scheduler.add("Timer3", kTimer3Ms, [this] { SmartTimer(); }, false);
   timer4 = scheduler.add("Timer4", kTimer4Ms, [this] { Timer4Timer(); }, true);
@@ -83,7 +85,7 @@ void Engine::Start() {
 }
 
 bool Engine::Close() {
-  if (operationBusy) {
+  if (UpgradeRunning()) {
     ui.messageBox("Firmware is upgrading, please wait a moment.", "Message", MessageKind::Information);
     return false;
   }
@@ -169,7 +171,7 @@ void Engine::Dispatcher() {
 }
 
 void Engine::Timer2Timer() {
-  if (operationBusy) {
+  if (UpgradeRunning()) {
     requestFlags &= static_cast<std::uint8_t>(~MONITOR_ARMED);
     return;
   }

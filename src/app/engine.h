@@ -17,6 +17,9 @@
 #include "app/scheduler.h"
 #include "discovery/device_table.h"
 #include "discovery/volume_table.h"
+#include "firmware/firmware_upgrade.h"
+#include "firmware/spi_flash.h"
+#include "firmware/upgrade_state.h"
 #include "monitor/identify_block.h"
 #include "monitor/request_flags.h"
 #include "monitor/status_page_model.h"
@@ -52,8 +55,6 @@ class Engine {
   struct Hooks {
     // Every engine step (the simulator applies its timeline here).
     std::function<void()> step;
-    // Reads 256 bytes of the probed controller's flash from address 0; false on failure.
-    std::function<bool(std::uint8_t* buffer)> readFlashHead;
   };
 
   Engine(DriveSource& drives, VolumeLister volumes, Clock& clock, Ui& ui);
@@ -95,7 +96,7 @@ class Engine {
   // The command target: the probed drive during detection, else the active device.
   unsigned TargetDrive() const;
   const StatusRecord& SelectedRecord() const;
-  bool UpgradeRunning() const { return operationBusy; }
+  bool UpgradeRunning() const { return upgrade.OperationBusy.load(); }
 
   // --- process-wide state ---
   DriveSource& drives;
@@ -134,10 +135,10 @@ class Engine {
   unsigned physicalDriveCount = 0;
   VolumeTable volumeTable;
 
-  // Firmware upgrade marks (the upgrade itself keeps them current).
-  bool operationBusy = false;
-  std::uint32_t upgradeTarget = kNoDevice;
-  unsigned upgradeSelection = 0;
+  // The firmware upgrade and the marks it leaves for every other sender of commands.
+  UpgradeState upgrade;
+  SpiFlash spiFlash;
+  FirmwareUpgrade firmware;
 
   // What the window shows besides the pages.
   std::string detectionText;  // StaticText1
@@ -173,7 +174,7 @@ class Engine {
   void Timer2Timer();
   void RefreshStep();
   bool RefreshSlot(unsigned slot, bool& gaveUp);
-  bool ShouldGiveUp() const { return operationBusy || closing; }
+  bool ShouldGiveUp() const { return UpgradeRunning() || closing; }
 
   // What detection reads and writes, handed over on the main context when a job is requested and
   // when its result is published, so the detection thread never touches live state.

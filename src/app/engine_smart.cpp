@@ -9,7 +9,7 @@ namespace rur {
 
 void Engine::SmartRead(std::uint8_t kind) {
   // The controller belongs to a running upgrade; the pass is skipped.
-  if (upgradeTarget != kNoDevice || devices.currentCount == 0) return;
+  if (upgrade.UpgradeTarget.load() != kNoDevice || devices.currentCount == 0) return;
   const auto enclosures = SmartEnclosures(devices, records);
   ReadSmartPages(kind, channel, enclosures, smart);
   if (kind == SMART_READ_DATA && currentPage == kPageSmart) EvaluateSmartPage();
@@ -23,14 +23,14 @@ void Engine::EvaluateSmartPage() {
 }
 
 void Engine::SelectSmartBay(unsigned bay) {
-  if (upgradeTarget != kNoDevice) return;
+  if (upgrade.UpgradeTarget.load() != kNoDevice) return;
   smart.smartBay = bay > 1 ? 1 : bay;
   EvaluateSmartPage();
 }
 
 void Engine::SmartTimer() {
   SmartTickInput input;
-  input.held = deviceChangeCounter != 0 || detecting || operationBusy || closing;
+  input.held = deviceChangeCounter != 0 || detecting || UpgradeRunning() || closing;
   input.smartPageCurrent = currentPage == kPageSmart;
   input.requestFlags = requestFlags;
   const SmartTickResult result = SmartTick(smart, input);

@@ -23,7 +23,7 @@ int Engine::RedrawStatusPage(bool force) {
 
 void Engine::RefreshDeviceNames() {
   if (!deviceChecked[0] && !deviceChecked[1]) return;
-  const unsigned device = currentPage == kPageUpgrade ? upgradeSelection : devices.selected;
+  const unsigned device = currentPage == kPageUpgrade ? upgrade.UpgradeSelection.load() : devices.selected;
   devices.active = device;
   const IdentifyBlock& block = previousIdentity[DriveOf(devices.current[device])];
   revisionText = FirmwareRevisionText(block);

@@ -12,8 +12,6 @@
 namespace rur {
 namespace {
 
-constexpr std::size_t kFlashHeadLength = 256;
-constexpr std::size_t kFirmwareTypeOffset = 0x95;
 constexpr std::uint8_t kNotEnclosureCodes[] = {0x50, 0x05};
 constexpr std::size_t kInquiryVendor = 8;
 constexpr std::size_t kInquiryNameBytes = 16;
@@ -31,9 +29,9 @@ void Engine::RequestDetection() {
   snapshot_ = DetectionSnapshot{};
   snapshot_.programStarted = programStarted;
   snapshot_.physicalDriveCount = physicalDriveCount;
-  if (operationBusy && upgradeTarget < devices.currentCount) {
-    snapshot_.upgradeEntry = devices.current[upgradeTarget];
-    snapshot_.upgradeInfo = devices.currentInfo[upgradeTarget];
+  if (UpgradeRunning() && upgrade.UpgradeTarget.load() < devices.currentCount) {
+    snapshot_.upgradeEntry = devices.current[upgrade.UpgradeTarget.load()];
+    snapshot_.upgradeInfo = devices.currentInfo[upgrade.UpgradeTarget.load()];
     snapshot_.upgradeDrive = static_cast<int>(DriveOf(snapshot_.upgradeEntry));
   }
   stagedRecords_ = records;
@@ -86,15 +84,7 @@ void Engine::ProbeDrive(unsigned drive, unsigned position) {
   DevicePosition info;
   info.controllerKind = channel.controllerKind();
 
-  std::array<std::uint8_t, kFlashHeadLength> flash{};
-  bool flashRead = false;
-  if (hooks.readFlashHead) {
-    flashRead = hooks.readFlashHead(flash.data());
-  } else if (DeviceHandle device = OpenDrive(drives, drive)) {
-    flashRead = channel.SpiRead(*device, 0, flash.data()) == kResultOk &&
-                channel.SpiRead(*device, kSpiBlockSize, flash.data() + kSpiBlockSize) == kResultOk;
-  }
-  if (flashRead) info.productType = flash[kFirmwareTypeOffset];
+  if (const auto type = spiFlash.ReadFirmwareType()) info.productType = *type;
 
   if (slot[identify_offset::kControllerName] != 0) {
     info.hasName = true;
@@ -178,7 +168,7 @@ void Engine::Timer4Timer() {
   if (deviceChangeCounter >= kDeviceChangeDue && !refreshInProgress && !detecting && !detectionDone) {
     upgradeButtonEnabled = false;
     ui.update(UiUpdate::UpgradeButton);
-    if (operationBusy) {
+    if (UpgradeRunning()) {
       upgradeButtonEnabled = true;
       ui.update(UiUpdate::UpgradeButton);
       return;

@@ -33,7 +33,7 @@ void Engine::RefreshStep() {
 
   for (unsigned slot = 0; slot < kRefreshedSlots; ++slot) {
     ui.panel(0, "0x," + c);
-    if (slot >= devices.currentCount || !deviceChecked[slot] || (operationBusy && upgradeTarget == slot)) continue;
+    if (slot >= devices.currentCount || !deviceChecked[slot] || (UpgradeRunning() && upgrade.UpgradeTarget.load() == slot)) continue;
     if (programStarted) {
       changedMask |= static_cast<std::uint8_t>(1u << slot);
       continue;
