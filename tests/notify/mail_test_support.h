@@ -11,7 +11,7 @@
 #include "notify/mail_transport.h"
 #include "platform/user_interface.h"
 
-namespace rur::test {
+namespace rur::mailtest {
 
 struct RecordingUi : Ui {
   struct Box {
@@ -89,4 +89,4 @@ class ScratchFolder {
   std::filesystem::path path_;
 };
 
-}  // namespace rur::test
+}  // namespace rur::mailtest

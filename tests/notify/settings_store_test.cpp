@@ -9,7 +9,7 @@ namespace rur {
 namespace {
 
 TEST(RegFileSettingsStore, ValuesSurviveTheFileWithAwkwardTextAndOwnerOnlyMode) {
-  test::ScratchFolder folder;
+  mailtest::ScratchFolder folder;
   const std::string path = SettingsFilePath(folder.path() + "/nested");
   EXPECT_EQ(path, folder.path() + "/nested/KV_RODE_RUR.reg");
   EXPECT_EQ(DefaultMailFolder(path), folder.path() + "/nested/");
@@ -83,7 +83,7 @@ TEST(RegFileSettingsStore, AcceptsHandWrittenExportsAndRefusesToOverwriteWhatDoe
     EXPECT_EQ(error.rfind(c.error, 0), 0u) << error;
   }
 
-  test::ScratchFolder folder;
+  mailtest::ScratchFolder folder;
   const std::string damaged = "[SOFTWARE\\KV_RODE_RUR]\n\"Port\"=\"25\"\n\"SMTP\"=oops\n";
   folder.Write("KV_RODE_RUR.reg", damaged);
   RegFileSettingsStore store(folder.file("KV_RODE_RUR.reg"));

@@ -21,7 +21,7 @@
 
 #include <nlohmann/json.hpp>
 
-namespace rur::test {
+namespace rur::mailtest {
 
 constexpr const char* kSystemPython = "/usr/bin/python3";
 
@@ -177,4 +177,4 @@ class SmtpSink {
   std::uint16_t port_ = 0;
 };
 
-}  // namespace rur::test
+}  // namespace rur::mailtest
