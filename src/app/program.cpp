@@ -1,0 +1,99 @@
+#include "app/program.h"
+
+#include "emulator/scenario.h"
+#include "emulator/simulated_host.h"
+#include "monitor/event_log.h"
+#include "notify/curl_mail_transport.h"
+#include "notify/mail_center.h"
+#include "notify/reg_file_store.h"
+#include "notify/system_info.h"
+#include "platform/host_drives.h"
+#include "platform/host_volumes.h"
+#include "platform/program_paths.h"
+#include "platform/udev_watcher.h"
+
+namespace rur {
+
+Program::Program() = default;
+
+Program::~Program() {
+  std::string ignored;
+  Close(ignored);
+}
+
+bool Program::Open(const ProgramOptions& options, Ui& ui, std::string& error) {
+  options_ = options;
+  sim::Scenario scenario;
+  if (options.simulate) {
+    const std::string path = options.scenarioPath.empty() ? sim::BundledScenarioPath("demo") : options.scenarioPath;
+    if (!sim::LoadScenarioFile(path, scenario, error)) return false;
+  }
+
+  if (options.virtualTime) {
+    clock_ = std::make_unique<VirtualClock>(scenario.start ? *scenario.start : RealClock().localTime());
+  } else {
+    clock_ = std::make_unique<RealClock>();
+  }
+
+  VolumeLister volumes;
+  if (options.simulate) {
+    auto host = std::make_unique<sim::SimulatedHost>(scenario, *clock_);
+    if (!options.simStateDir.empty() && !host->loadState(options.simStateDir, error)) return false;
+    if (!options.traceFile.empty() && !host->setTraceFile(options.traceFile)) {
+      error = "cannot open the trace file " + options.traceFile;
+      return false;
+    }
+    simulator_ = host.get();
+    volumes = [host = host.get()] {
+      std::vector<MountedVolume> mounted;
+      for (const auto& volume : host->volumes()) mounted.push_back({volume.name, volume.drive, 0, 0});
+      return mounted;
+    };
+    drives_ = std::move(host);
+  } else {
+    drives_ = std::make_unique<HostDriveSource>();
+    volumes = [] { return ListHostVolumes(); };
+    udev_ = std::make_unique<UdevWatcher>();
+  }
+
+  dataDirectory_ = ChooseDataDirectory(CurrentPathFacts(), options.simulate, options.dataDir, DirectoryWritable);
+  if (!EnsureDirectory(dataDirectory_, error)) return false;
+
+  engine_ = std::make_unique<Engine>(*drives_, volumes, *clock_, ui);
+  eventLog_ = std::make_unique<EventLogWriter>(dataDirectory_);
+  engine_->eventLog = eventLog_.get();
+
+  const bool ownFolder = options.simulate || !options.dataDir.empty();
+  settingsPath_ = SettingsFilePath(ownFolder ? dataDirectory_ : std::string());
+  settings_ = std::make_unique<RegFileSettingsStore>(settingsPath_);
+  transport_ = std::make_unique<CurlMailTransport>();
+  mail_ = std::make_unique<MailCenter>(*settings_, ui, *clock_, *transport_, DefaultMailFolder(settingsPath_),
+                                       SystemInfoText(CollectHostFacts()));
+  engine_->mail = mail_.get();
+
+  if (simulator_) {
+    simulator_->setDeviceChangeListener([this] { engine_->DeviceChangeNotice(); });
+    engine_->hooks.step = [this] { simulator_->Advance(); };
+  } else if (udev_->active()) {
+    engine_->hooks.step = [this] {
+      if (udev_->TakeEvents()) engine_->DeviceChangeNotice();
+    };
+  }
+  return true;
+}
+
+void Program::Start() {
+  engine_->Start();
+  mail_->StartUp();
+  engine_->scheduler.add("TEmailThread", kEmailThreadIntervalMs, [this] { mail_->EmailThreadTick(); }, true);
+}
+
+bool Program::Close(std::string& error) {
+  if (closed_ || !engine_) return true;
+  if (!engine_->Close()) return false;
+  closed_ = true;
+  if (simulator_ && !options_.simStateDir.empty() && !simulator_->saveState(options_.simStateDir, error)) return false;
+  return true;
+}
+
+}  // namespace rur

@@ -1,0 +1,69 @@
+#pragma once
+// The program put together: clock, drives (the host's or a simulated enclosure's), data folder,
+// engine, event log, settings and mail. The window and rurctl both start from here, so a run
+// behaves the same whichever face it has.
+
+#include <memory>
+#include <string>
+
+#include "app/engine.h"
+
+namespace rur {
+
+namespace sim {
+class SimulatedHost;
+}
+class EventLogWriter;
+class MailCenter;
+class MailTransport;
+class SettingsStore;
+class UdevWatcher;
+
+struct ProgramOptions {
+  bool simulate = false;
+  std::string scenarioPath;  // with simulate; empty: the bundled demo
+  std::string simStateDir;   // where a simulated enclosure keeps its state between runs
+  std::string dataDir;       // overrides the data folder
+  bool virtualTime = false;
+  std::string traceFile;     // requests of the simulated drives, one line each
+};
+
+class Program {
+ public:
+  Program();
+  ~Program();
+  Program(const Program&) = delete;
+  Program& operator=(const Program&) = delete;
+
+  // Builds everything; false with a message when the scenario or the data folder is unusable.
+  bool Open(const ProgramOptions& options, Ui& ui, std::string& error);
+  // Starts the engine (first detection, timers) and the mail settings.
+  void Start();
+  // Stops the engine; false while a firmware upgrade refuses it. Saves a simulated enclosure's state.
+  bool Close(std::string& error);
+
+  Engine& engine() { return *engine_; }
+  Clock& clock() { return *clock_; }
+  MailCenter& mail() { return *mail_; }
+  EventLogWriter& eventLog() { return *eventLog_; }
+  sim::SimulatedHost* simulator() { return simulator_; }
+  const std::string& dataDirectory() const { return dataDirectory_; }
+  const std::string& settingsPath() const { return settingsPath_; }
+
+ private:
+  ProgramOptions options_;
+  std::string dataDirectory_;
+  std::string settingsPath_;
+  std::unique_ptr<Clock> clock_;
+  std::unique_ptr<DriveSource> drives_;
+  sim::SimulatedHost* simulator_ = nullptr;  // drives_ when simulating
+  std::unique_ptr<UdevWatcher> udev_;
+  std::unique_ptr<Engine> engine_;
+  std::unique_ptr<EventLogWriter> eventLog_;
+  std::unique_ptr<SettingsStore> settings_;
+  std::unique_ptr<MailTransport> transport_;
+  std::unique_ptr<MailCenter> mail_;
+  bool closed_ = false;
+};
+
+}  // namespace rur
