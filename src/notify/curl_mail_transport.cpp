@@ -22,6 +22,7 @@ struct Exchange {
   bool transferStarted = false;
   std::string pendingRecipient;  // the address of a RCPT TO waiting for its answer
   std::vector<std::string> rejected;
+  std::string lastRefusal;  // the server's last refusal, which says more than the error code
   DeliveryEvents* events = nullptr;
   const std::function<bool()>* abort = nullptr;
 };
@@ -72,8 +73,10 @@ int WatchExchange(CURL*, curl_infotype type, char* data, std::size_t size, void*
         address = address.substr(1, address.size() - 2);
       exchange.pendingRecipient = address;
     }
-  } else if (type == CURLINFO_HEADER_IN && !exchange.pendingRecipient.empty()) {
+  } else if (type == CURLINFO_HEADER_IN) {
     const std::string reply = StripLineEnd(data, size);
+    if (!reply.empty() && (reply[0] == '4' || reply[0] == '5')) exchange.lastRefusal = reply;
+    if (exchange.pendingRecipient.empty()) return 0;
     // Only the last line of a reply ("550 ..." rather than "550-...") settles it.
     if (reply.size() >= 3 && (reply.size() == 3 || reply[3] == ' ')) {
       if (reply[0] == '4' || reply[0] == '5') exchange.rejected.push_back(exchange.pendingRecipient + " (" + reply + ")");
@@ -83,7 +86,8 @@ int WatchExchange(CURL*, curl_infotype type, char* data, std::size_t size, void*
   return 0;
 }
 
-std::string FailureText(CURLcode code, const char* detail, const SmtpAccount& account, bool aborted) {
+std::string FailureText(CURLcode code, const char* detail, const std::string& lastRefusal, const SmtpAccount& account,
+                        bool aborted) {
   const std::string server = account.host + " port " + std::to_string(account.port);
   switch (code) {
     case CURLE_OPERATION_TIMEDOUT:
@@ -99,6 +103,7 @@ std::string FailureText(CURLcode code, const char* detail, const SmtpAccount& ac
   }
   std::string text = "Sending mail to " + server + " failed: " + curl_easy_strerror(code);
   if (detail && *detail) text += std::string(" (") + detail + ")";
+  if (!lastRefusal.empty()) text += "; the server said \"" + lastRefusal + "\"";
   return text + ".";
 }
 
@@ -173,7 +178,7 @@ DeliveryResult CurlMailTransport::Send(const SmtpAccount& account, const Outgoin
   } else if (!exchange.rejected.empty() && exchange.rejected.size() == mail.recipients.size()) {
     result.error = "The mail server refused every recipient.";
   } else {
-    result.error = FailureText(code, detail, account, abort());
+    result.error = FailureText(code, detail, exchange.lastRefusal, account, abort());
   }
   curl_slist_free_all(recipients);
   curl_easy_cleanup(curl);

@@ -100,6 +100,9 @@ class SmtpSink {
     const std::string folder = folder_.string();
     pid_ = fork();
     if (pid_ == 0) {
+      // The server's own chatter goes to its folder, where a failing test can look.
+      const int log = open((folder + "/server.log").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      if (log >= 0) dup2(log, 2);
       execl(kSystemPython, kSystemPython, script.c_str(), "--folder", folder.c_str(), "--mode", modeName, "--reject",
             reject.c_str(), static_cast<char*>(nullptr));
       _exit(127);
