@@ -1,6 +1,7 @@
-#include <cstdio>
+#include <iostream>
 
-int main() {
-  std::puts("rurctl");
-  return 0;
+#include "cli/rurctl.h"
+
+int main(int argc, char** argv) {
+  return rur::cli::RunRurctl(std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr);
 }

@@ -1,0 +1,38 @@
+// rurctl query CODE [--drive N]: one status query through the controller channel, as the
+// refresh and detection send it, with the raw answer shown.
+
+#include <cstdio>
+
+#include "cli/command_arguments.h"
+#include "cli/command_table.h"
+#include "cli/hex_dump.h"
+
+namespace rur::cli {
+
+int RunQuery(CommandContext& context) {
+  ParsedArguments parsed;
+  std::string error;
+  if (!ParseArguments(context.args, {"--drive"}, {}, parsed, error)) {
+    context.err << "query: " << error << '\n';
+    return kExitUsage;
+  }
+  std::uint64_t code = 0, drive = 0;
+  if (parsed.positionals.size() != 1 || !ParseHexNumber(parsed.positionals[0], 0xFF, code)) {
+    context.err << "query: expected one query code in hexadecimal, e.g. 0x17\n";
+    return kExitUsage;
+  }
+  if (parsed.has("--drive") && !ParseNumber(parsed.options["--drive"], 15, drive)) {
+    context.err << "query: --drive takes a drive number from 0 to 15\n";
+    return kExitUsage;
+  }
+
+  Sector answer{};
+  const ResultCode result =
+      context.env.channel().Query(static_cast<unsigned>(drive), static_cast<std::uint8_t>(code), answer);
+  char line[32];
+  std::snprintf(line, sizeof line, "result %02X\n", result);
+  context.out << line << HexDump(answer.data(), answer.size());
+  return result == kResultOk ? kExitOk : kExitFailed;
+}
+
+}  // namespace rur::cli

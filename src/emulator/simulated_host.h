@@ -1,0 +1,92 @@
+#pragma once
+// The host as a scenario describes it: simulated physical drives (plain disks and enclosures)
+// that the program opens by number like real ones. It plays the scenario's timeline on the clock,
+// records every request a drive receives (and can trace them to a file), refuses anything but
+// READ(10) and INQUIRY, and can save the enclosures' state so they outlive the program.
+// One host serves every thread of the program; its handles must not outlive it.
+
+#include <array>
+#include <cstdint>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "emulator/scenario.h"
+#include "emulator/simulated_controller.h"
+#include "platform/clock.h"
+#include "transport/scsi_device.h"
+
+namespace rur::sim {
+
+class SimulatedHost final : public DriveSource {
+ public:
+  SimulatedHost(Scenario scenario, Clock& clock);
+  ~SimulatedHost() override;
+
+  DeviceHandle OpenPhysicalDrive(unsigned number) override;  // empty for no drive / unplugged drive
+
+  // Applies the timeline events due at the clock's time; fires the listener on plug or unplug.
+  // Requests and opens call it too, so an event is seen by the first command after its time.
+  void Advance();
+  void setDeviceChangeListener(std::function<void()> listener);
+
+  struct Volume {
+    std::string name;  // e.g. "sdb1": a mounted partition
+    unsigned drive;
+  };
+  std::vector<Volume> volumes() const;  // of the drives present now
+
+  struct Request {
+    unsigned drive;
+    bool inquiry;
+    std::uint32_t lba;
+    std::array<std::uint8_t, 10> cdb;
+  };
+  const std::vector<Request>& requests() const { return requests_; }  // every request received, in order
+  void clearRequests();
+  std::size_t refusedRequests() const { return refused_; }  // requests other than READ(10) and INQUIRY
+  // Appends "<drive> READ <lba>" or "<drive> INQUIRY" per request; false when the file cannot be opened.
+  bool setTraceFile(const std::string& path);
+
+  bool saveState(const std::string& dir, std::string& error) const;
+  bool loadState(const std::string& dir, std::string& error);  // missing state = fresh, not an error
+
+  SimulatedController* controller(unsigned drive);  // null for plain disks and unknown drives
+  bool plugged(unsigned drive) const;
+  std::optional<LocalDateTime> startTime() const { return scenario_.start; }
+  const Scenario& scenario() const { return scenario_; }
+  std::uint64_t programTimeMs() const;
+
+  // The device face of drive number `drive`: serves one request; false when it is not completed.
+  bool Serve(unsigned drive, const ScsiRequest& request);
+
+ private:
+  struct Drive {
+    DriveSpec spec;
+    bool plugged = true;
+    std::unique_ptr<SimulatedController> controller;
+  };
+
+  bool AdvanceLocked();  // true when a drive was plugged or unplugged
+  void Apply(const TimelineEvent& event, bool& deviceChanged);
+  void Trace(const std::string& line);
+  void NotifyIfChanged(bool changed);
+
+  mutable std::recursive_mutex mutex_;
+  Scenario scenario_;
+  Clock& clock_;
+  std::uint64_t startMs_;
+  std::size_t nextEvent_ = 0;
+  std::map<unsigned, Drive> drives_;
+  std::vector<Request> requests_;
+  std::size_t refused_ = 0;
+  std::ofstream trace_;
+  std::function<void()> listener_;
+};
+
+}  // namespace rur::sim
