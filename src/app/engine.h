@@ -93,6 +93,12 @@ class Engine {
   void SmartTimer();
   void SelectSmartBay(unsigned bay);
 
+  // Timer handlers and the poll cycle's jobs, run by the scheduler.
+  void Timer4Timer();
+  void Timer2Timer();
+  void Dispatcher();
+  void RefreshStep();
+
   // The command target: the probed drive during detection, else the active device.
   unsigned TargetDrive() const;
   const StatusRecord& SelectedRecord() const;
@@ -166,13 +172,8 @@ class Engine {
   bool ProbePass();
   void ProbeDrive(unsigned drive, unsigned position);
   void FillCapacityAndSensors(unsigned drive, DevicePosition& info, bool membersOk);
-  void Timer4Timer();
   void PublishDetection();
-  // The poll cycle.
   void RaidPoll();
-  void Dispatcher();
-  void Timer2Timer();
-  void RefreshStep();
   bool RefreshSlot(unsigned slot, bool& gaveUp);
   bool ShouldGiveUp() const { return UpgradeRunning() || closing; }
 

@@ -1,0 +1,192 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "app/engine.h"
+#include "emulator/simulated_host.h"
+#include "monitor/ata_text.h"
+#include "monitor/device_names.h"
+#include "support/recording_ui.h"
+#include "support/sim_scenarios.h"
+#include "transport/command_frame.h"
+
+namespace rur {
+namespace {
+
+using namespace test;
+
+// An engine on the virtual clock over a simulated host.
+struct EngineRun {
+  explicit EngineRun(sim::Scenario scenario)
+      : clock(*scenario.start), host(std::move(scenario), clock),
+        engine(host, [this] {
+          std::vector<MountedVolume> mounted;
+          for (const auto& v : host.volumes()) mounted.push_back({v.name, v.drive, 0, 0});
+          return mounted;
+        }, clock, ui) {
+    host.setDeviceChangeListener([this] { engine.DeviceChangeNotice(); });
+    engine.hooks.step = [this] { host.Advance(); };
+    engine.Start();
+  }
+  // Commands sent to a drive: every frame starts with a read of LBA 67.
+  std::size_t CommandsTo(unsigned drive) const {
+    return static_cast<std::size_t>(std::count_if(host.requests().begin(), host.requests().end(), [&](const auto& r) {
+      return r.drive == drive && !r.inquiry && r.lba == kFrameWords[0];
+    }));
+  }
+  const StatusRecord& Record(unsigned drive) const { return engine.records[drive]; }
+
+  VirtualClock clock;
+  sim::SimulatedHost host;
+  RecordingUi ui;
+  Engine engine;
+};
+
+std::string Model(const StatusRecord& record, std::size_t at) {
+  return TrimModelText(AtaStringToText(record.data() + at, kModelLength));
+}
+
+TEST(EngineDetection, FindsTheEnclosureAndSkipsThePlainDisk) {
+  EngineRun run(ScenarioOf({PlainDisk(0), Enclosure(1)}));
+  ASSERT_TRUE(run.engine.RunUntilDetected(20000));
+  const Engine& engine = run.engine;
+  ASSERT_EQ(engine.devices.currentCount, 1u);
+  EXPECT_EQ(engine.devices.current[0], 0x41);
+  EXPECT_EQ(run.CommandsTo(0), 1u);  // one probe, then its 2 s wait ran out; no second pass
+  EXPECT_GE(run.clock.nowMs(), 2000u);
+  EXPECT_EQ(run.ui.panels[1], "Detected OK");
+  EXPECT_EQ(engine.detectionText, " ");
+  EXPECT_FALSE(engine.detectionTextVisible);
+  EXPECT_TRUE(engine.pageButtonsEnabled);
+  EXPECT_TRUE(engine.deviceChecked[0]);
+  EXPECT_FALSE(engine.deviceShown[1]);
+  EXPECT_EQ(engine.requestFlags & (REQ_SMART_THRESHOLDS | REQ_SMART_DATA), REQ_SMART_THRESHOLDS | REQ_SMART_DATA);
+
+  const StatusRecord& record = run.Record(1);
+  EXPECT_EQ(record[status_offset::kOwnerDrive], 1);
+  EXPECT_EQ(record[status_offset::kFilledMark], kRecordFilled);
+  EXPECT_EQ(record[status_offset::kArrayMode], kModeMirroring);
+  EXPECT_EQ(record[status_offset::kDriveFlags], kBothPresent);
+  EXPECT_EQ(ReadLe(record.data() + status_offset::kArrayCapacity, 5), 1953525168u);
+  EXPECT_EQ(Model(record, status_offset::kHdd1Model), "WDC WD10EZEX-08WN4A0");
+  EXPECT_EQ(Model(record, status_offset::kHdd2Model), "ST1000DM010-2EP102");
+  EXPECT_EQ(record[status_offset::kEnvironmentFlags], kSensorsValid);
+  EXPECT_EQ(ReadLe(record.data() + status_offset::kFanSpeed, 2), 2600u);
+  EXPECT_EQ(record[status_offset::kTemperature], 38);
+  EXPECT_EQ(DeviceProductName(engine.previousIdentity[1]), "RODE Dual Bay RAID");
+  EXPECT_EQ(engine.windowCaption, "RODE RUR v0.50.11-3 - RODE Dual Bay RAID [sdb1]");
+  EXPECT_EQ(run.host.refusedRequests(), 0u);
+}
+
+TEST(EngineDetection, SecondPassOnlyWhenNothingWasFound) {
+  EngineRun run(ScenarioOf({PlainDisk(0), PlainDisk(1)}));
+  ASSERT_TRUE(run.engine.RunUntilDetected(30000));
+  EXPECT_EQ(run.engine.devices.currentCount, 0u);
+  EXPECT_EQ(run.CommandsTo(0), 2u);
+  EXPECT_EQ(run.CommandsTo(1), 2u);
+  EXPECT_EQ(run.engine.detectionText, "No Drive found! ");
+  EXPECT_FALSE(run.engine.pageButtonsEnabled);
+}
+
+TEST(EngineDetection, MemberOrderNamesCapacitiesAndControllerKinds) {
+  sim::DriveSpec swapped = Enclosure(0, sim::kArrayStriping);
+  swapped.enclosure.swapPorts = true;
+  swapped.enclosure.productName.clear();  // no name from the controller: INQUIRY gives it
+  swapped.inquiry = {"ABCDEFGH", "IJKLMNOPQRSTUVWX", "0001"};
+  swapped.enclosure.members[1].disk.capacity = 1000;
+  swapped.enclosure.members[0].disk.capacity = 1200;
+  swapped.enclosure.sensors = false;
+  sim::DriveSpec multiplier = Enclosure(2, sim::kArrayBypass);
+  multiplier.enclosure.kind = ControllerKind::PortMultiplier;
+  EngineRun run(ScenarioOf({swapped, PlainDisk(1), multiplier}));
+  ASSERT_TRUE(run.engine.RunUntilDetected(20000));
+  const Engine& engine = run.engine;
+  ASSERT_EQ(engine.devices.currentCount, 2u);
+
+  const StatusRecord& striped = run.Record(0);
+  EXPECT_EQ(striped[status_offset::kArrayMode], kModeStriping);
+  EXPECT_EQ(Model(striped, status_offset::kHdd1Model), "WDC WD10EZEX-08WN4A0");
+  EXPECT_EQ(ReadLe(striped.data() + status_offset::kHdd1Capacity, 6), 1200u);
+  EXPECT_EQ(ReadLe(striped.data() + status_offset::kArrayCapacity, 6), 2000u);  // twice the smaller member
+  EXPECT_EQ(striped[status_offset::kEnvironmentFlags], kNoSensors);
+  EXPECT_TRUE(engine.devices.currentInfo[0].memberOrder);
+  const std::string stored(engine.previousIdentity[0].begin() + identify_offset::kProductName,
+                           engine.previousIdentity[0].begin() + identify_offset::kProductName + 16);
+  EXPECT_EQ(stored, "BADCFEHGJILKNMPO");
+  EXPECT_EQ(DeviceProductName(engine.previousIdentity[0]), "ABCDEFGHIJKLMNOP");
+
+  EXPECT_EQ(engine.devices.current[1], 0x42);
+  EXPECT_EQ(engine.devices.currentInfo[1].controllerKind, ControllerKind::PortMultiplier);
+  EXPECT_FALSE(engine.devices.currentInfo[1].memberOrder);
+  EXPECT_EQ(run.Record(2)[status_offset::kArrayMode], kModeBypass);
+}
+
+TEST(EngineDeviceChanges, RecountFiveSecondsAfterTheLastNotice) {
+  sim::Scenario scenario = ScenarioOf({PlainDisk(0), Enclosure(1)});
+  sim::TimelineEvent unplug;
+  unplug.atMs = 40000;
+  unplug.drive = 1;
+  unplug.kind = sim::EventKind::Unplugged;
+  scenario.timeline.push_back(unplug);
+  EngineRun run(scenario);
+  ASSERT_TRUE(run.engine.RunUntilDetected(20000));
+  Engine& engine = run.engine;
+
+  // A notice that changes no count starts no probe.
+  const std::size_t before = run.CommandsTo(0);
+  engine.DeviceChangeNotice();
+  engine.RunFor(6000);
+  EXPECT_EQ(engine.deviceChangeCounter, 0);
+  EXPECT_EQ(run.CommandsTo(0), before);
+
+  // The enclosure is unplugged at 40 s; a second notice 3 s later restarts the wait.
+  engine.RunFor(40100 - run.clock.nowMs());
+  EXPECT_GE(engine.deviceChangeCounter, kDeviceChangeStart);  // the unplug was noticed
+  engine.RunFor(2900);
+  engine.DeviceChangeNotice();
+  engine.RunFor(4900);
+  EXPECT_EQ(engine.devices.currentCount, 1u);
+  EXPECT_FALSE(engine.probeMark);
+  engine.RunFor(6000);
+  EXPECT_EQ(engine.devices.currentCount, 0u);
+  EXPECT_EQ(engine.detectionText, "No Drive found! ");
+}
+
+TEST(EngineRefresh, FailingDeviceIsUntickedAfterSixFailures) {
+  EngineRun run(ScenarioOf({Enclosure(0)}));
+  ASSERT_TRUE(run.engine.RunUntilDetected(20000));
+  Engine& engine = run.engine;
+  engine.RunFor(12000);  // armed, then a first refresh draws the page
+  ASSERT_FALSE(engine.programStarted);
+  sim::Fault fault;
+  fault.drive = 0;
+  fault.kind = sim::FaultKind::TransportFailure;
+  fault.fromMs = run.clock.nowMs();
+  run.host.controller(0)->addFault(fault);
+
+  int failures = 0;
+  unsigned lastCounter = 0;
+  for (int cycle = 0; cycle < 12 && engine.deviceChecked[0]; ++cycle) {
+    engine.RunFor(5000);
+    const unsigned counter = engine.devices.currentInfo[0].failureCounter;
+    if (counter % 2 == 1 || (counter == 0 && lastCounter == 10)) ++failures;
+    lastCounter = counter;
+  }
+  EXPECT_FALSE(engine.deviceChecked[0]);
+  EXPECT_EQ(engine.devices.currentInfo[0].failureCounter, 0u);
+  EXPECT_EQ(failures, 6);
+}
+
+TEST(EngineRefresh, ArmingTickDropsPendingRequestsThenRefreshes) {
+  EngineRun run(ScenarioOf({Enclosure(0)}));
+  Engine& engine = run.engine;
+  engine.requestFlags = REQ_SMART_DATA;
+  engine.probeMark = false;
+  engine.Timer2Timer();
+  EXPECT_EQ(engine.requestFlags, MONITOR_ARMED);
+  engine.Timer2Timer();
+  EXPECT_EQ(engine.requestFlags, MONITOR_ARMED | REQ_REFRESH);
+}
+
+}  // namespace
+}  // namespace rur
