@@ -36,5 +36,7 @@ const Command* FindCommand(std::string_view name);
 
 // The commands, one file each.
 int RunQuery(CommandContext& context);
+int RunMailSettings(CommandContext& context);
+int RunMailTest(CommandContext& context);
 
 }  // namespace rur::cli

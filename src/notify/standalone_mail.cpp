@@ -1,0 +1,24 @@
+#include "notify/standalone_mail.h"
+
+#include "notify/system_info.h"
+
+namespace rur {
+
+StandaloneMail::StandaloneMail(const std::string& settingsDataDirectory, Ui& ui, Clock& clock)
+    : ui_(ui),
+      store_(SettingsFilePath(settingsDataDirectory)),
+      center_(store_, ui_, clock, transport_, DefaultMailFolder(store_.path()), SystemInfoText(CollectHostFacts())) {}
+
+bool StandaloneMail::Load() {
+  center_.StartUp();
+  if (center_.MailRequestFlags.load() & kMailRequestLoad) center_.LoadMailSettings();
+  return center_.SettingsLoaded();
+}
+
+std::vector<std::string> StandaloneMail::TakeMessages() {
+  std::vector<std::string> taken;
+  taken.swap(ui_.boxes);
+  return taken;
+}
+
+}  // namespace rur
