@@ -380,12 +380,15 @@ MailReport MailCenter::SendTestMail() {
 }
 
 MailReport MailCenter::DeliverMail() {
+  // The window may start a test mail while this one runs (it is turned away by SendingGuard, but
+  // marks TestMail all the same); this delivery keeps the kind it started with.
+  const bool testMail = testMail_;
   smtpState_ = kSmtpDisconnected;
   MailReport report;
   auto finish = [&](MailReport done) {
     if (done.outcome == MailOutcome::Failed) {
       ui_.panel(kMailProgressPanel, "Send mail failed: " + done.text);
-      if (testMail_) ui_.messageBox(done.text, std::string(kMailCaption), MessageKind::Error);
+      if (testMail) ui_.messageBox(done.text, std::string(kMailCaption), MessageKind::Error);
     }
     lastReport_ = done;
     return done;
@@ -413,7 +416,7 @@ MailReport MailCenter::DeliverMail() {
     return failure("The sender address \"" + mail.senderAddress + "\" cannot be used.");
   mail.subject = outgoingSubject_.empty() ? std::string() : outgoingSubject_.front();
   mail.body = outgoingBody_;
-  const std::vector<std::string> wanted = testMail_ ? std::vector<std::string>{mail.senderAddress} : recipients_;
+  const std::vector<std::string> wanted = testMail ? std::vector<std::string>{mail.senderAddress} : recipients_;
   for (const auto& recipient : wanted) {
     const std::string address = TrimAddress(recipient);
     if (address.empty()) continue;
@@ -431,7 +434,7 @@ MailReport MailCenter::DeliverMail() {
   const DeliveryResult result = RunTransfer(account, mail);
   report.recipients = mail.recipients;
   report.rejected.insert(report.rejected.end(), result.rejected.begin(), result.rejected.end());
-  if (testMail_ && smtpState_ == kSmtpSent)
+  if (testMail && smtpState_ == kSmtpSent)
     ui_.messageBox(std::string(kSendSuccessText), std::string(kMailCaption), MessageKind::Plain);
   smtpState_ = kSmtpDisconnected;
   if (!result.delivered) {
