@@ -1,0 +1,134 @@
+#include "app/status_report.h"
+
+#include "monitor/ata_text.h"
+#include "monitor/capacity_text.h"
+#include "monitor/device_names.h"
+
+namespace rur {
+namespace {
+
+std::string MemberState(std::uint8_t flags, int member) {
+  const unsigned shift = member == 1 ? 0 : 4;
+  if (flags & (kHdd1Absent << shift)) return "absent";
+  if (flags & (kHdd1Present << shift)) return "present";
+  if (flags & (kHdd1Failed << shift)) return "failed";
+  if (flags & (kHdd1Inserted << shift)) return "inserted";
+  return "none";
+}
+
+MemberStatus Member(const StatusRecord& record, int member) {
+  const bool first = member == 1;
+  MemberStatus status;
+  status.bay = static_cast<unsigned>(member);
+  status.stateCode = record[first ? status_offset::kHdd1StateCode : status_offset::kHdd2StateCode];
+  status.state = MemberState(record[status_offset::kDriveFlags], member);
+  status.model = TrimModelText(
+      AtaStringToText(record.data() + (first ? status_offset::kHdd1Model : status_offset::kHdd2Model), kModelLength));
+  status.serial = AtaStringToText(record.data() + (first ? status_offset::kHdd1Serial : status_offset::kHdd2Serial),
+                                  kSerialLength);
+  status.capacitySectors =
+      ReadLe(record.data() + (first ? status_offset::kHdd1Capacity : status_offset::kHdd2Capacity), 5);
+  status.capacityText = CapacityText(status.capacitySectors);
+  return status;
+}
+
+std::string Trimmed(std::string text) {
+  while (!text.empty() && text.back() == ' ') text.pop_back();
+  return text;
+}
+
+}  // namespace
+
+std::vector<DeviceStatus> CollectStatus(Engine& engine) {
+  std::vector<DeviceStatus> devices;
+  const unsigned selected = engine.devices.selected;
+  for (unsigned i = 0; i < engine.devices.currentCount; ++i) {
+    engine.SelectDevice(i);
+    const unsigned drive = DriveOf(engine.devices.current[i]);
+    const StatusRecord& record = engine.records[drive];
+    const StatusPageView& view = engine.statusPage.view();
+    DeviceStatus status;
+    status.device = i + 1;
+    status.drive = drive;
+    status.controllerKind = static_cast<int>(engine.devices.currentInfo[i].controllerKind);
+    status.product = DeviceProductName(engine.previousIdentity[drive]);
+    status.nameText = i < engine.deviceNameTexts.size() ? engine.deviceNameTexts[i] : status.product;
+    status.firmware = view.firmware;
+    status.mode = record[status_offset::kArrayMode];
+    status.modeText = view.mode;
+    status.capacitySectors = ReadLe(record.data() + status_offset::kArrayCapacity, 5);
+    status.capacityText = CapacityText(status.capacitySectors);
+    status.driveFlags = record[status_offset::kDriveFlags];
+    status.activityFlags = record[status_offset::kActivityFlags];
+    status.progress = record[status_offset::kActivityProgress];
+    status.arrayState = view.arrayState;
+    status.fanRpm = record[status_offset::kFanSpeed] + 256u * record[status_offset::kFanSpeed + 1];
+    status.temperature = record[status_offset::kTemperature];
+    status.sensorShown = view.sensorPanelShown;
+    status.members[0] = Member(record, 1);
+    status.members[1] = Member(record, 2);
+    devices.push_back(std::move(status));
+  }
+  if (selected < engine.devices.currentCount) engine.SelectDevice(selected);
+  return devices;
+}
+
+std::string StatusText(const std::vector<DeviceStatus>& devices) {
+  std::string text;
+  for (const DeviceStatus& d : devices) {
+    text += "Device" + std::to_string(d.device) + " (drive " + std::to_string(d.drive) + "): " + d.nameText + "\n";
+    text += "  Mode:              " + d.modeText + "\n";
+    text += "  System Capacity:   " + d.capacityText + "\n";
+    text += "  Firmware Version:  " + d.firmware + "\n";
+    if (d.sensorShown)
+      text += "  Fan:               " + std::to_string(d.fanRpm) + " RPM, temperature " +
+              std::to_string(d.temperature) + "\n";
+    for (const MemberStatus& m : d.members) {
+      text += "  HDD" + std::to_string(m.bay) + ":              " + m.state;
+      if (m.state != "none")
+        text += ", " + m.model + ", serial \"" + Trimmed(m.serial) + "\", " + m.capacityText;
+      text += "\n";
+    }
+    std::string state = d.arrayState;
+    for (auto& c : state)
+      if (c == '\n') c = ' ';
+    text += "  State:             " + state + "\n";
+  }
+  return text;
+}
+
+nlohmann::json StatusJson(const std::vector<DeviceStatus>& devices) {
+  nlohmann::json list = nlohmann::json::array();
+  for (const DeviceStatus& d : devices) {
+    nlohmann::json members = nlohmann::json::array();
+    for (const MemberStatus& m : d.members) {
+      members.push_back({{"bay", m.bay},
+                         {"state_code", m.stateCode},
+                         {"state", m.state},
+                         {"model", m.model},
+                         {"serial", m.serial},
+                         {"capacity_sectors", m.capacitySectors},
+                         {"capacity_text", m.capacityText}});
+    }
+    list.push_back({{"device", d.device},
+                    {"drive", d.drive},
+                    {"controller_kind", d.controllerKind},
+                    {"product", d.product},
+                    {"firmware", d.firmware},
+                    {"mode", d.mode},
+                    {"mode_text", d.modeText},
+                    {"capacity_sectors", d.capacitySectors},
+                    {"capacity_text", d.capacityText},
+                    {"drive_flags", d.driveFlags},
+                    {"activity_flags", d.activityFlags},
+                    {"progress", d.progress},
+                    {"array_state", d.arrayState},
+                    {"fan_rpm", d.fanRpm},
+                    {"temperature", d.temperature},
+                    {"sensor_shown", d.sensorShown},
+                    {"members", members}});
+  }
+  return list;
+}
+
+}  // namespace rur

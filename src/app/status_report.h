@@ -1,0 +1,50 @@
+#pragma once
+// What the status page shows for each enclosure, gathered for rurctl's text and JSON output.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "app/engine.h"
+
+namespace rur {
+
+struct MemberStatus {
+  unsigned bay = 1;
+  std::uint8_t stateCode = 0;
+  std::string state;  // "present", "absent", "failed", "inserted" or "none"
+  std::string model;
+  std::string serial;
+  std::uint64_t capacitySectors = 0;
+  std::string capacityText;
+};
+
+struct DeviceStatus {
+  unsigned device = 1;  // numbered from 1, as the window names them
+  unsigned drive = 0;
+  int controllerKind = 0;
+  std::string product;
+  std::string nameText;  // product and volumes, as the device buttons' hints
+  std::string firmware;
+  std::uint8_t mode = 0;
+  std::string modeText;
+  std::uint64_t capacitySectors = 0;
+  std::string capacityText;
+  std::uint8_t driveFlags = 0;
+  std::uint8_t activityFlags = 0;
+  std::uint8_t progress = 0;
+  std::string arrayState;
+  unsigned fanRpm = 0;
+  unsigned temperature = 0;
+  bool sensorShown = false;
+  MemberStatus members[2];
+};
+
+// Draws the status page of every enclosure in turn (the selection returns to where it was).
+std::vector<DeviceStatus> CollectStatus(Engine& engine);
+std::string StatusText(const std::vector<DeviceStatus>& devices);
+nlohmann::json StatusJson(const std::vector<DeviceStatus>& devices);
+
+}  // namespace rur
