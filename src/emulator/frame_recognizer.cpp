@@ -38,6 +38,7 @@ void FrameRecognizer::Enter(Stage stage) {
 }
 
 std::optional<ReceivedFrame> FrameRecognizer::OnRead(std::uint32_t lba) {
+  started_ = false;
   if (lba == kSeparatorLba) {
     previous_ = lba;
     return std::nullopt;
@@ -51,6 +52,7 @@ std::optional<ReceivedFrame> FrameRecognizer::OnRead(std::uint32_t lba) {
     frame_.bytes[kFrameWordsOffset] = static_cast<std::uint8_t>(kFrameWords[0]);
     Enter(Stage::Words);
     index_ = 1;
+    started_ = true;
     return std::nullopt;
   }
 

@@ -27,6 +27,8 @@ class FrameRecognizer {
   void Reset();
 
   bool inFrame() const { return stage_ != Stage::Idle; }
+  // Whether the last read began a new frame.
+  bool startedFrame() const { return started_; }
   unsigned abortedFrames() const { return aborted_; }
 
  private:
@@ -38,6 +40,7 @@ class FrameRecognizer {
   std::size_t index_ = 0;  // element within the stage
   CommandFrame frame_;
   std::optional<std::uint32_t> previous_;
+  bool started_ = false;
   unsigned aborted_ = 0;
 };
 

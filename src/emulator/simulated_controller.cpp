@@ -175,19 +175,20 @@ bool SimulatedController::Read(std::uint32_t lba, std::uint32_t count, std::uint
     return true;
   }
   const auto received = recognizer_.OnRead(lba);
+  // A new command makes the last answer void, so a frame that goes astray leaves no answer behind
+  // that could pass for its reply.
+  if (recognizer_.startedFrame()) {
+    answer_.reset();
+    hiddenPolls_ = 0;
+  }
   if (lba == kResponseLba) {
     ServeResponse(buffer);
     return true;
   }
   FillDiskData(lba, buffer);
   if (received) {
-    if (received->crcGood) {
-      Execute(received->frame);
-    } else {
-      // A damaged frame is dropped, and with it the previous answer, so it cannot be taken for the reply.
-      ++badCrcFrames_;
-      answer_.reset();
-    }
+    if (received->crcGood) Execute(received->frame);
+    else ++badCrcFrames_;  // dropped: no answer
   }
   return true;
 }
