@@ -317,8 +317,8 @@ void MailCenter::RequestAlarm(std::uint8_t kind, std::vector<std::string> lines)
 
 void MailCenter::EmailThreadTick() {
   const std::uint64_t now = clock_.nowMs();
-  if (lastThreadLookMs_ != 0 && now - lastThreadLookMs_ < kEmailThreadIntervalMs) return;
-  lastThreadLookMs_ = now == 0 ? 1 : now;
+  if (lastThreadLookMs_ && now - *lastThreadLookMs_ < kEmailThreadIntervalMs) return;
+  lastThreadLookMs_ = now;
   if (MailRequestFlags.load() != 0) MailDispatch();
 }
 

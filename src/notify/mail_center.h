@@ -10,6 +10,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -139,7 +140,7 @@ class MailCenter {
   bool sendingGuard_ = false;
   bool dispatching_ = false;
   std::uint8_t smtpState_ = 0;
-  std::uint64_t lastThreadLookMs_ = 0;
+  std::optional<std::uint64_t> lastThreadLookMs_;
   MailReport lastReport_;
 };
 
