@@ -83,6 +83,8 @@ std::uint64_t SimulatedController::capacity() const {
 
 // ---- members and rebuild ----
 
+bool SimulatedController::hasDisk(unsigned port) const { return HasDisk(members_.at(port).state); }
+
 void SimulatedController::setMemberState(unsigned port, std::uint8_t state) {
   MemberSpec& member = members_.at(port);
   AdvanceRebuild();

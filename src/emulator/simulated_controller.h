@@ -57,6 +57,8 @@ class SimulatedController {
   void setArrayMode(std::uint8_t mode) { mode_ = mode; }
   unsigned portOf(unsigned hdd) const;  // hdd 1 or 2
   const MemberSpec& member(unsigned port) const { return members_.at(port); }
+  // Whether the bay holds a disk: present, being rebuilt, just inserted or failed.
+  bool hasDisk(unsigned port) const;
   std::uint8_t memberState(unsigned port) const { return members_.at(port).state; }
   void setMemberState(unsigned port, std::uint8_t state);
   void setMemberDisk(unsigned port, const MemberDisk& disk);

@@ -8,6 +8,8 @@
 namespace rur::sim {
 namespace {
 
+constexpr std::size_t kRequestsKept = std::size_t{1} << 21;
+
 // The handle a program holds on a simulated drive; every request goes back to the host.
 class SimulatedDevice final : public ScsiDevice {
  public:
@@ -115,7 +117,11 @@ void SimulatedHost::Apply(const TimelineEvent& event, bool& deviceChanged) {
     case EventKind::MemberRemoved: controller->removeMember(event.hdd); break;
     case EventKind::MemberInserted: controller->insertMember(event.hdd, event.disk); break;
     case EventKind::MemberFailed: controller->failMember(event.hdd); break;
-    case EventKind::RebuildStarted: controller->startRebuild(controller->portOf(event.hdd), event.speed.value_or(0)); break;
+    case EventKind::RebuildStarted:
+      // An empty bay has nothing to rebuild onto.
+      if (controller->hasDisk(controller->portOf(event.hdd)))
+        controller->startRebuild(controller->portOf(event.hdd), event.speed.value_or(0));
+      break;
     case EventKind::Environment:
       if (event.fan) controller->setFan(*event.fan);
       if (event.temperature) controller->setTemperature(*event.temperature);
@@ -173,6 +179,8 @@ bool SimulatedHost::Serve(unsigned drive, const ScsiRequest& request) {
     changed = AdvanceLocked();
     const std::uint8_t operation = request.cdb[0];
     const bool inquiry = operation == kOpInquiry;
+    if (requests_.size() >= kRequestsKept)  // a demo left running for days must not fill the memory
+      requests_.erase(requests_.begin(), requests_.begin() + static_cast<std::ptrdiff_t>(kRequestsKept / 2));
     requests_.push_back(Request{drive, inquiry, inquiry ? 0u : CdbLba(request.cdb), request.cdb});
 
     const std::uint32_t count = (std::uint32_t{request.cdb[7]} << 8) | request.cdb[8];

@@ -47,7 +47,8 @@ class SimulatedHost final : public DriveSource {
     std::uint32_t lba;
     std::array<std::uint8_t, 10> cdb;
   };
-  const std::vector<Request>& requests() const { return requests_; }  // every request received, in order
+  // Every request received, in order (the oldest are dropped past two million).
+  const std::vector<Request>& requests() const { return requests_; }
   void clearRequests();
   std::size_t refusedRequests() const { return refused_; }  // requests other than READ(10) and INQUIRY
   // Appends "<drive> READ <lba>" or "<drive> INQUIRY" per request; false when the file cannot be opened.
