@@ -16,7 +16,7 @@ using test::MakeImage;
 struct FirmwareImageTest : ::testing::Test {
   std::filesystem::path dir = std::filesystem::temp_directory_path() /
                               ("rur-image-" + std::to_string(::getpid()));
-  test::RecordingUi ui;
+  test::FirmwareUi ui;
   FirmwareImage image;
   UpgradeDeviceFacts device = test::DeviceFacts(0x14010100, 0x27, 0x60);
 

@@ -18,7 +18,7 @@ struct MessageBoxSeen {
   MessageKind kind;
 };
 
-struct RecordingUi : Ui {
+struct FirmwareUi : Ui {
   std::vector<std::string> panelTexts[5];
   std::vector<MessageBoxSeen> boxes;
   std::vector<bool> selectorStates;

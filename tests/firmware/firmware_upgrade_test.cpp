@@ -11,7 +11,7 @@ using test::ImageSpec;
 using test::MakeImage;
 using test::NorFlashController;
 using test::NorFlashDrives;
-using test::RecordingUi;
+using test::FirmwareUi;
 
 constexpr unsigned kDrive = 2;
 constexpr std::uint8_t kOldFirmware = 0x3C;
@@ -23,7 +23,7 @@ struct FirmwareUpgradeTest : ::testing::Test {
   NorFlashController controller;
   NorFlashDrives drives;
   VirtualClock clock;
-  RecordingUi ui;
+  FirmwareUi ui;
   ControllerChannel channel{drives, clock, ui};
   DeviceTable devices;
   UpgradeState state;
@@ -71,7 +71,7 @@ TEST_F(FirmwareUpgradeTest, ImageReplacesTheFlashAndTheRestOfTheExtentIsErased) 
     SCOPED_TRACE(c.length);
     std::fill(controller.flash.begin(), controller.flash.end(), kOldFirmware);
     controller.commands.clear();
-    ui = RecordingUi{};
+    ui = FirmwareUi{};
     Hold({.length = c.length});
     EXPECT_EQ(upgrade.Image2_UpgradeClick(), UpgradeOutcome::Succeeded);
     EXPECT_EQ(upgrade.lastEraseExtent(), c.extent);
@@ -131,7 +131,7 @@ TEST_F(FirmwareUpgradeTest, FailuresEndTheRunWithTheirText) {
     SCOPED_TRACE(c.what);
     controller = NorFlashController{};
     drives.controllers[kDrive] = &controller;
-    ui = RecordingUi{};
+    ui = FirmwareUi{};
     Hold({.length = 4096});
     c.setup();
     EXPECT_EQ(upgrade.Image2_UpgradeClick(), c.outcome);

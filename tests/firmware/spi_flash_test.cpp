@@ -13,7 +13,7 @@ struct SpiFlashTest : ::testing::Test {
   test::NorFlashController controller;
   test::NorFlashDrives drives;
   VirtualClock clock;
-  test::RecordingUi ui;
+  test::FirmwareUi ui;
   ControllerChannel channel{drives, clock, ui};
   DeviceTable devices;
   UpgradeState state;
