@@ -91,7 +91,8 @@ bool Engine::Close() {
   }
   closing = true;
   requestFlags = 0;
-  for (auto id : {timer1, timer2, timer3, timer4}) scheduler.setEnabled(id, false);
+  if (started_)
+    for (auto id : {timer1, timer2, timer3, timer4}) scheduler.setEnabled(id, false);
   stopThread_ = true;
   if (detectThread_.joinable()) detectThread_.join();
   return true;

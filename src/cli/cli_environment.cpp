@@ -3,8 +3,6 @@
 #include <filesystem>
 #include <iostream>
 
-#include "platform/host_drives.h"
-#include "platform/program_paths.h"
 
 namespace rur::cli {
 namespace {
@@ -37,46 +35,23 @@ std::string ScenarioPath(const std::string& value) {
 
 std::unique_ptr<CliEnvironment> CliEnvironment::Create(const GlobalOptions& options, std::string& error) {
   std::unique_ptr<CliEnvironment> env(new CliEnvironment(options));
-
-  sim::Scenario scenario;
-  if (options.simulate && !sim::LoadScenarioFile(ScenarioPath(options.scenario), scenario, error)) return nullptr;
-
-  if (options.virtualTime) {
-    const LocalDateTime start = scenario.start.value_or(RealClock().localTime());
-    env->clock_ = std::make_unique<VirtualClock>(start);
-  } else {
-    env->clock_ = std::make_unique<RealClock>();
-  }
   env->ui_ = options.verbose ? std::unique_ptr<Ui>(new ConsoleUi) : std::make_unique<Ui>();
-
-  if (options.simulate) {
-    auto host = std::make_unique<sim::SimulatedHost>(std::move(scenario), *env->clock_);
-    if (!options.simState.empty() && !host->loadState(options.simState, error)) return nullptr;
-    if (!options.trace.empty() && !host->setTraceFile(options.trace)) {
-      error = "cannot open the trace file " + options.trace;
-      return nullptr;
-    }
-    env->simulator_ = host.get();
-    env->drives_ = std::move(host);
-  } else {
-    env->drives_ = std::make_unique<HostDriveSource>();
-  }
-
-  env->dataDirectory_ = ChooseDataDirectory(CurrentPathFacts(), options.simulate, options.dataDir, DirectoryWritable);
-  if (!EnsureDirectory(env->dataDirectory_, error)) return nullptr;
-
-  env->channel_ = std::make_unique<ControllerChannel>(*env->drives_, *env->clock_, *env->ui_);
+  ProgramOptions programOptions;
+  programOptions.simulate = options.simulate;
+  if (options.simulate) programOptions.scenarioPath = ScenarioPath(options.scenario);
+  programOptions.simStateDir = options.simState;
+  programOptions.dataDir = options.dataDir;
+  programOptions.virtualTime = options.virtualTime;
+  programOptions.traceFile = options.trace;
+  if (!env->program_.Open(programOptions, *env->ui_, error)) return nullptr;
   return env;
 }
 
 CliEnvironment::~CliEnvironment() {
-  channel_.reset();
-  drives_.reset();  // the simulated host goes before the clock it reads
+  std::string ignored;
+  program_.Close(ignored);
 }
 
-bool CliEnvironment::Finish(std::string& error) {
-  if (simulator_ == nullptr || options_.simState.empty()) return true;
-  return simulator_->saveState(options_.simState, error);
-}
+bool CliEnvironment::Finish(std::string& error) { return program_.Close(error); }
 
 }  // namespace rur::cli

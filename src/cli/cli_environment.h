@@ -1,11 +1,13 @@
 #pragma once
-// What a rurctl command works with, built once from the global options: the drives (the host's
-// disks, or simulated enclosures), the clock, the user-interface sink, the data directory and the
-// controller channel. Finish() ends the run and keeps the simulated enclosures' state.
+// What a rurctl command works with, built once from the global options: the program (clock,
+// drives of the host or simulated enclosures, data directory, engine, event log, mail) and the
+// user-interface sink that stands in for the window. Finish() ends the run and keeps the
+// simulated enclosures' state.
 
 #include <memory>
 #include <string>
 
+#include "app/program.h"
 #include "cli/global_options.h"
 #include "emulator/simulated_host.h"
 #include "platform/clock.h"
@@ -21,14 +23,16 @@ class CliEnvironment {
   static std::unique_ptr<CliEnvironment> Create(const GlobalOptions& options, std::string& error);
   ~CliEnvironment();
 
-  DriveSource& drives() { return *drives_; }
-  Clock& clock() { return *clock_; }
+  Program& program() { return program_; }
+  Engine& engine() { return program_.engine(); }
+  DriveSource& drives() { return program_.engine().drives; }
+  Clock& clock() { return program_.clock(); }
   Ui& ui() { return *ui_; }
-  ControllerChannel& channel() { return *channel_; }
-  const std::string& dataDirectory() const { return dataDirectory_; }
+  ControllerChannel& channel() { return program_.engine().channel; }
+  const std::string& dataDirectory() const { return program_.dataDirectory(); }
   const GlobalOptions& options() const { return options_; }
   // The simulated host, or null when the run works on the host's real disks.
-  sim::SimulatedHost* simulator() { return simulator_; }
+  sim::SimulatedHost* simulator() { return program_.simulator(); }
 
   // Saves the simulated enclosures' state when --sim-state asked for it.
   bool Finish(std::string& error);
@@ -37,12 +41,8 @@ class CliEnvironment {
   explicit CliEnvironment(GlobalOptions options) : options_(std::move(options)) {}
 
   GlobalOptions options_;
-  std::unique_ptr<Clock> clock_;  // before the drives: a simulated host reads it until its end
-  std::unique_ptr<Ui> ui_;
-  std::unique_ptr<DriveSource> drives_;
-  sim::SimulatedHost* simulator_ = nullptr;
-  std::unique_ptr<ControllerChannel> channel_;
-  std::string dataDirectory_;
+  std::unique_ptr<Ui> ui_;  // before the program: the engine reports to it until its end
+  Program program_;
 };
 
 // Resolves --simulate's value: an existing file, or the name of a bundled scenario.
