@@ -1,0 +1,137 @@
+#!/usr/bin/env python3
+"""Reads a test virtual machine's run (tools/vm/run-guest.sh output folder): the guest's steps
+with their output, and the disk requests each step caused, with counts and times.
+
+    tools/vm/vm_report.py OUT_DIR        prints one line of figures per step
+
+The guest reads one marker sector before each step (at 2000000 + 8 x step number on the
+enclosure's disk); the requests between two markers belong to the step that follows the first.
+"""
+import statistics
+import sys
+from dataclasses import dataclass, field
+from pathlib import Path
+
+MARKER_BASE = 2_000_000
+MARKER_STRIDE = 8
+
+
+@dataclass
+class Request:
+    at_us: int
+    took_us: int
+    op: str
+    drive: int
+    lba: int
+    sectors: int
+    completed: bool
+
+
+@dataclass
+class Step:
+    name: str
+    marker: int
+    status: int | None = None
+    ms: int | None = None
+    output: list[str] = field(default_factory=list)
+    requests: list[Request] = field(default_factory=list)
+
+    def text(self) -> str:
+        return "\n".join(self.output)
+
+
+@dataclass
+class Run:
+    steps: dict[str, Step]
+    guest: list[str]
+    before_steps: list[Request]
+    requests: list[Request]
+
+
+def read_requests(path: Path) -> list[Request]:
+    requests = []
+    for line in path.read_text().splitlines():
+        if not line or line.startswith("#"):
+            continue
+        at, took, op, drive, lba, sectors, completed = line.split()
+        requests.append(Request(int(at), int(took), op, int(drive), int(lba), int(sectors), completed == "1"))
+    return requests
+
+
+def marker_of(request: Request) -> int | None:
+    if request.op != "R" or request.sectors != 1 or request.lba < MARKER_BASE:
+        return None
+    offset = request.lba - MARKER_BASE
+    return offset // MARKER_STRIDE if offset % MARKER_STRIDE == 0 else None
+
+
+def read_run(out: Path) -> Run:
+    steps: dict[str, Step] = {}
+    guest: list[str] = []
+    current: Step | None = None
+    for line in (out / "results.log").read_text(errors="replace").splitlines():
+        line = line.rstrip("\r")
+        if line.startswith("@@begin "):
+            words = line.split()
+            current = Step(words[1], int(words[2].split("=")[1]))
+            steps[current.name] = current
+        elif line.startswith("@@end ") and current is not None:
+            fields = dict(word.split("=", 1) for word in line.split()[2:])
+            current.status = int(fields["status"])
+            current.ms = int(fields["ms"])
+            current = None
+        elif current is not None:
+            current.output.append(line)
+        elif line.startswith("@@"):
+            guest.append(line)
+
+    requests = read_requests(out / "requests.log") if (out / "requests.log").exists() else []
+    by_marker = {step.marker: step for step in steps.values()}
+    before: list[Request] = []
+    target: list[Request] | None = before
+    for request in requests:
+        marker = marker_of(request)
+        if marker is not None:
+            step = by_marker.get(marker)
+            target = step.requests if step else None
+            continue
+        if target is not None:
+            target.append(request)
+    return Run(steps, guest, before, requests)
+
+
+def figures(requests: list[Request]) -> dict:
+    reads = [r for r in requests if r.op == "R"]
+    single = [r for r in reads if r.sectors == 1]
+    gaps = [b.at_us - a.at_us for a, b in zip(single, single[1:])]
+    span_ms = (requests[-1].at_us - requests[0].at_us) / 1000 if len(requests) > 1 else 0.0
+    return {
+        "reads": len(reads),
+        "single": len(single),
+        "multi": len(reads) - len(single),
+        "writes": sum(1 for r in requests if r.op == "W"),
+        "failed": sum(1 for r in reads if not r.completed),
+        "span_ms": span_ms,
+        # Back-to-back single-sector reads: the guest's whole round trip for one READ(10).
+        "median_gap_us": statistics.median(gaps) if gaps else 0,
+        "mean_service_us": statistics.mean(r.took_us for r in reads) if reads else 0,
+    }
+
+
+def report(run: Run) -> str:
+    lines = [f"{'step':<16}{'status':>7}{'ms':>8}{'reads':>8}{'1-sect':>8}{'multi':>6}"
+             f"{'span ms':>9}{'us/read':>9}{'server us':>10}"]
+    rows = [("(boot)", None, None, run.before_steps)] + [
+        (step.name, step.status, step.ms, step.requests) for step in run.steps.values()]
+    for name, status, ms, requests in rows:
+        f = figures(requests)
+        lines.append(f"{name:<16}{'' if status is None else status:>7}{'' if ms is None else ms:>8}"
+                     f"{f['reads']:>8}{f['single']:>8}{f['multi']:>6}{f['span_ms']:>9.0f}"
+                     f"{f['median_gap_us']:>9.0f}{f['mean_service_us']:>10.1f}")
+    return "\n".join(lines)
+
+
+if __name__ == "__main__":
+    if len(sys.argv) != 2:
+        sys.exit(__doc__)
+    print(report(read_run(Path(sys.argv[1]))))
