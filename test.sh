@@ -3,6 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/install-deps.sh
+scripts/install-vm-deps.sh
 scripts/build.sh
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir build --output-on-failure -j "$(nproc)"
