@@ -46,6 +46,10 @@ def check_queries(run: vm_report.Run, checks: Checks) -> None:
     members = run.steps.get("query-members")
     checks.expect(members is not None and members.status == 0 and members.text().startswith("result 00")
                   and "__KELVARO4417C__" in members.text(), "QUERY_MEMBERS to drive 1 answers through SG_IO")
+    user = run.steps.get("query-user")
+    checks.expect(user is not None and user.status == 0 and "uid=1000" in user.text()
+                  and "result 00" in user.text(),
+                  "an unprivileged user with read access to the disk reaches the controller")
     plain = run.steps.get("query-plain")
     checks.expect(plain is not None and plain.status != 0 and "result F2" in plain.text(),
                   "a plain disk (drive 0) never answers a frame")

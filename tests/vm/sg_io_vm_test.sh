@@ -54,6 +54,12 @@ has() { grep -qx "$1" <<<"$commands"; }
   has status && echo 'step status-after rur status --json'
   echo 'step query-members rur query 17 --drive 1'
   echo 'step query-plain rur query 10 --drive 0'
+  # READ(10) and INQUIRY need no privilege on a descriptor opened for reading: a user who may
+  # read the disk may talk to the enclosure.
+  echo 'chmod o+r /dev/sdb; mkdir -p /etc; mkdir -m 0777 /tmp/user'
+  echo 'echo "root:x:0:0::/:/bin/sh" > /etc/passwd; echo "rur:x:1000:1000::/tmp/user:/bin/sh" >> /etc/passwd'
+  echo 'echo "root:x:0:" > /etc/group; echo "rur:x:1000:" >> /etc/group'
+  echo 'step query-user su rur -s /bin/sh -c "id; rurctl --data-dir /tmp/user query 17 --drive 1"'
   echo 'step umount umount /mnt'
 } > "$run/guest.sh"
 

@@ -23,6 +23,7 @@ if ldd "$busybox" >/dev/null 2>&1; then
 fi
 
 root=$(mktemp -d)
+chmod 0755 "$root"  # the guest's /: an unprivileged user must be able to reach /bin
 trap 'rm -rf "$root"' EXIT
 mkdir -p "$root"/{bin,sbin,dev,proc,sys,tmp,mnt,run,vm,lib/modules,usr/bin}
 cp "$busybox" "$root/bin/busybox"

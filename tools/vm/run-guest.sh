@@ -89,6 +89,7 @@ done < <(sort -n "$out/drives.tsv")
 
 # The run's own files go into a second archive, appended to the base one.
 run_root=$(mktemp -d)
+chmod 0755 "$run_root"
 mkdir -p "$run_root/vm"
 [ -n "$files" ] && cp -r "$files"/. "$run_root/vm/"
 cp "$script" "$run_root/vm/run.sh"
