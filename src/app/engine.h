@@ -93,6 +93,9 @@ class Engine {
   void SmartTimer();
   void SelectSmartBay(unsigned bay);
 
+  // What the firmware image check needs of the device at a position.
+  UpgradeDeviceFacts UpgradeFacts(unsigned position) const;
+
   // Timer handlers and the poll cycle's jobs, run by the scheduler.
   void Timer4Timer();
   void Timer2Timer();

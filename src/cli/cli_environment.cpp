@@ -3,20 +3,13 @@
 #include <filesystem>
 #include <iostream>
 
+#include "cli/cli_ui.h"
+
 
 namespace rur::cli {
 namespace {
 
 constexpr const char* kDefaultScenario = "demo";
-
-// Shows what the window would show, for --verbose.
-class ConsoleUi final : public Ui {
- public:
-  void panel(int index, const std::string& text) override { std::cerr << "[panel " << index << "] " << text << '\n'; }
-  void messageBox(const std::string& text, const std::string& caption, MessageKind) override {
-    std::cerr << "[" << (caption.empty() ? std::string("message") : caption) << "] " << text << '\n';
-  }
-};
 
 }  // namespace
 
@@ -35,7 +28,7 @@ std::string ScenarioPath(const std::string& value) {
 
 std::unique_ptr<CliEnvironment> CliEnvironment::Create(const GlobalOptions& options, std::string& error) {
   std::unique_ptr<CliEnvironment> env(new CliEnvironment(options));
-  env->ui_ = options.verbose ? std::unique_ptr<Ui>(new ConsoleUi) : std::make_unique<Ui>();
+  env->ui_ = std::make_unique<CliUi>(std::cerr, options.verbose);
   ProgramOptions programOptions;
   programOptions.simulate = options.simulate;
   if (options.simulate) programOptions.scenarioPath = ScenarioPath(options.scenario);

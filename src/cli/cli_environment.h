@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/program.h"
+#include "cli/cli_ui.h"
 #include "cli/global_options.h"
 #include "emulator/simulated_host.h"
 #include "platform/clock.h"
@@ -27,7 +28,7 @@ class CliEnvironment {
   Engine& engine() { return program_.engine(); }
   DriveSource& drives() { return program_.engine().drives; }
   Clock& clock() { return program_.clock(); }
-  Ui& ui() { return *ui_; }
+  CliUi& ui() { return *ui_; }
   ControllerChannel& channel() { return program_.engine().channel; }
   const std::string& dataDirectory() const { return program_.dataDirectory(); }
   const GlobalOptions& options() const { return options_; }
@@ -41,7 +42,7 @@ class CliEnvironment {
   explicit CliEnvironment(GlobalOptions options) : options_(std::move(options)) {}
 
   GlobalOptions options_;
-  std::unique_ptr<Ui> ui_;  // before the program: the engine reports to it until its end
+  std::unique_ptr<CliUi> ui_;  // before the program: the engine reports to it until its end
   Program program_;
 };
 

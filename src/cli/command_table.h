@@ -36,6 +36,14 @@ const Command* FindCommand(std::string_view name);
 
 // The commands, one file each.
 int RunQuery(CommandContext& context);
+int RunDetect(CommandContext& context);
+int RunStatus(CommandContext& context);
+int RunMonitor(CommandContext& context);
+int RunLog(CommandContext& context);
+int RunSmart(CommandContext& context);
+int RunDumpSmart(CommandContext& context);
+int RunFirmware(CommandContext& context);
+int RunFirmwareBackup(CommandContext& context);
 int RunMailSettings(CommandContext& context);
 int RunMailTest(CommandContext& context);
 

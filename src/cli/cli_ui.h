@@ -1,0 +1,38 @@
+#pragma once
+// The window's stand-in on a terminal: message boxes go to standard error (they are what the
+// user must read), status-bar panels only with --verbose, and a long operation's progress as a
+// bar that redraws itself at most a few times a second.
+
+#include <chrono>
+#include <functional>
+#include <ostream>
+#include <string>
+
+#include "platform/user_interface.h"
+
+namespace rur::cli {
+
+class CliUi final : public Ui {
+ public:
+  CliUi(std::ostream& err, bool verbose) : err_(err), verbose_(verbose) {}
+
+  void panel(int index, const std::string& text) override;
+  void messageBox(const std::string& text, const std::string& caption, MessageKind kind) override;
+  void pump() override;
+  void progress(int position, int maximum) override;
+
+  // While set, pump() draws the bar from this source: (position, maximum).
+  void setProgressSource(std::function<std::pair<int, int>()> source);
+  void finishProgress();
+
+ private:
+  void DrawBar(int position, int maximum);
+
+  std::ostream& err_;
+  bool verbose_;
+  std::function<std::pair<int, int>()> progressSource_;
+  std::chrono::steady_clock::time_point lastDraw_{};
+  bool barShown_ = false;
+};
+
+}  // namespace rur::cli

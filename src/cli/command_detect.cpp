@@ -1,0 +1,28 @@
+// rurctl detect: the detection the program runs at start-up, one line per enclosure found.
+
+#include "cli/engine_session.h"
+#include "monitor/device_names.h"
+
+namespace rur::cli {
+
+int RunDetect(CommandContext& context) {
+  if (!context.args.empty()) {
+    context.err << "detect: takes no arguments\n";
+    return kExitUsage;
+  }
+  if (!StartAndDetect(context, "detect")) return kExitFailed;
+  const Engine& engine = context.env.engine();
+  for (unsigned i = 0; i < engine.devices.currentCount; ++i) {
+    const unsigned drive = DriveOf(engine.devices.current[i]);
+    context.out << "Device" << i + 1 << " drive=" << drive
+                << " kind=" << static_cast<int>(engine.devices.currentInfo[i].controllerKind)
+                << " product=" << DeviceProductName(engine.previousIdentity[drive]) << '\n';
+  }
+  if (engine.devices.currentCount == 0) {
+    context.err << "detect: No Drive found!\n";
+    return kExitFailed;
+  }
+  return kExitOk;
+}
+
+}  // namespace rur::cli

@@ -1,0 +1,73 @@
+// rurctl monitor [--for SECONDS]: the program without its window: detection, a refresh every
+// 5 s, device changes, the day's event log and alarm mails. Every new log line is printed too.
+
+#include <csignal>
+
+#include "cli/engine_session.h"
+#include "monitor/event_log.h"
+#include "notify/mail_center.h"
+
+namespace rur::cli {
+namespace {
+
+volatile std::sig_atomic_t stopRequested = 0;
+extern "C" void RequestStop(int) { stopRequested = 1; }
+
+// Prints the log lines added since the last look (all of them again after a new day began).
+void PrintNewLines(const EventLogWriter& log, std::size_t& printed, std::ostream& out) {
+  const auto& lines = log.lines();
+  if (lines.size() < printed) printed = 0;
+  for (; printed < lines.size(); ++printed) out << lines[printed] << '\n';
+  out.flush();
+}
+
+}  // namespace
+
+int RunMonitor(CommandContext& context) {
+  ParsedArguments parsed;
+  std::string error;
+  if (!ParseArguments(context.args, {"--for"}, {}, parsed, error) || !parsed.positionals.empty()) {
+    context.err << "monitor: " << (error.empty() ? "takes no words, only --for SECONDS" : error) << '\n';
+    return kExitUsage;
+  }
+  std::uint64_t seconds = 0;
+  const bool bounded = parsed.has("--for");
+  if (bounded && !ParseNumber(parsed.options["--for"], 365ull * 24 * 3600, seconds)) {
+    context.err << "monitor: --for takes a number of seconds\n";
+    return kExitUsage;
+  }
+  Clock& clock = context.env.clock();
+  if (!bounded && clock.isVirtual()) {
+    context.err << "monitor: on virtual time give the span to run with --for SECONDS\n";
+    return kExitUsage;
+  }
+
+  stopRequested = 0;
+  std::signal(SIGINT, RequestStop);
+  std::signal(SIGTERM, RequestStop);
+
+  Engine& engine = context.env.engine();
+  EventLogWriter& log = context.env.program().eventLog();
+  MailCenter& mail = context.env.program().mail();
+  context.env.program().Start();
+  const std::uint64_t end = clock.nowMs() + seconds * 1000;
+  std::size_t printed = log.lines().size();
+  std::vector<std::string> shownAlarm;
+  // Short slices keep the output close to the events and let a signal end the run promptly.
+  constexpr std::uint64_t kSliceMs = 100;
+  while (!stopRequested && (!bounded || clock.nowMs() < end)) {
+    engine.RunFor(bounded ? std::min(kSliceMs, end - clock.nowMs()) : kSliceMs);
+    PrintNewLines(log, printed, context.out);
+    if (!mail.AlarmText.empty() && mail.AlarmText != shownAlarm) {
+      shownAlarm = mail.AlarmText;
+      context.out << "Alarm:";
+      for (const auto& line : shownAlarm) context.out << ' ' << line;
+      context.out << '\n';
+    }
+  }
+  std::signal(SIGINT, SIG_DFL);
+  std::signal(SIGTERM, SIG_DFL);
+  return kExitOk;
+}
+
+}  // namespace rur::cli

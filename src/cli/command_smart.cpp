@@ -1,0 +1,42 @@
+// rurctl smart [--device N] [--bay 1|2] [--json]: a threshold and a data pass through the
+// controller, then the graded grid of one bay as the SMART page shows it.
+
+#include "app/smart_report.h"
+#include "cli/engine_session.h"
+#include "transport/commands.h"
+
+namespace rur::cli {
+
+int RunSmart(CommandContext& context) {
+  ParsedArguments parsed;
+  std::string error;
+  if (!ParseArguments(context.args, {"--device", "--bay"}, {"--json"}, parsed, error) ||
+      !parsed.positionals.empty()) {
+    context.err << "smart: " << (error.empty() ? "unexpected words" : error) << '\n';
+    return kExitUsage;
+  }
+  std::uint64_t bay = 1;
+  if (parsed.has("--bay") && (!ParseNumber(parsed.options["--bay"], 2, bay) || bay < 1)) {
+    context.err << "smart: --bay takes 1 (HDD1) or 2 (HDD2)\n";
+    return kExitUsage;
+  }
+  if (!StartAndDetect(context, "smart")) return kExitFailed;
+  unsigned position = 0;
+  if (!DevicePosition(context, parsed, "smart", 1, position)) return kExitFailed;
+
+  Engine& engine = context.env.engine();
+  engine.SmartRead(SMART_READ_THRESHOLDS);
+  engine.SmartRead(SMART_READ_DATA);
+  engine.SelectDevice(position);  // the heading takes the model as the status page shows it
+  engine.smart.smartBay = static_cast<unsigned>(bay - 1);
+  engine.EvaluateSmartPage();
+  if (parsed.has("--json")) {
+    context.out << SmartJson(engine.smartPage, position + 1, static_cast<unsigned>(bay)).dump(2) << '\n';
+  } else {
+    context.out << SmartText(engine.smartPage);
+  }
+  if (!engine.smart.thresholdsValid) context.err << "smart: some threshold pages could not be read\n";
+  return kExitOk;
+}
+
+}  // namespace rur::cli

@@ -1,0 +1,34 @@
+// rurctl status [--json]: detection, one refresh, then what the status page shows for every
+// enclosure.
+
+#include "app/status_report.h"
+#include "cli/engine_session.h"
+
+namespace rur::cli {
+
+int RunStatus(CommandContext& context) {
+  ParsedArguments parsed;
+  std::string error;
+  if (!ParseArguments(context.args, {}, {"--json"}, parsed, error) || !parsed.positionals.empty()) {
+    context.err << "status: " << (error.empty() ? "takes no words, only --json" : error) << '\n';
+    return kExitUsage;
+  }
+  if (!StartAndDetect(context, "status")) return kExitFailed;
+  Engine& engine = context.env.engine();
+  // The first cycle after a detection only draws the page; the second one asks the controllers.
+  if (engine.programStarted) engine.RefreshStep();
+  engine.RefreshStep();
+  const auto devices = CollectStatus(engine);
+  if (parsed.has("--json")) {
+    context.out << StatusJson(devices).dump(2) << '\n';
+  } else {
+    context.out << StatusText(devices);
+  }
+  if (devices.empty()) {
+    context.err << "status: No Drive found!\n";
+    return kExitFailed;
+  }
+  return kExitOk;
+}
+
+}  // namespace rur::cli

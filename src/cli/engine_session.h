@@ -1,0 +1,26 @@
+#pragma once
+// What the engine-driven commands share: starting the program and waiting for the first
+// detection, and reading a device position from --device.
+
+#include <string_view>
+
+#include "cli/command_arguments.h"
+#include "cli/command_table.h"
+
+namespace rur::cli {
+
+// How long a command waits for the first detection (program time).
+constexpr std::uint64_t kDetectionWaitMs = 120000;
+
+enum class EventLogUse { Off, On };
+
+// Starts the program and runs it until the first detection was published. Commands that only
+// look keep the event log off, so a status query leaves no banner in the day's log.
+bool StartAndDetect(CommandContext& context, std::string_view command, EventLogUse log = EventLogUse::Off);
+
+// --device N (numbered from 1, default `fallback`) as a position of the device table; false with a
+// message when it names no detected enclosure.
+bool DevicePosition(CommandContext& context, const ParsedArguments& parsed, std::string_view command,
+                    unsigned fallback, unsigned& position);
+
+}  // namespace rur::cli
