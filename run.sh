@@ -8,4 +8,4 @@ if [ -x build/rode-rur ]; then
   exec build/rode-rur --simulate "$@"
 fi
 # Until the window exists, show the demo enclosure through the command-line tool.
-exec build/rurctl --simulate --virtual-time query 0x17 --drive 1 "$@"
+exec build/rurctl --simulate status "$@"
