@@ -1,0 +1,18 @@
+#pragma once
+// The About page: the logo, the product name and the version.
+
+#include "app/ui/notebook_page.h"
+
+namespace rur::ui {
+
+class AboutPageWidget : public NotebookPage {
+  Q_OBJECT
+
+ public:
+  explicit AboutPageWidget(TForm1& form);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+};
+
+}  // namespace rur::ui

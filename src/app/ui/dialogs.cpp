@@ -1,0 +1,34 @@
+#include "app/ui/dialogs.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace rur::ui {
+namespace {
+
+QMessageBox::Icon IconOf(MessageKind kind) {
+  switch (kind) {
+    case MessageKind::Information: return QMessageBox::Information;
+    case MessageKind::Warning:
+    case MessageKind::Exclamation: return QMessageBox::Warning;
+    case MessageKind::Error: return QMessageBox::Critical;
+    case MessageKind::Plain: break;
+  }
+  return QMessageBox::NoIcon;
+}
+
+}  // namespace
+
+DialogHooks DesktopDialogs() {
+  DialogHooks hooks;
+  hooks.messageBox = [](QWidget* parent, const QString& text, const QString& caption, MessageKind kind) {
+    QMessageBox box(IconOf(kind), caption, text, QMessageBox::Ok, parent);
+    box.exec();
+  };
+  hooks.chooseFile = [](QWidget* parent, const QString& filter) {
+    return QFileDialog::getOpenFileName(parent, QString(), QString(), filter);
+  };
+  return hooks;
+}
+
+}  // namespace rur::ui

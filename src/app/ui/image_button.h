@@ -1,0 +1,42 @@
+#pragma once
+// A picture that acts as a button: it reports clicks and double-clicks, fades while disabled,
+// brightens under the mouse and, where asked, sinks 2 pixels while a mouse button holds it down.
+
+#include <QLabel>
+
+namespace rur::ui {
+
+class ImageButton : public QLabel {
+  Q_OBJECT
+
+ public:
+  ImageButton(const QString& name, QWidget* parent);
+  // Mouse-down moves the picture 2 pixels down and mouse-up moves it back, for any mouse button.
+  void setPressedLook(bool on) { pressedLook_ = on; }
+
+ signals:
+  void clicked();
+  void doubleClicked();
+
+ protected:
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void enterEvent(QEnterEvent* event) override;
+  void leaveEvent(QEvent* event) override;
+  void changeEvent(QEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  void Sink();
+  void Rise();
+
+  bool pressedLook_ = false;
+  bool hovered_ = false;
+  int buttonsDown_ = 0;
+};
+
+// A hidden picture source placed beside a button, as the pages keep their yellow and white looks.
+QLabel* PictureSource(const QString& name, const QPixmap& picture, QWidget* parent);
+
+}  // namespace rur::ui

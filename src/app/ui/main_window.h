@@ -1,0 +1,131 @@
+#pragma once
+// The main window: a fixed white frame with the navigation column on the left, the page book on
+// the right and the status bar at the bottom. It starts the program, drives the engine from the
+// Qt event loop on the real clock, shows what the engine reports, and refuses to close while a
+// firmware upgrade runs.
+
+#include <QPointer>
+#include <QWidget>
+#include <array>
+#include <memory>
+
+#include "app/ui/artwork.h"
+#include "app/ui/dialogs.h"
+#include "app/ui/log_viewer.h"
+#include "platform/user_interface.h"
+
+class QCheckBox;
+class QLabel;
+class QSessionManager;
+class QStackedWidget;
+class QTimer;
+
+namespace rur {
+class Engine;
+class Program;
+}  // namespace rur
+
+namespace rur::ui {
+
+class AboutPageWidget;
+class EmailPageWidget;
+class ImageButton;
+class NotebookPage;
+class PanelStatusBar;
+class SmartPageWidget;
+class StatusPageWidget;
+class UpgradePageWidget;
+
+// The visible navigation buttons as a mask over Status 01h, Setup 02h, Upgrade 04h, E-mail 08h,
+// SMART 10h and About 20h.
+constexpr unsigned kNavigationMask = 0x3D;
+constexpr int kClientWidth = 620;
+constexpr int kClientHeight = 440;
+constexpr int kStatusBarHeight = 19;
+
+class TForm1 : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit TForm1(DialogHooks dialogs = DesktopDialogs(), QWidget* parent = nullptr);
+  ~TForm1() override;
+
+  // What the program talks to; valid before Attach, so the program can be opened with it.
+  Ui& sink();
+  // Connects the opened program; then FormCreate starts it.
+  void Attach(Program& program);
+  void FormCreate();
+
+  Program* program() { return program_; }
+  Engine* engine();
+  const DialogHooks& dialogs() const { return dialogs_; }
+  PanelStatusBar* statusBar() { return StatusBar1; }
+  void SetPanel(int index, const QString& text);
+  void ShowMessage(const QString& text, const QString& caption, MessageKind kind);
+
+  // Start-up layout of the navigation buttons: the buttons of the mask take the design slots in
+  // order; the others are hidden.
+  void LayOutNavigation(unsigned mask);
+  // Shows CurrentPage: its button in yellow, every other one in white.
+  void ShowPage();
+
+  // Navigation, each a no-op before the status page was first drawn and during an upgrade.
+  void Image_StsClick();
+  void Image_FWUpgClick();
+  void Image_EmailClick();
+  void Image_AboutClick();
+  void Image_SMARTClick();
+  void StatusBar1DblClick();
+  void Image0_LogClick();
+  void CheckBox1Click();
+  void CheckBox3Click();
+  // The event log viewer the user has open, if any.
+  TForm5* openViewer() const { return viewer_.data(); }
+
+  // The engine changed something the window shows.
+  void EngineChanged(UiUpdate what);
+  void SetDeviceSelectorsEnabled(bool enabled);
+  UpgradePageWidget* upgradePage() { return upgradePage_; }
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  class Sink;
+  struct NavigationButton {
+    ImageButton* button = nullptr;
+    QLabel* yellow = nullptr;
+    QLabel* white = nullptr;
+    int page = 0;
+  };
+
+  void BuildFrame();
+  void BuildNavigation();
+  NavigationButton MakeNavigationButton(const QString& name, const QString& caption, Glyph glyph, int page, int y);
+  bool NavigationAllowed() const;
+  void OpenPage(int page);
+  void SessionEnding(QSessionManager& manager);
+
+  DialogHooks dialogs_;
+  std::unique_ptr<Sink> sink_;
+  Program* program_ = nullptr;
+  QTimer* engineTimer_ = nullptr;
+
+  QLabel* Image_Background = nullptr;
+  QLabel* StaticText1 = nullptr;
+  QCheckBox* CheckBox1 = nullptr;
+  QCheckBox* CheckBox3 = nullptr;
+  QStackedWidget* Notebook1 = nullptr;
+  PanelStatusBar* StatusBar1 = nullptr;
+  // In the order Status, Setup, Upgrade, E-mail, SMART, About.
+  std::array<NavigationButton, 6> navigation_{};
+  std::array<NotebookPage*, 6> pages_{};
+  StatusPageWidget* statusPage_ = nullptr;
+  UpgradePageWidget* upgradePage_ = nullptr;
+  EmailPageWidget* emailPage_ = nullptr;
+  AboutPageWidget* aboutPage_ = nullptr;
+  SmartPageWidget* smartPage_ = nullptr;
+  QPointer<TForm5> viewer_;
+};
+
+}  // namespace rur::ui

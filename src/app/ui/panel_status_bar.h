@@ -1,0 +1,34 @@
+#pragma once
+// The main window's status bar: five fixed panels side by side, the last one taking the rest of
+// the width. A double-click anywhere on it is reported.
+
+#include <QStringList>
+#include <QWidget>
+#include <vector>
+
+namespace rur::ui {
+
+class PanelStatusBar : public QWidget {
+  Q_OBJECT
+
+ public:
+  PanelStatusBar(const QString& name, std::vector<int> panelWidths, QWidget* parent);
+  void setPanelText(int index, const QString& text);
+  QString panelText(int index) const;
+  int panelCount() const { return static_cast<int>(widths_.size()); }
+  // The rectangle panel `index` occupies.
+  QRect panelRect(int index) const;
+
+ signals:
+  void doubleClicked();
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+ private:
+  std::vector<int> widths_;
+  QStringList texts_;
+};
+
+}  // namespace rur::ui

@@ -1,0 +1,236 @@
+#include "app/ui/smart_page_widget.h"
+
+#include <QEvent>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPainter>
+#include <QStyledItemDelegate>
+#include <QTableWidget>
+
+#include "app/program.h"
+#include "app/ui/artwork.h"
+#include "app/ui/image_button.h"
+#include "app/ui/main_window.h"
+#include "smart/dump_file.h"
+
+namespace rur::ui {
+namespace {
+
+constexpr std::array<int, kSmartColumns> kColumnWidths{145, 36, 36, 54, 75, 40};
+constexpr int kRowHeight = 16;
+constexpr int kSmallFont = 11;  // 8 points on a 96-dpi screen
+constexpr int kGridFont = 11;
+const QColor kFixedRow{0xE9, 0xEE, 0xF3};
+
+QString Q(const std::string& text) { return QString::fromStdString(text); }
+
+void SetTextColour(QLabel* label, const QColor& colour) {
+  QPalette palette = label->palette();
+  palette.setColor(QPalette::WindowText, colour);
+  label->setPalette(palette);
+}
+
+// The attribute rows: each row in its grade's colour, the name at the cell's top-left corner
+// without margin, every other column centred at the top. The current cell gets a thin frame.
+class AttributeRowPainter : public QStyledItemDelegate {
+ public:
+  AttributeRowPainter(const SmartPageWidget& page, QObject* parent) : QStyledItemDelegate(parent), page_(page) {}
+
+  void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    painter->save();
+    const QRect cell = option.rect;
+    painter->fillRect(cell, QColor::fromRgb(static_cast<QRgb>(page_.rowColour(index.row()))));
+    painter->setPen(Qt::black);
+    painter->setFont(option.font);
+    const int alignment = index.column() == static_cast<int>(kColumnName) ? Qt::AlignLeft | Qt::AlignTop
+                                                                          : Qt::AlignHCenter | Qt::AlignTop;
+    painter->drawText(cell, alignment, index.data().toString());
+    if (option.state & QStyle::State_HasFocus) {
+      painter->setPen(QPen(colours::kTeal, 1));
+      painter->drawRect(cell.adjusted(0, 0, -1, -1));
+    }
+    painter->restore();
+  }
+
+ private:
+  const SmartPageWidget& page_;
+};
+
+// The header grid: its fixed row filled with the header colour, texts centred on one line.
+class HeaderRowPainter : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+  void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    painter->save();
+    painter->fillRect(option.rect, index.row() == 0 ? kFixedRow : QColor(Qt::white));
+    painter->setPen(colours::kInk);
+    QFont font = option.font;
+    font.setBold(index.row() == 0);
+    painter->setFont(font);
+    painter->drawText(option.rect, Qt::AlignCenter | Qt::TextSingleLine, index.data().toString());
+    painter->restore();
+  }
+};
+
+void SetUpGrid(QTableWidget* grid, const QString& name, int rows, QRect geometry) {
+  grid->setObjectName(name);
+  grid->setGeometry(geometry);
+  grid->setColumnCount(static_cast<int>(kSmartColumns));
+  grid->setRowCount(rows);
+  grid->horizontalHeader()->hide();
+  grid->verticalHeader()->hide();
+  grid->verticalHeader()->setMinimumSectionSize(kRowHeight);
+  grid->verticalHeader()->setDefaultSectionSize(kRowHeight);
+  grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  for (std::size_t c = 0; c < kSmartColumns; ++c) grid->setColumnWidth(static_cast<int>(c), kColumnWidths[c]);
+  grid->setShowGrid(true);
+  grid->setGridStyle(Qt::SolidLine);
+  grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  grid->setSelectionMode(QAbstractItemView::SingleSelection);
+  grid->setSelectionBehavior(QAbstractItemView::SelectItems);
+  grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  grid->setFont(WindowFont(kGridFont));
+  grid->setWordWrap(false);
+  grid->setStyleSheet(QStringLiteral("QTableWidget { gridline-color: #C9D2DC; border: 1px solid #C9D2DC; }"));
+}
+
+}  // namespace
+
+SmartPageWidget::SmartPageWidget(TForm1& form) : NotebookPage(QStringLiteral("SmartPage"), form) {
+  rowColours_.fill(kRgbWhite);
+  const std::array<QString, 2> names{QStringLiteral("Image5_HDD1"), QStringLiteral("Image5_HDD2")};
+  const std::array<QString, 2> captions{QStringLiteral("HDD1"), QStringLiteral("HDD2")};
+  const std::array<QPoint, 2> places{QPoint(8, 0), QPoint(64, 0)};
+  for (std::size_t i = 0; i < 2; ++i) {
+    bayButtons_[i] = new ImageButton(names[i], this);
+    bayButtons_[i]->setGeometry(QRect(places[i], QSize(kBayButtonWidth, kBayButtonHeight)));
+    bayYellow_[i] = PictureSource(names[i] + QStringLiteral("_Yellow"),
+                                  BayButtonPicture(captions[i], ButtonLook::Yellow), this);
+    bayWhite_[i] = PictureSource(names[i] + QStringLiteral("_White"),
+                                 BayButtonPicture(captions[i], ButtonLook::White), this);
+    bayYellow_[i]->move(places[i]);
+    bayWhite_[i]->move(places[i]);
+  }
+  ShowBayButtons(0);
+  connect(bayButtons_[0], &ImageButton::clicked, this, [this] { Image5_HDD1Click(); });
+  connect(bayButtons_[1], &ImageButton::clicked, this, [this] { Image5_HDD2Click(); });
+
+  auto makeLabel = [this](const QString& name, QPoint at, int width) {
+    auto* label = new QLabel(this);
+    label->setObjectName(name);
+    label->setFont(WindowFont(kSmallFont));
+    label->setGeometry(QRect(at, QSize(width, 15)));
+    return label;
+  };
+  Label22 = makeLabel(QStringLiteral("Label22"), {128, 8}, 286);
+  Label22->setFont(WindowFont(kSmallFont, true));
+  Label23 = makeLabel(QStringLiteral("Label23"), {128, 24}, 150);
+  Label23->setFont(WindowFont(kSmallFont, true));
+  Label21 = makeLabel(QStringLiteral("Label21"), {288, 24}, 126);
+  SetTextColour(Label21, QColor(0x00, 0x00, 0x80));
+  Label21->installEventFilter(this);
+
+  StringGrid4 = new QTableWidget(this);
+  SetUpGrid(StringGrid4, QStringLiteral("StringGrid4"), 2, {1, 40, 414, 65});
+  StringGrid4->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  StringGrid4->setFocusPolicy(Qt::NoFocus);
+  StringGrid4->setSelectionMode(QAbstractItemView::NoSelection);
+  StringGrid4->setItemDelegate(new HeaderRowPainter(StringGrid4));
+  const std::array<const char*, kSmartColumns> headers{"ID", "Value", "Worst", "Threshold", "RAW", "Status"};
+  for (std::size_t c = 0; c < kSmartColumns; ++c)
+    StringGrid4->setItem(0, static_cast<int>(c), new QTableWidgetItem(QString::fromLatin1(headers[c])));
+
+  StringGrid3 = new QTableWidget(this);
+  SetUpGrid(StringGrid3, QStringLiteral("StringGrid3"), 0, {1, 64, 414, 245});
+  StringGrid3->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  StringGrid3->setItemDelegate(new AttributeRowPainter(*this, StringGrid3));
+  StringGrid3->hide();
+  connect(StringGrid3, &QTableWidget::currentCellChanged, this,
+          [this](int row, int column, int, int) { StringGrid3SelectCell(column, row); });
+}
+
+Rgb SmartPageWidget::rowColour(int row) const {
+  return row >= 0 && row < static_cast<int>(rowColours_.size()) ? rowColours_[static_cast<std::size_t>(row)]
+                                                                  : kRgbWhite;
+}
+
+void SmartPageWidget::EngineChanged(UiUpdate what) {
+  if (what == UiUpdate::SmartPage) ShowModel();
+  if (what == UiUpdate::SmartCountdown) Label21->setText(Q(form_.engine()->smartCountdownText));
+}
+
+void SmartPageWidget::ShowBayButtons(unsigned bay) {
+  for (std::size_t i = 0; i < 2; ++i) bayButtons_[i]->setPixmap((i == bay ? bayYellow_[i] : bayWhite_[i])->pixmap());
+}
+
+void SmartPageWidget::ShowModel() {
+  const SmartPageModel& model = form_.engine()->smartPage;
+  ShowBayButtons(model.bay);
+  Label22->setText(Q(model.heading));
+  Label23->setText(Q(model.verdict));
+  SetTextColour(Label23, QColor::fromRgb(static_cast<QRgb>(model.verdictColour)));
+  rowColours_ = model.rowColours;
+
+  {
+    // Refilling moves the current cell; that is not the user selecting one.
+    const QSignalBlocker quiet(StringGrid3);
+    const int rows = static_cast<int>(std::min(model.rowCount, model.rows.size()));
+    StringGrid3->setRowCount(rows);
+    for (int r = 0; r < rows; ++r) {
+      const SmartRow& row = model.rows[static_cast<std::size_t>(r)];
+      for (std::size_t c = 0; c < kSmartColumns; ++c) {
+        QTableWidgetItem* item = StringGrid3->item(r, static_cast<int>(c));
+        if (!item) {
+          item = new QTableWidgetItem;
+          StringGrid3->setItem(r, static_cast<int>(c), item);
+        }
+        item->setText(Q(row.cells[c]));
+      }
+    }
+  }
+  StringGrid3->setVisible(model.gridVisible);
+  StringGrid3->viewport()->update();
+  if (model.gridVisible && model.focusGrid) {
+    StringGrid3->setCurrentCell(0, 0);
+    StringGrid3->setFocus();
+  }
+}
+
+void SmartPageWidget::Image5_HDD1Click() {
+  if (Engine* engine = form_.engine()) engine->SelectSmartBay(0);
+}
+
+void SmartPageWidget::Image5_HDD2Click() {
+  if (Engine* engine = form_.engine()) engine->SelectSmartBay(1);
+}
+
+void SmartPageWidget::StringGrid3SelectCell(int column, int row) {
+  Engine* engine = form_.engine();
+  if (!engine || column < 0 || row < 0) return;
+  const unsigned slot = engine->devices.selected;
+  const unsigned bay = engine->smartPage.bay;
+  static const SmartPage kEmptyPage{};
+  const SmartPage& data = slot < kSmartSlots && bay < kSmartBays ? engine->smart.store[slot][bay].data : kEmptyPage;
+  const SmartCellSelection selection = rur::StringGrid3SelectCell(engine->smartPage, data,
+                                                                  static_cast<std::size_t>(column),
+                                                                  static_cast<std::size_t>(row));
+  if (selection.panelText) form_.SetPanel(4, Q(*selection.panelText));
+  StringGrid3->setToolTip(Q(selection.hint));
+}
+
+void SmartPageWidget::Label21DblClick() {
+  Program* program = form_.program();
+  if (!program) return;
+  DumpSmartPages(program->engine().smart, program->dataDirectory(), form_.sink());
+}
+
+bool SmartPageWidget::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == Label21 && event->type() == QEvent::MouseButtonDblClick) {
+    Label21DblClick();
+    return true;
+  }
+  return NotebookPage::eventFilter(watched, event);
+}
+
+}  // namespace rur::ui

@@ -1,0 +1,96 @@
+#pragma once
+// One run of the desktop program on a simulated scenario and the virtual clock: the window, the
+// program and a folder of its own. Message boxes and file choices are answered by the test.
+
+#include <QCoreApplication>
+#include <QLabel>
+#include <QTemporaryDir>
+#include <deque>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "app/program.h"
+#include "app/ui/main_window.h"
+#include "app/ui/panel_status_bar.h"
+#include "emulator/scenario.h"
+
+namespace rur::ui::test {
+
+struct ShownMessage {
+  QString text;
+  QString caption;
+  MessageKind kind;
+};
+
+class GuiRun {
+ public:
+  // scenario: a bundled scenario's name, or a scenario's JSON text when it starts with "{".
+  explicit GuiRun(const std::string& scenario) : window(Hooks()) {
+    ProgramOptions options;
+    options.simulate = true;
+    options.virtualTime = true;
+    options.dataDir = dir.path().toStdString();
+    options.scenarioPath = ScenarioPath(scenario);
+    std::string error;
+    opened = program.Open(options, window.sink(), error);
+    openError = QString::fromStdString(error);
+    if (!opened) return;
+    window.Attach(program);
+    window.FormCreate();
+    window.show();
+  }
+  ~GuiRun() {
+    std::string ignored;
+    engine().upgrade.OperationBusy = false;
+    program.Close(ignored);
+  }
+
+  Engine& engine() { return program.engine(); }
+  void run(std::uint64_t ms) {
+    engine().RunFor(ms);
+    QCoreApplication::processEvents();
+  }
+  bool detect() {
+    const bool detected = engine().RunUntilDetected(10000);
+    QCoreApplication::processEvents();
+    return detected;
+  }
+  template <typename T = QLabel>
+  T* find(const char* name) {
+    return window.findChild<T*>(QString::fromLatin1(name));
+  }
+  QString text(const char* name) { return find<QLabel>(name)->text(); }
+  QString panel(int index) { return window.statusBar()->panelText(index); }
+
+  QTemporaryDir dir;
+  std::vector<ShownMessage> messages;
+  std::deque<QString> chosenFiles;  // answers of the open-file dialog; empty: cancelled
+  TForm1 window;                    // outlives the program, which reports to it
+  Program program;
+  bool opened = false;
+  QString openError;
+
+ private:
+  DialogHooks Hooks() {
+    DialogHooks hooks;
+    hooks.messageBox = [this](QWidget*, const QString& text, const QString& caption, MessageKind kind) {
+      messages.push_back({text, caption, kind});
+    };
+    hooks.chooseFile = [this](QWidget*, const QString&) {
+      if (chosenFiles.empty()) return QString();
+      const QString file = chosenFiles.front();
+      chosenFiles.pop_front();
+      return file;
+    };
+    return hooks;
+  }
+  std::string ScenarioPath(const std::string& scenario) {
+    if (scenario.empty() || scenario.front() != '{') return sim::BundledScenarioPath(scenario);
+    const std::string path = dir.filePath(QStringLiteral("scenario.json")).toStdString();
+    std::ofstream(path) << scenario;
+    return path;
+  }
+};
+
+}  // namespace rur::ui::test

@@ -1,0 +1,142 @@
+// The status page on simulated enclosures: what a mirrored pair shows, how a pulled member, a
+// rebuild and a second enclosure change it, and the device controls.
+
+#include <QCheckBox>
+#include <QtTest>
+
+#include "gui_fixture.h"
+#include "gui_test_registry.h"
+
+namespace rur::ui::test {
+namespace {
+
+QColor TextColour(QLabel* label) { return label->palette().color(QPalette::Active, QPalette::WindowText); }
+
+const QColor kNavyText{0x00, 0x00, 0x80};
+const QColor kBlueText{0x00, 0x00, 0xFF};
+
+const char* kRebuildingHdd1 = R"({
+  "start": "2026-03-14 09:00:00",
+  "drives": [{
+    "number": 0, "type": "enclosure", "productName": "RODE RUR Dual Bay RAID", "mode": "mirroring",
+    "members": [{"model": "KESTREL KD500", "capacity": 1000000000}, {"model": "KESTREL KD500", "capacity": 1000000000}],
+    "rebuild": {"member": "HDD1", "position": 370000000, "speed": 1}
+  }]
+})";
+
+}  // namespace
+
+class StatusPageTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void mirroredEnclosure() {
+    GuiRun run("demo");
+    QVERIFY(run.detect());
+    QCOMPARE(run.text("Label17"), QStringLiteral("Mirroring(RAID1)"));
+    QCOMPARE(run.text("Label27"), QStringLiteral("931 GB"));
+    for (const char* capacity : {"Label25", "Label26"}) {
+      QCOMPARE(run.text(capacity), QStringLiteral("931 GB\n"));
+      QCOMPARE(TextColour(run.find(capacity)), kNavyText);
+      QVERIFY(run.find(capacity)->isEnabled());
+    }
+    QCOMPARE(run.text("Label51"), QStringLiteral("KESTREL KD1000SX"));
+    QCOMPARE(run.text("Label52"), QStringLiteral("KESTREL KD1000SX"));
+    QCOMPARE(run.text("Label18"), QStringLiteral("Normal"));
+    QCOMPARE(run.text("Label48"), QStringLiteral("140315.0"));
+    QVERIFY(run.find<QWidget>("Panel11")->isVisible());
+    QCOMPARE(run.text("Label5"), QStringLiteral("2650"));
+    QCOMPARE(run.text("Label7"), QStringLiteral("37"));
+    QCOMPARE(TextColour(run.find("Label5")), kBlueText);
+    QVERIFY(run.find("Image0_D1")->isVisible());
+    QVERIFY(!run.find("Image0_D2")->isVisible());
+    QCOMPARE(run.find("Image0_D1")->toolTip(), QStringLiteral("RODE RUR Dual Bay RAID [sdb1]"));
+  }
+
+  void pulledMemberThenRebuild() {
+    GuiRun run("demo");
+    QVERIFY(run.detect());
+    run.run(40000);  // HDD2 was pulled at 30 s
+    QVERIFY(!run.find("Label26")->isEnabled());
+    QVERIFY(!run.find("Label52")->isEnabled());
+    QCOMPARE(run.text("Label26"), QStringLiteral("931 GB\n"));  // the last disk's facts, in grey
+    QVERIFY(run.find("Label25")->isEnabled());
+    QCOMPARE(run.text("Label18"), QStringLiteral("Single HDD\nPresent"));
+
+    run.run(30000);  // back at 60 s, rebuilt from 65 s
+    QVERIFY2(run.text("Label18").endsWith(QStringLiteral("%\n>>>>\nRebuilding")), qPrintable(run.text("Label18")));
+    QVERIFY(run.find("Label26")->isEnabled());
+    QVERIFY(run.find("Image0_Log")->isVisible());
+  }
+
+  void rebuildTowardsHdd1ShowsItsProgress() {
+    GuiRun run(kRebuildingHdd1);
+    QVERIFY2(run.opened, qPrintable(run.openError));
+    QVERIFY(run.detect());
+    QCOMPARE(run.text("Label18"), QStringLiteral("37%\n<<<<\nRebuilding"));
+    run.run(6000);
+    QCOMPARE(run.text("Label18"), QStringLiteral("37%\n<<<<\nRebuilding"));
+    QCOMPARE(run.text("Label25"), QStringLiteral("476 GB\n"));
+  }
+
+  void switchingBetweenTwoEnclosures() {
+    GuiRun run("two-enclosures");
+    QVERIFY(run.detect());
+    QVERIFY(run.find("Image0_D1")->isVisible());
+    QVERIFY(run.find("Image0_D2")->isVisible());
+    QVERIFY(run.text("Label18").endsWith(QStringLiteral("%\n<<<<\nRebuilding")));
+    const QString firstCaption = run.window.windowTitle();
+    QVERIFY(firstCaption.endsWith(QStringLiteral(" - RODE RUR Dual Bay RAID [sdb1]")));
+
+    QTest::mouseClick(run.find("Image0_D2"), Qt::LeftButton);
+    QCOMPARE(run.engine().devices.selected, 1u);
+    QCOMPARE(run.text("Label17"), QStringLiteral("Striping(RAID0)"));
+    QCOMPARE(run.text("Label27"), QStringLiteral("931 GB"));
+    QCOMPARE(run.text("Label25"), QStringLiteral("465 GB\n"));
+    QCOMPARE(run.text("Label26"), QStringLiteral("465 GB\n"));
+    QCOMPARE(run.text("Label51"), QStringLiteral("ORIOLE OR500"));
+    QCOMPARE(run.text("Label52"), QStringLiteral("ORIOLE OR500"));
+    QCOMPARE(run.text("Label18"), QStringLiteral("Normal"));
+    QCOMPARE(run.text("Label5"), QStringLiteral("2400"));
+    QCOMPARE(run.text("Label7"), QStringLiteral("35"));
+    QVERIFY(run.window.windowTitle().endsWith(QStringLiteral(" - RODE RUR Dual Bay RAID [sdc1]")));
+    QCOMPARE(run.find("Image0_D2")->pixmap().cacheKey(), run.find("Image0_D2_Yellow")->pixmap().cacheKey());
+    QCOMPARE(run.find("Image0_D1")->pixmap().cacheKey(), run.find("Image0_D1_White")->pixmap().cacheKey());
+
+    QTest::mouseClick(run.find("Image0_D1"), Qt::LeftButton);
+    QCOMPARE(run.text("Label17"), QStringLiteral("Mirroring(RAID1)"));
+    QCOMPARE(run.text("Label51"), QStringLiteral("KESTREL KD1000SX"));
+    QVERIFY(run.text("Label18").endsWith(QStringLiteral("%\n<<<<\nRebuilding")));
+    QCOMPARE(run.window.windowTitle(), firstCaption);
+  }
+
+  void deviceCheckBoxes() {
+    GuiRun run("two-enclosures");
+    QVERIFY(run.detect());
+    auto* first = run.find<QCheckBox>("CheckBox1");
+    auto* second = run.find<QCheckBox>("CheckBox3");
+
+    first->click();  // unticked: the other device is shown
+    QVERIFY(!run.engine().deviceChecked[0]);
+    QVERIFY(!run.find("Image0_D1")->isVisible());
+    QCOMPARE(run.engine().devices.selected, 1u);
+    QCOMPARE(run.text("Label17"), QStringLiteral("Striping(RAID0)"));
+
+    second->click();  // neither ticked: the page keeps what it shows
+    QVERIFY(!run.find("Image0_D2")->isVisible());
+    QCOMPARE(run.text("Label17"), QStringLiteral("Striping(RAID0)"));
+
+    first->click();
+    QVERIFY(run.find("Image0_D1")->isVisible());
+    QCOMPARE(run.engine().devices.selected, 0u);
+    QCOMPARE(run.text("Label17"), QStringLiteral("Mirroring(RAID1)"));
+    QVERIFY(first->isChecked());
+    QVERIFY(!second->isChecked());
+  }
+};
+
+RUR_GUI_TEST(StatusPageTest);
+
+}  // namespace rur::ui::test
+
+#include "status_page_test.moc"

@@ -1,0 +1,199 @@
+// The frame of the main window: start-up, navigation and its guards, the pressed look, closing
+// during an upgrade, the status bar and the command line.
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QStackedWidget>
+#include <QtTest>
+
+#include "app/ui/command_line.h"
+#include "app/ui/image_button.h"
+#include "gui_fixture.h"
+#include "gui_test_registry.h"
+#include "platform/branding.h"
+
+namespace rur::ui::test {
+namespace {
+
+const std::vector<const char*> kNavigation{"Image_Sts", "Image_FWUpg", "Image_Email", "Image_SMART", "Image_About"};
+
+bool ShowsPicture(GuiRun& run, const char* button, const char* look) {
+  const QString source = QString::fromLatin1(button) + QLatin1Char('_') + QString::fromLatin1(look);
+  return run.find<QLabel>(button)->pixmap().cacheKey() == run.window.findChild<QLabel*>(source)->pixmap().cacheKey();
+}
+
+}  // namespace
+
+class WindowTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void startUpEnablesThePagesAfterTheFirstDetection() {
+    GuiRun run("demo");
+    QVERIFY2(run.opened, qPrintable(run.openError));
+    QCOMPARE(run.window.size(), QSize(620, 440));
+    QCOMPARE(run.window.windowTitle(), QStringLiteral("RODE RUR v0.50.11-3"));
+    for (const char* name : kNavigation) QVERIFY(!run.find<ImageButton>(name)->isEnabled());
+    QCOMPARE(run.text("StaticText1"), QStringLiteral("Drive detecting"));
+    QVERIFY(!run.find<QCheckBox>("CheckBox1")->isVisible());
+
+    QVERIFY(run.detect());
+    for (const char* name : kNavigation) QVERIFY(run.find<ImageButton>(name)->isEnabled());
+    QVERIFY(!run.find("StaticText1")->isVisible());
+    QVERIFY(run.find<QCheckBox>("CheckBox1")->isVisible());
+    QVERIFY(run.find<QCheckBox>("CheckBox1")->isChecked());
+    QVERIFY(!run.find<QCheckBox>("CheckBox3")->isVisible());
+    QCOMPARE(run.panel(1), QStringLiteral("Detected OK"));
+    QCOMPARE(run.window.windowTitle(), QStringLiteral("RODE RUR v0.50.11-3 - RODE RUR Dual Bay RAID [sdb1]"));
+    QVERIFY(run.find("Image0_Log")->isVisible());
+  }
+
+  void navigationLayoutAndPictures() {
+    GuiRun run("demo");
+    QVERIFY(run.detect());
+    // The five visible buttons close up in the column; the backup page has no button.
+    const std::vector<int> expectedY{104, 160, 216, 272, 328};
+    for (std::size_t i = 0; i < kNavigation.size(); ++i) QCOMPARE(run.find(kNavigation[i])->y(), expectedY[i]);
+    QVERIFY(!run.find("Image_Setup")->isVisible());
+
+    QTest::mouseClick(run.find("Image_SMART"), Qt::LeftButton);
+    QCOMPARE(run.engine().currentPage, 5);
+    QCOMPARE(run.find<QStackedWidget>("Notebook1")->currentWidget()->objectName(), QStringLiteral("SmartPage"));
+    QVERIFY(ShowsPicture(run, "Image_SMART", "Yellow"));
+    for (const char* name : {"Image_Sts", "Image_FWUpg", "Image_Email", "Image_About", "Image_Setup"})
+      QVERIFY2(ShowsPicture(run, name, "White"), name);
+
+    // The pages still to be filled open like the others.
+    QTest::mouseClick(run.find("Image_FWUpg"), Qt::LeftButton);
+    QCOMPARE(run.find<QStackedWidget>("Notebook1")->currentIndex(), 2);
+    QTest::mouseClick(run.find("Image_Email"), Qt::LeftButton);
+    QCOMPARE(run.find<QStackedWidget>("Notebook1")->currentIndex(), 3);
+    QTest::mouseClick(run.find("Image_About"), Qt::LeftButton);
+    QCOMPARE(run.text("Label63"), QStringLiteral("ZURA Zozavoveze Zivezeza"));
+    QCOMPARE(run.text("Label65"), QStringLiteral("v0.50.11-3"));
+    QTest::mouseClick(run.find("Image_Sts"), Qt::LeftButton);
+    QCOMPARE(run.find<QStackedWidget>("Notebook1")->currentIndex(), 0);
+    QVERIFY(ShowsPicture(run, "Image_Sts", "Yellow"));
+    QVERIFY(ShowsPicture(run, "Image_SMART", "White"));
+  }
+
+  void navigationWaitsForTheFirstDrawingAndForAnUpgrade() {
+    GuiRun run("demo");
+    QVERIFY(run.detect());
+    auto* notebook = run.find<QStackedWidget>("Notebook1");
+
+    run.engine().programStarted = true;  // detected, but the status page not drawn yet
+    for (const char* name : kNavigation) QTest::mouseClick(run.find(name), Qt::LeftButton);
+    QCOMPARE(notebook->currentIndex(), 0);
+    QCOMPARE(run.engine().currentPage, 0);
+    QVERIFY(ShowsPicture(run, "Image_Sts", "Yellow"));
+    run.engine().programStarted = false;
+
+    run.engine().upgrade.UpgradeTarget = 0;
+    for (const char* name : kNavigation) QTest::mouseClick(run.find(name), Qt::LeftButton);
+    QCOMPARE(notebook->currentIndex(), 0);
+    QVERIFY(ShowsPicture(run, "Image_SMART", "White"));
+    run.engine().upgrade.UpgradeTarget = kNoDevice;
+
+    QTest::mouseClick(run.find("Image_SMART"), Qt::LeftButton);
+    QCOMPARE(notebook->currentIndex(), 5);
+  }
+
+  void pressedLookReturnsTheButtonToItsPlace() {
+    GuiRun run("demo");
+    QVERIFY(run.detect());
+    auto* log = run.find<ImageButton>("Image0_Log");
+    const QPoint home = log->pos();
+    for (Qt::MouseButton button : {Qt::LeftButton, Qt::RightButton}) {
+      QTest::mousePress(log, button);
+      QCOMPARE(log->pos(), home + QPoint(0, 2));
+      QTest::mouseRelease(log, button);
+      QCOMPARE(log->pos(), home);
+    }
+    // A double-click reaches a widget as press, release, double-click, release.
+    QTest::mousePress(log, Qt::RightButton);
+    QTest::mouseRelease(log, Qt::RightButton);
+    QTest::mouseDClick(log, Qt::RightButton);
+    QTest::mouseRelease(log, Qt::RightButton);
+    QCOMPARE(log->pos(), home);
+    // Navigation buttons do not sink.
+    auto* smart = run.find<ImageButton>("Image_SMART");
+    const QPoint smartHome = smart->pos();
+    QTest::mousePress(smart, Qt::LeftButton);
+    QCOMPARE(smart->pos(), smartHome);
+    QTest::mouseRelease(smart, Qt::LeftButton);
+  }
+
+  void closingIsRefusedWhileAnUpgradeRuns() {
+    GuiRun run("demo");
+    QVERIFY(run.detect());
+    run.engine().upgrade.OperationBusy = true;
+    run.engine().upgrade.UpgradeTarget = 0;
+    QVERIFY(!run.window.close());
+    QVERIFY(run.window.isVisible());
+    QCOMPARE(run.messages.size(), std::size_t{1});
+    QCOMPARE(run.messages[0].text, QStringLiteral("Firmware is upgrading, please wait a moment."));
+    QCOMPARE(run.messages[0].caption, QStringLiteral("Message"));
+    QVERIFY(!run.engine().closing);
+
+    run.engine().upgrade.OperationBusy = false;
+    run.engine().upgrade.UpgradeTarget = kNoDevice;
+    QVERIFY(run.window.close());
+    QVERIFY(run.engine().closing);
+    QCOMPARE(run.messages.size(), std::size_t{1});
+  }
+
+  void statusBarPanelsAndSystemInformation() {
+    GuiRun run("demo");
+    QVERIFY(run.detect());
+    PanelStatusBar* bar = run.window.statusBar();
+    QCOMPARE(bar->panelCount(), 5);
+    const std::vector<int> widths{100, 80, 80, 100};
+    for (int i = 0; i < 4; ++i) QCOMPARE(bar->panelRect(i).width(), widths[static_cast<std::size_t>(i)]);
+    QCOMPARE(bar->panelRect(4).left(), 360);
+
+    QTest::mouseDClick(bar, Qt::LeftButton);
+    QCOMPARE(run.messages.size(), std::size_t{1});
+    QCOMPARE(run.messages[0].caption, QStringLiteral("System Information"));
+    QVERIFY(run.messages[0].text.startsWith(QStringLiteral("\n=========== [System Information] ==============")));
+    QVERIFY(run.messages[0].text.contains(QStringLiteral("\nSystem Name : ")));
+  }
+
+  void commandLineOptions() {
+    struct Case {
+      std::vector<std::string> args;
+      bool ok;
+      bool simulate;
+      std::string dataDir;
+    };
+    const std::vector<Case> cases{
+        {{}, true, false, ""},
+        {{"--simulate"}, true, true, ""},
+        {{"--simulate=/tmp/some.json", "--data-dir", "/tmp/d"}, true, true, "/tmp/d"},
+        {{"--data-dir=/tmp/e"}, true, false, "/tmp/e"},
+        {{"--data-dir"}, false, false, ""},
+        {{"--simulate="}, false, true, ""},
+        {{"--sim-state", "/tmp/s"}, false, false, ""},
+        {{"--frobnicate"}, false, false, ""},
+    };
+    for (const Case& c : cases) {
+      CommandLine line;
+      std::string error;
+      QCOMPARE(ParseCommandLine(c.args, line, error), c.ok);
+      QCOMPARE(error.empty(), c.ok);
+      if (!c.ok) continue;
+      QCOMPARE(line.options.simulate, c.simulate);
+      QCOMPARE(line.options.dataDir, c.dataDir);
+    }
+    CommandLine bundled;
+    std::string error;
+    QVERIFY(ParseCommandLine({"--simulate=striping"}, bundled, error));
+    QCOMPARE(bundled.options.scenarioPath, sim::BundledScenarioPath("striping"));
+  }
+};
+
+RUR_GUI_TEST(WindowTest);
+
+}  // namespace rur::ui::test
+
+#include "window_test.moc"
