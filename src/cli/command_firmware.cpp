@@ -3,7 +3,7 @@
 // rurctl firmware-backup FILE [--device N] [--length BYTES]: keeps the flash as it is now.
 
 #include "cli/engine_session.h"
-#include "notify/atomic_file.h"
+#include "platform/atomic_file.h"
 
 namespace rur::cli {
 

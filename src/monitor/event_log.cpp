@@ -4,7 +4,7 @@
 #include <filesystem>
 
 #include "monitor/device_info_block.h"
-#include "notify/atomic_file.h"
+#include "platform/atomic_file.h"
 #include "platform/branding.h"
 #include "platform/date_time_text.h"
 

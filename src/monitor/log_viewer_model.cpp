@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "notify/atomic_file.h"
+#include "platform/atomic_file.h"
 
 namespace rur {
 

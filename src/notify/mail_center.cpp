@@ -7,7 +7,7 @@
 #include <mutex>
 #include <thread>
 
-#include "notify/atomic_file.h"
+#include "platform/atomic_file.h"
 #include "notify/mail_message.h"
 #include "platform/branding.h"
 

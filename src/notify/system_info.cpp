@@ -8,7 +8,7 @@
 
 #include <climits>
 
-#include "notify/atomic_file.h"
+#include "platform/atomic_file.h"
 
 namespace rur {
 

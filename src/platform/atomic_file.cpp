@@ -1,4 +1,4 @@
-#include "notify/atomic_file.h"
+#include "platform/atomic_file.h"
 
 #include <cerrno>
 #include <cstring>
@@ -51,6 +51,10 @@ static bool WriteAll(int fd, const std::string& contents) {
   return true;
 }
 
+static BeforeRenameHook beforeRenameHook = nullptr;
+
+void SetBeforeRenameHookForTests(BeforeRenameHook hook) { beforeRenameHook = hook; }
+
 bool WriteFileAtomically(const std::string& path, const std::string& contents, mode_t mode, std::string& error) {
   const std::filesystem::path target(path);
   const std::string folder = target.has_parent_path() ? target.parent_path().string() : ".";
@@ -63,6 +67,10 @@ bool WriteFileAtomically(const std::string& path, const std::string& contents, m
   int failure = 0;
   if (::fchmod(fd, mode) != 0 || !WriteAll(fd, contents) || ::fsync(fd) != 0) failure = errno;
   if (::close(fd) != 0 && failure == 0) failure = errno;
+  if (failure == 0 && beforeRenameHook && !beforeRenameHook(temporary)) {
+    error = "cannot write " + path + ": interrupted before the rename";
+    return false;
+  }
   if (failure == 0 && ::rename(temporary.c_str(), path.c_str()) != 0) failure = errno;
   if (failure != 0) {
     error = ErrnoText("cannot write", path, failure);

@@ -13,6 +13,10 @@ enum class FileReadStatus { Ok, Missing, Failed };
 FileReadStatus ReadWholeFile(const std::string& path, std::string& contents, std::string& error);
 // The new file gets exactly `mode`, whatever the umask says.
 bool WriteFileAtomically(const std::string& path, const std::string& contents, mode_t mode, std::string& error);
+// Tests stand in for a crash between writing the temporary file and renaming it: when the hook
+// returns false the write stops there, leaving the temporary file as a killed process would.
+using BeforeRenameHook = bool (*)(const std::string& temporaryPath);
+void SetBeforeRenameHookForTests(BeforeRenameHook hook);
 // Creates the folder and its missing parents with `mode`.
 bool MakeFolders(const std::string& folder, mode_t mode, std::string& error);
 // Removes a file; a file that is not there counts as removed.

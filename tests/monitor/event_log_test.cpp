@@ -7,6 +7,10 @@
 #include "monitor/device_info_block.h"
 #include "monitor/event_log.h"
 #include "monitor/log_viewer_model.h"
+#include "platform/atomic_file.h"
+
+#include <filesystem>
+#include <unistd.h>
 
 namespace rur {
 namespace {
@@ -276,6 +280,45 @@ TEST(LogFollower, FollowsGrowthAndStartsOverOnANewDay) {
   EXPECT_NE(error.find("does not exist"), std::string::npos);
   EXPECT_EQ(FileCaption("/var/log/160506.log"), "Event log - 160506.log");
   EXPECT_EQ(LiveCaption(false), "Event log - Real Time( Paused )");
+}
+
+}  // namespace
+}  // namespace rur
+
+namespace rur {
+namespace {
+
+TEST(EventLogFile, ASaveCutBeforeItsRenameLeavesThePreviousDayFile) {
+  namespace fs = std::filesystem;
+  const fs::path folder = fs::temp_directory_path() / ("rur-log-cut-" + std::to_string(::getpid()));
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  EventLogWriter writer(folder.string());
+  IdentifyBlock identity{};
+  StatusRecord record{};
+  record[status_offset::kDriveFlags] = kBothPresent;
+  LocalDateTime now{2016, 5, 6, 14, 3, 27};
+  writer.WriteEventLog(1, {{&identity, &record}}, now, true);
+  const fs::path day = folder / "160506.log";
+  std::string before, error;
+  ASSERT_EQ(ReadWholeFile(day.string(), before, error), FileReadStatus::Ok);
+
+  SetBeforeRenameHookForTests([](const std::string&) { return false; });
+  record[status_offset::kDriveFlags] = kHdd1Present | kHdd2Absent;
+  now.second += 5;
+  const EventLogResult cut = writer.WriteEventLog(1, {{&identity, &record}}, now, false);
+  SetBeforeRenameHookForTests(nullptr);
+  EXPECT_FALSE(cut.saved);
+  std::string after;
+  ASSERT_EQ(ReadWholeFile(day.string(), after, error), FileReadStatus::Ok);
+  EXPECT_EQ(after, before);  // the old file, whole
+
+  // The next cycle saves what the cut one could not.
+  now.second += 5;
+  EXPECT_TRUE(writer.WriteEventLog(1, {{&identity, &record}}, now, false).saved);
+  ASSERT_EQ(ReadWholeFile(day.string(), after, error), FileReadStatus::Ok);
+  EXPECT_NE(after.find("D1 HDD2 was removed, 002016/5/6 14:03:32"), std::string::npos);
+  fs::remove_all(folder);
 }
 
 }  // namespace
