@@ -103,3 +103,60 @@ TEST_F(RurctlTest, FirmwareUpgradeSurvivesARestart) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace rur::test;
+
+// Five minutes of the demo and of two enclosures (one unplugged and plugged back) give exactly the
+// day files kept in tests/data/golden: banner, information blocks, member and rebuild lines, and
+// the device-change lines, CR LF ended.
+TEST_F(RurctlTest, MonitorDayFilesMatchTheGoldenFiles) {
+  for (const std::string scenario : {"demo", "two-enclosures"}) {
+    const RunResult run = Rurctl("--simulate=" + scenario + " --virtual-time --data-dir " + scenario +
+                                 " monitor --for 300");
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::string written = Read(dir_ / scenario / "260314.log");
+    const std::string golden = Read(std::filesystem::path(RUR_TEST_DATA_DIR) / "golden" / (scenario + ".log"));
+    EXPECT_FALSE(golden.empty());
+    EXPECT_EQ(written, golden) << scenario;
+  }
+}
+
+}  // namespace
+
+#include "emulator/scenario.h"
+
+namespace {
+
+using namespace rur::test;
+
+// The attributes the simulated disks carry are the numbers rurctl reads back through the
+// controller: value, worst, threshold and the raw value, for every attribute of both bays.
+TEST_F(RurctlTest, SmartNumbersAreTheSimulatedDisksOwn) {
+  rur::sim::Scenario scenario;
+  std::string error;
+  ASSERT_TRUE(rur::sim::LoadScenarioFile(rur::sim::BundledScenarioPath("demo"), scenario, error)) << error;
+  const auto drive = std::find_if(scenario.drives.begin(), scenario.drives.end(),
+                                  [](const auto& d) { return d.type == rur::sim::DriveType::Enclosure; });
+  ASSERT_NE(drive, scenario.drives.end());
+  for (unsigned bay = 1; bay <= 2; ++bay) {
+    const RunResult run = Rurctl("--simulate --virtual-time --data-dir data smart --bay " + std::to_string(bay) +
+                                 " --json");
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto rows = nlohmann::json::parse(run.out)["rows"];
+    const auto& attributes = drive->enclosure.members[bay - 1].disk.smart;
+    ASSERT_EQ(rows.size(), attributes.size());
+    for (std::size_t i = 0; i < attributes.size(); ++i) {
+      char raw[16];
+      std::snprintf(raw, sizeof raw, "%012llX", static_cast<unsigned long long>(attributes[i].raw));
+      EXPECT_EQ(rows[i]["id"], attributes[i].id);
+      EXPECT_EQ(rows[i]["value"], attributes[i].value);
+      EXPECT_EQ(rows[i]["worst"], attributes[i].worst);
+      EXPECT_EQ(rows[i]["threshold"], attributes[i].threshold);
+      EXPECT_EQ(rows[i]["raw"], raw) << "attribute " << int(attributes[i].id);
+    }
+  }
+}
+
+}  // namespace
