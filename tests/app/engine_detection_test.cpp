@@ -190,3 +190,30 @@ TEST(EngineRefresh, ArmingTickDropsPendingRequestsThenRefreshes) {
 
 }  // namespace
 }  // namespace rur
+
+namespace rur {
+namespace {
+
+using namespace test;
+
+// A controller that reports a member "being rebuilt" while no rebuild runs would keep the
+// refresh alternating between its two queries; the cycle ends after a few passes all the same.
+TEST(EngineRefresh, ContradictingControllerCannotHangTheCycle) {
+  sim::DriveSpec drive = Enclosure(0);
+  drive.enclosure.members[1].state = sim::kMemberRebuilding;
+  drive.enclosure.rebuild.reset();
+  EngineRun run(ScenarioOf({drive}));
+  ASSERT_TRUE(run.engine.RunUntilDetected(20000));
+  run.engine.RunFor(11000);
+  ASSERT_FALSE(run.engine.programStarted);
+  run.host.clearRequests();
+  run.engine.RefreshStep();
+  EXPECT_LE(run.CommandsTo(0), 1u + 2u * 4u);
+  EXPECT_GE(run.CommandsTo(0), 1u + 2u * 3u) << "the alternation did not happen";
+  EXPECT_EQ(run.engine.changedMask, 0x01);
+  EXPECT_TRUE(run.engine.deviceChecked[0]);
+  EXPECT_FALSE(run.engine.refreshInProgress);
+}
+
+}  // namespace
+}  // namespace rur
