@@ -1,5 +1,6 @@
 #include "app/program.h"
 
+#include "app/pumping_clock.h"
 #include "emulator/scenario.h"
 #include "emulator/simulated_host.h"
 #include "monitor/event_log.h"
@@ -32,7 +33,11 @@ bool Program::Open(const ProgramOptions& options, Ui& ui, std::string& error) {
   if (options.virtualTime) {
     clock_ = std::make_unique<VirtualClock>(scenario.start ? *scenario.start : RealClock().localTime());
   } else {
-    clock_ = std::make_unique<RealClock>();
+    if (options.pumpWhileWaiting) {
+      clock_ = std::make_unique<PumpingClock>(ui);
+    } else {
+      clock_ = std::make_unique<RealClock>();
+    }
   }
 
   VolumeLister volumes;

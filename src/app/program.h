@@ -26,6 +26,7 @@ struct ProgramOptions {
   std::string dataDir;       // overrides the data folder
   bool virtualTime = false;
   std::string traceFile;     // requests of the simulated drives, one line each
+  bool pumpWhileWaiting = false;  // real clock: waits let the window handle its events
 };
 
 class Program {

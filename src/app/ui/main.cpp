@@ -24,6 +24,8 @@ int main(int argc, char** argv) {
     return 0;
   }
 
+  commandLine.options.pumpWhileWaiting = true;
+
   rur::SingleInstanceLock instance;
   if (!instance.Acquire("KX_GUI", std::string(), error)) {
     if (error.empty()) return 0;  // another instance runs
