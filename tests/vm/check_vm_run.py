@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
-"""Checks one run of the virtual-machine test (tests/vm/sg_io_vm_test.sh) and prints its figures.
+"""Checks one run of the virtual-machine test (tests/vm/sg_io_vm_test.sh, steps in
+tests/vm/guest-steps.sh) and prints its figures.
 
-    check_vm_run.py RUN_DIR [RURCTL_COMMANDS...]
+    check_vm_run.py RUN_DIR
 
 Exits 1 with the list of what went wrong.
 """
@@ -12,103 +13,85 @@ from pathlib import Path
 sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools" / "vm"))
 import vm_report  # noqa: E402
 
-ENCLOSURE = 1  # drive number, /dev/sdb in the guest
-PLAIN_DISK = 0
+MIRROR, STRIPE = 1, 2  # drive numbers: sdb and sdc in the guest; sda (0) is a plain disk
 RESPONSE_LBA = 17
 OLD_FIRMWARE = "140315.0"
 NEW_FIRMWARE = "150203.0"  # the image make_vm_files.py writes
 ERASED_END = 0x8000  # an 8 KiB image erases twice its extent of 16 KiB
+# A controller without a product name is named from INQUIRY bytes 8..23: vendor and product.
+STRIPE_NAME = "RODE    RUR STRI"
 
 
 class Checks:
-    def __init__(self) -> None:
+    def __init__(self, run: vm_report.Run) -> None:
+        self.run = run
         self.failures: list[str] = []
 
     def expect(self, condition: bool, what: str) -> None:
         if not condition:
             self.failures.append(what)
 
+    def step(self, name: str) -> vm_report.Step:
+        step = self.run.steps.get(name)
+        self.expect(step is not None, f"step {name} ran")
+        return step or vm_report.Step(name, -1, status=-1)
 
-def check_guest(run: vm_report.Run, checks: Checks) -> None:
-    disks = [line for line in run.guest if line.startswith("@@disk ")]
-    checks.expect(len(disks) == 2, f"the guest has two SCSI disks: {disks}")
-    checks.expect(any(line.startswith("@@disk sdb RODE") for line in disks),
-                  f"sdb answers INQUIRY as the enclosure's bridge: {disks}")
+    def ok(self, name: str) -> vm_report.Step:
+        step = self.step(name)
+        self.expect(step.status == 0, f"step {name} succeeded (status {step.status})")
+        return step
+
+    def json(self, name: str):
+        step = self.ok(name)
+        try:
+            return json.loads(step.text())
+        except json.JSONDecodeError as error:
+            self.expect(False, f"step {name} prints JSON: {error}")
+            return None
+
+
+def check_guest_and_disks(checks: Checks) -> None:
+    run = checks.run
+    disks = [line.split()[1] for line in run.guest if line.startswith("@@disk ")]
+    checks.expect(disks == ["sda", "sdb", "sdc"], f"the guest has the three SCSI disks: {disks}")
     for name, step in run.steps.items():
         checks.expect(step.status is not None, f"step {name} ran to its end")
-
-
-def check_disk(run: vm_report.Run, checks: Checks) -> None:
-    mounted = run.steps.get("mounted")
-    checks.expect(mounted is not None and mounted.status == 0 and "RODE RUR test volume" in mounted.text(),
+    checks.expect("RODE RUR test volume" in checks.ok("mounted").text(),
                   "the enclosure's partition mounts in the guest and reads back")
     checks.expect(all(r.op != "W" for r in run.requests), "no write reached the simulated disks")
-    checks.expect(all(r.completed for r in run.requests), "every disk request completed")
+    trace = (run_dir / "trace.log").read_text()
+    checks.expect("REFUSED" not in trace, "the simulated drives refused no request")
 
 
-def check_queries(run: vm_report.Run, checks: Checks) -> None:
-    members = run.steps.get("query-members")
-    checks.expect(members is not None and members.status == 0 and members.text().startswith("result 00")
-                  and "__KELVARO4417C__" in members.text(), "QUERY_MEMBERS to drive 1 answers through SG_IO")
-    user = run.steps.get("query-user")
-    checks.expect(user is not None and user.status == 0 and "uid=1000" in user.text()
-                  and "result 00" in user.text(),
-                  "an unprivileged user with read access to the disk reaches the controller")
-    plain = run.steps.get("query-plain")
-    checks.expect(plain is not None and plain.status != 0 and "result F2" in plain.text(),
-                  "a plain disk (drive 0) never answers a frame")
-    if members is not None:
-        reads = [r for r in members.requests if r.drive == ENCLOSURE]
-        lbas = [r.lba for r in reads]
-        checks.expect(lbas[:4] == [67, 113, 167, 223], f"the frame arrives in order at the disk: {lbas[:16]}")
-        checks.expect(all(r.sectors == 1 for r in reads), "every read of a command is one sector")
-        checks.expect(RESPONSE_LBA in lbas, "the answer is polled at LBA 17")
-
-
-def step_json(run: vm_report.Run, name: str, checks: Checks):
-    step = run.steps.get(name)
-    if step is None or step.status != 0:
-        checks.expect(False, f"step {name} succeeded")
-        return None
-    try:
-        return json.loads(step.text())
-    except json.JSONDecodeError as error:
-        checks.expect(False, f"step {name} prints JSON: {error}")
-        return None
-
-
-def check_detection(run: vm_report.Run, checks: Checks, commands: set[str]) -> None:
-    if "detect" in commands:
-        detect = run.steps.get("detect")
-        checks.expect(detect is not None and detect.status == 0 and "Device1 drive=1 " in detect.text()
-                      and "drive=0" not in detect.text(),
-                      "detection finds the enclosure on drive 1 (sdb) and not on the plain disk (sda)")
-    if "status" not in commands:
+def check_status(checks: Checks) -> None:
+    detect = checks.ok("detect").text().splitlines()
+    checks.expect([line.split()[:2] for line in detect] == [["Device1", "drive=1"], ["Device2", "drive=2"]],
+                  f"detection finds the enclosures on sdb and sdc, not on the plain sda: {detect}")
+    status = checks.ok("status").text()
+    checks.expect("Device1 (drive 1): RODE RUR Dual Bay RAID [sdb1]" in status,
+                  "the partition mounted in the guest shows as Device1's volume")
+    devices = checks.json("status-json") or []
+    checks.expect(len(devices) == 2, f"two enclosures in the status: {len(devices)}")
+    if len(devices) != 2:
         return
-    status = run.steps.get("status")
-    checks.expect(status is not None and "[sdb1]" in status.text(),
-                  "the partition mounted in the guest shows as the device's volume")
-    devices = step_json(run, "status-json", checks)
-    if devices is None:
-        return
-    checks.expect(len(devices) == 1, f"one enclosure in the status: {devices}")
-    device = devices[0] if devices else {}
-    expected = {"drive": ENCLOSURE, "product": "RODE RUR Dual Bay RAID", "mode_text": "Mirroring(RAID1)",
-                "array_state": "Normal", "firmware": OLD_FIRMWARE, "fan_rpm": 2650, "temperature": 37,
-                "capacity_sectors": 1953525168}
-    for key, value in expected.items():
-        checks.expect(device.get(key) == value, f"status {key} is {value!r}, not {device.get(key)!r}")
-    members = device.get("members", [])
-    serials = [member.get("serial", "").strip() for member in members]
+    mirror, stripe = devices
+    expected = [(mirror, {"drive": MIRROR, "product": "RODE RUR Dual Bay RAID", "mode_text": "Mirroring(RAID1)",
+                          "array_state": "Normal", "firmware": OLD_FIRMWARE, "fan_rpm": 2650, "temperature": 37,
+                          "capacity_sectors": 1953525168}),
+                (stripe, {"drive": STRIPE, "mode_text": "Striping(RAID0)", "capacity_sectors": 2 * 976773168})]
+    for device, fields in expected:
+        for key, value in fields.items():
+            checks.expect(device.get(key) == value, f"drive {fields['drive']} {key} is {value!r}, "
+                                                    f"not {device.get(key)!r}")
+    checks.expect(stripe.get("product", "").strip() == STRIPE_NAME,
+                  f"the nameless controller is named from INQUIRY: {stripe.get('product')!r}")
+    serials = [member.get("serial", "").strip() for member in mirror.get("members", [])]
     checks.expect(serials == ["KD1A7Z0481", "KD1A7Z0533"], f"the members' serials: {serials}")
-    checks.expect(all(member.get("state") == "present" for member in members), "both members present")
 
 
-def check_smart(run: vm_report.Run, checks: Checks) -> None:
+def check_smart(checks: Checks) -> None:
     for bay in (1, 2):
-        grid = step_json(run, f"smart-hdd{bay}", checks)
-        if grid is None:
-            continue
+        grid = checks.json(f"smart-hdd{bay}") or {}
         rows = grid.get("rows", [])
         checks.expect(grid.get("bay") == bay and "KESTREL KD1000SX" in grid.get("heading", ""),
                       f"the SMART grid of HDD{bay} names its disk: {grid.get('heading')!r}")
@@ -116,50 +99,84 @@ def check_smart(run: vm_report.Run, checks: Checks) -> None:
                       f"HDD{bay}'s attributes are read and graded good: {len(rows)} rows")
 
 
-def check_firmware(run: vm_report.Run, out: Path, checks: Checks, commands: set[str]) -> None:
-    upgrade = run.steps.get("firmware")
-    checks.expect(upgrade is not None and upgrade.status == 0 and "SPI Verify OK" in upgrade.text()
-                  and "Firmware Upgrade 3/3 completed!" in upgrade.text(),
+def check_firmware(checks: Checks) -> None:
+    upgrade = checks.ok("firmware").text()
+    checks.expect("SPI Verify OK" in upgrade and "Firmware Upgrade 3/3 completed!" in upgrade,
                   "the upgrade erases, programs and verifies the flash")
-    if "status" in commands:
-        devices = step_json(run, "status-after", checks) or [{}]
-        checks.expect(devices[0].get("firmware") == NEW_FIRMWARE,
-                      f"the next detection reads the new version: {devices[0].get('firmware')!r}")
-    if "firmware-backup" in commands:
-        compare = run.steps.get("backup-compare")
-        checks.expect(compare is not None and compare.status == 0, "the flash read back in the guest is the image")
-    image = (out / "files" / "firmware.bin").read_bytes()
-    flash_path = out / "state" / f"drive{ENCLOSURE}.flash"
-    flash = flash_path.read_bytes() if flash_path.exists() else b""
+    devices = checks.json("status-after") or [{}, {}]
+    versions = [device.get("firmware") for device in devices]
+    checks.expect(versions == [NEW_FIRMWARE, OLD_FIRMWARE],
+                  f"the next detection reads the new version on Device1 only: {versions}")
+    checks.ok("backup-compare")
+    image = (run_dir / "files" / "firmware.bin").read_bytes()
+    flash = (run_dir / "state" / f"drive{MIRROR}.flash").read_bytes()
     checks.expect(flash[:len(image)] == image, "the simulator's flash holds the image after the run")
     checks.expect(flash[len(image):ERASED_END] == b"\xff" * (ERASED_END - len(image)),
                   "the flash past the image is erased up to the erase extent")
+    untouched = (run_dir / "state" / f"drive{STRIPE}.flash").read_bytes()
+    checks.expect(untouched[0x9C:0xA0] == bytes([0x14, 0x03, 0x15, 0x10]), "Device2's flash is untouched")
+
+
+def check_frames(checks: Checks) -> None:
+    members = checks.ok("query-members")
+    checks.expect(members.text().startswith("result 00") and "__KELVARO4417C__" in members.text(),
+                  "QUERY_MEMBERS to drive 1 answers through SG_IO")
+    reads = [r for r in members.requests if r.drive == MIRROR]
+    lbas = [r.lba for r in reads]
+    checks.expect(lbas[:16] == [67, 113, 167, 223, 256, 260, 495, 511, 535, 719, 735, 751, 1158, 1032, 1024, 1175],
+                  f"the frame reaches the disk read for read, in order: {lbas[:16]}")
+    checks.expect(all(r.sectors == 1 for r in reads) and RESPONSE_LBA in lbas,
+                  "every read of a command is one sector, and the answer is polled at LBA 17")
+    plain = checks.step("query-plain")
+    checks.expect(plain.status != 0 and "result F2" in plain.text(), "a plain disk (drive 0) never answers")
+    user = checks.ok("query-user").text()
+    checks.expect("uid=1000" in user and "result 00" in user,
+                  "an unprivileged user with read access to the disk reaches the controller")
+    outcomes = checks.ok("queries-while-read").output
+    answered, unanswered = outcomes.count("query answered"), outcomes.count("query unanswered")
+    checks.expect(answered + unanswered == 20 and answered > 0,
+                  f"with another reader on the disk, queries are answered rightly or not at all: {outcomes[:40]}")
+    buffered = checks.step("buffered-reads").requests
+    checks.expect(len(buffered) >= 1 and all(r.sectors > 1 for r in buffered),
+                  f"plain reads arrive as read-ahead, never as single sectors: {buffered}")
+
+
+def check_device_change(checks: Checks) -> None:
+    if not any("udevd=yes" in line for line in checks.run.guest):
+        print("device change: skipped, the guest has no udev daemon")
+        return
+    log = checks.ok("device-change").text()
+    removed = log.find("D1 Device was removed.")
+    found = log.find("D1 New Device was found.")
+    checks.expect(0 <= removed < found, "the monitor logs the enclosure leaving and coming back, in that order")
+    checks.expect("Alarm: Device1 RAID system fail." in log, "the enclosure's removal raises the alarm")
+    after = checks.ok("detect-after-change").text()
+    checks.expect("Device1 drive=1 " in after, f"the enclosure is drive 1 again: {after!r}")
 
 
 def main() -> int:
-    out = Path(sys.argv[1])
-    run = vm_report.read_run(out)
-    checks = Checks()
-    check_guest(run, checks)
-    check_disk(run, checks)
-    check_queries(run, checks)
-    commands = set(sys.argv[2:])
-    check_detection(run, checks, commands)
-    if "smart" in commands:
-        check_smart(run, checks)
-    if "firmware" in commands:
-        check_firmware(run, out, checks, commands)
-    trace = (out / "trace.log").read_text() if (out / "trace.log").exists() else ""
-    checks.expect("REFUSED" not in trace, "the simulated drives refused no request")
+    global run_dir
+    run_dir = Path(sys.argv[1])
+    run = vm_report.read_run(run_dir)
+    checks = Checks(run)
+    for check in (check_guest_and_disks, check_status, check_smart, check_firmware, check_frames,
+                  check_device_change):
+        check(checks)
 
     print(vm_report.report(run))
-    print(f"guest: {' '.join(run.guest)}")
+    meanwhile = checks.step("queries-while-read")
+    others = sum(1 for r in meanwhile.requests if r.sectors > 1)
+    print(f"queries while another reader used the disk ({others} reads of 4 KiB): "
+          f"{meanwhile.output.count('query answered')} answered, {meanwhile.output.count('query unanswered')} not")
+    print(" ".join(run.guest))
     if checks.failures:
         print("FAILED:\n  " + "\n  ".join(checks.failures))
         return 1
     print("all checks passed")
     return 0
 
+
+run_dir = Path()
 
 if __name__ == "__main__":
     sys.exit(main())

@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
 # Builds the test virtual machine's base initramfs: busybox, the kernel modules of a virtio SCSI
-# disk, rurctl with the shared libraries it loads, and the guest's /init.
+# disk, udev's daemon when it was fetched, rurctl with the shared libraries it loads, and the
+# guest's /init.
 #
-#   tools/vm/build-initramfs.sh KERNEL_DIR RURCTL OUTPUT.cpio
+#   tools/vm/build-initramfs.sh GUEST_PARTS_DIR RURCTL OUTPUT.cpio
 #
-# rurctl is copied as built (dynamically linked) together with every library ldd names, at the
-# same paths, so the guest runs the very binary the host tests. A run adds its own files as a
+# GUEST_PARTS_DIR is what tools/vm/fetch-guest-parts.sh printed. rurctl (and udevadm) are copied
+# as built, dynamically linked, together with every library ldd names, at the same paths, so the
+# guest runs the very binary the host tests. A run adds its own files as a
 # second archive appended to this one (the kernel unpacks both).
 set -euo pipefail
 
-kernel_dir="${1:?usage: build-initramfs.sh KERNEL_DIR RURCTL OUTPUT.cpio}"
+kernel_dir="${1:?usage: build-initramfs.sh GUEST_PARTS_DIR RURCTL OUTPUT.cpio}"
 rurctl="${2:?}"
 output="${3:?}"
 here="$(cd "$(dirname "$0")" && pwd)"
@@ -31,17 +33,32 @@ cp "$here/guest-init" "$root/init"
 chmod 0755 "$root/init"
 cp "$kernel_dir"/modules/*.ko "$kernel_dir/modules/order" "$root/lib/modules/"
 
-# Debug information is of no use in the guest and would triple the archive.
-strip -o "$root/usr/bin/rurctl" "$rurctl" 2>/dev/null || cp "$rurctl" "$root/usr/bin/rurctl"
-ldd "$rurctl" | awk '/=> \// {print $3} /^\s*\/[^ ]+ \(/ {print $1}' | sort -u | while read -r library; do
-  mkdir -p "$root$(dirname "$library")"
-  cp -L "$library" "$root$library"
-done
-# The loader is looked up by the path written into the binary.
-interpreter=$(readelf -l "$rurctl" | sed -n 's/.*Requesting program interpreter: \(.*\)\]/\1/p')
-if [ -n "$interpreter" ] && [ ! -e "$root$interpreter" ]; then
-  mkdir -p "$root$(dirname "$interpreter")"
-  cp -L "$interpreter" "$root$interpreter"
+# Copies a dynamically linked program and every library it loads; false when one is missing.
+copy_program() {
+  local program=$1 target=$2 libraries
+  libraries=$(ldd "$program") || return 1
+  if grep -q 'not found' <<<"$libraries"; then return 1; fi
+  mkdir -p "$root$(dirname "$target")"
+  # Debug information is of no use in the guest and would triple the archive.
+  strip -o "$root$target" "$program" 2>/dev/null || cp "$program" "$root$target"
+  awk '/=> \// {print $3} /^\s*\/[^ ]+ \(/ {print $1}' <<<"$libraries" | sort -u | while read -r library; do
+    mkdir -p "$root$(dirname "$library")"
+    cp -L "$library" "$root$library"
+  done
+  # The loader is looked up by the path written into the binary.
+  local interpreter
+  interpreter=$(readelf -l "$program" | sed -n 's/.*Requesting program interpreter: \(.*\)\]/\1/p')
+  if [ -n "$interpreter" ] && [ ! -e "$root$interpreter" ]; then
+    mkdir -p "$root$(dirname "$interpreter")"
+    cp -L "$interpreter" "$root$interpreter"
+  fi
+}
+
+copy_program "$rurctl" /usr/bin/rurctl || { echo "build-initramfs: cannot copy $rurctl and its libraries" >&2; exit 1; }
+# udevd is udevadm called by that name.
+if [ -x "$kernel_dir/udev/udevadm" ] && copy_program "$kernel_dir/udev/udevadm" /sbin/udevadm; then
+  mkdir -p "$root/lib/systemd" "$root/etc/udev/rules.d" "$root/run/udev"
+  ln -s /sbin/udevadm "$root/lib/systemd/systemd-udevd"
 fi
 
 mkdir -p "$(dirname "$output")"

@@ -1,20 +1,22 @@
 #!/usr/bin/env bash
-# Fetches Debian's cloud kernel for the test virtual machine into a cache folder, unpacked but not
-# installed: the kernel image and the modules the guest needs for a virtio SCSI disk.
+# Fetches what the test virtual machine needs from Debian's packages into a cache folder, unpacked
+# but not installed: the cloud kernel with the modules of a virtio SCSI disk, and udev's daemon
+# (udevadm), which turns the guest kernel's device events into the notices the program listens to.
 #
-#   tools/vm/fetch-kernel.sh CACHE_DIR
+#   tools/vm/fetch-guest-parts.sh CACHE_DIR
 #
-# Prints the folder that holds vmlinuz and modules/*.ko. Exits 77 when no kernel can be had
-# (no apt, no network, no such package), so a test can report itself skipped.
+# Prints the folder that holds vmlinuz, modules/*.ko and, when udev could be had, udev/udevadm.
+# Exits 77 when no kernel can be had (no apt, no network, no such package), so a test can report
+# itself skipped; without udev only the device-change part of the test is left out.
 set -euo pipefail
 
-cache="${1:?usage: fetch-kernel.sh CACHE_DIR}"
+cache="${1:?usage: fetch-guest-parts.sh CACHE_DIR}"
 meta_package=linux-image-cloud-amd64
 # Load order matters: each module needs the ones before it.
 modules=(virtio_ring virtio virtio_pci_modern_dev virtio_pci_legacy_dev virtio_pci
          scsi_common scsi_mod sd_mod sg virtio_scsi)
 
-skip() { echo "fetch-kernel: $*" >&2; exit 77; }
+skip() { echo "fetch-guest-parts: $*" >&2; exit 77; }
 
 command -v apt-cache >/dev/null && command -v dpkg-deb >/dev/null || skip "apt-cache and dpkg-deb are needed"
 
@@ -24,7 +26,7 @@ package=$(apt-cache depends "$meta_package" 2>/dev/null | awk '/Depends: linux-i
 version=${package#linux-image-}
 target="$cache/$version"
 
-if [ -f "$target/vmlinuz" ] && [ -f "$target/modules/virtio_scsi.ko" ]; then
+if [ -f "$target/vmlinuz" ] && [ -f "$target/modules/virtio_scsi.ko" ] && [ -e "$target/udev" ]; then
   echo "$target"
   exit 0
 fi
@@ -49,6 +51,14 @@ for module in "${modules[@]}"; do
   esac
 done
 printf '%s\n' "${modules[@]}" > "$work/out/modules/order"
+
+# udev is optional: an empty folder records that it was tried.
+mkdir -p "$work/out/udev" "$work/udev"
+chmod 0777 "$work/udev"
+if (cd "$work/udev" && apt-get download -q udev >/dev/null 2>&1) && dpkg-deb -x "$work"/udev/udev_*.deb "$work/udev/root"; then
+  cp "$work/udev/root/bin/udevadm" "$work/out/udev/udevadm" 2>/dev/null ||
+    cp "$work/udev/root/usr/bin/udevadm" "$work/out/udev/udevadm" 2>/dev/null || true
+fi
 rm -rf "$target"
 mv "$work/out" "$target"
 echo "$target"

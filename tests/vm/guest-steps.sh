@@ -1,0 +1,89 @@
+# The steps the virtual-machine test runs in the guest (sourced by the guest's /init, which
+# provides `step NAME COMMAND...` and $udevd). The disks: sda a plain disk (drive 0), sdb the
+# mirrored enclosure (drive 1) with a partition, sdc the striped enclosure (drive 2).
+# tests/vm/check_vm_run.py checks the results on the host.
+
+marker_disk=/dev/sdb
+rur() { rurctl --data-dir /tmp/rur "$@"; }
+
+step partitions cat /proc/partitions
+step mount mount -t ext2 -o ro /dev/sdb1 /mnt
+step mounted cat /mnt/volume.txt
+
+step detect rur detect
+step status rur status
+step status-json rur status --json
+step smart-hdd1 rur smart --device 1 --bay 1 --json
+step smart-hdd2 rur smart --device 1 --bay 2 --json
+step firmware rur --verbose firmware /vm/firmware.bin --device 1
+step status-after rur status --json
+step backup rur firmware-backup /tmp/backup.bin --device 1 --length 8192
+step backup-compare cmp /tmp/backup.bin /vm/firmware.bin
+
+# Another reader of the disk meanwhile: its multi-sector reads break the frames they fall into.
+# A broken frame may cost an answer, never give a wrong one.
+read_meanwhile() {
+  touch /tmp/reading
+  i=0
+  while [ -e /tmp/reading ]; do
+    dd if=/dev/sdb of=/dev/null bs=4096 count=1 skip=$((3000 + i)) iflag=direct 2>/dev/null
+    i=$((i + 1))
+    usleep 20000
+  done
+}
+queries_while_read() {
+  rur query 10 --drive 1 > /tmp/query.quiet
+  read_meanwhile &
+  reader=$!
+  n=0
+  while [ $n -lt 20 ]; do
+    rur query 10 --drive 1 > "/tmp/query.$n"
+    n=$((n + 1))
+  done
+  rm -f /tmp/reading
+  wait "$reader"
+  for answer in /tmp/query.[0-9]*; do
+    if cmp -s "$answer" /tmp/query.quiet; then echo "query answered"
+    elif grep -q '^result F2' "$answer"; then echo "query unanswered"
+    else echo "query answered wrongly:"; cat "$answer"
+    fi
+  done
+}
+step queries-while-read queries_while_read
+
+step query-members rur query 17 --drive 1
+step query-plain rur query 10 --drive 0
+# Plain reads go through the page cache and arrive as read-ahead: never a frame.
+step buffered-reads sh -c 'for i in 1 2; do dd if=/dev/sdb of=/dev/null bs=512 skip=67 count=1 2>/dev/null; done'
+
+# READ(10) and INQUIRY need no privilege on a descriptor opened for reading: a user who may
+# read the disk may talk to the enclosure.
+chmod o+r /dev/sdb
+mkdir -p /etc
+mkdir -m 0777 /tmp/user
+printf 'root:x:0:0::/:/bin/sh\nrur:x:1000:1000::/tmp/user:/bin/sh\n' > /etc/passwd
+printf 'root:x:0:\nrur:x:1000:\n' > /etc/group
+step query-user su rur -s /bin/sh -c "id; rurctl --data-dir /tmp/user query 17 --drive 1"
+
+step umount umount /mnt
+
+# Device changes through the kernel and udev: the mirrored enclosure leaves the SCSI bus and
+# comes back while the monitor runs.
+device_change() {
+  rurctl --data-dir /tmp/rur monitor --for 45 > /tmp/monitor.log 2>&1 &
+  monitor=$!
+  sleep 10
+  echo "removing sdb"
+  echo 1 > /sys/block/sdb/device/delete
+  sleep 14
+  echo "rescanning"
+  echo "- - -" > /sys/class/scsi_host/host0/scan
+  wait "$monitor"
+  result=$?
+  cat /tmp/monitor.log
+  return "$result"
+}
+if [ "$udevd" = yes ]; then
+  step device-change device_change
+  step detect-after-change rur detect
+fi
