@@ -14,6 +14,8 @@ from pathlib import Path
 
 MARKER_BASE = 2_000_000
 MARKER_STRIDE = 8
+FRAME_START_LBA = 67
+RESPONSE_LBA = 17
 
 
 @dataclass
@@ -110,6 +112,9 @@ def figures(requests: list[Request]) -> dict:
         "single": len(single),
         "multi": len(reads) - len(single),
         "writes": sum(1 for r in requests if r.op == "W"),
+        # A frame starts with a read of LBA 67; each poll for the answer reads LBA 17.
+        "frames": sum(1 for r in single if r.lba == FRAME_START_LBA),
+        "polls": sum(1 for r in single if r.lba == RESPONSE_LBA),
         "failed": sum(1 for r in reads if not r.completed),
         "span_ms": span_ms,
         # Back-to-back single-sector reads: the guest's whole round trip for one READ(10).
@@ -119,15 +124,15 @@ def figures(requests: list[Request]) -> dict:
 
 
 def report(run: Run) -> str:
-    lines = [f"{'step':<16}{'status':>7}{'ms':>8}{'reads':>8}{'1-sect':>8}{'multi':>6}"
-             f"{'span ms':>9}{'us/read':>9}{'server us':>10}"]
+    lines = [f"{'step':<20}{'status':>7}{'ms':>7}{'reads':>7}{'1-sect':>7}{'multi':>6}{'frames':>7}"
+             f"{'polls':>6}{'span ms':>8}{'us/read':>8}{'server us':>10}"]
     rows = [("(boot)", None, None, run.before_steps)] + [
         (step.name, step.status, step.ms, step.requests) for step in run.steps.values()]
     for name, status, ms, requests in rows:
         f = figures(requests)
-        lines.append(f"{name:<16}{'' if status is None else status:>7}{'' if ms is None else ms:>8}"
-                     f"{f['reads']:>8}{f['single']:>8}{f['multi']:>6}{f['span_ms']:>9.0f}"
-                     f"{f['median_gap_us']:>9.0f}{f['mean_service_us']:>10.1f}")
+        lines.append(f"{name:<20}{'' if status is None else status:>7}{'' if ms is None else ms:>7}"
+                     f"{f['reads']:>7}{f['single']:>7}{f['multi']:>6}{f['frames']:>7}{f['polls']:>6}"
+                     f"{f['span_ms']:>8.0f}{f['median_gap_us']:>8.0f}{f['mean_service_us']:>10.1f}")
     return "\n".join(lines)
 
 
