@@ -2,6 +2,8 @@
 // Where the controller puts the fields of its status answers in the 512-byte answer block
 // (signatures, status byte and data window are the transport's). Numbers are most significant
 // byte first except the identity capacity.
+// The simulator keeps its own copy of these offsets on purpose: were it to share the program's,
+// a wrong offset would be wrong on both sides and no test would see it.
 
 #include <cstddef>
 #include <cstdint>
