@@ -61,4 +61,6 @@ if (cd "$work/udev" && apt-get download -q udev >/dev/null 2>&1) && dpkg-deb -x 
 fi
 rm -rf "$target"
 mv "$work/out" "$target"
+# Kernels of earlier package versions are of no more use.
+find "$cache" -mindepth 1 -maxdepth 1 -type d ! -path "$target" ! -path "$work" -exec rm -rf {} +
 echo "$target"
