@@ -68,18 +68,28 @@ step query-user su rur -s /bin/sh -c "id; rurctl --data-dir /tmp/user query 17 -
 step umount umount /mnt
 
 # Device changes through the kernel and udev: the mirrored enclosure leaves the SCSI bus and
-# comes back while the monitor runs.
+# comes back while the monitor runs. Each change waits for the monitor's answer to the last one,
+# so a slow guest only takes longer.
+wait_for_log() {
+  tries=0
+  until grep -q "$1" /tmp/monitor.log; do
+    [ "$tries" -ge 600 ] && { echo "no \"$1\" within 60 s"; return 1; }
+    usleep 100000
+    tries=$((tries + 1))
+  done
+  echo "\"$1\" after $((tries / 10)).$((tries % 10)) s"
+}
 device_change() {
-  rurctl --data-dir /tmp/rur monitor --for 45 > /tmp/monitor.log 2>&1 &
+  rurctl --data-dir /tmp/rur monitor > /tmp/monitor.log 2>&1 &
   monitor=$!
-  sleep 10
-  echo "removing sdb"
-  echo 1 > /sys/block/sdb/device/delete
-  sleep 14
-  echo "rescanning"
-  echo "- - -" > /sys/class/scsi_host/host0/scan
-  wait "$monitor"
+  wait_for_log "has started" &&
+    echo 1 > /sys/block/sdb/device/delete &&
+    wait_for_log "D1 Device was removed" &&
+    echo "- - -" > /sys/class/scsi_host/host0/scan &&
+    wait_for_log "D1 New Device was found"
   result=$?
+  kill -TERM "$monitor"
+  wait "$monitor" || result=$?
   cat /tmp/monitor.log
   return "$result"
 }
