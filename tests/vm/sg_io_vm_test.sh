@@ -20,6 +20,8 @@ while [ $# -gt 0 ]; do
   shift 2
 done
 skip() { echo "SKIPPED: $*"; exit 77; }
+# mke2fs lives in sbin, which an ordinary user's PATH may leave out.
+export PATH="$PATH:/usr/sbin:/sbin"
 [ -n "$plugin" ] && [ -f "$plugin" ] || skip "the nbdkit plugin was not built (install nbdkit-plugin-dev)"
 for tool in qemu-system-x86_64 nbdkit busybox cpio python3 mke2fs; do
   command -v "$tool" >/dev/null || skip "$tool is not installed (scripts/install-vm-deps.sh)"
