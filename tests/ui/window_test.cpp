@@ -48,6 +48,17 @@ class WindowTest : public QObject {
     QVERIFY(run.find("Image0_Log")->isVisible());
   }
 
+  void startUpWithoutAnEnclosure() {
+    GuiRun run(R"({"drives": [{"number": 0, "type": "disk"}]})");
+    QVERIFY2(run.opened, qPrintable(run.openError));
+    QVERIFY(run.detect());
+    QCOMPARE(run.text("StaticText1"), QStringLiteral("No Drive found! "));
+    QVERIFY(run.find("StaticText1")->isVisible());
+    for (const char* name : kNavigation) QVERIFY(!run.find<ImageButton>(name)->isEnabled());
+    QVERIFY(!run.find<QCheckBox>("CheckBox1")->isVisible());
+    QCOMPARE(run.window.windowTitle(), QStringLiteral("RODE RUR v0.50.11-3"));
+  }
+
   void navigationLayoutAndPictures() {
     GuiRun run("demo");
     QVERIFY(run.detect());

@@ -124,7 +124,6 @@ TForm1::TForm1(DialogHooks dialogs, QWidget* parent)
 
 TForm1::~TForm1() {
   if (engineTimer_) engineTimer_->stop();
-  if (viewer_) delete viewer_.data();
 }
 
 Ui& TForm1::sink() { return *sink_; }
@@ -368,6 +367,7 @@ void TForm1::EngineChanged(UiUpdate what) {
     }
     case UiUpdate::PageButtons:
       for (auto& nav : navigation_) nav.button->setEnabled(engine.pageButtonsEnabled);
+      ShowPage();
       break;
     case UiUpdate::DeviceNames: {
       const std::array<QCheckBox*, 2> boxes{CheckBox1, CheckBox3};

@@ -20,6 +20,8 @@ constexpr std::array<int, kSmartColumns> kColumnWidths{145, 36, 36, 54, 75, 40};
 constexpr int kRowHeight = 16;
 constexpr int kSmallFont = 11;  // 8 points on a 96-dpi screen
 constexpr int kGridFont = 11;
+constexpr int kSmallestValueFont = 9;
+constexpr int kHeaderRowHeight = 23;  // the header row ends where the attribute grid begins
 const QColor kFixedRow{0xE9, 0xEE, 0xF3};
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
@@ -42,9 +44,17 @@ class AttributeRowPainter : public QStyledItemDelegate {
     painter->fillRect(cell, QColor::fromRgb(static_cast<QRgb>(page_.rowColour(index.row()))));
     painter->setPen(Qt::black);
     painter->setFont(option.font);
-    const int alignment = index.column() == static_cast<int>(kColumnName) ? Qt::AlignLeft | Qt::AlignTop
-                                                                          : Qt::AlignHCenter | Qt::AlignTop;
-    painter->drawText(cell, alignment, index.data().toString());
+    const QString text = index.data().toString();
+    if (index.column() == static_cast<int>(kColumnName)) {
+      painter->drawText(cell, Qt::AlignLeft | Qt::AlignTop, text);
+    } else {
+      // A value a little wider than its column (the 12 raw digits) is drawn smaller, not cut.
+      QFont font = option.font;
+      while (font.pixelSize() > kSmallestValueFont && QFontMetrics(font).horizontalAdvance(text) > cell.width() - 2)
+        font.setPixelSize(font.pixelSize() - 1);
+      painter->setFont(font);
+      painter->drawText(cell, Qt::AlignHCenter | Qt::AlignTop, text);
+    }
     if (option.state & QStyle::State_HasFocus) {
       painter->setPen(QPen(colours::kTeal, 1));
       painter->drawRect(cell.adjusted(0, 0, -1, -1));
@@ -137,6 +147,7 @@ SmartPageWidget::SmartPageWidget(TForm1& form) : NotebookPage(QStringLiteral("Sm
   StringGrid4->setFocusPolicy(Qt::NoFocus);
   StringGrid4->setSelectionMode(QAbstractItemView::NoSelection);
   StringGrid4->setItemDelegate(new HeaderRowPainter(StringGrid4));
+  StringGrid4->verticalHeader()->setDefaultSectionSize(kHeaderRowHeight);
   const std::array<const char*, kSmartColumns> headers{"ID", "Value", "Worst", "Threshold", "RAW", "Status"};
   for (std::size_t c = 0; c < kSmartColumns; ++c)
     StringGrid4->setItem(0, static_cast<int>(c), new QTableWidgetItem(QString::fromLatin1(headers[c])));
