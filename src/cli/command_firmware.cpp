@@ -10,7 +10,7 @@ namespace rur::cli {
 int RunFirmware(CommandContext& context) {
   ParsedArguments parsed;
   std::string error;
-  if (!ParseArguments(context.args, {"--device"}, {}, parsed, error) || parsed.positionals.size() != 1) {
+  if (!ParseArguments(context.args, {"--device", "--drive"}, {}, parsed, error) || parsed.positionals.size() != 1) {
     context.err << "firmware: " << (error.empty() ? "expected one image file" : error) << '\n';
     return kExitUsage;
   }
@@ -21,7 +21,8 @@ int RunFirmware(CommandContext& context) {
   Engine& engine = context.env.engine();
   engine.upgrade.UpgradeSelection = position;
   if (!engine.firmware.LoadImage(parsed.positionals[0], engine.UpgradeFacts(position))) return kExitFailed;
-  context.err << "Image " << parsed.positionals[0] << ": " << engine.firmware.image().length << " bytes\n";
+  context.err << "Image " << parsed.positionals[0] << ": " << engine.firmware.image().length << " bytes for "
+              << DeviceLabel(engine, position) << "\n";
 
   CliUi& ui = context.env.ui();
   ui.setProgressSource([&engine] {
@@ -35,7 +36,7 @@ int RunFirmware(CommandContext& context) {
 int RunFirmwareBackup(CommandContext& context) {
   ParsedArguments parsed;
   std::string error;
-  if (!ParseArguments(context.args, {"--device", "--length"}, {}, parsed, error) || parsed.positionals.size() != 1) {
+  if (!ParseArguments(context.args, {"--device", "--drive", "--length"}, {}, parsed, error) || parsed.positionals.size() != 1) {
     context.err << "firmware-backup: " << (error.empty() ? "expected one file to write" : error) << '\n';
     return kExitUsage;
   }
@@ -61,7 +62,8 @@ int RunFirmwareBackup(CommandContext& context) {
     context.err << "firmware-backup: " << error << '\n';
     return kExitFailed;
   }
-  context.out << parsed.positionals[0] << ": " << length << " bytes of Device" << position + 1 << "'s flash\n";
+  context.out << parsed.positionals[0] << ": " << length << " bytes of the flash of " << DeviceLabel(engine, position)
+              << "\n";
   return kExitOk;
 }
 

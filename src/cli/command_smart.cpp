@@ -10,7 +10,7 @@ namespace rur::cli {
 int RunSmart(CommandContext& context) {
   ParsedArguments parsed;
   std::string error;
-  if (!ParseArguments(context.args, {"--device", "--bay"}, {"--json"}, parsed, error) ||
+  if (!ParseArguments(context.args, {"--device", "--drive", "--bay"}, {"--json"}, parsed, error) ||
       !parsed.positionals.empty()) {
     context.err << "smart: " << (error.empty() ? "unexpected words" : error) << '\n';
     return kExitUsage;
@@ -33,7 +33,7 @@ int RunSmart(CommandContext& context) {
   if (parsed.has("--json")) {
     context.out << SmartJson(engine.smartPage, position + 1, static_cast<unsigned>(bay)).dump(2) << '\n';
   } else {
-    context.out << SmartText(engine.smartPage);
+    context.out << DeviceLabel(engine, position) << "\n" << SmartText(engine.smartPage);
   }
   if (!engine.smart.thresholdsValid) context.err << "smart: some threshold pages could not be read\n";
   return kExitOk;

@@ -2,6 +2,7 @@
 // What the engine-driven commands share: starting the program and waiting for the first
 // detection, and reading a device position from --device.
 
+#include <string>
 #include <string_view>
 
 #include "cli/command_arguments.h"
@@ -18,9 +19,12 @@ enum class EventLogUse { Off, On };
 // look keep the event log off, so a status query leaves no banner in the day's log.
 bool StartAndDetect(CommandContext& context, std::string_view command, EventLogUse log = EventLogUse::Off);
 
-// --device N (numbered from 1, default `fallback`) as a position of the device table; false with a
+// --device N (numbered from 1, default `fallback`) or --drive D (the physical drive, which does not
+// shift when another enclosure goes missing) as a position of the device table; false with a
 // message when it names no detected enclosure.
 bool DevicePosition(CommandContext& context, const ParsedArguments& parsed, std::string_view command,
                     unsigned fallback, unsigned& position);
+// "Device1 (drive 2)": how commands that change or read a controller name it.
+std::string DeviceLabel(const Engine& engine, unsigned position);
 
 }  // namespace rur::cli

@@ -2,13 +2,16 @@
 
 #include <libudev.h>
 #include <poll.h>
+#include <unistd.h>
 
 namespace rur {
 
 UdevWatcher::UdevWatcher() {
   udev_ = udev_new();
   if (!udev_) return;
-  monitor_ = udev_monitor_new_from_netlink(udev_, "udev");
+  // Without a udev daemon nobody rebroadcasts the kernel's events; listen to the kernel itself then.
+  const bool daemonRuns = ::access("/run/udev/control", F_OK) == 0;
+  monitor_ = udev_monitor_new_from_netlink(udev_, daemonRuns ? "udev" : "kernel");
   if (!monitor_ || udev_monitor_filter_add_match_subsystem_devtype(monitor_, "block", nullptr) < 0 ||
       udev_monitor_enable_receiving(monitor_) < 0) {
     if (monitor_) udev_monitor_unref(monitor_);
