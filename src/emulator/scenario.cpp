@@ -405,8 +405,10 @@ bool ReadFault(const json& value, const std::string& place, const Scenario& scen
 }
 
 bool ReadScenario(const json& root, Scenario& out, std::string& error) {
-  if (!ExpectObject(root, "", {"name", "description", "start", "drives", "timeline", "faults"}, error) ||
-      !OptionalText(root, "name", "", 64, out.name, error))
+  if (!ExpectObject(root, "", {"name", "description", "start", "drives", "timeline", "faults", "requestCost"},
+                    error) ||
+      !OptionalText(root, "name", "", 64, out.name, error) ||
+      !OptionalUnsigned(root, "requestCost", "", out.requestCostUs, error, 1000000))
     return false;
   if (const auto description = root.find("description"); description != root.end()) {
     if (!description->is_string()) return Fail(error, "description", "expected a text");

@@ -150,6 +150,9 @@ struct Scenario {
   std::vector<DriveSpec> drives;
   std::vector<TimelineEvent> timeline;  // in time order
   std::vector<Fault> faults;
+  // Real time every request to a simulated drive takes on the real clock, as a USB bridge's
+  // round trip would; the virtual clock ignores it.
+  std::uint32_t requestCostUs = 0;
 };
 
 bool ParseScenario(const std::string& jsonText, Scenario& out, std::string& error);

@@ -1,6 +1,8 @@
 #include "emulator/simulated_host.h"
 
+#include <chrono>
 #include <cstdio>
+#include <thread>
 
 #include "emulator/disk_data.h"
 #include "transport/pass_through.h"
@@ -84,6 +86,18 @@ void SimulatedHost::NotifyIfChanged(bool changed) {
 void SimulatedHost::setDeviceChangeListener(std::function<void()> listener) {
   std::lock_guard lock(mutex_);
   listener_ = std::move(listener);
+}
+
+void SimulatedHost::SetPlugged(unsigned drive, bool plugged) {
+  bool changed = false;
+  {
+    std::lock_guard lock(mutex_);
+    TimelineEvent event;
+    event.drive = drive;
+    event.kind = plugged ? EventKind::Plugged : EventKind::Unplugged;
+    Apply(event, changed);
+  }
+  NotifyIfChanged(changed);
 }
 
 bool SimulatedHost::AdvanceLocked() {
@@ -216,6 +230,8 @@ bool SimulatedHost::Serve(unsigned drive, const ScsiRequest& request) {
     }
   }
   NotifyIfChanged(changed);
+  if (scenario_.requestCostUs != 0 && !clock_.isVirtual())
+    std::this_thread::sleep_for(std::chrono::microseconds(scenario_.requestCostUs));
   return completed;
 }
 

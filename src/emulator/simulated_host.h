@@ -34,6 +34,8 @@ class SimulatedHost final : public DriveSource {
   // Requests and opens call it too, so an event is seen by the first command after its time.
   void Advance();
   void setDeviceChangeListener(std::function<void()> listener);
+  // Unplugs or plugs a drive at once, as the timeline's events do (tests pull a drive mid-command).
+  void SetPlugged(unsigned drive, bool plugged);
 
   struct Volume {
     std::string name;  // e.g. "sdb1": a mounted partition

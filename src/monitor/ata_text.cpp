@@ -2,13 +2,17 @@
 
 namespace rur {
 
+char PrintableCharacter(std::uint8_t byte) {
+  return byte >= 0x20 && byte < 0x7F ? static_cast<char>(byte) : '?';
+}
+
 std::string AtaStringToText(const std::uint8_t* field, std::size_t length) {
   std::string text;
   text.reserve(length);
   for (std::size_t i = 0; i < length; ++i) {
     const std::uint8_t c = field[i ^ 1u];
     if (c == 0) break;
-    text.push_back(static_cast<char>(c));
+    text.push_back(PrintableCharacter(c));
   }
   return text;
 }

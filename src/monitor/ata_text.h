@@ -7,6 +7,11 @@
 
 namespace rur {
 
+// Texts from the enclosure end up in log lines, mails, terminals and JSON: a byte outside printable
+// ASCII (a line break that would forge a log line, an escape sequence, a byte that is no UTF-8)
+// shows as '?'. ATA and SCSI name fields are printable ASCII on every disk that keeps to the standards.
+char PrintableCharacter(std::uint8_t byte);
+
 std::string AtaStringToText(const std::uint8_t* field, std::size_t length);
 // A 40-byte model text without its trailing blanks, but never shorter than six characters.
 std::string TrimModelText(std::string text);

@@ -3,13 +3,15 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "monitor/ata_text.h"
+
 
 namespace rur {
 
 std::string FirmwareRevisionText(const IdentifyBlock& identity, RevisionForm form) {
   const std::uint8_t* revision = identity.data() + identify_offset::kFirmwareRevision;
-  const bool printable =
-      std::all_of(revision, revision + identify_offset::kRevisionLength, [](std::uint8_t c) { return c >= 0x20; });
+  const bool printable = std::all_of(revision, revision + identify_offset::kRevisionLength,
+                                     [](std::uint8_t c) { return PrintableCharacter(c) != '?' || c == '?'; });
   if (printable) {
     std::string text(identify_offset::kRevisionLength, ' ');
     for (std::size_t k = 0; k < text.size(); ++k) text[k] = static_cast<char>(revision[k ^ 1u]);
@@ -36,8 +38,10 @@ bool SensorDisplay(const std::string& revisionText, bool hasSensor) {
 
 std::string DeviceProductName(const IdentifyBlock& identity) {
   std::string name(kProductNameLength, '\0');
-  for (std::size_t k = 0; k < name.size(); ++k)
-    name[k] = static_cast<char>(identity[identify_offset::kProductName + (k ^ 1u)]);
+  for (std::size_t k = 0; k < name.size(); ++k) {
+    const std::uint8_t byte = identity[identify_offset::kProductName + (k ^ 1u)];
+    name[k] = byte == 0 ? '\0' : PrintableCharacter(byte);
+  }
   constexpr std::size_t kKeep = 6;
   while (name.size() > kKeep && (name.back() == ' ' || name.back() == '\0')) name.pop_back();
   // A zero inside the kept part would end the text anywhere else; keep the text printable.
