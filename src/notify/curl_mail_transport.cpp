@@ -109,10 +109,16 @@ std::string FailureText(CURLcode code, const char* detail, const std::string& la
 
 }  // namespace
 
-CurlMailTransport::CurlMailTransport() {
+// The mail library starts its TLS stack when it is initialised, which costs a few megabytes of
+// memory; a program that watches for days and never mails should not carry them.
+CurlMailTransport::CurlMailTransport() = default;
+
+namespace {
+void StartMailLibrary() {
   static std::once_flag once;
   std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
+}  // namespace
 
 std::string SmtpUrl(const std::string& host, std::uint16_t port) {
   const bool literalV6 = host.find(':') != std::string::npos && host.front() != '[';
@@ -123,6 +129,7 @@ std::string SmtpUrl(const std::string& host, std::uint16_t port) {
 DeliveryResult CurlMailTransport::Send(const SmtpAccount& account, const OutgoingMail& mail, DeliveryEvents& events,
                                        const std::function<bool()>& abort) {
   DeliveryResult result;
+  StartMailLibrary();
   CURL* curl = curl_easy_init();
   if (!curl) {
     result.error = "The mail library could not start.";
