@@ -1,23 +1,62 @@
 #pragma once
-// The Upgrade page (page 2): the firmware upgrade of the selected enclosure. The page's controls
-// are still to come; the window already routes the engine's upgrade reports here.
+// The Upgrade page (page 2): pick one of the two enclosures, load a firmware image for it and
+// write it into the controller's flash (erase, program, verify) while a progress panel counts the
+// three steps. The engine does the work; the page shows what it reports and hands it the clicks.
+
+#include <array>
 
 #include "app/ui/notebook_page.h"
 
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+
 namespace rur::ui {
+
+class ImageButton;
+
+// The open-file dialog's filter. Windows' "*.*" means every file; on Linux that is "*".
+inline const QString kFirmwareFileFilter = QStringLiteral("Binary code (*.bin);;All files (*)");
 
 class UpgradePageWidget : public NotebookPage {
   Q_OBJECT
 
  public:
   explicit UpgradePageWidget(TForm1& form);
+  void EngineChanged(UiUpdate what) override;
+  void PageOpened() override { RefreshPickers(); }
+
+  void Image2_D1Click() { PickDevice(0); }
+  void Image2_D2Click() { PickDevice(1); }
+  void Image2_LoadClick();
+  void Image2_UpgradeClick();
 
   // The firmware progress bar.
-  void ShowProgress(int /*position*/, int /*maximum*/) {}
-  // The progress panel with its caption and the label inside it.
-  void ShowUpgradePanel(bool /*shown*/, const QString& /*caption*/, const QString& /*label*/) {}
+  void ShowProgress(int position, int maximum);
+  // The progress panel with its caption and the label inside it. While it shows, the pickers and
+  // the load button rest.
+  void ShowUpgradePanel(bool shown, const QString& caption, const QString& label);
   // The name of the chosen firmware file.
-  void ShowFirmwareFile(const QString& /*name*/) {}
+  void ShowFirmwareFile(const QString& name);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  QLabel* AddLabel(const QString& name, const QString& text, QRect geometry, int pixelSize = 13, bool bold = false);
+  void PickDevice(unsigned position);
+  // Pictures of the pickers, the picked device as the selected one and its firmware version.
+  void RefreshPickers();
+  void ShowPickers();
+
+  std::array<ImageButton*, 2> pickers_{};
+  QLabel* Label54 = nullptr;
+  QLineEdit* Edit9 = nullptr;
+  ImageButton* Image2_Load = nullptr;
+  ImageButton* Image2_Upgrade = nullptr;
+  QLabel* Panel1 = nullptr;
+  QLabel* Label12 = nullptr;
+  QProgressBar* ProgressBar1 = nullptr;
 };
 
 }  // namespace rur::ui

@@ -1,0 +1,253 @@
+// The Upgrade page on simulated enclosures: picking a device, loading good and bad images, and a
+// whole upgrade with what the window refuses while it runs and what it says at the end.
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QStackedWidget>
+#include <QTimer>
+#include <QtTest>
+#include <fstream>
+#include <set>
+
+#include "../firmware/firmware_test_support.h"
+#include "app/ui/image_button.h"
+#include "app/ui/upgrade_page_widget.h"
+#include "gui_fixture.h"
+#include "gui_test_registry.h"
+
+namespace rur::ui::test {
+namespace {
+
+const QString kCompleted = QStringLiteral(
+    "Firmware Upgrade 3/3 completed!\n\nPlease power off this device or the system,"
+    "\nand power on it to enable the new firmware!");
+
+// The demo enclosure: firmware type 1, version 14031510h, product 27h 60h.
+rur::test::ImageSpec DemoImage(std::uint32_t length = 40000) {
+  return {.length = length, .firmwareType = 0x01, .version = 0x14040110, .productCode = {0x27, 0x60}};
+}
+
+QString WriteImage(GuiRun& run, const QString& name, std::vector<std::uint8_t> bytes) {
+  const QString path = run.dir.filePath(name);
+  std::ofstream(path.toStdString(), std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  return path;
+}
+
+void Load(GuiRun& run, const QString& path) {
+  run.chosenFiles.push_back(path);
+  QTest::mouseClick(run.find("Image2_Load"), Qt::LeftButton);
+}
+
+bool ShowsPicture(GuiRun& run, const char* button, const QString& source) {
+  return run.find<QLabel>(button)->pixmap().cacheKey() == run.window.findChild<QLabel*>(source)->pixmap().cacheKey();
+}
+
+// A demo-like enclosure whose flash suffers one fault.
+std::string FaultyEnclosure(const std::string& fault) {
+  return R"({"drives": [{"number": 1, "type": "enclosure", "firmware": {"version": "0x14031510", "type": 1}}],
+             "faults": [)" + fault + "]}";
+}
+
+}  // namespace
+
+class UpgradePageTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void loadingShowsTheImageOrRefusesIt() {
+    GuiRun run("demo");
+    QVERIFY(run.detect());
+    QTest::mouseClick(run.find("Image_FWUpg"), Qt::LeftButton);
+    QCOMPARE(run.find<QStackedWidget>("Notebook1")->currentWidget()->objectName(), QStringLiteral("UpgradePage"));
+    QCOMPARE(run.text("Label54"), run.text("Label48"));
+    QVERIFY(ShowsPicture(run, "Image2_D1", QStringLiteral("Image0_D1_Yellow")));
+    QVERIFY(run.find("Image2_D1")->isVisible());
+    QVERIFY(!run.find("Image2_D2")->isVisible());  // the demo has one enclosure
+    QVERIFY(run.find("Panel1")->isHidden());
+
+    const auto good = rur::test::MakeImage(DemoImage());
+    const QString goodPath = WriteImage(run, QStringLiteral("good.bin"), good);
+    Load(run, goodPath);
+    QVERIFY(run.messages.empty());
+    const std::uint32_t sum = ImageChecksum(good.data(), good.size());
+    QCOMPARE(run.panel(0), QStringLiteral("Chksum:") + QStringLiteral("%1").arg(sum, 8, 16, QLatin1Char('0')).toUpper());
+    QCOMPARE(run.panel(2), QStringLiteral("F:14031510"));
+    QCOMPARE(run.panel(3), QStringLiteral("C:14040110"));
+    QCOMPARE(run.panel(4), QStringLiteral("File:") + goodPath);
+    QCOMPARE(run.find<QLineEdit>("Edit9")->text(), goodPath);
+
+    // A cancelled dialog keeps the image.
+    QTest::mouseClick(run.find("Image2_Load"), Qt::LeftButton);
+    QVERIFY(run.engine().firmware.image().loaded());
+
+    auto withGuid = DemoImage();
+    auto badGuid = rur::test::MakeImage(withGuid);
+    badGuid[image_offset::kGuid] ^= 0xFF;
+    auto badSignature = rur::test::MakeImage(withGuid);
+    badSignature[image_offset::kSignature] = 'X';
+    auto otherProduct = DemoImage();
+    otherProduct.productCode[0] = 0x28;
+    const struct {
+      QString path;
+      QString message;
+    } refused[] = {
+        {WriteImage(run, QStringLiteral("guid.bin"), badGuid),
+         QStringLiteral("Threr are GUID error in the firmware file.\nPlease check it.")},
+        {WriteImage(run, QStringLiteral("signature.bin"), badSignature),
+         QStringLiteral("Threr are METADATA_SINGATURE error in the firmware file.\nPlease check it.")},
+        {WriteImage(run, QStringLiteral("product.bin"), rur::test::MakeImage(otherProduct)),
+         QStringLiteral("The firmware is not for this product.\nPlease check it.")},
+        {run.dir.filePath(QStringLiteral("missing.bin")), QStringLiteral("Fail to open firmware file")},
+    };
+    for (const auto& bad : refused) {
+      Load(run, goodPath);
+      QVERIFY(run.engine().firmware.image().loaded());
+      run.messages.clear();
+      Load(run, bad.path);
+      QCOMPARE(run.messages.size(), std::size_t{1});
+      QCOMPARE(run.messages[0].text, bad.message);
+      QCOMPARE(run.messages[0].caption, QStringLiteral("Error"));
+      QCOMPARE(run.find<QLineEdit>("Edit9")->text(), bad.path);
+
+      // The failed load left no image: Upgrade asks for one and starts nothing.
+      QTest::mouseClick(run.find("Image2_Upgrade"), Qt::LeftButton);
+      QCOMPARE(run.messages.size(), std::size_t{2});
+      QCOMPARE(run.messages[1].text, QStringLiteral("Please Load Firmware File First "));
+      QCOMPARE(run.messages[1].caption, QStringLiteral("Message"));
+      QVERIFY(run.find("Panel1")->isHidden());
+      QVERIFY(!run.engine().UpgradeRunning());
+      QVERIFY(run.find<QCheckBox>("CheckBox1")->isEnabled());
+    }
+  }
+
+  void upgradeRunsTheThreeProcessesAndRefusesEverythingElse() {
+    GuiRun run("demo");
+    QVERIFY(run.detect());
+    QTest::mouseClick(run.find("Image_FWUpg"), Qt::LeftButton);
+    Load(run, WriteImage(run, QStringLiteral("fw.bin"), rur::test::MakeImage(DemoImage())));
+    QVERIFY(run.messages.empty());
+
+    auto* bar = run.find<QProgressBar>("ProgressBar1");
+    auto* page = run.window.upgradePage();
+    std::set<QString> captions;
+    int highestProgress = 0;
+    bool refusalsTried = false;
+    std::size_t messagesDuringRun = 0;
+    // Runs whenever the upgrade lets the window handle its events, as the window's own timer would.
+    QTimer during;
+    during.setInterval(0);
+    connect(&during, &QTimer::timeout, &during, [&] {
+      if (!run.engine().UpgradeRunning()) return;
+      run.engine().Step();  // Timer1 feeds the progress bar
+      if (!run.find("Panel1")->isHidden()) captions.insert(run.text("Panel1"));
+      highestProgress = std::max(highestProgress, bar->value());
+      if (refusalsTried || run.find("Panel1")->isHidden()) return;
+      refusalsTried = true;
+      QVERIFY(!run.find<QCheckBox>("CheckBox1")->isEnabled());
+      QVERIFY(!run.find("Image2_D1")->isEnabled());
+      QVERIFY(!run.find("Image2_Load")->isEnabled());
+      QCOMPARE(run.text("Label12"), QStringLiteral("Firmware Update..."));
+      QTest::mouseClick(run.find("Image2_Upgrade"), Qt::LeftButton);  // a second click returns at once
+      page->Image2_D2Click();
+      QCOMPARE(run.engine().upgrade.UpgradeSelection.load(), 0u);
+      run.chosenFiles.push_back(QStringLiteral("/nonexistent.bin"));
+      page->Image2_LoadClick();
+      QCOMPARE(run.chosenFiles.size(), std::size_t{1});  // no dialog was opened
+      run.chosenFiles.clear();
+      QTest::mouseClick(run.find("Image_SMART"), Qt::LeftButton);
+      QCOMPARE(run.engine().currentPage, kPageUpgrade);
+      QVERIFY(!run.window.close());
+      messagesDuringRun = run.messages.size();
+    });
+    during.start();
+    QTest::mouseClick(run.find("Image2_Upgrade"), Qt::LeftButton);
+    during.stop();
+
+    QVERIFY(refusalsTried);
+    QCOMPARE(messagesDuringRun, std::size_t{1});
+    QCOMPARE(run.messages.size(), std::size_t{2});
+    QCOMPARE(run.messages[0].text, QStringLiteral("Firmware is upgrading, please wait a moment."));
+    QCOMPARE(run.messages[1].text, kCompleted);
+    QCOMPARE(run.messages[1].caption, QStringLiteral("Firmware Upgrade Message"));
+    QCOMPARE(run.messages[1].kind, MessageKind::Exclamation);
+    QCOMPARE(captions, (std::set<QString>{QStringLiteral("Process 1 / 3"), QStringLiteral("Process 2 / 3"),
+                                         QStringLiteral("Process 3 / 3")}));
+    QCOMPARE(bar->maximum(), 680);  // 40,000 bytes: erase extent A000h
+    QVERIFY(highestProgress > 0);
+    QCOMPARE(run.panel(4), QStringLiteral("SPI Verify OK"));
+    QVERIFY(run.window.isVisible());
+
+    // Everything is back as before the run.
+    QVERIFY(run.find("Panel1")->isHidden());
+    QVERIFY(run.find("Image2_D1")->isEnabled());
+    QVERIFY(run.find("Image2_Load")->isEnabled());
+    QVERIFY(run.find<QCheckBox>("CheckBox1")->isEnabled());
+    QCOMPARE(run.engine().upgrade.UpgradeTarget.load(), kNoDevice);
+    QTest::mouseClick(run.find("Image_Sts"), Qt::LeftButton);
+    QCOMPARE(run.engine().currentPage, kPageStatus);
+  }
+
+  void aFailingRunEndsWithTheStatusText() {
+    const struct {
+      std::string fault;
+      QString text;
+    } cases[] = {
+        {R"({"drive": 1, "kind": "fail", "command": "spi-erase", "address": 12288, "times": 9})",
+         QStringLiteral("SPI Erase Fail.")},
+        {R"({"drive": 1, "kind": "spi-wont-program", "command": "spi-write", "address": 2048})",
+         QStringLiteral("SPI Verify fail !!!")},
+    };
+    for (const auto& c : cases) {
+      GuiRun run(FaultyEnclosure(c.fault));
+      QVERIFY2(run.opened, qPrintable(run.openError));
+      QVERIFY(run.detect());
+      QTest::mouseClick(run.find("Image_FWUpg"), Qt::LeftButton);
+      Load(run, WriteImage(run, QStringLiteral("fw.bin"), rur::test::MakeImage(DemoImage(8192))));
+      QTest::mouseClick(run.find("Image2_Upgrade"), Qt::LeftButton);
+      QCOMPARE(run.messages.size(), std::size_t{1});
+      QCOMPARE(run.messages[0].text, c.text);
+      QCOMPARE(run.messages[0].caption, QStringLiteral("Message"));
+      QCOMPARE(run.panel(4), c.text);
+      QVERIFY(run.find("Panel1")->isHidden());
+      QVERIFY(run.find<QCheckBox>("CheckBox1")->isEnabled());
+      QVERIFY(!run.engine().UpgradeRunning());
+    }
+  }
+
+  void pickingTheSecondEnclosure() {
+    GuiRun run(R"({"drives": [
+        {"number": 1, "type": "enclosure", "firmware": {"version": "0x14031510", "type": 1}},
+        {"number": 2, "type": "enclosure", "firmware": {"version": "0x14050610", "type": 1}}]})");
+    QVERIFY2(run.opened, qPrintable(run.openError));
+    QVERIFY(run.detect());
+    QTest::mouseClick(run.find("Image_FWUpg"), Qt::LeftButton);
+    const QString firstVersion = run.text("Label54");
+    QVERIFY(run.find("Image2_D2")->isVisible());
+
+    QTest::mouseClick(run.find("Image2_D2"), Qt::LeftButton);
+    QCOMPARE(run.engine().upgrade.UpgradeSelection.load(), 1u);
+    QCOMPARE(run.engine().devices.selected, 1u);
+    QVERIFY(ShowsPicture(run, "Image2_D2", QStringLiteral("Image0_D2_Yellow")));
+    QVERIFY(ShowsPicture(run, "Image2_D1", QStringLiteral("Image0_D1_White")));
+    QVERIFY(run.text("Label54") != firstVersion);
+    QCOMPARE(run.text("Label54"), QString::fromStdString(run.engine().revisionText));
+
+    // The image is checked against the picked enclosure.
+    Load(run, WriteImage(run, QStringLiteral("fw.bin"), rur::test::MakeImage(DemoImage())));
+    QCOMPARE(run.panel(2), QStringLiteral("F:14050610"));
+
+    // The status page follows the pick; the pick stays when the page is opened again.
+    QTest::mouseClick(run.find("Image_Sts"), Qt::LeftButton);
+    QVERIFY(ShowsPicture(run, "Image0_D2", QStringLiteral("Image0_D2_Yellow")));
+    QTest::mouseClick(run.find("Image_FWUpg"), Qt::LeftButton);
+    QVERIFY(ShowsPicture(run, "Image2_D2", QStringLiteral("Image0_D2_Yellow")));
+  }
+};
+
+RUR_GUI_TEST(UpgradePageTest);
+
+}  // namespace rur::ui::test
+
+#include "upgrade_page_test.moc"
