@@ -1,7 +1,353 @@
 #include "app/ui/email_page_widget.h"
 
-namespace rur::ui {
+#include <QCheckBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QStackedWidget>
+#include <QTableWidget>
 
-EmailPageWidget::EmailPageWidget(TForm1& form) : NotebookPage(QStringLiteral("EmailPage"), form) {}
+#include "app/program.h"
+#include "app/ui/artwork.h"
+#include "app/ui/image_button.h"
+#include "app/ui/main_window.h"
+#include "app/ui/page_artwork.h"
+#include "notify/mail_center.h"
+
+namespace rur::ui {
+namespace {
+
+using namespace colours;
+
+constexpr int kSubPageTop = 34;
+constexpr int kSubPageHeight = 252;
+constexpr int kLeftX = 12;
+constexpr int kRightX = 218;
+constexpr int kColumnWidth = 188;
+constexpr int kEditHeight = 22;
+constexpr int kGridRowHeight = 18;
+constexpr int kPasswordLength = 15;
+constexpr int kTimeOutLength = 2;
+constexpr int kOkIgnoreWidth = 86;
+
+QString Q(const std::string& text) { return QString::fromStdString(text); }
+std::string S(const QString& text) { return text.toStdString(); }
+
+QLabel* AddLabel(QWidget* parent, const QString& text, QRect geometry, int pixelSize = 12, bool bold = false) {
+  auto* label = new QLabel(text, parent);
+  label->setGeometry(geometry);
+  label->setFont(WindowFont(pixelSize, bold));
+  return label;
+}
+
+void SetTextColour(QLabel* label, const QColor& colour) {
+  QPalette palette = label->palette();
+  palette.setColor(QPalette::WindowText, colour);
+  label->setPalette(palette);
+}
+
+// A memo's lines as a text file would hold them: an empty memo has none, and a last line break
+// does not start another line.
+std::vector<std::string> MemoLines(const QPlainTextEdit* memo) { return SplitTextLines(S(memo->toPlainText())); }
+
+QString MemoText(const std::vector<std::string>& lines) {
+  QStringList shown;
+  for (const auto& line : lines) shown << Q(line);
+  return shown.join(QLatin1Char('\n'));
+}
+
+}  // namespace
+
+EmailPageWidget::EmailPageWidget(TForm1& form) : NotebookPage(QStringLiteral("EmailPage"), form) {
+  const std::array<QString, 3> tabNames{QStringLiteral("Image3_Setup"), QStringLiteral("Image3_HDDFail"),
+                                        QStringLiteral("Image3_DeviceRemove")};
+  const std::array<QString, 3> tabCaptions{QStringLiteral("Setup"), QStringLiteral("HDD_Fail"),
+                                           QStringLiteral("DeviceRemove")};
+  const std::array<int, 3> tabWidths{86, 96, 116};
+  int x = 8;
+  for (std::size_t i = 0; i < tabs_.size(); ++i) {
+    TabButton& tab = tabs_[i];
+    const QRect place(x, 0, tabWidths[i], kTabButtonHeight);
+    tab.button = new ImageButton(tabNames[i], this);
+    tab.button->setGeometry(place);
+    tab.yellow = PictureSource(tabNames[i] + QStringLiteral("_Yellow"),
+                               TabButtonPicture(tabCaptions[i], tabWidths[i], ButtonLook::Yellow), this);
+    tab.white = PictureSource(tabNames[i] + QStringLiteral("_White"),
+                              TabButtonPicture(tabCaptions[i], tabWidths[i], ButtonLook::White), this);
+    tab.yellow->move(place.topLeft());
+    tab.white->move(place.topLeft());
+    tab.button->setPixmap((i == 0 ? tab.yellow : tab.white)->pixmap());
+    x += tabWidths[i] + 6;
+  }
+  connect(tabs_[0].button, &ImageButton::clicked, this, [this] { Image3_SetupClick(); });
+  connect(tabs_[1].button, &ImageButton::clicked, this, [this] { Image3_HDDFailClick(); });
+  connect(tabs_[2].button, &ImageButton::clicked, this, [this] { Image3_DeviceRemoveClick(); });
+
+  Notebook2 = new QStackedWidget(this);
+  Notebook2->setObjectName(QStringLiteral("Notebook2"));
+  Notebook2->setGeometry(0, kSubPageTop, kPageWidth, kSubPageHeight);
+  const std::array<QString, 3> pageNames{QStringLiteral("Setup"), QStringLiteral("HDD_Fail"),
+                                         QStringLiteral("DeviceRemove")};
+  std::array<QWidget*, 3> pages{};
+  for (std::size_t i = 0; i < pages.size(); ++i) {
+    pages[i] = new QWidget(Notebook2);
+    pages[i]->setObjectName(pageNames[i]);
+    Notebook2->addWidget(pages[i]);
+  }
+  BuildSetup(pages[0]);
+  kinds_[0] = BuildKindPage(pages[1], 1, QStringLiteral("Hard Disk Fail info. and "));
+  kinds_[1] = BuildKindPage(pages[2], 2, QStringLiteral("Device Removed info. and "));
+
+  const int buttonsY = kSubPageTop + kSubPageHeight + 4;
+  Image3_OK = new ImageButton(QStringLiteral("Image3_OK"), this);
+  Image3_OK->setGeometry(kPageWidth - 8 - 2 * kOkIgnoreWidth - 8, buttonsY, kOkIgnoreWidth, kActionButtonHeight);
+  Image3_OK->setPixmap(ActionButtonPicture(QStringLiteral("OK"), kOkIgnoreWidth, ActionLook::Primary));
+  Image3_OK->setPressedLook(true);
+  Image3_Ignore = new ImageButton(QStringLiteral("Image3_Ignore"), this);
+  Image3_Ignore->setGeometry(kPageWidth - 8 - kOkIgnoreWidth, buttonsY, kOkIgnoreWidth, kActionButtonHeight);
+  Image3_Ignore->setPixmap(ActionButtonPicture(QStringLiteral("Ignore"), kOkIgnoreWidth, ActionLook::Secondary));
+  Image3_Ignore->setPressedLook(true);
+  connect(Image3_OK, &ImageButton::clicked, this, [this] { Image3_OKClick(); });
+  connect(Image3_Ignore, &ImageButton::clicked, this, [this] { Image3_IgnoreClick(); });
+
+  // Before the first opening the page shows what a fresh installation would.
+  model_.port = kDefaultPort;
+  model_.timeOut = kDefaultTimeOut;
+  Fill();
+}
+
+QLineEdit* EmailPageWidget::AddEdit(QWidget* parent, const QString& name, QRect geometry, std::uint8_t dirtyBit) {
+  auto* edit = new QLineEdit(parent);
+  edit->setObjectName(name);
+  edit->setGeometry(geometry);
+  if (dirtyBit != 0) {
+    connect(edit, &QLineEdit::textChanged, this, [this, dirtyBit] {
+      if (filling_) return;
+      if (MailCenter* center = mail()) center->EditChanged(dirtyBit);
+    });
+  }
+  return edit;
+}
+
+void EmailPageWidget::BuildSetup(QWidget* page) {
+  auto row = [](int y) { return QRect(kLeftX, y, kColumnWidth, kEditHeight); };
+  AddLabel(page, QStringLiteral("E-Mail Host (SMTP)"), {kLeftX, 0, kColumnWidth, 16});
+  Edit2 = AddEdit(page, QStringLiteral("Edit2"), row(16), kDirtyHost);
+  AddLabel(page, QStringLiteral("Port"), {kLeftX, 44, 60, 16});
+  Edit1 = AddEdit(page, QStringLiteral("Edit1"), {kLeftX, 60, 64, kEditHeight}, kDirtyPort);
+  QLabel* hint = AddLabel(page, QStringLiteral("( Default 25 )"), {kLeftX + 72, 63, 110, 16}, 11);
+  SetTextColour(hint, kMuted);
+  AddLabel(page, QStringLiteral("Name"), {kLeftX, 88, kColumnWidth, 16});
+  Edit3 = AddEdit(page, QStringLiteral("Edit3"), row(104), kDirtySenderName);
+  AddLabel(page, QStringLiteral("E-Mail Address"), {kLeftX, 132, kColumnWidth, 16});
+  Edit4 = AddEdit(page, QStringLiteral("Edit4"), row(148), kDirtySenderAddress);
+  AddLabel(page, QStringLiteral("Connect E-mail Host"), {kLeftX, 180, kColumnWidth, 16}, 12, true);
+  AddLabel(page, QStringLiteral("Time Out"), {kLeftX, 203, 60, 16});
+  Edit5 = AddEdit(page, QStringLiteral("Edit5"), {kLeftX + 64, 200, 36, kEditHeight}, kDirtyTimeOut);
+  Edit5->setMaxLength(kTimeOutLength);
+  AddLabel(page, QStringLiteral("(Sec)"), {kLeftX + 106, 203, 50, 16});
+
+  CheckBox8 = new QCheckBox(QStringLiteral("SMTP Login Authentication"), page);
+  CheckBox8->setObjectName(QStringLiteral("CheckBox8"));
+  CheckBox8->setGeometry(kRightX, 14, kColumnWidth + 8, 22);
+  connect(CheckBox8, &QCheckBox::clicked, this, [this] { CheckBox8Click(); });
+  Label19 = AddLabel(page, QStringLiteral("Account:"), {kRightX, 44, kColumnWidth, 16});
+  Label19->setObjectName(QStringLiteral("Label19"));
+  Edit12 = AddEdit(page, QStringLiteral("Edit12"), {kRightX, 60, kColumnWidth, kEditHeight}, kDirtyAccount);
+  Label20 = AddLabel(page, QStringLiteral("Password:"), {kRightX, 88, kColumnWidth, 16});
+  Label20->setObjectName(QStringLiteral("Label20"));
+  Edit8 = AddEdit(page, QStringLiteral("Edit8"), {kRightX, 104, kColumnWidth, kEditHeight}, kDirtyPassword);
+  Edit8->setEchoMode(QLineEdit::Password);
+  Edit8->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));  // "*"
+  Edit8->setMaxLength(kPasswordLength);
+
+  Image3_Test = new ImageButton(QStringLiteral("Image3_Test"), page);
+  Image3_Test->setGeometry(kRightX + kColumnWidth - 128, 197, 128, kActionButtonHeight);
+  Image3_Test->setPixmap(ActionButtonPicture(QStringLiteral("Send Test Mail"), 128, ActionLook::Secondary));
+  Image3_Test->setToolTip(QStringLiteral("Sends a mail to the sender address with the stored settings"));
+  connect(Image3_Test, &ImageButton::clicked, this, [this] { Image3_TestClick(); });
+}
+
+EmailPageWidget::KindControls EmailPageWidget::BuildKindPage(QWidget* page, int kind, const QString& note) {
+  const bool first = kind == 1;
+  auto named = [](const char* one, const char* two, bool isFirst) {
+    return QString::fromLatin1(isFirst ? one : two);
+  };
+  KindControls controls;
+  AddLabel(page, QStringLiteral("E-Mail To"), {kLeftX, 0, kColumnWidth, 16});
+  controls.addAddress = AddEdit(page, named("Edit7", "Edit6", first), {kLeftX, 16, kColumnWidth - 52, kEditHeight}, 0);
+  controls.add = new ImageButton(named("Image3_1P", "Image3_2P", first), page);
+  controls.add->setGeometry(kLeftX + kColumnWidth - 48, 16, kListButtonSide, kListButtonSide);
+  controls.add->setPixmap(ListButtonPicture(ListAction::Add));
+  controls.add->setToolTip(QStringLiteral("Add the address to the list"));
+  controls.remove = new ImageButton(named("Image3_1M", "Image3_2M", first), page);
+  controls.remove->setGeometry(kLeftX + kColumnWidth - kListButtonSide, 16, kListButtonSide, kListButtonSide);
+  controls.remove->setPixmap(ListButtonPicture(ListAction::Remove));
+  controls.remove->setToolTip(QStringLiteral("Remove the selected address from the list"));
+  connect(controls.add, &ImageButton::clicked, this, [this] { Image3_1PClick(); });
+  connect(controls.remove, &ImageButton::clicked, this, [this] { Image3_1MClick(); });
+
+  controls.grid = new QTableWidget(static_cast<int>(kMaxRecipients), 1, page);
+  controls.grid->setObjectName(named("StringGrid1", "StringGrid2", first));
+  controls.grid->setGeometry(kLeftX, 44, kColumnWidth, static_cast<int>(kMaxRecipients) * kGridRowHeight + 2);
+  controls.grid->horizontalHeader()->hide();
+  controls.grid->verticalHeader()->hide();
+  controls.grid->horizontalHeader()->setStretchLastSection(true);
+  controls.grid->verticalHeader()->setMinimumSectionSize(kGridRowHeight);
+  controls.grid->verticalHeader()->setDefaultSectionSize(kGridRowHeight);
+  controls.grid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  controls.grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  controls.grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  controls.grid->setSelectionMode(QAbstractItemView::SingleSelection);
+  controls.grid->setFont(WindowFont(12));
+  for (int r = 0; r < static_cast<int>(kMaxRecipients); ++r) controls.grid->setItem(r, 0, new QTableWidgetItem);
+  connect(controls.grid, &QTableWidget::currentCellChanged, this, [this](int row) { StringGridSelectCell(row); });
+  connect(controls.grid, &QTableWidget::cellClicked, this, [this](int row) { StringGridSelectCell(row); });
+
+  AddLabel(page, QStringLiteral("Subject"), {kRightX, 0, kColumnWidth, 16});
+  controls.subject = AddEdit(page, named("Edit10", "Edit11", first), {kRightX, 16, kColumnWidth, kEditHeight}, 0);
+  AddLabel(page, QStringLiteral("Contents"), {kRightX, 44, kColumnWidth, 16});
+  controls.contents = new QPlainTextEdit(page);
+  controls.contents->setObjectName(named("Memo6", "Memo4", first));
+  controls.contents->setGeometry(kRightX, 60, kColumnWidth, 100);
+  controls.contents->setFont(WindowFont(12));
+
+  int noteY = 166;
+  for (const QString& text : {QStringLiteral("Auto Add :"), note, QStringLiteral("system info. in front of E-Mail contents.")}) {
+    SetTextColour(AddLabel(page, text, {kRightX, noteY, kColumnWidth + 8, 15}, 11), kMuted);
+    noteY += 15;
+  }
+
+  controls.suppress = new QCheckBox(QStringLiteral("Don't send EMail for this event."), page);
+  controls.suppress->setObjectName(named("CheckBox2", "CheckBox4", first));
+  controls.suppress->setGeometry(kLeftX, 230, 2 * kColumnWidth, 20);
+  return controls;
+}
+
+MailCenter* EmailPageWidget::mail() { return form_.program() ? &form_.program()->mail() : nullptr; }
+
+void EmailPageWidget::PageOpened() {
+  MailCenter* center = mail();
+  if (!center) return;
+  Collect();
+  center->ShowMailPage(model_);
+  Fill();
+}
+
+void EmailPageWidget::ShowSubPage(int subPage) {
+  MailCenter* center = mail();
+  if (!center) return;
+  Collect();
+  center->ShowSubPage(model_, subPage);
+  Fill();
+}
+
+void EmailPageWidget::Image3_1PClick() {
+  MailCenter* center = mail();
+  if (!center) return;
+  Collect();
+  center->AddRecipient(model_);
+  Fill();
+}
+
+void EmailPageWidget::Image3_1MClick() {
+  MailCenter* center = mail();
+  if (!center) return;
+  Collect();
+  center->RemoveRecipient(model_);
+  Fill();
+}
+
+void EmailPageWidget::StringGridSelectCell(int row) {
+  MailCenter* center = mail();
+  if (filling_ || !center) return;
+  Collect();
+  center->SelectRecipient(model_, row);
+  Fill();
+}
+
+void EmailPageWidget::CheckBox8Click() { ShowLoginFields(CheckBox8->isChecked()); }
+
+void EmailPageWidget::Image3_OKClick() {
+  MailCenter* center = mail();
+  if (!center) return;
+  Collect();
+  center->SaveMailSettings(model_);
+  Fill();
+}
+
+void EmailPageWidget::Image3_IgnoreClick() {
+  MailCenter* center = mail();
+  if (!center) return;
+  Collect();
+  center->RevertMailSettings(model_);
+  Fill();
+}
+
+void EmailPageWidget::Image3_TestClick() {
+  if (MailCenter* center = mail()) center->SendTestMail();
+}
+
+void EmailPageWidget::ShowLoginFields(bool shown) {
+  for (QWidget* field : std::initializer_list<QWidget*>{Label19, Edit12, Label20, Edit8}) field->setHidden(!shown);
+}
+
+void EmailPageWidget::Collect() {
+  model_.port = S(Edit1->text());
+  model_.host = S(Edit2->text());
+  model_.senderName = S(Edit3->text());
+  model_.senderAddress = S(Edit4->text());
+  model_.timeOut = S(Edit5->text());
+  model_.password = S(Edit8->text());
+  model_.account = S(Edit12->text());
+  model_.login = CheckBox8->isChecked();
+  for (std::size_t i = 0; i < kinds_.size(); ++i) {
+    const KindControls& controls = kinds_[i];
+    MailKindPage& kind = model_.kinds[i];
+    kind.addAddress = S(controls.addAddress->text());
+    kind.selectedRow = controls.grid->currentRow();
+    kind.subject = S(controls.subject->text());
+    kind.contents = MemoLines(controls.contents);
+    kind.suppress = controls.suppress->isChecked();
+  }
+}
+
+void EmailPageWidget::Fill() {
+  // Filling is not editing: no change event may mark the settings as changed.
+  filling_ = true;
+  auto set = [](QLineEdit* edit, const std::string& text) {
+    if (edit->text() != Q(text)) edit->setText(Q(text));
+  };
+  set(Edit1, model_.port);
+  set(Edit2, model_.host);
+  set(Edit3, model_.senderName);
+  set(Edit4, model_.senderAddress);
+  set(Edit5, model_.timeOut);
+  set(Edit8, model_.password);
+  set(Edit12, model_.account);
+  CheckBox8->setChecked(model_.login);
+  ShowLoginFields(model_.login);
+
+  const auto rows = model_.GridRows();
+  for (std::size_t i = 0; i < kinds_.size(); ++i) {
+    const KindControls& controls = kinds_[i];
+    const MailKindPage& kind = model_.kinds[i];
+    set(controls.addAddress, kind.addAddress);
+    set(controls.subject, kind.subject);
+    const QString contents = MemoText(kind.contents);
+    if (controls.contents->toPlainText() != contents) controls.contents->setPlainText(contents);
+    controls.suppress->setChecked(kind.suppress);
+    for (std::size_t r = 0; r < rows.size(); ++r) controls.grid->item(static_cast<int>(r), 0)->setText(Q(rows[r]));
+    if (kind.selectedRow >= 0 && kind.selectedRow < static_cast<int>(rows.size()))
+      controls.grid->setCurrentCell(kind.selectedRow, 0);
+  }
+
+  Notebook2->setCurrentIndex(model_.subPage);
+  for (std::size_t i = 0; i < tabs_.size(); ++i)
+    tabs_[i].button->setPixmap((static_cast<int>(i) == model_.subPage ? tabs_[i].yellow : tabs_[i].white)->pixmap());
+  filling_ = false;
+}
 
 }  // namespace rur::ui
