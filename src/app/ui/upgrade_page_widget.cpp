@@ -83,14 +83,14 @@ UpgradePageWidget::UpgradePageWidget(TForm1& form) : NotebookPage(QStringLiteral
     }
   }
 
-  // The progress panel lies over the advice while an upgrade runs; its caption counts the steps.
+  // The progress panel takes the advice card's place while an upgrade runs; its caption counts
+  // the steps.
   Panel1 = new QLabel(this);
   Panel1->setObjectName(QStringLiteral("Panel1"));
-  Panel1->setGeometry(kAdviceCard.adjusted(14, 30, -14, -50));
+  Panel1->setGeometry(kAdviceCard.adjusted(1, 1, -1, -1));
   Panel1->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-  Panel1->setMargin(8);
-  Panel1->setFont(WindowFont(14, true));
-  Panel1->setFrameShape(QFrame::StyledPanel);
+  Panel1->setMargin(34);
+  Panel1->setFont(WindowFont(16, true));
   Panel1->setAutoFillBackground(true);
   QPalette panelPalette = Panel1->palette();
   panelPalette.setColor(QPalette::Window, QColor(0xEE, 0xF6, 0xF9));
@@ -98,11 +98,11 @@ UpgradePageWidget::UpgradePageWidget(TForm1& form) : NotebookPage(QStringLiteral
   Panel1->setPalette(panelPalette);
   Label12 = new QLabel(Panel1);
   Label12->setObjectName(QStringLiteral("Label12"));
-  Label12->setGeometry(16, 34, Panel1->width() - 32, 18);
+  Label12->setGeometry(32, 76, Panel1->width() - 64, 18);
   Label12->setFont(WindowFont(12));
   ProgressBar1 = new QProgressBar(Panel1);
   ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
-  ProgressBar1->setGeometry(16, 56, Panel1->width() - 32, 20);
+  ProgressBar1->setGeometry(32, 98, Panel1->width() - 64, 20);
   ProgressBar1->setTextVisible(false);
   ProgressBar1->setRange(0, 1);
   ProgressBar1->setValue(0);
