@@ -30,7 +30,14 @@ Engine::Engine(DriveSource& driveSource, VolumeLister volumeLister, Clock& engin
 
 Engine::~Engine() {
   stopThread_ = true;
+  WakeDetectionThread();
   if (detectThread_.joinable()) detectThread_.join();
+}
+
+void Engine::WakeDetectionThread() {
+  // Taking the lock orders the flag change before the thread's next look at it.
+  { std::lock_guard lock(detectMutex_); }
+  detectWake_.notify_one();
 }
 
 void Engine::Start() {
@@ -71,14 +78,18 @@ void Engine::Start() {
     }, true);
   } else {
     detectThread_ = std::thread([this] {
+      std::unique_lock lock(detectMutex_);
       while (!stopThread_) {
         if (detectionRequest.exchange(false)) {
+          lock.unlock();
           DetectionJob();
           detecting = false;
           detectionDone = true;
-        } else {
-          clock.sleepMs(kDetectIdleMs);
+          lock.lock();
+          continue;
         }
+        // No polling while idle: a watching program should not wake for nothing.
+        detectWake_.wait(lock, [this] { return stopThread_ || detectionRequest; });
       }
     });
   }
@@ -94,6 +105,7 @@ bool Engine::Close() {
   if (started_)
     for (auto id : {timer1, timer2, timer3, timer4}) scheduler.setEnabled(id, false);
   stopThread_ = true;
+  WakeDetectionThread();
   if (detectThread_.joinable()) detectThread_.join();
   return true;
 }

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -133,7 +134,8 @@ class Engine {
   int currentPage = kPageStatus;
 
   // Detection and device changes. The flags shared with the detection thread are atomics.
-  int deviceChangeCounter = 0;
+  // A simulated drive reports its changes from whichever thread touched it, detection's included.
+  std::atomic<int> deviceChangeCounter{0};
   bool probeMark = true;
   std::atomic<bool> detectionRequest{false};
   std::atomic<bool> detecting{false};
@@ -197,6 +199,10 @@ class Engine {
   VolumeTable stagedVolumes_;
   std::thread detectThread_;
   std::atomic<bool> stopThread_{false};
+  // The detection thread sleeps here until a detection is requested or the engine stops.
+  std::mutex detectMutex_;
+  std::condition_variable detectWake_;
+  void WakeDetectionThread();
   bool started_ = false;
 };
 

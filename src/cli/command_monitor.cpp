@@ -53,8 +53,9 @@ int RunMonitor(CommandContext& context) {
   const std::uint64_t end = clock.nowMs() + seconds * 1000;
   std::size_t printed = log.lines().size();
   std::vector<std::string> shownAlarm;
-  // Short slices keep the output close to the events and let a signal end the run promptly.
-  constexpr std::uint64_t kSliceMs = 100;
+  // A slice ends with a wake-up of its own: a second keeps the output close to the events and a
+  // signal's end prompt, without waking a watching process ten times a second for nothing.
+  constexpr std::uint64_t kSliceMs = 1000;
   while (!stopRequested && (!bounded || clock.nowMs() < end)) {
     engine.RunFor(bounded ? std::min(kSliceMs, end - clock.nowMs()) : kSliceMs);
     PrintNewLines(log, printed, context.out);

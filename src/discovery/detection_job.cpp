@@ -38,6 +38,7 @@ void Engine::RequestDetection() {
   detecting = true;
   detectionDone = false;
   detectionRequest = true;  // last: the job may start as soon as it sees this
+  WakeDetectionThread();
 }
 
 void Engine::DetectionJob() {

@@ -13,6 +13,9 @@
 #include <QTimer>
 #include <QToolTip>
 
+#include <algorithm>
+#include <cstdint>
+
 #include "app/program.h"
 #include "app/ui/about_page_widget.h"
 #include "app/ui/email_page_widget.h"
@@ -29,7 +32,7 @@
 namespace rur::ui {
 namespace {
 
-constexpr int kEngineStepMs = 10;
+constexpr std::uint64_t kEngineIdleMs = 1000;  // the longest the engine goes without a step
 constexpr int kToolTipShownMs = 6000;
 constexpr int kNavigationX = 12;
 constexpr QPoint kNotebookAt{186, 74};
@@ -240,10 +243,22 @@ void TForm1::FormCreate() {
   if (!program_->clock().isVirtual()) {
     engineTimer_ = new QTimer(this);
     engineTimer_->setObjectName(QStringLiteral("EngineTimer"));
-    connect(engineTimer_, &QTimer::timeout, this, [this] {
-      if (program_) program_->engine().Step();
+    engineTimer_->setSingleShot(true);
+    // The engine is stepped when its next timer comes due rather than at a fixed rate, so an idle
+    // window sleeps between the poll ticks instead of waking a hundred times a second. The timer is
+    // armed before the step too, so timers still come due while a job inside the step pumps.
+    const auto arm = [this] {
+      const std::uint64_t now = program_->clock().nowMs();
+      const std::uint64_t next = program_->engine().scheduler.nextDue();
+      engineTimer_->start(static_cast<int>(next > now ? std::min<std::uint64_t>(next - now, kEngineIdleMs) : 0));
+    };
+    connect(engineTimer_, &QTimer::timeout, this, [this, arm] {
+      if (!program_) return;
+      arm();
+      program_->engine().Step();
+      arm();
     });
-    engineTimer_->start(kEngineStepMs);
+    engineTimer_->start(0);
   }
 }
 
