@@ -210,6 +210,9 @@ def scenario():
           '{"drives": [{"number": 9, "type": "enclosure", "firmware": {"size": 256}, "mode": 200,'
           ' "members": [{"state": 255}, {"state": "absent"}]}], "faults": [{"drive": 9, "kind": "late", "polls": 3}]}')
     write(t, "not-json", '{"drives": [ // unfinished')
+    # Found by fuzzing: a number too large for any type once ended the program.
+    write(t, "number-overflow.json",
+          '{"drives": [{"number": 1, "type": "enclosure", "members": [{"capacity": 195352E5168}, {}]}]}')
 
 
 if __name__ == "__main__":

@@ -499,6 +499,9 @@ bool ParseScenario(const std::string& jsonText, Scenario& out, std::string& erro
   } catch (const json::parse_error& e) {
     error = TextPosition(jsonText, e.byte) + ": not valid JSON";
     return false;
+  } catch (const json::exception& e) {  // well-formed, but e.g. a number too large for any type
+    error = std::string("not valid JSON: ") + e.what();
+    return false;
   }
   Scenario scenario;
   try {
