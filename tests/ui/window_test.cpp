@@ -74,7 +74,7 @@ class WindowTest : public QObject {
     for (const char* name : {"Image_Sts", "Image_FWUpg", "Image_Email", "Image_About", "Image_Setup"})
       QVERIFY2(ShowsPicture(run, name, "White"), name);
 
-    // The pages still to be filled open like the others.
+    // The Upgrade and E-mail pages open like the others.
     QTest::mouseClick(run.find("Image_FWUpg"), Qt::LeftButton);
     QCOMPARE(run.find<QStackedWidget>("Notebook1")->currentIndex(), 2);
     QTest::mouseClick(run.find("Image_Email"), Qt::LeftButton);
