@@ -96,10 +96,7 @@ void Engine::Start() {
 }
 
 bool Engine::Close() {
-  if (UpgradeRunning()) {
-    ui.messageBox("Firmware is upgrading, please wait a moment.", "Message", MessageKind::Information);
-    return false;
-  }
+  if (!firmware.CloseQuery()) return false;
   closing = true;
   requestFlags = 0;
   if (started_)
