@@ -65,7 +65,8 @@ void Engine::Start() {
   timer2 = scheduler.add("Timer2", kTimer2Ms, [this] { Timer2Timer(); }, false);
   timer3 = scheduler.add("Timer3", kTimer3Ms, [this] { SmartTimer(); }, false);
   timer4 = scheduler.add("Timer4", kTimer4Ms, [this] { Timer4Timer(); }, true);
-  scheduler.add("TRaidThread", kRaidPollMs, [this] { RaidPoll(); }, true);
+  scheduler.add("TRaidThread", kRaidPollMs, [this] { RaidPoll(); }, true,
+                [this] { return !detecting && (requestFlags & kServedRequests) != 0; });
 
   if (clock.isVirtual()) {
     // One thread on the virtual clock: the detection job runs when its idle wait ends.

@@ -90,7 +90,8 @@ bool Program::Open(const ProgramOptions& options, Ui& ui, std::string& error) {
 void Program::Start() {
   engine_->Start();
   mail_->StartUp();
-  engine_->scheduler.add("TEmailThread", kEmailThreadIntervalMs, [this] { mail_->EmailThreadTick(); }, true);
+  engine_->scheduler.add("TEmailThread", kEmailThreadIntervalMs, [this] { mail_->EmailThreadTick(); }, true,
+                         [this] { return mail_->MailRequestFlags.load() != 0; });
 }
 
 bool Program::Close(std::string& error) {

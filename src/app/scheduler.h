@@ -17,7 +17,12 @@ class Scheduler {
   using TimerId = std::size_t;
   explicit Scheduler(Clock& clock) : clock_(clock) {}
 
-  TimerId add(std::string name, std::uint64_t intervalMs, std::function<void()> handler, bool enabled);
+  // A timer with `wanted` only has work while wanted() is true: on the real clock nothing wakes
+  // for it while it is false, and once there is work it runs at the first look, as a tick that
+  // came late. (A poller that finds nothing to do twenty times a second costs a watching program
+  // its idle.)
+  TimerId add(std::string name, std::uint64_t intervalMs, std::function<void()> handler, bool enabled,
+              std::function<bool()> wanted = {});
   // Enabling a stopped timer starts its interval anew; enabling a running one changes nothing.
   void setEnabled(TimerId id, bool enabled);
   bool enabled(TimerId id) const { return timers_[id].enabled; }
@@ -32,6 +37,7 @@ class Scheduler {
     std::uint64_t intervalMs;
     std::function<void()> handler;
     bool enabled;
+    std::function<bool()> wanted;
     bool running = false;
     std::uint64_t dueAt = 0;
   };
