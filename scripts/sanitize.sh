@@ -1,18 +1,18 @@
 #!/usr/bin/env bash
 # Sanitizer runs of the tests; each builds into its own folder and fails on the first report.
-#   scripts/sanitize.sh address   every test (core, command line, fuzz corpus replays) built with
-#                                 AddressSanitizer and UndefinedBehaviorSanitizer, in build-asan/
+#   scripts/sanitize.sh address   every test (core, command line, window, fuzz corpus replays) built
+#                                 with AddressSanitizer and UndefinedBehaviorSanitizer, in build-asan/
 #   scripts/sanitize.sh thread    the engine tests on the real clock, where DriveDetectThread runs
 #                                 beside the main context, with ThreadSanitizer, in build-tsan/
 # Extra arguments go to ctest (address) or to the test binary (thread).
-# RUR_SANITIZE_GUI=1 adds the window's tests to the address run.
+# RUR_SANITIZE_GUI=0 leaves the window (and its tests) out of the address run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 mode=${1:-}
 shift || true
-gui=OFF
-if [ "${RUR_SANITIZE_GUI:-0}" = 1 ]; then gui=ON; fi
+gui=ON
+if [ "${RUR_SANITIZE_GUI:-1}" = 0 ]; then gui=OFF; fi
 
 case "$mode" in
   address)

@@ -1,9 +1,12 @@
 #include "notify/curl_mail_transport.h"
 
 #include <curl/curl.h>
+#include <dlfcn.h>
 
 #include <cstring>
 #include <mutex>
+#include <string>
+#include <type_traits>
 
 #include "notify/mail_message.h"
 
@@ -86,7 +89,61 @@ int WatchExchange(CURL*, curl_infotype type, char* data, std::size_t size, void*
   return 0;
 }
 
-std::string FailureText(CURLcode code, const char* detail, const std::string& lastRefusal, const SmtpAccount& account,
+// The mail library is loaded with the first mail rather than with the program: it brings a TLS
+// stack of some thirty libraries whose start-up code runs as they load (about 6 MB resident), and
+// a program that watches for days may never send a mail.
+struct CurlLibrary {
+  decltype(&curl_global_init) globalInit = nullptr;
+  decltype(&curl_easy_init) easyInit = nullptr;
+  decltype(&curl_easy_setopt) easySetopt = nullptr;
+  decltype(&curl_easy_perform) easyPerform = nullptr;
+  decltype(&curl_easy_cleanup) easyCleanup = nullptr;
+  decltype(&curl_easy_strerror) easyStrerror = nullptr;
+  decltype(&curl_slist_append) slistAppend = nullptr;
+  decltype(&curl_slist_free_all) slistFreeAll = nullptr;
+};
+
+constexpr const char* kCurlLibraryName = "libcurl.so.4";
+
+// The library, started once; null when it cannot be loaded (the reason in `error`).
+const CurlLibrary* MailLibrary(std::string& error) {
+  static CurlLibrary library;
+  static std::string failure;
+  static std::once_flag once;
+  std::call_once(once, [] {
+    void* handle = ::dlopen(kCurlLibraryName, RTLD_NOW | RTLD_LOCAL);
+    if (handle == nullptr) {
+      const char* reason = ::dlerror();
+      failure = reason ? reason : kCurlLibraryName;
+      return;
+    }
+    bool complete = true;
+    const auto bind = [&](auto& function, const char* name) {
+      function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(::dlsym(handle, name));
+      complete = complete && function != nullptr;
+    };
+    bind(library.globalInit, "curl_global_init");
+    bind(library.easyInit, "curl_easy_init");
+    bind(library.easySetopt, "curl_easy_setopt");
+    bind(library.easyPerform, "curl_easy_perform");
+    bind(library.easyCleanup, "curl_easy_cleanup");
+    bind(library.easyStrerror, "curl_easy_strerror");
+    bind(library.slistAppend, "curl_slist_append");
+    bind(library.slistFreeAll, "curl_slist_free_all");
+    if (!complete) {
+      failure = std::string(kCurlLibraryName) + " lacks a function the program needs";
+      return;
+    }
+    library.globalInit(CURL_GLOBAL_DEFAULT);
+  });
+  if (!failure.empty()) {
+    error = failure;
+    return nullptr;
+  }
+  return &library;
+}
+
+std::string FailureText(const CurlLibrary& library, CURLcode code, const char* detail, const std::string& lastRefusal, const SmtpAccount& account,
                         bool aborted) {
   const std::string server = account.host + " port " + std::to_string(account.port);
   switch (code) {
@@ -101,7 +158,7 @@ std::string FailureText(CURLcode code, const char* detail, const std::string& la
     default:
       break;
   }
-  std::string text = "Sending mail to " + server + " failed: " + curl_easy_strerror(code);
+  std::string text = "Sending mail to " + server + " failed: " + library.easyStrerror(code);
   if (detail && *detail) text += std::string(" (") + detail + ")";
   if (!lastRefusal.empty()) text += "; the server said \"" + lastRefusal + "\"";
   return text + ".";
@@ -109,16 +166,7 @@ std::string FailureText(CURLcode code, const char* detail, const std::string& la
 
 }  // namespace
 
-// The mail library starts its TLS stack when it is initialised, which costs a few megabytes of
-// memory; a program that watches for days and never mails should not carry them.
 CurlMailTransport::CurlMailTransport() = default;
-
-namespace {
-void StartMailLibrary() {
-  static std::once_flag once;
-  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
-}  // namespace
 
 std::string SmtpUrl(const std::string& host, std::uint16_t port) {
   const bool literalV6 = host.find(':') != std::string::npos && host.front() != '[';
@@ -129,8 +177,13 @@ std::string SmtpUrl(const std::string& host, std::uint16_t port) {
 DeliveryResult CurlMailTransport::Send(const SmtpAccount& account, const OutgoingMail& mail, DeliveryEvents& events,
                                        const std::function<bool()>& abort) {
   DeliveryResult result;
-  StartMailLibrary();
-  CURL* curl = curl_easy_init();
+  std::string loadError;
+  const CurlLibrary* library = MailLibrary(loadError);
+  if (library == nullptr) {
+    result.error = "The mail library could not be loaded (" + loadError + ").";
+    return result;
+  }
+  CURL* curl = library->easyInit();
   if (!curl) {
     result.error = "The mail library could not start.";
     return result;
@@ -141,43 +194,43 @@ DeliveryResult CurlMailTransport::Send(const SmtpAccount& account, const Outgoin
   exchange.abort = &abort;
 
   curl_slist* recipients = nullptr;
-  for (const auto& recipient : mail.recipients) recipients = curl_slist_append(recipients, ("<" + recipient + ">").c_str());
+  for (const auto& recipient : mail.recipients) recipients = library->slistAppend(recipients, ("<" + recipient + ">").c_str());
   const std::string url = SmtpUrl(account.host, account.port);
   const std::string from = "<" + mail.senderAddress + ">";
   char detail[CURL_ERROR_SIZE] = {};
   const long timeout = static_cast<long>(account.timeoutSeconds);
 
-  curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-  curl_easy_setopt(curl, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_TRY));
-  curl_easy_setopt(curl, CURLOPT_MAIL_FROM, from.c_str());
-  curl_easy_setopt(curl, CURLOPT_MAIL_RCPT, recipients);
-  curl_easy_setopt(curl, kOptionRecipientsMayFail, 1L);
+  library->easySetopt(curl, CURLOPT_URL, url.c_str());
+  library->easySetopt(curl, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_TRY));
+  library->easySetopt(curl, CURLOPT_MAIL_FROM, from.c_str());
+  library->easySetopt(curl, CURLOPT_MAIL_RCPT, recipients);
+  library->easySetopt(curl, kOptionRecipientsMayFail, 1L);
   if (account.login) {
-    curl_easy_setopt(curl, CURLOPT_USERNAME, account.account.c_str());
-    curl_easy_setopt(curl, CURLOPT_PASSWORD, account.password.c_str());
-    curl_easy_setopt(curl, CURLOPT_LOGIN_OPTIONS, "AUTH=LOGIN");
+    library->easySetopt(curl, CURLOPT_USERNAME, account.account.c_str());
+    library->easySetopt(curl, CURLOPT_PASSWORD, account.password.c_str());
+    library->easySetopt(curl, CURLOPT_LOGIN_OPTIONS, "AUTH=LOGIN");
   }
-  curl_easy_setopt(curl, CURLOPT_UPLOAD, 1L);
-  curl_easy_setopt(curl, CURLOPT_READFUNCTION, ReadMessage);
-  curl_easy_setopt(curl, CURLOPT_READDATA, &exchange);
-  curl_easy_setopt(curl, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(exchange.message.size()));
+  library->easySetopt(curl, CURLOPT_UPLOAD, 1L);
+  library->easySetopt(curl, CURLOPT_READFUNCTION, ReadMessage);
+  library->easySetopt(curl, CURLOPT_READDATA, &exchange);
+  library->easySetopt(curl, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(exchange.message.size()));
   // The connection (up to the server's greeting and login) and the transfer are each bounded;
   // a server that falls silent mid-way counts as too slow once it has sent nothing for that long.
-  curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, timeout);
-  curl_easy_setopt(curl, CURLOPT_TIMEOUT, 2 * timeout);
-  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, timeout);
-  curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(curl, CURLOPT_FORBID_REUSE, 1L);
-  curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
-  curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, WatchAbort);
-  curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &exchange);
-  curl_easy_setopt(curl, CURLOPT_VERBOSE, 1L);  // feeds WatchExchange; nothing is printed
-  curl_easy_setopt(curl, CURLOPT_DEBUGFUNCTION, WatchExchange);
-  curl_easy_setopt(curl, CURLOPT_DEBUGDATA, &exchange);
-  curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, detail);
+  library->easySetopt(curl, CURLOPT_CONNECTTIMEOUT, timeout);
+  library->easySetopt(curl, CURLOPT_TIMEOUT, 2 * timeout);
+  library->easySetopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+  library->easySetopt(curl, CURLOPT_LOW_SPEED_TIME, timeout);
+  library->easySetopt(curl, CURLOPT_NOSIGNAL, 1L);
+  library->easySetopt(curl, CURLOPT_FORBID_REUSE, 1L);
+  library->easySetopt(curl, CURLOPT_NOPROGRESS, 0L);
+  library->easySetopt(curl, CURLOPT_XFERINFOFUNCTION, WatchAbort);
+  library->easySetopt(curl, CURLOPT_XFERINFODATA, &exchange);
+  library->easySetopt(curl, CURLOPT_VERBOSE, 1L);  // feeds WatchExchange; nothing is printed
+  library->easySetopt(curl, CURLOPT_DEBUGFUNCTION, WatchExchange);
+  library->easySetopt(curl, CURLOPT_DEBUGDATA, &exchange);
+  library->easySetopt(curl, CURLOPT_ERRORBUFFER, detail);
 
-  const CURLcode code = curl_easy_perform(curl);
+  const CURLcode code = library->easyPerform(curl);
   result.rejected = exchange.rejected;
   if (code == CURLE_OK) {
     result.delivered = true;
@@ -185,10 +238,10 @@ DeliveryResult CurlMailTransport::Send(const SmtpAccount& account, const Outgoin
   } else if (!exchange.rejected.empty() && exchange.rejected.size() == mail.recipients.size()) {
     result.error = "The mail server refused every recipient.";
   } else {
-    result.error = FailureText(code, detail, exchange.lastRefusal, account, abort());
+    result.error = FailureText(*library, code, detail, exchange.lastRefusal, account, abort());
   }
-  curl_slist_free_all(recipients);
-  curl_easy_cleanup(curl);
+  library->slistFreeAll(recipients);
+  library->easyCleanup(curl);
   return result;
 }
 

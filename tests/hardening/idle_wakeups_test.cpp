@@ -16,7 +16,7 @@ struct SteppedClock final : Clock {
   LocalDateTime localTime() override { return {}; }
 };
 
-TEST(IdleWakeups, PollerWithoutWorkNeitherWakesNorLosesItsBeat) {
+TEST(IdleWakeups, PollerWithoutWorkDoesNotWakeTheProgram) {
   SteppedClock clock;
   Scheduler scheduler(clock);
   bool work = false;
