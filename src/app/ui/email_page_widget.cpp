@@ -35,7 +35,7 @@ constexpr int kOkIgnoreWidth = 86;
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 std::string S(const QString& text) { return text.toStdString(); }
 
-QLabel* AddLabel(QWidget* parent, const QString& text, QRect geometry, int pixelSize = 12, bool bold = false) {
+QLabel* AddCaption(QWidget* parent, const QString& text, QRect geometry, int pixelSize = 12, bool bold = false) {
   auto* label = new QLabel(text, parent);
   label->setGeometry(geometry);
   label->setFont(WindowFont(pixelSize, bold));
@@ -133,30 +133,30 @@ QLineEdit* EmailPageWidget::AddEdit(QWidget* parent, const QString& name, QRect 
 
 void EmailPageWidget::BuildSetup(QWidget* page) {
   auto row = [](int y) { return QRect(kLeftX, y, kColumnWidth, kEditHeight); };
-  AddLabel(page, QStringLiteral("E-Mail Host (SMTP)"), {kLeftX, 0, kColumnWidth, 16});
+  AddCaption(page, QStringLiteral("E-Mail Host (SMTP)"), {kLeftX, 0, kColumnWidth, 16});
   Edit2 = AddEdit(page, QStringLiteral("Edit2"), row(16), kDirtyHost);
-  AddLabel(page, QStringLiteral("Port"), {kLeftX, 44, 60, 16});
+  AddCaption(page, QStringLiteral("Port"), {kLeftX, 44, 60, 16});
   Edit1 = AddEdit(page, QStringLiteral("Edit1"), {kLeftX, 60, 64, kEditHeight}, kDirtyPort);
-  QLabel* hint = AddLabel(page, QStringLiteral("( Default 25 )"), {kLeftX + 72, 63, 110, 16}, 11);
+  QLabel* hint = AddCaption(page, QStringLiteral("( Default 25 )"), {kLeftX + 72, 63, 110, 16}, 11);
   SetTextColour(hint, kMuted);
-  AddLabel(page, QStringLiteral("Name"), {kLeftX, 88, kColumnWidth, 16});
+  AddCaption(page, QStringLiteral("Name"), {kLeftX, 88, kColumnWidth, 16});
   Edit3 = AddEdit(page, QStringLiteral("Edit3"), row(104), kDirtySenderName);
-  AddLabel(page, QStringLiteral("E-Mail Address"), {kLeftX, 132, kColumnWidth, 16});
+  AddCaption(page, QStringLiteral("E-Mail Address"), {kLeftX, 132, kColumnWidth, 16});
   Edit4 = AddEdit(page, QStringLiteral("Edit4"), row(148), kDirtySenderAddress);
-  AddLabel(page, QStringLiteral("Connect E-mail Host"), {kLeftX, 180, kColumnWidth, 16}, 12, true);
-  AddLabel(page, QStringLiteral("Time Out"), {kLeftX, 203, 60, 16});
+  AddCaption(page, QStringLiteral("Connect E-mail Host"), {kLeftX, 180, kColumnWidth, 16}, 12, true);
+  AddCaption(page, QStringLiteral("Time Out"), {kLeftX, 203, 60, 16});
   Edit5 = AddEdit(page, QStringLiteral("Edit5"), {kLeftX + 64, 200, 36, kEditHeight}, kDirtyTimeOut);
   Edit5->setMaxLength(kTimeOutLength);
-  AddLabel(page, QStringLiteral("(Sec)"), {kLeftX + 106, 203, 50, 16});
+  AddCaption(page, QStringLiteral("(Sec)"), {kLeftX + 106, 203, 50, 16});
 
   CheckBox8 = new QCheckBox(QStringLiteral("SMTP Login Authentication"), page);
   CheckBox8->setObjectName(QStringLiteral("CheckBox8"));
   CheckBox8->setGeometry(kRightX, 14, kColumnWidth + 8, 22);
   connect(CheckBox8, &QCheckBox::clicked, this, [this] { CheckBox8Click(); });
-  Label19 = AddLabel(page, QStringLiteral("Account:"), {kRightX, 44, kColumnWidth, 16});
+  Label19 = AddCaption(page, QStringLiteral("Account:"), {kRightX, 44, kColumnWidth, 16});
   Label19->setObjectName(QStringLiteral("Label19"));
   Edit12 = AddEdit(page, QStringLiteral("Edit12"), {kRightX, 60, kColumnWidth, kEditHeight}, kDirtyAccount);
-  Label20 = AddLabel(page, QStringLiteral("Password:"), {kRightX, 88, kColumnWidth, 16});
+  Label20 = AddCaption(page, QStringLiteral("Password:"), {kRightX, 88, kColumnWidth, 16});
   Label20->setObjectName(QStringLiteral("Label20"));
   Edit8 = AddEdit(page, QStringLiteral("Edit8"), {kRightX, 104, kColumnWidth, kEditHeight}, kDirtyPassword);
   Edit8->setEchoMode(QLineEdit::Password);
@@ -176,7 +176,7 @@ EmailPageWidget::KindControls EmailPageWidget::BuildKindPage(QWidget* page, int 
     return QString::fromLatin1(isFirst ? one : two);
   };
   KindControls controls;
-  AddLabel(page, QStringLiteral("E-Mail To"), {kLeftX, 0, kColumnWidth, 16});
+  AddCaption(page, QStringLiteral("E-Mail To"), {kLeftX, 0, kColumnWidth, 16});
   controls.addAddress = AddEdit(page, named("Edit7", "Edit6", first), {kLeftX, 16, kColumnWidth - 52, kEditHeight}, 0);
   controls.add = new ImageButton(named("Image3_1P", "Image3_2P", first), page);
   controls.add->setGeometry(kLeftX + kColumnWidth - 48, 16, kListButtonSide, kListButtonSide);
@@ -206,9 +206,9 @@ EmailPageWidget::KindControls EmailPageWidget::BuildKindPage(QWidget* page, int 
   connect(controls.grid, &QTableWidget::currentCellChanged, this, [this](int row) { StringGridSelectCell(row); });
   connect(controls.grid, &QTableWidget::cellClicked, this, [this](int row) { StringGridSelectCell(row); });
 
-  AddLabel(page, QStringLiteral("Subject"), {kRightX, 0, kColumnWidth, 16});
+  AddCaption(page, QStringLiteral("Subject"), {kRightX, 0, kColumnWidth, 16});
   controls.subject = AddEdit(page, named("Edit10", "Edit11", first), {kRightX, 16, kColumnWidth, kEditHeight}, 0);
-  AddLabel(page, QStringLiteral("Contents"), {kRightX, 44, kColumnWidth, 16});
+  AddCaption(page, QStringLiteral("Contents"), {kRightX, 44, kColumnWidth, 16});
   controls.contents = new QPlainTextEdit(page);
   controls.contents->setObjectName(named("Memo6", "Memo4", first));
   controls.contents->setGeometry(kRightX, 60, kColumnWidth, 100);
@@ -216,7 +216,7 @@ EmailPageWidget::KindControls EmailPageWidget::BuildKindPage(QWidget* page, int 
 
   int noteY = 166;
   for (const QString& text : {QStringLiteral("Auto Add :"), note, QStringLiteral("system info. in front of E-Mail contents.")}) {
-    SetTextColour(AddLabel(page, text, {kRightX, noteY, kColumnWidth + 8, 15}, 11), kMuted);
+    SetTextColour(AddCaption(page, text, {kRightX, noteY, kColumnWidth + 8, 15}, 11), kMuted);
     noteY += 15;
   }
 

@@ -1,5 +1,6 @@
 #include "app/ui/notebook_page.h"
 
+#include "app/ui/artwork.h"
 #include "app/ui/main_window.h"
 
 namespace rur::ui {
@@ -7,6 +8,14 @@ namespace rur::ui {
 NotebookPage::NotebookPage(const QString& name, TForm1& form) : QWidget(nullptr), form_(form) {
   setObjectName(name);
   setFixedSize(kPageWidth, kPageHeight);
+}
+
+QLabel* NotebookPage::AddLabel(const QString& name, const QString& text, QRect geometry, int pixelSize, bool bold) {
+  auto* label = new QLabel(text, this);
+  label->setObjectName(name);
+  label->setGeometry(geometry);
+  label->setFont(WindowFont(pixelSize, bold));
+  return label;
 }
 
 }  // namespace rur::ui

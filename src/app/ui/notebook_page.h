@@ -2,6 +2,7 @@
 // One page of the main window's page book. Each page reads what it shows from the engine when the
 // engine says that part changed, and learns when the user opens it.
 
+#include <QLabel>
 #include <QWidget>
 
 #include "platform/user_interface.h"
@@ -24,6 +25,9 @@ class NotebookPage : public QWidget {
   virtual void PageOpened() {}
 
  protected:
+  // A named label of the page in the window font.
+  QLabel* AddLabel(const QString& name, const QString& text, QRect geometry, int pixelSize = 13, bool bold = false);
+
   TForm1& form_;
 };
 

@@ -125,15 +125,6 @@ StatusPageWidget::StatusPageWidget(TForm1& form) : NotebookPage(QStringLiteral("
   Panel11->hide();
 }
 
-QLabel* StatusPageWidget::AddLabel(const QString& name, const QString& text, QRect geometry, int pixelSize,
-                                   bool bold) {
-  auto* label = new QLabel(text, this);
-  label->setObjectName(name);
-  label->setGeometry(geometry);
-  label->setFont(WindowFont(pixelSize, bold));
-  return label;
-}
-
 void StatusPageWidget::EngineChanged(UiUpdate what) {
   switch (what) {
     case UiUpdate::StatusPage: ShowLabels(); break;

@@ -27,7 +27,6 @@ class StatusPageWidget : public NotebookPage {
   void paintEvent(QPaintEvent* event) override;
 
  private:
-  QLabel* AddLabel(const QString& name, const QString& text, QRect geometry, int pixelSize = 13, bool bold = false);
   void ShowLabels();
   void ShowDeviceButtons();
 

@@ -109,15 +109,6 @@ UpgradePageWidget::UpgradePageWidget(TForm1& form) : NotebookPage(QStringLiteral
   Panel1->hide();
 }
 
-QLabel* UpgradePageWidget::AddLabel(const QString& name, const QString& text, QRect geometry, int pixelSize,
-                                    bool bold) {
-  auto* label = new QLabel(text, this);
-  label->setObjectName(name);
-  label->setGeometry(geometry);
-  label->setFont(WindowFont(pixelSize, bold));
-  return label;
-}
-
 void UpgradePageWidget::EngineChanged(UiUpdate what) {
   const Engine& engine = *form_.engine();
   switch (what) {

@@ -43,7 +43,6 @@ class UpgradePageWidget : public NotebookPage {
   void paintEvent(QPaintEvent* event) override;
 
  private:
-  QLabel* AddLabel(const QString& name, const QString& text, QRect geometry, int pixelSize = 13, bool bold = false);
   void PickDevice(unsigned position);
   // Pictures of the pickers, the picked device as the selected one and its firmware version.
   void RefreshPickers();
