@@ -19,7 +19,8 @@ bool SingleInstanceLock::Acquire(const std::string& name, const std::string& fol
   // A shared temporary folder holds one file per user, so one user's lock never blocks another's.
   const bool shared = folder.empty() && RuntimeDirectory() == std::filesystem::temp_directory_path().string();
   const std::string lockPath = shared ? path + "-" + std::to_string(getuid()) : path;
-  const int fd = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  // flock needs no write access.
+  const int fd = open(lockPath.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0600);
   if (fd < 0) {
     error = "cannot open the lock file " + lockPath + ": " + std::strerror(errno);
     return false;
