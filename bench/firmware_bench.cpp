@@ -31,7 +31,7 @@ void BM_FirmwareUpgrade(benchmark::State& state) {
   devices.currentCount = 1;
   devices.currentInfo[0].productType = 0x21;
   UpgradeState upgradeState;
-  SpiFlash flash(channel, devices, upgradeState);
+  SpiFlash flash(channel, devices, upgradeState, ui);
   FirmwareUpgrade upgrade(flash, devices, upgradeState, ui);
 
   test::HoldImage(upgrade.image(), test::MakeImage({.length = length}));
@@ -45,7 +45,7 @@ void BM_FirmwareUpgrade(benchmark::State& state) {
     controller.reads = controller.separatorReads = controller.responseReads = 0;
     const std::uint64_t startMs = clock.nowMs();
     const auto start = std::chrono::steady_clock::now();
-    if (upgrade.Image2_UpgradeClick() != UpgradeOutcome::Succeeded) state.SkipWithError("upgrade failed");
+    if (upgrade.RunUpgrade() != UpgradeOutcome::Succeeded) state.SkipWithError("upgrade failed");
     hostSeconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     runMs += static_cast<double>(clock.nowMs() - startMs);
 

@@ -7,6 +7,8 @@
 #include "smart/fake_smart_controller.h"
 #include "smart/read_smart_pages.h"
 #include "smart/smart_pages.h"
+#include "platform/clock.h"
+#include "platform/user_interface.h"
 
 namespace rur {
 namespace {

@@ -6,6 +6,8 @@
 #include <cstring>
 
 #include "transport/commands.h"
+#include "platform/clock.h"
+#include "platform/user_interface.h"
 #include "transport/controller_channel.h"
 #include "transport/pass_through.h"
 

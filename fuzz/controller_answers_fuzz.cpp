@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "app/engine.h"
-#include "app/smart_report.h"
-#include "app/status_report.h"
+#include "cli/smart_report.h"
+#include "cli/status_report.h"
 #include "monitor/event_log.h"
 #include "monitor/query_answers.h"
 #include "transport/command_frame.h"
@@ -122,18 +122,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         contents = JoinLogLines(saved);
         return !saved.empty();
       });
-  engine.eventLog = &log;
+  engine.AttachEventLog(&log);
   engine.Start();
   if (!engine.RunUntilDetected(kDetectionWaitMs)) return 0;
   engine.RunFor(kWatchMs);
-  engine.currentPage = kPageSmart;
+  engine.OpenPage(kPageSmart);
   for (unsigned bay = 0; bay < 2; ++bay) {
     engine.SelectSmartBay(bay);
-    CheckPrintable(engine.smartPage.heading);
-    SmartText(engine.smartPage);
-    SmartJson(engine.smartPage, 1, bay + 1).dump();
+    const SmartPageModel& page = engine.smart().page();
+    CheckPrintable(page.heading);
+    SmartText(page);
+    SmartJson(page, 1, bay + 1).dump();
   }
-  engine.currentPage = kPageStatus;
+  engine.OpenPage(kPageStatus);
   const std::vector<DeviceStatus> status = CollectStatus(engine);
   for (const DeviceStatus& device : status) {
     CheckPrintable(device.product);

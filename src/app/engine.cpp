@@ -3,194 +3,210 @@
 #include <algorithm>
 
 #include "transport/commands.h"
-#include "transport/pass_through.h"
-#include "transport/target_rule.h"
 
 namespace rur {
 namespace {
 
-constexpr std::uint64_t kTimer1Ms = 1000;
-constexpr std::uint64_t kTimer2Ms = 5000;
-constexpr std::uint64_t kTimer3Ms = 1000;
-constexpr std::uint64_t kTimer4Ms = 500;
+constexpr std::uint64_t kProgressTimerMs = 1000;
+constexpr std::uint64_t kMonitorTimerMs = 5000;
+constexpr std::uint64_t kSmartTimerMs = 1000;
+constexpr std::uint64_t kDeviceChangeTimerMs = 500;
 constexpr std::uint64_t kRaidPollMs = 50;
 constexpr std::uint64_t kDetectIdleMs = 100;
+constexpr const char* kDetectingText = "Drive detecting";
 
 }  // namespace
 
-Engine::Engine(DriveSource& driveSource, VolumeLister volumeLister, Clock& engineClock, Ui& sink)
-    : drives(driveSource),
-      clock(engineClock),
-      ui(sink),
-      channel(driveSource, engineClock, sink),
-      scheduler(engineClock),
-      spiFlash(channel, devices, upgrade, [this] { return detecting.load(); }),
-      firmware(spiFlash, devices, upgrade, sink),
-      volumes_(std::move(volumeLister)) {}
+Engine::Engine(DriveSource& drives, VolumeLister volumes, Clock& clock, Ui& ui)
+    : clock_(clock),
+      ui_(ui),
+      channel_(drives, clock, ui),
+      scheduler_(clock),
+      spiFlash_(channel_, devices_, upgrade_, ui),
+      firmware_(spiFlash_, devices_, upgrade_, ui),
+      detection_(Detection::Services{drives, std::move(volumes), channel_, clock, ui,
+                                     [this](unsigned drive) { return spiFlash_.ReadFirmwareType(drive); }}),
+      dispatcher_([this] { Refresh(); }, [this] { SmartRead(SMART_READ_THRESHOLDS); },
+                  [this] { SmartRead(SMART_READ_DATA); }) {}
 
-Engine::~Engine() {
-  stopThread_ = true;
-  WakeDetectionThread();
-  if (detectThread_.joinable()) detectThread_.join();
-}
-
-void Engine::WakeDetectionThread() {
-  // Taking the lock orders the flag change before the thread's next look at it.
-  { std::lock_guard lock(detectMutex_); }
-  detectWake_.notify_one();
-}
+Engine::~Engine() { detection_.Stop(); }
 
 void Engine::Start() {
   if (started_) return;
   started_ = true;
-  requestFlags = 0;
-  busyMarks = 0;
-  programStarted = true;
-  closing = false;
-  upgrade.UpgradeTarget = kNoDevice;
-  upgrade.OperationBusy = false;
-  refreshCounter = 0;
-  currentPage = kPageStatus;
-  devices.selected = 0;
-  devices.active = 0;
-  deviceChangeCounter = 0;
-  detectionText = "Drive detecting";
-  detectionTextVisible = true;
-  ui.update(UiUpdate::DetectionText);
-  CountDrives(logicalDrives, physicalDriveCount);
-  probeMark = true;
+  dispatcher_.Clear();
+  programStarted_ = true;
+  closing_ = false;
+  upgrade_.UpgradeTarget = kNoDevice;
+  upgrade_.OperationBusy = false;
+  refreshCounter_ = 0;
+  currentPage_ = kPageStatus;
+  devices_.selected = 0;
+  devices_.active = 0;
+  ShowDetectionNotice(kDetectingText, true);
+  // On the virtual clock everything runs on one thread: the detection job runs when its idle wait ends.
+  const bool ownThread = !clock_.isVirtual();
+  detection_.Start(ownThread);
   RequestDetection();
 
-  timer1 = scheduler.add("Timer1", kTimer1Ms, [this] { firmware.Timer1Tick(); }, true);
-  timer2 = scheduler.add("Timer2", kTimer2Ms, [this] { Timer2Timer(); }, false);
-  timer3 = scheduler.add("Timer3", kTimer3Ms, [this] { SmartTimer(); }, false);
-  timer4 = scheduler.add("Timer4", kTimer4Ms, [this] { Timer4Timer(); }, true);
-  scheduler.add("TRaidThread", kRaidPollMs, [this] { RaidPoll(); }, true,
-                [this] { return !detecting && (requestFlags & kServedRequests) != 0; });
-
-  if (clock.isVirtual()) {
-    // One thread on the virtual clock: the detection job runs when its idle wait ends.
-    scheduler.add("DriveDetectThread", kDetectIdleMs, [this] {
-      if (detectionRequest.exchange(false)) {
-        DetectionJob();
-        detecting = false;
-        detectionDone = true;
-      }
-    }, true);
-  } else {
-    detectThread_ = std::thread([this] {
-      std::unique_lock lock(detectMutex_);
-      while (!stopThread_) {
-        if (detectionRequest.exchange(false)) {
-          lock.unlock();
-          DetectionJob();
-          detecting = false;
-          detectionDone = true;
-          lock.lock();
-          continue;
-        }
-        // No polling while idle: a watching program should not wake for nothing.
-        detectWake_.wait(lock, [this] { return stopThread_ || detectionRequest; });
-      }
-    });
-  }
+  progressTimer_ = scheduler_.add("Timer1", kProgressTimerMs, [this] { firmware_.ProgressTick(); }, true);
+  monitorTimer_ = scheduler_.add("Timer2", kMonitorTimerMs, [this] { MonitorTick(); }, false);
+  smartTimer_ = scheduler_.add("Timer3", kSmartTimerMs, [this] { SmartTick(); }, false);
+  deviceChangeTimer_ = scheduler_.add("Timer4", kDeviceChangeTimerMs, [this] { DeviceChangeTick(); }, true);
+  scheduler_.add(
+      "TRaidThread", kRaidPollMs,
+      [this] {
+        if (!detection_.running() && dispatcher_.pending()) dispatcher_.Dispatch();
+      },
+      true, [this] { return !detection_.running() && dispatcher_.pending(); });
+  if (!ownThread) scheduler_.add("DriveDetectThread", kDetectIdleMs, [this] { detection_.RunRequested(); }, true);
 }
 
 bool Engine::Close() {
-  if (!firmware.CloseQuery()) return false;
-  closing = true;
-  requestFlags = 0;
+  if (!firmware_.CloseQuery()) return false;
+  closing_ = true;
+  dispatcher_.Clear();
   if (started_)
-    for (auto id : {timer1, timer2, timer3, timer4}) scheduler.setEnabled(id, false);
-  stopThread_ = true;
-  WakeDetectionThread();
-  if (detectThread_.joinable()) detectThread_.join();
+    for (auto id : {progressTimer_, monitorTimer_, smartTimer_, deviceChangeTimer_}) scheduler_.setEnabled(id, false);
+  detection_.Stop();
   return true;
 }
 
 void Engine::Step() {
-  if (hooks.step) hooks.step();
-  scheduler.runDue();
+  if (stepHook_) stepHook_();
+  scheduler_.runDue();
 }
 
 void Engine::RunFor(std::uint64_t ms) {
-  const std::uint64_t end = clock.nowMs() + ms;
-  while (clock.nowMs() < end && !closing) {
+  const std::uint64_t end = clock_.nowMs() + ms;
+  while (clock_.nowMs() < end && !closing_) {
     Step();
-    const std::uint64_t now = clock.nowMs();
+    const std::uint64_t now = clock_.nowMs();
     if (now >= end) break;
-    const std::uint64_t next = std::clamp<std::uint64_t>(scheduler.nextDue(), now + 1, end);
-    clock.sleepMs(next - now);
+    const std::uint64_t next = std::clamp<std::uint64_t>(scheduler_.nextDue(), now + 1, end);
+    clock_.sleepMs(next - now);
   }
 }
 
 bool Engine::RunUntilDetected(std::uint64_t maxMs) {
-  const std::uint64_t end = clock.nowMs() + maxMs;
-  while (clock.nowMs() < end && !closing) {
+  const auto detected = [this] { return everDetected_ && !detection_.probing(); };
+  const std::uint64_t end = clock_.nowMs() + maxMs;
+  while (clock_.nowMs() < end && !closing_) {
     Step();
-    if (everDetected && !probeMark) return true;
-    const std::uint64_t now = clock.nowMs();
-    const std::uint64_t next = std::clamp<std::uint64_t>(scheduler.nextDue(), now + 1, end);
-    clock.sleepMs(next - now);
+    if (detected()) return true;
+    const std::uint64_t now = clock_.nowMs();
+    const std::uint64_t next = std::clamp<std::uint64_t>(scheduler_.nextDue(), now + 1, end);
+    clock_.sleepMs(next - now);
   }
-  return everDetected && !probeMark;
+  return detected();
 }
 
-void Engine::DeviceChangeNotice() { deviceChangeCounter = kDeviceChangeStart; }
-
-unsigned Engine::TargetDrive() const {
-  const unsigned active = devices.active < kMaxDevices ? devices.active : 0;
-  return CommandTargetDrive(detecting, devices.probed, devices.current[active]);
+void Engine::AddPoller(std::string name, std::uint64_t intervalMs, std::function<void()> handler,
+                       std::function<bool()> wanted) {
+  scheduler_.add(std::move(name), intervalMs, std::move(handler), true, std::move(wanted));
 }
 
 const StatusRecord& Engine::SelectedRecord() const {
-  return records[DriveOf(devices.current[std::min(devices.selected, kMaxDevices - 1)])];
+  return records_[DriveOf(devices_.current[std::min(devices_.selected, kMaxDevices - 1)])];
 }
 
-void Engine::CountDrives(std::vector<std::string>& logical, unsigned& physical) {
-  logical = LogicalDriveList(volumes_ ? volumes_() : std::vector<MountedVolume>{});
-  physical = 0;
-  for (unsigned drive = 0; drive < kMaxPhysicalDrives; ++drive) {
-    if (OpenDrive(drives, drive)) ++physical;  // the handle closes at once
-    ui.pump();
+UpgradeDeviceFacts Engine::UpgradeFacts(unsigned position) const {
+  UpgradeDeviceFacts facts;
+  if (position >= devices_.currentCount) return facts;
+  facts.controllerKind = devices_.currentInfo[position].controllerKind;
+  facts.identify = identity_[DriveOf(devices_.current[position])];
+  return facts;
+}
+
+void Engine::ShowDetectionNotice(std::string text, bool shown) {
+  notice_ = DetectionNotice{std::move(text), shown};
+  ui_.detectionNotice(notice_);
+}
+
+void Engine::SetUpgradeStartable(bool startable) { ui_.upgradeStartable(startable); }
+
+void Engine::RequestDetection() {
+  DetectionStart start;
+  start.programStarted = programStarted_;
+  const std::uint32_t target = upgrade_.UpgradeTarget.load();
+  if (UpgradeRunning() && target < devices_.currentCount) {
+    start.upgradeEntry = devices_.current[target];
+    start.upgradeInfo = devices_.currentInfo[target];
+    start.upgradeDrive = static_cast<int>(DriveOf(start.upgradeEntry));
+  }
+  start.records = records_;
+  detection_.Request(std::move(start));
+}
+
+void Engine::DeviceChangeTick() {
+  if (detection_.CountDown()) return;
+  // A finished job is published before another one starts, so the two never mix.
+  if (detection_.changeDue() && !refreshInProgress_ && !detection_.running() && !detection_.finished()) {
+    SetUpgradeStartable(false);
+    if (UpgradeRunning() || !detection_.RecountDrives()) {
+      SetUpgradeStartable(true);
+      return;
+    }
+    RequestDetection();
+    if (devices_.currentCount == 0) ShowDetectionNotice(kDetectingText, notice_.shown);
+  }
+  if (detection_.finished()) {
+    PublishDetection();
+  } else if (detection_.running() && notice_.text == kDetectingText) {
+    ShowDetectionNotice(notice_.text, !notice_.shown);
   }
 }
 
-void Engine::RaidPoll() {
-  if (detecting || (requestFlags & kServedRequests) == 0) return;
-  Dispatcher();
-}
+void Engine::PublishDetection() {
+  const DetectionResult found = detection_.TakeResult();
+  ui_.panel(1, "Detected OK");
+  ui_.panel(2, " ");
+  for (unsigned position = 0; position < 2; ++position) {
+    deviceShown_[position] = position < found.count;
+    deviceChecked_[position] = position < found.count;
+  }
+  ui_.update(UiUpdate::DeviceControls);
 
-void Engine::Dispatcher() {
-  if (requestFlags & REQ_REFRESH) {
-    if (busyMarks & REQ_REFRESH) return;
-    busyMarks |= REQ_REFRESH;
-    RefreshStep();
-    requestFlags &= static_cast<std::uint8_t>(~REQ_REFRESH);
-    busyMarks &= static_cast<std::uint8_t>(~REQ_REFRESH);
+  records_ = found.records;
+  volumeTable_ = found.volumes;
+  if (!programStarted_) ReportDeviceChanges(found);
+  devices_.current = found.entries;
+  devices_.currentInfo = found.info;
+  devices_.currentCount = found.count;
+  identity_ = found.identity;
+  everDetected_ = true;
+  if (volumeTable_.truncated) ui_.messageBox("Drive Count Must less than 20.", "", MessageKind::Plain);
+
+  if (devices_.currentCount == 0) {
+    ui_.navigationEnabled(false);
+    scheduler_.setEnabled(smartTimer_, false);
+    detection_.ProbingOver();
+    ShowDetectionNotice("No Drive found! ", true);
     return;
   }
-  for (std::uint8_t request : {REQ_SMART_THRESHOLDS, REQ_SMART_DATA}) {
-    if (!(requestFlags & request)) continue;
-    if (busyMarks & request) return;
-    busyMarks |= request;
-    SmartRead(request == REQ_SMART_THRESHOLDS ? SMART_READ_THRESHOLDS : SMART_READ_DATA);
-    requestFlags &= static_cast<std::uint8_t>(~request);
-    busyMarks &= static_cast<std::uint8_t>(~request);
-    return;
-  }
+  devices_.selected = std::min(devices_.selected, devices_.currentCount - 1);
+  ui_.navigationEnabled(true);
+  logAvailable_ = true;
+  ui_.eventLogAvailable();
+  SetUpgradeStartable(true);
+  RefreshDeviceNames();
+  detection_.ProbingOver();
+  dispatcher_.Raise(kRequestsAfterDetection);
+  scheduler_.setEnabled(monitorTimer_, true);
+  scheduler_.setEnabled(smartTimer_, true);
+  ShowDetectionNotice(" ", false);
 }
 
-void Engine::Timer2Timer() {
+void Engine::MonitorTick() {
   if (UpgradeRunning()) {
-    requestFlags &= static_cast<std::uint8_t>(~MONITOR_ARMED);
+    dispatcher_.Drop(MONITOR_ARMED);
     return;
   }
-  if (deviceChangeCounter != 0 || probeMark || refreshInProgress || closing) return;
-  if (requestFlags & MONITOR_ARMED) {
-    requestFlags |= REQ_REFRESH;
+  if (detection_.changePending() || detection_.probing() || refreshInProgress_ || closing_) return;
+  if (dispatcher_.armed()) {
+    dispatcher_.Raise(REQ_REFRESH);
   } else {
-    requestFlags = MONITOR_ARMED;  // arming drops whatever else was pending
+    dispatcher_.Arm();
   }
 }
 

@@ -1,68 +1,57 @@
 #pragma once
-// The engine: the process-wide state of the program and the work loop that keeps it current.
-// It finds the enclosures (a detection job on its own thread, or inline on the virtual clock),
-// refreshes their status every 5 s through the poll dispatcher, and publishes everything to the
-// user-interface sink. The window and rurctl drive the same engine.
+// The engine: owns the services that find, watch and serve the enclosures, and their timers.
+//   detection        finds the enclosures and reacts to device changes (discovery/detection.h)
+//   request dispatch runs the 5 s refresh and the SMART passes one at a time (monitor/)
+//   SMART poller     keeps and grades the members' SMART pages (smart/smart_poller.h)
+//   firmware upgrade erases, programs and verifies a controller's flash (firmware/)
+// The window and rurctl act through its commands and read through its const views, so a rule
+// (which page may open, which device an upgrade may aim at) lives here once for both.
 
 #include <array>
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
-#include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
-#include <vector>
 
 #include "app/scheduler.h"
+#include "discovery/detection.h"
 #include "discovery/device_table.h"
 #include "discovery/volume_table.h"
 #include "firmware/firmware_upgrade.h"
 #include "firmware/spi_flash.h"
 #include "firmware/upgrade_state.h"
 #include "monitor/identify_block.h"
-#include "monitor/request_flags.h"
+#include "monitor/request_dispatcher.h"
 #include "monitor/status_page_model.h"
 #include "monitor/status_record.h"
 #include "platform/clock.h"
 #include "platform/user_interface.h"
-#include "smart/evaluate_smart.h"
-#include "smart/smart_state.h"
+#include "smart/smart_poller.h"
 #include "transport/controller_channel.h"
 
 namespace rur {
+
 class EventLogWriter;
 class MailCenter;
-}
 
-namespace rur {
-
-// Pages of the main window (CurrentPage).
+// Pages of the main window.
 constexpr int kPageStatus = 0;
 constexpr int kPageUpgrade = 2;
 constexpr int kPageEmail = 3;
 constexpr int kPageAbout = 4;
 constexpr int kPageSmart = 5;
 
-// The device-change counter runs from 16 to 26: a change is acted on 5 s after the last notice.
-constexpr int kDeviceChangeStart = 16;
-constexpr int kDeviceChangeDue = 26;
-constexpr std::uint64_t kQueryGapMs = 200;
+// The refresh walks the first two devices (the two device check boxes).
 constexpr unsigned kRefreshedSlots = 2;
 
 class Engine {
  public:
-  struct Hooks {
-    // Every engine step (the simulator applies its timeline here).
-    std::function<void()> step;
-  };
-
   Engine(DriveSource& drives, VolumeLister volumes, Clock& clock, Ui& ui);
   ~Engine();
   Engine(const Engine&) = delete;
   Engine& operator=(const Engine&) = delete;
 
+  // --- running ---
   // Start-up: resets the state, counts drives, asks for the first detection and starts the timers.
   void Start();
   // Closing: refused (false, with a message) while a firmware upgrade runs.
@@ -73,137 +62,138 @@ class Engine {
   void RunFor(std::uint64_t ms);
   // Runs until the first detection was published, at most for a span of clock time.
   bool RunUntilDetected(std::uint64_t maxMs);
-  // The system reported a device change of any kind.
-  void DeviceChangeNotice();
+  // The clock time at which the engine next has something to do.
+  std::uint64_t NextDue() const { return scheduler_.nextDue(); }
+  // Called at every step before the timers (a simulator applies its timeline here).
+  void SetStepHook(std::function<void()> hook) { stepHook_ = std::move(hook); }
+  // A poller of the program's own on the engine's timers (see Scheduler::add).
+  void AddPoller(std::string name, std::uint64_t intervalMs, std::function<void()> handler,
+                 std::function<bool()> wanted);
+  // The event log and the mail centre, when the program keeps them (tests may leave them out).
+  void AttachEventLog(EventLogWriter* log) { eventLog_ = log; }
+  void AttachMail(MailCenter* mail) { mail_ = mail; }
+  // The system reported a device change of any kind (any thread).
+  void DeviceChangeNotice() { detection_.DeviceChangeNotice(); }
 
-  // Status page.
+  // --- commands ---
+  // Opens a page; refused (false) before the status page was first drawn and during an upgrade.
+  bool OpenPage(int page);
+  // The device the status and SMART pages show.
+  void SelectDevice(unsigned position);
+  // Ticks or unticks one of the first two devices for the refresh.
+  void SetDeviceChecked(unsigned position, bool ticked);
+  // The device a firmware upgrade aims at (see FirmwareUpgrade::PickDevice); the pages follow it.
+  bool PickUpgradeDevice(unsigned position);
+  // The bay the SMART page shows (0 = HDD1, 1 = HDD2); ignored during an upgrade.
+  void SelectSmartBay(unsigned bay);
+  // Reads both SMART passes now (the command-line tool).
+  void ReadSmartNow();
+  // Runs one refresh cycle now, the first drawing included (the command-line tool).
+  void RefreshNow();
+  // The firmware upgrade: loading an image, running it, a backup of the flash.
+  FirmwareUpgrade& firmware() { return firmware_; }
+  // The SMART pages and the page model; its countdown may be cut short.
+  SmartPoller& smart() { return smart_; }
+
+  // --- views ---
+  const DeviceTable& devices() const { return devices_; }
+  unsigned deviceCount() const { return devices_.currentCount; }
+  unsigned selectedDevice() const { return devices_.selected; }
+  unsigned DriveAt(unsigned position) const { return DriveOf(devices_.current[position]); }
+  const IdentifyBlock& identity(unsigned drive) const { return identity_[drive]; }
+  const StatusRecord& record(unsigned drive) const { return records_[drive]; }
+  const StatusRecord& SelectedRecord() const;
+  const StatusPageView& statusPage() const { return statusPage_.view(); }
+  const SmartPoller& smart() const { return smart_; }
+  const FirmwareUpgrade& firmware() const { return firmware_; }
+  const SpiFlash& spiFlash() const { return spiFlash_; }
+  // Product name and volumes of the device at a position, as its controls' hints show them.
+  const std::string& DeviceNameText(unsigned position) const { return deviceNameTexts_[position]; }
+  // The selected device's firmware revision, as the status and upgrade pages show it.
+  const std::string& revisionText() const { return revisionText_; }
+  // Whether one of the first two devices is present (its controls shown) and ticked for the refresh.
+  bool deviceShown(unsigned position) const { return position < 2 && deviceShown_[position]; }
+  bool deviceChecked(unsigned position) const { return position < 2 && deviceChecked_[position]; }
+  int currentPage() const { return currentPage_; }
+  bool NavigationAllowed() const { return !upgrade_.targetSet() && !programStarted_; }
+  // True from the start until the status page was first drawn.
+  bool programStarted() const { return programStarted_; }
+  bool everDetected() const { return everDetected_; }
+  const Detection& detection() const { return detection_; }
+  const RequestDispatcher& requests() const { return dispatcher_; }
+  bool refreshInProgress() const { return refreshInProgress_; }
+  unsigned refreshCount() const { return refreshCounter_; }
+  // The devices whose status the last refresh cycle read.
+  std::uint8_t changedMask() const { return changedMask_; }
+  bool UpgradeRunning() const { return upgrade_.OperationBusy.load(); }
+  bool closing() const { return closing_.load(); }
+  // What the firmware image check needs of the device at a position.
+  UpgradeDeviceFacts UpgradeFacts(unsigned position) const;
+  EventLogWriter* eventLog() const { return eventLog_; }
+  // The marks a running upgrade leaves for every other sender of commands.
+  UpgradeState& upgradeMarks() { return upgrade_; }
+
+ private:
+  // Timer handlers and the poll cycle's jobs.
+  void DeviceChangeTick();  // every 500 ms: the device-change countdown and publishing a detection
+  void MonitorTick();       // every 5 s: arms the monitor, then asks for a refresh
+  void SmartTick();         // every second: the SMART countdown
+  void Refresh();           // the refresh of the first two devices' status
+  void SmartRead(std::uint8_t kind);
+
+  void RequestDetection();
+  void PublishDetection();
+  void ShowDetectionNotice(std::string text, bool shown);
+  void SetUpgradeStartable(bool startable);
   int RedrawStatusPage(bool force);
   void RefreshDeviceNames();
-  void SelectDevice(unsigned position);           // the device buttons
-  void SetDeviceChecked(unsigned position, bool ticked);  // the device check boxes
+  void EvaluateSmartPage();
+  bool ShouldGiveUp() const { return UpgradeRunning() || closing_; }
 
   // Events of the monitor: the day's log at the end of each cycle, device-list changes, alarms.
   void WriteCycleLog(std::uint8_t mask);
-  void ReportDeviceChanges();
+  void ReportDeviceChanges(const DetectionResult& found);
   void RaiseAlarm(std::uint8_t kind, unsigned device, unsigned bay);
 
-  // SMART: a pass of the poll cycle (kind 0xD0 data, 0xD1 thresholds), the page's evaluation and
-  // the once-a-second countdown.
-  void SmartRead(std::uint8_t kind);
-  void EvaluateSmartPage();
-  void SmartTimer();
-  void SelectSmartBay(unsigned bay);
+  Clock& clock_;
+  Ui& ui_;
+  ControllerChannel channel_;
+  Scheduler scheduler_;
+  std::function<void()> stepHook_;
+  EventLogWriter* eventLog_ = nullptr;
+  MailCenter* mail_ = nullptr;
 
-  // What the firmware image check needs of the device at a position.
-  UpgradeDeviceFacts UpgradeFacts(unsigned position) const;
+  DeviceTable devices_;
+  std::array<IdentifyBlock, kIdentifySlots> identity_{};  // as the last published detection found it
+  std::array<StatusRecord, kStatusRecordSlots> records_{};
+  VolumeTable volumeTable_;
+  std::array<bool, 2> deviceShown_{};
+  std::array<bool, 2> deviceChecked_{};
 
-  // Timer handlers and the poll cycle's jobs, run by the scheduler.
-  void Timer4Timer();
-  void Timer2Timer();
-  void Dispatcher();
-  void RefreshStep();
+  UpgradeState upgrade_;
+  SpiFlash spiFlash_;
+  FirmwareUpgrade firmware_;
+  Detection detection_;
+  RequestDispatcher dispatcher_;
+  SmartPoller smart_;
+  StatusPageModel statusPage_;
 
-  // The command target: the probed drive during detection, else the active device.
-  unsigned TargetDrive() const;
-  const StatusRecord& SelectedRecord() const;
-  bool UpgradeRunning() const { return upgrade.OperationBusy.load(); }
-
-  // --- process-wide state ---
-  DriveSource& drives;
-  Clock& clock;
-  Ui& ui;
-  ControllerChannel channel;
-  Scheduler scheduler;
-  Hooks hooks;
-  // Attached by the program when it keeps an event log and sends mail (tests may leave them out).
-  EventLogWriter* eventLog = nullptr;
-  MailCenter* mail = nullptr;
-
-  DeviceTable devices;
-  std::array<IdentifyBlock, kIdentifySlots> identity{};          // written by detection
-  std::array<IdentifyBlock, kIdentifySlots> previousIdentity{};  // what the rest of the program reads
-  std::array<StatusRecord, kStatusRecordSlots> records{};
-  std::array<LocalDateTime, kIdentifySlots> arrivalStamps{};
-
-  std::uint8_t requestFlags = 0;
-  std::uint8_t busyMarks = 0;
-  std::uint8_t changedMask = 0;
-  bool programStarted = true;
-  bool refreshInProgress = false;
-  unsigned refreshCounter = 0;
-  int currentPage = kPageStatus;
-
-  // Detection and device changes. The flags shared with the detection thread are atomics.
-  // A simulated drive reports its changes from whichever thread touched it, detection's included.
-  std::atomic<int> deviceChangeCounter{0};
-  bool probeMark = true;
-  std::atomic<bool> detectionRequest{false};
-  std::atomic<bool> detecting{false};
-  std::atomic<bool> detectionDone{false};
-  std::atomic<bool> closing{false};
-  bool everDetected = false;
-  std::vector<std::string> logicalDrives;
-  unsigned physicalDriveCount = 0;
-  VolumeTable volumeTable;
-
-  // The firmware upgrade and the marks it leaves for every other sender of commands.
-  UpgradeState upgrade;
-  SpiFlash spiFlash;
-  FirmwareUpgrade firmware;
-
-  // What the window shows besides the pages.
-  std::string detectionText;  // StaticText1
-  bool detectionTextVisible = true;
-  std::array<bool, 2> deviceShown{};    // CheckBox1/CheckBox3 and the device buttons
-  std::array<bool, 2> deviceChecked{};  // ticked device check boxes
-  bool pageButtonsEnabled = false;
-  bool upgradeButtonEnabled = true;
-  bool logButtonShown = false;
-  std::array<std::string, 2> deviceNameTexts;  // hints of the device controls
-  std::string revisionText;
-  bool sensorDisplay = false;
-  std::string windowCaption;
-  StatusPageModel statusPage;
-  SmartState smart;
-  SmartPageModel smartPage;
-  std::string smartCountdownText;  // Label21
-
-  Scheduler::TimerId timer1 = 0, timer2 = 0, timer3 = 0, timer4 = 0;
-
- private:
-  void CountDrives(std::vector<std::string>& logical, unsigned& physical);
-  // Detection (runs on the detection thread, or inline on the virtual clock).
-  void DetectionJob();
-  bool ProbePass();
-  void ProbeDrive(unsigned drive, unsigned position);
-  void FillCapacityAndSensors(unsigned drive, DevicePosition& info, bool membersOk);
-  void PublishDetection();
-  void RaidPoll();
-  bool RefreshSlot(unsigned slot, bool& gaveUp);
-  bool ShouldGiveUp() const { return UpgradeRunning() || closing; }
-
-  // What detection reads and writes, handed over on the main context when a job is requested and
-  // when its result is published, so the detection thread never touches live state.
-  struct DetectionSnapshot {
-    bool programStarted = true;
-    int upgradeDrive = -1;  // the drive of a running upgrade, carried over without probing
-    DeviceEntry upgradeEntry = 0;
-    DevicePosition upgradeInfo;
-    unsigned physicalDriveCount = 0;
-  };
-  void RequestDetection();
-
-  VolumeLister volumes_;
-  DetectionSnapshot snapshot_;
-  std::array<StatusRecord, kStatusRecordSlots> stagedRecords_{};
-  VolumeTable stagedVolumes_;
-  std::thread detectThread_;
-  std::atomic<bool> stopThread_{false};
-  // The detection thread sleeps here until a detection is requested or the engine stops.
-  std::mutex detectMutex_;
-  std::condition_variable detectWake_;
-  void WakeDetectionThread();
   bool started_ = false;
+  bool programStarted_ = true;
+  bool everDetected_ = false;
+  bool refreshInProgress_ = false;
+  unsigned refreshCounter_ = 0;
+  std::uint8_t changedMask_ = 0;
+  int currentPage_ = kPageStatus;
+  std::atomic<bool> closing_{false};
+
+  std::array<std::string, 2> deviceNameTexts_;
+  std::string revisionText_;
+  bool sensorDisplay_ = false;
+  DetectionNotice notice_{"Drive detecting", true};
+  bool logAvailable_ = false;
+
+  Scheduler::TimerId progressTimer_ = 0, monitorTimer_ = 0, smartTimer_ = 0, deviceChangeTimer_ = 0;
 };
 
 }  // namespace rur

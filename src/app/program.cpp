@@ -49,11 +49,7 @@ bool Program::Open(const ProgramOptions& options, Ui& ui, std::string& error) {
       return false;
     }
     simulator_ = host.get();
-    volumes = [host = host.get()] {
-      std::vector<MountedVolume> mounted;
-      for (const auto& volume : host->volumes()) mounted.push_back({volume.name, volume.drive, 0, 0});
-      return mounted;
-    };
+    volumes = [host = host.get()] { return host->volumes(); };
     drives_ = std::move(host);
   } else {
     drives_ = std::make_unique<HostDriveSource>();
@@ -66,7 +62,7 @@ bool Program::Open(const ProgramOptions& options, Ui& ui, std::string& error) {
 
   engine_ = std::make_unique<Engine>(*drives_, volumes, *clock_, ui);
   eventLog_ = std::make_unique<EventLogWriter>(dataDirectory_);
-  engine_->eventLog = eventLog_.get();
+  engine_->AttachEventLog(eventLog_.get());
 
   const bool ownFolder = options.simulate || !options.dataDir.empty();
   settingsPath_ = SettingsFilePath(ownFolder ? dataDirectory_ : std::string());
@@ -74,15 +70,15 @@ bool Program::Open(const ProgramOptions& options, Ui& ui, std::string& error) {
   transport_ = std::make_unique<CurlMailTransport>();
   mail_ = std::make_unique<MailCenter>(*settings_, ui, *clock_, *transport_, DefaultMailFolder(settingsPath_),
                                        SystemInfoText(CollectHostFacts()));
-  engine_->mail = mail_.get();
+  engine_->AttachMail(mail_.get());
 
   if (simulator_) {
     simulator_->setDeviceChangeListener([this] { engine_->DeviceChangeNotice(); });
-    engine_->hooks.step = [this] { simulator_->Advance(); };
+    engine_->SetStepHook([this] { simulator_->Advance(); });
   } else if (udev_->active()) {
-    engine_->hooks.step = [this] {
+    engine_->SetStepHook([this] {
       if (udev_->TakeEvents()) engine_->DeviceChangeNotice();
-    };
+    });
   }
   return true;
 }
@@ -90,8 +86,8 @@ bool Program::Open(const ProgramOptions& options, Ui& ui, std::string& error) {
 void Program::Start() {
   engine_->Start();
   mail_->StartUp();
-  engine_->scheduler.add("TEmailThread", kEmailThreadIntervalMs, [this] { mail_->EmailThreadTick(); }, true,
-                         [this] { return mail_->MailRequestFlags.load() != 0; });
+  engine_->AddPoller("TEmailThread", kEmailThreadIntervalMs, [this] { mail_->EmailThreadTick(); },
+                     [this] { return mail_->MailRequestFlags.load() != 0; });
 }
 
 bool Program::Close(std::string& error) {

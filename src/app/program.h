@@ -45,6 +45,7 @@ class Program {
 
   Engine& engine() { return *engine_; }
   Clock& clock() { return *clock_; }
+  DriveSource& drives() { return *drives_; }
   MailCenter& mail() { return *mail_; }
   EventLogWriter& eventLog() { return *eventLog_; }
   sim::SimulatedHost* simulator() { return simulator_; }

@@ -26,10 +26,8 @@ class CliEnvironment {
 
   Program& program() { return program_; }
   Engine& engine() { return program_.engine(); }
-  DriveSource& drives() { return program_.engine().drives; }
   Clock& clock() { return program_.clock(); }
   CliUi& ui() { return *ui_; }
-  ControllerChannel& channel() { return program_.engine().channel; }
   const std::string& dataDirectory() const { return program_.dataDirectory(); }
   const GlobalOptions& options() const { return options_; }
   // The simulated host, or null when the run works on the host's real disks.

@@ -12,13 +12,13 @@ int RunDetect(CommandContext& context) {
   }
   if (!StartAndDetect(context, "detect")) return kExitFailed;
   const Engine& engine = context.env.engine();
-  for (unsigned i = 0; i < engine.devices.currentCount; ++i) {
-    const unsigned drive = DriveOf(engine.devices.current[i]);
+  for (unsigned i = 0; i < engine.deviceCount(); ++i) {
+    const unsigned drive = engine.DriveAt(i);
     context.out << "Device" << i + 1 << " drive=" << drive
-                << " kind=" << static_cast<int>(engine.devices.currentInfo[i].controllerKind)
-                << " product=" << DeviceProductName(engine.previousIdentity[drive]) << '\n';
+                << " kind=" << static_cast<int>(engine.devices().currentInfo[i].controllerKind)
+                << " product=" << DeviceProductName(engine.identity(drive)) << '\n';
   }
-  if (engine.devices.currentCount == 0) {
+  if (engine.deviceCount() == 0) {
     context.err << "detect: No Drive found!\n";
     return kExitFailed;
   }

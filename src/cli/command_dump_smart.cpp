@@ -3,7 +3,6 @@
 
 #include "cli/engine_session.h"
 #include "smart/dump_file.h"
-#include "transport/commands.h"
 
 namespace rur::cli {
 
@@ -14,13 +13,12 @@ int RunDumpSmart(CommandContext& context) {
   }
   if (!StartAndDetect(context, "dump-smart")) return kExitFailed;
   Engine& engine = context.env.engine();
-  if (engine.devices.currentCount == 0) {
+  if (engine.deviceCount() == 0) {
     context.err << "dump-smart: No Drive found!\n";
     return kExitFailed;
   }
-  engine.SmartRead(SMART_READ_THRESHOLDS);
-  engine.SmartRead(SMART_READ_DATA);
-  const SmartDumpPaths paths = DumpSmartPages(engine.smart, context.env.dataDirectory(), context.env.ui());
+  engine.ReadSmartNow();
+  const SmartDumpPaths paths = DumpSmartPages(engine.smart().state(), context.env.dataDirectory(), context.env.ui());
   if (paths.data) context.out << paths.data->string() << '\n';
   if (paths.thresholds) context.out << paths.thresholds->string() << '\n';
   return paths.data && paths.thresholds ? kExitOk : kExitFailed;

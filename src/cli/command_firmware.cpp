@@ -19,16 +19,16 @@ int RunFirmware(CommandContext& context) {
   if (!DevicePosition(context, parsed, "firmware", 1, position)) return kExitFailed;
 
   Engine& engine = context.env.engine();
-  engine.upgrade.UpgradeSelection = position;
-  if (!engine.firmware.LoadImage(parsed.positionals[0], engine.UpgradeFacts(position))) return kExitFailed;
-  context.err << "Image " << parsed.positionals[0] << ": " << engine.firmware.image().length << " bytes for "
+  engine.PickUpgradeDevice(position);
+  FirmwareUpgrade& firmware = engine.firmware();
+  if (!firmware.LoadImage(parsed.positionals[0], engine.UpgradeFacts(position))) return kExitFailed;
+  context.err << "Image " << parsed.positionals[0] << ": " << firmware.image().length << " bytes for "
               << DeviceLabel(engine, position) << "\n";
 
   CliUi& ui = context.env.ui();
-  ui.setProgressSource([&engine] {
-    return std::pair<int, int>(engine.upgrade.ProgressCount.load(), engine.firmware.progressMaximum());
-  });
-  const UpgradeOutcome outcome = engine.firmware.Image2_UpgradeClick();
+  ui.setProgressSource(
+      [&firmware] { return std::pair<int, int>(firmware.progressCount(), firmware.progressMaximum()); });
+  const UpgradeOutcome outcome = firmware.RunUpgrade();
   ui.finishProgress();
   return outcome == UpgradeOutcome::Succeeded ? kExitOk : kExitFailed;
 }
@@ -53,7 +53,7 @@ int RunFirmwareBackup(CommandContext& context) {
 
   Engine& engine = context.env.engine();
   std::vector<std::uint8_t> bytes;
-  if (!engine.firmware.BackupFlash(position, static_cast<std::uint32_t>(length), bytes)) {
+  if (!engine.firmware().BackupFlash(position, static_cast<std::uint32_t>(length), bytes)) {
     context.err << "firmware-backup: the flash could not be read\n";
     return kExitFailed;
   }

@@ -6,6 +6,7 @@
 #include "cli/command_arguments.h"
 #include "cli/command_table.h"
 #include "cli/hex_dump.h"
+#include "transport/controller_channel.h"
 
 namespace rur::cli {
 
@@ -27,8 +28,8 @@ int RunQuery(CommandContext& context) {
   }
 
   Sector answer{};
-  const ResultCode result =
-      context.env.channel().Query(static_cast<unsigned>(drive), static_cast<std::uint8_t>(code), answer);
+  ControllerChannel channel(context.env.program().drives(), context.env.clock(), context.env.ui());
+  const ResultCode result = channel.Query(static_cast<unsigned>(drive), static_cast<std::uint8_t>(code), answer);
   char line[32];
   std::snprintf(line, sizeof line, "result %02X\n", result);
   context.out << line << HexDump(answer.data(), answer.size());

@@ -1,9 +1,8 @@
 // rurctl smart [--device N] [--bay 1|2] [--json]: a threshold and a data pass through the
 // controller, then the graded grid of one bay as the SMART page shows it.
 
-#include "app/smart_report.h"
+#include "cli/smart_report.h"
 #include "cli/engine_session.h"
-#include "transport/commands.h"
 
 namespace rur::cli {
 
@@ -25,17 +24,16 @@ int RunSmart(CommandContext& context) {
   if (!DevicePosition(context, parsed, "smart", 1, position)) return kExitFailed;
 
   Engine& engine = context.env.engine();
-  engine.SmartRead(SMART_READ_THRESHOLDS);
-  engine.SmartRead(SMART_READ_DATA);
+  engine.ReadSmartNow();
   engine.SelectDevice(position);  // the heading takes the model as the status page shows it
-  engine.smart.smartBay = static_cast<unsigned>(bay - 1);
-  engine.EvaluateSmartPage();
+  engine.SelectSmartBay(static_cast<unsigned>(bay - 1));
+  const SmartPageModel& page = engine.smart().page();
   if (parsed.has("--json")) {
-    context.out << SmartJson(engine.smartPage, position + 1, static_cast<unsigned>(bay)).dump(2) << '\n';
+    context.out << SmartJson(page, position + 1, static_cast<unsigned>(bay)).dump(2) << '\n';
   } else {
-    context.out << DeviceLabel(engine, position) << "\n" << SmartText(engine.smartPage);
+    context.out << DeviceLabel(engine, position) << "\n" << SmartText(page);
   }
-  if (!engine.smart.thresholdsValid) context.err << "smart: some threshold pages could not be read\n";
+  if (!engine.smart().state().thresholdsValid) context.err << "smart: some threshold pages could not be read\n";
   return kExitOk;
 }
 

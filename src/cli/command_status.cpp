@@ -1,7 +1,7 @@
 // rurctl status [--json]: detection, one refresh, then what the status page shows for every
 // enclosure.
 
-#include "app/status_report.h"
+#include "cli/status_report.h"
 #include "cli/engine_session.h"
 
 namespace rur::cli {
@@ -15,9 +15,7 @@ int RunStatus(CommandContext& context) {
   }
   if (!StartAndDetect(context, "status")) return kExitFailed;
   Engine& engine = context.env.engine();
-  // The first cycle after a detection only draws the page; the second one asks the controllers.
-  if (engine.programStarted) engine.RefreshStep();
-  engine.RefreshStep();
+  engine.RefreshNow();
   const auto devices = CollectStatus(engine);
   if (parsed.has("--json")) {
     context.out << StatusJson(devices).dump(2) << '\n';

@@ -4,7 +4,7 @@ namespace rur::cli {
 
 bool StartAndDetect(CommandContext& context, std::string_view command, EventLogUse log) {
   Engine& engine = context.env.engine();
-  if (log == EventLogUse::Off) engine.eventLog = nullptr;
+  if (log == EventLogUse::Off) engine.AttachEventLog(nullptr);
   context.env.program().Start();
   if (!engine.RunUntilDetected(kDetectionWaitMs)) {
     context.err << command << ": detection did not finish within " << kDetectionWaitMs / 1000 << " s\n";
@@ -22,8 +22,8 @@ bool DevicePosition(CommandContext& context, const ParsedArguments& parsed, std:
       context.err << command << ": --drive takes one physical drive number from 0 to 15 (not with --device)\n";
       return false;
     }
-    for (unsigned i = 0; i < engine.devices.currentCount; ++i) {
-      if (DriveOf(engine.devices.current[i]) == drive) {
+    for (unsigned i = 0; i < engine.deviceCount(); ++i) {
+      if (engine.DriveAt(i) == drive) {
         position = i;
         return true;
       }
@@ -36,7 +36,7 @@ bool DevicePosition(CommandContext& context, const ParsedArguments& parsed, std:
     context.err << command << ": --device takes a device number from 1 to " << kMaxDevices << '\n';
     return false;
   }
-  const unsigned count = engine.devices.currentCount;
+  const unsigned count = engine.deviceCount();
   if (device < 1 || device > count) {
     context.err << command << ": no Device" << device << " (" << count << " enclosure" << (count == 1 ? "" : "s")
                 << " found)\n";
@@ -52,7 +52,7 @@ namespace rur::cli {
 
 std::string DeviceLabel(const Engine& engine, unsigned position) {
   return "Device" + std::to_string(position + 1) + " (drive " +
-         std::to_string(DriveOf(engine.devices.current[position])) + ")";
+         std::to_string(engine.DriveAt(position)) + ")";
 }
 
 }  // namespace rur::cli

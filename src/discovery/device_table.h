@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 
+#include "platform/drive_numbering.h"
 #include "transport/response_sector.h"
 
 namespace rur {
@@ -14,8 +15,6 @@ using DeviceEntry = std::uint8_t;
 constexpr DeviceEntry kEntryAccepted = 0x40;
 constexpr DeviceEntry kEntryDriveMask = 0x0F;
 constexpr unsigned kMaxDevices = 10;
-// Drive numbers 0..9 are tried when looking for enclosures.
-constexpr unsigned kMaxPhysicalDrives = 10;
 // "No device" for UpgradeTarget and similar indexes.
 constexpr std::uint32_t kNoDevice = 256;
 

@@ -1,21 +1,14 @@
 #pragma once
 // The host's volumes and the physical drive each lives on, so a device's volumes can be named
-// next to it. On Linux a volume is a mounted partition of one of the numbered disks, named by its
-// kernel name (for example "sdb1").
+// next to it.
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
-namespace rur {
+#include "platform/mounted_volume.h"
 
-struct MountedVolume {
-  std::string name;
-  unsigned driveNumber = 0;
-  std::uint64_t startOffset = 0;  // bytes
-  std::uint64_t length = 0;       // bytes
-};
+namespace rur {
 
 constexpr unsigned kMaxLogicalDrives = 24;
 constexpr unsigned kMaxVolumeRows = 20;
@@ -39,7 +32,5 @@ std::vector<std::string> LogicalDriveList(const std::vector<MountedVolume>& volu
 VolumeTable BuildVolumeTable(const std::vector<MountedVolume>& volumes);
 // The names of the fixed volumes on a drive, in table order, joined without separator.
 std::string VolumeNamesOfDrive(const VolumeTable& table, unsigned driveNumber);
-
-using VolumeLister = std::function<std::vector<MountedVolume>()>;
 
 }  // namespace rur

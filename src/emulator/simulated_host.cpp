@@ -144,12 +144,12 @@ void SimulatedHost::Apply(const TimelineEvent& event, bool& deviceChanged) {
   }
 }
 
-std::vector<SimulatedHost::Volume> SimulatedHost::volumes() const {
+std::vector<MountedVolume> SimulatedHost::volumes() const {
   std::lock_guard lock(mutex_);
-  std::vector<Volume> result;
+  std::vector<MountedVolume> result;
   for (const auto& [number, drive] : drives_) {
     if (!drive.plugged) continue;
-    for (const std::string& name : drive.spec.volumes) result.push_back(Volume{name, number});
+    for (const std::string& name : drive.spec.volumes) result.push_back(MountedVolume{name, number, 0, 0});
   }
   return result;
 }

@@ -19,6 +19,7 @@
 #include "emulator/scenario.h"
 #include "emulator/simulated_controller.h"
 #include "platform/clock.h"
+#include "platform/mounted_volume.h"
 #include "transport/scsi_device.h"
 
 namespace rur::sim {
@@ -37,11 +38,8 @@ class SimulatedHost final : public DriveSource {
   // Unplugs or plugs a drive at once, as the timeline's events do (tests pull a drive mid-command).
   void SetPlugged(unsigned drive, bool plugged);
 
-  struct Volume {
-    std::string name;  // e.g. "sdb1": a mounted partition
-    unsigned drive;
-  };
-  std::vector<Volume> volumes() const;  // of the drives present now
+  // The mounted partitions ("sdb1", ...) of the drives present now, as the host would list them.
+  std::vector<MountedVolume> volumes() const;
 
   struct Request {
     unsigned drive;

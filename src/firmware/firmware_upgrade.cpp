@@ -31,9 +31,15 @@ void FirmwareUpgrade::EndLongOperation() {
 }
 
 bool FirmwareUpgrade::PickDevice(unsigned position) {
-  if (state_.targetSet() || state_.UpgradeSelection.load() == position) return false;
+  if (state_.targetSet() || position >= devices_.currentCount || state_.UpgradeSelection.load() == position)
+    return false;
   state_.UpgradeSelection = position;
   return true;
+}
+
+void FirmwareUpgrade::KeepPickPresent() {
+  if (!state_.targetSet() && devices_.currentCount > 0 && state_.UpgradeSelection.load() >= devices_.currentCount)
+    state_.UpgradeSelection = 0;
 }
 
 bool FirmwareUpgrade::LoadImage(const std::string& path, const UpgradeDeviceFacts& device) {
@@ -46,8 +52,8 @@ bool FirmwareUpgrade::CloseQuery() {
   return false;
 }
 
-void FirmwareUpgrade::Timer1Tick() {
-  if (timer1Enabled_) UpdateBar();
+void FirmwareUpgrade::ProgressTick() {
+  if (progressShown_) UpdateBar();
 }
 
 void FirmwareUpgrade::UpdateBar() { ui_.progress(state_.ProgressCount.load(), progressMaximum_); }
@@ -58,7 +64,7 @@ void FirmwareUpgrade::ShowPanel(bool shown, const std::string& caption) {
   ui_.upgradePanel(shown, panelCaption_, labelCaption_);
 }
 
-UpgradeOutcome FirmwareUpgrade::Image2_UpgradeClick() {
+UpgradeOutcome FirmwareUpgrade::RunUpgrade() {
   if (state_.OperationBusy.load()) return UpgradeOutcome::Busy;
   LongOperation operation(*this);
   return RunSteps();
@@ -97,7 +103,7 @@ UpgradeOutcome FirmwareUpgrade::RunSteps() {
   progressMaximum_ = ProgressMaximum(eraseExtent_);
   ui_.progress(0, progressMaximum_);
   ShowPanel(true, "Process 1 / 3");
-  timer1Enabled_ = true;
+  progressShown_ = true;
 
   UpgradeOutcome outcome = UpgradeOutcome::Succeeded;
   const std::uint32_t eraseLength = eraseExtent_ <= kDoubleEraseUpTo ? 2 * eraseExtent_ : eraseExtent_;
@@ -134,7 +140,7 @@ UpgradeOutcome FirmwareUpgrade::RunSteps() {
     }
   }
 
-  timer1Enabled_ = false;
+  progressShown_ = false;
   ShowPanel(false, panelCaption_);
   if (outcome == UpgradeOutcome::Succeeded) {
     ui_.messageBox(

@@ -2,7 +2,7 @@
 // The Upgrade page's behaviour without its widgets: device picking, loading an image and the
 // three-step upgrade (erase, program, verify) with its busy mark, progress panel and final box.
 // It runs on the main thread; the window stays alive through Ui::pump inside the SPI loops and
-// through Timer1, which whoever drives the timers feeds to Timer1Tick once a second.
+// through the progress timer, which whoever drives the timers feeds to ProgressTick once a second.
 
 #include <cstdint>
 #include <string>
@@ -44,18 +44,24 @@ class FirmwareUpgrade {
   void BeginLongOperation();
   void EndLongOperation();
 
-  // Device pickers: ignored while an upgrade holds a target. Returns whether the selection changed.
-  bool Image2_D1Click() { return PickDevice(0); }
-  bool Image2_D2Click() { return PickDevice(1); }
-  // Whether the open-file dialog may be shown now.
-  bool Image2_LoadClick() const { return !state_.OperationBusy.load(); }
-  // The dialog's file, checked against the picked device.
+  // The device the upgrade aims at: a present device, never changed while an upgrade holds a
+  // target. Returns whether the selection changed.
+  bool PickDevice(unsigned position);
+  // A device that went away cannot stay picked: the selection returns to the first device.
+  void KeepPickPresent();
+  unsigned pickedDevice() const { return state_.UpgradeSelection.load(); }
+  // Whether a firmware file may be chosen now.
+  bool CanChooseFile() const { return !state_.OperationBusy.load(); }
+  // The chosen file, checked against the picked device.
   bool LoadImage(const std::string& path, const UpgradeDeviceFacts& device);
-  UpgradeOutcome Image2_UpgradeClick();
+  // Erases, programs and verifies the picked device's flash with the loaded image.
+  UpgradeOutcome RunUpgrade();
 
-  // Copies ProgressCount to the bar while Timer1 is enabled.
-  void Timer1Tick();
-  bool timer1Enabled() const { return timer1Enabled_; }
+  // Copies ProgressCount to the progress bar while the progress timer runs (once a second).
+  void ProgressTick();
+  bool progressShown() const { return progressShown_; }
+  // Blocks done by the running operation.
+  int progressCount() const { return state_.ProgressCount.load(); }
 
   // Close, shutdown or log-off: refused with a box while an upgrade runs.
   bool CloseQuery();
@@ -67,8 +73,8 @@ class FirmwareUpgrade {
   const FirmwareImage& image() const { return image_; }
   int progressMaximum() const { return progressMaximum_; }
   bool panelShown() const { return panelShown_; }
-  const std::string& panelCaption() const { return panelCaption_; }   // Panel1
-  const std::string& labelCaption() const { return labelCaption_; }   // Label12
+  const std::string& panelCaption() const { return panelCaption_; }
+  const std::string& labelCaption() const { return labelCaption_; }
   std::uint32_t lastEraseExtent() const { return eraseExtent_; }
 
  private:
@@ -84,7 +90,6 @@ class FirmwareUpgrade {
     FirmwareUpgrade& owner_;
   };
 
-  bool PickDevice(unsigned position);
   UpgradeOutcome RunSteps();
   void ShowPanel(bool shown, const std::string& caption);
   void UpdateBar();
@@ -96,7 +101,7 @@ class FirmwareUpgrade {
   FirmwareImage image_;
   int progressMaximum_ = 0;
   std::uint32_t eraseExtent_ = 0;
-  bool timer1Enabled_ = false;
+  bool progressShown_ = false;
   bool panelShown_ = false;
   std::string panelCaption_;
   std::string labelCaption_;

@@ -20,17 +20,16 @@ std::string SpiAddressText(std::uint32_t address) {
   return text;
 }
 
-SpiFlash::SpiFlash(ControllerChannel& channel, const DeviceTable& devices, UpgradeState& state,
-                   std::function<bool()> detecting)
-    : channel_(channel), devices_(devices), state_(state), detecting_(std::move(detecting)) {}
+SpiFlash::SpiFlash(ControllerChannel& channel, const DeviceTable& devices, UpgradeState& state, Ui& ui)
+    : channel_(channel), devices_(devices), state_(state), ui_(ui) {}
 
 void SpiFlash::ShowStatus(const std::string& text) {
   statusText_ = text;
-  channel_.ui().panel(kStatusPanel, text);
+  ui_.panel(kStatusPanel, text);
 }
 
 bool SpiFlash::TargetValid() {
-  Ui& ui = channel_.ui();
+  Ui& ui = ui_;
   if (devices_.currentCount == 0) {
     ShowStatus("Device not found!!!");
     ui.messageBox("No Device found !", "Message", MessageKind::Plain);
@@ -45,15 +44,10 @@ bool SpiFlash::TargetValid() {
 }
 
 bool SpiFlash::ReadSPI(std::uint32_t address, std::uint32_t length, std::uint8_t* buffer) {
-  unsigned drive = 0;
-  if (detecting_()) {
-    drive = DriveOf(devices_.probed);
-  } else {
-    // Callers set UpgradeTarget first; without a valid one there is no device to read from.
-    if (!TargetValid()) return false;
-    drive = DriveOf(devices_.current[state_.UpgradeTarget.load()]);
-  }
-  return RunBlocks(drive, Range{Operation::Read, address, length, buffer, nullptr});
+  // Callers set UpgradeTarget first; without a valid one there is no device to read from.
+  if (!TargetValid()) return false;
+  return RunBlocks(DriveOf(devices_.current[state_.UpgradeTarget.load()]),
+                   Range{Operation::Read, address, length, buffer, nullptr});
 }
 
 bool SpiFlash::WriteSPI(std::uint32_t address, std::uint32_t length, const std::uint8_t* source) {
@@ -68,9 +62,9 @@ bool SpiFlash::EraseSPI(std::uint32_t address, std::uint32_t length) {
                    Range{Operation::Erase, address, length, nullptr, nullptr});
 }
 
-std::optional<std::uint8_t> SpiFlash::ReadFirmwareType() {
+std::optional<std::uint8_t> SpiFlash::ReadFirmwareType(unsigned drive) {
   std::array<std::uint8_t, kFlashHeadLength> head{};
-  if (!ReadSPI(0, kFlashHeadLength, head.data())) return std::nullopt;
+  if (!RunBlocks(drive, Range{Operation::Read, 0, kFlashHeadLength, head.data(), nullptr})) return std::nullopt;
   return head[image_offset::kFirmwareType];  // the flash holds the image from address 0
 }
 
@@ -87,7 +81,7 @@ bool SpiFlash::RunBlocks(unsigned drive, const Range& range) {
     return false;
   }
 
-  Ui& ui = channel_.ui();
+  Ui& ui = ui_;
   DeviceHandle device = OpenDrive(channel_.drives(), drive);
   if (!device) {
     ui.messageBox("Invalid Drive", "", MessageKind::Plain);

@@ -3,12 +3,12 @@
 // block tried up to nine times, with progress counted and failures told on status panel 4.
 
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string>
 
 #include "discovery/device_table.h"
 #include "firmware/upgrade_state.h"
+#include "platform/user_interface.h"
 #include "transport/commands.h"
 #include "transport/controller_channel.h"
 
@@ -25,18 +25,17 @@ std::string SpiAddressText(std::uint32_t address);
 
 class SpiFlash {
  public:
-  // detecting: whether drive detection runs now; ReadSPI then goes to the drive being probed.
-  SpiFlash(ControllerChannel& channel, const DeviceTable& devices, UpgradeState& state,
-           std::function<bool()> detecting = [] { return false; });
+  // Range operations go to the device of the upgrade target; failures are told to ui.
+  SpiFlash(ControllerChannel& channel, const DeviceTable& devices, UpgradeState& state, Ui& ui);
 
   // buffer / source hold length rounded up to a multiple of 128 bytes: every block moves 128.
   bool ReadSPI(std::uint32_t address, std::uint32_t length, std::uint8_t* buffer);
   bool WriteSPI(std::uint32_t address, std::uint32_t length, const std::uint8_t* source);
   bool EraseSPI(std::uint32_t address, std::uint32_t length);
 
-  // Identification's read of the flash head: the product type byte (FirmwareType), or nothing
-  // when the read failed.
-  std::optional<std::uint8_t> ReadFirmwareType();
+  // Identification's read of the flash head of a drive being probed: the product type byte
+  // (FirmwareType), or nothing when the read failed.
+  std::optional<std::uint8_t> ReadFirmwareType(unsigned drive);
 
   // Status panel 4, remembered so the upgrade can repeat its last text in the final box.
   void ShowStatus(const std::string& text);
@@ -60,7 +59,7 @@ class SpiFlash {
   ControllerChannel& channel_;
   const DeviceTable& devices_;
   UpgradeState& state_;
-  std::function<bool()> detecting_;
+  Ui& ui_;
   std::string statusText_;
 };
 

@@ -16,7 +16,7 @@ struct UpgradeState {
   std::atomic<std::uint32_t> UpgradeTarget{kNoDevice};
   // The device picked on the Upgrade page (0 or 1).
   std::atomic<std::uint32_t> UpgradeSelection{0};
-  // Blocks done by the SPI operations; Timer1 copies it to the progress bar.
+  // Blocks done by the SPI operations; the progress timer copies it to the progress bar.
   std::atomic<std::int32_t> ProgressCount{0};
 
   bool targetSet() const { return UpgradeTarget.load() != kNoDevice; }

@@ -11,6 +11,9 @@
 
 namespace rur {
 
+// The pause between two queries to one controller.
+constexpr std::uint64_t kQueryGapMs = 200;
+
 namespace members_answer {
 constexpr std::size_t kMode = 80;
 constexpr std::size_t kBlockA = 84;

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <mutex>
 
+#include "transport/pacing.h"
+
 namespace rur {
 
 struct LocalDateTime {
@@ -18,11 +20,8 @@ struct LocalDateTime {
   bool operator==(const LocalDateTime&) const = default;
 };
 
-class Clock {
+class Clock : public PollClock {
  public:
-  virtual ~Clock() = default;
-  virtual std::uint64_t nowMs() = 0;
-  virtual void sleepMs(std::uint64_t ms) = 0;
   virtual LocalDateTime localTime() = 0;
   virtual bool isVirtual() const { return false; }
 };

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "discovery/device_table.h"
+#include "platform/drive_numbering.h"
 #include "transport/scsi_device.h"
 
 namespace rur {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "discovery/volume_table.h"
+#include "platform/mounted_volume.h"
 
 namespace rur {
 

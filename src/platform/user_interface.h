@@ -4,40 +4,54 @@
 
 #include <string>
 
+#include "transport/pacing.h"
+
 namespace rur {
 
 enum class MessageKind { Plain, Information, Warning, Error, Exclamation };
 
-// Parts of the engine's state that changed; the window reads the new values from the engine.
+// Parts of the engine's state that changed; a face reads the new values through the engine's views.
 enum class UiUpdate {
-  DetectionText,   // StaticText1: "Drive detecting", "No Drive found! ", hidden
-  DeviceControls,  // device check boxes and device buttons: shown, ticked, hints
-  PageButtons,     // navigation buttons enabled, log button shown
-  UpgradeButton,   // Image2_Upgrade enabled
-  StatusPage,      // the status page labels
-  DeviceNames,     // firmware revision text, device texts, window caption
-  SmartPage,       // the SMART grid, heading, verdict and bay buttons
-  SmartCountdown,  // Label21
+  DeviceControls,  // which devices are present and ticked, and the selected one
+  StatusPage,      // the status page model
+  DeviceNames,     // firmware revision text and the device name texts
+  SmartPage,       // the SMART page model
 };
 
-class Ui {
+// The notice about finding devices: "Drive detecting" (blinking while a detection runs),
+// "No Drive found! ", or nothing once devices were found.
+struct DetectionNotice {
+  std::string text;
+  bool shown = true;
+};
+
+class Ui : public EventPump {
  public:
-  virtual ~Ui() = default;
   // Text of status-bar panel index (0..4).
   virtual void panel(int /*index*/, const std::string& /*text*/) {}
   virtual void messageBox(const std::string& /*text*/, const std::string& /*caption*/, MessageKind /*kind*/) {}
-  // Let the window handle pending events inside long loops.
-  virtual void pump() {}
   // Called on the engine's main context; off it (the detection thread) only panel() and pump() are used.
   virtual void update(UiUpdate /*what*/) {}
 
-  // The device check boxes (CheckBox1, CheckBox3), disabled while a long operation holds a device.
+  virtual void detectionNotice(const DetectionNotice& /*notice*/) {}
+  // Whether the pages other than the status page may be opened.
+  virtual void navigationEnabled(bool /*enabled*/) {}
+  // The event log has something to show (the log button appears).
+  virtual void eventLogAvailable() {}
+  // Whether a firmware upgrade may be started now (detection keeps it off while it recounts drives).
+  virtual void upgradeStartable(bool /*startable*/) {}
+  // The program's title with the selected device's name.
+  virtual void title(const std::string& /*text*/) {}
+  // The time to the next SMART read, shown on the SMART page.
+  virtual void smartCountdown(const std::string& /*text*/) {}
+
+  // The device selectors, disabled while a long operation holds a device.
   virtual void deviceSelectorsEnabled(bool /*enabled*/) {}
-  // The firmware progress bar (ProgressBar1).
+  // Firmware upgrade progress: blocks done of all blocks.
   virtual void progress(int /*position*/, int /*maximum*/) {}
-  // The firmware progress panel (Panel1) with its caption and the label inside it (Label12).
+  // The firmware progress panel with its caption and the text inside it.
   virtual void upgradePanel(bool /*shown*/, const std::string& /*caption*/, const std::string& /*label*/) {}
-  // A firmware file was chosen: its name goes to the Upgrade page's edit box and panel 4 widens for it.
+  // A firmware file was chosen: its name is shown next to the upgrade controls.
   virtual void firmwareFile(const std::string& /*name*/) {}
 };
 

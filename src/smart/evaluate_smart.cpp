@@ -149,7 +149,7 @@ SmartPageModel EvaluateSmart(SmartState& state, unsigned slot, std::string_view 
   return model;
 }
 
-SmartCellSelection StringGrid3SelectCell(const SmartPageModel& model, const SmartPage& data, std::size_t column,
+SmartCellSelection SelectSmartCell(const SmartPageModel& model, const SmartPage& data, std::size_t column,
                                          std::size_t row) {
   SmartCellSelection selection;
   if (column == kColumnName) {

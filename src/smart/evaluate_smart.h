@@ -91,7 +91,7 @@ struct SmartCellSelection {
   std::optional<std::string> panelText;
   std::string hint;
 };
-SmartCellSelection StringGrid3SelectCell(const SmartPageModel& model, const SmartPage& data, std::size_t column,
+SmartCellSelection SelectSmartCell(const SmartPageModel& model, const SmartPage& data, std::size_t column,
                                          std::size_t row);
 
 }  // namespace rur

@@ -13,7 +13,7 @@ SmartTickResult SmartTick(SmartState& state, const SmartTickInput& input) {
   SmartTickResult result;
   if (input.held) return result;
   const bool dataPending = (input.requestFlags & REQ_SMART_DATA) != 0;
-  if (input.smartPageCurrent) result.label21 = SmartCountdownText(state.smartCountdown, dataPending);
+  if (input.smartPageCurrent) result.countdownText = SmartCountdownText(state.smartCountdown, dataPending);
   // The countdown waits while a read is still queued, so reads never pile up.
   if (dataPending) return result;
   if (state.smartCountdown != 0) {

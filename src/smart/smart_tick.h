@@ -17,7 +17,7 @@ struct SmartTickInput {
 };
 
 struct SmartTickResult {
-  std::optional<std::string> label21;  // the countdown text, when the SMART page is current
+  std::optional<std::string> countdownText;  // the countdown text, when the SMART page is current
   std::uint8_t raise = 0;              // request bits to set in RequestFlags
 };
 

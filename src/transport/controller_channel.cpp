@@ -21,8 +21,8 @@ std::array<std::uint8_t, 3> SpiParams(std::uint32_t address) {
   return {kSpiParam, static_cast<std::uint8_t>(block >> 8), static_cast<std::uint8_t>(block & 0xFF)};
 }
 
-ControllerChannel::ControllerChannel(DriveSource& drives, Clock& clock, Ui& ui)
-    : drives_(drives), clock_(clock), ui_(ui) {}
+ControllerChannel::ControllerChannel(DriveSource& drives, PollClock& clock, EventPump& pump)
+    : drives_(drives), clock_(clock), pump_(pump) {}
 
 ResultCode ControllerChannel::Query(unsigned drive, std::uint8_t code, Sector& answer) {
   const std::uint32_t limit = code == QUERY_PROBE ? kProbePollLimitMs : kCommandPollLimitMs;
@@ -94,7 +94,7 @@ bool ControllerChannel::TransmitSequence(ScsiDevice& device) {
     if (lba == previous && !ReadSectors(device, kSeparatorLba, scratch_.data(), 1)) return false;
     if (!ReadSectors(device, lba, scratch_.data(), 1)) return false;
     previous = lba;
-    ui_.pump();
+    pump_.pump();
   }
   return true;
 }
@@ -102,7 +102,7 @@ bool ControllerChannel::TransmitSequence(ScsiDevice& device) {
 ResultCode ControllerChannel::AwaitResponse(ScsiDevice& device, std::uint32_t limit) {
   const std::uint64_t start = clock_.nowMs();
   for (;;) {
-    ui_.pump();
+    pump_.pump();
     ReadSectors(device, kSeparatorLba, scratch_.data(), 1);  // only keeps LBA 17 reads apart
     if (!ReadSectors(device, kResponseLba, record_.answer.data(), 1)) return kResultResponseReadFailed;
     ++record_.polls;

@@ -7,9 +7,8 @@
 #include <array>
 #include <cstdint>
 
-#include "platform/clock.h"
-#include "platform/user_interface.h"
 #include "transport/command_frame.h"
+#include "transport/pacing.h"
 #include "transport/response_sector.h"
 #include "transport/result_codes.h"
 #include "transport/scsi_device.h"
@@ -27,7 +26,7 @@ struct RequestRecord {
 
 class ControllerChannel {
  public:
-  ControllerChannel(DriveSource& drives, Clock& clock, Ui& ui);
+  ControllerChannel(DriveSource& drives, PollClock& clock, EventPump& pump);
 
   // Commands that open the target drive themselves and close it before returning.
   ResultCode Query(unsigned drive, std::uint8_t code, Sector& answer);
@@ -43,8 +42,6 @@ class ControllerChannel {
   const RequestRecord& record() const { return record_; }
   ControllerKind controllerKind() const { return record_.controllerKind; }
   DriveSource& drives() { return drives_; }
-  Clock& clock() { return clock_; }
-  Ui& ui() { return ui_; }
 
  private:
   struct Command {
@@ -62,8 +59,8 @@ class ControllerChannel {
   ResultCode AwaitResponse(ScsiDevice& device, std::uint32_t limit);
 
   DriveSource& drives_;
-  Clock& clock_;
-  Ui& ui_;
+  PollClock& clock_;
+  EventPump& pump_;
   RequestRecord record_;
   Sector scratch_{};  // data of frame and separator reads, which means nothing
 };

@@ -2,12 +2,9 @@
 
 #include <algorithm>
 
-#include "app/engine.h"
-#include "emulator/simulated_host.h"
 #include "monitor/ata_text.h"
 #include "monitor/device_names.h"
-#include "support/recording_ui.h"
-#include "support/sim_scenarios.h"
+#include "support/simulated_engine.h"
 #include "transport/command_frame.h"
 
 namespace rur {
@@ -15,32 +12,7 @@ namespace {
 
 using namespace test;
 
-// An engine on the virtual clock over a simulated host.
-struct EngineRun {
-  explicit EngineRun(sim::Scenario scenario)
-      : clock(*scenario.start), host(std::move(scenario), clock),
-        engine(host, [this] {
-          std::vector<MountedVolume> mounted;
-          for (const auto& v : host.volumes()) mounted.push_back({v.name, v.drive, 0, 0});
-          return mounted;
-        }, clock, ui) {
-    host.setDeviceChangeListener([this] { engine.DeviceChangeNotice(); });
-    engine.hooks.step = [this] { host.Advance(); };
-    engine.Start();
-  }
-  // Commands sent to a drive: every frame starts with a read of LBA 67.
-  std::size_t CommandsTo(unsigned drive) const {
-    return static_cast<std::size_t>(std::count_if(host.requests().begin(), host.requests().end(), [&](const auto& r) {
-      return r.drive == drive && !r.inquiry && r.lba == kFrameWords[0];
-    }));
-  }
-  const StatusRecord& Record(unsigned drive) const { return engine.records[drive]; }
-
-  VirtualClock clock;
-  sim::SimulatedHost host;
-  RecordingUi ui;
-  Engine engine;
-};
+using EngineRun = SimulatedEngine<>;
 
 std::string Model(const StatusRecord& record, std::size_t at) {
   return TrimModelText(AtaStringToText(record.data() + at, kModelLength));
@@ -50,17 +22,17 @@ TEST(EngineDetection, FindsTheEnclosureAndSkipsThePlainDisk) {
   EngineRun run(ScenarioOf({PlainDisk(0), Enclosure(1)}));
   ASSERT_TRUE(run.engine.RunUntilDetected(20000));
   const Engine& engine = run.engine;
-  ASSERT_EQ(engine.devices.currentCount, 1u);
-  EXPECT_EQ(engine.devices.current[0], 0x41);
+  ASSERT_EQ(engine.deviceCount(), 1u);
+  EXPECT_EQ(engine.devices().current[0], 0x41);
   EXPECT_EQ(run.CommandsTo(0), 1u);  // one probe, then its 2 s wait ran out; no second pass
   EXPECT_GE(run.clock.nowMs(), 2000u);
   EXPECT_EQ(run.ui.panels[1], "Detected OK");
-  EXPECT_EQ(engine.detectionText, " ");
-  EXPECT_FALSE(engine.detectionTextVisible);
-  EXPECT_TRUE(engine.pageButtonsEnabled);
-  EXPECT_TRUE(engine.deviceChecked[0]);
-  EXPECT_FALSE(engine.deviceShown[1]);
-  EXPECT_EQ(engine.requestFlags & (REQ_SMART_THRESHOLDS | REQ_SMART_DATA), REQ_SMART_THRESHOLDS | REQ_SMART_DATA);
+  EXPECT_EQ(run.ui.notice.text, " ");
+  EXPECT_FALSE(run.ui.notice.shown);
+  EXPECT_TRUE(run.ui.navigationOn);
+  EXPECT_TRUE(engine.deviceChecked(0));
+  EXPECT_FALSE(engine.deviceShown(1));
+  EXPECT_EQ(engine.requests().flags() & (REQ_SMART_THRESHOLDS | REQ_SMART_DATA), REQ_SMART_THRESHOLDS | REQ_SMART_DATA);
 
   const StatusRecord& record = run.Record(1);
   EXPECT_EQ(record[status_offset::kOwnerDrive], 1);
@@ -73,19 +45,19 @@ TEST(EngineDetection, FindsTheEnclosureAndSkipsThePlainDisk) {
   EXPECT_EQ(record[status_offset::kEnvironmentFlags], kSensorsValid);
   EXPECT_EQ(ReadLe(record.data() + status_offset::kFanSpeed, 2), 2600u);
   EXPECT_EQ(record[status_offset::kTemperature], 38);
-  EXPECT_EQ(DeviceProductName(engine.previousIdentity[1]), "RODE Dual Bay RAID");
-  EXPECT_EQ(engine.windowCaption, "RODE RUR v0.50.11-3 - RODE Dual Bay RAID [sdb1]");
+  EXPECT_EQ(DeviceProductName(engine.identity(1)), "RODE Dual Bay RAID");
+  EXPECT_EQ(run.ui.titleText, "RODE RUR v0.50.11-3 - RODE Dual Bay RAID [sdb1]");
   EXPECT_EQ(run.host.refusedRequests(), 0u);
 }
 
 TEST(EngineDetection, SecondPassOnlyWhenNothingWasFound) {
   EngineRun run(ScenarioOf({PlainDisk(0), PlainDisk(1)}));
   ASSERT_TRUE(run.engine.RunUntilDetected(30000));
-  EXPECT_EQ(run.engine.devices.currentCount, 0u);
+  EXPECT_EQ(run.engine.deviceCount(), 0u);
   EXPECT_EQ(run.CommandsTo(0), 2u);
   EXPECT_EQ(run.CommandsTo(1), 2u);
-  EXPECT_EQ(run.engine.detectionText, "No Drive found! ");
-  EXPECT_FALSE(run.engine.pageButtonsEnabled);
+  EXPECT_EQ(run.ui.notice.text, "No Drive found! ");
+  EXPECT_FALSE(run.ui.navigationOn);
 }
 
 TEST(EngineDetection, MemberOrderNamesCapacitiesAndControllerKinds) {
@@ -101,7 +73,7 @@ TEST(EngineDetection, MemberOrderNamesCapacitiesAndControllerKinds) {
   EngineRun run(ScenarioOf({swapped, PlainDisk(1), multiplier}));
   ASSERT_TRUE(run.engine.RunUntilDetected(20000));
   const Engine& engine = run.engine;
-  ASSERT_EQ(engine.devices.currentCount, 2u);
+  ASSERT_EQ(engine.deviceCount(), 2u);
 
   const StatusRecord& striped = run.Record(0);
   EXPECT_EQ(striped[status_offset::kArrayMode], kModeStriping);
@@ -109,15 +81,15 @@ TEST(EngineDetection, MemberOrderNamesCapacitiesAndControllerKinds) {
   EXPECT_EQ(ReadLe(striped.data() + status_offset::kHdd1Capacity, 6), 1200u);
   EXPECT_EQ(ReadLe(striped.data() + status_offset::kArrayCapacity, 6), 2000u);  // twice the smaller member
   EXPECT_EQ(striped[status_offset::kEnvironmentFlags], kNoSensors);
-  EXPECT_TRUE(engine.devices.currentInfo[0].memberOrder);
-  const std::string stored(engine.previousIdentity[0].begin() + identify_offset::kProductName,
-                           engine.previousIdentity[0].begin() + identify_offset::kProductName + 16);
+  EXPECT_TRUE(engine.devices().currentInfo[0].memberOrder);
+  const std::string stored(engine.identity(0).begin() + identify_offset::kProductName,
+                           engine.identity(0).begin() + identify_offset::kProductName + 16);
   EXPECT_EQ(stored, "BADCFEHGJILKNMPO");
-  EXPECT_EQ(DeviceProductName(engine.previousIdentity[0]), "ABCDEFGHIJKLMNOP");
+  EXPECT_EQ(DeviceProductName(engine.identity(0)), "ABCDEFGHIJKLMNOP");
 
-  EXPECT_EQ(engine.devices.current[1], 0x42);
-  EXPECT_EQ(engine.devices.currentInfo[1].controllerKind, ControllerKind::PortMultiplier);
-  EXPECT_FALSE(engine.devices.currentInfo[1].memberOrder);
+  EXPECT_EQ(engine.devices().current[1], 0x42);
+  EXPECT_EQ(engine.devices().currentInfo[1].controllerKind, ControllerKind::PortMultiplier);
+  EXPECT_FALSE(engine.devices().currentInfo[1].memberOrder);
   EXPECT_EQ(run.Record(2)[status_offset::kArrayMode], kModeBypass);
 }
 
@@ -136,20 +108,20 @@ TEST(EngineDeviceChanges, RecountFiveSecondsAfterTheLastNotice) {
   const std::size_t before = run.CommandsTo(0);
   engine.DeviceChangeNotice();
   engine.RunFor(6000);
-  EXPECT_EQ(engine.deviceChangeCounter, 0);
+  EXPECT_EQ(engine.detection().countdown(), 0);
   EXPECT_EQ(run.CommandsTo(0), before);
 
   // The enclosure is unplugged at 40 s; a second notice 3 s later restarts the wait.
   engine.RunFor(40100 - run.clock.nowMs());
-  EXPECT_GE(engine.deviceChangeCounter, kDeviceChangeStart);  // the unplug was noticed
+  EXPECT_GE(engine.detection().countdown(), kDeviceChangeStart);  // the unplug was noticed
   engine.RunFor(2900);
   engine.DeviceChangeNotice();
   engine.RunFor(4900);
-  EXPECT_EQ(engine.devices.currentCount, 1u);
-  EXPECT_FALSE(engine.probeMark);
+  EXPECT_EQ(engine.deviceCount(), 1u);
+  EXPECT_FALSE(engine.detection().probing());
   engine.RunFor(6000);
-  EXPECT_EQ(engine.devices.currentCount, 0u);
-  EXPECT_EQ(engine.detectionText, "No Drive found! ");
+  EXPECT_EQ(engine.deviceCount(), 0u);
+  EXPECT_EQ(run.ui.notice.text, "No Drive found! ");
 }
 
 TEST(EngineRefresh, FailingDeviceIsUntickedAfterSixFailures) {
@@ -157,7 +129,7 @@ TEST(EngineRefresh, FailingDeviceIsUntickedAfterSixFailures) {
   ASSERT_TRUE(run.engine.RunUntilDetected(20000));
   Engine& engine = run.engine;
   engine.RunFor(12000);  // armed, then a first refresh draws the page
-  ASSERT_FALSE(engine.programStarted);
+  ASSERT_FALSE(engine.programStarted());
   sim::Fault fault;
   fault.drive = 0;
   fault.kind = sim::FaultKind::TransportFailure;
@@ -166,26 +138,33 @@ TEST(EngineRefresh, FailingDeviceIsUntickedAfterSixFailures) {
 
   int failures = 0;
   unsigned lastCounter = 0;
-  for (int cycle = 0; cycle < 12 && engine.deviceChecked[0]; ++cycle) {
+  for (int cycle = 0; cycle < 12 && engine.deviceChecked(0); ++cycle) {
     engine.RunFor(5000);
-    const unsigned counter = engine.devices.currentInfo[0].failureCounter;
+    const unsigned counter = engine.devices().currentInfo[0].failureCounter;
     if (counter % 2 == 1 || (counter == 0 && lastCounter == 10)) ++failures;
     lastCounter = counter;
   }
-  EXPECT_FALSE(engine.deviceChecked[0]);
-  EXPECT_EQ(engine.devices.currentInfo[0].failureCounter, 0u);
+  EXPECT_FALSE(engine.deviceChecked(0));
+  EXPECT_EQ(engine.devices().currentInfo[0].failureCounter, 0u);
   EXPECT_EQ(failures, 6);
 }
 
-TEST(EngineRefresh, ArmingTickDropsPendingRequestsThenRefreshes) {
+TEST(EngineRefresh, FirstTickArmsTheMonitorTheNextRefreshes) {
   EngineRun run(ScenarioOf({Enclosure(0)}));
   Engine& engine = run.engine;
-  engine.requestFlags = REQ_SMART_DATA;
-  engine.probeMark = false;
-  engine.Timer2Timer();
-  EXPECT_EQ(engine.requestFlags, MONITOR_ARMED);
-  engine.Timer2Timer();
-  EXPECT_EQ(engine.requestFlags, MONITOR_ARMED | REQ_REFRESH);
+  ASSERT_TRUE(engine.RunUntilDetected(20000));
+  // Detection left the refresh and both SMART passes pending; they are served, then the first
+  // 5 s tick only arms the monitor.
+  const std::uint64_t published = run.clock.nowMs();
+  engine.RunFor(5000 - 100);
+  EXPECT_EQ(engine.requests().flags() & MONITOR_ARMED, 0);
+  engine.RunFor(200);
+  EXPECT_EQ(engine.requests().flags(), MONITOR_ARMED);
+  // The next tick asks for a refresh, which the dispatcher runs at once.
+  const unsigned refreshes = engine.refreshCount();
+  engine.RunFor(published + 10000 + 100 - run.clock.nowMs());
+  EXPECT_EQ(engine.refreshCount(), refreshes + 1);
+  EXPECT_EQ(engine.requests().flags(), MONITOR_ARMED);
 }
 
 }  // namespace
@@ -205,14 +184,14 @@ TEST(EngineRefresh, ContradictingControllerCannotHangTheCycle) {
   EngineRun run(ScenarioOf({drive}));
   ASSERT_TRUE(run.engine.RunUntilDetected(20000));
   run.engine.RunFor(11000);
-  ASSERT_FALSE(run.engine.programStarted);
+  ASSERT_FALSE(run.engine.programStarted());
   run.host.clearRequests();
-  run.engine.RefreshStep();
+  run.engine.RefreshNow();
   EXPECT_LE(run.CommandsTo(0), 1u + 2u * 4u);
   EXPECT_GE(run.CommandsTo(0), 1u + 2u * 3u) << "the alternation did not happen";
-  EXPECT_EQ(run.engine.changedMask, 0x01);
-  EXPECT_TRUE(run.engine.deviceChecked[0]);
-  EXPECT_FALSE(run.engine.refreshInProgress);
+  EXPECT_EQ(run.engine.changedMask(), 0x01);
+  EXPECT_TRUE(run.engine.deviceChecked(0));
+  EXPECT_FALSE(run.engine.refreshInProgress());
 }
 
 }  // namespace

@@ -8,6 +8,8 @@
 #include "emulator/scenario.h"
 #include "emulator/simulated_host.h"
 #include "transport/controller_channel.h"
+#include "platform/clock.h"
+#include "platform/user_interface.h"
 
 namespace rur::test {
 

@@ -71,7 +71,7 @@ TEST(SimulatedHost, UnplugAndPlugTellTheListenerAndTakeTheDriveAway) {
   rig.host.setDeviceChangeListener([&notices] { ++notices; });
   const auto volumeNames = [&rig] {
     std::string names;
-    for (const auto& volume : rig.host.volumes()) names += volume.name + "@" + std::to_string(volume.drive) + " ";
+    for (const auto& volume : rig.host.volumes()) names += volume.name + "@" + std::to_string(volume.driveNumber) + " ";
     return names;
   };
   EXPECT_EQ(volumeNames(), "sda1@0 sdb1@1 sdc1@2 ");

@@ -9,7 +9,7 @@
 
 #include <unistd.h>
 
-#include "app/engine.h"
+#include "support/simulated_engine.h"
 #include "emulator/simulated_host.h"
 #include "firmware_test_support.h"
 #include "support/sim_scenarios.h"
@@ -19,38 +19,16 @@ namespace rur {
 namespace {
 
 constexpr unsigned kDrive = 1;
-constexpr int kOpcodeElement = 8;  // after the four words and the four group bytes
 
-struct SimulatedUpgrade {
-  explicit SimulatedUpgrade(std::vector<sim::Fault> faults)
-      : clock(LocalDateTime{2026, 3, 14, 9, 0, 0}),
-        host(Scenario(std::move(faults)), clock),
-        engine(host, [] { return std::vector<MountedVolume>{}; }, clock, ui) {
-    engine.hooks.step = [this] { host.Advance(); };
-    engine.Start();
-  }
+struct SimulatedUpgrade : test::SimulatedEngine<test::FirmwareUi> {
+  explicit SimulatedUpgrade(std::vector<sim::Fault> faults) : SimulatedEngine(Scenario(std::move(faults))) {}
   static sim::Scenario Scenario(std::vector<sim::Fault> faults) {
     sim::Scenario scenario = test::ScenarioOf({test::Enclosure(kDrive)});
+    scenario.start = LocalDateTime{2026, 3, 14, 9, 0, 0};
     scenario.faults = std::move(faults);
     return scenario;
   }
-  // Opcodes of the commands the drive received, from the read of LBA 67 that starts each frame.
-  std::vector<std::uint8_t> Opcodes() const {
-    std::vector<std::uint8_t> opcodes;
-    int element = -1;
-    for (const auto& request : host.requests()) {
-      if (request.inquiry || request.lba == kSeparatorLba || request.lba == kResponseLba) continue;
-      if (request.lba == kFrameWords[0]) element = 0;
-      if (element >= 0 && element++ == kOpcodeElement)
-        opcodes.push_back(static_cast<std::uint8_t>(request.lba - kOpcodeLbaBase));
-    }
-    return opcodes;
-  }
-
-  VirtualClock clock;
-  sim::SimulatedHost host;
-  test::FirmwareUi ui;
-  Engine engine;
+  std::vector<std::uint8_t> Opcodes() const { return SimulatedEngine::Opcodes(kDrive); }
 };
 
 sim::Fault SpiFault(sim::FaultCommand command, std::uint32_t address, unsigned times,
@@ -92,16 +70,16 @@ TEST(FirmwareOnSimulator, UpgradesAndFailuresInsideTheEngine) {
     SimulatedUpgrade run(c.faults);
     Engine& engine = run.engine;
     ASSERT_TRUE(engine.RunUntilDetected(20000));
-    ASSERT_EQ(engine.devices.currentCount, 1u);
-    EXPECT_EQ(engine.devices.currentInfo[0].productType, 0x01);  // read from the flash at detection
+    ASSERT_EQ(engine.deviceCount(), 1u);
+    EXPECT_EQ(engine.devices().currentInfo[0].productType, 0x01);  // read from the flash at detection
 
     const auto image = test::MakeImage({.length = c.length, .firmwareType = c.imageType});
     const std::string path = (dir / "fw.bin").string();
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(image.data()),
                                                 static_cast<std::streamsize>(image.size()));
-    const UpgradeDeviceFacts facts{engine.devices.currentInfo[0].controllerKind,
-                                   engine.previousIdentity[DriveOf(engine.devices.current[0])]};
-    ASSERT_TRUE(engine.firmware.LoadImage(path, facts));
+    const UpgradeDeviceFacts facts{engine.devices().currentInfo[0].controllerKind,
+                                   engine.identity(engine.DriveAt(0))};
+    ASSERT_TRUE(engine.firmware().LoadImage(path, facts));
 
     engine.RunFor(12000);  // monitoring armed and refreshing
     run.host.clearRequests();
@@ -112,10 +90,10 @@ TEST(FirmwareOnSimulator, UpgradesAndFailuresInsideTheEngine) {
       closeRefused = closeRefused || !engine.Close();
     };
     const std::uint64_t start = run.clock.nowMs();
-    EXPECT_EQ(engine.firmware.Image2_UpgradeClick(), c.outcome);
+    EXPECT_EQ(engine.firmware().RunUpgrade(), c.outcome);
     run.ui.onPump = nullptr;
     EXPECT_TRUE(run.ui.panelShowed(4, c.panelSeen));
-    EXPECT_EQ(engine.upgrade.UpgradeTarget.load(), kNoDevice);
+    EXPECT_EQ(engine.upgradeMarks().UpgradeTarget.load(), kNoDevice);
     EXPECT_FALSE(engine.UpgradeRunning());
     EXPECT_EQ(run.host.refusedRequests(), 0u);
 
@@ -128,7 +106,7 @@ TEST(FirmwareOnSimulator, UpgradesAndFailuresInsideTheEngine) {
     for (std::uint8_t opcode : opcodes)
       EXPECT_TRUE(opcode == CMD_SPI_READ || opcode == CMD_SPI_WRITE || opcode == CMD_SPI_ERASE) << int(opcode);
     if (c.outcome != UpgradeOutcome::Succeeded) continue;
-    EXPECT_GT(run.clock.nowMs() - start, 5000u);  // Timer2 came due while the flash was busy
+    EXPECT_GT(run.clock.nowMs() - start, 5000u);  // the monitor timer came due while the flash was busy
     const auto& flash = run.host.controller(kDrive)->flash().bytes();
     EXPECT_TRUE(std::equal(image.begin(), image.end(), flash.begin()));
     EXPECT_TRUE(std::all_of(flash.begin() + c.length, flash.begin() + c.erasedTo, [](auto b) { return b == 0xFF; }));

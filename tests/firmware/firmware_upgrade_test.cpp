@@ -27,7 +27,7 @@ struct FirmwareUpgradeTest : ::testing::Test {
   ControllerChannel channel{drives, clock, ui};
   DeviceTable devices;
   UpgradeState state;
-  SpiFlash flash{channel, devices, state};
+  SpiFlash flash{channel, devices, state, ui};
   FirmwareUpgrade upgrade{flash, devices, state, ui};
   std::vector<std::uint8_t> imageBytes;
 
@@ -49,7 +49,7 @@ struct FirmwareUpgradeTest : ::testing::Test {
     EXPECT_EQ(state.UpgradeTarget.load(), kNoDevice) << what;
     EXPECT_FALSE(state.OperationBusy.load()) << what;
     EXPECT_FALSE(ui.panelShown) << what;
-    EXPECT_FALSE(upgrade.timer1Enabled()) << what;
+    EXPECT_FALSE(upgrade.progressShown()) << what;
     ASSERT_FALSE(ui.selectorStates.empty()) << what;
     EXPECT_TRUE(ui.selectorStates.back()) << what;
     EXPECT_EQ(drives.openHandles, 0) << what;
@@ -73,7 +73,7 @@ TEST_F(FirmwareUpgradeTest, ImageReplacesTheFlashAndTheRestOfTheExtentIsErased) 
     controller.commands.clear();
     ui = FirmwareUi{};
     Hold({.length = c.length});
-    EXPECT_EQ(upgrade.Image2_UpgradeClick(), UpgradeOutcome::Succeeded);
+    EXPECT_EQ(upgrade.RunUpgrade(), UpgradeOutcome::Succeeded);
     EXPECT_EQ(upgrade.lastEraseExtent(), c.extent);
     EXPECT_EQ(upgrade.progressMaximum(), c.maximum);
     EXPECT_EQ(controller.count(CMD_SPI_ERASE), c.erases);
@@ -134,7 +134,7 @@ TEST_F(FirmwareUpgradeTest, FailuresEndTheRunWithTheirText) {
     ui = FirmwareUi{};
     Hold({.length = 4096});
     c.setup();
-    EXPECT_EQ(upgrade.Image2_UpgradeClick(), c.outcome);
+    EXPECT_EQ(upgrade.RunUpgrade(), c.outcome);
     ASSERT_FALSE(ui.boxes.empty());
     EXPECT_EQ(ui.boxes.back().text, c.finalBox);
     EXPECT_TRUE(ui.panelShowed(4, c.panelSeen));
@@ -148,17 +148,17 @@ TEST_F(FirmwareUpgradeTest, FailuresEndTheRunWithTheirText) {
   controller = NorFlashController{};
   drives.controllers[kDrive] = &controller;
   controller.failures[{CMD_SPI_ERASE, 0x3000}] = 9;
-  upgrade.Image2_UpgradeClick();
+  upgrade.RunUpgrade();
   EXPECT_EQ(controller.commands.back(), (test::SpiCommandSeen{CMD_SPI_ERASE, 0x3000}));
 }
 
 TEST_F(FirmwareUpgradeTest, NothingIsSentWithoutAnImageOrWithTheWrongType) {
-  EXPECT_EQ(upgrade.Image2_UpgradeClick(), UpgradeOutcome::NoImage);
+  EXPECT_EQ(upgrade.RunUpgrade(), UpgradeOutcome::NoImage);
   EXPECT_EQ(ui.boxes.back().text, "Please Load Firmware File First ");
   ExpectIdle("no image");
 
   Hold({.length = 4096, .firmwareType = 0x22});
-  EXPECT_EQ(upgrade.Image2_UpgradeClick(), UpgradeOutcome::TypeMismatch);
+  EXPECT_EQ(upgrade.RunUpgrade(), UpgradeOutcome::TypeMismatch);
   EXPECT_EQ(ui.boxes.back().text, "Incorrect Firmware Type! SPI = 21, BIN = 22");
   EXPECT_EQ(ui.boxes.back().caption, "Message");
   EXPECT_EQ(ui.lastPanel(4), "SPI = 21, BIN = 22");
@@ -167,7 +167,7 @@ TEST_F(FirmwareUpgradeTest, NothingIsSentWithoutAnImageOrWithTheWrongType) {
   ExpectIdle("type mismatch");
 
   devices.currentInfo[0].controllerKind = ControllerKind::PortMultiplier;
-  EXPECT_EQ(upgrade.Image2_UpgradeClick(), UpgradeOutcome::Succeeded);
+  EXPECT_EQ(upgrade.RunUpgrade(), UpgradeOutcome::Succeeded);
   ExpectIdle("port multiplier");
 }
 
@@ -180,27 +180,27 @@ TEST_F(FirmwareUpgradeTest, WhileRunningEverythingElseStaysAway) {
     if (checked || controller.count(CMD_SPI_WRITE) < 10) return;
     checked = true;
     EXPECT_EQ(state.UpgradeTarget.load(), 0u);
-    EXPECT_EQ(upgrade.Image2_UpgradeClick(), UpgradeOutcome::Busy);
-    EXPECT_FALSE(upgrade.Image2_D2Click());
+    EXPECT_EQ(upgrade.RunUpgrade(), UpgradeOutcome::Busy);
+    EXPECT_FALSE(upgrade.PickDevice(1));
     EXPECT_EQ(state.UpgradeSelection.load(), 0u);
-    EXPECT_FALSE(upgrade.Image2_LoadClick());
+    EXPECT_FALSE(upgrade.CanChooseFile());
     EXPECT_FALSE(upgrade.CloseQuery());
     EXPECT_EQ(ui.boxes.back().text, "Firmware is upgrading, please wait a moment.");
     EXPECT_EQ(ui.boxes.back().caption, "Message");
-    upgrade.Timer1Tick();
+    upgrade.ProgressTick();
     EXPECT_EQ(ui.progressSeen.back(), std::make_pair(state.ProgressCount.load(), upgrade.progressMaximum()));
     EXPECT_GT(state.ProgressCount.load(), 8);  // the doubled erase of 0x4000 is done
     EXPECT_EQ(ui.panelCaptions.back(), "Process 2 / 3");
   };
-  EXPECT_EQ(upgrade.Image2_UpgradeClick(), UpgradeOutcome::Succeeded);
+  EXPECT_EQ(upgrade.RunUpgrade(), UpgradeOutcome::Succeeded);
   EXPECT_TRUE(checked);
   ExpectIdle("after the run");
   const auto ticks = ui.progressSeen.size();
-  upgrade.Timer1Tick();  // Timer1 is off again
+  upgrade.ProgressTick();  // the progress timer is off again
   EXPECT_EQ(ui.progressSeen.size(), ticks);
   EXPECT_TRUE(upgrade.CloseQuery());
-  EXPECT_TRUE(upgrade.Image2_LoadClick());
-  EXPECT_TRUE(upgrade.Image2_D2Click());
+  EXPECT_TRUE(upgrade.CanChooseFile());
+  EXPECT_TRUE(upgrade.PickDevice(1));
   EXPECT_EQ(state.UpgradeSelection.load(), 1u);
 }
 

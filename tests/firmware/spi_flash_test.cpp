@@ -17,8 +17,7 @@ struct SpiFlashTest : ::testing::Test {
   ControllerChannel channel{drives, clock, ui};
   DeviceTable devices;
   UpgradeState state;
-  bool detecting = false;
-  SpiFlash flash{channel, devices, state, [this] { return detecting; }};
+  SpiFlash flash{channel, devices, state, ui};
 
   SpiFlashTest() {
     drives.controllers[kDrive] = &controller;
@@ -89,13 +88,11 @@ TEST_F(SpiFlashTest, DetectionReadsTheFirmwareTypeOfTheProbedDrive) {
   controller.flash[0x95] = 0x21;
   devices.currentCount = 0;
   state.UpgradeTarget = kNoDevice;
-  devices.probed = kDrive;
-  detecting = true;
-  EXPECT_EQ(flash.ReadFirmwareType(), std::optional<std::uint8_t>(0x21));
+  EXPECT_EQ(flash.ReadFirmwareType(kDrive), std::optional<std::uint8_t>(0x21));
   EXPECT_EQ(controller.count(CMD_SPI_READ), 2u);
 
   controller.failures[{CMD_SPI_READ, 0x80}] = 9;
-  EXPECT_EQ(flash.ReadFirmwareType(), std::nullopt);
+  EXPECT_EQ(flash.ReadFirmwareType(kDrive), std::nullopt);
   EXPECT_EQ(ui.lastPanel(4), "ReadSPI fail, Address = 0080");
 }
 

@@ -12,13 +12,12 @@
 #include <optional>
 
 #include "app/engine.h"
-#include "app/status_report.h"
+#include "cli/status_report.h"
 #include "emulator/simulated_host.h"
 #include "firmware/firmware_test_support.h"
 #include "monitor/event_log.h"
 #include "monitor/query_answers.h"
-#include "support/recording_ui.h"
-#include "support/sim_scenarios.h"
+#include "support/simulated_engine.h"
 #include "transport/command_frame.h"
 #include "transport/commands.h"
 #include "transport/pass_through.h"
@@ -27,7 +26,6 @@ namespace rur {
 namespace {
 
 constexpr unsigned kDrive = 1;
-constexpr int kOpcodeElement = 8;  // after the four words and the four group bytes
 
 // The ways a command can fail.
 enum class Failure {
@@ -167,58 +165,39 @@ struct MatrixUi : test::RecordingUi {
 };
 
 // The engine on the virtual clock over one simulated enclosure.
-struct Watched {
+struct Watched : test::SimulatedEngine<MatrixUi> {
   explicit Watched(sim::Scenario scenario = test::ScenarioOf({test::Enclosure(kDrive)}))
-      : clock(*scenario.start), host(std::move(scenario), clock), engine(host, [this] {
-          std::vector<MountedVolume> mounted;
-          for (const auto& v : host.volumes()) mounted.push_back({v.name, v.drive, 0, 0});
-          return mounted;
-        }, clock, ui) {
-    host.setDeviceChangeListener([this] { engine.DeviceChangeNotice(); });
-    engine.hooks.step = [this] { host.Advance(); };
-    engine.Start();
-  }
+      : SimulatedEngine(std::move(scenario)) {}
 
   // Detected, armed, and the status page drawn once, as after a few seconds of a real run.
   void Settle() {
     ASSERT_TRUE(engine.RunUntilDetected(20000));
-    ASSERT_EQ(engine.devices.currentCount, 1u);
+    ASSERT_EQ(engine.deviceCount(), 1u);
     engine.RunFor(12000);
-    ASSERT_FALSE(engine.programStarted);
+    ASSERT_FALSE(engine.programStarted());
   }
 
-  // Opcodes of the frames the drive received so far.
-  std::size_t Frames(std::uint8_t opcode) const {
-    std::size_t count = 0;
-    int element = -1;
-    for (const auto& request : host.requests()) {
-      if (request.drive != kDrive || request.inquiry || request.lba == kSeparatorLba || request.lba == kResponseLba)
-        continue;
-      if (request.lba == kFrameWords[0]) element = 0;
-      if (element >= 0 && element++ == kOpcodeElement && request.lba - kOpcodeLbaBase == opcode) ++count;
-    }
-    return count;
-  }
+  std::size_t Frames(std::uint8_t opcode) const { return SimulatedEngine::Frames(kDrive, opcode); }
 
   // No mark is left behind, and the poll cycle refreshes the device again.
   void ExpectIdleAndRefreshing() {
-    EXPECT_EQ(engine.upgrade.UpgradeTarget.load(), kNoDevice);
-    EXPECT_FALSE(engine.upgrade.OperationBusy.load());
-    EXPECT_EQ(engine.busyMarks, 0);
-    EXPECT_FALSE(engine.refreshInProgress);
-    EXPECT_FALSE(engine.firmware.panelShown());
-    EXPECT_FALSE(engine.firmware.timer1Enabled());
+    EXPECT_EQ(engine.upgradeMarks().UpgradeTarget.load(), kNoDevice);
+    EXPECT_FALSE(engine.upgradeMarks().OperationBusy.load());
+    EXPECT_EQ(engine.requests().busy(), 0);
+    EXPECT_FALSE(engine.refreshInProgress());
+    EXPECT_FALSE(engine.firmware().panelShown());
+    EXPECT_FALSE(engine.firmware().progressShown());
     if (!ui.selectorStates.empty()) {
       EXPECT_TRUE(ui.selectorStates.back());
     }
     ui.onPump = nullptr;
     engine.SetDeviceChecked(0, true);
     const std::size_t members = Frames(QUERY_MEMBERS);
-    const unsigned refreshes = engine.refreshCounter;
+    const unsigned refreshes = engine.refreshCount();
     engine.RunFor(12000);
-    EXPECT_GT(engine.refreshCounter, refreshes);
+    EXPECT_GT(engine.refreshCount(), refreshes);
     EXPECT_GT(Frames(QUERY_MEMBERS), members);
-    EXPECT_EQ(engine.devices.currentInfo[0].failureCounter, 0u);
+    EXPECT_EQ(engine.devices().currentInfo[0].failureCounter, 0u);
     EXPECT_EQ(host.refusedRequests(), 0u);
   }
 
@@ -235,17 +214,13 @@ struct Watched {
   void ReplugAndRediscover() {
     ui.onPump = nullptr;
     engine.RunFor(12000);
-    EXPECT_EQ(engine.devices.currentCount, 0u);
-    EXPECT_EQ(engine.detectionText, "No Drive found! ");
+    EXPECT_EQ(engine.deviceCount(), 0u);
+    EXPECT_EQ(ui.notice.text, "No Drive found! ");
     host.SetPlugged(kDrive, true);
     engine.RunFor(12000);
-    ASSERT_EQ(engine.devices.currentCount, 1u);
+    ASSERT_EQ(engine.deviceCount(), 1u);
   }
 
-  VirtualClock clock;
-  sim::SimulatedHost host;
-  MatrixUi ui;
-  Engine engine;
 };
 
 TEST(FaultMatrix, RefreshCountsEveryQueryFaultAndRecovers) {
@@ -258,9 +233,9 @@ TEST(FaultMatrix, RefreshCountsEveryQueryFaultAndRecovers) {
       run.Settle();
       run.Strike(failure, members, times);
       // Five failures stay below the limit; the sixth in a row unticks the device.
-      for (int cycle = 0; cycle < 30 && run.engine.deviceChecked[0]; ++cycle) run.engine.RunFor(5000);
-      EXPECT_EQ(run.engine.deviceChecked[0], times != 0);
-      EXPECT_EQ(run.engine.devices.currentInfo[0].failureCounter, 0u);
+      for (int cycle = 0; cycle < 30 && run.engine.deviceChecked(0); ++cycle) run.engine.RunFor(5000);
+      EXPECT_EQ(run.engine.deviceChecked(0), times != 0);
+      EXPECT_EQ(run.engine.devices().currentInfo[0].failureCounter, 0u);
       run.host.controller(kDrive)->clearFaults();
       run.ExpectIdleAndRefreshing();
     }
@@ -291,18 +266,18 @@ TEST(FaultMatrix, UpgradeRetriesEveryFlashBlockNineTimes) {
         Watched run;
         run.Settle();
         const auto image = test::MakeImage({.length = 4096, .firmwareType = 0x01});
-        test::HoldImage(run.engine.firmware.image(), image);
+        test::HoldImage(run.engine.firmware().image(), image);
         bool struck = false;
         run.ui.onPump = [&] {
           run.clock.advanceMs(1);
           run.engine.Step();
-          if (!struck && run.engine.spiFlash.statusText().find(phase.startText) == 0 &&
+          if (!struck && run.engine.spiFlash().statusText().find(phase.startText) == 0 &&
               (phase.startText[0] != '\0' || run.engine.UpgradeRunning())) {
             struck = true;
             run.Strike(failure, phase.command, strikes);
           }
         };
-        const UpgradeOutcome outcome = run.engine.firmware.Image2_UpgradeClick();
+        const UpgradeOutcome outcome = run.engine.firmware().RunUpgrade();
         EXPECT_TRUE(struck);
         const bool survives = failure == Failure::LateWithin || (failure == Failure::Status && strikes < 9);
         if (survives) {
@@ -323,7 +298,7 @@ TEST(FaultMatrix, UpgradeRetriesEveryFlashBlockNineTimes) {
           }
         }
         if (failure == Failure::Unplugged) {
-          EXPECT_EQ(run.engine.upgrade.UpgradeTarget.load(), kNoDevice);
+          EXPECT_EQ(run.engine.upgradeMarks().UpgradeTarget.load(), kNoDevice);
           EXPECT_FALSE(run.engine.UpgradeRunning());
           run.ReplugAndRediscover();
         }
@@ -343,27 +318,27 @@ TEST(FaultMatrix, SmartPassGivesUpAfterFourAttempts) {
         SCOPED_TRACE(std::string(command.name) + ", " + Name(failure) + ", " + std::to_string(times));
         Watched run;
         run.Settle();
-        ASSERT_TRUE(run.engine.smart.thresholdsValid);
-        const SmartPage before = run.engine.smart.store[0][0].thresholds;
+        ASSERT_TRUE(run.engine.smart().state().thresholdsValid);
+        const SmartPage before = run.engine.smart().state().store[0][0].thresholds;
         // Thresholds found incomplete are read again with the next data request: make it now.
-        run.engine.smart.thresholdsValid = false;
-        run.engine.smart.smartCountdown = 0;
+        run.engine.smart().ForgetThresholds();
+        run.engine.smart().ExpireCountdown();
         const CommandUnderTest aimed{command.name, command.command, SMART_READ_THRESHOLDS, command.pollsWithin,
                                      command.pollsBeyond, true};
         bool struck = false;
         run.ui.onPump = [&] {
-          if (!struck && (run.engine.busyMarks & REQ_SMART_THRESHOLDS)) {
+          if (!struck && (run.engine.requests().busy() & REQ_SMART_THRESHOLDS)) {
             struck = true;
             run.Strike(failure, aimed, times);
           }
         };
         run.engine.RunFor(4000);
         EXPECT_TRUE(struck);
-        EXPECT_EQ(run.engine.requestFlags & (REQ_SMART_DATA | REQ_SMART_THRESHOLDS), 0);
+        EXPECT_EQ(run.engine.requests().flags() & (REQ_SMART_DATA | REQ_SMART_THRESHOLDS), 0);
         const bool survives = failure == Failure::LateWithin || (failure == Failure::Status && times < 4);
-        EXPECT_EQ(run.engine.smart.thresholdsValid, survives);
+        EXPECT_EQ(run.engine.smart().state().thresholdsValid, survives);
         // A page, or a chunk, that could not be read keeps what it held.
-        EXPECT_EQ(run.engine.smart.store[0][0].thresholds, before);
+        EXPECT_EQ(run.engine.smart().state().store[0][0].thresholds, before);
         if (failure == Failure::Unplugged) run.ReplugAndRediscover();
         run.host.controller(kDrive)->clearFaults();
         run.ExpectIdleAndRefreshing();
@@ -380,9 +355,9 @@ TEST(FaultMatrix, UnplugInTheMiddleOfDetectionRefreshOrSmartPass) {
     bool pulled = false;
     int pumpsSeen = 0;
     run.ui.onPump = [&] {
-      const bool inside = moment == Moment::Detection ? run.engine.detecting.load()
-                          : moment == Moment::Refresh ? run.engine.refreshInProgress && !run.engine.programStarted
-                                                      : (run.engine.busyMarks & REQ_SMART_DATA) != 0;
+      const bool inside = moment == Moment::Detection ? run.engine.detection().running()
+                          : moment == Moment::Refresh ? run.engine.refreshInProgress() && !run.engine.programStarted()
+                                                      : (run.engine.requests().busy() & REQ_SMART_DATA) != 0;
       // A few reads into the activity, so a command is cut in the middle of its frame or its polls.
       if (!pulled && inside && ++pumpsSeen == 23) {
         pulled = true;
@@ -393,14 +368,14 @@ TEST(FaultMatrix, UnplugInTheMiddleOfDetectionRefreshOrSmartPass) {
       run.engine.RunUntilDetected(20000);
       EXPECT_TRUE(pulled);
       run.engine.RunFor(12000);
-      EXPECT_EQ(run.engine.devices.currentCount, 0u);
+      EXPECT_EQ(run.engine.deviceCount(), 0u);
       run.host.SetPlugged(kDrive, true);
       run.ui.onPump = nullptr;
       run.engine.RunFor(12000);
-      ASSERT_EQ(run.engine.devices.currentCount, 1u);
+      ASSERT_EQ(run.engine.deviceCount(), 1u);
     } else {
       run.Settle();
-      if (moment == Moment::SmartPass) run.engine.smart.smartCountdown = 0;
+      if (moment == Moment::SmartPass) run.engine.smart().ExpireCountdown();
       run.engine.RunFor(6000);
       EXPECT_TRUE(pulled);
       run.ReplugAndRediscover();
@@ -461,7 +436,7 @@ TEST(FaultMatrix, RebuildOfSizeZeroAndNamesFullOfControlBytes) {
   });
   test::RecordingUi ui;
   Engine engine(drives, [] { return std::vector<MountedVolume>{{"sdb1", kDrive, 0, 0}}; }, clock, ui);
-  engine.hooks.step = [&host] { host.Advance(); };
+  engine.SetStepHook([&host] { host.Advance(); });
   EventLogWriter log("/nonexistent");
   std::string saved;
   log.setFileFunctions([&saved](const std::string&, const std::string& contents, std::string&) {
@@ -471,12 +446,12 @@ TEST(FaultMatrix, RebuildOfSizeZeroAndNamesFullOfControlBytes) {
     contents = saved;
     return !saved.empty();
   });
-  engine.eventLog = &log;
+  engine.AttachEventLog(&log);
   engine.Start();
   ASSERT_TRUE(engine.RunUntilDetected(20000));
   engine.RunFor(30000);
 
-  const StatusRecord& record = engine.records[kDrive];
+  const StatusRecord& record = engine.record(kDrive);
   EXPECT_EQ(record[status_offset::kActivityFlags], kHdd2Rebuilding);
   EXPECT_EQ(record[status_offset::kActivityProgress], 0);
   EXPECT_EQ(ReadLe(record.data() + status_offset::kArrayCapacity, 6), 0u);

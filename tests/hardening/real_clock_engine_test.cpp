@@ -1,38 +1,24 @@
-// The engine on the real clock, where detection runs on its own thread (DriveDetectThread) while
+// The engine on the real clock, where detection runs on its own thread while
 // the main context keeps its timers going: the thread sanitizer run of the test command watches
 // these tests for data races. They wait in real time, about two seconds each.
 
 #include <gtest/gtest.h>
 
-#include "app/engine.h"
-#include "emulator/simulated_host.h"
-#include "support/recording_ui.h"
-#include "support/sim_scenarios.h"
+#include "support/simulated_engine.h"
 
 namespace rur {
 namespace {
 
-struct RealClockRun {
-  explicit RealClockRun(sim::Scenario scenario)
-      : host(std::move(scenario), clock), engine(host, [this] {
-          std::vector<MountedVolume> mounted;
-          for (const auto& v : host.volumes()) mounted.push_back({v.name, v.drive, 0, 0});
-          return mounted;
-        }, clock, ui) {
-    host.setDeviceChangeListener([this] { engine.DeviceChangeNotice(); });
-    engine.hooks.step = [this] { host.Advance(); };
-  }
-  RealClock clock;
-  sim::SimulatedHost host;
-  test::RecordingUi ui;
-  Engine engine;
+// The detection job runs on its own thread on the real clock.
+struct RealClockRun : test::SimulatedEngine<test::RecordingUi, RealClock> {
+  explicit RealClockRun(sim::Scenario scenario) : SimulatedEngine(std::move(scenario), false) {}
 };
 
 TEST(RealClockEngine, DetectsOnItsThreadThenRefreshes) {
   RealClockRun run(test::ScenarioOf({test::Enclosure(1), test::Enclosure(2, sim::kArrayStriping)}));
   run.engine.Start();
   ASSERT_TRUE(run.engine.RunUntilDetected(10000));
-  EXPECT_EQ(run.engine.devices.currentCount, 2u);
+  EXPECT_EQ(run.engine.deviceCount(), 2u);
   EXPECT_EQ(run.ui.panels[1], "Detected OK");
   // The first refresh marks both devices; SMART requests were raised with the result.
   run.engine.RunFor(300);
@@ -52,7 +38,7 @@ TEST(RealClockEngine, DeviceChangeWhileTheThreadProbes) {
   RealClockRun run(scenario);
   run.engine.Start();
   ASSERT_TRUE(run.engine.RunUntilDetected(10000));
-  EXPECT_GE(static_cast<int>(run.engine.deviceChangeCounter), kDeviceChangeStart);
+  EXPECT_GE(run.engine.detection().countdown(), kDeviceChangeStart);
   EXPECT_TRUE(run.engine.Close());
 }
 

@@ -46,13 +46,13 @@ TEST(Responsiveness, DISABLED_EventLoopGapDuringUpgrade) {
   sim::SimulatedHost host(scenario, clock);
   GapUi ui;
   Engine engine(host, [] { return std::vector<MountedVolume>{{"sdb1", 1, 0, 0}}; }, clock, ui);
-  engine.hooks.step = [&host] { host.Advance(); };
+  engine.SetStepHook([&host] { host.Advance(); });
   engine.Start();
   ASSERT_TRUE(engine.RunUntilDetected(30000));
   engine.RunFor(6000);  // monitoring armed
 
   constexpr std::uint32_t kImageLength = 16384;
-  test::HoldImage(engine.firmware.image(), test::MakeImage({.length = kImageLength, .firmwareType = 0x01}));
+  test::HoldImage(engine.firmware().image(), test::MakeImage({.length = kImageLength, .firmwareType = 0x01}));
   bool stepping = false;
   ui.onPump = [&] {
     if (stepping) return;  // the engine's own pumps inside a step are the same event loop
@@ -64,7 +64,7 @@ TEST(Responsiveness, DISABLED_EventLoopGapDuringUpgrade) {
   ui.last = start;
   ui.longest = {};
   ui.pumps = 0;
-  const UpgradeOutcome outcome = engine.firmware.Image2_UpgradeClick();
+  const UpgradeOutcome outcome = engine.firmware().RunUpgrade();
   ui.Mark();
   const auto took = Steady::now() - start;
   EXPECT_EQ(outcome, UpgradeOutcome::Succeeded);

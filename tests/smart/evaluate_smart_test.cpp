@@ -100,10 +100,10 @@ TEST(SmartRows, ShowNamesValuesAndRawDigits) {
   EXPECT_EQ(SmartAttributeNames().size(), 61u);
 
   // Selecting a cell: the raw value read again from the page, or the name cell.
-  const SmartCellSelection raw = StringGrid3SelectCell(model, pages.data, kColumnRaw, 0);
+  const SmartCellSelection raw = SelectSmartCell(model, pages.data, kColumnRaw, 0);
   EXPECT_EQ(raw.panelText, model.rows[0].cells[kColumnRaw]);
-  EXPECT_EQ(StringGrid3SelectCell(model, pages.data, kColumnName, 1).hint, "AAh-UnKnown");
-  EXPECT_FALSE(StringGrid3SelectCell(model, pages.data, kColumnWorst, 1).panelText);
+  EXPECT_EQ(SelectSmartCell(model, pages.data, kColumnName, 1).hint, "AAh-UnKnown");
+  EXPECT_FALSE(SelectSmartCell(model, pages.data, kColumnWorst, 1).panelText);
 }
 
 TEST(SmartRows, EmptyPageHidesTheGridAndTheNextFilledOneTakesTheFocus) {

@@ -7,6 +7,8 @@
 #include "smart/read_smart_pages.h"
 #include "smart/smart_pages.h"
 #include "smart/smart_tick.h"
+#include "platform/clock.h"
+#include "platform/user_interface.h"
 
 namespace rur {
 namespace {

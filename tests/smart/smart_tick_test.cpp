@@ -13,7 +13,7 @@ TEST(SmartTick, OneCycleIsSixtyOneTicksWithTheCountdownText) {
   int raisedAt = 0;
   for (int tick = 1; tick <= 61 && raisedAt == 0; ++tick) {
     const SmartTickResult result = SmartTick(state, {false, true, MONITOR_ARMED});
-    texts.push_back(result.label21.value_or("-"));
+    texts.push_back(result.countdownText.value_or("-"));
     if (result.raise == REQ_SMART_DATA) raisedAt = tick;
   }
   EXPECT_EQ(raisedAt, 61);
@@ -23,10 +23,10 @@ TEST(SmartTick, OneCycleIsSixtyOneTicksWithTheCountdownText) {
   EXPECT_EQ(texts.at(60), "Updating...");
 
   // While the read waits in the queue the countdown stands still; held ticks do nothing at all.
-  EXPECT_EQ(SmartTick(state, {false, true, REQ_SMART_DATA}).label21, "Updating...");
-  EXPECT_FALSE(SmartTick(state, {true, true, 0}).label21);
+  EXPECT_EQ(SmartTick(state, {false, true, REQ_SMART_DATA}).countdownText, "Updating...");
+  EXPECT_FALSE(SmartTick(state, {true, true, 0}).countdownText);
   EXPECT_EQ(state.smartCountdown, 60);
-  EXPECT_FALSE(SmartTick(state, {false, false, 0}).label21);  // away from the page: no text
+  EXPECT_FALSE(SmartTick(state, {false, false, 0}).countdownText);  // away from the page: no text
   EXPECT_EQ(state.smartCountdown, 59);
 
   state.smartCountdown = 0;

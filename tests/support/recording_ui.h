@@ -24,8 +24,21 @@ struct RecordingUi : Ui {
   void messageBox(const std::string& text, const std::string& caption, MessageKind) override {
     boxes.push_back({text, caption});
   }
+  DetectionNotice notice;
+  bool navigationOn = false;
+  bool logAvailable = false;
+  bool upgradeOn = true;
+  std::string titleText;
+  std::string countdown;
+
   void pump() override { ++pumps; }
   void update(UiUpdate what) override { updates.push_back(what); }
+  void detectionNotice(const DetectionNotice& shown) override { notice = shown; }
+  void navigationEnabled(bool enabled) override { navigationOn = enabled; }
+  void eventLogAvailable() override { logAvailable = true; }
+  void upgradeStartable(bool startable) override { upgradeOn = startable; }
+  void title(const std::string& text) override { titleText = text; }
+  void smartCountdown(const std::string& text) override { countdown = text; }
 };
 
 }  // namespace rur::test

@@ -3,6 +3,8 @@
 #include "support/scripted_device.h"
 #include "transport/commands.h"
 #include "transport/controller_channel.h"
+#include "platform/clock.h"
+#include "platform/user_interface.h"
 
 namespace rur {
 namespace {

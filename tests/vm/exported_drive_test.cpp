@@ -19,6 +19,7 @@
 #include "transport/commands.h"
 #include "transport/controller_channel.h"
 #include "transport/pass_through.h"
+#include "platform/user_interface.h"
 
 namespace rur {
 namespace {

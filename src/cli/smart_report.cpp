@@ -1,4 +1,4 @@
-#include "app/smart_report.h"
+#include "cli/smart_report.h"
 
 #include <cstdio>
 

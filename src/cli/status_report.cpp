@@ -1,4 +1,4 @@
-#include "app/status_report.h"
+#include "cli/status_report.h"
 
 #include "monitor/ata_text.h"
 #include "monitor/capacity_text.h"
@@ -41,18 +41,18 @@ std::string Trimmed(std::string text) {
 
 std::vector<DeviceStatus> CollectStatus(Engine& engine) {
   std::vector<DeviceStatus> devices;
-  const unsigned selected = engine.devices.selected;
-  for (unsigned i = 0; i < engine.devices.currentCount; ++i) {
+  const unsigned selected = engine.selectedDevice();
+  for (unsigned i = 0; i < engine.deviceCount(); ++i) {
     engine.SelectDevice(i);
-    const unsigned drive = DriveOf(engine.devices.current[i]);
-    const StatusRecord& record = engine.records[drive];
-    const StatusPageView& view = engine.statusPage.view();
+    const unsigned drive = engine.DriveAt(i);
+    const StatusRecord& record = engine.record(drive);
+    const StatusPageView& view = engine.statusPage();
     DeviceStatus status;
     status.device = i + 1;
     status.drive = drive;
-    status.controllerKind = static_cast<int>(engine.devices.currentInfo[i].controllerKind);
-    status.product = DeviceProductName(engine.previousIdentity[drive]);
-    status.nameText = i < engine.deviceNameTexts.size() ? engine.deviceNameTexts[i] : status.product;
+    status.controllerKind = static_cast<int>(engine.devices().currentInfo[i].controllerKind);
+    status.product = DeviceProductName(engine.identity(drive));
+    status.nameText = i < 2 ? engine.DeviceNameText(i) : status.product;
     status.firmware = view.firmware;
     status.mode = record[status_offset::kArrayMode];
     status.modeText = view.mode;
@@ -69,7 +69,7 @@ std::vector<DeviceStatus> CollectStatus(Engine& engine) {
     status.members[1] = Member(record, 2);
     devices.push_back(std::move(status));
   }
-  if (selected < engine.devices.currentCount) engine.SelectDevice(selected);
+  if (selected < engine.deviceCount()) engine.SelectDevice(selected);
   return devices;
 }
 

@@ -1,0 +1,69 @@
+#include "monitor/refresh_enclosure.h"
+
+#include <cstdio>
+#include <string>
+
+#include "monitor/query_answers.h"
+#include "transport/commands.h"
+
+namespace rur {
+namespace {
+
+// The members and rebuild answers may contradict each other for ever (a member "being rebuilt"
+// while no rebuild runs); a few passes are plenty for a controller that is consistent.
+constexpr unsigned kMaxQueryPasses = 4;
+
+}  // namespace
+
+std::string Hex2(unsigned value) {
+  char text[4];
+  std::snprintf(text, sizeof text, "%02X", value & 0xFFu);
+  return text;
+}
+
+RefreshOutcome RefreshEnclosure(ControllerChannel& channel, Clock& clock, Ui& ui, const std::string& c,
+                                EnclosureRefresh& target, StatusRecord& record,
+                                const std::function<bool()>& shouldGiveUp) {
+  const unsigned drive = target.drive;
+  Sector answer{};
+  bool ok = true;
+  if (target.hasSensor) {
+    ui.panel(0, "1y," + c);
+    clock.sleepMs(kQueryGapMs);
+    ok = channel.Query(drive, QUERY_IDENTITY, answer) == kResultOk;
+    if (ok) CopySensorReadings(answer.data(), record);
+    if (shouldGiveUp()) return RefreshOutcome::GaveUp;
+  }
+
+  ui.panel(0, "2x," + c);
+  for (unsigned pass = 0; ok && pass < kMaxQueryPasses; ++pass) {
+    const std::string r = Hex2(pass);
+    ui.panel(0, r + ",yy," + c);
+    if (target.rebuildRunning) {
+      ui.panel(1, "y0," + r);
+      clock.sleepMs(kQueryGapMs);
+      ok = channel.Query(drive, QUERY_REBUILD, answer) == kResultOk;
+      ui.panel(1, "y1," + r);
+      if (shouldGiveUp()) return RefreshOutcome::GaveUp;
+      if (!ok) break;
+      if (const auto progress = RebuildProgress(answer)) {
+        record[status_offset::kActivityProgress] = *progress;
+        break;
+      }
+      target.rebuildRunning = false;
+    }
+    ui.panel(1, "y2," + r);
+    clock.sleepMs(kQueryGapMs);
+    ok = channel.Query(drive, QUERY_MEMBERS, answer) == kResultOk;
+    ui.panel(1, "y3," + r);
+    if (shouldGiveUp()) return RefreshOutcome::GaveUp;
+    if (!ok) break;
+    DecodeMembersAnswer(answer, target.blockAIsHdd1, RecordFill::Refresh, true, record);
+    ui.panel(0, r + ",yz," + c);
+    if (record[status_offset::kActivityFlags] == 0) break;
+    target.rebuildRunning = true;
+  }
+  return ok ? RefreshOutcome::Refreshed : RefreshOutcome::Failed;
+}
+
+}  // namespace rur

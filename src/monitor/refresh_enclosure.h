@@ -1,0 +1,37 @@
+#pragma once
+// One enclosure's part of the 5 s refresh: the sensor readings (when it has sensors), then the
+// rebuild and members answers until they agree, written into its status record.
+
+#include <cstdint>
+#include <functional>
+
+#include "monitor/identify_block.h"
+#include "monitor/status_record.h"
+#include "platform/clock.h"
+#include "platform/user_interface.h"
+#include "transport/controller_channel.h"
+
+namespace rur {
+
+struct EnclosureRefresh {
+  unsigned drive = 0;
+  bool hasSensor = false;
+  bool blockAIsHdd1 = false;    // from the identity: which answer block describes HDD1
+  bool rebuildRunning = false;  // in and out: whether a rebuild was seen running
+};
+
+enum class RefreshOutcome {
+  Refreshed,
+  Failed,  // a query failed
+  GaveUp,  // an upgrade started or the program is closing: the cycle ends at once
+};
+
+// The status-bar texts show the cycle counter (c) and the pass, as they always have.
+RefreshOutcome RefreshEnclosure(ControllerChannel& channel, Clock& clock, Ui& ui, const std::string& cycleText,
+                                EnclosureRefresh& target, StatusRecord& record,
+                                const std::function<bool()>& shouldGiveUp);
+
+// Two upper-case hexadecimal digits, as the status-bar texts show numbers.
+std::string Hex2(unsigned value);
+
+}  // namespace rur
