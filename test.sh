@@ -4,6 +4,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 scripts/install-deps.sh
 scripts/install-vm-deps.sh
-scripts/build.sh
+# Warnings fail the build here, as they do in CI.
+scripts/build.sh -DRUR_WERROR=ON
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir build --output-on-failure -j "$(nproc)"
