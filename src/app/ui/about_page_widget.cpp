@@ -21,9 +21,7 @@ AboutPageWidget::AboutPageWidget(TForm1& form) : NotebookPage(QStringLiteral("Ab
   auto* version = new QLabel(QString::fromUtf8(VersionText.data(), static_cast<int>(VersionText.size())), this);
   version->setObjectName(QStringLiteral("Label65"));
   version->setFont(WindowFont(13, true));
-  QPalette blue = version->palette();
-  blue.setColor(QPalette::WindowText, QColor(0x00, 0x00, 0xFF));
-  version->setPalette(blue);
+  SetTextColour(version, QColor(0x00, 0x00, 0xFF));
   version->setGeometry(200, 88, 120, 18);
 
   auto* logo = new QLabel(this);

@@ -1,5 +1,6 @@
 #include "app/ui/artwork.h"
 
+#include <QLabel>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -156,6 +157,13 @@ QFont WindowFont(int pixelSize, bool bold) {
   font.setPixelSize(pixelSize);
   font.setBold(bold);
   return font;
+}
+
+void SetTextColour(QLabel* label, const QColor& colour) {
+  QPalette palette = label->palette();
+  palette.setColor(QPalette::Active, QPalette::WindowText, colour);
+  palette.setColor(QPalette::Inactive, QPalette::WindowText, colour);
+  label->setPalette(palette);
 }
 
 QPixmap NavigationPicture(const QString& caption, Glyph glyph, ButtonLook look) {

@@ -9,6 +9,8 @@
 #include <QPixmap>
 #include <QString>
 
+class QLabel;
+
 namespace rur::ui {
 
 enum class Glyph { Status, Setup, Upgrade, Email, Smart, About, Disk, Log, Fan, Thermometer };
@@ -40,6 +42,8 @@ inline const QColor kAmberDeep{0xF2, 0xA9, 0x00};
 
 // The window font at a pixel size.
 QFont WindowFont(int pixelSize = 13, bool bold = false);
+// A label's text colour in its enabled look; a disabled label keeps the toolkit's grey.
+void SetTextColour(QLabel* label, const QColor& colour);
 
 QPixmap NavigationPicture(const QString& caption, Glyph glyph, ButtonLook look);
 QPixmap DeviceButtonPicture(const QString& caption, ButtonLook look);

@@ -14,6 +14,7 @@
 #include "app/ui/image_button.h"
 #include "app/ui/main_window.h"
 #include "app/ui/page_artwork.h"
+#include "app/ui/qt_text.h"
 #include "notify/mail_center.h"
 
 namespace rur::ui {
@@ -32,9 +33,6 @@ constexpr int kPasswordLength = 15;
 constexpr int kTimeOutLength = 2;
 constexpr int kOkIgnoreWidth = 86;
 
-QString Q(const std::string& text) { return QString::fromStdString(text); }
-std::string S(const QString& text) { return text.toStdString(); }
-
 QLabel* AddCaption(QWidget* parent, const QString& text, QRect geometry, int pixelSize = 12, bool bold = false) {
   auto* label = new QLabel(text, parent);
   label->setGeometry(geometry);
@@ -42,15 +40,9 @@ QLabel* AddCaption(QWidget* parent, const QString& text, QRect geometry, int pix
   return label;
 }
 
-void SetTextColour(QLabel* label, const QColor& colour) {
-  QPalette palette = label->palette();
-  palette.setColor(QPalette::WindowText, colour);
-  label->setPalette(palette);
-}
-
 // A memo's lines as a text file would hold them: an empty memo has none, and a last line break
 // does not start another line.
-std::vector<std::string> MemoLines(const QPlainTextEdit* memo) { return SplitTextLines(S(memo->toPlainText())); }
+std::vector<std::string> MemoLines(const QPlainTextEdit* memo) { return SplitTextLines(Std(memo->toPlainText())); }
 
 QString MemoText(const std::vector<std::string>& lines) {
   QStringList shown;
@@ -295,20 +287,20 @@ void EmailPageWidget::ShowLoginFields(bool shown) {
 }
 
 void EmailPageWidget::Collect() {
-  model_.port = S(Edit1->text());
-  model_.host = S(Edit2->text());
-  model_.senderName = S(Edit3->text());
-  model_.senderAddress = S(Edit4->text());
-  model_.timeOut = S(Edit5->text());
-  model_.password = S(Edit8->text());
-  model_.account = S(Edit12->text());
+  model_.port = Std(Edit1->text());
+  model_.host = Std(Edit2->text());
+  model_.senderName = Std(Edit3->text());
+  model_.senderAddress = Std(Edit4->text());
+  model_.timeOut = Std(Edit5->text());
+  model_.password = Std(Edit8->text());
+  model_.account = Std(Edit12->text());
   model_.login = CheckBox8->isChecked();
   for (std::size_t i = 0; i < kinds_.size(); ++i) {
     const KindControls& controls = kinds_[i];
     MailKindPage& kind = model_.kinds[i];
-    kind.addAddress = S(controls.addAddress->text());
+    kind.addAddress = Std(controls.addAddress->text());
     kind.selectedRow = controls.grid->currentRow();
-    kind.subject = S(controls.subject->text());
+    kind.subject = Std(controls.subject->text());
     kind.contents = MemoLines(controls.contents);
     kind.suppress = controls.suppress->isChecked();
   }

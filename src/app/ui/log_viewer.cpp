@@ -9,6 +9,7 @@
 
 #include "app/program.h"
 #include "app/ui/artwork.h"
+#include "app/ui/qt_text.h"
 #include "monitor/event_log.h"
 
 namespace rur::ui {
@@ -20,8 +21,6 @@ constexpr int kMemoHeight = 241;
 constexpr int kTimerMs = 1000;
 const QColor kWindowText{0x00, 0x00, 0x00};
 const QColor kGreyText{0x6D, 0x6D, 0x6D};
-
-QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 }  // namespace
 
@@ -121,7 +120,7 @@ void TForm5::Button2Click() {
   if (path.isEmpty()) return;
   std::string text;
   std::string error;
-  if (!LoadLogFileText(path.toStdString(), text, error)) {
+  if (!LoadLogFileText(Std(path), text, error)) {
     if (dialogs_.messageBox) dialogs_.messageBox(this, Q(error), QStringLiteral("Error"), MessageKind::Error);
     return;
   }
@@ -130,7 +129,7 @@ void TForm5::Button2Click() {
   if (shown.endsWith(QLatin1Char('\n'))) shown.chop(1);
   Memo1->setPlainText(shown);
   chosenPath_ = path;
-  setWindowTitle(Q(FileCaption(path.toStdString())));
+  setWindowTitle(Q(FileCaption(Std(path))));
 }
 
 void TForm5::closeEvent(QCloseEvent* event) {

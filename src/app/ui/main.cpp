@@ -9,6 +9,7 @@
 #include "app/ui/command_line.h"
 #include "app/ui/log_viewer.h"
 #include "app/ui/main_window.h"
+#include "app/ui/qt_text.h"
 #include "platform/single_instance.h"
 
 int main(int argc, char** argv) {
@@ -39,7 +40,7 @@ int main(int argc, char** argv) {
   rur::ui::TForm1 window;
   rur::Program program;
   if (!program.Open(commandLine.options, window.sink(), error)) {
-    window.ShowMessage(QString::fromStdString(error), QStringLiteral("Error"), rur::MessageKind::Error);
+    window.ShowMessage(rur::ui::Q(error), QStringLiteral("Error"), rur::MessageKind::Error);
     return 1;
   }
   window.Attach(program);

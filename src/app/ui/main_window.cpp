@@ -22,6 +22,7 @@
 #include "app/ui/image_button.h"
 #include "app/ui/log_viewer.h"
 #include "app/ui/panel_status_bar.h"
+#include "app/ui/qt_text.h"
 #include "app/ui/smart_page_widget.h"
 #include "app/ui/status_page_widget.h"
 #include "app/ui/upgrade_page_widget.h"
@@ -40,8 +41,6 @@ constexpr QPoint kNotebookAt{186, 74};
 constexpr std::array<int, 6> kNavigationDesignY{104, 160, 216, 272, 328, 384};
 constexpr std::array<unsigned, 6> kNavigationBits{0x01, 0x02, 0x04, 0x08, 0x10, 0x20};
 constexpr std::array<int, 5> kPanelWidths{100, 80, 80, 100, 250};
-
-QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 // Hints stay up for six seconds wherever they are shown.
 class ToolTipDuration : public QObject {
@@ -149,9 +148,7 @@ void TForm1::BuildFrame() {
   StaticText1->setGeometry(kNavigationX, 74, kNavigationWidth, 22);
   StaticText1->setAlignment(Qt::AlignCenter);
   StaticText1->setFont(WindowFont(13, true));
-  QPalette alert = StaticText1->palette();
-  alert.setColor(QPalette::WindowText, QColor(0xC0, 0x39, 0x2B));
-  StaticText1->setPalette(alert);
+  SetTextColour(StaticText1, QColor(0xC0, 0x39, 0x2B));
 
   CheckBox1 = new QCheckBox(QStringLiteral("Device1"), this);
   CheckBox1->setObjectName(QStringLiteral("CheckBox1"));

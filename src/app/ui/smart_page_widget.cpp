@@ -11,6 +11,7 @@
 #include "app/ui/artwork.h"
 #include "app/ui/image_button.h"
 #include "app/ui/main_window.h"
+#include "app/ui/qt_text.h"
 #include "smart/dump_file.h"
 
 namespace rur::ui {
@@ -23,14 +24,6 @@ constexpr int kGridFont = 11;
 constexpr int kSmallestValueFont = 9;
 constexpr int kHeaderRowHeight = 23;  // the header row ends where the attribute grid begins
 const QColor kFixedRow{0xE9, 0xEE, 0xF3};
-
-QString Q(const std::string& text) { return QString::fromStdString(text); }
-
-void SetTextColour(QLabel* label, const QColor& colour) {
-  QPalette palette = label->palette();
-  palette.setColor(QPalette::WindowText, colour);
-  label->setPalette(palette);
-}
 
 // The attribute rows: each row in its grade's colour, the name at the cell's top-left corner
 // without margin, every other column centred at the top. The current cell gets a thin frame.

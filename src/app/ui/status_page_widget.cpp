@@ -9,6 +9,7 @@
 #include "app/ui/artwork.h"
 #include "app/ui/image_button.h"
 #include "app/ui/main_window.h"
+#include "app/ui/qt_text.h"
 
 namespace rur::ui {
 namespace {
@@ -21,17 +22,7 @@ constexpr QRect kHdd2Card{263, 104, 146, 120};
 constexpr QRect kFirmwareCard{8, 232, 401, 80};
 constexpr int kValueX = 150;
 
-QString Q(const std::string& text) { return QString::fromStdString(text); }
-
 QColor ColourOf(Rgb rgb) { return QColor::fromRgb(static_cast<QRgb>(rgb)); }
-
-// Text colour for the enabled look only: a disabled label keeps the toolkit's grey.
-void SetTextColour(QLabel* label, const QColor& colour) {
-  QPalette palette = label->palette();
-  palette.setColor(QPalette::Active, QPalette::WindowText, colour);
-  palette.setColor(QPalette::Inactive, QPalette::WindowText, colour);
-  label->setPalette(palette);
-}
 
 void ShowLabel(QLabel* label, const LabelState& state) {
   label->setText(Q(state.text));

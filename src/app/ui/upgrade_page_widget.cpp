@@ -12,6 +12,7 @@
 #include "app/ui/image_button.h"
 #include "app/ui/main_window.h"
 #include "app/ui/page_artwork.h"
+#include "app/ui/qt_text.h"
 
 namespace rur::ui {
 namespace {
@@ -32,8 +33,6 @@ const std::array<const char*, 6> kAdvice{
     "Keep the enclosure connected and powered until 3 / 3.",
     "Then power it off and on to start the new firmware.",
 };
-
-QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 }  // namespace
 
@@ -76,11 +75,7 @@ UpgradePageWidget::UpgradePageWidget(TForm1& form) : NotebookPage(QStringLiteral
     const int y = kAdviceCard.y() + 10 + static_cast<int>(i) * kAdviceLineHeight + (i >= 4 ? 8 : 0);
     QLabel* line = AddLabel(QStringLiteral("Label%1").arg(55 + static_cast<int>(i)), QString::fromLatin1(kAdvice[i]),
                             {20, y, 380, 18}, 12, i == 0);
-    if (i >= 4) {
-      QPalette palette = line->palette();
-      palette.setColor(QPalette::WindowText, QColor(0xA0, 0x5A, 0x00));
-      line->setPalette(palette);
-    }
+    if (i >= 4) SetTextColour(line, QColor(0xA0, 0x5A, 0x00));
   }
 
   // The progress panel takes the advice card's place while an upgrade runs; its caption counts
