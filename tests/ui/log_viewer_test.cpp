@@ -58,7 +58,7 @@ class LogViewerTest : public QObject {
     QVERIFY(MemoLines(viewer).filter(QStringLiteral("HDD2 was removed")).size() == 1);
 
     // The button opens no second viewer while one is shown.
-    run.window.Image0_LogClick();
+    run.window.OpenLogViewer();
     QCOMPARE(run.window.findChildren<TForm5*>().size(), 1);
     QCOMPARE(run.window.openViewer(), viewer);
 

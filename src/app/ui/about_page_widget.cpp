@@ -8,7 +8,7 @@
 
 namespace rur::ui {
 
-AboutPageWidget::AboutPageWidget(TForm1& form) : NotebookPage(QStringLiteral("AboutPage"), form) {
+AboutPageWidget::AboutPageWidget(PageHost& host) : NotebookPage(QStringLiteral("AboutPage"), host) {
   auto* name = new QLabel(QStringLiteral("ZURA Zozavoveze Zivezeza"), this);
   name->setObjectName(QStringLiteral("Label63"));
   name->setFont(WindowFont(13, true));

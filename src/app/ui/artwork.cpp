@@ -207,6 +207,16 @@ QPixmap DeviceButtonPicture(const QString& caption, ButtonLook look) {
   return pixmap;
 }
 
+DeviceButtonPictures DrawDeviceButtons() {
+  DeviceButtonPictures pictures;
+  const std::array<QString, 2> captions{QStringLiteral("Device1"), QStringLiteral("Device2")};
+  for (std::size_t i = 0; i < captions.size(); ++i) {
+    pictures.yellow[i] = DeviceButtonPicture(captions[i], ButtonLook::Yellow);
+    pictures.white[i] = DeviceButtonPicture(captions[i], ButtonLook::White);
+  }
+  return pictures;
+}
+
 QPixmap BayButtonPicture(const QString& caption, ButtonLook look) {
   QPixmap pixmap = Blank(kBayButtonWidth, kBayButtonHeight);
   QPainter painter(&pixmap);

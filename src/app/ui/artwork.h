@@ -8,6 +8,7 @@
 #include <QIcon>
 #include <QPixmap>
 #include <QString>
+#include <array>
 
 class QLabel;
 
@@ -47,6 +48,13 @@ void SetTextColour(QLabel* label, const QColor& colour);
 
 QPixmap NavigationPicture(const QString& caption, Glyph glyph, ButtonLook look);
 QPixmap DeviceButtonPicture(const QString& caption, ButtonLook look);
+// The buttons of Device1 and Device2 in both looks. The window draws them once and hands the same
+// pictures to the status page and the Upgrade page, so a device looks alike on both.
+struct DeviceButtonPictures {
+  std::array<QPixmap, 2> yellow;
+  std::array<QPixmap, 2> white;
+};
+DeviceButtonPictures DrawDeviceButtons();
 QPixmap BayButtonPicture(const QString& caption, ButtonLook look);
 QPixmap LogButtonPicture();
 QPixmap LogoPicture();

@@ -12,7 +12,6 @@
 #include "app/program.h"
 #include "app/ui/artwork.h"
 #include "app/ui/image_button.h"
-#include "app/ui/main_window.h"
 #include "app/ui/page_artwork.h"
 #include "app/ui/qt_text.h"
 #include "notify/mail_center.h"
@@ -52,7 +51,7 @@ QString MemoText(const std::vector<std::string>& lines) {
 
 }  // namespace
 
-EmailPageWidget::EmailPageWidget(TForm1& form) : NotebookPage(QStringLiteral("EmailPage"), form) {
+EmailPageWidget::EmailPageWidget(PageHost& host) : NotebookPage(QStringLiteral("EmailPage"), host) {
   const std::array<QString, 3> tabNames{QStringLiteral("Image3_Setup"), QStringLiteral("Image3_HDDFail"),
                                         QStringLiteral("Image3_DeviceRemove")};
   const std::array<QString, 3> tabCaptions{QStringLiteral("Setup"), QStringLiteral("HDD_Fail"),
@@ -218,7 +217,7 @@ EmailPageWidget::KindControls EmailPageWidget::BuildKindPage(QWidget* page, int 
   return controls;
 }
 
-MailCenter* EmailPageWidget::mail() { return form_.program() ? &form_.program()->mail() : nullptr; }
+MailCenter* EmailPageWidget::mail() { return host_.program() ? &host_.program()->mail() : nullptr; }
 
 void EmailPageWidget::PageOpened() {
   MailCenter* center = mail();

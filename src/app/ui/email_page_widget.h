@@ -29,7 +29,7 @@ class EmailPageWidget : public NotebookPage {
   Q_OBJECT
 
  public:
-  explicit EmailPageWidget(TForm1& form);
+  explicit EmailPageWidget(PageHost& host);
   // Opening the page fills it from the loaded settings.
   void PageOpened() override;
 

@@ -162,8 +162,9 @@ void TForm1::BuildFrame() {
   Notebook1 = new QStackedWidget(this);
   Notebook1->setObjectName(QStringLiteral("Notebook1"));
   Notebook1->setGeometry(QRect(kNotebookAt, QSize(kPageWidth, kPageHeight)));
-  statusPage_ = new StatusPageWidget(*this);
-  upgradePage_ = new UpgradePageWidget(*this);
+  const DeviceButtonPictures devicePictures = DrawDeviceButtons();
+  statusPage_ = new StatusPageWidget(*this, devicePictures);
+  upgradePage_ = new UpgradePageWidget(*this, devicePictures);
   emailPage_ = new EmailPageWidget(*this);
   aboutPage_ = new AboutPageWidget(*this);
   smartPage_ = new SmartPageWidget(*this);
@@ -334,7 +335,7 @@ void TForm1::StatusBar1DblClick() {
               MessageKind::Information);
 }
 
-void TForm1::Image0_LogClick() {
+void TForm1::OpenLogViewer() {
   if (!program_ || viewer_) return;
   viewer_ = new TForm5(*program_, dialogs_, this);
   viewer_->setAttribute(Qt::WA_DeleteOnClose);

@@ -12,6 +12,7 @@
 #include "app/ui/artwork.h"
 #include "app/ui/dialogs.h"
 #include "app/ui/log_viewer.h"
+#include "app/ui/notebook_page.h"
 #include "platform/user_interface.h"
 
 class QCheckBox;
@@ -30,7 +31,6 @@ namespace rur::ui {
 class AboutPageWidget;
 class EmailPageWidget;
 class ImageButton;
-class NotebookPage;
 class PanelStatusBar;
 class SmartPageWidget;
 class StatusPageWidget;
@@ -43,7 +43,7 @@ constexpr int kClientWidth = 620;
 constexpr int kClientHeight = 440;
 constexpr int kStatusBarHeight = 19;
 
-class TForm1 : public QWidget {
+class TForm1 : public QWidget, public PageHost {
   Q_OBJECT
 
  public:
@@ -51,16 +51,16 @@ class TForm1 : public QWidget {
   ~TForm1() override;
 
   // What the program talks to; valid before Attach, so the program can be opened with it.
-  Ui& sink();
+  Ui& sink() override;
   // Connects the opened program; then FormCreate starts it.
   void Attach(Program& program);
   void FormCreate();
 
-  Program* program() { return program_; }
-  Engine* engine();
-  const DialogHooks& dialogs() const { return dialogs_; }
+  Program* program() override { return program_; }
+  Engine* engine() override;
+  const DialogHooks& dialogs() const override { return dialogs_; }
   PanelStatusBar* statusBar() { return StatusBar1; }
-  void SetPanel(int index, const QString& text);
+  void SetPanel(int index, const QString& text) override;
   void ShowMessage(const QString& text, const QString& caption, MessageKind kind);
 
   // Start-up layout of the navigation buttons: the buttons of the mask take the design slots in
@@ -76,7 +76,8 @@ class TForm1 : public QWidget {
   void Image_AboutClick();
   void Image_SMARTClick();
   void StatusBar1DblClick();
-  void Image0_LogClick();
+  // Opens the event log viewer unless one is open already.
+  void OpenLogViewer() override;
   void CheckBox1Click();
   void CheckBox3Click();
   // The event log viewer the user has open, if any.

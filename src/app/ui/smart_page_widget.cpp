@@ -10,7 +10,6 @@
 #include "app/program.h"
 #include "app/ui/artwork.h"
 #include "app/ui/image_button.h"
-#include "app/ui/main_window.h"
 #include "app/ui/qt_text.h"
 #include "smart/dump_file.h"
 
@@ -100,7 +99,7 @@ void SetUpGrid(QTableWidget* grid, const QString& name, int rows, QRect geometry
 
 }  // namespace
 
-SmartPageWidget::SmartPageWidget(TForm1& form) : NotebookPage(QStringLiteral("SmartPage"), form) {
+SmartPageWidget::SmartPageWidget(PageHost& host) : NotebookPage(QStringLiteral("SmartPage"), host) {
   rowColours_.fill(kRgbWhite);
   const std::array<QString, 2> names{QStringLiteral("Image5_HDD1"), QStringLiteral("Image5_HDD2")};
   const std::array<QString, 2> captions{QStringLiteral("HDD1"), QStringLiteral("HDD2")};
@@ -161,7 +160,7 @@ Rgb SmartPageWidget::rowColour(int row) const {
 
 void SmartPageWidget::EngineChanged(UiUpdate what) {
   if (what == UiUpdate::SmartPage) ShowModel();
-  if (what == UiUpdate::SmartCountdown) Label21->setText(Q(form_.engine()->smartCountdownText));
+  if (what == UiUpdate::SmartCountdown) Label21->setText(Q(host_.engine()->smartCountdownText));
 }
 
 void SmartPageWidget::ShowBayButtons(unsigned bay) {
@@ -169,7 +168,7 @@ void SmartPageWidget::ShowBayButtons(unsigned bay) {
 }
 
 void SmartPageWidget::ShowModel() {
-  const SmartPageModel& model = form_.engine()->smartPage;
+  const SmartPageModel& model = host_.engine()->smartPage;
   ShowBayButtons(model.bay);
   Label22->setText(Q(model.heading));
   Label23->setText(Q(model.verdict));
@@ -202,15 +201,15 @@ void SmartPageWidget::ShowModel() {
 }
 
 void SmartPageWidget::Image5_HDD1Click() {
-  if (Engine* engine = form_.engine()) engine->SelectSmartBay(0);
+  if (Engine* engine = host_.engine()) engine->SelectSmartBay(0);
 }
 
 void SmartPageWidget::Image5_HDD2Click() {
-  if (Engine* engine = form_.engine()) engine->SelectSmartBay(1);
+  if (Engine* engine = host_.engine()) engine->SelectSmartBay(1);
 }
 
 void SmartPageWidget::StringGrid3SelectCell(int column, int row) {
-  Engine* engine = form_.engine();
+  Engine* engine = host_.engine();
   if (!engine || column < 0 || row < 0) return;
   const unsigned slot = engine->devices.selected;
   const unsigned bay = engine->smartPage.bay;
@@ -219,14 +218,14 @@ void SmartPageWidget::StringGrid3SelectCell(int column, int row) {
   const SmartCellSelection selection = rur::StringGrid3SelectCell(engine->smartPage, data,
                                                                   static_cast<std::size_t>(column),
                                                                   static_cast<std::size_t>(row));
-  if (selection.panelText) form_.SetPanel(4, Q(*selection.panelText));
+  if (selection.panelText) host_.SetPanel(4, Q(*selection.panelText));
   StringGrid3->setToolTip(Q(selection.hint));
 }
 
 void SmartPageWidget::Label21DblClick() {
-  Program* program = form_.program();
+  Program* program = host_.program();
   if (!program) return;
-  DumpSmartPages(program->engine().smart, program->dataDirectory(), form_.sink());
+  DumpSmartPages(program->engine().smart, program->dataDirectory(), host_.sink());
 }
 
 bool SmartPageWidget::eventFilter(QObject* watched, QEvent* event) {

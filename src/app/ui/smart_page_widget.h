@@ -18,7 +18,7 @@ class SmartPageWidget : public NotebookPage {
   Q_OBJECT
 
  public:
-  explicit SmartPageWidget(TForm1& form);
+  explicit SmartPageWidget(PageHost& host);
   void EngineChanged(UiUpdate what) override;
 
   void Image5_HDD1Click();

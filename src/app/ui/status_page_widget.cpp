@@ -8,7 +8,6 @@
 #include "app/program.h"
 #include "app/ui/artwork.h"
 #include "app/ui/image_button.h"
-#include "app/ui/main_window.h"
 #include "app/ui/qt_text.h"
 
 namespace rur::ui {
@@ -32,17 +31,15 @@ void ShowLabel(QLabel* label, const LabelState& state) {
 
 }  // namespace
 
-StatusPageWidget::StatusPageWidget(TForm1& form) : NotebookPage(QStringLiteral("Panel3"), form) {
-  const std::array<QString, 2> captions{QStringLiteral("Device1"), QStringLiteral("Device2")};
+StatusPageWidget::StatusPageWidget(PageHost& host, const DeviceButtonPictures& devicePictures)
+    : NotebookPage(QStringLiteral("Panel3"), host) {
   const std::array<QString, 2> names{QStringLiteral("Image0_D1"), QStringLiteral("Image0_D2")};
   for (std::size_t i = 0; i < 2; ++i) {
     const QPoint at(8 + static_cast<int>(i) * (kDeviceButtonWidth + 6), 0);
     deviceButtons_[i] = new ImageButton(names[i], this);
     deviceButtons_[i]->setGeometry(QRect(at, QSize(kDeviceButtonWidth, kDeviceButtonHeight)));
-    deviceYellow_[i] = PictureSource(names[i] + QStringLiteral("_Yellow"),
-                                     DeviceButtonPicture(captions[i], ButtonLook::Yellow), this);
-    deviceWhite_[i] = PictureSource(names[i] + QStringLiteral("_White"),
-                                    DeviceButtonPicture(captions[i], ButtonLook::White), this);
+    deviceYellow_[i] = PictureSource(names[i] + QStringLiteral("_Yellow"), devicePictures.yellow[i], this);
+    deviceWhite_[i] = PictureSource(names[i] + QStringLiteral("_White"), devicePictures.white[i], this);
     deviceYellow_[i]->move(at);
     deviceWhite_[i]->move(at);
     deviceButtons_[i]->setPixmap(deviceWhite_[i]->pixmap());
@@ -56,7 +53,7 @@ StatusPageWidget::StatusPageWidget(TForm1& form) : NotebookPage(QStringLiteral("
   Image0_Log->setPixmap(LogButtonPicture());
   Image0_Log->setPressedLook(true);
   Image0_Log->hide();
-  connect(Image0_Log, &ImageButton::clicked, this, [this] { form_.Image0_LogClick(); });
+  connect(Image0_Log, &ImageButton::clicked, this, [this] { host_.OpenLogViewer(); });
 
   AddLabel(QStringLiteral("Label43"), QStringLiteral("Mode:"), {20, 46, 126, 18});
   Label17 = AddLabel(QStringLiteral("Label17"), QString(), {kValueX, 46, 250, 18}, 13, true);
@@ -121,13 +118,13 @@ void StatusPageWidget::EngineChanged(UiUpdate what) {
     case UiUpdate::StatusPage: ShowLabels(); break;
     case UiUpdate::DeviceControls:
     case UiUpdate::DeviceNames: ShowDeviceButtons(); break;
-    case UiUpdate::PageButtons: Image0_Log->setVisible(form_.engine()->logButtonShown); break;
+    case UiUpdate::PageButtons: Image0_Log->setVisible(host_.engine()->logButtonShown); break;
     default: break;
   }
 }
 
 void StatusPageWidget::ShowLabels() {
-  const Engine& engine = *form_.engine();
+  const Engine& engine = *host_.engine();
   const StatusPageView& view = engine.statusPage.view();
   Label48->setText(Q(view.firmware));
   ShowLabel(Label5, view.fan);
@@ -145,7 +142,7 @@ void StatusPageWidget::ShowLabels() {
 }
 
 void StatusPageWidget::ShowDeviceButtons() {
-  const Engine& engine = *form_.engine();
+  const Engine& engine = *host_.engine();
   for (std::size_t i = 0; i < deviceButtons_.size(); ++i) {
     deviceButtons_[i]->setVisible(engine.deviceShown[i] && engine.deviceChecked[i]);
     deviceButtons_[i]->setToolTip(Q(engine.deviceNameTexts[i]));
@@ -154,12 +151,12 @@ void StatusPageWidget::ShowDeviceButtons() {
 }
 
 void StatusPageWidget::Image0_D1Click() {
-  if (Engine* engine = form_.engine()) engine->SelectDevice(0);
+  if (Engine* engine = host_.engine()) engine->SelectDevice(0);
   ShowDeviceButtons();
 }
 
 void StatusPageWidget::Image0_D2Click() {
-  if (Engine* engine = form_.engine()) engine->SelectDevice(1);
+  if (Engine* engine = host_.engine()) engine->SelectDevice(1);
   ShowDeviceButtons();
 }
 

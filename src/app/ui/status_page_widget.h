@@ -4,6 +4,7 @@
 
 #include <array>
 
+#include "app/ui/artwork.h"
 #include "app/ui/notebook_page.h"
 
 class QFrame;
@@ -17,7 +18,7 @@ class StatusPageWidget : public NotebookPage {
   Q_OBJECT
 
  public:
-  explicit StatusPageWidget(TForm1& form);
+  StatusPageWidget(PageHost& host, const DeviceButtonPictures& devicePictures);
   void EngineChanged(UiUpdate what) override;
 
   void Image0_D1Click();

@@ -10,7 +10,6 @@
 #include "app/program.h"
 #include "app/ui/artwork.h"
 #include "app/ui/image_button.h"
-#include "app/ui/main_window.h"
 #include "app/ui/page_artwork.h"
 #include "app/ui/qt_text.h"
 
@@ -36,14 +35,14 @@ const std::array<const char*, 6> kAdvice{
 
 }  // namespace
 
-UpgradePageWidget::UpgradePageWidget(TForm1& form) : NotebookPage(QStringLiteral("UpgradePage"), form) {
+UpgradePageWidget::UpgradePageWidget(PageHost& host, DeviceButtonPictures devicePictures)
+    : NotebookPage(QStringLiteral("UpgradePage"), host), pictures_(std::move(devicePictures)) {
   const std::array<QString, 2> names{QStringLiteral("Image2_D1"), QStringLiteral("Image2_D2")};
-  const std::array<QString, 2> captions{QStringLiteral("Device1"), QStringLiteral("Device2")};
   for (std::size_t i = 0; i < pickers_.size(); ++i) {
     pickers_[i] = new ImageButton(names[i], this);
     pickers_[i]->setGeometry(8 + static_cast<int>(i) * (kDeviceButtonWidth + 6), 0, kDeviceButtonWidth,
                              kDeviceButtonHeight);
-    pickers_[i]->setPixmap(DeviceButtonPicture(captions[i], ButtonLook::White));
+    pickers_[i]->setPixmap(pictures_.white[i]);
     pickers_[i]->hide();
   }
   connect(pickers_[0], &ImageButton::clicked, this, [this] { Image2_D1Click(); });
@@ -105,7 +104,7 @@ UpgradePageWidget::UpgradePageWidget(TForm1& form) : NotebookPage(QStringLiteral
 }
 
 void UpgradePageWidget::EngineChanged(UiUpdate what) {
-  const Engine& engine = *form_.engine();
+  const Engine& engine = *host_.engine();
   switch (what) {
     case UiUpdate::UpgradeButton: Image2_Upgrade->setEnabled(engine.upgradeButtonEnabled); break;
     case UiUpdate::DeviceControls: ShowPickers(); break;
@@ -117,7 +116,7 @@ void UpgradePageWidget::EngineChanged(UiUpdate what) {
 }
 
 void UpgradePageWidget::PickDevice(unsigned position) {
-  Engine* engine = form_.engine();
+  Engine* engine = host_.engine();
   if (!engine || engine->upgrade.targetSet()) return;
   if (position == 0) engine->firmware.Image2_D1Click();
   else engine->firmware.Image2_D2Click();
@@ -125,7 +124,7 @@ void UpgradePageWidget::PickDevice(unsigned position) {
 }
 
 void UpgradePageWidget::RefreshPickers() {
-  Engine* engine = form_.engine();
+  Engine* engine = host_.engine();
   if (!engine) return;
   // A device that went away cannot stay picked.
   if (!engine->upgrade.targetSet() && engine->devices.currentCount > 0 &&
@@ -137,28 +136,26 @@ void UpgradePageWidget::RefreshPickers() {
 }
 
 void UpgradePageWidget::ShowPickers() {
-  const Engine& engine = *form_.engine();
+  const Engine& engine = *host_.engine();
   const unsigned picked = engine.upgrade.UpgradeSelection.load();
-  const std::array<QString, 2> sources{QStringLiteral("Image0_D1"), QStringLiteral("Image0_D2")};
   for (std::size_t i = 0; i < pickers_.size(); ++i) {
-    const QString look = picked == i ? QStringLiteral("_Yellow") : QStringLiteral("_White");
-    if (const auto* source = form_.findChild<QLabel*>(sources[i] + look)) pickers_[i]->setPixmap(source->pixmap());
+    pickers_[i]->setPixmap(picked == i ? pictures_.yellow[i] : pictures_.white[i]);
     pickers_[i]->setVisible(engine.deviceShown[i]);
     pickers_[i]->setToolTip(Q(engine.deviceNameTexts[i]));
   }
 }
 
 void UpgradePageWidget::Image2_LoadClick() {
-  Engine* engine = form_.engine();
-  if (!engine || !engine->firmware.Image2_LoadClick() || !form_.dialogs().chooseFile) return;
-  const QString path = form_.dialogs().chooseFile(&form_, kFirmwareFileFilter);
+  Engine* engine = host_.engine();
+  if (!engine || !engine->firmware.Image2_LoadClick() || !host_.dialogs().chooseFile) return;
+  const QString path = host_.dialogs().chooseFile(window(), kFirmwareFileFilter);
   if (path.isEmpty()) return;
   engine->firmware.LoadImage(QFile::encodeName(path).toStdString(),
                              engine->UpgradeFacts(engine->upgrade.UpgradeSelection.load()));
 }
 
 void UpgradePageWidget::Image2_UpgradeClick() {
-  if (Engine* engine = form_.engine()) engine->firmware.Image2_UpgradeClick();
+  if (Engine* engine = host_.engine()) engine->firmware.Image2_UpgradeClick();
 }
 
 void UpgradePageWidget::ShowProgress(int position, int maximum) {

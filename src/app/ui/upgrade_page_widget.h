@@ -5,6 +5,7 @@
 
 #include <array>
 
+#include "app/ui/artwork.h"
 #include "app/ui/notebook_page.h"
 
 class QLabel;
@@ -22,7 +23,7 @@ class UpgradePageWidget : public NotebookPage {
   Q_OBJECT
 
  public:
-  explicit UpgradePageWidget(TForm1& form);
+  UpgradePageWidget(PageHost& host, DeviceButtonPictures devicePictures);
   void EngineChanged(UiUpdate what) override;
   void PageOpened() override { RefreshPickers(); }
 
@@ -48,6 +49,7 @@ class UpgradePageWidget : public NotebookPage {
   void RefreshPickers();
   void ShowPickers();
 
+  DeviceButtonPictures pictures_;
   std::array<ImageButton*, 2> pickers_{};
   QLabel* Label54 = nullptr;
   QLineEdit* Edit9 = nullptr;
