@@ -37,7 +37,7 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("rode-rur"));
 
   // The window outlives the program, which reports to it until its very end.
-  rur::ui::TForm1 window;
+  rur::ui::MainWindow window;
   rur::Program program;
   if (!program.Open(commandLine.options, window.sink(), error)) {
     window.ShowMessage(rur::ui::Q(error), QStringLiteral("Error"), rur::MessageKind::Error);
@@ -45,8 +45,8 @@ int main(int argc, char** argv) {
   }
   window.Attach(program);
   // A viewer instance that stays hidden; the one the user sees is made afresh at each opening.
-  rur::ui::TForm5 hiddenViewer(program, window.dialogs(), nullptr);
-  window.FormCreate();
+  rur::ui::LogViewerDialog hiddenViewer(program, window.dialogs(), nullptr);
+  window.Start();
   if (const QScreen* screen = QGuiApplication::primaryScreen())
     window.move(screen->availableGeometry().center() - window.rect().center());
   window.show();
