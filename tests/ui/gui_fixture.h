@@ -66,7 +66,7 @@ class GuiRun {
   QTemporaryDir dir;
   std::vector<ShownMessage> messages;
   std::deque<QString> chosenFiles;  // answers of the open-file dialog; empty: cancelled
-  MainWindow window;                    // outlives the program, which reports to it
+  MainWindow window;                // outlives the program, which reports to it
   Program program;
   bool opened = false;
   QString openError;

@@ -45,10 +45,10 @@ class LogViewerDialog : public QDialog {
 
   Program& program_;
   DialogHooks dialogs_;
-  QPlainTextEdit* logText_ = nullptr;       // Memo1
-  QPushButton* realTimeButton_ = nullptr;   // Button1
-  QPushButton* viewFileButton_ = nullptr;   // Button2
-  QTimer* followTimer_ = nullptr;           // Timer1
+  QPlainTextEdit* logText_ = nullptr;      // Memo1
+  QPushButton* realTimeButton_ = nullptr;  // Button1
+  QPushButton* viewFileButton_ = nullptr;  // Button2
+  QTimer* followTimer_ = nullptr;          // Timer1
   LogFollower follower_;
   QString chosenPath_;
 };

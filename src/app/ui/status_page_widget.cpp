@@ -45,20 +45,20 @@ StatusPageWidget::StatusPageWidget(PageHost& host, const DeviceButtonPictures& d
     deviceButtons_[i]->setPixmap(deviceWhite_[i]->pixmap());
     deviceButtons_[i]->hide();
   }
-  connect(deviceButtons_[0], &ImageButton::clicked, this, [this] { Image0_D1Click(); });
-  connect(deviceButtons_[1], &ImageButton::clicked, this, [this] { Image0_D2Click(); });
+  connect(deviceButtons_[0], &ImageButton::clicked, this, [this] { SelectDevice(0); });
+  connect(deviceButtons_[1], &ImageButton::clicked, this, [this] { SelectDevice(1); });
 
-  Image0_Log = new ImageButton(QStringLiteral("Image0_Log"), this);
-  Image0_Log->setGeometry(kPageWidth - 8 - kLogButtonWidth, 0, kLogButtonWidth, kLogButtonHeight);
-  Image0_Log->setPixmap(LogButtonPicture());
-  Image0_Log->setPressedLook(true);
-  Image0_Log->hide();
-  connect(Image0_Log, &ImageButton::clicked, this, [this] { host_.OpenLogViewer(); });
+  logButton_ = new ImageButton(QStringLiteral("Image0_Log"), this);
+  logButton_->setGeometry(kPageWidth - 8 - kLogButtonWidth, 0, kLogButtonWidth, kLogButtonHeight);
+  logButton_->setPixmap(LogButtonPicture());
+  logButton_->setPressedLook(true);
+  logButton_->hide();
+  connect(logButton_, &ImageButton::clicked, this, [this] { host_.OpenLogViewer(); });
 
   AddLabel(QStringLiteral("Label43"), QStringLiteral("Mode:"), {20, 46, 126, 18});
-  Label17 = AddLabel(QStringLiteral("Label17"), QString(), {kValueX, 46, 250, 18}, 13, true);
+  arrayModeLabel_ = AddLabel(QStringLiteral("Label17"), QString(), {kValueX, 46, 250, 18}, 13, true);
   AddLabel(QStringLiteral("Label44"), QStringLiteral("System Capacity:"), {20, 70, 126, 18});
-  Label27 = AddLabel(QStringLiteral("Label27"), QString(), {kValueX, 70, 250, 18}, 13, true);
+  systemCapacityLabel_ = AddLabel(QStringLiteral("Label27"), QString(), {kValueX, 70, 250, 18}, 13, true);
 
   for (const QRect& card : {kHdd1Card, kHdd2Card}) {
     const bool first = card == kHdd1Card;
@@ -75,42 +75,43 @@ StatusPageWidget::StatusPageWidget(PageHost& host, const DeviceButtonPictures& d
                              {x, card.y() + 82, 126, 34}, 12);
     model->setWordWrap(true);
     model->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    (first ? Label25 : Label26) = capacity;
-    (first ? Label51 : Label52) = model;
+    (first ? hdd1CapacityLabel_ : hdd2CapacityLabel_) = capacity;
+    (first ? hdd1ModelLabel_ : hdd2ModelLabel_) = model;
   }
-  Label18 = AddLabel(QStringLiteral("Label18"), QString(), {kHdd1Card.right() + 2, kHdd1Card.y() + 14,
-                                                            kHdd2Card.x() - kHdd1Card.right() - 4, 92}, 14, true);
-  Label18->setAlignment(Qt::AlignCenter);
-  SetTextColour(Label18, kTeal.darker(115));
+  arrayStateLabel_ = AddLabel(QStringLiteral("Label18"), QString(),
+                              {kHdd1Card.right() + 2, kHdd1Card.y() + 14, kHdd2Card.x() - kHdd1Card.right() - 4, 92},
+                              14, true);
+  arrayStateLabel_->setAlignment(Qt::AlignCenter);
+  SetTextColour(arrayStateLabel_, kTeal.darker(115));
 
   AddLabel(QStringLiteral("Label47"), QStringLiteral("Firmware Version:"), {20, 242, 126, 18});
-  Label48 = AddLabel(QStringLiteral("Label48"), QString(), {kValueX, 242, 250, 18}, 13, true);
+  firmwareLabel_ = AddLabel(QStringLiteral("Label48"), QString(), {kValueX, 242, 250, 18}, 13, true);
 
-  Panel11 = new QFrame(this);
-  Panel11->setObjectName(QStringLiteral("Panel11"));
-  Panel11->setGeometry(14, 270, 389, 34);
-  auto* fanGlyph = new QLabel(Panel11);
+  sensorPanel_ = new QFrame(this);
+  sensorPanel_->setObjectName(QStringLiteral("Panel11"));
+  sensorPanel_->setGeometry(14, 270, 389, 34);
+  auto* fanGlyph = new QLabel(sensorPanel_);
   fanGlyph->setPixmap(GlyphPicture(Glyph::Fan, 20, kTeal));
   fanGlyph->setGeometry(6, 7, 20, 20);
-  Label5 = new QLabel(Panel11);
-  Label5->setObjectName(QStringLiteral("Label5"));
-  Label5->setFont(WindowFont(14, true));
-  Label5->setGeometry(32, 7, 52, 20);
-  Label5->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  auto* rpm = new QLabel(QStringLiteral("RPM"), Panel11);
+  fanLabel_ = new QLabel(sensorPanel_);
+  fanLabel_->setObjectName(QStringLiteral("Label5"));
+  fanLabel_->setFont(WindowFont(14, true));
+  fanLabel_->setGeometry(32, 7, 52, 20);
+  fanLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  auto* rpm = new QLabel(QStringLiteral("RPM"), sensorPanel_);
   rpm->setObjectName(QStringLiteral("Label15"));
   rpm->setGeometry(88, 7, 40, 20);
-  auto* thermometer = new QLabel(Panel11);
+  auto* thermometer = new QLabel(sensorPanel_);
   thermometer->setPixmap(GlyphPicture(Glyph::Thermometer, 20, kTeal));
   thermometer->setGeometry(150, 7, 20, 20);
-  Label7 = new QLabel(Panel11);
-  Label7->setObjectName(QStringLiteral("Label7"));
-  Label7->setFont(WindowFont(14, true));
-  Label7->setGeometry(174, 7, 30, 20);
-  Label7->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  auto* degrees = new QLabel(QStringLiteral("\u00B0C"), Panel11);
+  temperatureLabel_ = new QLabel(sensorPanel_);
+  temperatureLabel_->setObjectName(QStringLiteral("Label7"));
+  temperatureLabel_->setFont(WindowFont(14, true));
+  temperatureLabel_->setGeometry(174, 7, 30, 20);
+  temperatureLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  auto* degrees = new QLabel(QStringLiteral("\u00B0C"), sensorPanel_);
   degrees->setGeometry(208, 7, 30, 20);
-  Panel11->hide();
+  sensorPanel_->hide();
 }
 
 void StatusPageWidget::EngineChanged(UiUpdate what) {
@@ -118,7 +119,7 @@ void StatusPageWidget::EngineChanged(UiUpdate what) {
     case UiUpdate::StatusPage: ShowLabels(); break;
     case UiUpdate::DeviceControls:
     case UiUpdate::DeviceNames: ShowDeviceButtons(); break;
-    case UiUpdate::PageButtons: Image0_Log->setVisible(host_.engine()->logButtonShown); break;
+    case UiUpdate::PageButtons: logButton_->setVisible(host_.engine()->logButtonShown); break;
     default: break;
   }
 }
@@ -126,18 +127,18 @@ void StatusPageWidget::EngineChanged(UiUpdate what) {
 void StatusPageWidget::ShowLabels() {
   const Engine& engine = *host_.engine();
   const StatusPageView& view = engine.statusPage.view();
-  Label48->setText(Q(view.firmware));
-  ShowLabel(Label5, view.fan);
-  ShowLabel(Label7, view.temperature);
-  Panel11->setVisible(view.sensorPanelShown);
-  Label17->setText(Q(view.mode));
-  Label27->setText(Q(view.systemCapacity));
-  ShowLabel(Label25, view.hdd1Capacity);
-  ShowLabel(Label51, view.hdd1Model);
-  ShowLabel(Label26, view.hdd2Capacity);
-  ShowLabel(Label52, view.hdd2Model);
-  Label18->setText(Q(view.arrayState));
-  if (view.logButtonShown) Image0_Log->show();
+  firmwareLabel_->setText(Q(view.firmware));
+  ShowLabel(fanLabel_, view.fan);
+  ShowLabel(temperatureLabel_, view.temperature);
+  sensorPanel_->setVisible(view.sensorPanelShown);
+  arrayModeLabel_->setText(Q(view.mode));
+  systemCapacityLabel_->setText(Q(view.systemCapacity));
+  ShowLabel(hdd1CapacityLabel_, view.hdd1Capacity);
+  ShowLabel(hdd1ModelLabel_, view.hdd1Model);
+  ShowLabel(hdd2CapacityLabel_, view.hdd2Capacity);
+  ShowLabel(hdd2ModelLabel_, view.hdd2Model);
+  arrayStateLabel_->setText(Q(view.arrayState));
+  if (view.logButtonShown) logButton_->show();
   ShowDeviceButtons();
 }
 
@@ -150,13 +151,8 @@ void StatusPageWidget::ShowDeviceButtons() {
   }
 }
 
-void StatusPageWidget::Image0_D1Click() {
-  if (Engine* engine = host_.engine()) engine->SelectDevice(0);
-  ShowDeviceButtons();
-}
-
-void StatusPageWidget::Image0_D2Click() {
-  if (Engine* engine = host_.engine()) engine->SelectDevice(1);
+void StatusPageWidget::SelectDevice(unsigned position) {
+  if (Engine* engine = host_.engine()) engine->SelectDevice(position);
   ShowDeviceButtons();
 }
 

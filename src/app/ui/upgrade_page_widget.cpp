@@ -45,30 +45,30 @@ UpgradePageWidget::UpgradePageWidget(PageHost& host, DeviceButtonPictures device
     pickers_[i]->setPixmap(pictures_.white[i]);
     pickers_[i]->hide();
   }
-  connect(pickers_[0], &ImageButton::clicked, this, [this] { Image2_D1Click(); });
-  connect(pickers_[1], &ImageButton::clicked, this, [this] { Image2_D2Click(); });
+  connect(pickers_[0], &ImageButton::clicked, this, [this] { PickDevice(0); });
+  connect(pickers_[1], &ImageButton::clicked, this, [this] { PickDevice(1); });
 
   AddLabel(QStringLiteral("Label53"), QStringLiteral("Firmware Version:"), {20, 48, 126, 18});
-  Label54 = AddLabel(QStringLiteral("Label54"), QString(), {kValueX, 48, 250, 18}, 13, true);
+  firmwareVersionLabel_ = AddLabel(QStringLiteral("Label54"), QString(), {kValueX, 48, 250, 18}, 13, true);
   AddLabel(QStringLiteral("FileCaption"), QStringLiteral("Firmware File:"), {20, 74, 126, 18});
 
-  Edit9 = new QLineEdit(this);
-  Edit9->setObjectName(QStringLiteral("Edit9"));
-  Edit9->setGeometry(20, 96, 285, 26);
-  Edit9->setReadOnly(true);
-  Edit9->setFocusPolicy(Qt::ClickFocus);
+  firmwareFileEdit_ = new QLineEdit(this);
+  firmwareFileEdit_->setObjectName(QStringLiteral("Edit9"));
+  firmwareFileEdit_->setGeometry(20, 96, 285, 26);
+  firmwareFileEdit_->setReadOnly(true);
+  firmwareFileEdit_->setFocusPolicy(Qt::ClickFocus);
 
-  Image2_Load = new ImageButton(QStringLiteral("Image2_Load"), this);
-  Image2_Load->setGeometry(313, 96, 84, kActionButtonHeight);
-  Image2_Load->setPixmap(ActionButtonPicture(QStringLiteral("Load"), 84, ActionLook::Secondary));
-  Image2_Load->setPressedLook(true);
-  connect(Image2_Load, &ImageButton::clicked, this, [this] { Image2_LoadClick(); });
+  loadButton_ = new ImageButton(QStringLiteral("Image2_Load"), this);
+  loadButton_->setGeometry(313, 96, 84, kActionButtonHeight);
+  loadButton_->setPixmap(ActionButtonPicture(QStringLiteral("Load"), 84, ActionLook::Secondary));
+  loadButton_->setPressedLook(true);
+  connect(loadButton_, &ImageButton::clicked, this, [this] { LoadFirmwareFile(); });
 
-  Image2_Upgrade = new ImageButton(QStringLiteral("Image2_Upgrade"), this);
-  Image2_Upgrade->setGeometry(kPageWidth - 8 - 120, 0, 120, kActionButtonHeight);
-  Image2_Upgrade->setPixmap(ActionButtonPicture(QStringLiteral("Upgrade"), 120, ActionLook::Primary));
-  Image2_Upgrade->setPressedLook(true);
-  connect(Image2_Upgrade, &ImageButton::clicked, this, [this] { Image2_UpgradeClick(); });
+  upgradeButton_ = new ImageButton(QStringLiteral("Image2_Upgrade"), this);
+  upgradeButton_->setGeometry(kPageWidth - 8 - 120, 0, 120, kActionButtonHeight);
+  upgradeButton_->setPixmap(ActionButtonPicture(QStringLiteral("Upgrade"), 120, ActionLook::Primary));
+  upgradeButton_->setPressedLook(true);
+  connect(upgradeButton_, &ImageButton::clicked, this, [this] { StartUpgrade(); });
 
   for (std::size_t i = 0; i < kAdvice.size(); ++i) {
     const int y = kAdviceCard.y() + 10 + static_cast<int>(i) * kAdviceLineHeight + (i >= 4 ? 8 : 0);
@@ -79,37 +79,37 @@ UpgradePageWidget::UpgradePageWidget(PageHost& host, DeviceButtonPictures device
 
   // The progress panel takes the advice card's place while an upgrade runs; its caption counts
   // the steps.
-  Panel1 = new QLabel(this);
-  Panel1->setObjectName(QStringLiteral("Panel1"));
-  Panel1->setGeometry(kAdviceCard.adjusted(1, 1, -1, -1));
-  Panel1->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-  Panel1->setMargin(34);
-  Panel1->setFont(WindowFont(16, true));
-  Panel1->setAutoFillBackground(true);
-  QPalette panelPalette = Panel1->palette();
+  progressPanel_ = new QLabel(this);
+  progressPanel_->setObjectName(QStringLiteral("Panel1"));
+  progressPanel_->setGeometry(kAdviceCard.adjusted(1, 1, -1, -1));
+  progressPanel_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+  progressPanel_->setMargin(34);
+  progressPanel_->setFont(WindowFont(16, true));
+  progressPanel_->setAutoFillBackground(true);
+  QPalette panelPalette = progressPanel_->palette();
   panelPalette.setColor(QPalette::Window, QColor(0xEE, 0xF6, 0xF9));
   panelPalette.setColor(QPalette::WindowText, kNight);
-  Panel1->setPalette(panelPalette);
-  Label12 = new QLabel(Panel1);
-  Label12->setObjectName(QStringLiteral("Label12"));
-  Label12->setGeometry(32, 76, Panel1->width() - 64, 18);
-  Label12->setFont(WindowFont(12));
-  ProgressBar1 = new QProgressBar(Panel1);
-  ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
-  ProgressBar1->setGeometry(32, 98, Panel1->width() - 64, 20);
-  ProgressBar1->setTextVisible(false);
-  ProgressBar1->setRange(0, 1);
-  ProgressBar1->setValue(0);
-  Panel1->hide();
+  progressPanel_->setPalette(panelPalette);
+  progressLabel_ = new QLabel(progressPanel_);
+  progressLabel_->setObjectName(QStringLiteral("Label12"));
+  progressLabel_->setGeometry(32, 76, progressPanel_->width() - 64, 18);
+  progressLabel_->setFont(WindowFont(12));
+  progressBar_ = new QProgressBar(progressPanel_);
+  progressBar_->setObjectName(QStringLiteral("ProgressBar1"));
+  progressBar_->setGeometry(32, 98, progressPanel_->width() - 64, 20);
+  progressBar_->setTextVisible(false);
+  progressBar_->setRange(0, 1);
+  progressBar_->setValue(0);
+  progressPanel_->hide();
 }
 
 void UpgradePageWidget::EngineChanged(UiUpdate what) {
   const Engine& engine = *host_.engine();
   switch (what) {
-    case UiUpdate::UpgradeButton: Image2_Upgrade->setEnabled(engine.upgradeButtonEnabled); break;
+    case UiUpdate::UpgradeButton: upgradeButton_->setEnabled(engine.upgradeButtonEnabled); break;
     case UiUpdate::DeviceControls: ShowPickers(); break;
     case UiUpdate::DeviceNames:
-      if (engine.currentPage == kPageUpgrade) Label54->setText(Q(engine.revisionText));
+      if (engine.currentPage == kPageUpgrade) firmwareVersionLabel_->setText(Q(engine.revisionText));
       break;
     default: break;
   }
@@ -132,7 +132,7 @@ void UpgradePageWidget::RefreshPickers() {
     engine->upgrade.UpgradeSelection = 0;
   engine->SelectDevice(engine->upgrade.UpgradeSelection.load());
   ShowPickers();
-  Label54->setText(Q(engine->revisionText));
+  firmwareVersionLabel_->setText(Q(engine->revisionText));
 }
 
 void UpgradePageWidget::ShowPickers() {
@@ -145,7 +145,7 @@ void UpgradePageWidget::ShowPickers() {
   }
 }
 
-void UpgradePageWidget::Image2_LoadClick() {
+void UpgradePageWidget::LoadFirmwareFile() {
   Engine* engine = host_.engine();
   if (!engine || !engine->firmware.Image2_LoadClick() || !host_.dialogs().chooseFile) return;
   const QString path = host_.dialogs().chooseFile(window(), kFirmwareFileFilter);
@@ -154,24 +154,24 @@ void UpgradePageWidget::Image2_LoadClick() {
                              engine->UpgradeFacts(engine->upgrade.UpgradeSelection.load()));
 }
 
-void UpgradePageWidget::Image2_UpgradeClick() {
+void UpgradePageWidget::StartUpgrade() {
   if (Engine* engine = host_.engine()) engine->firmware.Image2_UpgradeClick();
 }
 
 void UpgradePageWidget::ShowProgress(int position, int maximum) {
-  ProgressBar1->setRange(0, std::max(maximum, 1));
-  ProgressBar1->setValue(std::clamp(position, 0, ProgressBar1->maximum()));
+  progressBar_->setRange(0, std::max(maximum, 1));
+  progressBar_->setValue(std::clamp(position, 0, progressBar_->maximum()));
 }
 
 void UpgradePageWidget::ShowUpgradePanel(bool shown, const QString& caption, const QString& label) {
-  Panel1->setText(caption);
-  Label12->setText(label);
-  Panel1->setVisible(shown);
+  progressPanel_->setText(caption);
+  progressLabel_->setText(label);
+  progressPanel_->setVisible(shown);
   for (ImageButton* picker : pickers_) picker->setEnabled(!shown);
-  Image2_Load->setEnabled(!shown);
+  loadButton_->setEnabled(!shown);
 }
 
-void UpgradePageWidget::ShowFirmwareFile(const QString& name) { Edit9->setText(name); }
+void UpgradePageWidget::ShowFirmwareFile(const QString& name) { firmwareFileEdit_->setText(name); }
 
 void UpgradePageWidget::paintEvent(QPaintEvent* /*event*/) {
   QPainter painter(this);
