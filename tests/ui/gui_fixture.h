@@ -37,7 +37,7 @@ class GuiRun {
     openError = QString::fromStdString(error);
     if (!opened) return;
     window.Attach(program);
-    window.FormCreate();
+    window.Start();
     window.show();
   }
   ~GuiRun() {
@@ -66,7 +66,7 @@ class GuiRun {
   QTemporaryDir dir;
   std::vector<ShownMessage> messages;
   std::deque<QString> chosenFiles;  // answers of the open-file dialog; empty: cancelled
-  TForm1 window;                    // outlives the program, which reports to it
+  MainWindow window;                // outlives the program, which reports to it
   Program program;
   bool opened = false;
   QString openError;

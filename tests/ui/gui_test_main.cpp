@@ -33,5 +33,10 @@ int main(int argc, char** argv) {
     if (result == 0) ++passed; else failures += 1;
   }
   std::printf("%d passed, %d failed\n", passed, failures);
+  // A CTest entry naming a class that does not exist must not pass by running nothing.
+  if (!only.isEmpty() && passed + failures == 0) {
+    std::fprintf(stderr, "no GUI test class named %s\n", qPrintable(only));
+    return 1;
+  }
   return failures == 0 ? 0 : 1;
 }

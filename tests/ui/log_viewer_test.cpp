@@ -14,7 +14,7 @@
 namespace rur::ui::test {
 namespace {
 
-QStringList MemoLines(TForm5* viewer) {
+QStringList MemoLines(LogViewerDialog* viewer) {
   const QString text = viewer->findChild<QPlainTextEdit*>(QStringLiteral("Memo1"))->toPlainText();
   return text.isEmpty() ? QStringList() : text.split(QLatin1Char('\n'));
 }
@@ -25,7 +25,7 @@ QStringList LogLines(GuiRun& run) {
   return lines;
 }
 
-TForm5* OpenViewer(GuiRun& run) {
+LogViewerDialog* OpenViewer(GuiRun& run) {
   QTest::mouseClick(run.find("Image0_Log"), Qt::LeftButton);
   return run.window.openViewer();
 }
@@ -50,7 +50,7 @@ class LogViewerTest : public QObject {
     GuiRun run("demo");
     QVERIFY(run.detect());
     run.run(40000);  // HDD2 pulled at 30 s
-    TForm5* viewer = OpenViewer(run);
+    LogViewerDialog* viewer = OpenViewer(run);
     QVERIFY(viewer);
     QCOMPARE(viewer->windowTitle(), QStringLiteral("Event log - Real Time"));
     QVERIFY(LogLines(run).size() > 3);
@@ -58,8 +58,8 @@ class LogViewerTest : public QObject {
     QVERIFY(MemoLines(viewer).filter(QStringLiteral("HDD2 was removed")).size() == 1);
 
     // The button opens no second viewer while one is shown.
-    run.window.Image0_LogClick();
-    QCOMPARE(run.window.findChildren<TForm5*>().size(), 1);
+    run.window.OpenLogViewer();
+    QCOMPARE(run.window.findChildren<LogViewerDialog*>().size(), 1);
     QCOMPARE(run.window.openViewer(), viewer);
 
     const auto before = LogLines(run).size();
@@ -80,13 +80,13 @@ class LogViewerTest : public QObject {
     QVERIFY2(run.opened, qPrintable(run.openError));
     QVERIFY(run.detect());
     run.run(100000);
-    TForm5* viewer = OpenViewer(run);
+    LogViewerDialog* viewer = OpenViewer(run);
     const auto shownBefore = MemoLines(viewer).size();
     QVERIFY(shownBefore > 10);
 
     run.run(30000);  // past midnight: the log starts over in a new day file
     QVERIFY(LogLines(run).size() < shownBefore);
-    viewer->Timer1Timer();
+    viewer->FollowLog();
     QCOMPARE(MemoLines(viewer), LogLines(run));
     QCOMPARE(viewer->shownLineCount(), static_cast<std::size_t>(LogLines(run).size()));
   }
@@ -95,19 +95,19 @@ class LogViewerTest : public QObject {
     GuiRun run("demo");
     QVERIFY(run.detect());
     run.run(6000);
-    TForm5* viewer = OpenViewer(run);
+    LogViewerDialog* viewer = OpenViewer(run);
     auto* memo = viewer->findChild<QPlainTextEdit*>(QStringLiteral("Memo1"));
     const QColor live = memo->palette().color(QPalette::Text);
 
     run.engine().upgrade.OperationBusy = true;  // an upgrade disarms monitoring at the next tick
     run.run(5000);
-    viewer->Timer1Timer();
+    viewer->FollowLog();
     QCOMPARE(viewer->windowTitle(), QStringLiteral("Event log - Real Time( Paused )"));
     QVERIFY(memo->palette().color(QPalette::Text) != live);
 
     run.engine().upgrade.OperationBusy = false;
     run.run(5000);
-    viewer->Timer1Timer();
+    viewer->FollowLog();
     QCOMPARE(viewer->windowTitle(), QStringLiteral("Event log - Real Time"));
     QCOMPARE(memo->palette().color(QPalette::Text), live);
   }
@@ -116,7 +116,7 @@ class LogViewerTest : public QObject {
     GuiRun run("demo");
     QVERIFY(run.detect());
     run.run(6000);
-    TForm5* viewer = OpenViewer(run);
+    LogViewerDialog* viewer = OpenViewer(run);
     auto* viewFile = viewer->findChild<QPushButton*>(QStringLiteral("Button2"));
     auto* realTime = viewer->findChild<QPushButton*>(QStringLiteral("Button1"));
     auto* timer = viewer->findChild<QTimer*>(QStringLiteral("Timer1"));

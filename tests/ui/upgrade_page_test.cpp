@@ -128,10 +128,10 @@ class UpgradePageTest : public QObject {
       QVERIFY(!run.find("Image2_Load")->isEnabled());
       QCOMPARE(run.text("Label12"), QStringLiteral("Firmware Update..."));
       QTest::mouseClick(run.find("Image2_Upgrade"), Qt::LeftButton);  // a second click returns at once
-      page->Image2_D2Click();
+      page->PickDevice(1);
       QCOMPARE(run.engine().upgrade.UpgradeSelection.load(), 0u);
       run.chosenFiles.push_back(QStringLiteral("/nonexistent.bin"));
-      page->Image2_LoadClick();
+      page->LoadFirmwareFile();
       QCOMPARE(run.chosenFiles.size(), std::size_t{1});  // no dialog was opened
       run.chosenFiles.clear();
       QTest::mouseClick(run.find("Image_SMART"), Qt::LeftButton);

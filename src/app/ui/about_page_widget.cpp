@@ -8,7 +8,7 @@
 
 namespace rur::ui {
 
-AboutPageWidget::AboutPageWidget(TForm1& form) : NotebookPage(QStringLiteral("AboutPage"), form) {
+AboutPageWidget::AboutPageWidget(PageHost& host) : NotebookPage(QStringLiteral("AboutPage"), host) {
   auto* name = new QLabel(QStringLiteral("ZURA Zozavoveze Zivezeza"), this);
   name->setObjectName(QStringLiteral("Label63"));
   name->setFont(WindowFont(13, true));
@@ -21,9 +21,7 @@ AboutPageWidget::AboutPageWidget(TForm1& form) : NotebookPage(QStringLiteral("Ab
   auto* version = new QLabel(QString::fromUtf8(VersionText.data(), static_cast<int>(VersionText.size())), this);
   version->setObjectName(QStringLiteral("Label65"));
   version->setFont(WindowFont(13, true));
-  QPalette blue = version->palette();
-  blue.setColor(QPalette::WindowText, QColor(0x00, 0x00, 0xFF));
-  version->setPalette(blue);
+  SetTextColour(version, QColor(0x00, 0x00, 0xFF));
   version->setGeometry(200, 88, 120, 18);
 
   auto* logo = new QLabel(this);

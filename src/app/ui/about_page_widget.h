@@ -9,7 +9,7 @@ class AboutPageWidget : public NotebookPage {
   Q_OBJECT
 
  public:
-  explicit AboutPageWidget(TForm1& form);
+  explicit AboutPageWidget(PageHost& host);
 
  protected:
   void paintEvent(QPaintEvent* event) override;

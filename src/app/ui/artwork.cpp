@@ -1,5 +1,6 @@
 #include "app/ui/artwork.h"
 
+#include <QLabel>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -158,6 +159,13 @@ QFont WindowFont(int pixelSize, bool bold) {
   return font;
 }
 
+void SetTextColour(QLabel* label, const QColor& colour) {
+  QPalette palette = label->palette();
+  palette.setColor(QPalette::Active, QPalette::WindowText, colour);
+  palette.setColor(QPalette::Inactive, QPalette::WindowText, colour);
+  label->setPalette(palette);
+}
+
 QPixmap NavigationPicture(const QString& caption, Glyph glyph, ButtonLook look) {
   QPixmap pixmap = Blank(kNavigationWidth, kNavigationHeight);
   QPainter painter(&pixmap);
@@ -197,6 +205,16 @@ QPixmap DeviceButtonPicture(const QString& caption, ButtonLook look) {
   painter.setPen(selected ? kOnYellow : kInk);
   painter.drawText(QRectF(27, 0, kDeviceButtonWidth - 31, kDeviceButtonHeight - 2), Qt::AlignCenter, caption);
   return pixmap;
+}
+
+DeviceButtonPictures DrawDeviceButtons() {
+  DeviceButtonPictures pictures;
+  const std::array<QString, 2> captions{QStringLiteral("Device1"), QStringLiteral("Device2")};
+  for (std::size_t i = 0; i < captions.size(); ++i) {
+    pictures.yellow[i] = DeviceButtonPicture(captions[i], ButtonLook::Yellow);
+    pictures.white[i] = DeviceButtonPicture(captions[i], ButtonLook::White);
+  }
+  return pictures;
 }
 
 QPixmap BayButtonPicture(const QString& caption, ButtonLook look) {

@@ -8,6 +8,9 @@
 #include <QIcon>
 #include <QPixmap>
 #include <QString>
+#include <array>
+
+class QLabel;
 
 namespace rur::ui {
 
@@ -40,9 +43,18 @@ inline const QColor kAmberDeep{0xF2, 0xA9, 0x00};
 
 // The window font at a pixel size.
 QFont WindowFont(int pixelSize = 13, bool bold = false);
+// A label's text colour in its enabled look; a disabled label keeps the toolkit's grey.
+void SetTextColour(QLabel* label, const QColor& colour);
 
 QPixmap NavigationPicture(const QString& caption, Glyph glyph, ButtonLook look);
 QPixmap DeviceButtonPicture(const QString& caption, ButtonLook look);
+// The buttons of Device1 and Device2 in both looks. The window draws them once and hands the same
+// pictures to the status page and the Upgrade page, so a device looks alike on both.
+struct DeviceButtonPictures {
+  std::array<QPixmap, 2> yellow;
+  std::array<QPixmap, 2> white;
+};
+DeviceButtonPictures DrawDeviceButtons();
 QPixmap BayButtonPicture(const QString& caption, ButtonLook look);
 QPixmap LogButtonPicture();
 QPixmap LogoPicture();

@@ -12,8 +12,8 @@
 #include "app/program.h"
 #include "app/ui/artwork.h"
 #include "app/ui/image_button.h"
-#include "app/ui/main_window.h"
 #include "app/ui/page_artwork.h"
+#include "app/ui/qt_text.h"
 #include "notify/mail_center.h"
 
 namespace rur::ui {
@@ -32,9 +32,6 @@ constexpr int kPasswordLength = 15;
 constexpr int kTimeOutLength = 2;
 constexpr int kOkIgnoreWidth = 86;
 
-QString Q(const std::string& text) { return QString::fromStdString(text); }
-std::string S(const QString& text) { return text.toStdString(); }
-
 QLabel* AddCaption(QWidget* parent, const QString& text, QRect geometry, int pixelSize = 12, bool bold = false) {
   auto* label = new QLabel(text, parent);
   label->setGeometry(geometry);
@@ -42,17 +39,11 @@ QLabel* AddCaption(QWidget* parent, const QString& text, QRect geometry, int pix
   return label;
 }
 
-void SetTextColour(QLabel* label, const QColor& colour) {
-  QPalette palette = label->palette();
-  palette.setColor(QPalette::WindowText, colour);
-  label->setPalette(palette);
-}
-
-// A memo's lines as a text file would hold them: an empty memo has none, and a last line break
+// A text box's lines as a text file would hold them: an empty box has none, and a last line break
 // does not start another line.
-std::vector<std::string> MemoLines(const QPlainTextEdit* memo) { return SplitTextLines(S(memo->toPlainText())); }
+std::vector<std::string> TextBoxLines(const QPlainTextEdit* box) { return SplitTextLines(Std(box->toPlainText())); }
 
-QString MemoText(const std::vector<std::string>& lines) {
+QString TextBoxText(const std::vector<std::string>& lines) {
   QStringList shown;
   for (const auto& line : lines) shown << Q(line);
   return shown.join(QLatin1Char('\n'));
@@ -60,7 +51,7 @@ QString MemoText(const std::vector<std::string>& lines) {
 
 }  // namespace
 
-EmailPageWidget::EmailPageWidget(TForm1& form) : NotebookPage(QStringLiteral("EmailPage"), form) {
+EmailPageWidget::EmailPageWidget(PageHost& host) : NotebookPage(QStringLiteral("EmailPage"), host) {
   const std::array<QString, 3> tabNames{QStringLiteral("Image3_Setup"), QStringLiteral("Image3_HDDFail"),
                                         QStringLiteral("Image3_DeviceRemove")};
   const std::array<QString, 3> tabCaptions{QStringLiteral("Setup"), QStringLiteral("HDD_Fail"),
@@ -81,36 +72,36 @@ EmailPageWidget::EmailPageWidget(TForm1& form) : NotebookPage(QStringLiteral("Em
     tab.button->setPixmap((i == 0 ? tab.yellow : tab.white)->pixmap());
     x += tabWidths[i] + 6;
   }
-  connect(tabs_[0].button, &ImageButton::clicked, this, [this] { Image3_SetupClick(); });
-  connect(tabs_[1].button, &ImageButton::clicked, this, [this] { Image3_HDDFailClick(); });
-  connect(tabs_[2].button, &ImageButton::clicked, this, [this] { Image3_DeviceRemoveClick(); });
+  connect(tabs_[0].button, &ImageButton::clicked, this, [this] { ShowSubPage(kMailSubPageSetup); });
+  connect(tabs_[1].button, &ImageButton::clicked, this, [this] { ShowSubPage(kMailSubPageHddFail); });
+  connect(tabs_[2].button, &ImageButton::clicked, this, [this] { ShowSubPage(kMailSubPageDeviceRemove); });
 
-  Notebook2 = new QStackedWidget(this);
-  Notebook2->setObjectName(QStringLiteral("Notebook2"));
-  Notebook2->setGeometry(0, kSubPageTop, kPageWidth, kSubPageHeight);
+  subPages_ = new QStackedWidget(this);
+  subPages_->setObjectName(QStringLiteral("Notebook2"));
+  subPages_->setGeometry(0, kSubPageTop, kPageWidth, kSubPageHeight);
   const std::array<QString, 3> pageNames{QStringLiteral("Setup"), QStringLiteral("HDD_Fail"),
                                          QStringLiteral("DeviceRemove")};
   std::array<QWidget*, 3> pages{};
   for (std::size_t i = 0; i < pages.size(); ++i) {
-    pages[i] = new QWidget(Notebook2);
+    pages[i] = new QWidget(subPages_);
     pages[i]->setObjectName(pageNames[i]);
-    Notebook2->addWidget(pages[i]);
+    subPages_->addWidget(pages[i]);
   }
   BuildSetup(pages[0]);
   kinds_[0] = BuildKindPage(pages[1], 1, QStringLiteral("Hard Disk Fail info. and "));
   kinds_[1] = BuildKindPage(pages[2], 2, QStringLiteral("Device Removed info. and "));
 
   const int buttonsY = kSubPageTop + kSubPageHeight + 4;
-  Image3_OK = new ImageButton(QStringLiteral("Image3_OK"), this);
-  Image3_OK->setGeometry(kPageWidth - 8 - 2 * kOkIgnoreWidth - 8, buttonsY, kOkIgnoreWidth, kActionButtonHeight);
-  Image3_OK->setPixmap(ActionButtonPicture(QStringLiteral("OK"), kOkIgnoreWidth, ActionLook::Primary));
-  Image3_OK->setPressedLook(true);
-  Image3_Ignore = new ImageButton(QStringLiteral("Image3_Ignore"), this);
-  Image3_Ignore->setGeometry(kPageWidth - 8 - kOkIgnoreWidth, buttonsY, kOkIgnoreWidth, kActionButtonHeight);
-  Image3_Ignore->setPixmap(ActionButtonPicture(QStringLiteral("Ignore"), kOkIgnoreWidth, ActionLook::Secondary));
-  Image3_Ignore->setPressedLook(true);
-  connect(Image3_OK, &ImageButton::clicked, this, [this] { Image3_OKClick(); });
-  connect(Image3_Ignore, &ImageButton::clicked, this, [this] { Image3_IgnoreClick(); });
+  okButton_ = new ImageButton(QStringLiteral("Image3_OK"), this);
+  okButton_->setGeometry(kPageWidth - 8 - 2 * kOkIgnoreWidth - 8, buttonsY, kOkIgnoreWidth, kActionButtonHeight);
+  okButton_->setPixmap(ActionButtonPicture(QStringLiteral("OK"), kOkIgnoreWidth, ActionLook::Primary));
+  okButton_->setPressedLook(true);
+  ignoreButton_ = new ImageButton(QStringLiteral("Image3_Ignore"), this);
+  ignoreButton_->setGeometry(kPageWidth - 8 - kOkIgnoreWidth, buttonsY, kOkIgnoreWidth, kActionButtonHeight);
+  ignoreButton_->setPixmap(ActionButtonPicture(QStringLiteral("Ignore"), kOkIgnoreWidth, ActionLook::Secondary));
+  ignoreButton_->setPressedLook(true);
+  connect(okButton_, &ImageButton::clicked, this, [this] { SaveSettings(); });
+  connect(ignoreButton_, &ImageButton::clicked, this, [this] { RevertSettings(); });
 
   // Before the first opening the page shows what a fresh installation would.
   model_.port = kDefaultPort;
@@ -134,40 +125,40 @@ QLineEdit* EmailPageWidget::AddEdit(QWidget* parent, const QString& name, QRect 
 void EmailPageWidget::BuildSetup(QWidget* page) {
   auto row = [](int y) { return QRect(kLeftX, y, kColumnWidth, kEditHeight); };
   AddCaption(page, QStringLiteral("E-Mail Host (SMTP)"), {kLeftX, 0, kColumnWidth, 16});
-  Edit2 = AddEdit(page, QStringLiteral("Edit2"), row(16), kDirtyHost);
+  hostEdit_ = AddEdit(page, QStringLiteral("Edit2"), row(16), kDirtyHost);
   AddCaption(page, QStringLiteral("Port"), {kLeftX, 44, 60, 16});
-  Edit1 = AddEdit(page, QStringLiteral("Edit1"), {kLeftX, 60, 64, kEditHeight}, kDirtyPort);
+  portEdit_ = AddEdit(page, QStringLiteral("Edit1"), {kLeftX, 60, 64, kEditHeight}, kDirtyPort);
   QLabel* hint = AddCaption(page, QStringLiteral("( Default 25 )"), {kLeftX + 72, 63, 110, 16}, 11);
   SetTextColour(hint, kMuted);
   AddCaption(page, QStringLiteral("Name"), {kLeftX, 88, kColumnWidth, 16});
-  Edit3 = AddEdit(page, QStringLiteral("Edit3"), row(104), kDirtySenderName);
+  senderNameEdit_ = AddEdit(page, QStringLiteral("Edit3"), row(104), kDirtySenderName);
   AddCaption(page, QStringLiteral("E-Mail Address"), {kLeftX, 132, kColumnWidth, 16});
-  Edit4 = AddEdit(page, QStringLiteral("Edit4"), row(148), kDirtySenderAddress);
+  senderAddressEdit_ = AddEdit(page, QStringLiteral("Edit4"), row(148), kDirtySenderAddress);
   AddCaption(page, QStringLiteral("Connect E-mail Host"), {kLeftX, 180, kColumnWidth, 16}, 12, true);
   AddCaption(page, QStringLiteral("Time Out"), {kLeftX, 203, 60, 16});
-  Edit5 = AddEdit(page, QStringLiteral("Edit5"), {kLeftX + 64, 200, 36, kEditHeight}, kDirtyTimeOut);
-  Edit5->setMaxLength(kTimeOutLength);
+  timeOutEdit_ = AddEdit(page, QStringLiteral("Edit5"), {kLeftX + 64, 200, 36, kEditHeight}, kDirtyTimeOut);
+  timeOutEdit_->setMaxLength(kTimeOutLength);
   AddCaption(page, QStringLiteral("(Sec)"), {kLeftX + 106, 203, 50, 16});
 
-  CheckBox8 = new QCheckBox(QStringLiteral("SMTP Login Authentication"), page);
-  CheckBox8->setObjectName(QStringLiteral("CheckBox8"));
-  CheckBox8->setGeometry(kRightX, 14, kColumnWidth + 8, 22);
-  connect(CheckBox8, &QCheckBox::clicked, this, [this] { CheckBox8Click(); });
-  Label19 = AddCaption(page, QStringLiteral("Account:"), {kRightX, 44, kColumnWidth, 16});
-  Label19->setObjectName(QStringLiteral("Label19"));
-  Edit12 = AddEdit(page, QStringLiteral("Edit12"), {kRightX, 60, kColumnWidth, kEditHeight}, kDirtyAccount);
-  Label20 = AddCaption(page, QStringLiteral("Password:"), {kRightX, 88, kColumnWidth, 16});
-  Label20->setObjectName(QStringLiteral("Label20"));
-  Edit8 = AddEdit(page, QStringLiteral("Edit8"), {kRightX, 104, kColumnWidth, kEditHeight}, kDirtyPassword);
-  Edit8->setEchoMode(QLineEdit::Password);
-  Edit8->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));  // "*"
-  Edit8->setMaxLength(kPasswordLength);
+  loginBox_ = new QCheckBox(QStringLiteral("SMTP Login Authentication"), page);
+  loginBox_->setObjectName(QStringLiteral("CheckBox8"));
+  loginBox_->setGeometry(kRightX, 14, kColumnWidth + 8, 22);
+  connect(loginBox_, &QCheckBox::clicked, this, [this] { ApplyLoginBox(); });
+  accountCaption_ = AddCaption(page, QStringLiteral("Account:"), {kRightX, 44, kColumnWidth, 16});
+  accountCaption_->setObjectName(QStringLiteral("Label19"));
+  accountEdit_ = AddEdit(page, QStringLiteral("Edit12"), {kRightX, 60, kColumnWidth, kEditHeight}, kDirtyAccount);
+  passwordCaption_ = AddCaption(page, QStringLiteral("Password:"), {kRightX, 88, kColumnWidth, 16});
+  passwordCaption_->setObjectName(QStringLiteral("Label20"));
+  passwordEdit_ = AddEdit(page, QStringLiteral("Edit8"), {kRightX, 104, kColumnWidth, kEditHeight}, kDirtyPassword);
+  passwordEdit_->setEchoMode(QLineEdit::Password);
+  passwordEdit_->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));  // "*"
+  passwordEdit_->setMaxLength(kPasswordLength);
 
-  Image3_Test = new ImageButton(QStringLiteral("Image3_Test"), page);
-  Image3_Test->setGeometry(kRightX + kColumnWidth - 128, 197, 128, kActionButtonHeight);
-  Image3_Test->setPixmap(ActionButtonPicture(QStringLiteral("Send Test Mail"), 128, ActionLook::Secondary));
-  Image3_Test->setToolTip(QStringLiteral("Sends a mail to the sender address with the stored settings"));
-  connect(Image3_Test, &ImageButton::clicked, this, [this] { Image3_TestClick(); });
+  testButton_ = new ImageButton(QStringLiteral("Image3_Test"), page);
+  testButton_->setGeometry(kRightX + kColumnWidth - 128, 197, 128, kActionButtonHeight);
+  testButton_->setPixmap(ActionButtonPicture(QStringLiteral("Send Test Mail"), 128, ActionLook::Secondary));
+  testButton_->setToolTip(QStringLiteral("Sends a mail to the sender address with the stored settings"));
+  connect(testButton_, &ImageButton::clicked, this, [this] { SendTestMail(); });
 }
 
 EmailPageWidget::KindControls EmailPageWidget::BuildKindPage(QWidget* page, int kind, const QString& note) {
@@ -186,8 +177,8 @@ EmailPageWidget::KindControls EmailPageWidget::BuildKindPage(QWidget* page, int 
   controls.remove->setGeometry(kLeftX + kColumnWidth - kListButtonSide, 16, kListButtonSide, kListButtonSide);
   controls.remove->setPixmap(ListButtonPicture(ListAction::Remove));
   controls.remove->setToolTip(QStringLiteral("Remove the selected address from the list"));
-  connect(controls.add, &ImageButton::clicked, this, [this] { Image3_1PClick(); });
-  connect(controls.remove, &ImageButton::clicked, this, [this] { Image3_1MClick(); });
+  connect(controls.add, &ImageButton::clicked, this, [this] { AddRecipient(); });
+  connect(controls.remove, &ImageButton::clicked, this, [this] { RemoveRecipient(); });
 
   controls.grid = new QTableWidget(static_cast<int>(kMaxRecipients), 1, page);
   controls.grid->setObjectName(named("StringGrid1", "StringGrid2", first));
@@ -203,8 +194,8 @@ EmailPageWidget::KindControls EmailPageWidget::BuildKindPage(QWidget* page, int 
   controls.grid->setSelectionMode(QAbstractItemView::SingleSelection);
   controls.grid->setFont(WindowFont(12));
   for (int r = 0; r < static_cast<int>(kMaxRecipients); ++r) controls.grid->setItem(r, 0, new QTableWidgetItem);
-  connect(controls.grid, &QTableWidget::currentCellChanged, this, [this](int row) { StringGridSelectCell(row); });
-  connect(controls.grid, &QTableWidget::cellClicked, this, [this](int row) { StringGridSelectCell(row); });
+  connect(controls.grid, &QTableWidget::currentCellChanged, this, [this](int row) { SelectRecipient(row); });
+  connect(controls.grid, &QTableWidget::cellClicked, this, [this](int row) { SelectRecipient(row); });
 
   AddCaption(page, QStringLiteral("Subject"), {kRightX, 0, kColumnWidth, 16});
   controls.subject = AddEdit(page, named("Edit10", "Edit11", first), {kRightX, 16, kColumnWidth, kEditHeight}, 0);
@@ -226,7 +217,7 @@ EmailPageWidget::KindControls EmailPageWidget::BuildKindPage(QWidget* page, int 
   return controls;
 }
 
-MailCenter* EmailPageWidget::mail() { return form_.program() ? &form_.program()->mail() : nullptr; }
+MailCenter* EmailPageWidget::mail() { return host_.program() ? &host_.program()->mail() : nullptr; }
 
 void EmailPageWidget::PageOpened() {
   MailCenter* center = mail();
@@ -244,7 +235,7 @@ void EmailPageWidget::ShowSubPage(int subPage) {
   Fill();
 }
 
-void EmailPageWidget::Image3_1PClick() {
+void EmailPageWidget::AddRecipient() {
   MailCenter* center = mail();
   if (!center) return;
   Collect();
@@ -252,7 +243,7 @@ void EmailPageWidget::Image3_1PClick() {
   Fill();
 }
 
-void EmailPageWidget::Image3_1MClick() {
+void EmailPageWidget::RemoveRecipient() {
   MailCenter* center = mail();
   if (!center) return;
   Collect();
@@ -260,7 +251,7 @@ void EmailPageWidget::Image3_1MClick() {
   Fill();
 }
 
-void EmailPageWidget::StringGridSelectCell(int row) {
+void EmailPageWidget::SelectRecipient(int row) {
   MailCenter* center = mail();
   if (filling_ || !center) return;
   Collect();
@@ -268,9 +259,9 @@ void EmailPageWidget::StringGridSelectCell(int row) {
   Fill();
 }
 
-void EmailPageWidget::CheckBox8Click() { ShowLoginFields(CheckBox8->isChecked()); }
+void EmailPageWidget::ApplyLoginBox() { ShowLoginFields(loginBox_->isChecked()); }
 
-void EmailPageWidget::Image3_OKClick() {
+void EmailPageWidget::SaveSettings() {
   MailCenter* center = mail();
   if (!center) return;
   Collect();
@@ -278,7 +269,7 @@ void EmailPageWidget::Image3_OKClick() {
   Fill();
 }
 
-void EmailPageWidget::Image3_IgnoreClick() {
+void EmailPageWidget::RevertSettings() {
   MailCenter* center = mail();
   if (!center) return;
   Collect();
@@ -286,30 +277,31 @@ void EmailPageWidget::Image3_IgnoreClick() {
   Fill();
 }
 
-void EmailPageWidget::Image3_TestClick() {
+void EmailPageWidget::SendTestMail() {
   if (MailCenter* center = mail()) center->SendTestMail();
 }
 
 void EmailPageWidget::ShowLoginFields(bool shown) {
-  for (QWidget* field : std::initializer_list<QWidget*>{Label19, Edit12, Label20, Edit8}) field->setHidden(!shown);
+  for (QWidget* field : std::initializer_list<QWidget*>{accountCaption_, accountEdit_, passwordCaption_, passwordEdit_})
+    field->setHidden(!shown);
 }
 
 void EmailPageWidget::Collect() {
-  model_.port = S(Edit1->text());
-  model_.host = S(Edit2->text());
-  model_.senderName = S(Edit3->text());
-  model_.senderAddress = S(Edit4->text());
-  model_.timeOut = S(Edit5->text());
-  model_.password = S(Edit8->text());
-  model_.account = S(Edit12->text());
-  model_.login = CheckBox8->isChecked();
+  model_.port = Std(portEdit_->text());
+  model_.host = Std(hostEdit_->text());
+  model_.senderName = Std(senderNameEdit_->text());
+  model_.senderAddress = Std(senderAddressEdit_->text());
+  model_.timeOut = Std(timeOutEdit_->text());
+  model_.password = Std(passwordEdit_->text());
+  model_.account = Std(accountEdit_->text());
+  model_.login = loginBox_->isChecked();
   for (std::size_t i = 0; i < kinds_.size(); ++i) {
     const KindControls& controls = kinds_[i];
     MailKindPage& kind = model_.kinds[i];
-    kind.addAddress = S(controls.addAddress->text());
+    kind.addAddress = Std(controls.addAddress->text());
     kind.selectedRow = controls.grid->currentRow();
-    kind.subject = S(controls.subject->text());
-    kind.contents = MemoLines(controls.contents);
+    kind.subject = Std(controls.subject->text());
+    kind.contents = TextBoxLines(controls.contents);
     kind.suppress = controls.suppress->isChecked();
   }
 }
@@ -320,14 +312,14 @@ void EmailPageWidget::Fill() {
   auto set = [](QLineEdit* edit, const std::string& text) {
     if (edit->text() != Q(text)) edit->setText(Q(text));
   };
-  set(Edit1, model_.port);
-  set(Edit2, model_.host);
-  set(Edit3, model_.senderName);
-  set(Edit4, model_.senderAddress);
-  set(Edit5, model_.timeOut);
-  set(Edit8, model_.password);
-  set(Edit12, model_.account);
-  CheckBox8->setChecked(model_.login);
+  set(portEdit_, model_.port);
+  set(hostEdit_, model_.host);
+  set(senderNameEdit_, model_.senderName);
+  set(senderAddressEdit_, model_.senderAddress);
+  set(timeOutEdit_, model_.timeOut);
+  set(passwordEdit_, model_.password);
+  set(accountEdit_, model_.account);
+  loginBox_->setChecked(model_.login);
   ShowLoginFields(model_.login);
 
   const auto rows = model_.GridRows();
@@ -336,7 +328,7 @@ void EmailPageWidget::Fill() {
     const MailKindPage& kind = model_.kinds[i];
     set(controls.addAddress, kind.addAddress);
     set(controls.subject, kind.subject);
-    const QString contents = MemoText(kind.contents);
+    const QString contents = TextBoxText(kind.contents);
     if (controls.contents->toPlainText() != contents) controls.contents->setPlainText(contents);
     controls.suppress->setChecked(kind.suppress);
     for (std::size_t r = 0; r < rows.size(); ++r) controls.grid->item(static_cast<int>(r), 0)->setText(Q(rows[r]));
@@ -344,7 +336,7 @@ void EmailPageWidget::Fill() {
       controls.grid->setCurrentCell(kind.selectedRow, 0);
   }
 
-  Notebook2->setCurrentIndex(model_.subPage);
+  subPages_->setCurrentIndex(model_.subPage);
   for (std::size_t i = 0; i < tabs_.size(); ++i)
     tabs_[i].button->setPixmap((static_cast<int>(i) == model_.subPage ? tabs_[i].yellow : tabs_[i].white)->pixmap());
   filling_ = false;

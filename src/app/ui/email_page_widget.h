@@ -29,20 +29,22 @@ class EmailPageWidget : public NotebookPage {
   Q_OBJECT
 
  public:
-  explicit EmailPageWidget(TForm1& form);
+  explicit EmailPageWidget(PageHost& host);
   // Opening the page fills it from the loaded settings.
   void PageOpened() override;
 
-  void Image3_SetupClick() { ShowSubPage(kMailSubPageSetup); }
-  void Image3_HDDFailClick() { ShowSubPage(kMailSubPageHddFail); }
-  void Image3_DeviceRemoveClick() { ShowSubPage(kMailSubPageDeviceRemove); }
-  void Image3_1PClick();
-  void Image3_1MClick();
-  void StringGridSelectCell(int row);
-  void CheckBox8Click();
-  void Image3_OKClick();
-  void Image3_IgnoreClick();
-  void Image3_TestClick();
+  // A tab: kMailSubPageSetup, kMailSubPageHddFail or kMailSubPageDeviceRemove.
+  void ShowSubPage(int subPage);
+  // The + and - buttons beside the recipient list, and a click on one of its rows.
+  void AddRecipient();
+  void RemoveRecipient();
+  void SelectRecipient(int row);
+  // The login box shows or hides the account and password fields.
+  void ApplyLoginBox();
+  // "OK" stores the settings, "Ignore" puts the stored ones back.
+  void SaveSettings();
+  void RevertSettings();
+  void SendTestMail();
 
  private:
   // The controls of one alarm kind's sub-page.
@@ -65,7 +67,6 @@ class EmailPageWidget : public NotebookPage {
   void BuildSetup(QWidget* page);
   KindControls BuildKindPage(QWidget* page, int kind, const QString& note);
   QLineEdit* AddEdit(QWidget* parent, const QString& name, QRect geometry, std::uint8_t dirtyBit);
-  void ShowSubPage(int subPage);
   void ShowLoginFields(bool shown);
   // Controls into the model, and the model back into the controls without raising change events.
   void Collect();
@@ -75,21 +76,23 @@ class EmailPageWidget : public NotebookPage {
   bool filling_ = false;
 
   std::array<TabButton, 3> tabs_{};
-  QStackedWidget* Notebook2 = nullptr;
-  QLineEdit* Edit1 = nullptr;
-  QLineEdit* Edit2 = nullptr;
-  QLineEdit* Edit3 = nullptr;
-  QLineEdit* Edit4 = nullptr;
-  QLineEdit* Edit5 = nullptr;
-  QLineEdit* Edit8 = nullptr;
-  QLineEdit* Edit12 = nullptr;
-  QCheckBox* CheckBox8 = nullptr;
-  QLabel* Label19 = nullptr;
-  QLabel* Label20 = nullptr;
-  ImageButton* Image3_Test = nullptr;
+  QStackedWidget* subPages_ = nullptr;      // Notebook2
+  QLineEdit* portEdit_ = nullptr;           // Edit1
+  QLineEdit* hostEdit_ = nullptr;           // Edit2
+  QLineEdit* senderNameEdit_ = nullptr;     // Edit3
+  QLineEdit* senderAddressEdit_ = nullptr;  // Edit4
+  QLineEdit* timeOutEdit_ = nullptr;        // Edit5
+  QLineEdit* passwordEdit_ = nullptr;       // Edit8
+  QLineEdit* accountEdit_ = nullptr;        // Edit12
+  QCheckBox* loginBox_ = nullptr;           // CheckBox8
+  QLabel* accountCaption_ = nullptr;        // Label19
+  QLabel* passwordCaption_ = nullptr;       // Label20
+  ImageButton* testButton_ = nullptr;       // Image3_Test
+  // HDD_Fail (Edit7, Image3_1P/1M, StringGrid1, Edit10, Memo6, CheckBox2) and DeviceRemove
+  // (Edit6, Image3_2P/2M, StringGrid2, Edit11, Memo4, CheckBox4).
   std::array<KindControls, kEditedKindCount> kinds_{};
-  ImageButton* Image3_OK = nullptr;
-  ImageButton* Image3_Ignore = nullptr;
+  ImageButton* okButton_ = nullptr;      // Image3_OK
+  ImageButton* ignoreButton_ = nullptr;  // Image3_Ignore
 };
 
 }  // namespace rur::ui

@@ -9,6 +9,7 @@
 
 #include "app/program.h"
 #include "app/ui/artwork.h"
+#include "app/ui/qt_text.h"
 #include "monitor/event_log.h"
 
 namespace rur::ui {
@@ -21,11 +22,9 @@ constexpr int kTimerMs = 1000;
 const QColor kWindowText{0x00, 0x00, 0x00};
 const QColor kGreyText{0x6D, 0x6D, 0x6D};
 
-QString Q(const std::string& text) { return QString::fromStdString(text); }
-
 }  // namespace
 
-TForm5::TForm5(Program& program, DialogHooks dialogs, QWidget* parent)
+LogViewerDialog::LogViewerDialog(Program& program, DialogHooks dialogs, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       program_(program),
       dialogs_(std::move(dialogs)) {
@@ -34,107 +33,107 @@ TForm5::TForm5(Program& program, DialogHooks dialogs, QWidget* parent)
   setFixedSize(kWidth, kHeight);
   setFont(WindowFont());
 
-  Memo1 = new QPlainTextEdit(this);
-  Memo1->setObjectName(QStringLiteral("Memo1"));
-  Memo1->setGeometry(0, 0, kWidth, kMemoHeight);
-  Memo1->setFont(WindowFont(13, true));
-  Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+  logText_ = new QPlainTextEdit(this);
+  logText_->setObjectName(QStringLiteral("Memo1"));
+  logText_->setGeometry(0, 0, kWidth, kMemoHeight);
+  logText_->setFont(WindowFont(13, true));
+  logText_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  logText_->setLineWrapMode(QPlainTextEdit::NoWrap);
 
-  Button1 = new QPushButton(QStringLiteral("Real Time Log"), this);
-  Button1->setObjectName(QStringLiteral("Button1"));
-  Button1->setGeometry(6, kMemoHeight + 4, 120, 25);
-  Button2 = new QPushButton(QStringLiteral("View Log File"), this);
-  Button2->setObjectName(QStringLiteral("Button2"));
-  Button2->setGeometry(kWidth - 126, kMemoHeight + 4, 120, 25);
-  connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
-  connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
+  realTimeButton_ = new QPushButton(QStringLiteral("Real Time Log"), this);
+  realTimeButton_->setObjectName(QStringLiteral("Button1"));
+  realTimeButton_->setGeometry(6, kMemoHeight + 4, 120, 25);
+  viewFileButton_ = new QPushButton(QStringLiteral("View Log File"), this);
+  viewFileButton_->setObjectName(QStringLiteral("Button2"));
+  viewFileButton_->setGeometry(kWidth - 126, kMemoHeight + 4, 120, 25);
+  connect(realTimeButton_, &QPushButton::clicked, this, [this] { ShowRealTimeLog(); });
+  connect(viewFileButton_, &QPushButton::clicked, this, [this] { ViewLogFile(); });
 
-  Timer1 = new QTimer(this);
-  Timer1->setObjectName(QStringLiteral("Timer1"));
-  Timer1->setInterval(kTimerMs);
-  connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
+  followTimer_ = new QTimer(this);
+  followTimer_->setObjectName(QStringLiteral("Timer1"));
+  followTimer_->setInterval(kTimerMs);
+  connect(followTimer_, &QTimer::timeout, this, [this] { FollowLog(); });
 
-  // FormCreate: an empty memo that counts the log as already seen.
+  // A new viewer starts empty and counts the log as already seen.
   follower_.Fill(Log());
 }
 
-const std::vector<std::string>& TForm5::Log() const {
+const std::vector<std::string>& LogViewerDialog::Log() const {
   static const std::vector<std::string> kNoLog;
   return program_.engine().eventLog ? program_.engine().eventLog->lines() : kNoLog;
 }
 
-bool TForm5::RefreshRunning() const { return program_.engine().refreshInProgress; }
+bool LogViewerDialog::RefreshRunning() const { return program_.engine().refreshInProgress; }
 
-void TForm5::ShowLiveCaption() {
+void LogViewerDialog::ShowLiveCaption() {
   const bool armed = (program_.engine().requestFlags & MONITOR_ARMED) != 0;
   setWindowTitle(Q(LiveCaption(armed)));
-  QPalette palette = Memo1->palette();
+  QPalette palette = logText_->palette();
   palette.setColor(QPalette::Text, armed ? kWindowText : kGreyText);
-  Memo1->setPalette(palette);
+  logText_->setPalette(palette);
 }
 
-void TForm5::Append(const std::vector<std::string>& lines) {
-  for (const std::string& line : lines) Memo1->appendPlainText(Q(line));
+void LogViewerDialog::Append(const std::vector<std::string>& lines) {
+  for (const std::string& line : lines) logText_->appendPlainText(Q(line));
 }
 
-void TForm5::showEvent(QShowEvent* event) {
+void LogViewerDialog::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
-  if (!event->spontaneous()) FormShow();
+  if (!event->spontaneous()) StartFollowing();
 }
 
-void TForm5::FormShow() {
+void LogViewerDialog::StartFollowing() {
   if (const QScreen* screen = QGuiApplication::primaryScreen())
     move(screen->availableGeometry().center() - rect().center());
   ShowLiveCaption();
-  Timer1->start();
+  followTimer_->start();
   if (RefreshRunning()) {
     // The log may be half written: the first tick after the cycle fills the view.
     follower_.Forget();
     return;
   }
-  Memo1->clear();
+  logText_->clear();
   Append(follower_.Fill(Log()).lines);
 }
 
-void TForm5::Timer1Timer() {
+void LogViewerDialog::FollowLog() {
   ShowLiveCaption();
   if (RefreshRunning()) return;
   const LogViewStep step = follower_.Follow(Log());
-  if (step.refill) Memo1->clear();
+  if (step.refill) logText_->clear();
   Append(step.lines);
 }
 
-void TForm5::Button1Click() {
-  Timer1->stop();
+void LogViewerDialog::ShowRealTimeLog() {
+  followTimer_->stop();
   ShowLiveCaption();
-  Memo1->clear();
+  logText_->clear();
   Append(follower_.Fill(Log()).lines);
-  Timer1->start();
+  followTimer_->start();
 }
 
-void TForm5::Button2Click() {
-  Timer1->stop();
+void LogViewerDialog::ViewLogFile() {
+  followTimer_->stop();
   const QString path = dialogs_.chooseFile
                            ? dialogs_.chooseFile(this, QStringLiteral("Log File (*.log);;All File (*)"))
                            : QString();
   if (path.isEmpty()) return;
   std::string text;
   std::string error;
-  if (!LoadLogFileText(path.toStdString(), text, error)) {
+  if (!LoadLogFileText(Std(path), text, error)) {
     if (dialogs_.messageBox) dialogs_.messageBox(this, Q(error), QStringLiteral("Error"), MessageKind::Error);
     return;
   }
   QString shown = QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
   shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   if (shown.endsWith(QLatin1Char('\n'))) shown.chop(1);
-  Memo1->setPlainText(shown);
+  logText_->setPlainText(shown);
   chosenPath_ = path;
-  setWindowTitle(Q(FileCaption(path.toStdString())));
+  setWindowTitle(Q(FileCaption(Std(path))));
 }
 
-void TForm5::closeEvent(QCloseEvent* event) {
-  Timer1->stop();
+void LogViewerDialog::closeEvent(QCloseEvent* event) {
+  followTimer_->stop();
   QDialog::closeEvent(event);
 }
 

@@ -17,16 +17,20 @@ class Program;
 
 namespace rur::ui {
 
-class TForm5 : public QDialog {
+class LogViewerDialog : public QDialog {
   Q_OBJECT
 
  public:
-  TForm5(Program& program, DialogHooks dialogs, QWidget* parent);
+  LogViewerDialog(Program& program, DialogHooks dialogs, QWidget* parent);
 
-  void FormShow();
-  void Timer1Timer();
-  void Button1Click();
-  void Button2Click();
+  // Shown: centred, the day's log in full, then followed every second.
+  void StartFollowing();
+  // One follow step: the caption and the lines added since the last step (all of them on a new day).
+  void FollowLog();
+  // "Real Time Log": back to following the day's log.
+  void ShowRealTimeLog();
+  // "View Log File": shows a chosen log file and stops following.
+  void ViewLogFile();
   std::size_t shownLineCount() const { return follower_.shownLineCount(); }
 
  protected:
@@ -41,10 +45,10 @@ class TForm5 : public QDialog {
 
   Program& program_;
   DialogHooks dialogs_;
-  QPlainTextEdit* Memo1 = nullptr;
-  QPushButton* Button1 = nullptr;
-  QPushButton* Button2 = nullptr;
-  QTimer* Timer1 = nullptr;
+  QPlainTextEdit* logText_ = nullptr;      // Memo1
+  QPushButton* realTimeButton_ = nullptr;  // Button1
+  QPushButton* viewFileButton_ = nullptr;  // Button2
+  QTimer* followTimer_ = nullptr;          // Timer1
   LogFollower follower_;
   QString chosenPath_;
 };

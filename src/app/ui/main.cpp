@@ -9,6 +9,7 @@
 #include "app/ui/command_line.h"
 #include "app/ui/log_viewer.h"
 #include "app/ui/main_window.h"
+#include "app/ui/qt_text.h"
 #include "platform/single_instance.h"
 
 int main(int argc, char** argv) {
@@ -36,16 +37,16 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("rode-rur"));
 
   // The window outlives the program, which reports to it until its very end.
-  rur::ui::TForm1 window;
+  rur::ui::MainWindow window;
   rur::Program program;
   if (!program.Open(commandLine.options, window.sink(), error)) {
-    window.ShowMessage(QString::fromStdString(error), QStringLiteral("Error"), rur::MessageKind::Error);
+    window.ShowMessage(rur::ui::Q(error), QStringLiteral("Error"), rur::MessageKind::Error);
     return 1;
   }
   window.Attach(program);
   // A viewer instance that stays hidden; the one the user sees is made afresh at each opening.
-  rur::ui::TForm5 hiddenViewer(program, window.dialogs(), nullptr);
-  window.FormCreate();
+  rur::ui::LogViewerDialog hiddenViewer(program, window.dialogs(), nullptr);
+  window.Start();
   if (const QScreen* screen = QGuiApplication::primaryScreen())
     window.move(screen->availableGeometry().center() - window.rect().center());
   window.show();

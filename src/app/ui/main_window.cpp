@@ -22,6 +22,7 @@
 #include "app/ui/image_button.h"
 #include "app/ui/log_viewer.h"
 #include "app/ui/panel_status_bar.h"
+#include "app/ui/qt_text.h"
 #include "app/ui/smart_page_widget.h"
 #include "app/ui/status_page_widget.h"
 #include "app/ui/upgrade_page_widget.h"
@@ -40,8 +41,6 @@ constexpr QPoint kNotebookAt{186, 74};
 constexpr std::array<int, 6> kNavigationDesignY{104, 160, 216, 272, 328, 384};
 constexpr std::array<unsigned, 6> kNavigationBits{0x01, 0x02, 0x04, 0x08, 0x10, 0x20};
 constexpr std::array<int, 5> kPanelWidths{100, 80, 80, 100, 250};
-
-QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 // Hints stay up for six seconds wherever they are shown.
 class ToolTipDuration : public QObject {
@@ -62,16 +61,16 @@ class ToolTipDuration : public QObject {
 // The window as the engine sees it. The detection thread may report panel texts and messages and
 // ask for a pump: texts and messages are queued to the window's thread, and a pump off that
 // thread does nothing.
-class TForm1::Sink final : public Ui {
+class MainWindow::Sink final : public Ui {
  public:
-  explicit Sink(TForm1& form) : form_(form) {}
+  explicit Sink(MainWindow& window) : window_(window) {}
 
   void panel(int index, const std::string& text) override {
     const QString shown = Q(text);
     if (OnWindowThread()) {
-      form_.SetPanel(index, shown);
+      window_.SetPanel(index, shown);
     } else {
-      QMetaObject::invokeMethod(&form_, [form = &form_, index, shown] { form->SetPanel(index, shown); },
+      QMetaObject::invokeMethod(&window_, [window = &window_, index, shown] { window->SetPanel(index, shown); },
                                 Qt::QueuedConnection);
     }
   }
@@ -79,10 +78,11 @@ class TForm1::Sink final : public Ui {
     const QString shownText = Q(text);
     const QString shownCaption = Q(caption);
     if (OnWindowThread()) {
-      form_.ShowMessage(shownText, shownCaption, kind);
+      window_.ShowMessage(shownText, shownCaption, kind);
     } else {
       QMetaObject::invokeMethod(
-          &form_, [form = &form_, shownText, shownCaption, kind] { form->ShowMessage(shownText, shownCaption, kind); },
+          &window_,
+          [window = &window_, shownText, shownCaption, kind] { window->ShowMessage(shownText, shownCaption, kind); },
           Qt::QueuedConnection);
     }
   }
@@ -91,24 +91,25 @@ class TForm1::Sink final : public Ui {
   }
   void update(UiUpdate what) override {
     if (OnWindowThread()) {
-      form_.EngineChanged(what);
+      window_.EngineChanged(what);
     } else {
-      QMetaObject::invokeMethod(&form_, [form = &form_, what] { form->EngineChanged(what); }, Qt::QueuedConnection);
+      QMetaObject::invokeMethod(&window_, [window = &window_, what] { window->EngineChanged(what); },
+                                Qt::QueuedConnection);
     }
   }
-  void deviceSelectorsEnabled(bool enabled) override { form_.SetDeviceSelectorsEnabled(enabled); }
-  void progress(int position, int maximum) override { form_.upgradePage()->ShowProgress(position, maximum); }
+  void deviceSelectorsEnabled(bool enabled) override { window_.SetDeviceSelectorsEnabled(enabled); }
+  void progress(int position, int maximum) override { window_.upgradePage()->ShowProgress(position, maximum); }
   void upgradePanel(bool shown, const std::string& caption, const std::string& label) override {
-    form_.upgradePage()->ShowUpgradePanel(shown, Q(caption), Q(label));
+    window_.upgradePage()->ShowUpgradePanel(shown, Q(caption), Q(label));
   }
-  void firmwareFile(const std::string& name) override { form_.upgradePage()->ShowFirmwareFile(Q(name)); }
+  void firmwareFile(const std::string& name) override { window_.upgradePage()->ShowFirmwareFile(Q(name)); }
 
  private:
-  bool OnWindowThread() const { return QThread::currentThread() == form_.thread(); }
-  TForm1& form_;
+  bool OnWindowThread() const { return QThread::currentThread() == window_.thread(); }
+  MainWindow& window_;
 };
 
-TForm1::TForm1(DialogHooks dialogs, QWidget* parent)
+MainWindow::MainWindow(DialogHooks dialogs, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint),
       dialogs_(std::move(dialogs)),
@@ -125,63 +126,62 @@ TForm1::TForm1(DialogHooks dialogs, QWidget* parent)
   BuildNavigation();
 }
 
-TForm1::~TForm1() {
+MainWindow::~MainWindow() {
   if (engineTimer_) engineTimer_->stop();
 }
 
-Ui& TForm1::sink() { return *sink_; }
+Ui& MainWindow::sink() { return *sink_; }
 
-Engine* TForm1::engine() { return program_ ? &program_->engine() : nullptr; }
+Engine* MainWindow::engine() { return program_ ? &program_->engine() : nullptr; }
 
-void TForm1::BuildFrame() {
+void MainWindow::BuildFrame() {
   const QSize backgroundSize(kClientWidth, kClientHeight - kStatusBarHeight);
-  Image_Background = new QLabel(this);
-  Image_Background->setObjectName(QStringLiteral("Image_Background"));
-  Image_Background->setGeometry(QRect(QPoint(0, 0), backgroundSize));
-  Image_Background->setAlignment(Qt::AlignCenter);
+  background_ = new QLabel(this);
+  background_->setObjectName(QStringLiteral("Image_Background"));
+  background_->setGeometry(QRect(QPoint(0, 0), backgroundSize));
+  background_->setAlignment(Qt::AlignCenter);
   PictureSource(QStringLiteral("Image_Background_RAID"), BackgroundPicture(BackgroundKind::Raid, backgroundSize), this);
   PictureSource(QStringLiteral("Image_Background_HyBrid"), BackgroundPicture(BackgroundKind::HyBrid, backgroundSize),
                 this);
   PictureSource(QStringLiteral("Image_Background_OEM"), BackgroundPicture(BackgroundKind::Oem, backgroundSize), this);
 
-  StaticText1 = new QLabel(QStringLiteral("Drive detecting"), this);
-  StaticText1->setObjectName(QStringLiteral("StaticText1"));
-  StaticText1->setGeometry(kNavigationX, 74, kNavigationWidth, 22);
-  StaticText1->setAlignment(Qt::AlignCenter);
-  StaticText1->setFont(WindowFont(13, true));
-  QPalette alert = StaticText1->palette();
-  alert.setColor(QPalette::WindowText, QColor(0xC0, 0x39, 0x2B));
-  StaticText1->setPalette(alert);
+  detectionText_ = new QLabel(QStringLiteral("Drive detecting"), this);
+  detectionText_->setObjectName(QStringLiteral("StaticText1"));
+  detectionText_->setGeometry(kNavigationX, 74, kNavigationWidth, 22);
+  detectionText_->setAlignment(Qt::AlignCenter);
+  detectionText_->setFont(WindowFont(13, true));
+  SetTextColour(detectionText_, QColor(0xC0, 0x39, 0x2B));
 
-  CheckBox1 = new QCheckBox(QStringLiteral("Device1"), this);
-  CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
-  CheckBox1->setGeometry(kNavigationX + 4, 388, 80, 20);
-  CheckBox3 = new QCheckBox(QStringLiteral("Device2"), this);
-  CheckBox3->setObjectName(QStringLiteral("CheckBox3"));
-  CheckBox3->setGeometry(kNavigationX + 88, 388, 80, 20);
-  connect(CheckBox1, &QCheckBox::clicked, this, [this] { CheckBox1Click(); });
-  connect(CheckBox3, &QCheckBox::clicked, this, [this] { CheckBox3Click(); });
+  device1Box_ = new QCheckBox(QStringLiteral("Device1"), this);
+  device1Box_->setObjectName(QStringLiteral("CheckBox1"));
+  device1Box_->setGeometry(kNavigationX + 4, 388, 80, 20);
+  device2Box_ = new QCheckBox(QStringLiteral("Device2"), this);
+  device2Box_->setObjectName(QStringLiteral("CheckBox3"));
+  device2Box_->setGeometry(kNavigationX + 88, 388, 80, 20);
+  connect(device1Box_, &QCheckBox::clicked, this, [this] { ApplyDevice1Box(); });
+  connect(device2Box_, &QCheckBox::clicked, this, [this] { ApplyDevice2Box(); });
 
-  Notebook1 = new QStackedWidget(this);
-  Notebook1->setObjectName(QStringLiteral("Notebook1"));
-  Notebook1->setGeometry(QRect(kNotebookAt, QSize(kPageWidth, kPageHeight)));
-  statusPage_ = new StatusPageWidget(*this);
-  upgradePage_ = new UpgradePageWidget(*this);
+  pageBook_ = new QStackedWidget(this);
+  pageBook_->setObjectName(QStringLiteral("Notebook1"));
+  pageBook_->setGeometry(QRect(kNotebookAt, QSize(kPageWidth, kPageHeight)));
+  const DeviceButtonPictures devicePictures = DrawDeviceButtons();
+  statusPage_ = new StatusPageWidget(*this, devicePictures);
+  upgradePage_ = new UpgradePageWidget(*this, devicePictures);
   emailPage_ = new EmailPageWidget(*this);
   aboutPage_ = new AboutPageWidget(*this);
   smartPage_ = new SmartPageWidget(*this);
   auto* schedulePage = new NotebookPage(QStringLiteral("schedule_backup"), *this);
   pages_ = {statusPage_, schedulePage, upgradePage_, emailPage_, aboutPage_, smartPage_};
-  for (NotebookPage* page : pages_) Notebook1->addWidget(page);
+  for (NotebookPage* page : pages_) pageBook_->addWidget(page);
 
   std::vector<int> widths(kPanelWidths.begin(), kPanelWidths.end());
-  StatusBar1 = new PanelStatusBar(QStringLiteral("StatusBar1"), widths, this);
-  StatusBar1->setGeometry(0, kClientHeight - kStatusBarHeight, kClientWidth, kStatusBarHeight);
-  connect(StatusBar1, &PanelStatusBar::doubleClicked, this, [this] { StatusBar1DblClick(); });
+  statusBar_ = new PanelStatusBar(QStringLiteral("StatusBar1"), widths, this);
+  statusBar_->setGeometry(0, kClientHeight - kStatusBarHeight, kClientWidth, kStatusBarHeight);
+  connect(statusBar_, &PanelStatusBar::doubleClicked, this, [this] { ShowSystemInformation(); });
 }
 
-TForm1::NavigationButton TForm1::MakeNavigationButton(const QString& name, const QString& caption, Glyph glyph,
-                                                      int page, int y) {
+MainWindow::NavigationButton MainWindow::MakeNavigationButton(const QString& name, const QString& caption,
+                                                              Glyph glyph, int page, int y) {
   NavigationButton nav;
   nav.page = page;
   nav.button = new ImageButton(name, this);
@@ -196,7 +196,7 @@ TForm1::NavigationButton TForm1::MakeNavigationButton(const QString& name, const
   return nav;
 }
 
-void TForm1::BuildNavigation() {
+void MainWindow::BuildNavigation() {
   navigation_ = {
       MakeNavigationButton(QStringLiteral("Image_Sts"), QStringLiteral("Status"), Glyph::Status, kPageStatus,
                            kNavigationDesignY[0]),
@@ -211,16 +211,16 @@ void TForm1::BuildNavigation() {
       MakeNavigationButton(QStringLiteral("Image_About"), QStringLiteral("About"), Glyph::About, kPageAbout,
                            kNavigationDesignY[5]),
   };
-  connect(navigation_[0].button, &ImageButton::clicked, this, [this] { Image_StsClick(); });
-  connect(navigation_[2].button, &ImageButton::clicked, this, [this] { Image_FWUpgClick(); });
-  connect(navigation_[3].button, &ImageButton::clicked, this, [this] { Image_EmailClick(); });
-  connect(navigation_[4].button, &ImageButton::clicked, this, [this] { Image_SMARTClick(); });
-  connect(navigation_[5].button, &ImageButton::clicked, this, [this] { Image_AboutClick(); });
+  connect(navigation_[0].button, &ImageButton::clicked, this, [this] { OpenStatusPage(); });
+  connect(navigation_[2].button, &ImageButton::clicked, this, [this] { OpenUpgradePage(); });
+  connect(navigation_[3].button, &ImageButton::clicked, this, [this] { OpenEmailPage(); });
+  connect(navigation_[4].button, &ImageButton::clicked, this, [this] { OpenSmartPage(); });
+  connect(navigation_[5].button, &ImageButton::clicked, this, [this] { OpenAboutPage(); });
 }
 
-void TForm1::Attach(Program& program) { program_ = &program; }
+void MainWindow::Attach(Program& program) { program_ = &program; }
 
-void TForm1::FormCreate() {
+void MainWindow::Start() {
   setWindowIcon(ApplicationIcon());
   QApplication::setWindowIcon(ApplicationIcon());
   qApp->installEventFilter(new ToolTipDuration(this));
@@ -230,9 +230,9 @@ void TForm1::FormCreate() {
 
   // Pages first: starting the program already reports detection texts to them.
   for (auto& nav : navigation_) nav.button->setEnabled(false);
-  CheckBox1->hide();
-  CheckBox3->hide();
-  Image_Background->setPixmap(findChild<QLabel*>(QStringLiteral("Image_Background_RAID"))->pixmap());
+  device1Box_->hide();
+  device2Box_->hide();
+  background_->setPixmap(findChild<QLabel*>(QStringLiteral("Image_Background_RAID"))->pixmap());
   LayOutNavigation(kNavigationMask);
   setWindowTitle(Q(std::string(ApplicationTitle)));
 
@@ -262,7 +262,7 @@ void TForm1::FormCreate() {
   }
 }
 
-void TForm1::LayOutNavigation(unsigned mask) {
+void MainWindow::LayOutNavigation(unsigned mask) {
   std::array<QPoint, 6> places{};
   for (std::size_t i = 0; i < navigation_.size(); ++i) places[i] = navigation_[i].button->pos();
   std::size_t slot = 0;
@@ -280,24 +280,24 @@ void TForm1::LayOutNavigation(unsigned mask) {
   }
 }
 
-void TForm1::ShowPage() {
+void MainWindow::ShowPage() {
   const int current = program_ ? program_->engine().currentPage : kPageStatus;
   for (auto& nav : navigation_) nav.button->setPixmap((nav.page == current ? nav.yellow : nav.white)->pixmap());
-  Notebook1->setCurrentIndex(current);
+  pageBook_->setCurrentIndex(current);
 }
 
-bool TForm1::NavigationAllowed() const {
+bool MainWindow::NavigationAllowed() const {
   if (!program_) return false;
   const Engine& engine = program_->engine();
   return !engine.upgrade.targetSet() && !engine.programStarted;
 }
 
-void TForm1::OpenPage(int page) {
+void MainWindow::OpenPage(int page) {
   program_->engine().currentPage = page;
   ShowPage();
 }
 
-void TForm1::Image_StsClick() {
+void MainWindow::OpenStatusPage() {
   if (!NavigationAllowed()) return;
   OpenPage(kPageStatus);
   Engine& engine = program_->engine();
@@ -306,74 +306,74 @@ void TForm1::Image_StsClick() {
   statusPage_->PageOpened();
 }
 
-void TForm1::Image_FWUpgClick() {
+void MainWindow::OpenUpgradePage() {
   if (!NavigationAllowed()) return;
   OpenPage(kPageUpgrade);
   upgradePage_->PageOpened();
 }
 
-void TForm1::Image_EmailClick() {
+void MainWindow::OpenEmailPage() {
   if (!NavigationAllowed()) return;
   OpenPage(kPageEmail);
   emailPage_->PageOpened();
 }
 
-void TForm1::Image_AboutClick() {
+void MainWindow::OpenAboutPage() {
   if (!NavigationAllowed()) return;
   OpenPage(kPageAbout);
   aboutPage_->PageOpened();
 }
 
-void TForm1::Image_SMARTClick() {
+void MainWindow::OpenSmartPage() {
   if (!NavigationAllowed()) return;
   OpenPage(kPageSmart);
   program_->engine().EvaluateSmartPage();
   smartPage_->PageOpened();
 }
 
-void TForm1::StatusBar1DblClick() {
+void MainWindow::ShowSystemInformation() {
   if (!program_) return;
   ShowMessage(Q(SystemInfoMessage(program_->mail().SystemInfoText())), QStringLiteral("System Information"),
               MessageKind::Information);
 }
 
-void TForm1::Image0_LogClick() {
+void MainWindow::OpenLogViewer() {
   if (!program_ || viewer_) return;
-  viewer_ = new TForm5(*program_, dialogs_, this);
+  viewer_ = new LogViewerDialog(*program_, dialogs_, this);
   viewer_->setAttribute(Qt::WA_DeleteOnClose);
   viewer_->setWindowModality(Qt::ApplicationModal);
   viewer_->show();
 }
 
-void TForm1::CheckBox1Click() {
-  if (program_) program_->engine().SetDeviceChecked(0, CheckBox1->isChecked());
+void MainWindow::ApplyDevice1Box() {
+  if (program_) program_->engine().SetDeviceChecked(0, device1Box_->isChecked());
 }
 
-void TForm1::CheckBox3Click() {
-  if (program_) program_->engine().SetDeviceChecked(1, CheckBox3->isChecked());
+void MainWindow::ApplyDevice2Box() {
+  if (program_) program_->engine().SetDeviceChecked(1, device2Box_->isChecked());
 }
 
-void TForm1::SetPanel(int index, const QString& text) { StatusBar1->setPanelText(index, text); }
+void MainWindow::SetPanel(int index, const QString& text) { statusBar_->setPanelText(index, text); }
 
-void TForm1::ShowMessage(const QString& text, const QString& caption, MessageKind kind) {
+void MainWindow::ShowMessage(const QString& text, const QString& caption, MessageKind kind) {
   if (dialogs_.messageBox) dialogs_.messageBox(this, text, caption, kind);
 }
 
-void TForm1::SetDeviceSelectorsEnabled(bool enabled) {
-  CheckBox1->setEnabled(enabled);
-  CheckBox3->setEnabled(enabled);
+void MainWindow::SetDeviceSelectorsEnabled(bool enabled) {
+  device1Box_->setEnabled(enabled);
+  device2Box_->setEnabled(enabled);
 }
 
-void TForm1::EngineChanged(UiUpdate what) {
+void MainWindow::EngineChanged(UiUpdate what) {
   if (!program_) return;
   const Engine& engine = program_->engine();
   switch (what) {
     case UiUpdate::DetectionText:
-      StaticText1->setText(Q(engine.detectionText));
-      StaticText1->setVisible(engine.detectionTextVisible);
+      detectionText_->setText(Q(engine.detectionText));
+      detectionText_->setVisible(engine.detectionTextVisible);
       break;
     case UiUpdate::DeviceControls: {
-      const std::array<QCheckBox*, 2> boxes{CheckBox1, CheckBox3};
+      const std::array<QCheckBox*, 2> boxes{device1Box_, device2Box_};
       for (std::size_t i = 0; i < boxes.size(); ++i) {
         boxes[i]->setVisible(engine.deviceShown[i]);
         boxes[i]->setChecked(engine.deviceChecked[i]);
@@ -385,7 +385,7 @@ void TForm1::EngineChanged(UiUpdate what) {
       ShowPage();
       break;
     case UiUpdate::DeviceNames: {
-      const std::array<QCheckBox*, 2> boxes{CheckBox1, CheckBox3};
+      const std::array<QCheckBox*, 2> boxes{device1Box_, device2Box_};
       for (std::size_t i = 0; i < boxes.size(); ++i) boxes[i]->setToolTip(Q(engine.deviceNameTexts[i]));
       setWindowTitle(Q(engine.windowCaption));
       break;
@@ -395,7 +395,7 @@ void TForm1::EngineChanged(UiUpdate what) {
   for (NotebookPage* page : pages_) page->EngineChanged(what);
 }
 
-void TForm1::closeEvent(QCloseEvent* event) {
+void MainWindow::closeEvent(QCloseEvent* event) {
   if (!program_) {
     event->accept();
     return;
@@ -413,7 +413,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
   event->accept();
 }
 
-void TForm1::SessionEnding(QSessionManager& manager) {
+void MainWindow::SessionEnding(QSessionManager& manager) {
   if (program_ && program_->engine().UpgradeRunning()) {
     if (manager.allowsInteraction()) {
       ShowMessage(QStringLiteral("Firmware is upgrading, please wait a moment."), QStringLiteral("Message"),

@@ -12,6 +12,7 @@
 #include "app/ui/artwork.h"
 #include "app/ui/dialogs.h"
 #include "app/ui/log_viewer.h"
+#include "app/ui/notebook_page.h"
 #include "platform/user_interface.h"
 
 class QCheckBox;
@@ -30,7 +31,6 @@ namespace rur::ui {
 class AboutPageWidget;
 class EmailPageWidget;
 class ImageButton;
-class NotebookPage;
 class PanelStatusBar;
 class SmartPageWidget;
 class StatusPageWidget;
@@ -43,24 +43,24 @@ constexpr int kClientWidth = 620;
 constexpr int kClientHeight = 440;
 constexpr int kStatusBarHeight = 19;
 
-class TForm1 : public QWidget {
+class MainWindow : public QWidget, public PageHost {
   Q_OBJECT
 
  public:
-  explicit TForm1(DialogHooks dialogs = DesktopDialogs(), QWidget* parent = nullptr);
-  ~TForm1() override;
+  explicit MainWindow(DialogHooks dialogs = DesktopDialogs(), QWidget* parent = nullptr);
+  ~MainWindow() override;
 
   // What the program talks to; valid before Attach, so the program can be opened with it.
-  Ui& sink();
-  // Connects the opened program; then FormCreate starts it.
+  Ui& sink() override;
+  // Connects the opened program; then Start starts it and, on the real clock, the engine's timer.
   void Attach(Program& program);
-  void FormCreate();
+  void Start();
 
-  Program* program() { return program_; }
-  Engine* engine();
-  const DialogHooks& dialogs() const { return dialogs_; }
-  PanelStatusBar* statusBar() { return StatusBar1; }
-  void SetPanel(int index, const QString& text);
+  Program* program() override { return program_; }
+  Engine* engine() override;
+  const DialogHooks& dialogs() const override { return dialogs_; }
+  PanelStatusBar* statusBar() { return statusBar_; }
+  void SetPanel(int index, const QString& text) override;
   void ShowMessage(const QString& text, const QString& caption, MessageKind kind);
 
   // Start-up layout of the navigation buttons: the buttons of the mask take the design slots in
@@ -70,17 +70,20 @@ class TForm1 : public QWidget {
   void ShowPage();
 
   // Navigation, each a no-op before the status page was first drawn and during an upgrade.
-  void Image_StsClick();
-  void Image_FWUpgClick();
-  void Image_EmailClick();
-  void Image_AboutClick();
-  void Image_SMARTClick();
-  void StatusBar1DblClick();
-  void Image0_LogClick();
-  void CheckBox1Click();
-  void CheckBox3Click();
+  void OpenStatusPage();
+  void OpenUpgradePage();
+  void OpenEmailPage();
+  void OpenAboutPage();
+  void OpenSmartPage();
+  // A double-click on the status bar.
+  void ShowSystemInformation();
+  // Opens the event log viewer unless one is open already.
+  void OpenLogViewer() override;
+  // The user clicked a device box: the engine takes its tick.
+  void ApplyDevice1Box();
+  void ApplyDevice2Box();
   // The event log viewer the user has open, if any.
-  TForm5* openViewer() const { return viewer_.data(); }
+  LogViewerDialog* openViewer() const { return viewer_.data(); }
 
   // The engine changed something the window shows.
   void EngineChanged(UiUpdate what);
@@ -111,12 +114,12 @@ class TForm1 : public QWidget {
   Program* program_ = nullptr;
   QTimer* engineTimer_ = nullptr;
 
-  QLabel* Image_Background = nullptr;
-  QLabel* StaticText1 = nullptr;
-  QCheckBox* CheckBox1 = nullptr;
-  QCheckBox* CheckBox3 = nullptr;
-  QStackedWidget* Notebook1 = nullptr;
-  PanelStatusBar* StatusBar1 = nullptr;
+  QLabel* background_ = nullptr;         // Image_Background
+  QLabel* detectionText_ = nullptr;      // StaticText1: "Drive detecting" and what detection found
+  QCheckBox* device1Box_ = nullptr;      // CheckBox1
+  QCheckBox* device2Box_ = nullptr;      // CheckBox3
+  QStackedWidget* pageBook_ = nullptr;   // Notebook1
+  PanelStatusBar* statusBar_ = nullptr;  // StatusBar1
   // In the order Status, Setup, Upgrade, E-mail, SMART, About.
   std::array<NavigationButton, 6> navigation_{};
   std::array<NotebookPage*, 6> pages_{};
@@ -125,7 +128,7 @@ class TForm1 : public QWidget {
   EmailPageWidget* emailPage_ = nullptr;
   AboutPageWidget* aboutPage_ = nullptr;
   SmartPageWidget* smartPage_ = nullptr;
-  QPointer<TForm5> viewer_;
+  QPointer<LogViewerDialog> viewer_;
 };
 
 }  // namespace rur::ui

@@ -1,11 +1,10 @@
 #include "app/ui/notebook_page.h"
 
 #include "app/ui/artwork.h"
-#include "app/ui/main_window.h"
 
 namespace rur::ui {
 
-NotebookPage::NotebookPage(const QString& name, TForm1& form) : QWidget(nullptr), form_(form) {
+NotebookPage::NotebookPage(const QString& name, PageHost& host) : QWidget(nullptr), host_(host) {
   setObjectName(name);
   setFixedSize(kPageWidth, kPageHeight);
 }

@@ -10,7 +10,7 @@
 #include "app/program.h"
 #include "app/ui/artwork.h"
 #include "app/ui/image_button.h"
-#include "app/ui/main_window.h"
+#include "app/ui/qt_text.h"
 #include "smart/dump_file.h"
 
 namespace rur::ui {
@@ -23,14 +23,6 @@ constexpr int kGridFont = 11;
 constexpr int kSmallestValueFont = 9;
 constexpr int kHeaderRowHeight = 23;  // the header row ends where the attribute grid begins
 const QColor kFixedRow{0xE9, 0xEE, 0xF3};
-
-QString Q(const std::string& text) { return QString::fromStdString(text); }
-
-void SetTextColour(QLabel* label, const QColor& colour) {
-  QPalette palette = label->palette();
-  palette.setColor(QPalette::WindowText, colour);
-  label->setPalette(palette);
-}
 
 // The attribute rows: each row in its grade's colour, the name at the cell's top-left corner
 // without margin, every other column centred at the top. The current cell gets a thin frame.
@@ -107,7 +99,7 @@ void SetUpGrid(QTableWidget* grid, const QString& name, int rows, QRect geometry
 
 }  // namespace
 
-SmartPageWidget::SmartPageWidget(TForm1& form) : NotebookPage(QStringLiteral("SmartPage"), form) {
+SmartPageWidget::SmartPageWidget(PageHost& host) : NotebookPage(QStringLiteral("SmartPage"), host) {
   rowColours_.fill(kRgbWhite);
   const std::array<QString, 2> names{QStringLiteral("Image5_HDD1"), QStringLiteral("Image5_HDD2")};
   const std::array<QString, 2> captions{QStringLiteral("HDD1"), QStringLiteral("HDD2")};
@@ -123,8 +115,8 @@ SmartPageWidget::SmartPageWidget(TForm1& form) : NotebookPage(QStringLiteral("Sm
     bayWhite_[i]->move(places[i]);
   }
   ShowBayButtons(0);
-  connect(bayButtons_[0], &ImageButton::clicked, this, [this] { Image5_HDD1Click(); });
-  connect(bayButtons_[1], &ImageButton::clicked, this, [this] { Image5_HDD2Click(); });
+  connect(bayButtons_[0], &ImageButton::clicked, this, [this] { SelectBay(0); });
+  connect(bayButtons_[1], &ImageButton::clicked, this, [this] { SelectBay(1); });
 
   auto makeLabel = [this](const QString& name, QPoint at, int width) {
     auto* label = new QLabel(this);
@@ -133,32 +125,32 @@ SmartPageWidget::SmartPageWidget(TForm1& form) : NotebookPage(QStringLiteral("Sm
     label->setGeometry(QRect(at, QSize(width, 15)));
     return label;
   };
-  Label22 = makeLabel(QStringLiteral("Label22"), {128, 8}, 286);
-  Label22->setFont(WindowFont(kSmallFont, true));
-  Label23 = makeLabel(QStringLiteral("Label23"), {128, 24}, 150);
-  Label23->setFont(WindowFont(kSmallFont, true));
-  Label21 = makeLabel(QStringLiteral("Label21"), {288, 24}, 126);
-  SetTextColour(Label21, QColor(0x00, 0x00, 0x80));
-  Label21->installEventFilter(this);
+  headingLabel_ = makeLabel(QStringLiteral("Label22"), {128, 8}, 286);
+  headingLabel_->setFont(WindowFont(kSmallFont, true));
+  verdictLabel_ = makeLabel(QStringLiteral("Label23"), {128, 24}, 150);
+  verdictLabel_->setFont(WindowFont(kSmallFont, true));
+  countdownLabel_ = makeLabel(QStringLiteral("Label21"), {288, 24}, 126);
+  SetTextColour(countdownLabel_, QColor(0x00, 0x00, 0x80));
+  countdownLabel_->installEventFilter(this);
 
-  StringGrid4 = new QTableWidget(this);
-  SetUpGrid(StringGrid4, QStringLiteral("StringGrid4"), 2, {1, 40, 414, 65});
-  StringGrid4->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  StringGrid4->setFocusPolicy(Qt::NoFocus);
-  StringGrid4->setSelectionMode(QAbstractItemView::NoSelection);
-  StringGrid4->setItemDelegate(new HeaderRowPainter(StringGrid4));
-  StringGrid4->verticalHeader()->setDefaultSectionSize(kHeaderRowHeight);
+  headerGrid_ = new QTableWidget(this);
+  SetUpGrid(headerGrid_, QStringLiteral("StringGrid4"), 2, {1, 40, 414, 65});
+  headerGrid_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  headerGrid_->setFocusPolicy(Qt::NoFocus);
+  headerGrid_->setSelectionMode(QAbstractItemView::NoSelection);
+  headerGrid_->setItemDelegate(new HeaderRowPainter(headerGrid_));
+  headerGrid_->verticalHeader()->setDefaultSectionSize(kHeaderRowHeight);
   const std::array<const char*, kSmartColumns> headers{"ID", "Value", "Worst", "Threshold", "RAW", "Status"};
   for (std::size_t c = 0; c < kSmartColumns; ++c)
-    StringGrid4->setItem(0, static_cast<int>(c), new QTableWidgetItem(QString::fromLatin1(headers[c])));
+    headerGrid_->setItem(0, static_cast<int>(c), new QTableWidgetItem(QString::fromLatin1(headers[c])));
 
-  StringGrid3 = new QTableWidget(this);
-  SetUpGrid(StringGrid3, QStringLiteral("StringGrid3"), 0, {1, 64, 414, 245});
-  StringGrid3->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  StringGrid3->setItemDelegate(new AttributeRowPainter(*this, StringGrid3));
-  StringGrid3->hide();
-  connect(StringGrid3, &QTableWidget::currentCellChanged, this,
-          [this](int row, int column, int, int) { StringGrid3SelectCell(column, row); });
+  attributeGrid_ = new QTableWidget(this);
+  SetUpGrid(attributeGrid_, QStringLiteral("StringGrid3"), 0, {1, 64, 414, 245});
+  attributeGrid_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  attributeGrid_->setItemDelegate(new AttributeRowPainter(*this, attributeGrid_));
+  attributeGrid_->hide();
+  connect(attributeGrid_, &QTableWidget::currentCellChanged, this,
+          [this](int row, int column, int, int) { SelectAttributeCell(column, row); });
 }
 
 Rgb SmartPageWidget::rowColour(int row) const {
@@ -168,7 +160,7 @@ Rgb SmartPageWidget::rowColour(int row) const {
 
 void SmartPageWidget::EngineChanged(UiUpdate what) {
   if (what == UiUpdate::SmartPage) ShowModel();
-  if (what == UiUpdate::SmartCountdown) Label21->setText(Q(form_.engine()->smartCountdownText));
+  if (what == UiUpdate::SmartCountdown) countdownLabel_->setText(Q(host_.engine()->smartCountdownText));
 }
 
 void SmartPageWidget::ShowBayButtons(unsigned bay) {
@@ -176,48 +168,44 @@ void SmartPageWidget::ShowBayButtons(unsigned bay) {
 }
 
 void SmartPageWidget::ShowModel() {
-  const SmartPageModel& model = form_.engine()->smartPage;
+  const SmartPageModel& model = host_.engine()->smartPage;
   ShowBayButtons(model.bay);
-  Label22->setText(Q(model.heading));
-  Label23->setText(Q(model.verdict));
-  SetTextColour(Label23, QColor::fromRgb(static_cast<QRgb>(model.verdictColour)));
+  headingLabel_->setText(Q(model.heading));
+  verdictLabel_->setText(Q(model.verdict));
+  SetTextColour(verdictLabel_, QColor::fromRgb(static_cast<QRgb>(model.verdictColour)));
   rowColours_ = model.rowColours;
 
   {
     // Refilling moves the current cell; that is not the user selecting one.
-    const QSignalBlocker quiet(StringGrid3);
+    const QSignalBlocker quiet(attributeGrid_);
     const int rows = static_cast<int>(std::min(model.rowCount, model.rows.size()));
-    StringGrid3->setRowCount(rows);
+    attributeGrid_->setRowCount(rows);
     for (int r = 0; r < rows; ++r) {
       const SmartRow& row = model.rows[static_cast<std::size_t>(r)];
       for (std::size_t c = 0; c < kSmartColumns; ++c) {
-        QTableWidgetItem* item = StringGrid3->item(r, static_cast<int>(c));
+        QTableWidgetItem* item = attributeGrid_->item(r, static_cast<int>(c));
         if (!item) {
           item = new QTableWidgetItem;
-          StringGrid3->setItem(r, static_cast<int>(c), item);
+          attributeGrid_->setItem(r, static_cast<int>(c), item);
         }
         item->setText(Q(row.cells[c]));
       }
     }
   }
-  StringGrid3->setVisible(model.gridVisible);
-  StringGrid3->viewport()->update();
+  attributeGrid_->setVisible(model.gridVisible);
+  attributeGrid_->viewport()->update();
   if (model.gridVisible && model.focusGrid) {
-    StringGrid3->setCurrentCell(0, 0);
-    StringGrid3->setFocus();
+    attributeGrid_->setCurrentCell(0, 0);
+    attributeGrid_->setFocus();
   }
 }
 
-void SmartPageWidget::Image5_HDD1Click() {
-  if (Engine* engine = form_.engine()) engine->SelectSmartBay(0);
+void SmartPageWidget::SelectBay(unsigned bay) {
+  if (Engine* engine = host_.engine()) engine->SelectSmartBay(bay);
 }
 
-void SmartPageWidget::Image5_HDD2Click() {
-  if (Engine* engine = form_.engine()) engine->SelectSmartBay(1);
-}
-
-void SmartPageWidget::StringGrid3SelectCell(int column, int row) {
-  Engine* engine = form_.engine();
+void SmartPageWidget::SelectAttributeCell(int column, int row) {
+  Engine* engine = host_.engine();
   if (!engine || column < 0 || row < 0) return;
   const unsigned slot = engine->devices.selected;
   const unsigned bay = engine->smartPage.bay;
@@ -226,19 +214,19 @@ void SmartPageWidget::StringGrid3SelectCell(int column, int row) {
   const SmartCellSelection selection = rur::StringGrid3SelectCell(engine->smartPage, data,
                                                                   static_cast<std::size_t>(column),
                                                                   static_cast<std::size_t>(row));
-  if (selection.panelText) form_.SetPanel(4, Q(*selection.panelText));
-  StringGrid3->setToolTip(Q(selection.hint));
+  if (selection.panelText) host_.SetPanel(4, Q(*selection.panelText));
+  attributeGrid_->setToolTip(Q(selection.hint));
 }
 
-void SmartPageWidget::Label21DblClick() {
-  Program* program = form_.program();
+void SmartPageWidget::DumpSmartData() {
+  Program* program = host_.program();
   if (!program) return;
-  DumpSmartPages(program->engine().smart, program->dataDirectory(), form_.sink());
+  DumpSmartPages(program->engine().smart, program->dataDirectory(), host_.sink());
 }
 
 bool SmartPageWidget::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == Label21 && event->type() == QEvent::MouseButtonDblClick) {
-    Label21DblClick();
+  if (watched == countdownLabel_ && event->type() == QEvent::MouseButtonDblClick) {
+    DumpSmartData();
     return true;
   }
   return NotebookPage::eventFilter(watched, event);

@@ -18,13 +18,15 @@ class SmartPageWidget : public NotebookPage {
   Q_OBJECT
 
  public:
-  explicit SmartPageWidget(TForm1& form);
+  explicit SmartPageWidget(PageHost& host);
   void EngineChanged(UiUpdate what) override;
 
-  void Image5_HDD1Click();
-  void Image5_HDD2Click();
-  void StringGrid3SelectCell(int column, int row);
-  void Label21DblClick();
+  // A bay button: the grid shows that member (0 HDD1, 1 HDD2).
+  void SelectBay(unsigned bay);
+  // The user moved to a cell of the attribute grid: its name or raw value goes to the status bar.
+  void SelectAttributeCell(int column, int row);
+  // A double-click on the countdown writes the SMART pages read so far into dump files.
+  void DumpSmartData();
   // The colour of a grid row as the painter uses it.
   Rgb rowColour(int row) const;
 
@@ -38,11 +40,11 @@ class SmartPageWidget : public NotebookPage {
   std::array<ImageButton*, 2> bayButtons_{};
   std::array<QLabel*, 2> bayYellow_{};
   std::array<QLabel*, 2> bayWhite_{};
-  QLabel* Label21 = nullptr;
-  QLabel* Label22 = nullptr;
-  QLabel* Label23 = nullptr;
-  QTableWidget* StringGrid4 = nullptr;
-  QTableWidget* StringGrid3 = nullptr;
+  QLabel* countdownLabel_ = nullptr;       // Label21
+  QLabel* headingLabel_ = nullptr;         // Label22
+  QLabel* verdictLabel_ = nullptr;         // Label23
+  QTableWidget* headerGrid_ = nullptr;     // StringGrid4
+  QTableWidget* attributeGrid_ = nullptr;  // StringGrid3
   std::array<Rgb, kSmartEntryCount> rowColours_{};
 };
 

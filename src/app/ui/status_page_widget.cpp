@@ -8,7 +8,7 @@
 #include "app/program.h"
 #include "app/ui/artwork.h"
 #include "app/ui/image_button.h"
-#include "app/ui/main_window.h"
+#include "app/ui/qt_text.h"
 
 namespace rur::ui {
 namespace {
@@ -21,17 +21,7 @@ constexpr QRect kHdd2Card{263, 104, 146, 120};
 constexpr QRect kFirmwareCard{8, 232, 401, 80};
 constexpr int kValueX = 150;
 
-QString Q(const std::string& text) { return QString::fromStdString(text); }
-
 QColor ColourOf(Rgb rgb) { return QColor::fromRgb(static_cast<QRgb>(rgb)); }
-
-// Text colour for the enabled look only: a disabled label keeps the toolkit's grey.
-void SetTextColour(QLabel* label, const QColor& colour) {
-  QPalette palette = label->palette();
-  palette.setColor(QPalette::Active, QPalette::WindowText, colour);
-  palette.setColor(QPalette::Inactive, QPalette::WindowText, colour);
-  label->setPalette(palette);
-}
 
 void ShowLabel(QLabel* label, const LabelState& state) {
   label->setText(Q(state.text));
@@ -41,36 +31,34 @@ void ShowLabel(QLabel* label, const LabelState& state) {
 
 }  // namespace
 
-StatusPageWidget::StatusPageWidget(TForm1& form) : NotebookPage(QStringLiteral("Panel3"), form) {
-  const std::array<QString, 2> captions{QStringLiteral("Device1"), QStringLiteral("Device2")};
+StatusPageWidget::StatusPageWidget(PageHost& host, const DeviceButtonPictures& devicePictures)
+    : NotebookPage(QStringLiteral("Panel3"), host) {
   const std::array<QString, 2> names{QStringLiteral("Image0_D1"), QStringLiteral("Image0_D2")};
   for (std::size_t i = 0; i < 2; ++i) {
     const QPoint at(8 + static_cast<int>(i) * (kDeviceButtonWidth + 6), 0);
     deviceButtons_[i] = new ImageButton(names[i], this);
     deviceButtons_[i]->setGeometry(QRect(at, QSize(kDeviceButtonWidth, kDeviceButtonHeight)));
-    deviceYellow_[i] = PictureSource(names[i] + QStringLiteral("_Yellow"),
-                                     DeviceButtonPicture(captions[i], ButtonLook::Yellow), this);
-    deviceWhite_[i] = PictureSource(names[i] + QStringLiteral("_White"),
-                                    DeviceButtonPicture(captions[i], ButtonLook::White), this);
+    deviceYellow_[i] = PictureSource(names[i] + QStringLiteral("_Yellow"), devicePictures.yellow[i], this);
+    deviceWhite_[i] = PictureSource(names[i] + QStringLiteral("_White"), devicePictures.white[i], this);
     deviceYellow_[i]->move(at);
     deviceWhite_[i]->move(at);
     deviceButtons_[i]->setPixmap(deviceWhite_[i]->pixmap());
     deviceButtons_[i]->hide();
   }
-  connect(deviceButtons_[0], &ImageButton::clicked, this, [this] { Image0_D1Click(); });
-  connect(deviceButtons_[1], &ImageButton::clicked, this, [this] { Image0_D2Click(); });
+  connect(deviceButtons_[0], &ImageButton::clicked, this, [this] { SelectDevice(0); });
+  connect(deviceButtons_[1], &ImageButton::clicked, this, [this] { SelectDevice(1); });
 
-  Image0_Log = new ImageButton(QStringLiteral("Image0_Log"), this);
-  Image0_Log->setGeometry(kPageWidth - 8 - kLogButtonWidth, 0, kLogButtonWidth, kLogButtonHeight);
-  Image0_Log->setPixmap(LogButtonPicture());
-  Image0_Log->setPressedLook(true);
-  Image0_Log->hide();
-  connect(Image0_Log, &ImageButton::clicked, this, [this] { form_.Image0_LogClick(); });
+  logButton_ = new ImageButton(QStringLiteral("Image0_Log"), this);
+  logButton_->setGeometry(kPageWidth - 8 - kLogButtonWidth, 0, kLogButtonWidth, kLogButtonHeight);
+  logButton_->setPixmap(LogButtonPicture());
+  logButton_->setPressedLook(true);
+  logButton_->hide();
+  connect(logButton_, &ImageButton::clicked, this, [this] { host_.OpenLogViewer(); });
 
   AddLabel(QStringLiteral("Label43"), QStringLiteral("Mode:"), {20, 46, 126, 18});
-  Label17 = AddLabel(QStringLiteral("Label17"), QString(), {kValueX, 46, 250, 18}, 13, true);
+  arrayModeLabel_ = AddLabel(QStringLiteral("Label17"), QString(), {kValueX, 46, 250, 18}, 13, true);
   AddLabel(QStringLiteral("Label44"), QStringLiteral("System Capacity:"), {20, 70, 126, 18});
-  Label27 = AddLabel(QStringLiteral("Label27"), QString(), {kValueX, 70, 250, 18}, 13, true);
+  systemCapacityLabel_ = AddLabel(QStringLiteral("Label27"), QString(), {kValueX, 70, 250, 18}, 13, true);
 
   for (const QRect& card : {kHdd1Card, kHdd2Card}) {
     const bool first = card == kHdd1Card;
@@ -87,42 +75,43 @@ StatusPageWidget::StatusPageWidget(TForm1& form) : NotebookPage(QStringLiteral("
                              {x, card.y() + 82, 126, 34}, 12);
     model->setWordWrap(true);
     model->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    (first ? Label25 : Label26) = capacity;
-    (first ? Label51 : Label52) = model;
+    (first ? hdd1CapacityLabel_ : hdd2CapacityLabel_) = capacity;
+    (first ? hdd1ModelLabel_ : hdd2ModelLabel_) = model;
   }
-  Label18 = AddLabel(QStringLiteral("Label18"), QString(), {kHdd1Card.right() + 2, kHdd1Card.y() + 14,
-                                                            kHdd2Card.x() - kHdd1Card.right() - 4, 92}, 14, true);
-  Label18->setAlignment(Qt::AlignCenter);
-  SetTextColour(Label18, kTeal.darker(115));
+  arrayStateLabel_ = AddLabel(QStringLiteral("Label18"), QString(),
+                              {kHdd1Card.right() + 2, kHdd1Card.y() + 14, kHdd2Card.x() - kHdd1Card.right() - 4, 92},
+                              14, true);
+  arrayStateLabel_->setAlignment(Qt::AlignCenter);
+  SetTextColour(arrayStateLabel_, kTeal.darker(115));
 
   AddLabel(QStringLiteral("Label47"), QStringLiteral("Firmware Version:"), {20, 242, 126, 18});
-  Label48 = AddLabel(QStringLiteral("Label48"), QString(), {kValueX, 242, 250, 18}, 13, true);
+  firmwareLabel_ = AddLabel(QStringLiteral("Label48"), QString(), {kValueX, 242, 250, 18}, 13, true);
 
-  Panel11 = new QFrame(this);
-  Panel11->setObjectName(QStringLiteral("Panel11"));
-  Panel11->setGeometry(14, 270, 389, 34);
-  auto* fanGlyph = new QLabel(Panel11);
+  sensorPanel_ = new QFrame(this);
+  sensorPanel_->setObjectName(QStringLiteral("Panel11"));
+  sensorPanel_->setGeometry(14, 270, 389, 34);
+  auto* fanGlyph = new QLabel(sensorPanel_);
   fanGlyph->setPixmap(GlyphPicture(Glyph::Fan, 20, kTeal));
   fanGlyph->setGeometry(6, 7, 20, 20);
-  Label5 = new QLabel(Panel11);
-  Label5->setObjectName(QStringLiteral("Label5"));
-  Label5->setFont(WindowFont(14, true));
-  Label5->setGeometry(32, 7, 52, 20);
-  Label5->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  auto* rpm = new QLabel(QStringLiteral("RPM"), Panel11);
+  fanLabel_ = new QLabel(sensorPanel_);
+  fanLabel_->setObjectName(QStringLiteral("Label5"));
+  fanLabel_->setFont(WindowFont(14, true));
+  fanLabel_->setGeometry(32, 7, 52, 20);
+  fanLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  auto* rpm = new QLabel(QStringLiteral("RPM"), sensorPanel_);
   rpm->setObjectName(QStringLiteral("Label15"));
   rpm->setGeometry(88, 7, 40, 20);
-  auto* thermometer = new QLabel(Panel11);
+  auto* thermometer = new QLabel(sensorPanel_);
   thermometer->setPixmap(GlyphPicture(Glyph::Thermometer, 20, kTeal));
   thermometer->setGeometry(150, 7, 20, 20);
-  Label7 = new QLabel(Panel11);
-  Label7->setObjectName(QStringLiteral("Label7"));
-  Label7->setFont(WindowFont(14, true));
-  Label7->setGeometry(174, 7, 30, 20);
-  Label7->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  auto* degrees = new QLabel(QStringLiteral("\u00B0C"), Panel11);
+  temperatureLabel_ = new QLabel(sensorPanel_);
+  temperatureLabel_->setObjectName(QStringLiteral("Label7"));
+  temperatureLabel_->setFont(WindowFont(14, true));
+  temperatureLabel_->setGeometry(174, 7, 30, 20);
+  temperatureLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  auto* degrees = new QLabel(QStringLiteral("\u00B0C"), sensorPanel_);
   degrees->setGeometry(208, 7, 30, 20);
-  Panel11->hide();
+  sensorPanel_->hide();
 }
 
 void StatusPageWidget::EngineChanged(UiUpdate what) {
@@ -130,31 +119,31 @@ void StatusPageWidget::EngineChanged(UiUpdate what) {
     case UiUpdate::StatusPage: ShowLabels(); break;
     case UiUpdate::DeviceControls:
     case UiUpdate::DeviceNames: ShowDeviceButtons(); break;
-    case UiUpdate::PageButtons: Image0_Log->setVisible(form_.engine()->logButtonShown); break;
+    case UiUpdate::PageButtons: logButton_->setVisible(host_.engine()->logButtonShown); break;
     default: break;
   }
 }
 
 void StatusPageWidget::ShowLabels() {
-  const Engine& engine = *form_.engine();
+  const Engine& engine = *host_.engine();
   const StatusPageView& view = engine.statusPage.view();
-  Label48->setText(Q(view.firmware));
-  ShowLabel(Label5, view.fan);
-  ShowLabel(Label7, view.temperature);
-  Panel11->setVisible(view.sensorPanelShown);
-  Label17->setText(Q(view.mode));
-  Label27->setText(Q(view.systemCapacity));
-  ShowLabel(Label25, view.hdd1Capacity);
-  ShowLabel(Label51, view.hdd1Model);
-  ShowLabel(Label26, view.hdd2Capacity);
-  ShowLabel(Label52, view.hdd2Model);
-  Label18->setText(Q(view.arrayState));
-  if (view.logButtonShown) Image0_Log->show();
+  firmwareLabel_->setText(Q(view.firmware));
+  ShowLabel(fanLabel_, view.fan);
+  ShowLabel(temperatureLabel_, view.temperature);
+  sensorPanel_->setVisible(view.sensorPanelShown);
+  arrayModeLabel_->setText(Q(view.mode));
+  systemCapacityLabel_->setText(Q(view.systemCapacity));
+  ShowLabel(hdd1CapacityLabel_, view.hdd1Capacity);
+  ShowLabel(hdd1ModelLabel_, view.hdd1Model);
+  ShowLabel(hdd2CapacityLabel_, view.hdd2Capacity);
+  ShowLabel(hdd2ModelLabel_, view.hdd2Model);
+  arrayStateLabel_->setText(Q(view.arrayState));
+  if (view.logButtonShown) logButton_->show();
   ShowDeviceButtons();
 }
 
 void StatusPageWidget::ShowDeviceButtons() {
-  const Engine& engine = *form_.engine();
+  const Engine& engine = *host_.engine();
   for (std::size_t i = 0; i < deviceButtons_.size(); ++i) {
     deviceButtons_[i]->setVisible(engine.deviceShown[i] && engine.deviceChecked[i]);
     deviceButtons_[i]->setToolTip(Q(engine.deviceNameTexts[i]));
@@ -162,13 +151,8 @@ void StatusPageWidget::ShowDeviceButtons() {
   }
 }
 
-void StatusPageWidget::Image0_D1Click() {
-  if (Engine* engine = form_.engine()) engine->SelectDevice(0);
-  ShowDeviceButtons();
-}
-
-void StatusPageWidget::Image0_D2Click() {
-  if (Engine* engine = form_.engine()) engine->SelectDevice(1);
+void StatusPageWidget::SelectDevice(unsigned position) {
+  if (Engine* engine = host_.engine()) engine->SelectDevice(position);
   ShowDeviceButtons();
 }
 

@@ -4,6 +4,7 @@
 
 #include <array>
 
+#include "app/ui/artwork.h"
 #include "app/ui/notebook_page.h"
 
 class QFrame;
@@ -17,11 +18,11 @@ class StatusPageWidget : public NotebookPage {
   Q_OBJECT
 
  public:
-  explicit StatusPageWidget(TForm1& form);
+  StatusPageWidget(PageHost& host, const DeviceButtonPictures& devicePictures);
   void EngineChanged(UiUpdate what) override;
 
-  void Image0_D1Click();
-  void Image0_D2Click();
+  // A device button: the page shows that enclosure (0 Device1, 1 Device2).
+  void SelectDevice(unsigned position);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -33,18 +34,18 @@ class StatusPageWidget : public NotebookPage {
   std::array<ImageButton*, 2> deviceButtons_{};
   std::array<QLabel*, 2> deviceYellow_{};
   std::array<QLabel*, 2> deviceWhite_{};
-  ImageButton* Image0_Log = nullptr;
-  QLabel* Label17 = nullptr;
-  QLabel* Label27 = nullptr;
-  QLabel* Label25 = nullptr;
-  QLabel* Label51 = nullptr;
-  QLabel* Label26 = nullptr;
-  QLabel* Label52 = nullptr;
-  QLabel* Label18 = nullptr;
-  QLabel* Label48 = nullptr;
-  QFrame* Panel11 = nullptr;
-  QLabel* Label5 = nullptr;
-  QLabel* Label7 = nullptr;
+  ImageButton* logButton_ = nullptr;       // Image0_Log
+  QLabel* arrayModeLabel_ = nullptr;       // Label17
+  QLabel* systemCapacityLabel_ = nullptr;  // Label27
+  QLabel* hdd1CapacityLabel_ = nullptr;    // Label25
+  QLabel* hdd1ModelLabel_ = nullptr;       // Label51
+  QLabel* hdd2CapacityLabel_ = nullptr;    // Label26
+  QLabel* hdd2ModelLabel_ = nullptr;       // Label52
+  QLabel* arrayStateLabel_ = nullptr;      // Label18: state, or rebuild progress and direction
+  QLabel* firmwareLabel_ = nullptr;        // Label48
+  QFrame* sensorPanel_ = nullptr;          // Panel11: fan speed and temperature
+  QLabel* fanLabel_ = nullptr;             // Label5
+  QLabel* temperatureLabel_ = nullptr;     // Label7
 };
 
 }  // namespace rur::ui

@@ -10,8 +10,8 @@
 #include "app/program.h"
 #include "app/ui/artwork.h"
 #include "app/ui/image_button.h"
-#include "app/ui/main_window.h"
 #include "app/ui/page_artwork.h"
+#include "app/ui/qt_text.h"
 
 namespace rur::ui {
 namespace {
@@ -33,96 +33,90 @@ const std::array<const char*, 6> kAdvice{
     "Then power it off and on to start the new firmware.",
 };
 
-QString Q(const std::string& text) { return QString::fromStdString(text); }
-
 }  // namespace
 
-UpgradePageWidget::UpgradePageWidget(TForm1& form) : NotebookPage(QStringLiteral("UpgradePage"), form) {
+UpgradePageWidget::UpgradePageWidget(PageHost& host, DeviceButtonPictures devicePictures)
+    : NotebookPage(QStringLiteral("UpgradePage"), host), pictures_(std::move(devicePictures)) {
   const std::array<QString, 2> names{QStringLiteral("Image2_D1"), QStringLiteral("Image2_D2")};
-  const std::array<QString, 2> captions{QStringLiteral("Device1"), QStringLiteral("Device2")};
   for (std::size_t i = 0; i < pickers_.size(); ++i) {
     pickers_[i] = new ImageButton(names[i], this);
     pickers_[i]->setGeometry(8 + static_cast<int>(i) * (kDeviceButtonWidth + 6), 0, kDeviceButtonWidth,
                              kDeviceButtonHeight);
-    pickers_[i]->setPixmap(DeviceButtonPicture(captions[i], ButtonLook::White));
+    pickers_[i]->setPixmap(pictures_.white[i]);
     pickers_[i]->hide();
   }
-  connect(pickers_[0], &ImageButton::clicked, this, [this] { Image2_D1Click(); });
-  connect(pickers_[1], &ImageButton::clicked, this, [this] { Image2_D2Click(); });
+  connect(pickers_[0], &ImageButton::clicked, this, [this] { PickDevice(0); });
+  connect(pickers_[1], &ImageButton::clicked, this, [this] { PickDevice(1); });
 
   AddLabel(QStringLiteral("Label53"), QStringLiteral("Firmware Version:"), {20, 48, 126, 18});
-  Label54 = AddLabel(QStringLiteral("Label54"), QString(), {kValueX, 48, 250, 18}, 13, true);
+  firmwareVersionLabel_ = AddLabel(QStringLiteral("Label54"), QString(), {kValueX, 48, 250, 18}, 13, true);
   AddLabel(QStringLiteral("FileCaption"), QStringLiteral("Firmware File:"), {20, 74, 126, 18});
 
-  Edit9 = new QLineEdit(this);
-  Edit9->setObjectName(QStringLiteral("Edit9"));
-  Edit9->setGeometry(20, 96, 285, 26);
-  Edit9->setReadOnly(true);
-  Edit9->setFocusPolicy(Qt::ClickFocus);
+  firmwareFileEdit_ = new QLineEdit(this);
+  firmwareFileEdit_->setObjectName(QStringLiteral("Edit9"));
+  firmwareFileEdit_->setGeometry(20, 96, 285, 26);
+  firmwareFileEdit_->setReadOnly(true);
+  firmwareFileEdit_->setFocusPolicy(Qt::ClickFocus);
 
-  Image2_Load = new ImageButton(QStringLiteral("Image2_Load"), this);
-  Image2_Load->setGeometry(313, 96, 84, kActionButtonHeight);
-  Image2_Load->setPixmap(ActionButtonPicture(QStringLiteral("Load"), 84, ActionLook::Secondary));
-  Image2_Load->setPressedLook(true);
-  connect(Image2_Load, &ImageButton::clicked, this, [this] { Image2_LoadClick(); });
+  loadButton_ = new ImageButton(QStringLiteral("Image2_Load"), this);
+  loadButton_->setGeometry(313, 96, 84, kActionButtonHeight);
+  loadButton_->setPixmap(ActionButtonPicture(QStringLiteral("Load"), 84, ActionLook::Secondary));
+  loadButton_->setPressedLook(true);
+  connect(loadButton_, &ImageButton::clicked, this, [this] { LoadFirmwareFile(); });
 
-  Image2_Upgrade = new ImageButton(QStringLiteral("Image2_Upgrade"), this);
-  Image2_Upgrade->setGeometry(kPageWidth - 8 - 120, 0, 120, kActionButtonHeight);
-  Image2_Upgrade->setPixmap(ActionButtonPicture(QStringLiteral("Upgrade"), 120, ActionLook::Primary));
-  Image2_Upgrade->setPressedLook(true);
-  connect(Image2_Upgrade, &ImageButton::clicked, this, [this] { Image2_UpgradeClick(); });
+  upgradeButton_ = new ImageButton(QStringLiteral("Image2_Upgrade"), this);
+  upgradeButton_->setGeometry(kPageWidth - 8 - 120, 0, 120, kActionButtonHeight);
+  upgradeButton_->setPixmap(ActionButtonPicture(QStringLiteral("Upgrade"), 120, ActionLook::Primary));
+  upgradeButton_->setPressedLook(true);
+  connect(upgradeButton_, &ImageButton::clicked, this, [this] { StartUpgrade(); });
 
   for (std::size_t i = 0; i < kAdvice.size(); ++i) {
     const int y = kAdviceCard.y() + 10 + static_cast<int>(i) * kAdviceLineHeight + (i >= 4 ? 8 : 0);
     QLabel* line = AddLabel(QStringLiteral("Label%1").arg(55 + static_cast<int>(i)), QString::fromLatin1(kAdvice[i]),
                             {20, y, 380, 18}, 12, i == 0);
-    if (i >= 4) {
-      QPalette palette = line->palette();
-      palette.setColor(QPalette::WindowText, QColor(0xA0, 0x5A, 0x00));
-      line->setPalette(palette);
-    }
+    if (i >= 4) SetTextColour(line, QColor(0xA0, 0x5A, 0x00));
   }
 
   // The progress panel takes the advice card's place while an upgrade runs; its caption counts
   // the steps.
-  Panel1 = new QLabel(this);
-  Panel1->setObjectName(QStringLiteral("Panel1"));
-  Panel1->setGeometry(kAdviceCard.adjusted(1, 1, -1, -1));
-  Panel1->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-  Panel1->setMargin(34);
-  Panel1->setFont(WindowFont(16, true));
-  Panel1->setAutoFillBackground(true);
-  QPalette panelPalette = Panel1->palette();
+  progressPanel_ = new QLabel(this);
+  progressPanel_->setObjectName(QStringLiteral("Panel1"));
+  progressPanel_->setGeometry(kAdviceCard.adjusted(1, 1, -1, -1));
+  progressPanel_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+  progressPanel_->setMargin(34);
+  progressPanel_->setFont(WindowFont(16, true));
+  progressPanel_->setAutoFillBackground(true);
+  QPalette panelPalette = progressPanel_->palette();
   panelPalette.setColor(QPalette::Window, QColor(0xEE, 0xF6, 0xF9));
   panelPalette.setColor(QPalette::WindowText, kNight);
-  Panel1->setPalette(panelPalette);
-  Label12 = new QLabel(Panel1);
-  Label12->setObjectName(QStringLiteral("Label12"));
-  Label12->setGeometry(32, 76, Panel1->width() - 64, 18);
-  Label12->setFont(WindowFont(12));
-  ProgressBar1 = new QProgressBar(Panel1);
-  ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
-  ProgressBar1->setGeometry(32, 98, Panel1->width() - 64, 20);
-  ProgressBar1->setTextVisible(false);
-  ProgressBar1->setRange(0, 1);
-  ProgressBar1->setValue(0);
-  Panel1->hide();
+  progressPanel_->setPalette(panelPalette);
+  progressLabel_ = new QLabel(progressPanel_);
+  progressLabel_->setObjectName(QStringLiteral("Label12"));
+  progressLabel_->setGeometry(32, 76, progressPanel_->width() - 64, 18);
+  progressLabel_->setFont(WindowFont(12));
+  progressBar_ = new QProgressBar(progressPanel_);
+  progressBar_->setObjectName(QStringLiteral("ProgressBar1"));
+  progressBar_->setGeometry(32, 98, progressPanel_->width() - 64, 20);
+  progressBar_->setTextVisible(false);
+  progressBar_->setRange(0, 1);
+  progressBar_->setValue(0);
+  progressPanel_->hide();
 }
 
 void UpgradePageWidget::EngineChanged(UiUpdate what) {
-  const Engine& engine = *form_.engine();
+  const Engine& engine = *host_.engine();
   switch (what) {
-    case UiUpdate::UpgradeButton: Image2_Upgrade->setEnabled(engine.upgradeButtonEnabled); break;
+    case UiUpdate::UpgradeButton: upgradeButton_->setEnabled(engine.upgradeButtonEnabled); break;
     case UiUpdate::DeviceControls: ShowPickers(); break;
     case UiUpdate::DeviceNames:
-      if (engine.currentPage == kPageUpgrade) Label54->setText(Q(engine.revisionText));
+      if (engine.currentPage == kPageUpgrade) firmwareVersionLabel_->setText(Q(engine.revisionText));
       break;
     default: break;
   }
 }
 
 void UpgradePageWidget::PickDevice(unsigned position) {
-  Engine* engine = form_.engine();
+  Engine* engine = host_.engine();
   if (!engine || engine->upgrade.targetSet()) return;
   if (position == 0) engine->firmware.Image2_D1Click();
   else engine->firmware.Image2_D2Click();
@@ -130,7 +124,7 @@ void UpgradePageWidget::PickDevice(unsigned position) {
 }
 
 void UpgradePageWidget::RefreshPickers() {
-  Engine* engine = form_.engine();
+  Engine* engine = host_.engine();
   if (!engine) return;
   // A device that went away cannot stay picked.
   if (!engine->upgrade.targetSet() && engine->devices.currentCount > 0 &&
@@ -138,48 +132,46 @@ void UpgradePageWidget::RefreshPickers() {
     engine->upgrade.UpgradeSelection = 0;
   engine->SelectDevice(engine->upgrade.UpgradeSelection.load());
   ShowPickers();
-  Label54->setText(Q(engine->revisionText));
+  firmwareVersionLabel_->setText(Q(engine->revisionText));
 }
 
 void UpgradePageWidget::ShowPickers() {
-  const Engine& engine = *form_.engine();
+  const Engine& engine = *host_.engine();
   const unsigned picked = engine.upgrade.UpgradeSelection.load();
-  const std::array<QString, 2> sources{QStringLiteral("Image0_D1"), QStringLiteral("Image0_D2")};
   for (std::size_t i = 0; i < pickers_.size(); ++i) {
-    const QString look = picked == i ? QStringLiteral("_Yellow") : QStringLiteral("_White");
-    if (const auto* source = form_.findChild<QLabel*>(sources[i] + look)) pickers_[i]->setPixmap(source->pixmap());
+    pickers_[i]->setPixmap(picked == i ? pictures_.yellow[i] : pictures_.white[i]);
     pickers_[i]->setVisible(engine.deviceShown[i]);
     pickers_[i]->setToolTip(Q(engine.deviceNameTexts[i]));
   }
 }
 
-void UpgradePageWidget::Image2_LoadClick() {
-  Engine* engine = form_.engine();
-  if (!engine || !engine->firmware.Image2_LoadClick() || !form_.dialogs().chooseFile) return;
-  const QString path = form_.dialogs().chooseFile(&form_, kFirmwareFileFilter);
+void UpgradePageWidget::LoadFirmwareFile() {
+  Engine* engine = host_.engine();
+  if (!engine || !engine->firmware.Image2_LoadClick() || !host_.dialogs().chooseFile) return;
+  const QString path = host_.dialogs().chooseFile(window(), kFirmwareFileFilter);
   if (path.isEmpty()) return;
   engine->firmware.LoadImage(QFile::encodeName(path).toStdString(),
                              engine->UpgradeFacts(engine->upgrade.UpgradeSelection.load()));
 }
 
-void UpgradePageWidget::Image2_UpgradeClick() {
-  if (Engine* engine = form_.engine()) engine->firmware.Image2_UpgradeClick();
+void UpgradePageWidget::StartUpgrade() {
+  if (Engine* engine = host_.engine()) engine->firmware.Image2_UpgradeClick();
 }
 
 void UpgradePageWidget::ShowProgress(int position, int maximum) {
-  ProgressBar1->setRange(0, std::max(maximum, 1));
-  ProgressBar1->setValue(std::clamp(position, 0, ProgressBar1->maximum()));
+  progressBar_->setRange(0, std::max(maximum, 1));
+  progressBar_->setValue(std::clamp(position, 0, progressBar_->maximum()));
 }
 
 void UpgradePageWidget::ShowUpgradePanel(bool shown, const QString& caption, const QString& label) {
-  Panel1->setText(caption);
-  Label12->setText(label);
-  Panel1->setVisible(shown);
+  progressPanel_->setText(caption);
+  progressLabel_->setText(label);
+  progressPanel_->setVisible(shown);
   for (ImageButton* picker : pickers_) picker->setEnabled(!shown);
-  Image2_Load->setEnabled(!shown);
+  loadButton_->setEnabled(!shown);
 }
 
-void UpgradePageWidget::ShowFirmwareFile(const QString& name) { Edit9->setText(name); }
+void UpgradePageWidget::ShowFirmwareFile(const QString& name) { firmwareFileEdit_->setText(name); }
 
 void UpgradePageWidget::paintEvent(QPaintEvent* /*event*/) {
   QPainter painter(this);

@@ -5,6 +5,7 @@
 
 #include <array>
 
+#include "app/ui/artwork.h"
 #include "app/ui/notebook_page.h"
 
 class QLabel;
@@ -22,14 +23,16 @@ class UpgradePageWidget : public NotebookPage {
   Q_OBJECT
 
  public:
-  explicit UpgradePageWidget(TForm1& form);
+  UpgradePageWidget(PageHost& host, DeviceButtonPictures devicePictures);
   void EngineChanged(UiUpdate what) override;
   void PageOpened() override { RefreshPickers(); }
 
-  void Image2_D1Click() { PickDevice(0); }
-  void Image2_D2Click() { PickDevice(1); }
-  void Image2_LoadClick();
-  void Image2_UpgradeClick();
+  // A device picker (0 Device1, 1 Device2); ignored while an upgrade holds a target.
+  void PickDevice(unsigned position);
+  // "Load": asks for a firmware file and has the engine check it against the picked device.
+  void LoadFirmwareFile();
+  // "Upgrade": erase, program and verify with the loaded file.
+  void StartUpgrade();
 
   // The firmware progress bar.
   void ShowProgress(int position, int maximum);
@@ -43,19 +46,19 @@ class UpgradePageWidget : public NotebookPage {
   void paintEvent(QPaintEvent* event) override;
 
  private:
-  void PickDevice(unsigned position);
   // Pictures of the pickers, the picked device as the selected one and its firmware version.
   void RefreshPickers();
   void ShowPickers();
 
+  DeviceButtonPictures pictures_;
   std::array<ImageButton*, 2> pickers_{};
-  QLabel* Label54 = nullptr;
-  QLineEdit* Edit9 = nullptr;
-  ImageButton* Image2_Load = nullptr;
-  ImageButton* Image2_Upgrade = nullptr;
-  QLabel* Panel1 = nullptr;
-  QLabel* Label12 = nullptr;
-  QProgressBar* ProgressBar1 = nullptr;
+  QLabel* firmwareVersionLabel_ = nullptr;  // Label54
+  QLineEdit* firmwareFileEdit_ = nullptr;   // Edit9
+  ImageButton* loadButton_ = nullptr;       // Image2_Load
+  ImageButton* upgradeButton_ = nullptr;    // Image2_Upgrade
+  QLabel* progressPanel_ = nullptr;         // Panel1: "Process n / 3"
+  QLabel* progressLabel_ = nullptr;         // Label12
+  QProgressBar* progressBar_ = nullptr;     // ProgressBar1
 };
 
 }  // namespace rur::ui
