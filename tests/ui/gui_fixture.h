@@ -42,7 +42,7 @@ class GuiRun {
   }
   ~GuiRun() {
     std::string ignored;
-    engine().upgrade.OperationBusy = false;
+    engine().upgradeMarks().OperationBusy = false;
     program.Close(ignored);
   }
 

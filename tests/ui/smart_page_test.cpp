@@ -92,10 +92,10 @@ class SmartPageTest : public QObject {
     QTest::mouseClick(run.find("Image_Sts"), Qt::LeftButton);
     QTest::mouseClick(run.find("Image_SMART"), Qt::LeftButton);
     QCOMPARE(run.text("Label22"), QStringLiteral(" SMART - HDD2 : ORIOLE OR500"));
-    run.engine().upgrade.UpgradeTarget = 0;
+    run.engine().upgradeMarks().UpgradeTarget = 0;
     QTest::mouseClick(run.find("Image5_HDD1"), Qt::LeftButton);
     QCOMPARE(run.text("Label22"), QStringLiteral(" SMART - HDD2 : ORIOLE OR500"));
-    run.engine().upgrade.UpgradeTarget = kNoDevice;
+    run.engine().upgradeMarks().UpgradeTarget = kNoDevice;
     QTest::mouseClick(run.find("Image5_HDD1"), Qt::LeftButton);
     QCOMPARE(run.text("Label23"), QStringLiteral(" Error "));
   }

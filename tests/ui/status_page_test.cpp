@@ -89,7 +89,7 @@ class StatusPageTest : public QObject {
     QVERIFY(firstCaption.endsWith(QStringLiteral(" - RODE RUR Dual Bay RAID [sdb1]")));
 
     QTest::mouseClick(run.find("Image0_D2"), Qt::LeftButton);
-    QCOMPARE(run.engine().devices.selected, 1u);
+    QCOMPARE(run.engine().selectedDevice(), 1u);
     QCOMPARE(run.text("Label17"), QStringLiteral("Striping(RAID0)"));
     QCOMPARE(run.text("Label27"), QStringLiteral("931 GB"));
     QCOMPARE(run.text("Label25"), QStringLiteral("465 GB\n"));
@@ -117,9 +117,9 @@ class StatusPageTest : public QObject {
     auto* second = run.find<QCheckBox>("CheckBox3");
 
     first->click();  // unticked: the other device is shown
-    QVERIFY(!run.engine().deviceChecked[0]);
+    QVERIFY(!run.engine().deviceChecked(0));
     QVERIFY(!run.find("Image0_D1")->isVisible());
-    QCOMPARE(run.engine().devices.selected, 1u);
+    QCOMPARE(run.engine().selectedDevice(), 1u);
     QCOMPARE(run.text("Label17"), QStringLiteral("Striping(RAID0)"));
 
     second->click();  // neither ticked: the page keeps what it shows
@@ -128,7 +128,7 @@ class StatusPageTest : public QObject {
 
     first->click();
     QVERIFY(run.find("Image0_D1")->isVisible());
-    QCOMPARE(run.engine().devices.selected, 0u);
+    QCOMPARE(run.engine().selectedDevice(), 0u);
     QCOMPARE(run.text("Label17"), QStringLiteral("Mirroring(RAID1)"));
     QVERIFY(first->isChecked());
     QVERIFY(!second->isChecked());

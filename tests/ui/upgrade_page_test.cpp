@@ -80,7 +80,7 @@ class UpgradePageTest : public QObject {
 
     // A cancelled dialog keeps the image.
     QTest::mouseClick(run.find("Image2_Load"), Qt::LeftButton);
-    QVERIFY(run.engine().firmware.image().loaded());
+    QVERIFY(run.engine().firmware().image().loaded());
 
     // A refused image leaves none, even after a good one: Upgrade then asks for a file.
     auto badGuid = rur::test::MakeImage(DemoImage());
@@ -129,13 +129,13 @@ class UpgradePageTest : public QObject {
       QCOMPARE(run.text("Label12"), QStringLiteral("Firmware Update..."));
       QTest::mouseClick(run.find("Image2_Upgrade"), Qt::LeftButton);  // a second click returns at once
       page->PickDevice(1);
-      QCOMPARE(run.engine().upgrade.UpgradeSelection.load(), 0u);
+      QCOMPARE(run.engine().firmware().pickedDevice(), 0u);
       run.chosenFiles.push_back(QStringLiteral("/nonexistent.bin"));
       page->LoadFirmwareFile();
       QCOMPARE(run.chosenFiles.size(), std::size_t{1});  // no dialog was opened
       run.chosenFiles.clear();
       QTest::mouseClick(run.find("Image_SMART"), Qt::LeftButton);
-      QCOMPARE(run.engine().currentPage, kPageUpgrade);
+      QCOMPARE(run.engine().currentPage(), kPageUpgrade);
       QVERIFY(!run.window.close());
       messagesDuringRun = run.messages.size();
     });
@@ -162,9 +162,9 @@ class UpgradePageTest : public QObject {
     QVERIFY(run.find("Image2_D1")->isEnabled());
     QVERIFY(run.find("Image2_Load")->isEnabled());
     QVERIFY(run.find<QCheckBox>("CheckBox1")->isEnabled());
-    QCOMPARE(run.engine().upgrade.UpgradeTarget.load(), kNoDevice);
+    QCOMPARE(run.engine().upgradeMarks().UpgradeTarget.load(), kNoDevice);
     QTest::mouseClick(run.find("Image_Sts"), Qt::LeftButton);
-    QCOMPARE(run.engine().currentPage, kPageStatus);
+    QCOMPARE(run.engine().currentPage(), kPageStatus);
   }
 
   void aFailingRunEndsWithTheStatusText() {
@@ -205,12 +205,12 @@ class UpgradePageTest : public QObject {
     QVERIFY(run.find("Image2_D2")->isVisible());
 
     QTest::mouseClick(run.find("Image2_D2"), Qt::LeftButton);
-    QCOMPARE(run.engine().upgrade.UpgradeSelection.load(), 1u);
-    QCOMPARE(run.engine().devices.selected, 1u);
+    QCOMPARE(run.engine().firmware().pickedDevice(), 1u);
+    QCOMPARE(run.engine().selectedDevice(), 1u);
     QVERIFY(ShowsPicture(run, "Image2_D2", QStringLiteral("Image0_D2_Yellow")));
     QVERIFY(ShowsPicture(run, "Image2_D1", QStringLiteral("Image0_D1_White")));
     QVERIFY(run.text("Label54") != firstVersion);
-    QCOMPARE(run.text("Label54"), QString::fromStdString(run.engine().revisionText));
+    QCOMPARE(run.text("Label54"), QString::fromStdString(run.engine().revisionText()));
 
     // The image is checked against the picked enclosure.
     Load(run, WriteImage(run, QStringLiteral("fw.bin"), rur::test::MakeImage(DemoImage())));

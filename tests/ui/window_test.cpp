@@ -68,7 +68,7 @@ class WindowTest : public QObject {
     QVERIFY(!run.find("Image_Setup")->isVisible());
 
     QTest::mouseClick(run.find("Image_SMART"), Qt::LeftButton);
-    QCOMPARE(run.engine().currentPage, 5);
+    QCOMPARE(run.engine().currentPage(), 5);
     QCOMPARE(run.find<QStackedWidget>("Notebook1")->currentWidget()->objectName(), QStringLiteral("SmartPage"));
     QVERIFY(ShowsPicture(run, "Image_SMART", "Yellow"));
     for (const char* name : {"Image_Sts", "Image_FWUpg", "Image_Email", "Image_About", "Image_Setup"})
@@ -90,21 +90,24 @@ class WindowTest : public QObject {
 
   void navigationWaitsForTheFirstDrawingAndForAnUpgrade() {
     GuiRun run("demo");
+    // A device change during the first detection holds the first refresh back: detected, but the
+    // status page not drawn yet.
+    run.engine().DeviceChangeNotice();
     QVERIFY(run.detect());
+    QVERIFY(run.engine().programStarted());
     auto* notebook = run.find<QStackedWidget>("Notebook1");
-
-    run.engine().programStarted = true;  // detected, but the status page not drawn yet
     for (const char* name : kNavigation) QTest::mouseClick(run.find(name), Qt::LeftButton);
     QCOMPARE(notebook->currentIndex(), 0);
-    QCOMPARE(run.engine().currentPage, 0);
+    QCOMPARE(run.engine().currentPage(), 0);
     QVERIFY(ShowsPicture(run, "Image_Sts", "Yellow"));
-    run.engine().programStarted = false;
+    run.run(11000);
+    QVERIFY(!run.engine().programStarted());
 
-    run.engine().upgrade.UpgradeTarget = 0;
+    run.engine().upgradeMarks().UpgradeTarget = 0;  // stands for an upgrade holding the device
     for (const char* name : kNavigation) QTest::mouseClick(run.find(name), Qt::LeftButton);
     QCOMPARE(notebook->currentIndex(), 0);
     QVERIFY(ShowsPicture(run, "Image_SMART", "White"));
-    run.engine().upgrade.UpgradeTarget = kNoDevice;
+    run.engine().upgradeMarks().UpgradeTarget = kNoDevice;
 
     QTest::mouseClick(run.find("Image_SMART"), Qt::LeftButton);
     QCOMPARE(notebook->currentIndex(), 5);
@@ -138,19 +141,19 @@ class WindowTest : public QObject {
   void closingIsRefusedWhileAnUpgradeRuns() {
     GuiRun run("demo");
     QVERIFY(run.detect());
-    run.engine().upgrade.OperationBusy = true;
-    run.engine().upgrade.UpgradeTarget = 0;
+    run.engine().upgradeMarks().OperationBusy = true;
+    run.engine().upgradeMarks().UpgradeTarget = 0;
     QVERIFY(!run.window.close());
     QVERIFY(run.window.isVisible());
     QCOMPARE(run.messages.size(), std::size_t{1});
     QCOMPARE(run.messages[0].text, QStringLiteral("Firmware is upgrading, please wait a moment."));
     QCOMPARE(run.messages[0].caption, QStringLiteral("Message"));
-    QVERIFY(!run.engine().closing);
+    QVERIFY(!run.engine().closing());
 
-    run.engine().upgrade.OperationBusy = false;
-    run.engine().upgrade.UpgradeTarget = kNoDevice;
+    run.engine().upgradeMarks().OperationBusy = false;
+    run.engine().upgradeMarks().UpgradeTarget = kNoDevice;
     QVERIFY(run.window.close());
-    QVERIFY(run.engine().closing);
+    QVERIFY(run.engine().closing());
     QCOMPARE(run.messages.size(), std::size_t{1});
   }
 

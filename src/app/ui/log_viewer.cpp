@@ -60,13 +60,14 @@ LogViewerDialog::LogViewerDialog(Program& program, DialogHooks dialogs, QWidget*
 
 const std::vector<std::string>& LogViewerDialog::Log() const {
   static const std::vector<std::string> kNoLog;
-  return program_.engine().eventLog ? program_.engine().eventLog->lines() : kNoLog;
+  const EventLogWriter* log = program_.engine().eventLog();
+  return log ? log->lines() : kNoLog;
 }
 
-bool LogViewerDialog::RefreshRunning() const { return program_.engine().refreshInProgress; }
+bool LogViewerDialog::RefreshRunning() const { return program_.engine().refreshInProgress(); }
 
 void LogViewerDialog::ShowLiveCaption() {
-  const bool armed = (program_.engine().requestFlags & MONITOR_ARMED) != 0;
+  const bool armed = program_.engine().requests().armed();
   setWindowTitle(Q(LiveCaption(armed)));
   QPalette palette = logText_->palette();
   palette.setColor(QPalette::Text, armed ? kWindowText : kGreyText);

@@ -90,12 +90,27 @@ class MainWindow::Sink final : public Ui {
     if (OnWindowThread()) QCoreApplication::processEvents();
   }
   void update(UiUpdate what) override {
-    if (OnWindowThread()) {
-      window_.EngineChanged(what);
-    } else {
-      QMetaObject::invokeMethod(&window_, [window = &window_, what] { window->EngineChanged(what); },
-                                Qt::QueuedConnection);
-    }
+    OnWindow([window = &window_, what] { window->EngineChanged(what); });
+  }
+  void detectionNotice(const DetectionNotice& notice) override {
+    OnWindow([window = &window_, text = Q(notice.text), shown = notice.shown] {
+      window->ShowDetectionNotice(text, shown);
+    });
+  }
+  void navigationEnabled(bool enabled) override {
+    OnWindow([window = &window_, enabled] { window->SetNavigationEnabled(enabled); });
+  }
+  void eventLogAvailable() override {
+    OnWindow([window = &window_] { window->statusPage_->ShowLogButton(); });
+  }
+  void upgradeStartable(bool startable) override {
+    OnWindow([window = &window_, startable] { window->upgradePage_->SetUpgradeStartable(startable); });
+  }
+  void title(const std::string& text) override {
+    OnWindow([window = &window_, text = Q(text)] { window->setWindowTitle(text); });
+  }
+  void smartCountdown(const std::string& text) override {
+    OnWindow([window = &window_, text = Q(text)] { window->smartPage_->ShowCountdown(text); });
   }
   void deviceSelectorsEnabled(bool enabled) override { window_.SetDeviceSelectorsEnabled(enabled); }
   void progress(int position, int maximum) override { window_.upgradePage()->ShowProgress(position, maximum); }
@@ -106,6 +121,15 @@ class MainWindow::Sink final : public Ui {
 
  private:
   bool OnWindowThread() const { return QThread::currentThread() == window_.thread(); }
+  // Runs a change of the window on its thread: at once there, queued from elsewhere.
+  template <typename Change>
+  void OnWindow(Change change) {
+    if (OnWindowThread()) {
+      change();
+    } else {
+      QMetaObject::invokeMethod(&window_, std::move(change), Qt::QueuedConnection);
+    }
+  }
   MainWindow& window_;
 };
 
@@ -238,7 +262,6 @@ void MainWindow::Start() {
 
   if (!program_) return;
   program_->Start();
-  program_->engine().currentPage = kPageStatus;
   ShowPage();
   if (!program_->clock().isVirtual()) {
     engineTimer_ = new QTimer(this);
@@ -249,7 +272,7 @@ void MainWindow::Start() {
     // armed before the step too, so timers still come due while a job inside the step pumps.
     const auto arm = [this] {
       const std::uint64_t now = program_->clock().nowMs();
-      const std::uint64_t next = program_->engine().scheduler.nextDue();
+      const std::uint64_t next = program_->engine().NextDue();
       engineTimer_->start(static_cast<int>(next > now ? std::min<std::uint64_t>(next - now, kEngineIdleMs) : 0));
     };
     connect(engineTimer_, &QTimer::timeout, this, [this, arm] {
@@ -281,55 +304,23 @@ void MainWindow::LayOutNavigation(unsigned mask) {
 }
 
 void MainWindow::ShowPage() {
-  const int current = program_ ? program_->engine().currentPage : kPageStatus;
+  const int current = program_ ? program_->engine().currentPage() : kPageStatus;
   for (auto& nav : navigation_) nav.button->setPixmap((nav.page == current ? nav.yellow : nav.white)->pixmap());
   pageBook_->setCurrentIndex(current);
 }
 
-bool MainWindow::NavigationAllowed() const {
-  if (!program_) return false;
-  const Engine& engine = program_->engine();
-  return !engine.upgrade.targetSet() && !engine.programStarted;
-}
-
-void MainWindow::OpenPage(int page) {
-  program_->engine().currentPage = page;
+void MainWindow::OpenPage(int page, NotebookPage* widget) {
+  // The engine owns the rule of which page may open now.
+  if (!program_ || !program_->engine().OpenPage(page)) return;
   ShowPage();
+  widget->PageOpened();
 }
 
-void MainWindow::OpenStatusPage() {
-  if (!NavigationAllowed()) return;
-  OpenPage(kPageStatus);
-  Engine& engine = program_->engine();
-  engine.devices.active = engine.devices.selected;
-  engine.RedrawStatusPage(false);
-  statusPage_->PageOpened();
-}
-
-void MainWindow::OpenUpgradePage() {
-  if (!NavigationAllowed()) return;
-  OpenPage(kPageUpgrade);
-  upgradePage_->PageOpened();
-}
-
-void MainWindow::OpenEmailPage() {
-  if (!NavigationAllowed()) return;
-  OpenPage(kPageEmail);
-  emailPage_->PageOpened();
-}
-
-void MainWindow::OpenAboutPage() {
-  if (!NavigationAllowed()) return;
-  OpenPage(kPageAbout);
-  aboutPage_->PageOpened();
-}
-
-void MainWindow::OpenSmartPage() {
-  if (!NavigationAllowed()) return;
-  OpenPage(kPageSmart);
-  program_->engine().EvaluateSmartPage();
-  smartPage_->PageOpened();
-}
+void MainWindow::OpenStatusPage() { OpenPage(kPageStatus, statusPage_); }
+void MainWindow::OpenUpgradePage() { OpenPage(kPageUpgrade, upgradePage_); }
+void MainWindow::OpenEmailPage() { OpenPage(kPageEmail, emailPage_); }
+void MainWindow::OpenAboutPage() { OpenPage(kPageAbout, aboutPage_); }
+void MainWindow::OpenSmartPage() { OpenPage(kPageSmart, smartPage_); }
 
 void MainWindow::ShowSystemInformation() {
   if (!program_) return;
@@ -364,32 +355,30 @@ void MainWindow::SetDeviceSelectorsEnabled(bool enabled) {
   device2Box_->setEnabled(enabled);
 }
 
+void MainWindow::ShowDetectionNotice(const QString& text, bool shown) {
+  detectionText_->setText(text);
+  detectionText_->setVisible(shown);
+}
+
+void MainWindow::SetNavigationEnabled(bool enabled) {
+  for (auto& nav : navigation_) nav.button->setEnabled(enabled);
+  ShowPage();
+}
+
 void MainWindow::EngineChanged(UiUpdate what) {
   if (!program_) return;
   const Engine& engine = program_->engine();
+  const std::array<QCheckBox*, 2> boxes{device1Box_, device2Box_};
   switch (what) {
-    case UiUpdate::DetectionText:
-      detectionText_->setText(Q(engine.detectionText));
-      detectionText_->setVisible(engine.detectionTextVisible);
-      break;
-    case UiUpdate::DeviceControls: {
-      const std::array<QCheckBox*, 2> boxes{device1Box_, device2Box_};
-      for (std::size_t i = 0; i < boxes.size(); ++i) {
-        boxes[i]->setVisible(engine.deviceShown[i]);
-        boxes[i]->setChecked(engine.deviceChecked[i]);
+    case UiUpdate::DeviceControls:
+      for (unsigned i = 0; i < boxes.size(); ++i) {
+        boxes[i]->setVisible(engine.deviceShown(i));
+        boxes[i]->setChecked(engine.deviceChecked(i));
       }
       break;
-    }
-    case UiUpdate::PageButtons:
-      for (auto& nav : navigation_) nav.button->setEnabled(engine.pageButtonsEnabled);
-      ShowPage();
+    case UiUpdate::DeviceNames:
+      for (unsigned i = 0; i < boxes.size(); ++i) boxes[i]->setToolTip(Q(engine.DeviceNameText(i)));
       break;
-    case UiUpdate::DeviceNames: {
-      const std::array<QCheckBox*, 2> boxes{device1Box_, device2Box_};
-      for (std::size_t i = 0; i < boxes.size(); ++i) boxes[i]->setToolTip(Q(engine.deviceNameTexts[i]));
-      setWindowTitle(Q(engine.windowCaption));
-      break;
-    }
     default: break;
   }
   for (NotebookPage* page : pages_) page->EngineChanged(what);

@@ -69,7 +69,7 @@ class MainWindow : public QWidget, public PageHost {
   // Shows CurrentPage: its button in yellow, every other one in white.
   void ShowPage();
 
-  // Navigation, each a no-op before the status page was first drawn and during an upgrade.
+  // Navigation, each refused by the engine before the status page was first drawn and during an upgrade.
   void OpenStatusPage();
   void OpenUpgradePage();
   void OpenEmailPage();
@@ -87,6 +87,8 @@ class MainWindow : public QWidget, public PageHost {
 
   // The engine changed something the window shows.
   void EngineChanged(UiUpdate what);
+  void ShowDetectionNotice(const QString& text, bool shown);
+  void SetNavigationEnabled(bool enabled);
   void SetDeviceSelectorsEnabled(bool enabled);
   UpgradePageWidget* upgradePage() { return upgradePage_; }
 
@@ -105,8 +107,7 @@ class MainWindow : public QWidget, public PageHost {
   void BuildFrame();
   void BuildNavigation();
   NavigationButton MakeNavigationButton(const QString& name, const QString& caption, Glyph glyph, int page, int y);
-  bool NavigationAllowed() const;
-  void OpenPage(int page);
+  void OpenPage(int page, NotebookPage* widget);
   void SessionEnding(QSessionManager& manager);
 
   DialogHooks dialogs_;

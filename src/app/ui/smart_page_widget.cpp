@@ -160,7 +160,7 @@ Rgb SmartPageWidget::rowColour(int row) const {
 
 void SmartPageWidget::EngineChanged(UiUpdate what) {
   if (what == UiUpdate::SmartPage) ShowModel();
-  if (what == UiUpdate::SmartCountdown) countdownLabel_->setText(Q(host_.engine()->smartCountdownText));
+
 }
 
 void SmartPageWidget::ShowBayButtons(unsigned bay) {
@@ -168,7 +168,7 @@ void SmartPageWidget::ShowBayButtons(unsigned bay) {
 }
 
 void SmartPageWidget::ShowModel() {
-  const SmartPageModel& model = host_.engine()->smartPage;
+  const SmartPageModel& model = host_.engine()->smart().page();
   ShowBayButtons(model.bay);
   headingLabel_->setText(Q(model.heading));
   verdictLabel_->setText(Q(model.verdict));
@@ -200,6 +200,8 @@ void SmartPageWidget::ShowModel() {
   }
 }
 
+void SmartPageWidget::ShowCountdown(const QString& text) { countdownLabel_->setText(text); }
+
 void SmartPageWidget::SelectBay(unsigned bay) {
   if (Engine* engine = host_.engine()) engine->SelectSmartBay(bay);
 }
@@ -207,13 +209,14 @@ void SmartPageWidget::SelectBay(unsigned bay) {
 void SmartPageWidget::SelectAttributeCell(int column, int row) {
   Engine* engine = host_.engine();
   if (!engine || column < 0 || row < 0) return;
-  const unsigned slot = engine->devices.selected;
-  const unsigned bay = engine->smartPage.bay;
+  const unsigned slot = engine->selectedDevice();
+  const SmartPageModel& page = engine->smart().page();
+  const unsigned bay = page.bay;
   static const SmartPage kEmptyPage{};
-  const SmartPage& data = slot < kSmartSlots && bay < kSmartBays ? engine->smart.store[slot][bay].data : kEmptyPage;
-  const SmartCellSelection selection = rur::StringGrid3SelectCell(engine->smartPage, data,
-                                                                  static_cast<std::size_t>(column),
-                                                                  static_cast<std::size_t>(row));
+  const SmartPage& data =
+      slot < kSmartSlots && bay < kSmartBays ? engine->smart().state().store[slot][bay].data : kEmptyPage;
+  const SmartCellSelection selection =
+      SelectSmartCell(page, data, static_cast<std::size_t>(column), static_cast<std::size_t>(row));
   if (selection.panelText) host_.SetPanel(4, Q(*selection.panelText));
   attributeGrid_->setToolTip(Q(selection.hint));
 }
@@ -221,7 +224,7 @@ void SmartPageWidget::SelectAttributeCell(int column, int row) {
 void SmartPageWidget::DumpSmartData() {
   Program* program = host_.program();
   if (!program) return;
-  DumpSmartPages(program->engine().smart, program->dataDirectory(), host_.sink());
+  DumpSmartPages(program->engine().smart().state(), program->dataDirectory(), host_.sink());
 }
 
 bool SmartPageWidget::eventFilter(QObject* watched, QEvent* event) {

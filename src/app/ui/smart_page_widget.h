@@ -27,6 +27,8 @@ class SmartPageWidget : public NotebookPage {
   void SelectAttributeCell(int column, int row);
   // A double-click on the countdown writes the SMART pages read so far into dump files.
   void DumpSmartData();
+  // The time to the next SMART read.
+  void ShowCountdown(const QString& text);
   // The colour of a grid row as the painter uses it.
   Rgb rowColour(int row) const;
 

@@ -119,14 +119,13 @@ void StatusPageWidget::EngineChanged(UiUpdate what) {
     case UiUpdate::StatusPage: ShowLabels(); break;
     case UiUpdate::DeviceControls:
     case UiUpdate::DeviceNames: ShowDeviceButtons(); break;
-    case UiUpdate::PageButtons: logButton_->setVisible(host_.engine()->logButtonShown); break;
     default: break;
   }
 }
 
 void StatusPageWidget::ShowLabels() {
   const Engine& engine = *host_.engine();
-  const StatusPageView& view = engine.statusPage.view();
+  const StatusPageView& view = engine.statusPage();
   firmwareLabel_->setText(Q(view.firmware));
   ShowLabel(fanLabel_, view.fan);
   ShowLabel(temperatureLabel_, view.temperature);
@@ -142,12 +141,14 @@ void StatusPageWidget::ShowLabels() {
   ShowDeviceButtons();
 }
 
+void StatusPageWidget::ShowLogButton() { logButton_->show(); }
+
 void StatusPageWidget::ShowDeviceButtons() {
   const Engine& engine = *host_.engine();
-  for (std::size_t i = 0; i < deviceButtons_.size(); ++i) {
-    deviceButtons_[i]->setVisible(engine.deviceShown[i] && engine.deviceChecked[i]);
-    deviceButtons_[i]->setToolTip(Q(engine.deviceNameTexts[i]));
-    deviceButtons_[i]->setPixmap((engine.devices.selected == i ? deviceYellow_[i] : deviceWhite_[i])->pixmap());
+  for (unsigned i = 0; i < deviceButtons_.size(); ++i) {
+    deviceButtons_[i]->setVisible(engine.deviceShown(i) && engine.deviceChecked(i));
+    deviceButtons_[i]->setToolTip(Q(engine.DeviceNameText(i)));
+    deviceButtons_[i]->setPixmap((engine.selectedDevice() == i ? deviceYellow_[i] : deviceWhite_[i])->pixmap());
   }
 }
 

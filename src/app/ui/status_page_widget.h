@@ -23,6 +23,8 @@ class StatusPageWidget : public NotebookPage {
 
   // A device button: the page shows that enclosure (0 Device1, 1 Device2).
   void SelectDevice(unsigned position);
+  // The event log has something to show: the log button appears.
+  void ShowLogButton();
 
  protected:
   void paintEvent(QPaintEvent* event) override;

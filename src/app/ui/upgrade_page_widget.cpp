@@ -106,56 +106,51 @@ UpgradePageWidget::UpgradePageWidget(PageHost& host, DeviceButtonPictures device
 void UpgradePageWidget::EngineChanged(UiUpdate what) {
   const Engine& engine = *host_.engine();
   switch (what) {
-    case UiUpdate::UpgradeButton: upgradeButton_->setEnabled(engine.upgradeButtonEnabled); break;
     case UiUpdate::DeviceControls: ShowPickers(); break;
     case UiUpdate::DeviceNames:
-      if (engine.currentPage == kPageUpgrade) firmwareVersionLabel_->setText(Q(engine.revisionText));
+      if (engine.currentPage() == kPageUpgrade) firmwareVersionLabel_->setText(Q(engine.revisionText()));
       break;
     default: break;
   }
 }
 
+void UpgradePageWidget::SetUpgradeStartable(bool startable) { upgradeButton_->setEnabled(startable); }
+
 void UpgradePageWidget::PickDevice(unsigned position) {
   Engine* engine = host_.engine();
-  if (!engine || engine->upgrade.targetSet()) return;
-  if (position == 0) engine->firmware.Image2_D1Click();
-  else engine->firmware.Image2_D2Click();
+  if (!engine || engine->upgradeMarks().targetSet()) return;
+  engine->PickUpgradeDevice(position);
   RefreshPickers();
 }
 
 void UpgradePageWidget::RefreshPickers() {
-  Engine* engine = host_.engine();
+  const Engine* engine = host_.engine();
   if (!engine) return;
-  // A device that went away cannot stay picked.
-  if (!engine->upgrade.targetSet() && engine->devices.currentCount > 0 &&
-      engine->upgrade.UpgradeSelection.load() >= engine->devices.currentCount)
-    engine->upgrade.UpgradeSelection = 0;
-  engine->SelectDevice(engine->upgrade.UpgradeSelection.load());
   ShowPickers();
-  firmwareVersionLabel_->setText(Q(engine->revisionText));
+  firmwareVersionLabel_->setText(Q(engine->revisionText()));
 }
 
 void UpgradePageWidget::ShowPickers() {
   const Engine& engine = *host_.engine();
-  const unsigned picked = engine.upgrade.UpgradeSelection.load();
-  for (std::size_t i = 0; i < pickers_.size(); ++i) {
+  const unsigned picked = engine.firmware().pickedDevice();
+  for (unsigned i = 0; i < pickers_.size(); ++i) {
     pickers_[i]->setPixmap(picked == i ? pictures_.yellow[i] : pictures_.white[i]);
-    pickers_[i]->setVisible(engine.deviceShown[i]);
-    pickers_[i]->setToolTip(Q(engine.deviceNameTexts[i]));
+    pickers_[i]->setVisible(engine.deviceShown(i));
+    pickers_[i]->setToolTip(Q(engine.DeviceNameText(i)));
   }
 }
 
 void UpgradePageWidget::LoadFirmwareFile() {
   Engine* engine = host_.engine();
-  if (!engine || !engine->firmware.Image2_LoadClick() || !host_.dialogs().chooseFile) return;
+  if (!engine || !engine->firmware().CanChooseFile() || !host_.dialogs().chooseFile) return;
   const QString path = host_.dialogs().chooseFile(window(), kFirmwareFileFilter);
   if (path.isEmpty()) return;
-  engine->firmware.LoadImage(QFile::encodeName(path).toStdString(),
-                             engine->UpgradeFacts(engine->upgrade.UpgradeSelection.load()));
+  engine->firmware().LoadImage(QFile::encodeName(path).toStdString(),
+                               engine->UpgradeFacts(engine->firmware().pickedDevice()));
 }
 
 void UpgradePageWidget::StartUpgrade() {
-  if (Engine* engine = host_.engine()) engine->firmware.Image2_UpgradeClick();
+  if (Engine* engine = host_.engine()) engine->firmware().RunUpgrade();
 }
 
 void UpgradePageWidget::ShowProgress(int position, int maximum) {

@@ -27,13 +27,15 @@ class UpgradePageWidget : public NotebookPage {
   void EngineChanged(UiUpdate what) override;
   void PageOpened() override { RefreshPickers(); }
 
-  // A device picker (0 Device1, 1 Device2); ignored while an upgrade holds a target.
+  // A device picker (0 Device1, 1 Device2); the engine ignores it while an upgrade holds a target.
   void PickDevice(unsigned position);
   // "Load": asks for a firmware file and has the engine check it against the picked device.
   void LoadFirmwareFile();
   // "Upgrade": erase, program and verify with the loaded file.
   void StartUpgrade();
 
+  // Whether "Upgrade" may be clicked now.
+  void SetUpgradeStartable(bool startable);
   // The firmware progress bar.
   void ShowProgress(int position, int maximum);
   // The progress panel with its caption and the label inside it. While it shows, the pickers and
@@ -46,7 +48,7 @@ class UpgradePageWidget : public NotebookPage {
   void paintEvent(QPaintEvent* event) override;
 
  private:
-  // Pictures of the pickers, the picked device as the selected one and its firmware version.
+  // Pictures of the pickers and the picked device's firmware version.
   void RefreshPickers();
   void ShowPickers();
 
