@@ -12,6 +12,7 @@
 #include "app/engine.h"
 #include "emulator/simulated_host.h"
 #include "firmware_test_support.h"
+#include "support/recording_ui.h"
 #include "support/sim_scenarios.h"
 #include "transport/command_frame.h"
 
@@ -49,7 +50,7 @@ struct SimulatedUpgrade {
 
   VirtualClock clock;
   sim::SimulatedHost host;
-  test::FirmwareUi ui;
+  test::RecordingUi ui;
   Engine engine;
 };
 

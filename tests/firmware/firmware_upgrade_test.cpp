@@ -2,6 +2,7 @@
 
 #include "firmware/firmware_upgrade.h"
 #include "firmware_test_support.h"
+#include "support/recording_ui.h"
 #include "nor_flash_device.h"
 
 namespace rur {
@@ -11,7 +12,7 @@ using test::ImageSpec;
 using test::MakeImage;
 using test::NorFlashController;
 using test::NorFlashDrives;
-using test::FirmwareUi;
+using test::RecordingUi;
 
 constexpr unsigned kDrive = 2;
 constexpr std::uint8_t kOldFirmware = 0x3C;
@@ -23,7 +24,7 @@ struct FirmwareUpgradeTest : ::testing::Test {
   NorFlashController controller;
   NorFlashDrives drives;
   VirtualClock clock;
-  FirmwareUi ui;
+  RecordingUi ui;
   ControllerChannel channel{drives, clock, ui};
   DeviceTable devices;
   UpgradeState state;
@@ -71,7 +72,7 @@ TEST_F(FirmwareUpgradeTest, ImageReplacesTheFlashAndTheRestOfTheExtentIsErased) 
     SCOPED_TRACE(c.length);
     std::fill(controller.flash.begin(), controller.flash.end(), kOldFirmware);
     controller.commands.clear();
-    ui = FirmwareUi{};
+    ui = RecordingUi{};
     Hold({.length = c.length});
     EXPECT_EQ(upgrade.Image2_UpgradeClick(), UpgradeOutcome::Succeeded);
     EXPECT_EQ(upgrade.lastEraseExtent(), c.extent);
@@ -131,7 +132,7 @@ TEST_F(FirmwareUpgradeTest, FailuresEndTheRunWithTheirText) {
     SCOPED_TRACE(c.what);
     controller = NorFlashController{};
     drives.controllers[kDrive] = &controller;
-    ui = FirmwareUi{};
+    ui = RecordingUi{};
     Hold({.length = 4096});
     c.setup();
     EXPECT_EQ(upgrade.Image2_UpgradeClick(), c.outcome);
@@ -161,7 +162,7 @@ TEST_F(FirmwareUpgradeTest, NothingIsSentWithoutAnImageOrWithTheWrongType) {
   EXPECT_EQ(upgrade.Image2_UpgradeClick(), UpgradeOutcome::TypeMismatch);
   EXPECT_EQ(ui.boxes.back().text, "Incorrect Firmware Type! SPI = 21, BIN = 22");
   EXPECT_EQ(ui.boxes.back().caption, "Message");
-  EXPECT_EQ(ui.lastPanel(4), "SPI = 21, BIN = 22");
+  EXPECT_EQ(ui.panels[4], "SPI = 21, BIN = 22");
   EXPECT_EQ(controller.reads, 0u);  // not one sector read, so no SPI command
   EXPECT_TRUE(ui.panelCaptions.empty());
   ExpectIdle("type mismatch");
@@ -217,7 +218,7 @@ TEST_F(FirmwareUpgradeTest, BackupReadsTheFlashUnderTheBusyMark) {
   ExpectIdle("backup");
 
   EXPECT_FALSE(upgrade.BackupFlash(1, 1000, copy));  // no second device
-  EXPECT_EQ(ui.lastPanel(4), "No Upgrade Mode!!!");
+  EXPECT_EQ(ui.panels[4], "No Upgrade Mode!!!");
   EXPECT_TRUE(copy.empty());
 }
 

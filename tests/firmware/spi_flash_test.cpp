@@ -2,6 +2,7 @@
 
 #include "firmware/spi_flash.h"
 #include "firmware_test_support.h"
+#include "support/recording_ui.h"
 #include "nor_flash_device.h"
 
 namespace rur {
@@ -13,7 +14,7 @@ struct SpiFlashTest : ::testing::Test {
   test::NorFlashController controller;
   test::NorFlashDrives drives;
   VirtualClock clock;
-  test::FirmwareUi ui;
+  test::RecordingUi ui;
   ControllerChannel channel{drives, clock, ui};
   DeviceTable devices;
   UpgradeState state;
@@ -70,7 +71,7 @@ TEST_F(SpiFlashTest, DeviceChecksComeBeforeAnyCommand) {
     ui.boxes.clear();
     EXPECT_FALSE(flash.WriteSPI(0, 128, block));
     EXPECT_FALSE(flash.EraseSPI(0, 4096));
-    EXPECT_EQ(ui.lastPanel(4), c.panel);
+    EXPECT_EQ(ui.panels[4], c.panel);
     ASSERT_EQ(ui.boxes.size(), 2u);
     EXPECT_EQ(ui.boxes[0].text, c.box);
     EXPECT_EQ(ui.boxes[0].caption, "Message");
@@ -96,7 +97,7 @@ TEST_F(SpiFlashTest, DetectionReadsTheFirmwareTypeOfTheProbedDrive) {
 
   controller.failures[{CMD_SPI_READ, 0x80}] = 9;
   EXPECT_EQ(flash.ReadFirmwareType(), std::nullopt);
-  EXPECT_EQ(ui.lastPanel(4), "ReadSPI fail, Address = 0080");
+  EXPECT_EQ(ui.panels[4], "ReadSPI fail, Address = 0080");
 }
 
 TEST_F(SpiFlashTest, RangesPastTheReachableFlashAreRefused) {
