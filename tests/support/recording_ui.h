@@ -1,8 +1,8 @@
 #pragma once
 // The user-interface sink of the tests: it remembers everything the engine and its parts told the
-// user, in order, and lets a test act inside long operations through onPump. Each status-bar panel
-// keeps its own history, because the detection thread may write one panel while the main context
-// writes another.
+// user, in order, and lets a test act inside long operations through onPump. The detection thread
+// on the real clock calls panel() and pump() off the main context, so each panel keeps a history
+// of its own and writes to different panels never touch the same container.
 
 #include <gtest/gtest.h>
 
@@ -36,12 +36,12 @@ struct RecordingUi : Ui {
   std::vector<Box> boxes;
   std::vector<UiUpdate> updates;
   int pumps = 0;
-  std::vector<bool> selectorStates;           // every deviceSelectorsEnabled call
+  std::vector<bool> selectorStates;               // every deviceSelectorsEnabled call
   std::vector<std::pair<int, int>> progressSeen;  // (position, maximum) of every progress call
-  bool panelShown = false;                    // the upgrade panel, as last set
-  std::vector<std::string> panelCaptions;     // its caption every time it was shown
-  std::string label;                          // the label inside it, as last set
-  std::vector<std::string> firmwareFiles;
+  bool panelShown = false;                        // the upgrade panel, as last set
+  std::vector<std::string> panelCaptions;         // its caption every time it was shown
+  std::string label;                              // the label inside it, as last set
+  std::vector<std::string> firmwareFiles;         // every file name shown for the Upgrade page
   std::function<void()> onPump;  // runs inside every pump, as the window's event loop would
 
   void panel(int index, const std::string& text) override {
