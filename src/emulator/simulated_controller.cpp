@@ -283,6 +283,7 @@ void SimulatedController::Execute(const CommandFrame& frame) {
   record.status = status;
   executed_.push_back(record);
   if (executed_.size() > kExecutedKept) executed_.pop_front();
+  if (executedListener_) executedListener_(record);
 }
 
 std::uint8_t SimulatedController::Run(const CommandFrame& frame, Sector& answer, bool keepFlash) {

@@ -7,7 +7,9 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "emulator/frame_recognizer.h"
@@ -87,6 +89,10 @@ class SimulatedController {
   std::vector<Fault>& faults() { return faults_; }
 
   const std::deque<ExecutedCommand>& executed() const { return executed_; }
+  // Hears every command as it is executed, for tests that follow a run longer than executed() keeps.
+  void setExecutedListener(std::function<void(const ExecutedCommand&)> listener) {
+    executedListener_ = std::move(listener);
+  }
   unsigned badCrcFrames() const { return badCrcFrames_; }
   bool answerPending() const { return answer_.has_value(); }
 
@@ -131,6 +137,7 @@ class SimulatedController {
   unsigned hiddenPolls_ = 0;  // polls of LBA 17 that still see no answer
   std::vector<Fault> faults_;
   std::deque<ExecutedCommand> executed_;
+  std::function<void(const ExecutedCommand&)> executedListener_;
   unsigned badCrcFrames_ = 0;
 };
 

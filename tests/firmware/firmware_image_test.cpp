@@ -7,6 +7,7 @@
 
 #include "firmware/firmware_image.h"
 #include "firmware_test_support.h"
+#include "support/recording_ui.h"
 
 namespace rur {
 namespace {
@@ -16,7 +17,7 @@ using test::MakeImage;
 struct FirmwareImageTest : ::testing::Test {
   std::filesystem::path dir = std::filesystem::temp_directory_path() /
                               ("rur-image-" + std::to_string(::getpid()));
-  test::FirmwareUi ui;
+  test::RecordingUi ui;
   FirmwareImage image;
   UpgradeDeviceFacts device = test::DeviceFacts(0x14010100, 0x27, 0x60);
 
@@ -42,9 +43,9 @@ TEST_F(FirmwareImageTest, AcceptedImageIsHeldPaddedWithErasedBytes) {
   ASSERT_EQ(image.bytes.size(), 40064u);
   EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), image.bytes.begin()));
   EXPECT_TRUE(std::all_of(image.bytes.begin() + 40000, image.bytes.end(), [](auto b) { return b == 0xFF; }));
-  EXPECT_EQ(ui.lastPanel(4), "File:" + (dir / "fw.bin").string());
-  EXPECT_EQ(ui.lastPanel(2), "F:14010100");
-  EXPECT_EQ(ui.lastPanel(3), "C:14010100");
+  EXPECT_EQ(ui.panels[4], "File:" + (dir / "fw.bin").string());
+  EXPECT_EQ(ui.panels[2], "F:14010100");
+  EXPECT_EQ(ui.panels[3], "C:14010100");
 
   auto spoiled = bytes;
   spoiled[0x80] = 'X';
@@ -57,7 +58,7 @@ TEST_F(FirmwareImageTest, ChecksumIsShownEvenForARefusedFile) {
   for (std::size_t at : {10, 30000, 40000, 50000, 65535}) bytes[at] = 244;  // 1220
   bytes[60000] = 14;
   EXPECT_FALSE(Load(bytes));
-  EXPECT_EQ(ui.lastPanel(0), "Chksum:000004D2");
+  EXPECT_EQ(ui.panels[0], "Chksum:000004D2");
 }
 
 TEST_F(FirmwareImageTest, ForeignFilesAreRefusedWithTheFirstFailingCheck) {

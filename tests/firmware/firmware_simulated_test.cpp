@@ -12,6 +12,7 @@
 #include "support/simulated_engine.h"
 #include "emulator/simulated_host.h"
 #include "firmware_test_support.h"
+#include "support/recording_ui.h"
 #include "support/sim_scenarios.h"
 #include "transport/command_frame.h"
 
@@ -20,7 +21,7 @@ namespace {
 
 constexpr unsigned kDrive = 1;
 
-struct SimulatedUpgrade : test::SimulatedEngine<test::FirmwareUi> {
+struct SimulatedUpgrade : test::SimulatedEngine<> {
   explicit SimulatedUpgrade(std::vector<sim::Fault> faults) : SimulatedEngine(Scenario(std::move(faults))) {}
   static sim::Scenario Scenario(std::vector<sim::Fault> faults) {
     sim::Scenario scenario = test::ScenarioOf({test::Enclosure(kDrive)});

@@ -1,57 +1,13 @@
 #pragma once
-// What firmware tests share: a Ui that records what the user would see, and image files.
+// Firmware images for tests, and the device facts an image is checked against.
 
 #include <algorithm>
 #include <cstdint>
-#include <functional>
-#include <string>
 #include <vector>
 
 #include "firmware/firmware_image.h"
-#include "platform/user_interface.h"
 
 namespace rur::test {
-
-struct MessageBoxSeen {
-  std::string text;
-  std::string caption;
-  MessageKind kind;
-};
-
-struct FirmwareUi : Ui {
-  std::vector<std::string> panelTexts[5];
-  std::vector<MessageBoxSeen> boxes;
-  std::vector<bool> selectorStates;
-  std::vector<std::pair<int, int>> progressSeen;
-  bool panelShown = false;
-  std::vector<std::string> panelCaptions;
-  std::string label;
-  std::function<void()> onPump;
-
-  void panel(int index, const std::string& text) override { panelTexts[index].push_back(text); }
-  void messageBox(const std::string& text, const std::string& caption, MessageKind kind) override {
-    boxes.push_back({text, caption, kind});
-  }
-  void pump() override {
-    if (onPump) onPump();
-  }
-  void deviceSelectorsEnabled(bool enabled) override { selectorStates.push_back(enabled); }
-  void progress(int position, int maximum) override { progressSeen.emplace_back(position, maximum); }
-  void upgradePanel(bool shown, const std::string& caption, const std::string& labelText) override {
-    panelShown = shown;
-    if (shown) panelCaptions.push_back(caption);
-    label = labelText;
-  }
-
-  std::string lastPanel(int index) const {
-    return panelTexts[index].empty() ? std::string() : panelTexts[index].back();
-  }
-  bool panelShowed(int index, const std::string& text) const {
-    for (const auto& t : panelTexts[index])
-      if (t == text) return true;
-    return false;
-  }
-};
 
 struct ImageSpec {
   std::uint32_t length = 4096;

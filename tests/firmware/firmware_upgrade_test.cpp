@@ -2,16 +2,15 @@
 
 #include "firmware/firmware_upgrade.h"
 #include "firmware_test_support.h"
-#include "nor_flash_device.h"
+#include "simulated_flash_drives.h"
+#include "support/recording_ui.h"
 
 namespace rur {
 namespace {
 
 using test::ImageSpec;
 using test::MakeImage;
-using test::NorFlashController;
-using test::NorFlashDrives;
-using test::FirmwareUi;
+using test::RecordingUi;
 
 constexpr unsigned kDrive = 2;
 constexpr std::uint8_t kOldFirmware = 0x3C;
@@ -20,10 +19,9 @@ const std::string kDoneText =
     "new firmware!";
 
 struct FirmwareUpgradeTest : ::testing::Test {
-  NorFlashController controller;
-  NorFlashDrives drives;
   VirtualClock clock;
-  FirmwareUi ui;
+  test::SimulatedFlashDrives drives{kDrive, clock};
+  RecordingUi ui;
   ControllerChannel channel{drives, clock, ui};
   DeviceTable devices;
   UpgradeState state;
@@ -32,12 +30,13 @@ struct FirmwareUpgradeTest : ::testing::Test {
   std::vector<std::uint8_t> imageBytes;
 
   FirmwareUpgradeTest() {
-    std::fill(controller.flash.begin(), controller.flash.end(), kOldFirmware);
-    drives.controllers[kDrive] = &controller;
+    FillWithOldFirmware();
     devices.current[0] = kEntryAccepted | kDrive;
     devices.currentCount = 1;
     devices.currentInfo[0].productType = 0x21;
   }
+
+  void FillWithOldFirmware() { drives.flash().Fill(std::vector<std::uint8_t>(sim::SpiFlash::kSize, kOldFirmware)); }
 
   void Hold(const ImageSpec& spec) {
     imageBytes = MakeImage(spec);
@@ -53,7 +52,7 @@ struct FirmwareUpgradeTest : ::testing::Test {
     ASSERT_FALSE(ui.selectorStates.empty()) << what;
     EXPECT_TRUE(ui.selectorStates.back()) << what;
     EXPECT_EQ(drives.openHandles, 0) << what;
-    EXPECT_EQ(controller.otherRequests, 0u) << what;
+    EXPECT_EQ(drives.otherRequests(), 0u) << what;
   }
 };
 
@@ -69,20 +68,20 @@ TEST_F(FirmwareUpgradeTest, ImageReplacesTheFlashAndTheRestOfTheExtentIsErased) 
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.length);
-    std::fill(controller.flash.begin(), controller.flash.end(), kOldFirmware);
-    controller.commands.clear();
-    ui = FirmwareUi{};
+    FillWithOldFirmware();
+    drives.commands.clear();
+    ui = RecordingUi{};
     Hold({.length = c.length});
     EXPECT_EQ(upgrade.RunUpgrade(), UpgradeOutcome::Succeeded);
     EXPECT_EQ(upgrade.lastEraseExtent(), c.extent);
     EXPECT_EQ(upgrade.progressMaximum(), c.maximum);
-    EXPECT_EQ(controller.count(CMD_SPI_ERASE), c.erases);
-    EXPECT_EQ(controller.count(CMD_SPI_WRITE), c.writes);
-    EXPECT_EQ(controller.count(CMD_SPI_READ), c.writes);
+    EXPECT_EQ(drives.count(CMD_SPI_ERASE), c.erases);
+    EXPECT_EQ(drives.count(CMD_SPI_WRITE), c.writes);
+    EXPECT_EQ(drives.count(CMD_SPI_READ), c.writes);
     EXPECT_EQ(state.ProgressCount.load(), static_cast<int>(c.erases + 2 * c.writes));
     EXPECT_EQ(ui.progressSeen.back(), std::make_pair(state.ProgressCount.load(), c.maximum));
 
-    const auto& rom = controller.flash;
+    const auto rom = drives.flash().bytes();
     const std::uint32_t eraseEnd = static_cast<std::uint32_t>(c.erases) * 4096;
     EXPECT_TRUE(std::equal(imageBytes.begin(), imageBytes.end(), rom.begin()));
     EXPECT_TRUE(std::all_of(rom.begin() + c.length, rom.begin() + eraseEnd, [](auto b) { return b == 0xFF; }));
@@ -110,46 +109,45 @@ TEST_F(FirmwareUpgradeTest, FailuresEndTheRunWithTheirText) {
     std::string panelSeen;
     std::size_t writes;
   } cases[] = {
-      {"write fails twice", [&] { controller.failures[{CMD_SPI_WRITE, 0x100}] = 2; }, UpgradeOutcome::Succeeded,
+      {"write fails twice", [&] { drives.Fail(sim::FaultCommand::SpiWrite, 0x100, 2); }, UpgradeOutcome::Succeeded,
        kDoneText, "WriteSPI fail2 times, Address = 0100", 34},
-      {"erase fails nine times", [&] { controller.failures[{CMD_SPI_ERASE, 0x3000}] = 9; },
+      {"erase fails nine times", [&] { drives.Fail(sim::FaultCommand::SpiErase, 0x3000, 9); },
        UpgradeOutcome::EraseFailed, "SPI Erase Fail.", "EraseSPI fail, Address = 3000", 0},
-      {"program fails", [&] { controller.failures[{CMD_SPI_WRITE, 0x200}] = 9; }, UpgradeOutcome::ProgramFailed,
+      {"program fails", [&] { drives.Fail(sim::FaultCommand::SpiWrite, 0x200, 9); }, UpgradeOutcome::ProgramFailed,
        "SPI Program Fail.", "WriteSPI fail, Address = 0200", 4 + 9},
-      {"read-back fails", [&] { controller.failures[{CMD_SPI_READ, 0x80}] = 9; }, UpgradeOutcome::ReadBackFailed,
+      {"read-back fails", [&] { drives.Fail(sim::FaultCommand::SpiRead, 0x80, 9); }, UpgradeOutcome::ReadBackFailed,
        "ReadSPI fail, Address = 0080", "ReadSPI fail 9 times, Address = 0080", 32},
-      {"read-back differs", [&] { controller.stuckBlocks.insert(0x800); }, UpgradeOutcome::VerifyFailed,
-       "SPI Verify fail !!!", "SPI Program OK", 32},
-      {"device gone", [&] { drives.controllers.clear(); }, UpgradeOutcome::EraseFailed, "SPI Erase Fail.",
+      {"read-back differs",
+       [&] { drives.Fail(sim::FaultCommand::SpiWrite, 0x800, 0, sim::FaultKind::SpiWontProgram); },
+       UpgradeOutcome::VerifyFailed, "SPI Verify fail !!!", "SPI Program OK", 32},
+      {"device gone", [&] { drives.gone = true; }, UpgradeOutcome::EraseFailed, "SPI Erase Fail.",
        "SPI = 21, BIN = 21", 0},
       // Gone before the read-back: the run must not end on "SPI Program OK".
       {"device gone after programming",
-       [&] { ui.onPump = [&] { if (controller.count(CMD_SPI_WRITE) == 32) drives.controllers.clear(); }; },
+       [&] { ui.onPump = [&] { if (drives.count(CMD_SPI_WRITE) == 32) drives.gone = true; }; },
        UpgradeOutcome::ReadBackFailed, "SPI Verify fail !!!", "SPI Program OK", 32},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    controller = NorFlashController{};
-    drives.controllers[kDrive] = &controller;
-    ui = FirmwareUi{};
+    drives.Reset();
+    ui = RecordingUi{};
     Hold({.length = 4096});
     c.setup();
     EXPECT_EQ(upgrade.RunUpgrade(), c.outcome);
     ASSERT_FALSE(ui.boxes.empty());
     EXPECT_EQ(ui.boxes.back().text, c.finalBox);
     EXPECT_TRUE(ui.panelShowed(4, c.panelSeen));
-    EXPECT_EQ(controller.count(CMD_SPI_WRITE), c.writes);
+    EXPECT_EQ(drives.count(CMD_SPI_WRITE), c.writes);
     if (c.outcome == UpgradeOutcome::EraseFailed) {
-      EXPECT_EQ(controller.count(CMD_SPI_READ), 0u);
+      EXPECT_EQ(drives.count(CMD_SPI_READ), 0u);
     }
     ExpectIdle(c.what);
   }
   // The erase that failed at 0x3000 touched nothing after it.
-  controller = NorFlashController{};
-  drives.controllers[kDrive] = &controller;
-  controller.failures[{CMD_SPI_ERASE, 0x3000}] = 9;
+  drives.Reset();
+  drives.Fail(sim::FaultCommand::SpiErase, 0x3000, 9);
   upgrade.RunUpgrade();
-  EXPECT_EQ(controller.commands.back(), (test::SpiCommandSeen{CMD_SPI_ERASE, 0x3000}));
+  EXPECT_EQ(drives.commands.back(), (test::SpiCommandSeen{CMD_SPI_ERASE, 0x3000}));
 }
 
 TEST_F(FirmwareUpgradeTest, NothingIsSentWithoutAnImageOrWithTheWrongType) {
@@ -161,8 +159,8 @@ TEST_F(FirmwareUpgradeTest, NothingIsSentWithoutAnImageOrWithTheWrongType) {
   EXPECT_EQ(upgrade.RunUpgrade(), UpgradeOutcome::TypeMismatch);
   EXPECT_EQ(ui.boxes.back().text, "Incorrect Firmware Type! SPI = 21, BIN = 22");
   EXPECT_EQ(ui.boxes.back().caption, "Message");
-  EXPECT_EQ(ui.lastPanel(4), "SPI = 21, BIN = 22");
-  EXPECT_EQ(controller.reads, 0u);  // not one sector read, so no SPI command
+  EXPECT_EQ(ui.panels[4], "SPI = 21, BIN = 22");
+  EXPECT_TRUE(drives.host().requests().empty());  // not one sector read, so no SPI command
   EXPECT_TRUE(ui.panelCaptions.empty());
   ExpectIdle("type mismatch");
 
@@ -177,7 +175,7 @@ TEST_F(FirmwareUpgradeTest, WhileRunningEverythingElseStaysAway) {
   Hold({.length = 8192});
   bool checked = false;
   ui.onPump = [&] {
-    if (checked || controller.count(CMD_SPI_WRITE) < 10) return;
+    if (checked || drives.count(CMD_SPI_WRITE) < 10) return;
     checked = true;
     EXPECT_EQ(state.UpgradeTarget.load(), 0u);
     EXPECT_EQ(upgrade.RunUpgrade(), UpgradeOutcome::Busy);
@@ -205,19 +203,19 @@ TEST_F(FirmwareUpgradeTest, WhileRunningEverythingElseStaysAway) {
 }
 
 TEST_F(FirmwareUpgradeTest, BackupReadsTheFlashUnderTheBusyMark) {
-  for (std::size_t i = 0; i < 2000; ++i) controller.flash[i] = static_cast<std::uint8_t>(i * 13);
+  for (std::uint32_t i = 0; i < 2000; ++i) drives.flash().set(i, static_cast<std::uint8_t>(i * 13));
   std::vector<std::uint8_t> copy;
   bool busySeen = false;
   ui.onPump = [&] { busySeen = busySeen || state.OperationBusy.load(); };
   ASSERT_TRUE(upgrade.BackupFlash(0, 1000, copy));
   EXPECT_TRUE(busySeen);
   ASSERT_EQ(copy.size(), 1000u);
-  EXPECT_TRUE(std::equal(copy.begin(), copy.end(), controller.flash.begin()));
-  EXPECT_EQ(controller.count(CMD_SPI_WRITE) + controller.count(CMD_SPI_ERASE), 0u);
+  EXPECT_TRUE(std::equal(copy.begin(), copy.end(), drives.flash().bytes().begin()));
+  EXPECT_EQ(drives.count(CMD_SPI_WRITE) + drives.count(CMD_SPI_ERASE), 0u);
   ExpectIdle("backup");
 
   EXPECT_FALSE(upgrade.BackupFlash(1, 1000, copy));  // no second device
-  EXPECT_EQ(ui.lastPanel(4), "No Upgrade Mode!!!");
+  EXPECT_EQ(ui.panels[4], "No Upgrade Mode!!!");
   EXPECT_TRUE(copy.empty());
 }
 

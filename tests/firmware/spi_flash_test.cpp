@@ -2,7 +2,8 @@
 
 #include "firmware/spi_flash.h"
 #include "firmware_test_support.h"
-#include "nor_flash_device.h"
+#include "simulated_flash_drives.h"
+#include "support/recording_ui.h"
 
 namespace rur {
 namespace {
@@ -10,17 +11,15 @@ namespace {
 constexpr unsigned kDrive = 3;
 
 struct SpiFlashTest : ::testing::Test {
-  test::NorFlashController controller;
-  test::NorFlashDrives drives;
   VirtualClock clock;
-  test::FirmwareUi ui;
+  test::SimulatedFlashDrives drives{kDrive, clock};
+  test::RecordingUi ui;
   ControllerChannel channel{drives, clock, ui};
   DeviceTable devices;
   UpgradeState state;
   SpiFlash flash{channel, devices, state, ui};
 
   SpiFlashTest() {
-    drives.controllers[kDrive] = &controller;
     devices.current[0] = kEntryAccepted | kDrive;
     devices.currentCount = 1;
     state.UpgradeTarget = 0;
@@ -37,20 +36,20 @@ TEST_F(SpiFlashTest, RangesWalkWholeBlocksAndCountProgress) {
   std::vector<std::uint8_t> buffer(0x200, 0xEE);
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << int(c.opcode) << " length " << c.length);
-    controller.commands.clear();
+    drives.commands.clear();
     state.ProgressCount = 5;
     const bool ok = c.opcode == CMD_SPI_READ    ? flash.ReadSPI(c.address, c.length, buffer.data())
                     : c.opcode == CMD_SPI_WRITE ? flash.WriteSPI(c.address, c.length, buffer.data())
                                                 : flash.EraseSPI(c.address, c.length);
     EXPECT_TRUE(ok);
-    ASSERT_EQ(controller.commands.size(), c.blocks);
+    ASSERT_EQ(drives.commands.size(), c.blocks);
     const std::uint32_t step = c.opcode == CMD_SPI_ERASE ? 4096 : 128;
     for (std::uint32_t k = 0; k < c.blocks; ++k)
-      EXPECT_EQ(controller.commands[k], (test::SpiCommandSeen{c.opcode, c.address + k * step}));
+      EXPECT_EQ(drives.commands[k], (test::SpiCommandSeen{c.opcode, c.address + k * step}));
     EXPECT_EQ(state.ProgressCount.load(), 5 + static_cast<int>(c.blocks));
   }
   EXPECT_EQ(drives.openHandles, 0);
-  EXPECT_EQ(controller.badFrames, 0u);
+  EXPECT_EQ(drives.controller().badCrcFrames(), 0u);
 }
 
 TEST_F(SpiFlashTest, DeviceChecksComeBeforeAnyCommand) {
@@ -69,7 +68,7 @@ TEST_F(SpiFlashTest, DeviceChecksComeBeforeAnyCommand) {
     ui.boxes.clear();
     EXPECT_FALSE(flash.WriteSPI(0, 128, block));
     EXPECT_FALSE(flash.EraseSPI(0, 4096));
-    EXPECT_EQ(ui.lastPanel(4), c.panel);
+    EXPECT_EQ(ui.panels[4], c.panel);
     ASSERT_EQ(ui.boxes.size(), 2u);
     EXPECT_EQ(ui.boxes[0].text, c.box);
     EXPECT_EQ(ui.boxes[0].caption, "Message");
@@ -81,19 +80,19 @@ TEST_F(SpiFlashTest, DeviceChecksComeBeforeAnyCommand) {
   devices.current[0] = kEntryAccepted | 5;  // no such drive
   EXPECT_FALSE(flash.EraseSPI(0, 4096));
   EXPECT_EQ(ui.boxes.back().text, "Invalid Drive");
-  EXPECT_TRUE(controller.commands.empty());
+  EXPECT_TRUE(drives.commands.empty());
 }
 
 TEST_F(SpiFlashTest, DetectionReadsTheFirmwareTypeOfTheProbedDrive) {
-  controller.flash[0x95] = 0x21;
+  drives.flash().set(0x95, 0x21);
   devices.currentCount = 0;
   state.UpgradeTarget = kNoDevice;
   EXPECT_EQ(flash.ReadFirmwareType(kDrive), std::optional<std::uint8_t>(0x21));
-  EXPECT_EQ(controller.count(CMD_SPI_READ), 2u);
+  EXPECT_EQ(drives.count(CMD_SPI_READ), 2u);
 
-  controller.failures[{CMD_SPI_READ, 0x80}] = 9;
+  drives.Fail(sim::FaultCommand::SpiRead, 0x80, 9);
   EXPECT_EQ(flash.ReadFirmwareType(kDrive), std::nullopt);
-  EXPECT_EQ(ui.lastPanel(4), "ReadSPI fail, Address = 0080");
+  EXPECT_EQ(ui.panels[4], "ReadSPI fail, Address = 0080");
 }
 
 TEST_F(SpiFlashTest, RangesPastTheReachableFlashAreRefused) {
@@ -101,7 +100,7 @@ TEST_F(SpiFlashTest, RangesPastTheReachableFlashAreRefused) {
   std::uint8_t block[128] = {};
   EXPECT_FALSE(flash.EraseSPI(0x7FF000, 0x2000));
   EXPECT_FALSE(flash.WriteSPI(0x800000, 128, block));
-  EXPECT_TRUE(controller.commands.empty());
+  EXPECT_TRUE(drives.commands.empty());
   EXPECT_TRUE(flash.EraseSPI(0x7FF000, 0x1000));
 }
 

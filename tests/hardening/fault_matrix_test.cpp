@@ -153,19 +153,8 @@ TEST(FaultMatrix, ResultCodeOfEveryCommandForEveryFault) {
   }
 }
 
-// A user-interface sink that lets a test act in the middle of a long operation.
-struct MatrixUi : test::RecordingUi {
-  std::function<void()> onPump;
-  std::vector<bool> selectorStates;
-  void pump() override {
-    ++pumps;
-    if (onPump) onPump();
-  }
-  void deviceSelectorsEnabled(bool enabled) override { selectorStates.push_back(enabled); }
-};
-
 // The engine on the virtual clock over one simulated enclosure.
-struct Watched : test::SimulatedEngine<MatrixUi> {
+struct Watched : test::SimulatedEngine<> {
   explicit Watched(sim::Scenario scenario = test::ScenarioOf({test::Enclosure(kDrive)}))
       : SimulatedEngine(std::move(scenario)) {}
 

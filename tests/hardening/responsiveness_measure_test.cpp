@@ -13,6 +13,7 @@
 #include "app/engine.h"
 #include "emulator/simulated_host.h"
 #include "firmware/firmware_test_support.h"
+#include "support/recording_ui.h"
 #include "support/sim_scenarios.h"
 
 namespace rur {
@@ -21,11 +22,9 @@ namespace {
 using Steady = std::chrono::steady_clock;
 
 // Pumps as the window does (its engine timer steps the engine) and notes the longest wait between two.
-struct GapUi : Ui {
-  std::function<void()> onPump;
+struct GapUi : test::RecordingUi {
   Steady::time_point last{};
   Steady::duration longest{};
-  std::size_t pumps = 0;
   void Mark() {
     const auto now = Steady::now();
     if (last != Steady::time_point{}) longest = std::max(longest, now - last);
@@ -33,8 +32,7 @@ struct GapUi : Ui {
   }
   void pump() override {
     Mark();
-    ++pumps;
-    if (onPump) onPump();
+    RecordingUi::pump();
   }
 };
 

@@ -7,6 +7,7 @@
 #include "notify/mail_center.h"
 #include "notify/mail_test_support.h"
 #include "notify/smtp_sink.h"
+#include "support/recording_ui.h"
 
 namespace rur {
 namespace {
@@ -30,7 +31,7 @@ void RunDemoWithMailTo(const SmtpSink& sink, std::uint32_t suppressMask) {
   data.Write("EmailSubject Hard Disks Fail.txt", "Member disk lost\r\n");
   data.Write("EmailContens Hard Disks Fail.txt", "Swap the disk in bay 2.\r\n");
 
-  mailtest::RecordingUi ui;
+  test::RecordingUi ui;
   ProgramOptions options;
   options.simulate = true;
   options.virtualTime = true;

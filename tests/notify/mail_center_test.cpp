@@ -3,6 +3,7 @@
 #include "notify/mail_center.h"
 #include "notify/mail_test_support.h"
 #include "notify/system_info.h"
+#include "support/recording_ui.h"
 
 namespace rur {
 namespace {
@@ -12,7 +13,7 @@ const std::string kPrefix = "[RODE RUR v0.50.11-3 Message] ";
 struct MailFixture : ::testing::Test {
   mailtest::ScratchFolder folder;
   MemorySettingsStore store;
-  mailtest::RecordingUi ui;
+  test::RecordingUi ui;
   VirtualClock clock;
   mailtest::RecordingTransport transport;
   std::vector<std::string> info = SystemInfoText(HostFacts{"ACME", "X1", "station", {}});
@@ -81,7 +82,7 @@ TEST_F(MailFixture, FreshInstallSavesEveryValueAndLoadsItBack) {
   EXPECT_FALSE(center.SettingsLoaded());
 
   center.MailDispatch();
-  EXPECT_EQ(ui.PanelTexts(kMailRequestPanel).back(), "Email=1");
+  EXPECT_EQ(ui.panelTexts[kMailRequestPanel].back(), "Email=1");
   EXPECT_EQ(center.MailSettings(), (std::vector<std::string>{"25", "mail.example.com", "Rode", "alarm@example.com",
                                                              "0", "secret", "alarm"}));
   EXPECT_EQ(center.AuthState(), kAuthLogin);
@@ -243,8 +244,8 @@ TEST_F(MailFixture, AlarmMailCarriesAlarmHostDescriptionAndUserText) {
   EXPECT_EQ(first.account.timeoutSeconds, 30u);
   EXPECT_EQ(center.MailRequestFlags.load(), 0);
   EXPECT_EQ(center.SmtpState(), kSmtpDisconnected);
-  EXPECT_EQ(ui.PanelTexts(kMailRequestPanel).back(), "Connect");
-  EXPECT_EQ(ui.PanelTexts(kMailProgressPanel),
+  EXPECT_EQ(ui.panelTexts[kMailRequestPanel].back(), "Connect");
+  EXPECT_EQ(ui.panelTexts[kMailProgressPanel],
             (std::vector<std::string>{"Mail is Sending...", "Send mail Success!"}));
   EXPECT_TRUE(ui.boxes.empty());
 
@@ -273,7 +274,7 @@ TEST_F(MailFixture, AlarmsThatCannotGoAreDroppedAndFailuresDoNotStopTheMail) {
   EXPECT_FALSE(center.SendingGuard());
   EXPECT_EQ(center.MailRequestFlags.load(), 0);
   EXPECT_EQ(center.LastReport().outcome, MailOutcome::Failed);
-  EXPECT_EQ(ui.PanelTexts(kMailProgressPanel).back(), "Send mail failed: " + transport.answer.error);
+  EXPECT_EQ(ui.panelTexts[kMailProgressPanel].back(), "Send mail failed: " + transport.answer.error);
   EXPECT_TRUE(ui.boxes.empty());  // an alarm has nobody to click a box
 
   // An alarm raised while a delivery runs stays pending for the next look.

@@ -8,6 +8,7 @@
 #include "notify/mail_center.h"
 #include "notify/mail_test_support.h"
 #include "notify/smtp_sink.h"
+#include "support/recording_ui.h"
 #include "notify/system_info.h"
 
 namespace rur {
@@ -23,7 +24,7 @@ struct SmtpFixture : ::testing::Test {
 
   mailtest::ScratchFolder folder;
   MemorySettingsStore store;
-  mailtest::RecordingUi ui;
+  test::RecordingUi ui;
   VirtualClock clock;
   CurlMailTransport transport;
   std::vector<std::string> info =
@@ -87,7 +88,7 @@ TEST_F(SmtpFixture, AlarmArrivesAtEveryRecipientWithItsSubjectAndBody) {
                                       "===============================================", "Replace the disk.", ".",
                                       "Gr\xC3\xBC\xC3\x9F" "e"}));
   EXPECT_TRUE(sink.Logins().empty());  // login off: no AUTH at all
-  EXPECT_EQ(ui.PanelTexts(kMailProgressPanel),
+  EXPECT_EQ(ui.panelTexts[kMailProgressPanel],
             (std::vector<std::string>{"Mail is Sending...", "Send mail Success!"}));
   EXPECT_EQ(center.SmtpState(), kSmtpDisconnected);
 }

@@ -1,6 +1,6 @@
 #pragma once
-// Pieces the mail tests share: a user interface that records what it was told, a transport that
-// records what it was asked to send, and a scratch folder.
+// Pieces the mail tests share: a transport that records what it was asked to send, and a scratch
+// folder.
 
 #include <filesystem>
 #include <fstream>
@@ -9,31 +9,8 @@
 #include <vector>
 
 #include "notify/mail_transport.h"
-#include "platform/user_interface.h"
 
 namespace rur::mailtest {
-
-struct RecordingUi : Ui {
-  struct Box {
-    std::string text;
-    std::string caption;
-  };
-  std::vector<std::pair<int, std::string>> panels;
-  std::vector<Box> boxes;
-  int pumps = 0;
-
-  void panel(int index, const std::string& text) override { panels.emplace_back(index, text); }
-  void messageBox(const std::string& text, const std::string& caption, MessageKind) override {
-    boxes.push_back({text, caption});
-  }
-  void pump() override { ++pumps; }
-  std::vector<std::string> PanelTexts(int index) const {
-    std::vector<std::string> texts;
-    for (const auto& [i, text] : panels)
-      if (i == index) texts.push_back(text);
-    return texts;
-  }
-};
 
 struct RecordingTransport : MailTransport {
   struct Call {

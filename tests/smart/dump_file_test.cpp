@@ -7,26 +7,16 @@
 #include <iterator>
 
 #include "smart/dump_file.h"
+#include "support/recording_ui.h"
 
 namespace rur {
 namespace {
 
 namespace fs = std::filesystem;
 
-struct RecordingUi : Ui {
-  std::vector<std::string> panels;  // panel 4 only
-  std::vector<std::string> boxes;
-  void panel(int index, const std::string& text) override {
-    if (index == 4) panels.push_back(text);
-  }
-  void messageBox(const std::string& text, const std::string& caption, MessageKind kind) override {
-    boxes.push_back(text + "|" + caption + (kind == MessageKind::Error ? "|error" : ""));
-  }
-};
-
 struct DumpFileTest : ::testing::Test {
   fs::path folder = fs::temp_directory_path() / ("rur-dump-" + std::to_string(::getpid()));
-  RecordingUi ui;
+  test::RecordingUi ui;
 
   void SetUp() override {
     fs::remove_all(folder);
@@ -55,7 +45,7 @@ TEST_F(DumpFileTest, FirstDumpWritesThePagesOfTheFirstEnclosure) {
   EXPECT_EQ(Read(folder / "dSMART00.bin"), std::string(512, '\x11') + std::string(512, '\x22'));
   EXPECT_EQ(Read(folder / "sSMART00.bin"), std::string(512, '\x33') + std::string(512, '\x44'));
   EXPECT_EQ(FileCount(), 2u);  // no temporary file left behind
-  EXPECT_EQ(ui.panels.back(), "Svae File OK :" + (folder / "sSMART00.bin").string());
+  EXPECT_EQ(ui.panels[4], "Svae File OK :" + (folder / "sSMART00.bin").string());
 }
 
 TEST_F(DumpFileTest, NamesAdvanceThroughDigitsThenLettersAndNeverReplaceAFile) {
@@ -71,8 +61,8 @@ TEST_F(DumpFileTest, NamesAdvanceThroughDigitsThenLettersAndNeverReplaceAFile) {
   const SmartDumpPaths paths = DumpSmartPages(SmartState{}, folder, ui);
   EXPECT_FALSE(paths.data);
   EXPECT_EQ(paths.thresholds, folder / "sSMART01.bin");
-  ASSERT_EQ(ui.panels.size(), 3u);
-  EXPECT_EQ(ui.panels[1], "Create File Error" + (folder / "dSMART0Z.bin").string());
+  ASSERT_EQ(ui.panelTexts[4].size(), 3u);
+  EXPECT_EQ(ui.panelTexts[4][1], "Create File Error" + (folder / "dSMART0Z.bin").string());
   EXPECT_EQ(Read(folder / "dSMART0Z.bin"), "old");
   EXPECT_EQ(FileCount(), 36u + 2u);
 }
@@ -80,7 +70,8 @@ TEST_F(DumpFileTest, NamesAdvanceThroughDigitsThenLettersAndNeverReplaceAFile) {
 TEST_F(DumpFileTest, FilesThatCannotBeCreatedOrWrittenWholeAreReported) {
   const std::uint8_t bytes[] = {7};
   EXPECT_FALSE(WriteDumpFile(DumpKind::SmartThresholds, bytes, 1, folder / "missing", ui));
-  EXPECT_EQ(ui.boxes, (std::vector<std::string>{"Fail to create file|GetSPIFWInfo:|error"}));
+  EXPECT_EQ(ui.boxes,
+            (std::vector<test::RecordingUi::Box>{{"Fail to create file", "GetSPIFWInfo:", MessageKind::Error}}));
 
   // A file size limit stops the write half way, as a full disk would.
   rlimit saved{};
@@ -94,7 +85,7 @@ TEST_F(DumpFileTest, FilesThatCannotBeCreatedOrWrittenWholeAreReported) {
   std::signal(SIGXFSZ, previousHandler);
   EXPECT_FALSE(paths.data || paths.thresholds);
   EXPECT_EQ(ui.boxes.size(), 3u);
-  EXPECT_TRUE(ui.panels.empty());  // a cut file is never reported as saved
+  EXPECT_TRUE(ui.panelTexts[4].empty());  // a cut file is never reported as saved
   EXPECT_EQ(FileCount(), 0u);
 }
 

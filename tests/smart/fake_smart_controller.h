@@ -1,11 +1,15 @@
 #pragma once
-// A stand-in controller for SMART passes: scripted disks that decode each command frame from the
-// reads they see and answer ATA issue and fetch from per-port pages, failing on demand.
+// Kept beside the simulator: it serves any page bytes in every chunk and fails whichever command a test picks.
+// A stand-in controller for SMART passes: scripted disks that pick each command frame out of the
+// reads they see with the simulated controller's recognizer, and answer ATA issue and fetch from
+// per-port pages. As on the controller, a new frame voids the last answer and a frame with a
+// bad CRC gets none.
 
 #include <functional>
 #include <map>
 #include <memory>
 
+#include "emulator/frame_recognizer.h"
 #include "smart/smart_page.h"
 #include "support/scripted_device.h"
 #include "transport/command_frame.h"
@@ -25,20 +29,29 @@ struct FakeSmartEnclosure {
   ScriptedDisk disk;
   SmartPage data[2]{};  // by controller port
   SmartPage thresholds[2]{};
-  std::size_t framesSeen = 0;
-  bool failing = false;
+  std::size_t framesSeen = 0;  // frames received whole
+  sim::FrameRecognizer recognizer;
+  Sector answer{};  // what a read of LBA 17 shows: nothing until a frame is received
 };
 
 class FakeSmartController final : public DriveSource {
  public:
+  static constexpr std::uint8_t kFailStatus = 0x10;
+
   std::function<bool(const SeenCommand&)> fails = [](const SeenCommand&) { return false; };
   std::vector<SeenCommand> seen;  // one entry per frame, in order
 
   FakeSmartEnclosure& add(unsigned drive) {
     auto& enclosure = enclosures_[drive];
     enclosure = std::make_unique<FakeSmartEnclosure>();
-    enclosure->disk.answer = [this, drive, e = enclosure.get()](int, Sector& out) { Answer(drive, *e, out); };
-    return *enclosure;
+    FakeSmartEnclosure* e = enclosure.get();
+    e->disk.onRead = [this, drive, e](std::uint32_t lba) {
+      const auto received = e->recognizer.OnRead(lba);
+      if (e->recognizer.startedFrame()) e->answer = Sector{};
+      if (received && received->crcGood) Answer(drive, *e, received->frame);
+    };
+    e->disk.answer = [e](int, Sector& out) { out = e->answer; };
+    return *e;
   }
   DeviceHandle OpenPhysicalDrive(unsigned number) override {
     const auto found = enclosures_.find(number);
@@ -52,28 +65,19 @@ class FakeSmartController final : public DriveSource {
   }
 
  private:
-  void Answer(unsigned drive, FakeSmartEnclosure& e, Sector& out) {
-    // The frame spelt out last: it starts with the four word LBAs.
-    std::vector<std::uint32_t> lbas;
-    for (const auto& r : e.disk.requests)
-      if (r.lba != kSeparatorLba && r.lba != kResponseLba) lbas.push_back(r.lba);
-    std::size_t frames = 0, start = 0;
-    for (std::size_t i = 0; i + 12 <= lbas.size(); ++i)
-      if (lbas[i] == kFrameWords[0] && lbas[i + 1] == kFrameWords[1]) ++frames, start = i;
-    auto byte = [&](std::size_t i, std::uint32_t base) { return static_cast<std::uint8_t>(lbas[start + i] - base); };
-    const SeenCommand c{drive, byte(8, kOpcodeLbaBase), byte(9, kOpcodeLbaBase), byte(10, kOpcodeLbaBase),
-                        byte(11, kOpcodeLbaBase),
-                        byte(4, kGroupLbaBase) == 1 ? byte(12 + kFisFeaturesOffset, kPayloadLbaBase) : std::uint8_t{0}};
-    if (frames != e.framesSeen) {  // several polls read the answer of one frame
-      e.framesSeen = frames;
-      seen.push_back(c);
-      e.failing = fails(c);
-    }
-    out = SignedAnswer(e.failing ? 0x10 : kStatusDone);
-    if (!e.failing && c.opcode == CMD_ATA_FETCH) {
+  void Answer(unsigned drive, FakeSmartEnclosure& e, const CommandFrame& frame) {
+    const std::uint8_t* params = frame.bytes.data() + kFrameParamsOffset;
+    const SeenCommand c{drive, frame.bytes[kFrameOpcodeOffset], params[0], params[1], params[2],
+                        frame.isLong ? frame.bytes[kFramePayloadOffset + kFisFeaturesOffset] : std::uint8_t{0}};
+    ++e.framesSeen;
+    seen.push_back(c);
+    const bool fetch = c.opcode == CMD_ATA_FETCH;
+    const bool failing = fails(c) || c.port > 1 || (fetch && (c.chunk < 1 || c.chunk > 4));
+    e.answer = SignedAnswer(failing ? kFailStatus : kStatusDone);
+    if (!failing && fetch) {
       const SmartPage& page = c.kind == SMART_READ_DATA ? e.data[c.port] : e.thresholds[c.port];
       std::copy_n(page.begin() + (c.chunk - 1) * kResponseDataWindowSize, kResponseDataWindowSize,
-                  out.begin() + kResponseDataWindowOffset);
+                  e.answer.begin() + kResponseDataWindowOffset);
     }
   }
 

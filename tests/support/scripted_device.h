@@ -26,6 +26,8 @@ struct ScriptedDisk {
   std::function<void(int poll, Sector&)> answer = [](int, Sector&) {};
   int responsePolls = 0;
   std::function<bool(std::uint32_t lba)> readFails = [](std::uint32_t) { return false; };
+  // Sees every read that does not fail, before a read of LBA 17 is answered.
+  std::function<void(std::uint32_t lba)> onRead;
 
   std::vector<std::uint32_t> readLbas() const {
     std::vector<std::uint32_t> lbas;
@@ -45,6 +47,7 @@ class ScriptedDevice final : public ScsiDevice {
     if (request.cdb[0] != kOpRead10) return true;
     if (disk_.readFails(lba)) return false;
     std::memset(request.buffer, 0, request.transferLength);
+    if (disk_.onRead) disk_.onRead(lba);
     if (lba == 17) {
       Sector sector{};
       disk_.answer(++disk_.responsePolls, sector);

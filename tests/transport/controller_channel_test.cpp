@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "support/recording_ui.h"
 #include "support/scripted_device.h"
 #include "transport/commands.h"
 #include "transport/controller_channel.h"
@@ -12,15 +13,10 @@ namespace {
 using test::ScriptedDriveSource;
 using test::SignedAnswer;
 
-struct CountingUi : Ui {
-  int pumps = 0;
-  void pump() override { ++pumps; }
-};
-
 struct ChannelTest : ::testing::Test {
   ScriptedDriveSource drives;
   VirtualClock clock;
-  CountingUi ui;
+  test::RecordingUi ui;
   ControllerChannel channel{drives, clock, ui};
   Sector answer{};
 
