@@ -20,6 +20,7 @@ struct RecordingUi : Ui {
   };
   std::vector<std::pair<int, std::string>> panels;
   std::vector<Box> boxes;
+  std::vector<std::string> mailNotices;
   int pumps = 0;
 
   void panel(int index, const std::string& text) override { panels.emplace_back(index, text); }
@@ -27,6 +28,7 @@ struct RecordingUi : Ui {
     boxes.push_back({text, caption});
   }
   void pump() override { ++pumps; }
+  void mailWaiting(const std::string& text) override { mailNotices.push_back(text); }
   std::vector<std::string> PanelTexts(int index) const {
     std::vector<std::string> texts;
     for (const auto& [i, text] : panels)
