@@ -215,6 +215,18 @@ def scenario():
           '{"drives": [{"number": 1, "type": "enclosure", "members": [{"capacity": 195352E5168}, {}]}]}')
 
 
+def outbox_mail():
+    t = "outbox_mail"
+    write(t, "waiting", "RODE RUR outbox mail 1\r\nKind: 1\r\nRaised: 1773478830\r\nNext-Try: 1773478890\r\n"
+                        "Attempts: 1\r\nLast-Error: Sending mail to 127.0.0.1 port 2525 failed.\r\n"
+                        "To: ops@example.com\r\nTo: boss@example.org\r\n"
+                        "Subject: [RODE RUR v0.50.11-3 Message] Member disk lost\r\n\r\n"
+                        "Device1 P1 Hard Disk Drive fail.\r\nDevice1 information :\r\n\r\nSwap the disk.\r\n")
+    write(t, "bad-kind", "RODE RUR outbox mail 1\nKind: 9\nTo: a@b\n\n")
+    write(t, "carriage-return", "RODE RUR outbox mail 1\r\nKind: 4\r\nTo: a@b\r\nSubject: x\ry\r\n\r\n")
+    write(t, "huge-number", "RODE RUR outbox mail 1\nKind: 2\nRaised: 99999999999999999999999\nTo: a@b\n\n")
+
+
 if __name__ == "__main__":
     os.makedirs(os.path.join(CORPUS, "scenario"), exist_ok=True)
     controller_answers()
@@ -222,3 +234,4 @@ if __name__ == "__main__":
     event_log()
     settings_text()
     scenario()
+    outbox_mail()

@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev libcurl4-openssl-dev libudev-dev nlohmann-json3-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  python3-aiosmtpd fonts-liberation
+  python3-aiosmtpd python3-cryptography fonts-liberation
 )
 packages+=("$@")
 

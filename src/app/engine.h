@@ -22,6 +22,7 @@
 #include "firmware/upgrade_state.h"
 #include "monitor/identify_block.h"
 #include "monitor/request_dispatcher.h"
+#include "monitor/sensor_watch.h"
 #include "monitor/status_page_model.h"
 #include "monitor/status_record.h"
 #include "platform/clock.h"
@@ -154,6 +155,9 @@ class Engine {
   void WriteCycleLog(std::uint8_t mask);
   void ReportDeviceChanges(const DetectionResult& found);
   void RaiseAlarm(std::uint8_t kind, unsigned device, unsigned bay);
+  void RaiseAlarmWithSentence(std::uint8_t kind, unsigned device, const std::string& sentence);
+  // Fan and temperature of the devices the cycle read: log lines and alarms.
+  void CheckSensors(std::uint8_t mask);
 
   Clock& clock_;
   Ui& ui_;
@@ -177,6 +181,7 @@ class Engine {
   RequestDispatcher dispatcher_;
   SmartPoller smart_;
   StatusPageModel statusPage_;
+  SensorWatch sensors_;
 
   bool started_ = false;
   bool programStarted_ = true;

@@ -6,6 +6,7 @@
 #include "monitor/device_info_block.h"
 #include "monitor/event_log.h"
 #include "monitor/refresh_enclosure.h"
+#include "monitor/sensor_watch.h"
 #include "notify/mail_center.h"
 
 namespace rur {
@@ -83,6 +84,7 @@ void Engine::RefreshNow() {
 }
 
 void Engine::WriteCycleLog(std::uint8_t mask) {
+  CheckSensors(mask);
   if (!eventLog_) return;
   std::vector<LoggedDevice> logged;
   for (unsigned i = 0; i < devices_.currentCount; ++i) {
@@ -108,14 +110,35 @@ void Engine::ReportDeviceChanges(const DetectionResult& found) {
   if (eventLog_->deviceChangesPending()) eventLog_->QueueDeviceChange(kDeviceHadChangedLine);
 }
 
+void Engine::CheckSensors(std::uint8_t mask) {
+  // The first cycle after start-up only draws: nothing was read yet.
+  if (programStarted_) return;
+  SensorLimits limits;
+  if (mail_) {
+    limits.fanMinRpm = mail_->FanMinRpm();
+    limits.tempAlarmC = mail_->TempAlarm();
+  }
+  for (unsigned slot = 0; slot < kRefreshedSlots && slot < devices_.currentCount; ++slot) {
+    if (!(mask & (1u << slot)) || !devices_.currentInfo[slot].hasSensor) continue;
+    const unsigned drive = DriveOf(devices_.current[slot]);
+    for (const SensorEvent& event : sensors_.Check(drive, slot, records_[drive], limits)) {
+      if (eventLog_) eventLog_->QueueLine(event.logLine);
+      if (event.alarmKind != 0) RaiseAlarmWithSentence(event.alarmKind, slot, event.alarmSentence);
+    }
+  }
+}
+
 void Engine::RaiseAlarm(std::uint8_t kind, unsigned device, unsigned bay) {
+  RaiseAlarmWithSentence(kind, device, AlarmSentence(kind, device, bay));
+}
+
+void Engine::RaiseAlarmWithSentence(std::uint8_t kind, unsigned device, const std::string& sentence) {
   if (!mail_) return;
-  mail_->AlarmText.clear();
   if (mail_->MailSuppressMask & (1u << (kind - 1))) return;
   std::vector<std::string> lines;
   if (device < devices_.currentCount) {
     const unsigned drive = DriveOf(devices_.current[device]);
-    lines.push_back(AlarmSentence(kind, device, bay));
+    lines.push_back(sentence);
     BuildDeviceInfoBlock(device, identity_[drive], records_[drive], InfoForm::Alarm, kind, lines);
   }
   mail_->RequestAlarm(kind, std::move(lines));

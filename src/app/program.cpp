@@ -71,6 +71,8 @@ bool Program::Open(const ProgramOptions& options, Ui& ui, std::string& error) {
   mail_ = std::make_unique<MailCenter>(*settings_, ui, *clock_, *transport_, DefaultMailFolder(settingsPath_),
                                        SystemInfoText(CollectHostFacts()));
   engine_->AttachMail(mail_.get());
+  mail_->UseOutbox(OutboxFolderOf(dataDirectory_));
+  mail_->SetLogSink([this](const std::string& line) { eventLog_->QueueLine(line); });
 
   if (simulator_) {
     simulator_->setDeviceChangeListener([this] { engine_->DeviceChangeNotice(); });
@@ -87,7 +89,7 @@ void Program::Start() {
   engine_->Start();
   mail_->StartUp();
   engine_->AddPoller("TEmailThread", kEmailThreadIntervalMs, [this] { mail_->EmailThreadTick(); },
-                     [this] { return mail_->MailRequestFlags.load() != 0; });
+                     [this] { return mail_->HasWork(); });
 }
 
 bool Program::Close(std::string& error) {

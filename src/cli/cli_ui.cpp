@@ -16,6 +16,13 @@ void CliUi::messageBox(const std::string& text, const std::string& caption, Mess
   err_ << (caption.empty() ? std::string("Message") : caption) << ": " << oneLine << '\n';
 }
 
+void CliUi::mailWaiting(const std::string& text) {
+  if (text.empty()) return;
+  if (barShown_) err_ << '\n';
+  barShown_ = false;
+  err_ << "Mail: " << text << '\n';
+}
+
 void CliUi::pump() {
   if (!progressSource_) return;
   const auto now = std::chrono::steady_clock::now();

@@ -1,6 +1,6 @@
 #pragma once
-// The window's stand-in on a terminal: message boxes go to standard error (they are what the
-// user must read), status-bar panels only with --verbose, and a long operation's progress as a
+// The window's stand-in on a terminal: message boxes and waiting mails go to standard error (they
+// are what the user must read), status-bar panels only with --verbose, and a long operation's progress as a
 // bar that redraws itself at most a few times a second.
 
 #include <chrono>
@@ -20,6 +20,8 @@ class CliUi final : public Ui {
   void messageBox(const std::string& text, const std::string& caption, MessageKind kind) override;
   void pump() override;
   void progress(int position, int maximum) override;
+  // Waiting mails are news without --verbose too.
+  void mailWaiting(const std::string& text) override;
 
   // While set, pump() draws the bar from this source: (position, maximum).
   void setProgressSource(std::function<std::pair<int, int>()> source);

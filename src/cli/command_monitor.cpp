@@ -1,5 +1,7 @@
 // rurctl monitor [--for SECONDS]: the program without its window: detection, a refresh every
 // 5 s, device changes, the day's event log and alarm mails. Every new log line is printed too.
+// At its end it waits for the mails on their way; what could not be delivered stays in the
+// outbox for the next run, which is no failure of the monitor.
 
 #include <csignal>
 
@@ -52,22 +54,32 @@ int RunMonitor(CommandContext& context) {
   context.env.program().Start();
   const std::uint64_t end = clock.nowMs() + seconds * 1000;
   std::size_t printed = log.lines().size();
-  std::vector<std::string> shownAlarm;
+  std::uint64_t alarmsShown = mail.AlarmsRaised();
+  auto printAlarms = [&] {
+    const auto& recent = mail.RecentAlarms();
+    const std::uint64_t missed = mail.AlarmsRaised() - alarmsShown;
+    for (std::size_t i = recent.size() - std::min<std::size_t>(recent.size(), missed); i < recent.size(); ++i) {
+      context.out << "Alarm:";
+      for (const auto& line : recent[i].lines) context.out << ' ' << line;
+      context.out << '\n';
+    }
+    alarmsShown = mail.AlarmsRaised();
+  };
   // A slice ends with a wake-up of its own: a second keeps the output close to the events and a
   // signal's end prompt, without waking a watching process ten times a second for nothing.
   constexpr std::uint64_t kSliceMs = 1000;
   while (!stopRequested && (!bounded || clock.nowMs() < end)) {
     engine.RunFor(bounded ? std::min(kSliceMs, end - clock.nowMs()) : kSliceMs);
     PrintNewLines(log, printed, context.out);
-    if (!mail.AlarmText.empty() && mail.AlarmText != shownAlarm) {
-      shownAlarm = mail.AlarmText;
-      context.out << "Alarm:";
-      for (const auto& line : shownAlarm) context.out << ' ' << line;
-      context.out << '\n';
-    }
+    printAlarms();
   }
   std::signal(SIGINT, SIG_DFL);
   std::signal(SIGTERM, SIG_DFL);
+  mail.FinishDeliveries();
+  PrintNewLines(log, printed, context.out);
+  if (const std::size_t waiting = mail.Outbox().size(); waiting != 0)
+    context.err << "monitor: " << waiting << (waiting == 1 ? " mail waits" : " mails wait") << " in the outbox "
+                << OutboxFolderOf(context.env.dataDirectory()) << " (rurctl mail-queue lists them)\n";
   return kExitOk;
 }
 

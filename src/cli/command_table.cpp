@@ -26,6 +26,9 @@ const std::vector<Command>& Commands() {
        RunMailSettings},
       {"mail-test", "", "send the test mail with the stored settings to the sender's address; print the outcome",
        RunMailTest},
+      {"mail-queue", "[--flush]",
+       "list the alarm mails that wait in the outbox (age, kind, recipients, last error); --flush tries them now",
+       RunMailQueue},
   };
   return commands;
 }

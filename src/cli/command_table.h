@@ -46,5 +46,6 @@ int RunFirmware(CommandContext& context);
 int RunFirmwareBackup(CommandContext& context);
 int RunMailSettings(CommandContext& context);
 int RunMailTest(CommandContext& context);
+int RunMailQueue(CommandContext& context);
 
 }  // namespace rur::cli

@@ -139,6 +139,9 @@ EventLogResult EventLogWriter::WriteEventLog(std::uint8_t changedMask, const std
     }
     if (RebuildLines(i, record, stamp)) changed = true;
   }
+  for (const auto& line : queuedLines_) eventLog_.push_back(line + stamp);
+  if (!queuedLines_.empty()) changed = true;
+  queuedLines_.clear();
 
   if (changed || unsaved_) {
     std::string error;

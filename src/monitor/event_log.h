@@ -54,6 +54,9 @@ class EventLogWriter {
   // Lines of a device-list change, logged with the next cycle's time stamp.
   void QueueDeviceChange(const std::string& line);
   bool deviceChangesPending() const { return deviceChangesPending_; }
+  // A line of some other event (sensors, mail), logged after the next cycle's own lines with
+  // that cycle's time stamp appended.
+  void QueueLine(const std::string& line) { queuedLines_.push_back(line); }
 
   const std::vector<std::string>& lines() const { return eventLog_; }
   const std::string& folder() const { return folder_; }
@@ -75,6 +78,7 @@ class EventLogWriter {
   std::vector<std::string> eventLog_;
   std::array<DeviceMemory, kLoggedDevices> memory_{};
   std::vector<std::string> pendingDeviceChanges_;
+  std::vector<std::string> queuedLines_;
   bool deviceChangesPending_ = false;
   std::string loadedPath_;  // the day file eventLog_ belongs to
   bool unsaved_ = false;    // eventLog_ holds lines the file does not

@@ -150,6 +150,16 @@ std::string FailureText(const CurlLibrary& library, CURLcode code, const char* d
     case CURLE_OPERATION_TIMEDOUT:
       return "The mail server " + server + " did not answer within " + std::to_string(account.timeoutSeconds) +
              " s.";
+    case CURLE_USE_SSL_FAILED:
+      if (account.login && !account.allowPlainLogin) return std::string(kNoEncryptionText);
+      break;
+    case CURLE_PEER_FAILED_VERIFICATION:
+      return "The certificate of the mail server " + server + " could not be verified" +
+             (account.caFile.empty() ? std::string(" against the system's certificates")
+                                     : " against " + account.caFile) +
+             (detail && *detail ? std::string(" (") + detail + ")." : std::string("."));
+    case CURLE_SSL_CACERT_BADFILE:
+      return "The certificate file " + account.caFile + " cannot be used.";
     case CURLE_LOGIN_DENIED:
       return "The mail server " + server + " refused the login of account \"" + account.account + "\".";
     case CURLE_ABORTED_BY_CALLBACK:
@@ -200,8 +210,13 @@ DeliveryResult CurlMailTransport::Send(const SmtpAccount& account, const Outgoin
   char detail[CURL_ERROR_SIZE] = {};
   const long timeout = static_cast<long>(account.timeoutSeconds);
 
+  // A login needs TLS: the server's STARTTLS, or smtps:// from the first byte on port 465.
+  const bool tlsRequired = account.login && !account.allowPlainLogin;
   library->easySetopt(curl, CURLOPT_URL, url.c_str());
-  library->easySetopt(curl, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_TRY));
+  library->easySetopt(curl, CURLOPT_USE_SSL, static_cast<long>(tlsRequired ? CURLUSESSL_ALL : CURLUSESSL_TRY));
+  library->easySetopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
+  library->easySetopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
+  if (!account.caFile.empty()) library->easySetopt(curl, CURLOPT_CAINFO, account.caFile.c_str());
   library->easySetopt(curl, CURLOPT_MAIL_FROM, from.c_str());
   library->easySetopt(curl, CURLOPT_MAIL_RCPT, recipients);
   library->easySetopt(curl, kOptionRecipientsMayFail, 1L);
@@ -214,12 +229,9 @@ DeliveryResult CurlMailTransport::Send(const SmtpAccount& account, const Outgoin
   library->easySetopt(curl, CURLOPT_READFUNCTION, ReadMessage);
   library->easySetopt(curl, CURLOPT_READDATA, &exchange);
   library->easySetopt(curl, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(exchange.message.size()));
-  // The connection (up to the server's greeting and login) and the transfer are each bounded;
-  // a server that falls silent mid-way counts as too slow once it has sent nothing for that long.
+  // The whole exchange, from the connection to QUIT, ends within the time-out.
   library->easySetopt(curl, CURLOPT_CONNECTTIMEOUT, timeout);
-  library->easySetopt(curl, CURLOPT_TIMEOUT, 2 * timeout);
-  library->easySetopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-  library->easySetopt(curl, CURLOPT_LOW_SPEED_TIME, timeout);
+  library->easySetopt(curl, CURLOPT_TIMEOUT, timeout);
   library->easySetopt(curl, CURLOPT_NOSIGNAL, 1L);
   library->easySetopt(curl, CURLOPT_FORBID_REUSE, 1L);
   library->easySetopt(curl, CURLOPT_NOPROGRESS, 0L);

@@ -1,6 +1,9 @@
 #pragma once
-// Mail over SMTP through libcurl: smtp:// with STARTTLS when the server offers it (smtps:// on
-// port 465), AUTH LOGIN when login is on, bounded connection and transfer times.
+// Mail over SMTP through libcurl: smtps:// on port 465, smtp:// with STARTTLS elsewhere. With
+// login on, STARTTLS is required (unless the account allows a plain login), so a password never
+// crosses the network in clear; without login it is used when the server offers it. Certificates
+// are verified against the system's store or the account's CA file. AUTH LOGIN when login is on;
+// the whole exchange is bounded by the account's time-out.
 
 #include "notify/mail_transport.h"
 

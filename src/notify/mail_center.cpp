@@ -2,13 +2,10 @@
 
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
-#include <deque>
-#include <mutex>
-#include <thread>
 
-#include "platform/atomic_file.h"
 #include "notify/mail_message.h"
+#include "notify/retry_schedule.h"
+#include "platform/atomic_file.h"
 #include "platform/branding.h"
 
 namespace rur {
@@ -16,6 +13,10 @@ namespace rur {
 namespace {
 
 constexpr std::string_view kStoreErrorCaption = "Error";
+constexpr std::size_t kRecentAlarmsKept = 16;
+// The highest limits the page takes: degrees C and RPM.
+constexpr std::uint32_t kMaxTempAlarm = 150;
+constexpr std::uint32_t kMaxFanMinRpm = 65535;
 
 // Holds SendingGuard for the length of one delivery, whatever way it ends.
 class SendingGuardHold {
@@ -54,7 +55,17 @@ MailCenter::MailCenter(SettingsStore& store, Ui& ui, Clock& clock, MailTransport
       transport_(transport),
       systemInfoText_(std::move(systemInfoText)),
       mailFolder_(defaultMailFolder),
-      defaultMailFolder_(std::move(defaultMailFolder)) {}
+      defaultMailFolder_(std::move(defaultMailFolder)),
+      delivery_(transport) {}
+
+MailCenter::~MailCenter() {
+  // The window or the sink may be gone by now: only the outbox learns how the last mail went.
+  if (sendingGuard_ || !delivery_.busy()) return;
+  while (!delivery_.WaitFor(std::chrono::milliseconds(100))) {
+  }
+  delivery_.TakeSteps();
+  TakeDeliveryOutcome(false);
+}
 
 void MailCenter::ReportStoreError(const StoreResult& result) {
   ui_.messageBox(result.error, std::string(kStoreErrorCaption), MessageKind::Error);
@@ -140,6 +151,20 @@ void MailCenter::LoadMailSettings() {
   settings.push_back(std::move(account));
   mailSettings_ = std::move(settings);
 
+  // Values newer keys may hold; missing ones keep their defaults.
+  std::uint32_t allowPlain = 0, fanMin = 0, tempLimit = kDefaultTempAlarm;
+  std::string caFile;
+  for (const StoreResult& read : {store_.ReadInteger(kValueAllowPlainLogin, allowPlain),
+                                  store_.ReadString(kValueCaFile, caFile),
+                                  store_.ReadInteger(kValueFanMinRpm, fanMin),
+                                  store_.ReadInteger(kValueTempAlarm, tempLimit)}) {
+    if (read.failed()) return fail(read);
+  }
+  allowPlainLogin_ = allowPlain != 0;
+  caFile_ = caFile;
+  fanMinRpm_ = fanMin;
+  tempAlarm_ = tempLimit;
+
   recipients_.clear();
   for (std::size_t n = 0; n < std::min<std::size_t>(count, kMaxRecipients); ++n) {
     std::string address;
@@ -184,6 +209,19 @@ bool MailCenter::WriteKindFiles(const MailPageModel& page) {
 bool MailCenter::SaveMailSettings(MailPageModel& page) {
   if (page.port.empty()) page.port = kDefaultPort;
   if (page.timeOut.empty()) page.timeOut = kDefaultTimeOut;
+  std::uint32_t tempLimit = kDefaultTempAlarm, fanMin = 0;
+  if (!ParseLimitText(page.tempAlarm, kMaxTempAlarm, kDefaultTempAlarm, tempLimit) || tempLimit == 0) {
+    ui_.messageBox("The temperature limit \"" + page.tempAlarm + "\" is not a number of degrees C (1 to " +
+                       std::to_string(kMaxTempAlarm) + ").",
+                   std::string(kMailCaption), MessageKind::Plain);
+    return false;
+  }
+  if (!ParseLimitText(page.fanMinRpm, kMaxFanMinRpm, 0, fanMin)) {
+    ui_.messageBox("The fan limit \"" + page.fanMinRpm + "\" is not a speed in RPM (0 to " +
+                       std::to_string(kMaxFanMinRpm) + ").",
+                   std::string(kMailCaption), MessageKind::Plain);
+    return false;
+  }
   const bool keyExisted = settingsKeyExists_;
   auto failed = [&](const StoreResult& result) {
     if (!result.failed()) return false;
@@ -205,11 +243,14 @@ bool MailCenter::SaveMailSettings(MailPageModel& page) {
     if (failed(store_.WriteString(field.first, *field.second))) return false;
   }
 
-  std::uint32_t mask = MailSuppressMask & ~std::uint32_t{0x03};
-  if (page.kinds[0].suppress) mask |= 0x01;
-  if (page.kinds[1].suppress) mask |= 0x02;
+  std::uint32_t mask = MailSuppressMask & ~((std::uint32_t{1} << kEditedKindCount) - 1);
+  for (std::size_t i = 0; i < page.kinds.size(); ++i)
+    if (page.kinds[i].suppress) mask |= std::uint32_t{1} << i;
   MailSuppressMask = mask;
   if (failed(store_.WriteInteger(kValueSuppressMask, mask))) return false;
+  if (failed(store_.WriteInteger(kValueAllowPlainLogin, page.allowPlainLogin ? 1 : 0)) ||
+      failed(store_.WriteInteger(kValueTempAlarm, tempLimit)) || failed(store_.WriteInteger(kValueFanMinRpm, fanMin)))
+    return false;
 
   if (page.login != ((authState_ & kAuthLogin) != 0)) settingsDirty_ |= kDirtyPassword;
   if (settingsDirty_ != 0 || !keyExisted) {
@@ -249,6 +290,9 @@ void MailCenter::FillMailPage(MailPageModel& page, bool setSuppressBoxes) {
     page.password = Setting(kSettingPassword);
     page.account = Setting(kSettingAccount);
     page.login = (authState_ & kAuthLogin) != 0;
+    page.allowPlainLogin = allowPlainLogin_;
+    page.tempAlarm = std::to_string(tempAlarm_);
+    page.fanMinRpm = std::to_string(fanMinRpm_);
     for (std::size_t i = 0; i < page.kinds.size(); ++i) {
       const MailKindTexts& texts = mailTexts_[i];
       page.kinds[i].subject = texts.subject.empty() ? std::string() : texts.subject.front();
@@ -256,8 +300,7 @@ void MailCenter::FillMailPage(MailPageModel& page, bool setSuppressBoxes) {
     }
     page.recipientEditor = recipients_;
     if (setSuppressBoxes) {
-      page.kinds[0].suppress = (MailSuppressMask & 0x01) != 0;
-      page.kinds[1].suppress = (MailSuppressMask & 0x02) != 0;
+      for (std::size_t i = 0; i < page.kinds.size(); ++i) page.kinds[i].suppress = (MailSuppressMask >> i) & 1u;
     }
   } else {
     // Nothing stored yet: the defaults, and no edit left over from before.
@@ -266,6 +309,8 @@ void MailCenter::FillMailPage(MailPageModel& page, bool setSuppressBoxes) {
     page.subPage = subPage;
     page.port = kDefaultPort;
     page.timeOut = kDefaultTimeOut;
+    page.tempAlarm = std::to_string(kDefaultTempAlarm);
+    page.fanMinRpm = "0";
   }
   ShowSubPage(page, page.subPage);
   settingsDirty_ = 0;
@@ -276,7 +321,7 @@ void MailCenter::ShowMailPage(MailPageModel& page) { FillMailPage(page, true); }
 void MailCenter::RevertMailSettings(MailPageModel& page) { FillMailPage(page, false); }
 
 void MailCenter::ShowSubPage(MailPageModel& page, int subPage) {
-  page.subPage = std::clamp(subPage, kMailSubPageSetup, kMailSubPageDeviceRemove);
+  page.subPage = std::clamp(subPage, kMailSubPageSetup, kMailSubPageFanFail);
   for (auto& kindPage : page.kinds) kindPage.addAddress.clear();
 }
 
@@ -307,23 +352,45 @@ void MailCenter::SelectRecipient(MailPageModel& page, int row) {
   kindPage.addAddress = page.GridRows()[static_cast<std::size_t>(row)];
 }
 
-// --- sending ---------------------------------------------------------------------------------
+// --- alarms and the outbox --------------------------------------------------------------------
 
 void MailCenter::RequestAlarm(std::uint8_t kind, std::vector<std::string> lines) {
-  AlarmText = std::move(lines);
-  AlarmKind = kind;
+  ++alarmsRaised_;
+  recentAlarms_.push_back({kind, lines});
+  if (recentAlarms_.size() > kRecentAlarmsKept) recentAlarms_.pop_front();
+  alarms_.push_back({kind, std::move(lines)});
   MailRequestFlags |= kMailRequestAlarm;
+}
+
+void MailCenter::UseOutbox(std::string folder) {
+  outboxFiles_ = MailOutbox(std::move(folder));
+  std::vector<std::string> problems;
+  std::vector<QueuedMail> loaded = outboxFiles_.Load(problems);
+  for (const auto& problem : problems) ui_.panel(kMailProgressPanel, "Outbox: " + problem);
+  // A new run tries every waiting mail soon: the schedule was made on another run's clock.
+  const std::uint64_t due = clock_.nowMs() + kOutboxStartDelayMs;
+  for (QueuedMail& mail : loaded) {
+    mail.dueMs = due;
+    outbox_.push_back(std::move(mail));
+  }
+  UpdateWaitingNotice();
 }
 
 void MailCenter::EmailThreadTick() {
   const std::uint64_t now = clock_.nowMs();
   if (lastThreadLookMs_ && now - *lastThreadLookMs_ < kEmailThreadIntervalMs) return;
   lastThreadLookMs_ = now;
-  if (MailRequestFlags.load() != 0) MailDispatch();
+  if (HasWork()) MailDispatch();
+}
+
+bool MailCenter::HasWork() {
+  if (MailRequestFlags.load() != 0 || delivery_.busy()) return true;
+  const std::uint64_t now = clock_.nowMs();
+  return std::any_of(outbox_.begin(), outbox_.end(), [&](const QueuedMail& mail) { return mail.dueMs <= now; });
 }
 
 void MailCenter::MailDispatch() {
-  // A delivery pumps the user interface; the mail thread must not start another dispatch then.
+  // A test mail pumps the user interface; the mail thread must not start another dispatch then.
   if (dispatching_) return;
   dispatching_ = true;
   struct Release {
@@ -331,29 +398,249 @@ void MailCenter::MailDispatch() {
     ~Release() { flag = false; }
   } release{dispatching_};
 
-  ui_.panel(kMailRequestPanel, "Email=" + std::to_string(MailRequestFlags.load()));
+  if (MailRequestFlags.load() != 0) ui_.panel(kMailRequestPanel, "Email=" + std::to_string(MailRequestFlags.load()));
   if (MailRequestFlags.load() & kMailRequestLoad) LoadMailSettings();
-  if ((MailRequestFlags.load() & kMailRequestAlarm) == 0) return;
-  // A test mail on its way: the alarm waits for the next look instead of being lost.
-  if (sendingGuard_) return;
-
-  // The request is taken before the delivery, so an alarm raised while it runs is kept.
-  const std::uint8_t kind = AlarmKind;
-  std::vector<std::string> body = AlarmText;
-  MailRequestFlags &= static_cast<std::uint8_t>(~kMailRequestAlarm);
-  if (!settingsLoaded_ || loadedRecipientCount_ == 0) return;
-
-  const bool knownKind = kind >= 1 && kind <= kAlarmKindCount;
-  const MailKindTexts noTexts;
-  const MailKindTexts& texts = knownKind ? MailTexts(kind) : noTexts;
-  body.insert(body.end(), systemInfoText_.begin(), systemInfoText_.end());
-  body.insert(body.end(), texts.contents.begin(), texts.contents.end());
-  outgoingBody_ = std::move(body);
-  outgoingSubject_ = {MessagePrefix() + (texts.subject.empty() ? std::string() : texts.subject.front())};
-  testMail_ = false;
-  SendingGuardHold hold(sendingGuard_);
-  DeliverMail();
+  TakeDeliveryOutcome();
+  if (MailRequestFlags.load() & kMailRequestAlarm) ComposeAlarmMails();
+  StartNextDelivery(clock_.nowMs());
 }
+
+void MailCenter::FinishDeliveries() {
+  const std::uint64_t dueBy = clock_.nowMs();
+  for (;;) {
+    TakeDeliveryOutcome();
+    if (MailRequestFlags.load() & kMailRequestLoad) LoadMailSettings();
+    if (MailRequestFlags.load() & kMailRequestAlarm) ComposeAlarmMails();
+    // Only what was due when the wait began: a mail that fails now waits for its next turn.
+    StartNextDelivery(dueBy);
+    if (!delivery_.busy()) return;
+    delivery_.WaitFor(std::chrono::milliseconds(50));
+    ui_.pump();
+  }
+}
+
+void MailCenter::FlushOutbox() {
+  const std::uint64_t now = clock_.nowMs();
+  for (QueuedMail& mail : outbox_) mail.dueMs = std::min(mail.dueMs, now);
+  FinishDeliveries();
+}
+
+void MailCenter::ComposeAlarmMails() {
+  MailRequestFlags &= static_cast<std::uint8_t>(~kMailRequestAlarm);
+  std::vector<RaisedAlarm> alarms;
+  alarms.swap(alarms_);
+  // Without settings or recipients there is nobody to tell.
+  if (!settingsLoaded_ || recipients_.empty()) return;
+
+  // One mail per kind, in the order the kinds were first raised.
+  std::vector<std::uint8_t> kinds;
+  for (const RaisedAlarm& alarm : alarms)
+    if (std::find(kinds.begin(), kinds.end(), alarm.kind) == kinds.end()) kinds.push_back(alarm.kind);
+  const std::int64_t wallNow = WallSeconds();
+  for (const std::uint8_t kind : kinds) {
+    QueuedMail mail;
+    mail.kind = kind;
+    mail.raisedAt = wallNow;
+    mail.nextTryAt = wallNow;
+    mail.dueMs = clock_.nowMs();
+    mail.recipients = recipients_;
+    bool first = true;
+    for (const RaisedAlarm& alarm : alarms) {
+      if (alarm.kind != kind) continue;
+      if (!first) mail.body.emplace_back();  // an empty line between two alarms
+      first = false;
+      mail.body.insert(mail.body.end(), alarm.lines.begin(), alarm.lines.end());
+    }
+    const bool knownKind = kind >= 1 && kind <= kAlarmKindCount;
+    const MailKindTexts noTexts;
+    const MailKindTexts& texts = knownKind ? MailTexts(kind) : noTexts;
+    mail.body.insert(mail.body.end(), systemInfoText_.begin(), systemInfoText_.end());
+    mail.body.insert(mail.body.end(), texts.contents.begin(), texts.contents.end());
+    mail.subject = MessagePrefix() + (texts.subject.empty() ? std::string() : texts.subject.front());
+    SaveQueued(mail);
+    outbox_.push_back(std::move(mail));
+  }
+}
+
+void MailCenter::SaveQueued(QueuedMail& mail) {
+  std::string error;
+  if (!outboxFiles_.Save(mail, outbox_, error))
+    ui_.panel(kMailProgressPanel, "Mail kept in memory only: " + error);
+}
+
+bool MailCenter::PrepareDelivery(const std::vector<std::string>& wanted, const std::string& subject,
+                                 const std::vector<std::string>& body, SmtpAccount& account, OutgoingMail& mail,
+                                 MailReport& report) const {
+  report.outcome = MailOutcome::Failed;
+  account.host = TrimAddress(Setting(kSettingHost));
+  if (account.host.empty()) {
+    report.text = "No SMTP server is set.";
+    return false;
+  }
+  if (!ParsePortText(Setting(kSettingPort), account.port, report.text)) return false;
+  account.login = (authState_ & kAuthLogin) != 0;
+  account.account = Setting(kSettingAccount);
+  account.password = Setting(kSettingPassword);
+  account.allowPlainLogin = allowPlainLogin_;
+  account.caFile = caFile_;
+  account.timeoutSeconds = DeliveryTimeoutSeconds(Setting(kSettingTimeOut));
+
+  mail.senderName = Setting(kSettingSenderName);
+  mail.senderAddress = TrimAddress(Setting(kSettingSenderAddress));
+  if (!IsUsableAddress(mail.senderAddress)) {
+    report.text = "The sender address \"" + mail.senderAddress + "\" cannot be used.";
+    return false;
+  }
+  mail.subject = subject;
+  mail.body = body;
+  for (const auto& recipient : wanted) {
+    const std::string address = TrimAddress(recipient);
+    if (address.empty()) continue;
+    if (IsUsableAddress(address))
+      mail.recipients.push_back(address);
+    else
+      report.rejected.push_back(address + " (not a usable address)");
+  }
+  if (mail.recipients.empty()) {
+    report.text = "There is no usable recipient.";
+    return false;
+  }
+  report.recipients = mail.recipients;
+  return true;
+}
+
+void MailCenter::StartNextDelivery(std::uint64_t dueBy) {
+  if (sendingGuard_ || delivery_.busy() || !settingsLoaded_) return;
+  for (std::size_t i = 0; i < outbox_.size();) {
+    QueuedMail& queued = outbox_[i];
+    if (queued.dueMs > dueBy) {
+      ++i;
+      continue;
+    }
+    if (!outboxFiles_.Exists(queued)) {
+      // Another process (rurctl mail-queue --flush) delivered or removed it meanwhile.
+      outbox_.erase(outbox_.begin() + static_cast<std::ptrdiff_t>(i));
+      continue;
+    }
+    SmtpAccount account;
+    OutgoingMail mail;
+    MailReport report;
+    if (!PrepareDelivery(queued.recipients, queued.subject, queued.body, account, mail, report)) {
+      lastReport_ = report;
+      const std::size_t before = outbox_.size();
+      RecordFailure(i, report.text);
+      if (outbox_.size() == before) ++i;
+      continue;
+    }
+    smtpState_ = kSmtpDisconnected;
+    inFlightId_ = queued.id;
+    lastReport_ = report;
+    delivery_.Start(std::move(account), std::move(mail));
+    return;
+  }
+  UpdateWaitingNotice();
+}
+
+void MailCenter::ApplySteps() {
+  for (const DeliveryStep step : delivery_.TakeSteps()) {
+    switch (step) {
+      case DeliveryStep::Connected:
+        smtpState_ = kSmtpConnected;
+        ui_.panel(kMailRequestPanel, "Connect");
+        break;
+      case DeliveryStep::WorkBegin:
+        smtpState_ = kSmtpSending;
+        ui_.panel(kMailProgressPanel, "Mail is Sending...");
+        break;
+      case DeliveryStep::WorkEnd:
+        smtpState_ = kSmtpSent;
+        ui_.panel(kMailProgressPanel, std::string(kSendSuccessText));
+        break;
+    }
+  }
+}
+
+void MailCenter::TakeDeliveryOutcome(bool tellUi) {
+  // The test mail takes its own outcome.
+  if (sendingGuard_ || !delivery_.busy()) return;
+  if (tellUi) ApplySteps();
+  std::optional<DeliveryResult> result = delivery_.TakeResult();
+  if (!result) return;
+  smtpState_ = kSmtpDisconnected;
+  const auto found = std::find_if(outbox_.begin(), outbox_.end(),
+                                  [&](const QueuedMail& mail) { return mail.id == inFlightId_; });
+  inFlightId_.clear();
+  MailReport report = lastReport_;
+  report.rejected.insert(report.rejected.end(), result->rejected.begin(), result->rejected.end());
+  if (found == outbox_.end()) return;
+  const std::size_t index = static_cast<std::size_t>(found - outbox_.begin());
+  if (!result->delivered) {
+    report.text = result->error;
+    lastReport_ = report;
+    if (tellUi) {
+      RecordFailure(index, result->error);
+    } else {
+      ++found->attempts;
+      found->lastError = result->error;
+      std::string ignored;
+      outboxFiles_.Save(*found, outbox_, ignored);
+    }
+    return;
+  }
+  report.outcome = MailOutcome::Sent;
+  report.text = std::string(kSendSuccessText);
+  lastReport_ = report;
+  std::string error;
+  if (!outboxFiles_.Remove(*found, error) && tellUi) ui_.panel(kMailProgressPanel, "Outbox: " + error);
+  outbox_.erase(found);
+  if (!tellUi) return;
+  if (!report.rejected.empty()) {
+    std::string refused;
+    for (const auto& r : report.rejected) refused += (refused.empty() ? "" : ", ") + r;
+    ui_.panel(kMailProgressPanel, "Mail refused for " + refused);
+  }
+  UpdateWaitingNotice();
+}
+
+void MailCenter::RecordFailure(std::size_t index, const std::string& error) {
+  QueuedMail& mail = outbox_[index];
+  ++mail.attempts;
+  mail.lastError = error;
+  ui_.panel(kMailProgressPanel, "Send mail failed: " + error);
+  const std::int64_t wallNow = WallSeconds();
+  if (wallNow - mail.raisedAt >= kGiveUpAfterSeconds) {
+    std::string recipients;
+    for (const auto& r : mail.recipients) recipients += (recipients.empty() ? "" : ", ") + r;
+    const std::string line = "Mail \"" + mail.subject + "\" to " + recipients + " given up after " +
+                             std::to_string(mail.attempts) + " attempts in 3 days: " + error + ", ";
+    if (logSink_) logSink_(line);
+    ui_.panel(kMailProgressPanel, line);
+    std::string removeError;
+    outboxFiles_.Remove(mail, removeError);
+    outbox_.erase(outbox_.begin() + static_cast<std::ptrdiff_t>(index));
+  } else {
+    const std::int64_t delay = RetryDelaySeconds(mail.attempts);
+    mail.dueMs = clock_.nowMs() + static_cast<std::uint64_t>(delay) * 1000;
+    mail.nextTryAt = wallNow + delay;
+    SaveQueued(mail);
+  }
+  UpdateWaitingNotice();
+}
+
+void MailCenter::UpdateWaitingNotice() {
+  // Mails on their first way are no news; once one failed, the count and the latest reason are.
+  const auto failed = std::find_if(outbox_.rbegin(), outbox_.rend(), [](const QueuedMail& m) { return m.attempts > 0; });
+  std::string notice;
+  if (failed != outbox_.rend()) {
+    const std::size_t n = outbox_.size();
+    notice = std::to_string(n) + (n == 1 ? " mail waits" : " mails wait") + " in the outbox: " + failed->lastError;
+  }
+  if (notice == waitingNotice_) return;
+  waitingNotice_ = notice;
+  ui_.mailWaiting(notice);
+}
+
+// --- the test mail ----------------------------------------------------------------------------
 
 MailReport MailCenter::SendTestMail() {
   MailReport report;
@@ -367,153 +654,47 @@ MailReport MailCenter::SendTestMail() {
     report.text = kSettingsNotReadyText;
     return report;
   }
-  outgoingBody_ = {"[" + std::string(ApplicationTitle) + "] E-Mail test!"};
-  outgoingBody_.insert(outgoingBody_.end(), systemInfoText_.begin(), systemInfoText_.end());
-  outgoingSubject_ = {MessagePrefix() + "Mail Teat "};
-  testMail_ = true;
-  if (sendingGuard_) {
+  if (sendingGuard_ || delivery_.busy()) {
     report.text = "A mail is being sent already.";
     return report;
   }
   SendingGuardHold hold(sendingGuard_);
-  return DeliverMail();
-}
-
-MailReport MailCenter::DeliverMail() {
-  // The window may start a test mail while this one runs (it is turned away by SendingGuard, but
-  // marks TestMail all the same); this delivery keeps the kind it started with.
-  const bool testMail = testMail_;
-  smtpState_ = kSmtpDisconnected;
-  MailReport report;
-  auto finish = [&](MailReport done) {
-    if (done.outcome == MailOutcome::Failed) {
-      ui_.panel(kMailProgressPanel, "Send mail failed: " + done.text);
-      if (testMail) ui_.messageBox(done.text, std::string(kMailCaption), MessageKind::Error);
-    }
-    lastReport_ = done;
-    return done;
-  };
-  auto failure = [&](std::string text) {
-    report.outcome = MailOutcome::Failed;
-    report.text = std::move(text);
-    return finish(report);
-  };
-
+  std::vector<std::string> body = {"[" + std::string(ApplicationTitle) + "] E-Mail test!"};
+  body.insert(body.end(), systemInfoText_.begin(), systemInfoText_.end());
   SmtpAccount account;
-  account.host = TrimAddress(Setting(kSettingHost));
-  if (account.host.empty()) return failure("No SMTP server is set.");
-  std::string error;
-  if (!ParsePortText(Setting(kSettingPort), account.port, error)) return failure(error);
-  account.login = (authState_ & kAuthLogin) != 0;
-  account.account = Setting(kSettingAccount);
-  account.password = Setting(kSettingPassword);
-  account.timeoutSeconds = DeliveryTimeoutSeconds(Setting(kSettingTimeOut));
-
   OutgoingMail mail;
-  mail.senderName = Setting(kSettingSenderName);
-  mail.senderAddress = TrimAddress(Setting(kSettingSenderAddress));
-  if (!IsUsableAddress(mail.senderAddress))
-    return failure("The sender address \"" + mail.senderAddress + "\" cannot be used.");
-  mail.subject = outgoingSubject_.empty() ? std::string() : outgoingSubject_.front();
-  mail.body = outgoingBody_;
-  const std::vector<std::string> wanted = testMail ? std::vector<std::string>{mail.senderAddress} : recipients_;
-  for (const auto& recipient : wanted) {
-    const std::string address = TrimAddress(recipient);
-    if (address.empty()) continue;
-    if (IsUsableAddress(address))
-      mail.recipients.push_back(address);
-    else
-      report.rejected.push_back(address + " (not a usable address)");
-  }
-  if (mail.recipients.empty()) {
-    report.outcome = MailOutcome::Failed;
-    report.text = "There is no usable recipient.";
-    return finish(report);
+  const std::string sender = TrimAddress(Setting(kSettingSenderAddress));
+  if (!PrepareDelivery({sender}, MessagePrefix() + "Mail Teat ", body, account, mail, report)) {
+    ui_.panel(kMailProgressPanel, "Send mail failed: " + report.text);
+    ui_.messageBox(report.text, std::string(kMailCaption), MessageKind::Error);
+    lastReport_ = report;
+    return report;
   }
 
-  const DeliveryResult result = RunTransfer(account, mail);
-  report.recipients = mail.recipients;
-  report.rejected.insert(report.rejected.end(), result.rejected.begin(), result.rejected.end());
-  if (testMail && smtpState_ == kSmtpSent)
-    ui_.messageBox(std::string(kSendSuccessText), std::string(kMailCaption), MessageKind::Plain);
   smtpState_ = kSmtpDisconnected;
-  if (!result.delivered) {
+  delivery_.Start(std::move(account), std::move(mail));
+  std::optional<DeliveryResult> result;
+  while (!result) {
+    delivery_.WaitFor(std::chrono::milliseconds(50));
+    ApplySteps();
+    result = delivery_.TakeResult();
+    if (!result) ui_.pump();
+  }
+  report.rejected.insert(report.rejected.end(), result->rejected.begin(), result->rejected.end());
+  const bool sent = result->delivered && smtpState_ == kSmtpSent;
+  smtpState_ = kSmtpDisconnected;
+  if (!result->delivered) {
     report.outcome = MailOutcome::Failed;
-    report.text = result.error;
-    return finish(report);
+    report.text = result->error;
+    ui_.panel(kMailProgressPanel, "Send mail failed: " + report.text);
+    ui_.messageBox(report.text, std::string(kMailCaption), MessageKind::Error);
+  } else {
+    report.outcome = MailOutcome::Sent;
+    report.text = std::string(kSendSuccessText);
+    if (sent) ui_.messageBox(std::string(kSendSuccessText), std::string(kMailCaption), MessageKind::Plain);
   }
-  report.outcome = MailOutcome::Sent;
-  report.text = std::string(kSendSuccessText);
-  if (!report.rejected.empty()) {
-    std::string refused;
-    for (const auto& r : report.rejected) refused += (refused.empty() ? "" : ", ") + r;
-    ui_.panel(kMailProgressPanel, "Mail refused for " + refused);
-  }
-  return finish(report);
-}
-
-DeliveryResult MailCenter::RunTransfer(const SmtpAccount& account, const OutgoingMail& mail) {
-  enum class Progress { Connected, WorkBegin, WorkEnd };
-  std::mutex mutex;
-  std::condition_variable wake;
-  std::deque<Progress> pending;
-  bool done = false;
-  std::atomic<bool> abort{false};
-  DeliveryResult result;
-
-  auto post = [&](Progress step) {
-    std::lock_guard lock(mutex);
-    pending.push_back(step);
-    wake.notify_one();
-  };
-  DeliveryEvents events;
-  events.connected = [&] { post(Progress::Connected); };
-  events.workBegin = [&] { post(Progress::WorkBegin); };
-  events.workEnd = [&] { post(Progress::WorkEnd); };
-  const std::function<bool()> aborted = [&] { return abort.load(); };
-
-  std::thread worker([&] {
-    DeliveryResult sent = transport_.Send(account, mail, events, aborted);
-    std::lock_guard lock(mutex);
-    result = std::move(sent);
-    done = true;
-    wake.notify_one();
-  });
-
-  // The transport bounds its own waits; this is the last line should it not return in time.
-  const auto deadline =
-      std::chrono::steady_clock::now() + std::chrono::seconds(3 * std::uint64_t{account.timeoutSeconds} + 5);
-  for (;;) {
-    std::deque<Progress> steps;
-    bool finished = false;
-    {
-      std::unique_lock lock(mutex);
-      wake.wait_for(lock, std::chrono::milliseconds(50), [&] { return done || !pending.empty(); });
-      steps.swap(pending);
-      finished = done;
-    }
-    for (const Progress step : steps) {
-      switch (step) {
-        case Progress::Connected:
-          smtpState_ = kSmtpConnected;
-          ui_.panel(kMailRequestPanel, "Connect");
-          break;
-        case Progress::WorkBegin:
-          smtpState_ = kSmtpSending;
-          ui_.panel(kMailProgressPanel, "Mail is Sending...");
-          break;
-        case Progress::WorkEnd:
-          smtpState_ = kSmtpSent;
-          ui_.panel(kMailProgressPanel, std::string(kSendSuccessText));
-          break;
-      }
-    }
-    if (finished) break;
-    ui_.pump();
-    if (std::chrono::steady_clock::now() > deadline) abort = true;
-  }
-  worker.join();
-  return result;
+  lastReport_ = report;
+  return report;
 }
 
 }  // namespace rur

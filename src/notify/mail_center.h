@@ -3,17 +3,27 @@
 // subject and contents files of each alarm kind), fills and saves the E-mail page, and sends the
 // alarm mails the monitor raises and the test mail the user asks for.
 //
-// All of it runs on the engine's main context. A delivery runs the SMTP exchange on a worker
-// thread and pumps the user interface while it waits, so the window stays alive; the progress
-// the transport reports is applied on the main context.
+// Alarms wait in a queue until the mail thread composes them: the alarms of one kind that wait
+// together go in one mail, each kind in its own. A composed mail goes to the outbox (a file of
+// the data folder) before its first attempt and leaves it once delivered; a failed mail is tried
+// again later with a growing delay, for three days, across restarts.
+//
+// All of it runs on the engine's main context except the SMTP exchange itself, which runs on a
+// worker thread bounded by the time-out; the mail thread takes its outcome at its next look, so
+// the engine never waits for a server. The test mail waits for its outcome and pumps the user
+// interface meanwhile.
 
 #include <array>
 #include <atomic>
+#include <deque>
+#include <functional>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "notify/background_delivery.h"
+#include "notify/mail_outbox.h"
 #include "notify/mail_page_model.h"
 #include "notify/mail_settings.h"
 #include "notify/mail_transport.h"
@@ -49,6 +59,12 @@ struct MailReport {
   std::vector<std::string> rejected;    // recipients refused, with the reason
 };
 
+// One alarm as the monitor raised it: its sentence and the device's information block.
+struct RaisedAlarm {
+  std::uint8_t kind = 0;
+  std::vector<std::string> lines;
+};
+
 struct MailKindTexts {
   std::vector<std::string> subject;   // first line is the subject
   std::vector<std::string> contents;  // the user's text
@@ -58,6 +74,8 @@ class MailCenter {
  public:
   MailCenter(SettingsStore& store, Ui& ui, Clock& clock, MailTransport& transport, std::string defaultMailFolder,
              std::vector<std::string> systemInfoText);
+  // A mail still on its way is waited for (its time-out bounds the wait) and its outcome kept.
+  ~MailCenter();
   MailCenter(const MailCenter&) = delete;
   MailCenter& operator=(const MailCenter&) = delete;
 
@@ -67,6 +85,12 @@ class MailCenter {
   void LoadMailSettings();
   // Stores the page; false (after a message box) when a value or file could not be written.
   bool SaveMailSettings(MailPageModel& page);
+
+  // The outbox folder: the mails it holds are loaded and tried within seconds, whatever their
+  // schedule said; new mails are kept there until delivered.
+  void UseOutbox(std::string folder);
+  // Where a given-up mail is recorded (the day's event log); the line gets its time stamp there.
+  void SetLogSink(std::function<void(const std::string&)> sink) { logSink_ = std::move(sink); }
 
   // E-mail page. The caller checks that the page may open and switches to it.
   void ShowMailPage(MailPageModel& page);
@@ -79,18 +103,24 @@ class MailCenter {
   // A click on a row of the sub-page's recipient grid.
   void SelectRecipient(MailPageModel& page, int row);
 
-  // The mail thread's look at the requests, every kEmailThreadIntervalMs.
+  // The mail thread's look, every kEmailThreadIntervalMs: requests, the outcome of a delivery,
+  // the next mail that is due.
   void EmailThreadTick();
   void MailDispatch();
+  // Whether the mail thread has something to do now.
+  bool HasWork();
+  // Waits in real time for the delivery in flight and delivers, one after another, every mail
+  // that is due now (each bounded by its time-out); mails that fail stay in the outbox.
+  void FinishDeliveries();
+  // Tries every waiting mail now, whatever its schedule, and waits for the outcomes.
+  void FlushOutbox();
   MailReport SendTestMail();
 
-  // What the monitor's alarm fills: the text, then the kind, then the request bit, in that order.
+  // An alarm of the monitor: kept until it was mailed (or its kind is not mailed).
   void RequestAlarm(std::uint8_t kind, std::vector<std::string> lines);
 
-  // Shared with the monitor (RaiseAlarm reads the mask and fills the alarm).
+  // Shared with the monitor (RaiseAlarm reads the mask).
   std::atomic<std::uint8_t> MailRequestFlags{0};
-  std::uint8_t AlarmKind = 0;
-  std::vector<std::string> AlarmText;
   std::uint32_t MailSuppressMask = 0;
 
   const std::vector<std::string>& MailSettings() const { return mailSettings_; }
@@ -106,11 +136,35 @@ class MailCenter {
   const std::vector<std::string>& SystemInfoText() const { return systemInfoText_; }
   // The outcome of the last delivery, alarm or test.
   const MailReport& LastReport() const { return lastReport_; }
+  // The mails that wait for their server, oldest first.
+  const std::vector<QueuedMail>& Outbox() const { return outbox_; }
+  // What the status bar says about them; empty while none has failed.
+  const std::string& WaitingNotice() const { return waitingNotice_; }
+  // Alarms raised so far, and the latest few of them.
+  std::uint64_t AlarmsRaised() const { return alarmsRaised_; }
+  const std::deque<RaisedAlarm>& RecentAlarms() const { return recentAlarms_; }
+  bool AllowPlainLogin() const { return allowPlainLogin_; }
+  const std::string& CaFile() const { return caFile_; }
+  // The sensor limits of the fan and temperature alarms.
+  std::uint32_t FanMinRpm() const { return fanMinRpm_; }
+  std::uint32_t TempAlarm() const { return tempAlarm_; }
 
  private:
-  MailReport DeliverMail();
-  // Runs the transport on a worker thread and applies its progress here while pumping.
-  DeliveryResult RunTransfer(const SmtpAccount& account, const OutgoingMail& mail);
+  // The account and mail of a delivery from the loaded settings; false with the reason in `report`.
+  bool PrepareDelivery(const std::vector<std::string>& wanted, const std::string& subject,
+                       const std::vector<std::string>& body, SmtpAccount& account, OutgoingMail& mail,
+                       MailReport& report) const;
+  void ApplySteps();
+  // The waiting alarms into mails of the outbox.
+  void ComposeAlarmMails();
+  // Starts the first mail due by `dueBy`; mails that cannot even start count as failed attempts.
+  void StartNextDelivery(std::uint64_t dueBy);
+  // The outcome of the delivery in flight, once it ended. `tellUi` false: only the outbox learns it.
+  void TakeDeliveryOutcome(bool tellUi = true);
+  void RecordFailure(std::size_t index, const std::string& error);
+  void SaveQueued(QueuedMail& mail);
+  void UpdateWaitingNotice();
+  std::int64_t WallSeconds() { return CivilSeconds(clock_.localTime()); }
   void FillMailPage(MailPageModel& page, bool setSuppressBoxes);
   std::string Setting(MailSettingIndex index) const;
   void ReportStoreError(const StoreResult& result);
@@ -134,10 +188,22 @@ class MailCenter {
   bool settingsLoaded_ = false;
   std::uint8_t settingsDirty_ = 0;
 
-  std::vector<std::string> outgoingSubject_;
-  std::vector<std::string> outgoingBody_;
-  bool testMail_ = false;
-  bool sendingGuard_ = false;
+  bool allowPlainLogin_ = false;
+  std::string caFile_;
+  std::uint32_t fanMinRpm_ = 0;
+  std::uint32_t tempAlarm_ = kDefaultTempAlarm;
+
+  std::vector<RaisedAlarm> alarms_;  // raised, not yet composed
+  std::uint64_t alarmsRaised_ = 0;
+  std::deque<RaisedAlarm> recentAlarms_;
+  MailOutbox outboxFiles_;
+  std::vector<QueuedMail> outbox_;
+  std::string inFlightId_;  // the outbox mail the worker carries
+  std::string waitingNotice_;
+  std::function<void(const std::string&)> logSink_;
+
+  BackgroundDelivery delivery_;
+  bool sendingGuard_ = false;  // the test mail waits for its delivery
   bool dispatching_ = false;
   std::uint8_t smtpState_ = 0;
   std::optional<std::uint64_t> lastThreadLookMs_;

@@ -14,8 +14,11 @@ namespace rur {
 constexpr int kMailSubPageSetup = 0;
 constexpr int kMailSubPageHddFail = 1;
 constexpr int kMailSubPageDeviceRemove = 2;
+constexpr int kMailSubPageOverHeat = 3;
+constexpr int kMailSubPageFanFail = 4;
 
-// One alarm kind's sub-page: "HDD_Fail" (kind 1) or "DeviceRemove" (kind 2).
+// One alarm kind's sub-page: "HDD_Fail" (kind 1), "DeviceRemove" (kind 2), "OverHeat" (kind 3) or
+// "FanFail" (kind 4).
 struct MailKindPage {
   std::string addAddress;             // Edit7 / Edit6
   int selectedRow = 0;                // row selected in StringGrid1 / StringGrid2
@@ -34,8 +37,13 @@ struct MailPageModel {
   std::string password;       // Edit8
   std::string account;        // Edit12
   bool login = false;         // CheckBox8; Edit8, Edit12, Label19 and Label20 show while it is ticked
+  bool allowPlainLogin = false;  // the login may be sent without TLS
 
-  std::array<MailKindPage, kEditedKindCount> kinds;  // sub-pages 1 and 2
+  // The sensor limits, on the sub-pages of kinds 3 and 4.
+  std::string tempAlarm;  // degrees C from which the temperature alarm counts
+  std::string fanMinRpm;  // fan speed below which the fan alarm counts; empty or 0: only a stopped fan
+
+  std::array<MailKindPage, kEditedKindCount> kinds;  // sub-pages 1 to 4
   std::vector<std::string> recipientEditor;          // Memo7, the list being edited
   int subPage = kMailSubPageSetup;                   // MailSubPage
 

@@ -75,4 +75,19 @@ unsigned DeliveryTimeoutSeconds(std::string_view text) {
   return value == 0 ? kDefaultDeliveryTimeoutSeconds : value;
 }
 
+bool ParseLimitText(std::string_view text, std::uint32_t maximum, std::uint32_t fallback, std::uint32_t& value) {
+  if (text.empty()) {
+    value = fallback;
+    return true;
+  }
+  std::uint64_t number = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return false;
+    number = number * 10 + static_cast<unsigned>(c - '0');
+    if (number > maximum) return false;
+  }
+  value = static_cast<std::uint32_t>(number);
+  return true;
+}
+
 }  // namespace rur

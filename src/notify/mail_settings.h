@@ -21,9 +21,14 @@ constexpr std::string_view kValuePasswordBlock = "ProductID";
 constexpr std::string_view kValueSuppressMask = "EMailSend";
 constexpr std::string_view kValueRecipientCount = "ToAddrCount";
 constexpr std::string_view kValueMailFolder = "FilePath";
+constexpr std::string_view kValueAllowPlainLogin = "AllowPlainLogin";  // 1: a login may go without TLS
+constexpr std::string_view kValueCaFile = "CAFile";                    // PEM bundle that verifies the server
+constexpr std::string_view kValueFanMinRpm = "FanMinRPM";              // fan alarm below this speed (0: only at 0 RPM)
+constexpr std::string_view kValueTempAlarm = "TempAlarm";              // temperature alarm from this many degrees C
 
 constexpr std::string_view kDefaultPort = "25";
 constexpr std::string_view kDefaultTimeOut = "0";
+constexpr std::uint32_t kDefaultTempAlarm = 55;
 
 // Entries of MailSettings, in the order a load appends them.
 enum MailSettingIndex : std::size_t {
@@ -59,8 +64,8 @@ constexpr std::uint8_t kAlarmOverHeat = 3;
 constexpr std::uint8_t kAlarmFanFailure = 4;
 constexpr std::array<std::string_view, kAlarmKindCount> MailKindCaptions = {
     "Hard Disks Fail", "Device Removed", "Over Heat", "Fan Fail"};
-// The kinds whose subject and text the E-mail page edits.
-constexpr int kEditedKindCount = 2;
+// The kinds whose subject and text the E-mail page edits: all of them.
+constexpr int kEditedKindCount = kAlarmKindCount;
 
 constexpr std::size_t kMaxRecipients = 10;
 constexpr std::uint64_t kEmailThreadIntervalMs = 200;
@@ -88,5 +93,8 @@ std::string JoinTextLines(const std::vector<std::string>& lines);
 bool ParsePortText(std::string_view text, std::uint16_t& port, std::string& error);
 // The stored time-out in seconds; 0, empty or not a number give the default.
 unsigned DeliveryTimeoutSeconds(std::string_view text);
+// A limit typed on the page: empty gives `fallback`; false for anything but decimal digits up to
+// `maximum`.
+bool ParseLimitText(std::string_view text, std::uint32_t maximum, std::uint32_t fallback, std::uint32_t& value);
 
 }  // namespace rur

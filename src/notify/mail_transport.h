@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace rur {
@@ -15,8 +16,14 @@ struct SmtpAccount {
   bool login = false;  // AUTH LOGIN with the account and password
   std::string account;
   std::string password;
-  unsigned timeoutSeconds = 30;  // bounds the connection and the transfer each
+  bool allowPlainLogin = false;  // the login may go without TLS when the server offers none
+  std::string caFile;            // PEM bundle for the server's certificate; empty: the system's
+  unsigned timeoutSeconds = 30;  // bounds the whole exchange, connection to QUIT
 };
+
+// Why a login was not sent: the server offered no STARTTLS.
+constexpr std::string_view kNoEncryptionText =
+    "the server offers no encryption; the password would be sent in clear";
 
 struct OutgoingMail {
   std::string senderName;

@@ -44,6 +44,8 @@ class Ui : public EventPump {
   virtual void title(const std::string& /*text*/) {}
   // The time to the next SMART read, shown on the SMART page.
   virtual void smartCountdown(const std::string& /*text*/) {}
+  // Alarm mails wait in the outbox after a failed attempt: how many and why; empty once none does.
+  virtual void mailWaiting(const std::string& /*text*/) {}
 
   // The device selectors, disabled while a long operation holds a device.
   virtual void deviceSelectorsEnabled(bool /*enabled*/) {}

@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/rurctl_fixture.h"
+#include "notify/smtp_sink.h"
 
 namespace {
 
@@ -157,6 +158,47 @@ TEST_F(RurctlTest, SmartNumbersAreTheSimulatedDisksOwn) {
       EXPECT_EQ(rows[i]["raw"], raw) << "attribute " << int(attributes[i].id);
     }
   }
+}
+
+TEST_F(RurctlTest, UndeliveredAlarmMailWaitsInTheOutboxUntilAFlushDeliversIt) {
+  using rur::mailtest::SmtpSink;
+  if (!SmtpSink::Available()) GTEST_SKIP() << "/usr/bin/python3 cannot import aiosmtpd";
+  const std::uint16_t port = SmtpSink::ClosedPort();
+  fs::create_directories(dir_ / "data");
+  std::ofstream(dir_ / "data" / "KV_RODE_RUR.reg") << "[SOFTWARE\\KV_RODE_RUR]\n"
+                                                   << "\"Port\"=\"" << port << "\"\n"
+                                                   << "\"SMTP\"=\"127.0.0.1\"\n"
+                                                   << "\"Addr\"=\"rur@example.com\"\n"
+                                                   << "\"TimeOut\"=\"2\"\n"
+                                                   << "\"ToAddrCount\"=dword:00000001\n"
+                                                   << "\"ToAddr_00\"=\"ops@example.com\"\n";
+
+  // The server is down: monitor says so without --verbose and still succeeds.
+  const RunResult monitor = Rurctl(std::string("--simulate ") + kRun + "monitor --for 40");
+  EXPECT_EQ(monitor.status, 0) << monitor.err;
+  EXPECT_NE(monitor.err.find("Mail: 1 mail waits in the outbox: Sending mail to 127.0.0.1 port "), std::string::npos)
+      << monitor.err;
+  EXPECT_NE(monitor.err.find("monitor: 1 mail waits in the outbox "), std::string::npos) << monitor.err;
+
+  RunResult queue = Rurctl(std::string("--simulate ") + kRun + "mail-queue");
+  EXPECT_EQ(queue.status, 0) << queue.err;
+  EXPECT_NE(queue.out.find("Hard Disks Fail  to ops@example.com"), std::string::npos) << queue.out;
+  EXPECT_NE(queue.out.find("1 attempt, last error: Sending mail to 127.0.0.1 port "), std::string::npos) << queue.out;
+
+  queue = Rurctl(std::string("--simulate ") + kRun + "mail-queue --flush");
+  EXPECT_EQ(queue.status, 1);
+  EXPECT_NE(queue.out.find("0 of 1 mail sent."), std::string::npos) << queue.out;
+  EXPECT_NE(queue.out.find("2 attempts"), std::string::npos) << queue.out;
+
+  SmtpSink sink(SmtpSink::Mode::Normal, {}, port);
+  ASSERT_EQ(sink.port(), port);
+  queue = Rurctl(std::string("--simulate ") + kRun + "mail-queue --flush");
+  EXPECT_EQ(queue.status, 0) << queue.err;
+  EXPECT_EQ(queue.out, "1 of 1 mail sent.\n");
+  ASSERT_EQ(sink.Mails().size(), 1u);
+  EXPECT_EQ(sink.Mails()[0].BodyLines().front(), "Device1 P1 Hard Disk Drive fail.");
+  queue = Rurctl(std::string("--simulate ") + kRun + "mail-queue");
+  EXPECT_NE(queue.out.find("No mail waits in "), std::string::npos) << queue.out;
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "monitor/device_info_block.h"
 #include "monitor/event_log.h"
 #include "monitor/log_viewer_model.h"
+#include "monitor/sensor_watch.h"
 #include "platform/atomic_file.h"
 
 #include <filesystem>
@@ -319,6 +320,47 @@ TEST(EventLogFile, ASaveCutBeforeItsRenameLeavesThePreviousDayFile) {
   ASSERT_EQ(ReadWholeFile(day.string(), after, error), FileReadStatus::Ok);
   EXPECT_NE(after.find("D1 HDD2 was removed, 002016/5/6 14:03:32"), std::string::npos);
   fs::remove_all(folder);
+}
+
+TEST(SensorWatch, CountsOnlyOnTwoReadingsInARowAndClearsOnce) {
+  // Each row: fan RPM and temperature of one refresh, and the events it gives (log lines without
+  // their stamps). The fan limit is 900 RPM, the temperature limit 55 C.
+  const struct {
+    unsigned rpm;
+    unsigned celsius;
+    std::vector<std::string> lines;
+  } refreshes[] = {
+      {2600, 38, {}},
+      {0, 38, {}},                             // one reading alone is not a stopped fan
+      {2600, 50, {}},
+      {850, 55, {}},                           // below the minimum, at the limit: both start counting
+      {800, 60, {"D2 Fan stopped, 800 RPM, ", "D2 Temperature too high, 60 C, "}},
+      {0, 70, {}},                             // no repeat while it holds
+      {2400, 51, {"D2 Fan running, 2400 RPM, "}},  // 51 C is not yet 5 C below
+      {0, 50, {"D2 Temperature normal, 50 C, "}},
+      {0, 56, {"D2 Fan stopped, 0 RPM, "}},        // raised again only after it cleared
+  };
+  SensorWatch watch;
+  const SensorLimits limits{900, 55};
+  StatusRecord record{};
+  record[status_offset::kEnvironmentFlags] = kSensorsValid;
+  std::vector<std::uint8_t> kinds;
+  for (const auto& refresh : refreshes) {
+    WriteLe(record.data() + status_offset::kFanSpeed, 2, refresh.rpm);
+    record[status_offset::kTemperature] = static_cast<std::uint8_t>(refresh.celsius);
+    std::vector<std::string> lines;
+    for (const SensorEvent& event : watch.Check(3, 1, record, limits)) {
+      lines.push_back(event.logLine);
+      if (event.alarmKind) kinds.push_back(event.alarmKind);
+    }
+    EXPECT_EQ(lines, refresh.lines) << refresh.rpm << " RPM, " << refresh.celsius << " C";
+  }
+  EXPECT_EQ(kinds, (std::vector<std::uint8_t>{kAlarmFanStopped, kAlarmTemperatureHigh, kAlarmFanStopped}));
+
+  // An enclosure without sensors reads as zero and never raises anything.
+  StatusRecord silent{};
+  silent[status_offset::kEnvironmentFlags] = kNoSensors;
+  for (int i = 0; i < 3; ++i) EXPECT_TRUE(watch.Check(4, 0, silent, limits).empty());
 }
 
 }  // namespace

@@ -1,10 +1,15 @@
-// A whole simulated run: a member pulled from the demo enclosure raises a drive-failure alarm,
-// and the mail arrives at a real SMTP server.
+// Whole simulated runs that raise alarms, with the mail going to a real SMTP server: what arrives,
+// what waits in the outbox across a restart, and that a stalled server never holds the engine up.
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
+
 #include "app/program.h"
+#include "monitor/event_log.h"
 #include "notify/mail_center.h"
+#include "notify/mail_outbox.h"
 #include "notify/mail_test_support.h"
 #include "notify/smtp_sink.h"
 #include "support/recording_ui.h"
@@ -14,46 +19,78 @@ namespace {
 
 using mailtest::SmtpSink;
 
-// Runs the demo scenario (HDD2 of drive 1 is pulled at 30 s) for 40 s of virtual time with the
-// given suppress mask stored.
-void RunDemoWithMailTo(const SmtpSink& sink, std::uint32_t suppressMask) {
-  mailtest::ScratchFolder data;
+void WriteMailSettings(const mailtest::ScratchFolder& data, std::uint16_t port, std::uint32_t suppressMask,
+                       const std::string& timeOut = "2") {
   data.Write("KV_RODE_RUR.reg", "[SOFTWARE\\KV_RODE_RUR]\n"
-                                "\"Port\"=\"" + std::to_string(sink.port()) + "\"\n"
+                                "\"Port\"=\"" + std::to_string(port) + "\"\n"
                                 "\"SMTP\"=\"127.0.0.1\"\n"
                                 "\"UserName\"=\"Server room\"\n"
                                 "\"Addr\"=\"rur@example.com\"\n"
-                                "\"TimeOut\"=\"2\"\n"
+                                "\"TimeOut\"=\"" + timeOut + "\"\n"
                                 "\"EMailSend\"=dword:" + std::to_string(suppressMask) + "\n"
                                 "\"ToAddrCount\"=dword:00000002\n"
                                 "\"ToAddr_00\"=\"ops@example.com\"\n"
                                 "\"ToAddr_01\"=\"boss@example.org\"\n");
-  data.Write("EmailSubject Hard Disks Fail.txt", "Member disk lost\r\n");
-  data.Write("EmailContens Hard Disks Fail.txt", "Swap the disk in bay 2.\r\n");
-
-  test::RecordingUi ui;
-  ProgramOptions options;
-  options.simulate = true;
-  options.virtualTime = true;
-  options.dataDir = data.path();
-  Program program;
-  std::string error;
-  ASSERT_TRUE(program.Open(options, ui, error)) << error;
-  program.Start();
-  program.engine().RunFor(40000);
-  EXPECT_FALSE(program.mail().SendingGuard());
-  EXPECT_EQ(program.mail().MailRequestFlags.load(), 0);
 }
 
-TEST(MailAlarmRun, PulledMemberMailsEveryRecipientUnlessTheKindIsSuppressed) {
-  if (!SmtpSink::Available()) GTEST_SKIP() << "/usr/bin/python3 cannot import aiosmtpd (python3-aiosmtpd)";
+// A simulated run of a scenario (the bundled demo when `scenario` is empty) on virtual time.
+struct SimulatedRun {
+  SimulatedRun(const mailtest::ScratchFolder& data, const std::string& scenario = {}) {
+    ProgramOptions options;
+    options.simulate = true;
+    options.virtualTime = true;
+    options.dataDir = data.path();
+    options.scenarioPath = scenario;
+    std::string error;
+    opened = program.Open(options, ui, error);
+    EXPECT_TRUE(opened) << error;
+    if (opened) program.Start();
+  }
+  bool LogHas(const std::string& start) {
+    for (const auto& line : program.eventLog().lines())
+      if (line.rfind(start, 0) == 0) return true;
+    return false;
+  }
+
+  test::RecordingUi ui;
+  Program program;
+  bool opened = false;
+};
+
+std::vector<std::string> AllBodyLines(const SmtpSink& sink) {
+  std::vector<std::string> lines;
+  for (const auto& mail : sink.Mails())
+    for (const auto& line : mail.BodyLines()) lines.push_back(line);
+  return lines;
+}
+
+struct MailAlarmRun : ::testing::Test {
+  void SetUp() override {
+    if (!SmtpSink::Available()) GTEST_SKIP() << "/usr/bin/python3 cannot import aiosmtpd (python3-aiosmtpd)";
+  }
+};
+
+// The demo scenario pulls HDD2 of drive 1 at 30 s and puts it back at 60 s.
+TEST_F(MailAlarmRun, PulledMemberMailsEveryRecipientUnlessTheKindIsSuppressed) {
   SmtpSink sink;
   ASSERT_NE(sink.port(), 0);
 
-  RunDemoWithMailTo(sink, 0x01);
-  EXPECT_TRUE(sink.Mails().empty());
+  for (const std::uint32_t mask : {0x01u, 0x02u}) {
+    mailtest::ScratchFolder data;
+    WriteMailSettings(data, sink.port(), mask);
+    data.Write("EmailSubject Hard Disks Fail.txt", "Member disk lost\r\n");
+    data.Write("EmailContens Hard Disks Fail.txt", "Swap the disk in bay 2.\r\n");
+    SimulatedRun run(data);
+    run.program.engine().RunFor(40000);
+    run.program.mail().FinishDeliveries();
+    EXPECT_FALSE(run.program.mail().SendingGuard());
+    EXPECT_EQ(run.program.mail().MailRequestFlags.load(), 0);
+    EXPECT_TRUE(run.program.mail().Outbox().empty());
+    if (mask == 0x01) {
+      EXPECT_TRUE(sink.Mails().empty());
+    }
+  }
 
-  RunDemoWithMailTo(sink, 0x02);
   const auto mails = sink.Mails();
   ASSERT_EQ(mails.size(), 1u);
   EXPECT_EQ(mails[0].recipients, (std::vector<std::string>{"ops@example.com", "boss@example.org"}));
@@ -66,6 +103,108 @@ TEST(MailAlarmRun, PulledMemberMailsEveryRecipientUnlessTheKindIsSuppressed) {
   ASSERT_NE(info, body.end());
   EXPECT_NE(std::find(body.begin(), info, "  HDD2 is absent. "), info);
   EXPECT_EQ(body.back(), "Swap the disk in bay 2.");
+}
+
+TEST_F(MailAlarmRun, AlarmsRaisedTogetherAllArrive) {
+  // Both members of Device1 pulled in one refresh, Device2 and Device3 unplugged together.
+  mailtest::ScratchFolder data;
+  data.Write("together.json", R"({"name": "together", "start": "2026-03-14 09:00:00",
+    "drives": [{"number": 1, "type": "enclosure", "members": [{}, {}]},
+               {"number": 2, "type": "enclosure", "members": [{}, {}]},
+               {"number": 3, "type": "enclosure", "members": [{}, {}]}],
+    "timeline": [{"at": 30, "drive": 1, "event": "member-removed", "member": "HDD1"},
+                 {"at": 30, "drive": 1, "event": "member-removed", "member": "HDD2"},
+                 {"at": 45, "drive": 2, "event": "unplugged"},
+                 {"at": 45, "drive": 3, "event": "unplugged"}]})");
+  SmtpSink sink;
+  WriteMailSettings(data, sink.port(), 0);
+  SimulatedRun run(data, data.file("together.json"));
+  run.program.engine().RunFor(60000);
+  run.program.mail().FinishDeliveries();
+
+  const auto lines = AllBodyLines(sink);
+  for (const std::string sentence : {"Device1 P0 Hard Disk Drive fail.", "Device1 P1 Hard Disk Drive fail.",
+                                     "Device2 RAID system fail.", "Device3 RAID system fail."})
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), sentence), 1) << sentence;
+  for (const auto& mail : sink.Mails()) EXPECT_EQ(mail.recipients.size(), 2u);
+  EXPECT_TRUE(run.program.mail().Outbox().empty());
+}
+
+TEST_F(MailAlarmRun, AMailThatWaitedThroughARestartArrivesSoonAfterTheStart) {
+  mailtest::ScratchFolder data;
+  const std::uint16_t port = SmtpSink::ClosedPort();
+  WriteMailSettings(data, port, 0);
+  {
+    SimulatedRun down(data);
+    down.program.engine().RunFor(40000);
+    down.program.mail().FinishDeliveries();
+    ASSERT_EQ(down.program.mail().Outbox().size(), 1u);
+    EXPECT_NE(down.ui.mailNotices.back().find("1 mail waits in the outbox: "), std::string::npos);
+  }
+  std::vector<std::string> problems;
+  ASSERT_EQ(MailOutbox(OutboxFolderOf(data.path())).Load(problems).size(), 1u);
+
+  SmtpSink sink(SmtpSink::Mode::Normal, {}, port);
+  ASSERT_EQ(sink.port(), port);
+  SimulatedRun up(data);
+  up.program.engine().RunFor(10000);
+  up.program.mail().FinishDeliveries();
+  ASSERT_EQ(sink.Mails().size(), 1u);
+  EXPECT_EQ(sink.Mails()[0].BodyLines().front(), "Device1 P1 Hard Disk Drive fail.");
+  EXPECT_TRUE(up.program.mail().Outbox().empty());
+  EXPECT_TRUE(MailOutbox(OutboxFolderOf(data.path())).Load(problems).empty());
+  EXPECT_TRUE(problems.empty());
+}
+
+TEST_F(MailAlarmRun, AServerThatStallsAfterDataHoldsNothingUp) {
+  using Clock = std::chrono::steady_clock;
+  SmtpSink stalling(SmtpSink::Mode::Stall);
+  mailtest::ScratchFolder data;
+  WriteMailSettings(data, stalling.port(), 0, "2");
+  SimulatedRun run(data);
+  run.program.engine().RunFor(35000);  // the alarm of 30 s is on its way
+  const auto start = Clock::now();
+  const unsigned refreshes = run.program.engine().refreshCount();
+  run.program.engine().RunFor(40000);
+  EXPECT_LT(std::chrono::duration<double>(Clock::now() - start).count(), 1.5);
+  EXPECT_GE(run.program.engine().refreshCount(), refreshes + 7);
+  EXPECT_TRUE(run.LogHas("D1 HDD2 was inserted, "));
+  run.program.mail().FinishDeliveries();
+  EXPECT_LT(std::chrono::duration<double>(Clock::now() - start).count(), 4.0);
+  ASSERT_EQ(run.program.mail().Outbox().size(), 1u);
+  EXPECT_EQ(run.program.mail().Outbox()[0].lastError,
+            "The mail server 127.0.0.1 port " + std::to_string(stalling.port()) + " did not answer within 2 s.");
+  EXPECT_TRUE(stalling.Mails().empty());
+}
+
+TEST_F(MailAlarmRun, AStoppedFanAndAHotEnclosureRaiseOneAlarmEachAndLogWhenTheyClear) {
+  mailtest::ScratchFolder data;
+  data.Write("sensors.json", R"({"name": "sensors", "start": "2026-03-14 09:00:00",
+    "drives": [{"number": 1, "type": "enclosure", "fan": 2600, "temperature": 38, "members": [{}, {}]}],
+    "timeline": [{"at": 30, "drive": 1, "event": "environment", "fan": 0},
+                 {"at": 70, "drive": 1, "event": "environment", "fan": 2500},
+                 {"at": 90, "drive": 1, "event": "environment", "temperature": 71},
+                 {"at": 130, "drive": 1, "event": "environment", "temperature": 52},
+                 {"at": 150, "drive": 1, "event": "environment", "temperature": 49}]})");
+  SmtpSink sink;
+  WriteMailSettings(data, sink.port(), 0);
+  SimulatedRun run(data, data.file("sensors.json"));
+  run.program.engine().RunFor(180000);
+  run.program.mail().FinishDeliveries();
+
+  std::vector<std::string> sensorLines;
+  for (const auto& line : run.program.eventLog().lines())
+    if (line.find(" Fan ") != std::string::npos || line.find(" Temperature ") != std::string::npos)
+      sensorLines.push_back(line.substr(0, line.find(" C, ") != std::string::npos ? line.find(" C, ") + 4
+                                                                                  : line.find(" RPM, ") + 6));
+  EXPECT_EQ(sensorLines, (std::vector<std::string>{"D1 Fan stopped, 0 RPM, ", "D1 Fan running, 2500 RPM, ",
+                                                   "D1 Temperature too high, 71 C, ",
+                                                   "D1 Temperature normal, 49 C, "}));
+  const auto mails = sink.Mails();
+  ASSERT_EQ(mails.size(), 2u);
+  EXPECT_EQ(mails[0].BodyLines().front(), "Device1 Fan fail, 0 RPM.");
+  EXPECT_EQ(mails[1].BodyLines().front(), "Device1 Over Heat, 71 C.");
+  EXPECT_EQ(mails[1].BodyLines()[1], "Device1 information :");
 }
 
 }  // namespace

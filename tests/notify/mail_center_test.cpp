@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <future>
+
 #include "notify/mail_center.h"
 #include "notify/mail_test_support.h"
 #include "notify/system_info.h"
@@ -224,13 +226,20 @@ TEST_F(MailFixture, AlarmMailCarriesAlarmHostDescriptionAndUserText) {
   folder.Write("EmailContens Hard Disks Fail.txt", "Replace the disk.\r\nCall 555\r\n");
   StoredAndLoaded({"a@example.com", "  b@example.com "});
 
-  // Two alarms before the mail thread looks: one mail, the later one.
+  // Alarms before the mail thread looks: none is lost; one mail per kind, in the order raised,
+  // the alarms of one kind joined.
   center.RequestAlarm(kAlarmSystemFailure, {"Device2 RAID system fail."});
   center.RequestAlarm(kAlarmDriveFailure, {"Device1 P0 Hard Disk Drive fail.", "Device1 information :"});
+  center.RequestAlarm(kAlarmSystemFailure, {"Device3 RAID system fail."});
   clock.advanceMs(kEmailThreadIntervalMs);
   center.EmailThreadTick();
-  ASSERT_EQ(transport.calls.size(), 1u);
-  const auto& first = transport.calls[0];
+  center.FinishDeliveries();
+  ASSERT_EQ(transport.calls.size(), 2u);
+  EXPECT_EQ(transport.calls[0].mail.subject, kPrefix);
+  std::vector<std::string> removed = {"Device2 RAID system fail.", "", "Device3 RAID system fail."};
+  removed.insert(removed.end(), info.begin(), info.end());
+  EXPECT_EQ(transport.calls[0].mail.body, removed);
+  const auto& first = transport.calls[1];
   EXPECT_EQ(first.mail.recipients, (std::vector<std::string>{"a@example.com", "b@example.com"}));
   EXPECT_EQ(first.mail.subject, kPrefix + "Disk alarm");
   std::vector<std::string> body = {"Device1 P0 Hard Disk Drive fail.", "Device1 information :"};
@@ -246,15 +255,18 @@ TEST_F(MailFixture, AlarmMailCarriesAlarmHostDescriptionAndUserText) {
   EXPECT_EQ(center.SmtpState(), kSmtpDisconnected);
   EXPECT_EQ(ui.panelTexts[kMailRequestPanel].back(), "Connect");
   EXPECT_EQ(ui.panelTexts[kMailProgressPanel],
-            (std::vector<std::string>{"Mail is Sending...", "Send mail Success!"}));
+            (std::vector<std::string>{"Mail is Sending...", "Send mail Success!", "Mail is Sending...",
+                                      "Send mail Success!"}));
   EXPECT_TRUE(ui.boxes.empty());
+  EXPECT_TRUE(center.Outbox().empty());
 
   // A kind without texts and an alarm without a device: prefix alone, host description first.
   center.RequestAlarm(kAlarmSystemFailure, {});
   center.MailDispatch();
-  ASSERT_EQ(transport.calls.size(), 2u);
-  EXPECT_EQ(transport.calls[1].mail.subject, kPrefix);
-  EXPECT_EQ(transport.calls[1].mail.body, info);
+  center.FinishDeliveries();
+  ASSERT_EQ(transport.calls.size(), 3u);
+  EXPECT_EQ(transport.calls[2].mail.subject, kPrefix);
+  EXPECT_EQ(transport.calls[2].mail.body, info);
 }
 
 TEST_F(MailFixture, AlarmsThatCannotGoAreDroppedAndFailuresDoNotStopTheMail) {
@@ -266,29 +278,48 @@ TEST_F(MailFixture, AlarmsThatCannotGoAreDroppedAndFailuresDoNotStopTheMail) {
   center.MailDispatch();
   EXPECT_TRUE(transport.calls.empty());
   EXPECT_EQ(center.MailRequestFlags.load(), 0);
+  EXPECT_TRUE(center.Outbox().empty());
 
   StoredAndLoaded({"a@example.com"});
   transport.answer = DeliveryResult{false, "Sending mail to mail.example.com port 25 failed: boom.", {}};
   center.RequestAlarm(kAlarmDriveFailure, {"first"});
   center.MailDispatch();
+  center.FinishDeliveries();
   EXPECT_FALSE(center.SendingGuard());
   EXPECT_EQ(center.MailRequestFlags.load(), 0);
   EXPECT_EQ(center.LastReport().outcome, MailOutcome::Failed);
   EXPECT_EQ(ui.panelTexts[kMailProgressPanel].back(), "Send mail failed: " + transport.answer.error);
   EXPECT_TRUE(ui.boxes.empty());  // an alarm has nobody to click a box
+  ASSERT_EQ(center.Outbox().size(), 1u);  // it waits for its next turn
+  EXPECT_EQ(center.Outbox()[0].attempts, 1u);
+  EXPECT_EQ(center.WaitingNotice(), "1 mail waits in the outbox: " + transport.answer.error);
 
-  // An alarm raised while a delivery runs stays pending for the next look.
+  // An alarm raised while a delivery runs is composed meanwhile and goes next; the engine never
+  // waits for the server.
   transport.answer = DeliveryResult{true, {}, {}};
-  transport.during = [&] {
-    transport.during = nullptr;
-    center.RequestAlarm(kAlarmDriveFailure, {"raised meanwhile"});
-  };
+  std::promise<void> release;
+  std::shared_future<void> released = release.get_future().share();
+  transport.during = [released] { released.wait(); };
   center.RequestAlarm(kAlarmDriveFailure, {"second"});
   center.MailDispatch();
-  EXPECT_EQ(center.MailRequestFlags.load(), kMailRequestAlarm);
+  center.RequestAlarm(kAlarmDriveFailure, {"raised meanwhile"});
   center.MailDispatch();
+  EXPECT_EQ(center.MailRequestFlags.load(), 0);
+  EXPECT_EQ(center.Outbox().size(), 3u);
+  release.set_value();
+  center.FinishDeliveries();
   ASSERT_EQ(transport.calls.size(), 3u);
+  EXPECT_EQ(transport.calls[1].mail.body.front(), "second");
   EXPECT_EQ(transport.calls[2].mail.body.front(), "raised meanwhile");
+  transport.during = nullptr;
+  // The failed one goes a minute after its failure.
+  clock.advanceMs(60000);
+  center.EmailThreadTick();
+  center.FinishDeliveries();
+  ASSERT_EQ(transport.calls.size(), 4u);
+  EXPECT_EQ(transport.calls[3].mail.body.front(), "first");
+  EXPECT_TRUE(center.Outbox().empty());
+  EXPECT_EQ(center.WaitingNotice(), "");
 
   // A port that is not a number and a time-out: a clear outcome, no call to the server.
   const struct {
@@ -305,6 +336,7 @@ TEST_F(MailFixture, AlarmsThatCannotGoAreDroppedAndFailuresDoNotStopTheMail) {
     const std::size_t before = transport.calls.size();
     center.RequestAlarm(kAlarmDriveFailure, {"x"});
     center.MailDispatch();
+    center.FinishDeliveries();
     EXPECT_EQ(transport.calls.size() - before, c.sent ? 1u : 0u) << c.port;
     if (c.sent) {
       EXPECT_EQ(transport.calls.back().account.timeoutSeconds, c.seconds);

@@ -33,7 +33,7 @@ struct SmtpFixture : ::testing::Test {
 
   // Points the stored settings at a server and loads them.
   void UseServer(std::uint16_t port, std::vector<std::string> recipients, bool login = false,
-                 const std::string& timeOut = "2") {
+                 const std::string& timeOut = "2", bool allowPlainLogin = false, const std::string& caFile = {}) {
     store.keyExists = true;
     store.key.Set("Port", SettingsValue::String(std::to_string(port)));
     store.key.Set("SMTP", SettingsValue::String("127.0.0.1"));
@@ -48,6 +48,8 @@ struct SmtpFixture : ::testing::Test {
     for (std::size_t n = 0; n < recipients.size(); ++n)
       store.key.Set(RecipientValueName(n), SettingsValue::String(recipients[n]));
     store.key.Set("FilePath", SettingsValue::String(folder.slashed()));
+    store.key.Set("AllowPlainLogin", SettingsValue::Integer(allowPlainLogin ? 1 : 0));
+    store.key.Set("CAFile", SettingsValue::String(caFile));
     center.MailRequestFlags |= kMailRequestLoad;
     center.MailDispatch();
     ASSERT_TRUE(center.SettingsLoaded());
@@ -57,6 +59,7 @@ struct SmtpFixture : ::testing::Test {
     center.RequestAlarm(kAlarmDriveFailure, {"Device1 P0 Hard Disk Drive fail.", "Device1 information :",
                                              "Model# RAID Box", "Mirroring(RAID1), F/W Rev. 1.02"});
     center.MailDispatch();
+    center.FinishDeliveries();
   }
 };
 
@@ -93,11 +96,24 @@ TEST_F(SmtpFixture, AlarmArrivesAtEveryRecipientWithItsSubjectAndBody) {
   EXPECT_EQ(center.SmtpState(), kSmtpDisconnected);
 }
 
-TEST_F(SmtpFixture, LoginUsesAuthLoginAndTheTestMailGoesToTheSenderOnly) {
+TEST_F(SmtpFixture, LoginUsesAuthLoginOnlyOverTlsUnlessAllowedAndTheTestMailGoesToTheSenderOnly) {
+  // A server without STARTTLS: the password is not sent; the test mail says why, the alarm waits.
   SmtpSink sink(SmtpSink::Mode::Auth);
   ASSERT_NE(sink.port(), 0);
   UseServer(sink.port(), {"ops@example.com"}, true);
-  const MailReport report = center.SendTestMail();
+  MailReport report = center.SendTestMail();
+  EXPECT_EQ(report.outcome, MailOutcome::Failed);
+  EXPECT_EQ(report.text, "the server offers no encryption; the password would be sent in clear");
+  EXPECT_EQ(ui.boxes.back().text, report.text);
+  RaiseDriveAlarm();
+  ASSERT_EQ(center.Outbox().size(), 1u);
+  EXPECT_EQ(center.Outbox()[0].lastError, report.text);
+  EXPECT_TRUE(sink.Logins().empty());
+  EXPECT_TRUE(sink.Mails().empty());
+
+  // The user allows it: AUTH LOGIN in clear.
+  UseServer(sink.port(), {"ops@example.com"}, true, "2", true);
+  report = center.SendTestMail();
   ASSERT_EQ(report.outcome, MailOutcome::Sent) << report.text;
   EXPECT_EQ(ui.boxes.back().text, "Send mail Success!");
 
@@ -106,6 +122,7 @@ TEST_F(SmtpFixture, LoginUsesAuthLoginAndTheTestMailGoesToTheSenderOnly) {
   EXPECT_EQ(logins[0].mechanism, "LOGIN");
   EXPECT_EQ(logins[0].login, "alarm-account");
   EXPECT_EQ(logins[0].password, "S3cret pass");
+  EXPECT_FALSE(logins[0].tls);
   const auto mails = sink.Mails();
   ASSERT_EQ(mails.size(), 1u);
   EXPECT_EQ(mails[0].recipients, (std::vector<std::string>{"alarm@example.com"}));
@@ -116,6 +133,74 @@ TEST_F(SmtpFixture, LoginUsesAuthLoginAndTheTestMailGoesToTheSenderOnly) {
   UseServer(sink.port(), {"ops@example.com"}, false);
   EXPECT_EQ(center.SendTestMail().outcome, MailOutcome::Failed);
   EXPECT_EQ(ui.boxes.back().caption, "E-Mail Message");
+  EXPECT_EQ(sink.Mails().size(), 1u);
+
+  // STARTTLS with a certificate from a CA the system does not know: refused until "CAFile" names
+  // it; then the login comes after TLS and the alarm goes.
+  SmtpSink secure(SmtpSink::Mode::StartTls);
+  ASSERT_NE(secure.port(), 0);
+  UseServer(secure.port(), {"ops@example.com"}, true);
+  RaiseDriveAlarm();
+  EXPECT_EQ(center.LastReport().outcome, MailOutcome::Failed);
+  EXPECT_NE(center.LastReport().text.find("could not be verified"), std::string::npos) << center.LastReport().text;
+  EXPECT_TRUE(secure.Logins().empty());
+  UseServer(secure.port(), {"ops@example.com"}, true, "2", false, secure.CaFile());
+  RaiseDriveAlarm();
+  ASSERT_EQ(center.LastReport().outcome, MailOutcome::Sent) << center.LastReport().text;
+  ASSERT_EQ(secure.Logins().size(), 1u);
+  EXPECT_TRUE(secure.Logins()[0].tls);
+  EXPECT_EQ(secure.Logins()[0].password, "S3cret pass");
+  ASSERT_EQ(secure.Mails().size(), 1u);
+  EXPECT_EQ(secure.Mails()[0].BodyLines().front(), "Device1 P0 Hard Disk Drive fail.");
+}
+
+TEST_F(SmtpFixture, AnUndeliveredAlarmIsRetriedUntilTheServerIsBackOrThreeDaysHavePassed) {
+  const std::uint16_t port = SmtpSink::ClosedPort();
+  UseServer(port, {"ops@example.com"});
+  std::vector<std::string> logged;
+  center.SetLogSink([&](const std::string& line) { logged.push_back(line); });
+  RaiseDriveAlarm();
+  ASSERT_EQ(center.Outbox().size(), 1u);
+  EXPECT_NE(center.WaitingNotice().find("1 mail waits in the outbox: Sending mail to 127.0.0.1 port"),
+            std::string::npos)
+      << center.WaitingNotice();
+  EXPECT_EQ(ui.mailNotices.back(), center.WaitingNotice());
+
+  // Back half a minute later: nothing yet, the first retry is a minute after the failure.
+  SmtpSink sink(SmtpSink::Mode::Normal, {}, port);
+  ASSERT_EQ(sink.port(), port);
+  clock.advanceMs(30000);
+  center.EmailThreadTick();
+  center.FinishDeliveries();
+  EXPECT_TRUE(sink.Mails().empty());
+  clock.advanceMs(30000);
+  center.EmailThreadTick();
+  center.FinishDeliveries();
+  ASSERT_EQ(sink.Mails().size(), 1u);
+  EXPECT_EQ(sink.Mails()[0].BodyLines().front(), "Device1 P0 Hard Disk Drive fail.");
+  EXPECT_TRUE(center.Outbox().empty());
+  EXPECT_EQ(ui.mailNotices.back(), "");
+
+  // A server that never comes back: tried with growing delays, given up after three days.
+  UseServer(SmtpSink::ClosedPort(), {"ops@example.com"});
+  RaiseDriveAlarm();
+  std::vector<std::uint64_t> attemptsAt;
+  for (int minute = 1; minute <= 3 * 24 * 60 + 60 && !center.Outbox().empty(); ++minute) {
+    const unsigned before = center.Outbox()[0].attempts;
+    clock.advanceMs(60000);
+    center.EmailThreadTick();
+    center.FinishDeliveries();
+    if (center.Outbox().empty() || center.Outbox()[0].attempts != before) attemptsAt.push_back(minute);
+  }
+  ASSERT_GE(attemptsAt.size(), 5u);
+  EXPECT_EQ(std::vector<std::uint64_t>(attemptsAt.begin(), attemptsAt.begin() + 5),
+            (std::vector<std::uint64_t>{1, 3, 8, 18, 48}));
+  EXPECT_GE(attemptsAt.back(), 3u * 24 * 60);
+  EXPECT_LE(attemptsAt.back(), 3u * 24 * 60 + 60);
+  EXPECT_TRUE(center.Outbox().empty());
+  ASSERT_EQ(logged.size(), 1u);
+  EXPECT_EQ(logged[0].rfind("Mail \"[RODE RUR v0.50.11-3 Message] \" to ops@example.com given up after ", 0), 0u)
+      << logged[0];
   EXPECT_EQ(sink.Mails().size(), 1u);
 }
 
@@ -141,6 +226,22 @@ TEST_F(SmtpFixture, BrokenServersEndInTimeWithAClearOutcomeAndTheNextAlarmStillG
                                           " did not answer within 1 s.");
   EXPECT_LT(seconds(start), 3.5);
   EXPECT_GT(ui.pumps, 0);  // the window stayed alive meanwhile
+
+  // A server that stalls after DATA: the dispatch returns at once, the transfer ends within its
+  // time-out and the mail waits in the outbox.
+  SmtpSink stalling(SmtpSink::Mode::Stall);
+  UseServer(stalling.port(), {"ops@example.com"}, false, "2");
+  const std::size_t waiting = center.Outbox().size();
+  start = Clock::now();
+  center.RequestAlarm(kAlarmDriveFailure, {"Device1 P1 Hard Disk Drive fail."});
+  center.MailDispatch();
+  EXPECT_LT(seconds(start), 0.5);
+  center.FinishDeliveries();
+  EXPECT_LT(seconds(start), 3.5);
+  EXPECT_EQ(center.LastReport().text, "The mail server 127.0.0.1 port " + std::to_string(stalling.port()) +
+                                          " did not answer within 2 s.");
+  EXPECT_EQ(center.Outbox().size(), waiting + 1);
+  EXPECT_TRUE(stalling.Mails().empty());
 
   SmtpSink picky(SmtpSink::Mode::Reject, "gone@example.com");
   UseServer(picky.port(), {"gone@example.com", "ops@example.com"});

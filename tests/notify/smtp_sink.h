@@ -68,11 +68,12 @@ struct ReceivedLogin {
   std::string mechanism;
   std::string login;
   std::string password;
+  bool tls = false;  // the session was encrypted when the login came
 };
 
 class SmtpSink {
  public:
-  enum class Mode { Normal, Auth, Reject, Silent };
+  enum class Mode { Normal, Auth, Reject, Silent, Stall, StartTls };
 
   // Whether the system Python can run the server at all.
   static bool Available() {
@@ -91,11 +92,18 @@ class SmtpSink {
     return available;
   }
 
-  explicit SmtpSink(Mode mode = Mode::Normal, const std::string& reject = {}) {
+  // `port` 0: a free port.
+  explicit SmtpSink(Mode mode = Mode::Normal, const std::string& reject = {}, std::uint16_t port = 0) {
     folder_ = std::filesystem::temp_directory_path() / ("rur-smtp-" + std::to_string(getpid()) + "-" +
                                                         std::to_string(++Counter()));
     std::filesystem::create_directories(folder_);
-    const char* modeName = mode == Mode::Auth ? "auth" : mode == Mode::Reject ? "reject" : mode == Mode::Silent ? "silent" : "normal";
+    const char* modeName = mode == Mode::Auth       ? "auth"
+                           : mode == Mode::Reject   ? "reject"
+                           : mode == Mode::Silent   ? "silent"
+                           : mode == Mode::Stall    ? "stall"
+                           : mode == Mode::StartTls ? "starttls"
+                                                    : "normal";
+    const std::string portText = std::to_string(port);
     const std::string script = std::string(RUR_SOURCE_DIR) + "/tests/notify/smtp_sink.py";
     const std::string folder = folder_.string();
     pid_ = fork();
@@ -104,7 +112,7 @@ class SmtpSink {
       const int log = open((folder + "/server.log").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
       if (log >= 0) dup2(log, 2);
       execl(kSystemPython, kSystemPython, script.c_str(), "--folder", folder.c_str(), "--mode", modeName, "--reject",
-            reject.c_str(), static_cast<char*>(nullptr));
+            reject.c_str(), "--port", portText.c_str(), static_cast<char*>(nullptr));
       _exit(127);
     }
     // A real server takes a moment to listen; wait for it to say where.
@@ -128,6 +136,8 @@ class SmtpSink {
   SmtpSink& operator=(const SmtpSink&) = delete;
 
   std::uint16_t port() const { return port_; }
+  // The CA that signed the certificate of a StartTls sink.
+  std::string CaFile() const { return (folder_ / "ca.pem").string(); }
 
   std::vector<ReceivedMail> Mails() const {
     std::vector<ReceivedMail> mails;
@@ -147,7 +157,7 @@ class SmtpSink {
     for (int n = 1; std::filesystem::exists(folder_ / ("login-" + std::to_string(n) + ".json")); ++n) {
       const auto record = nlohmann::json::parse(ReadFile(folder_ / ("login-" + std::to_string(n) + ".json")));
       logins.push_back({record.at("mechanism").get<std::string>(), record.at("login").get<std::string>(),
-                        record.at("password").get<std::string>()});
+                        record.at("password").get<std::string>(), record.at("tls").get<bool>()});
     }
     return logins;
   }

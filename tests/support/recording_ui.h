@@ -65,6 +65,7 @@ struct RecordingUi : Ui {
   bool upgradeOn = true;
   std::string titleText;
   std::string countdown;
+  std::vector<std::string> mailNotices;  // every "mails wait in the outbox" notice
 
   void detectionNotice(const DetectionNotice& shown) override { notice = shown; }
   void navigationEnabled(bool enabled) override { navigationOn = enabled; }
@@ -72,6 +73,7 @@ struct RecordingUi : Ui {
   void upgradeStartable(bool startable) override { upgradeOn = startable; }
   void title(const std::string& text) override { titleText = text; }
   void smartCountdown(const std::string& text) override { countdown = text; }
+  void mailWaiting(const std::string& text) override { mailNotices.push_back(text); }
   void update(UiUpdate what) override { updates.push_back(what); }
   void deviceSelectorsEnabled(bool enabled) override { selectorStates.push_back(enabled); }
   void progress(int position, int maximum) override { progressSeen.emplace_back(position, maximum); }

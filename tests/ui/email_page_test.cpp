@@ -106,6 +106,15 @@ class EmailPageTest : public QObject {
     Click(run, "Image3_DeviceRemove");
     Click(run, "CheckBox4");
     QCOMPARE(GridRows(run, "StringGrid2").front(), QStringLiteral("admin@example.org"));
+    // The sensor alarms' sub-pages: their limits, subject and suppress box.
+    Click(run, "Image3_OverHeat");
+    QCOMPARE(run.find<QStackedWidget>("Notebook2")->currentWidget()->objectName(), QStringLiteral("OverHeat"));
+    QCOMPARE(run.find<QLineEdit>("TempAlarmEdit")->text(), QStringLiteral("55"));
+    Type(run, "TempAlarmEdit", QStringLiteral("60"));
+    Type(run, "OverHeatSubjectEdit", QStringLiteral("Too hot"));
+    Click(run, "Image3_FanFail");
+    Type(run, "FanMinRpmEdit", QStringLiteral("900"));
+    Click(run, "FanFailSuppressBox");
 
     Click(run, "Image3_OK");
     QVERIFY(run.messages.empty());
@@ -122,7 +131,12 @@ class EmailPageTest : public QObject {
     QVERIFY(stored.ReadInteger("ToAddrCount", count).ok());
     QCOMPARE(count, 1u);
     QVERIFY(stored.ReadInteger("EMailSend", suppress).ok());
-    QCOMPARE(suppress, 2u);
+    QCOMPARE(suppress, 0x0Au);
+    std::uint32_t tempAlarm = 0, fanMin = 0;
+    QVERIFY(stored.ReadInteger("TempAlarm", tempAlarm).ok());
+    QCOMPARE(tempAlarm, 60u);
+    QVERIFY(stored.ReadInteger("FanMinRPM", fanMin).ok());
+    QCOMPARE(fanMin, 900u);
     std::vector<std::uint8_t> bytes;
     QVERIFY(stored.ReadBinary("ProductID", bytes).ok());
     PasswordBlock block{};
@@ -136,6 +150,7 @@ class EmailPageTest : public QObject {
     QCOMPARE(folder, mail.MailFolder());
     QCOMPARE(ReadText(PathInFolder(folder, SubjectFileName(1))), std::string("Disk alarm\r\n"));
     QCOMPARE(ReadText(PathInFolder(folder, ContentsFileName(1))), std::string("Line one\r\nLine two\r\n"));
+    QCOMPARE(ReadText(PathInFolder(folder, SubjectFileName(3))), std::string("Too hot\r\n"));
 
     // The mail thread loads what was stored; opening the page again shows it without marking it changed.
     run.run(500);
@@ -234,8 +249,16 @@ class EmailPageTest : public QObject {
     run.run(500);
     QVERIFY(run.program.mail().SettingsLoaded());
 
+    // The server offers no STARTTLS: the password stays here until the user allows it.
     Click(run, "Image3_Test");
     QVERIFY(!run.messages.empty());
+    QCOMPARE(run.messages.back().text,
+             QStringLiteral("the server offers no encryption; the password would be sent in clear"));
+    QVERIFY(sink.Logins().empty());
+    Click(run, "AllowPlainLoginBox");
+    Click(run, "Image3_OK");
+    run.run(500);
+    Click(run, "Image3_Test");
     QCOMPARE(run.messages.back().text, QStringLiteral("Send mail Success!"));
     QCOMPARE(run.messages.back().caption, kMailCaption);
     const auto mails = sink.Mails();

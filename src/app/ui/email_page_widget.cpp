@@ -52,12 +52,14 @@ QString TextBoxText(const std::vector<std::string>& lines) {
 }  // namespace
 
 EmailPageWidget::EmailPageWidget(PageHost& host) : NotebookPage(QStringLiteral("EmailPage"), host) {
-  const std::array<QString, 3> tabNames{QStringLiteral("Image3_Setup"), QStringLiteral("Image3_HDDFail"),
-                                        QStringLiteral("Image3_DeviceRemove")};
-  const std::array<QString, 3> tabCaptions{QStringLiteral("Setup"), QStringLiteral("HDD_Fail"),
-                                           QStringLiteral("DeviceRemove")};
-  const std::array<int, 3> tabWidths{86, 96, 116};
-  int x = 8;
+  const std::array<QString, kTabCount> tabNames{QStringLiteral("Image3_Setup"), QStringLiteral("Image3_HDDFail"),
+                                                QStringLiteral("Image3_DeviceRemove"), QStringLiteral("Image3_OverHeat"),
+                                                QStringLiteral("Image3_FanFail")};
+  const std::array<QString, kTabCount> tabCaptions{QStringLiteral("Setup"), QStringLiteral("HDD_Fail"),
+                                                   QStringLiteral("DeviceRemove"), QStringLiteral("Over Heat"),
+                                                   QStringLiteral("Fan Fail")};
+  const std::array<int, kTabCount> tabWidths{66, 78, 102, 80, 70};
+  int x = 4;
   for (std::size_t i = 0; i < tabs_.size(); ++i) {
     TabButton& tab = tabs_[i];
     const QRect place(x, 0, tabWidths[i], kTabButtonHeight);
@@ -70,18 +72,18 @@ EmailPageWidget::EmailPageWidget(PageHost& host) : NotebookPage(QStringLiteral("
     tab.yellow->move(place.topLeft());
     tab.white->move(place.topLeft());
     tab.button->setPixmap((i == 0 ? tab.yellow : tab.white)->pixmap());
-    x += tabWidths[i] + 6;
+    const int subPage = static_cast<int>(i);
+    connect(tab.button, &ImageButton::clicked, this, [this, subPage] { ShowSubPage(subPage); });
+    x += tabWidths[i] + 3;
   }
-  connect(tabs_[0].button, &ImageButton::clicked, this, [this] { ShowSubPage(kMailSubPageSetup); });
-  connect(tabs_[1].button, &ImageButton::clicked, this, [this] { ShowSubPage(kMailSubPageHddFail); });
-  connect(tabs_[2].button, &ImageButton::clicked, this, [this] { ShowSubPage(kMailSubPageDeviceRemove); });
 
   subPages_ = new QStackedWidget(this);
   subPages_->setObjectName(QStringLiteral("Notebook2"));
   subPages_->setGeometry(0, kSubPageTop, kPageWidth, kSubPageHeight);
-  const std::array<QString, 3> pageNames{QStringLiteral("Setup"), QStringLiteral("HDD_Fail"),
-                                         QStringLiteral("DeviceRemove")};
-  std::array<QWidget*, 3> pages{};
+  const std::array<QString, kTabCount> pageNames{QStringLiteral("Setup"), QStringLiteral("HDD_Fail"),
+                                                 QStringLiteral("DeviceRemove"), QStringLiteral("OverHeat"),
+                                                 QStringLiteral("FanFail")};
+  std::array<QWidget*, kTabCount> pages{};
   for (std::size_t i = 0; i < pages.size(); ++i) {
     pages[i] = new QWidget(subPages_);
     pages[i]->setObjectName(pageNames[i]);
@@ -90,6 +92,8 @@ EmailPageWidget::EmailPageWidget(PageHost& host) : NotebookPage(QStringLiteral("
   BuildSetup(pages[0]);
   kinds_[0] = BuildKindPage(pages[1], 1, QStringLiteral("Hard Disk Fail info. and "));
   kinds_[1] = BuildKindPage(pages[2], 2, QStringLiteral("Device Removed info. and "));
+  kinds_[2] = BuildKindPage(pages[3], 3, QStringLiteral("Over Heat info. and "));
+  kinds_[3] = BuildKindPage(pages[4], 4, QStringLiteral("Fan Fail info. and "));
 
   const int buttonsY = kSubPageTop + kSubPageHeight + 4;
   okButton_ = new ImageButton(QStringLiteral("Image3_OK"), this);
@@ -154,6 +158,12 @@ void EmailPageWidget::BuildSetup(QWidget* page) {
   passwordEdit_->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));  // "*"
   passwordEdit_->setMaxLength(kPasswordLength);
 
+  plainLoginBox_ = new QCheckBox(QStringLiteral("Allow login without encryption"), page);
+  plainLoginBox_->setObjectName(QStringLiteral("AllowPlainLoginBox"));
+  plainLoginBox_->setGeometry(kRightX, 134, kColumnWidth + 8, 22);
+  plainLoginBox_->setToolTip(
+      QStringLiteral("Sends the password in clear to a server that offers no STARTTLS; anyone on the way can read it"));
+
   testButton_ = new ImageButton(QStringLiteral("Image3_Test"), page);
   testButton_->setGeometry(kRightX + kColumnWidth - 128, 197, 128, kActionButtonHeight);
   testButton_->setPixmap(ActionButtonPicture(QStringLiteral("Send Test Mail"), 128, ActionLook::Secondary));
@@ -162,18 +172,57 @@ void EmailPageWidget::BuildSetup(QWidget* page) {
 }
 
 EmailPageWidget::KindControls EmailPageWidget::BuildKindPage(QWidget* page, int kind, const QString& note) {
-  const bool first = kind == 1;
-  auto named = [](const char* one, const char* two, bool isFirst) {
-    return QString::fromLatin1(isFirst ? one : two);
+  // Object names of the controls of kinds 1 to 4.
+  const std::array<const char*, kEditedKindCount> addNames{"Edit7", "Edit6", nullptr, nullptr};
+  const std::array<const char*, kEditedKindCount> plusNames{"Image3_1P", "Image3_2P", nullptr, nullptr};
+  const std::array<const char*, kEditedKindCount> minusNames{"Image3_1M", "Image3_2M", nullptr, nullptr};
+  const std::array<const char*, kEditedKindCount> gridNames{"StringGrid1", "StringGrid2", nullptr, nullptr};
+  const std::array<const char*, kEditedKindCount> subjectNames{"Edit10", "Edit11", "OverHeatSubjectEdit",
+                                                               "FanFailSubjectEdit"};
+  const std::array<const char*, kEditedKindCount> contentsNames{"Memo6", "Memo4", "OverHeatContentsMemo",
+                                                                "FanFailContentsMemo"};
+  const std::array<const char*, kEditedKindCount> suppressNames{"CheckBox2", "CheckBox4", "OverHeatSuppressBox",
+                                                                "FanFailSuppressBox"};
+  const auto index = static_cast<std::size_t>(kind - 1);
+  auto named = [index](const std::array<const char*, kEditedKindCount>& names) {
+    return QString::fromLatin1(names[index]);
   };
   KindControls controls;
+  if (addNames[index] == nullptr) {
+    BuildLimit(page, kind);
+  } else {
+    BuildRecipientList(page, controls, named(addNames), named(plusNames), named(minusNames), named(gridNames));
+  }
+
+  AddCaption(page, QStringLiteral("Subject"), {kRightX, 0, kColumnWidth, 16});
+  controls.subject = AddEdit(page, named(subjectNames), {kRightX, 16, kColumnWidth, kEditHeight}, 0);
+  AddCaption(page, QStringLiteral("Contents"), {kRightX, 44, kColumnWidth, 16});
+  controls.contents = new QPlainTextEdit(page);
+  controls.contents->setObjectName(named(contentsNames));
+  controls.contents->setGeometry(kRightX, 60, kColumnWidth, 100);
+  controls.contents->setFont(WindowFont(12));
+
+  int noteY = 166;
+  for (const QString& text : {QStringLiteral("Auto Add :"), note, QStringLiteral("system info. in front of E-Mail contents.")}) {
+    SetTextColour(AddCaption(page, text, {kRightX, noteY, kColumnWidth + 8, 15}, 11), kMuted);
+    noteY += 15;
+  }
+
+  controls.suppress = new QCheckBox(QStringLiteral("Don't send EMail for this event."), page);
+  controls.suppress->setObjectName(named(suppressNames));
+  controls.suppress->setGeometry(kLeftX, 230, 2 * kColumnWidth, 20);
+  return controls;
+}
+
+void EmailPageWidget::BuildRecipientList(QWidget* page, KindControls& controls, const QString& addName,
+                                         const QString& plusName, const QString& minusName, const QString& gridName) {
   AddCaption(page, QStringLiteral("E-Mail To"), {kLeftX, 0, kColumnWidth, 16});
-  controls.addAddress = AddEdit(page, named("Edit7", "Edit6", first), {kLeftX, 16, kColumnWidth - 52, kEditHeight}, 0);
-  controls.add = new ImageButton(named("Image3_1P", "Image3_2P", first), page);
+  controls.addAddress = AddEdit(page, addName, {kLeftX, 16, kColumnWidth - 52, kEditHeight}, 0);
+  controls.add = new ImageButton(plusName, page);
   controls.add->setGeometry(kLeftX + kColumnWidth - 48, 16, kListButtonSide, kListButtonSide);
   controls.add->setPixmap(ListButtonPicture(ListAction::Add));
   controls.add->setToolTip(QStringLiteral("Add the address to the list"));
-  controls.remove = new ImageButton(named("Image3_1M", "Image3_2M", first), page);
+  controls.remove = new ImageButton(minusName, page);
   controls.remove->setGeometry(kLeftX + kColumnWidth - kListButtonSide, 16, kListButtonSide, kListButtonSide);
   controls.remove->setPixmap(ListButtonPicture(ListAction::Remove));
   controls.remove->setToolTip(QStringLiteral("Remove the selected address from the list"));
@@ -181,7 +230,7 @@ EmailPageWidget::KindControls EmailPageWidget::BuildKindPage(QWidget* page, int 
   connect(controls.remove, &ImageButton::clicked, this, [this] { RemoveRecipient(); });
 
   controls.grid = new QTableWidget(static_cast<int>(kMaxRecipients), 1, page);
-  controls.grid->setObjectName(named("StringGrid1", "StringGrid2", first));
+  controls.grid->setObjectName(gridName);
   controls.grid->setGeometry(kLeftX, 44, kColumnWidth, static_cast<int>(kMaxRecipients) * kGridRowHeight + 2);
   controls.grid->horizontalHeader()->hide();
   controls.grid->verticalHeader()->hide();
@@ -196,25 +245,19 @@ EmailPageWidget::KindControls EmailPageWidget::BuildKindPage(QWidget* page, int 
   for (int r = 0; r < static_cast<int>(kMaxRecipients); ++r) controls.grid->setItem(r, 0, new QTableWidgetItem);
   connect(controls.grid, &QTableWidget::currentCellChanged, this, [this](int row) { SelectRecipient(row); });
   connect(controls.grid, &QTableWidget::cellClicked, this, [this](int row) { SelectRecipient(row); });
+}
 
-  AddCaption(page, QStringLiteral("Subject"), {kRightX, 0, kColumnWidth, 16});
-  controls.subject = AddEdit(page, named("Edit10", "Edit11", first), {kRightX, 16, kColumnWidth, kEditHeight}, 0);
-  AddCaption(page, QStringLiteral("Contents"), {kRightX, 44, kColumnWidth, 16});
-  controls.contents = new QPlainTextEdit(page);
-  controls.contents->setObjectName(named("Memo6", "Memo4", first));
-  controls.contents->setGeometry(kRightX, 60, kColumnWidth, 100);
-  controls.contents->setFont(WindowFont(12));
-
-  int noteY = 166;
-  for (const QString& text : {QStringLiteral("Auto Add :"), note, QStringLiteral("system info. in front of E-Mail contents.")}) {
-    SetTextColour(AddCaption(page, text, {kRightX, noteY, kColumnWidth + 8, 15}, 11), kMuted);
-    noteY += 15;
-  }
-
-  controls.suppress = new QCheckBox(QStringLiteral("Don't send EMail for this event."), page);
-  controls.suppress->setObjectName(named("CheckBox2", "CheckBox4", first));
-  controls.suppress->setGeometry(kLeftX, 230, 2 * kColumnWidth, 20);
-  return controls;
+void EmailPageWidget::BuildLimit(QWidget* page, int kind) {
+  const bool heat = kind == kAlarmOverHeat;
+  AddCaption(page, heat ? QStringLiteral("Alarm at") : QStringLiteral("Alarm below"), {kLeftX, 0, kColumnWidth, 16});
+  QLineEdit* edit = AddEdit(page, heat ? QStringLiteral("TempAlarmEdit") : QStringLiteral("FanMinRpmEdit"),
+                            {kLeftX, 16, 64, kEditHeight}, 0);
+  edit->setMaxLength(5);
+  AddCaption(page, heat ? QStringLiteral("C") : QStringLiteral("RPM"), {kLeftX + 72, 19, 60, 16});
+  const QString hint = heat ? QStringLiteral("on two refreshes in a row; clear 5 C below.")
+                            : QStringLiteral("or a stopped fan, on two refreshes in a row.");
+  SetTextColour(AddCaption(page, hint, {kLeftX, 44, kColumnWidth, 15}, 11), kMuted);
+  (heat ? tempAlarmEdit_ : fanMinRpmEdit_) = edit;
 }
 
 MailCenter* EmailPageWidget::mail() { return host_.program() ? &host_.program()->mail() : nullptr; }
@@ -295,11 +338,16 @@ void EmailPageWidget::Collect() {
   model_.password = Std(passwordEdit_->text());
   model_.account = Std(accountEdit_->text());
   model_.login = loginBox_->isChecked();
+  model_.allowPlainLogin = plainLoginBox_->isChecked();
+  model_.tempAlarm = Std(tempAlarmEdit_->text());
+  model_.fanMinRpm = Std(fanMinRpmEdit_->text());
   for (std::size_t i = 0; i < kinds_.size(); ++i) {
     const KindControls& controls = kinds_[i];
     MailKindPage& kind = model_.kinds[i];
-    kind.addAddress = Std(controls.addAddress->text());
-    kind.selectedRow = controls.grid->currentRow();
+    if (controls.grid) {
+      kind.addAddress = Std(controls.addAddress->text());
+      kind.selectedRow = controls.grid->currentRow();
+    }
     kind.subject = Std(controls.subject->text());
     kind.contents = TextBoxLines(controls.contents);
     kind.suppress = controls.suppress->isChecked();
@@ -321,16 +369,20 @@ void EmailPageWidget::Fill() {
   set(accountEdit_, model_.account);
   loginBox_->setChecked(model_.login);
   ShowLoginFields(model_.login);
+  plainLoginBox_->setChecked(model_.allowPlainLogin);
+  set(tempAlarmEdit_, model_.tempAlarm);
+  set(fanMinRpmEdit_, model_.fanMinRpm);
 
   const auto rows = model_.GridRows();
   for (std::size_t i = 0; i < kinds_.size(); ++i) {
     const KindControls& controls = kinds_[i];
     const MailKindPage& kind = model_.kinds[i];
-    set(controls.addAddress, kind.addAddress);
     set(controls.subject, kind.subject);
     const QString contents = TextBoxText(kind.contents);
     if (controls.contents->toPlainText() != contents) controls.contents->setPlainText(contents);
     controls.suppress->setChecked(kind.suppress);
+    if (!controls.grid) continue;
+    set(controls.addAddress, kind.addAddress);
     for (std::size_t r = 0; r < rows.size(); ++r) controls.grid->item(static_cast<int>(r), 0)->setText(Q(rows[r]));
     if (kind.selectedRow >= 0 && kind.selectedRow < static_cast<int>(rows.size()))
       controls.grid->setCurrentCell(kind.selectedRow, 0);

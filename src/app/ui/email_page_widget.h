@@ -1,7 +1,8 @@
 #pragma once
-// The E-mail page (page 3): the mail settings on three sub-pages. "Setup" holds the server, the
+// The E-mail page (page 3): the mail settings on five sub-pages. "Setup" holds the server, the
 // sender, the login and the test button; "HDD_Fail" and "DeviceRemove" hold the recipient list
-// (one list, shown on both) and the subject and text of their alarm. The mail centre owns the
+// (one list, shown on both) and the subject and text of their alarm; "Over Heat" and "Fan Fail"
+// hold their sensor limit and the subject and text of their alarm. The mail centre owns the
 // rules; the page copies its controls into the page model before each action and shows the model
 // afterwards.
 
@@ -33,7 +34,7 @@ class EmailPageWidget : public NotebookPage {
   // Opening the page fills it from the loaded settings.
   void PageOpened() override;
 
-  // A tab: kMailSubPageSetup, kMailSubPageHddFail or kMailSubPageDeviceRemove.
+  // A tab: kMailSubPageSetup .. kMailSubPageFanFail.
   void ShowSubPage(int subPage);
   // The + and - buttons beside the recipient list, and a click on one of its rows.
   void AddRecipient();
@@ -66,6 +67,10 @@ class EmailPageWidget : public NotebookPage {
   MailCenter* mail();
   void BuildSetup(QWidget* page);
   KindControls BuildKindPage(QWidget* page, int kind, const QString& note);
+  void BuildRecipientList(QWidget* page, KindControls& controls, const QString& addName, const QString& plusName,
+                          const QString& minusName, const QString& gridName);
+  // The sensor limit of kind 3 or 4.
+  void BuildLimit(QWidget* page, int kind);
   QLineEdit* AddEdit(QWidget* parent, const QString& name, QRect geometry, std::uint8_t dirtyBit);
   void ShowLoginFields(bool shown);
   // Controls into the model, and the model back into the controls without raising change events.
@@ -75,7 +80,8 @@ class EmailPageWidget : public NotebookPage {
   MailPageModel model_;
   bool filling_ = false;
 
-  std::array<TabButton, 3> tabs_{};
+  static constexpr std::size_t kTabCount = 5;
+  std::array<TabButton, kTabCount> tabs_{};
   QStackedWidget* subPages_ = nullptr;      // Notebook2
   QLineEdit* portEdit_ = nullptr;           // Edit1
   QLineEdit* hostEdit_ = nullptr;           // Edit2
@@ -85,11 +91,15 @@ class EmailPageWidget : public NotebookPage {
   QLineEdit* passwordEdit_ = nullptr;       // Edit8
   QLineEdit* accountEdit_ = nullptr;        // Edit12
   QCheckBox* loginBox_ = nullptr;           // CheckBox8
+  QCheckBox* plainLoginBox_ = nullptr;      // the login may go without TLS
+  QLineEdit* tempAlarmEdit_ = nullptr;      // Over Heat: the limit in degrees C
+  QLineEdit* fanMinRpmEdit_ = nullptr;      // Fan Fail: the lowest speed that counts as running
   QLabel* accountCaption_ = nullptr;        // Label19
   QLabel* passwordCaption_ = nullptr;       // Label20
   ImageButton* testButton_ = nullptr;       // Image3_Test
-  // HDD_Fail (Edit7, Image3_1P/1M, StringGrid1, Edit10, Memo6, CheckBox2) and DeviceRemove
-  // (Edit6, Image3_2P/2M, StringGrid2, Edit11, Memo4, CheckBox4).
+  // HDD_Fail (Edit7, Image3_1P/1M, StringGrid1, Edit10, Memo6, CheckBox2), DeviceRemove
+  // (Edit6, Image3_2P/2M, StringGrid2, Edit11, Memo4, CheckBox4), Over Heat and Fan Fail (subject,
+  // contents and suppress box only; no recipient controls).
   std::array<KindControls, kEditedKindCount> kinds_{};
   ImageButton* okButton_ = nullptr;      // Image3_OK
   ImageButton* ignoreButton_ = nullptr;  // Image3_Ignore

@@ -41,6 +41,7 @@ constexpr QPoint kNotebookAt{186, 74};
 constexpr std::array<int, 6> kNavigationDesignY{104, 160, 216, 272, 328, 384};
 constexpr std::array<unsigned, 6> kNavigationBits{0x01, 0x02, 0x04, 0x08, 0x10, 0x20};
 constexpr std::array<int, 5> kPanelWidths{100, 80, 80, 100, 250};
+constexpr int kMailWaitingPanel = 4;  // the widest panel, which device operations share
 
 // Hints stay up for six seconds wherever they are shown.
 class ToolTipDuration : public QObject {
@@ -108,6 +109,9 @@ class MainWindow::Sink final : public Ui {
   }
   void title(const std::string& text) override {
     OnWindow([window = &window_, text = Q(text)] { window->setWindowTitle(text); });
+  }
+  void mailWaiting(const std::string& text) override {
+    OnWindow([window = &window_, text = Q(text)] { window->ShowMailWaiting(text); });
   }
   void smartCountdown(const std::string& text) override {
     OnWindow([window = &window_, text = Q(text)] { window->smartPage_->ShowCountdown(text); });
@@ -344,7 +348,15 @@ void MainWindow::ApplyDevice2Box() {
   if (program_) program_->engine().SetDeviceChecked(1, device2Box_->isChecked());
 }
 
-void MainWindow::SetPanel(int index, const QString& text) { statusBar_->setPanelText(index, text); }
+void MainWindow::SetPanel(int index, const QString& text) {
+  statusBar_->setPanelText(index, index == kMailWaitingPanel && text.isEmpty() ? mailWaiting_ : text);
+}
+
+void MainWindow::ShowMailWaiting(const QString& text) {
+  const bool shown = statusBar_->panelText(kMailWaitingPanel) == mailWaiting_;
+  mailWaiting_ = text;
+  if (shown || !text.isEmpty()) statusBar_->setPanelText(kMailWaitingPanel, text);
+}
 
 void MainWindow::ShowMessage(const QString& text, const QString& caption, MessageKind kind) {
   if (dialogs_.messageBox) dialogs_.messageBox(this, text, caption, kind);

@@ -88,6 +88,8 @@ class MainWindow : public QWidget, public PageHost {
   // The engine changed something the window shows.
   void EngineChanged(UiUpdate what);
   void ShowDetectionNotice(const QString& text, bool shown);
+  // Alarm mails wait in the outbox: the notice stays in the last status-bar panel until they went.
+  void ShowMailWaiting(const QString& text);
   void SetNavigationEnabled(bool enabled);
   void SetDeviceSelectorsEnabled(bool enabled);
   UpgradePageWidget* upgradePage() { return upgradePage_; }
@@ -121,6 +123,7 @@ class MainWindow : public QWidget, public PageHost {
   QCheckBox* device2Box_ = nullptr;      // CheckBox3
   QStackedWidget* pageBook_ = nullptr;   // Notebook1
   PanelStatusBar* statusBar_ = nullptr;  // StatusBar1
+  QString mailWaiting_;                  // shown in panel 4 whenever nothing else is
   // In the order Status, Setup, Upgrade, E-mail, SMART, About.
   std::array<NavigationButton, 6> navigation_{};
   std::array<NotebookPage*, 6> pages_{};

@@ -1,0 +1,76 @@
+// rurctl mail-queue [--flush]: the alarm mails that wait in the outbox of the data folder (age,
+// kind, recipients, attempts, the last error); with --flush each is tried now with the stored
+// settings, and what still waits is listed again.
+
+#include "cli/command_arguments.h"
+#include "cli/command_table.h"
+#include "notify/mail_outbox.h"
+#include "notify/standalone_mail.h"
+
+namespace rur::cli {
+namespace {
+
+std::string AgeText(std::int64_t seconds) {
+  if (seconds < 0) seconds = 0;
+  const std::int64_t minutes = seconds / 60, hours = minutes / 60, days = hours / 24;
+  if (days > 0) return std::to_string(days) + " d " + std::to_string(hours % 24) + " h";
+  if (hours > 0) return std::to_string(hours) + " h " + std::to_string(minutes % 60) + " min";
+  return std::to_string(minutes) + " min";
+}
+
+void ListMails(const std::vector<QueuedMail>& mails, std::int64_t now, std::ostream& out) {
+  for (const QueuedMail& mail : mails) {
+    const std::string caption = mail.kind >= 1 && mail.kind <= kAlarmKindCount
+                                    ? std::string(MailKindCaptions[static_cast<std::size_t>(mail.kind - 1)])
+                                    : "kind " + std::to_string(mail.kind);
+    out << mail.id << "  age " << AgeText(now - mail.raisedAt) << "  " << caption << "  to";
+    for (const auto& recipient : mail.recipients) out << ' ' << recipient;
+    out << "\n    " << mail.attempts << (mail.attempts == 1 ? " attempt" : " attempts");
+    if (!mail.lastError.empty()) out << ", last error: " << mail.lastError;
+    out << '\n';
+  }
+}
+
+}  // namespace
+
+int RunMailQueue(CommandContext& context) {
+  ParsedArguments parsed;
+  std::string error;
+  if (!ParseArguments(context.args, {}, {"--flush"}, parsed, error) || !parsed.positionals.empty()) {
+    context.err << "mail-queue: " << (error.empty() ? "takes no words, only --flush" : error) << '\n';
+    return kExitUsage;
+  }
+  const std::string folder = OutboxFolderOf(context.env.dataDirectory());
+  const std::int64_t now = CivilSeconds(context.env.clock().localTime());
+
+  if (!parsed.has("--flush")) {
+    std::vector<std::string> problems;
+    const std::vector<QueuedMail> mails = MailOutbox(folder).Load(problems);
+    for (const auto& problem : problems) context.err << "mail-queue: " << problem << '\n';
+    if (mails.empty()) context.out << "No mail waits in " << folder << ".\n";
+    ListMails(mails, now, context.out);
+    return kExitOk;
+  }
+
+  const GlobalOptions& options = context.env.options();
+  StandaloneMail mail(options.simulate || !options.dataDir.empty() ? context.env.dataDirectory() : std::string(),
+                      context.env.ui(), context.env.clock());
+  const bool loaded = mail.Load();
+  for (const auto& message : mail.TakeMessages()) context.err << "mail-queue: " << message << '\n';
+  if (!loaded) {
+    context.err << "mail-queue: no mail settings could be loaded from " << mail.settingsPath() << '\n';
+    return kExitFailed;
+  }
+  MailCenter& center = mail.center();
+  center.UseOutbox(folder);
+  const std::size_t before = center.Outbox().size();
+  center.FlushOutbox();
+  const std::size_t waiting = center.Outbox().size();
+  context.out << before - waiting << " of " << before << (before == 1 ? " mail" : " mails") << " sent.\n";
+  if (waiting == 0) return kExitOk;
+  ListMails(center.Outbox(), now, context.out);
+  context.err << "mail-queue: " << waiting << (waiting == 1 ? " mail still waits" : " mails still wait") << '\n';
+  return kExitFailed;
+}
+
+}  // namespace rur::cli
