@@ -11,7 +11,7 @@ constexpr std::uint64_t kProgressTimerMs = 1000;
 constexpr std::uint64_t kMonitorTimerMs = 5000;
 constexpr std::uint64_t kSmartTimerMs = 1000;
 constexpr std::uint64_t kDeviceChangeTimerMs = 500;
-constexpr std::uint64_t kRaidPollMs = 50;
+constexpr std::uint64_t kDispatchPollMs = 50;
 constexpr std::uint64_t kDetectIdleMs = 100;
 constexpr const char* kDetectingText = "Drive detecting";
 
@@ -49,17 +49,18 @@ void Engine::Start() {
   detection_.Start(ownThread);
   RequestDetection();
 
-  progressTimer_ = scheduler_.add("Timer1", kProgressTimerMs, [this] { firmware_.ProgressTick(); }, true);
-  monitorTimer_ = scheduler_.add("Timer2", kMonitorTimerMs, [this] { MonitorTick(); }, false);
-  smartTimer_ = scheduler_.add("Timer3", kSmartTimerMs, [this] { SmartTick(); }, false);
-  deviceChangeTimer_ = scheduler_.add("Timer4", kDeviceChangeTimerMs, [this] { DeviceChangeTick(); }, true);
+  // Known as Timer1 .. Timer4, TRaidThread and DriveDetectThread when tracing a behaviour.
+  progressTimer_ = scheduler_.add("progress", kProgressTimerMs, [this] { firmware_.ProgressTick(); }, true);
+  monitorTimer_ = scheduler_.add("monitor", kMonitorTimerMs, [this] { MonitorTick(); }, false);
+  smartTimer_ = scheduler_.add("smart countdown", kSmartTimerMs, [this] { SmartTick(); }, false);
+  deviceChangeTimer_ = scheduler_.add("device changes", kDeviceChangeTimerMs, [this] { DeviceChangeTick(); }, true);
   scheduler_.add(
-      "TRaidThread", kRaidPollMs,
+      "request dispatcher", kDispatchPollMs,
       [this] {
         if (!detection_.running() && dispatcher_.pending()) dispatcher_.Dispatch();
       },
       true, [this] { return !detection_.running() && dispatcher_.pending(); });
-  if (!ownThread) scheduler_.add("DriveDetectThread", kDetectIdleMs, [this] { detection_.RunRequested(); }, true);
+  if (!ownThread) scheduler_.add("detection", kDetectIdleMs, [this] { detection_.RunRequested(); }, true);
 }
 
 bool Engine::Close() {

@@ -88,7 +88,7 @@ bool Program::Open(const ProgramOptions& options, Ui& ui, std::string& error) {
 void Program::Start() {
   engine_->Start();
   mail_->StartUp();
-  engine_->AddPoller("TEmailThread", kEmailThreadIntervalMs, [this] { mail_->EmailThreadTick(); },
+  engine_->AddPoller("mail", kEmailThreadIntervalMs, [this] { mail_->EmailThreadTick(); },
                      [this] { return mail_->HasWork(); });
 }
 
