@@ -63,9 +63,9 @@ struct LogFixture : ::testing::Test {
         },
         [this](const std::string& path, std::string& contents) {
           auto found = files.find(path);
-          if (found == files.end()) return false;
+          if (found == files.end()) return FileReadStatus::Missing;
           contents = found->second;
-          return true;
+          return FileReadStatus::Ok;
         });
   }
   EventLogResult Cycle(bool started = false, std::uint8_t mask = 1) {
@@ -148,7 +148,7 @@ TEST_F(LogFixture, RestartKeepsTheDayAndMidnightStartsANewFile) {
   restarted.setFileFunctions(
       [this](const std::string& p, const std::string& c, std::string&) { return files[p] = c, true; },
       [this](const std::string& p, std::string& c) {
-        return files.count(p) ? (c = files[p], true) : false;
+        return files.count(p) ? (c = files[p], FileReadStatus::Ok) : FileReadStatus::Missing;
       });
   restarted.WriteEventLog(1, {{&device.identity, &device.record}}, now, true);
   EXPECT_EQ(File().size(), firstRun * 2);  // earlier lines kept, a second banner follows
