@@ -1,5 +1,7 @@
 // rurctl monitor [--for SECONDS]: the program without its window: detection, a refresh every
 // 5 s, device changes, the day's event log and alarm mails. Every new log line is printed too.
+// Log lines that cannot be saved are reported on stderr, and a run that ends with some unsaved
+// exits with a failure.
 
 #include <csignal>
 
@@ -53,12 +55,21 @@ int RunMonitor(CommandContext& context) {
   const std::uint64_t end = clock.nowMs() + seconds * 1000;
   std::size_t printed = log.lines().size();
   std::vector<std::string> shownAlarm;
+  bool toldUnsaved = false;
   // A slice ends with a wake-up of its own: a second keeps the output close to the events and a
   // signal's end prompt, without waking a watching process ten times a second for nothing.
   constexpr std::uint64_t kSliceMs = 1000;
   while (!stopRequested && (!bounded || clock.nowMs() < end)) {
     engine.RunFor(bounded ? std::min(kSliceMs, end - clock.nowMs()) : kSliceMs);
     PrintNewLines(log, printed, context.out);
+    // Said once, also without --verbose: a watch whose log is not saved must not look fine.
+    if (log.unsavedLineCount() == 0) {
+      toldUnsaved = false;
+    } else if (!toldUnsaved) {
+      toldUnsaved = true;
+      context.err << "monitor: the event log cannot be saved (" << log.lastSaveError()
+                  << "); its lines are kept and saved again every cycle\n";
+    }
     if (!mail.AlarmText.empty() && mail.AlarmText != shownAlarm) {
       shownAlarm = mail.AlarmText;
       context.out << "Alarm:";
@@ -68,6 +79,11 @@ int RunMonitor(CommandContext& context) {
   }
   std::signal(SIGINT, SIG_DFL);
   std::signal(SIGTERM, SIG_DFL);
+  if (const std::size_t unsaved = log.unsavedLineCount()) {
+    context.err << "monitor: " << unsaved << " event log line" << (unsaved == 1 ? "" : "s")
+                << " could not be saved to " << log.folder() << " (" << log.lastSaveError() << ")\n";
+    return kExitFailed;
+  }
   return kExitOk;
 }
 

@@ -84,8 +84,10 @@ void StatusPageModel::Redraw(unsigned device, const StatusRecord& record, const 
 
   view.current = currency.current;
   view.notice.clear();
-  if (!currency.current)
+  if (!currency.current) {
     view.notice = (currency.notAnswering ? "Not answering: " : "Not current: ") + currency.error;
+    view.sensorPanelShown = false;  // readings that were not just read are not shown as live
+  }
 
   if (!currency.known) {
     // Nothing was ever read: a zero record would read as a striped array without members.
