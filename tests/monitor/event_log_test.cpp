@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <set>
 
 #include "monitor/ata_text.h"
 #include "monitor/device_changes.h"
@@ -318,6 +319,69 @@ TEST(EventLogFile, ASaveCutBeforeItsRenameLeavesThePreviousDayFile) {
   EXPECT_TRUE(writer.WriteEventLog(1, {{&identity, &record}}, now, false).saved);
   ASSERT_EQ(ReadWholeFile(day.string(), after, error), FileReadStatus::Ok);
   EXPECT_NE(after.find("D1 HDD2 was removed, 002016/5/6 14:03:32"), std::string::npos);
+  fs::remove_all(folder);
+}
+
+// The window and a headless monitor on one data folder: each cycle of each writer reads the file
+// again under its lock, so the other's lines stay, each once, in the order of their stamps. A
+// device that moved keeps what the log remembers of it (a rebuild followed elsewhere ends nowhere).
+TEST(EventLogFile, TwoWritersShareTheDayFile) {
+  namespace fs = std::filesystem;
+  const fs::path folder = fs::temp_directory_path() / ("rur-log-two-" + std::to_string(::getpid()));
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  EventLogWriter window(folder.string()), monitor(folder.string());
+  IdentifyBlock identity{};
+  StatusRecord windowRecord{}, monitorRecord{};
+  LocalDateTime now{2016, 5, 6, 14, 0, 0};
+  auto cycle = [&](EventLogWriter& writer, StatusRecord& record, std::uint8_t flags, bool started) {
+    now = CivilFromSeconds(CivilSeconds(now) + 1);
+    record[status_offset::kDriveFlags] = flags;
+    record[status_offset::kHdd2StateCode] = flags == kBothPresent ? 0x00 : 0x05;
+    EXPECT_TRUE(writer.WriteEventLog(1, {{&identity, &record}}, now, started).saved || !started);
+  };
+  cycle(window, windowRecord, kBothPresent, true);
+  cycle(monitor, monitorRecord, kBothPresent, true);
+  for (int round = 0; round < 20; ++round) {
+    const std::uint8_t flags = round % 2 ? kBothPresent : (kHdd1Present | kHdd2Absent);
+    cycle(round % 3 ? window : monitor, round % 3 ? windowRecord : monitorRecord, flags, false);
+  }
+  std::string contents, error;
+  ASSERT_EQ(ReadWholeFile((folder / "160506.log").string(), contents, error), FileReadStatus::Ok);
+  const std::vector<std::string> lines = SplitLogLines(contents);
+  EXPECT_EQ(lines, window.lines());
+  std::vector<std::string> stamped;
+  for (const std::string& line : lines)
+    if (line.rfind("D1 HDD2 was ", 0) == 0 || line.find(" has started from ") != std::string::npos)
+      stamped.push_back(line.substr(line.rfind(' ') + 1));
+  EXPECT_TRUE(std::is_sorted(stamped.begin(), stamped.end())) << contents;
+  EXPECT_EQ(std::set<std::string>(stamped.begin(), stamped.end()).size(), stamped.size()) << "a line twice";
+  // Two banners, and every change of each writer: 20 rounds whose flags differ from that writer's
+  // previous cycle except where the same writer saw the same flags twice.
+  EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                          [](const std::string& l) { return l.find(" has started from ") != std::string::npos; }),
+            2);
+  EXPECT_GE(stamped.size(), 2u + 12u);
+
+  // The enclosure at the first place was following a rebuild; after a new device list it is
+  // another one, which never rebuilt: no ending line for it.
+  StatusRecord rebuilding = windowRecord;
+  rebuilding[status_offset::kDriveFlags] = kBothPresent;
+  rebuilding[status_offset::kActivityFlags] = kHdd2Rebuilding;
+  rebuilding[status_offset::kActivityProgress] = 40;
+  now = CivilFromSeconds(CivilSeconds(now) + 1);
+  window.WriteEventLog(1, {{&identity, &rebuilding}}, now, false);
+  window.FollowDevices({-1});
+  StatusRecord healthy = rebuilding;
+  healthy[status_offset::kActivityFlags] = 0;
+  now = CivilFromSeconds(CivilSeconds(now) + 1);
+  window.WriteEventLog(1, {{&identity, &healthy}}, now, false);
+  const auto& after = window.lines();
+  EXPECT_EQ(std::count_if(after.begin(), after.end(), [](const std::string& l) { return l.rfind("D1 HDD1 --> HDD2 40%, ", 0) == 0; }), 1);
+  for (const std::string& line : after) {
+    EXPECT_EQ(line.find("HDD1 OK, HDD2 OK"), std::string::npos);
+    EXPECT_EQ(line.find("Done, "), std::string::npos);
+  }
   fs::remove_all(folder);
 }
 
