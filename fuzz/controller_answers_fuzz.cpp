@@ -120,7 +120,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       },
       [&saved](const std::string&, std::string& contents) {
         contents = JoinLogLines(saved);
-        return !saved.empty();
+        return saved.empty() ? FileReadStatus::Missing : FileReadStatus::Ok;
       });
   engine.AttachEventLog(&log);
   engine.Start();

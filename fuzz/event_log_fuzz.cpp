@@ -41,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       },
       [&file](const std::string&, std::string& contents) {
         contents = file;
-        return true;
+        return rur::FileReadStatus::Ok;
       });
   IdentifyBlock identity{};
   StatusRecord healthy{};

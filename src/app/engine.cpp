@@ -111,6 +111,17 @@ const StatusRecord& Engine::SelectedRecord() const {
   return records_[DriveOf(devices_.current[std::min(devices_.selected, kMaxDevices - 1)])];
 }
 
+StatusCurrency Engine::Currency(unsigned position) const {
+  StatusCurrency currency;
+  if (position >= watch_.size()) return currency;
+  const DeviceWatch& watch = watch_[position];
+  currency.known = watch.known();
+  currency.current = watch.current();
+  currency.notAnswering = watch.notAnswering();
+  currency.error = watch.error();
+  return currency;
+}
+
 UpgradeDeviceFacts Engine::UpgradeFacts(unsigned position) const {
   UpgradeDeviceFacts facts;
   if (position >= devices_.currentCount) return facts;
@@ -162,15 +173,13 @@ void Engine::PublishDetection() {
   const DetectionResult found = detection_.TakeResult();
   ui_.panel(1, "Detected OK");
   ui_.panel(2, " ");
-  for (unsigned position = 0; position < 2; ++position) {
-    deviceShown_[position] = position < found.count;
-    deviceChecked_[position] = position < found.count;
-  }
+  if (!programStarted_) ReportDeviceChanges(found);
+  FollowDevices(found);
+  for (unsigned position = 0; position < kMaxDevices; ++position) deviceShown_[position] = position < found.count;
   ui_.update(UiUpdate::DeviceControls);
 
   records_ = found.records;
   volumeTable_ = found.volumes;
-  if (!programStarted_) ReportDeviceChanges(found);
   devices_.current = found.entries;
   devices_.currentInfo = found.info;
   devices_.currentCount = found.count;

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "app/scheduler.h"
 #include "discovery/detection.h"
@@ -20,6 +21,7 @@
 #include "firmware/firmware_upgrade.h"
 #include "firmware/spi_flash.h"
 #include "firmware/upgrade_state.h"
+#include "monitor/device_watch.h"
 #include "monitor/identify_block.h"
 #include "monitor/request_dispatcher.h"
 #include "monitor/sensor_watch.h"
@@ -42,8 +44,6 @@ constexpr int kPageEmail = 3;
 constexpr int kPageAbout = 4;
 constexpr int kPageSmart = 5;
 
-// The refresh walks the first two devices (the two device check boxes).
-constexpr unsigned kRefreshedSlots = 2;
 
 class Engine {
  public:
@@ -81,7 +81,7 @@ class Engine {
   bool OpenPage(int page);
   // The device the status and SMART pages show.
   void SelectDevice(unsigned position);
-  // Ticks or unticks one of the first two devices for the refresh.
+  // Ticks or unticks a device for the refresh (the window has boxes for the first two).
   void SetDeviceChecked(unsigned position, bool ticked);
   // The device a firmware upgrade aims at (see FirmwareUpgrade::PickDevice); the pages follow it.
   bool PickUpgradeDevice(unsigned position);
@@ -112,9 +112,15 @@ class Engine {
   const std::string& DeviceNameText(unsigned position) const { return deviceNameTexts_[position]; }
   // The selected device's firmware revision, as the status and upgrade pages show it.
   const std::string& revisionText() const { return revisionText_; }
-  // Whether one of the first two devices is present (its controls shown) and ticked for the refresh.
-  bool deviceShown(unsigned position) const { return position < 2 && deviceShown_[position]; }
-  bool deviceChecked(unsigned position) const { return position < 2 && deviceChecked_[position]; }
+  // Whether a device is present (its controls shown) and ticked for the refresh.
+  bool deviceShown(unsigned position) const { return position < kMaxDevices && deviceShown_[position]; }
+  bool deviceChecked(unsigned position) const { return position < kMaxDevices && deviceChecked_[position]; }
+  // How the refresh watches the device at a position: whether it answers, whether its status is
+  // current and why not (nullptr for no device there).
+  const DeviceWatch* watch(unsigned position) const {
+    return position < watch_.size() ? &watch_[position] : nullptr;
+  }
+  StatusCurrency Currency(unsigned position) const;
   int currentPage() const { return currentPage_; }
   bool NavigationAllowed() const { return !upgrade_.targetSet() && !programStarted_; }
   // True from the start until the status page was first drawn.
@@ -125,7 +131,7 @@ class Engine {
   bool refreshInProgress() const { return refreshInProgress_; }
   unsigned refreshCount() const { return refreshCounter_; }
   // The devices whose status the last refresh cycle read.
-  std::uint8_t changedMask() const { return changedMask_; }
+  std::uint32_t changedMask() const { return changedMask_; }
   bool UpgradeRunning() const { return upgrade_.OperationBusy.load(); }
   bool closing() const { return closing_.load(); }
   // What the firmware image check needs of the device at a position.
@@ -139,7 +145,9 @@ class Engine {
   void DeviceChangeTick();  // every 500 ms: the device-change countdown and publishing a detection
   void MonitorTick();       // every 5 s: arms the monitor, then asks for a refresh
   void SmartTick();         // every second: the SMART countdown
-  void Refresh();           // the refresh of the first two devices' status
+  void Refresh();           // the refresh of every ticked device's status
+  // One device's part of the refresh; false when the cycle must end at once.
+  bool RefreshDevice(unsigned position, const std::string& cycleText);
   void SmartRead(std::uint8_t kind);
 
   void RequestDetection();
@@ -152,12 +160,15 @@ class Engine {
   bool ShouldGiveUp() const { return UpgradeRunning() || closing_; }
 
   // Events of the monitor: the day's log at the end of each cycle, device-list changes, alarms.
-  void WriteCycleLog(std::uint8_t mask);
+  void WriteCycleLog(std::uint32_t mask);
   void ReportDeviceChanges(const DetectionResult& found);
-  void RaiseAlarm(std::uint8_t kind, unsigned device, unsigned bay);
-  void RaiseAlarmWithSentence(std::uint8_t kind, unsigned device, const std::string& sentence);
+  // What the engine keeps per enclosure follows it to its new position in a new device list.
+  void FollowDevices(const DetectionResult& found);
+  // An alarm with its kind's sentence, and a second one where the kind's sentence needs it.
+  void RaiseAlarm(std::uint8_t kind, unsigned device, unsigned bay, const std::string& sentence = {});
+  void RaiseAlarmWithSentences(std::uint8_t kind, unsigned device, std::vector<std::string> sentences);
   // Fan and temperature of the devices the cycle read: log lines and alarms.
-  void CheckSensors(std::uint8_t mask);
+  void CheckSensors(std::uint32_t mask);
 
   Clock& clock_;
   Ui& ui_;
@@ -171,8 +182,9 @@ class Engine {
   std::array<IdentifyBlock, kIdentifySlots> identity_{};  // as the last published detection found it
   std::array<StatusRecord, kStatusRecordSlots> records_{};
   VolumeTable volumeTable_;
-  std::array<bool, 2> deviceShown_{};
-  std::array<bool, 2> deviceChecked_{};
+  std::array<bool, kMaxDevices> deviceShown_{};
+  std::array<bool, kMaxDevices> deviceChecked_{};
+  std::vector<DeviceWatch> watch_;  // per position of the device list
 
   UpgradeState upgrade_;
   SpiFlash spiFlash_;
@@ -188,11 +200,11 @@ class Engine {
   bool everDetected_ = false;
   bool refreshInProgress_ = false;
   unsigned refreshCounter_ = 0;
-  std::uint8_t changedMask_ = 0;
+  std::uint32_t changedMask_ = 0;
   int currentPage_ = kPageStatus;
   std::atomic<bool> closing_{false};
 
-  std::array<std::string, 2> deviceNameTexts_;
+  std::array<std::string, kMaxDevices> deviceNameTexts_;
   std::string revisionText_;
   bool sensorDisplay_ = false;
   DetectionNotice notice_{"Drive detecting", true};

@@ -28,9 +28,20 @@ bool Engine::OpenPage(int page) {
   return true;
 }
 
+namespace {
+
+bool AnyChecked(const std::array<bool, kMaxDevices>& checked, unsigned count) {
+  for (unsigned i = 0; i < count && i < kMaxDevices; ++i)
+    if (checked[i]) return true;
+  return false;
+}
+
+}  // namespace
+
 int Engine::RedrawStatusPage(bool force) {
-  if (devices_.currentCount == 0 || (!deviceChecked_[0] && !deviceChecked_[1])) return -1;
-  statusPage_.Redraw(SelectedRecord(), revisionText_, sensorDisplay_, force);
+  if (devices_.currentCount == 0 || !AnyChecked(deviceChecked_, devices_.currentCount)) return -1;
+  statusPage_.Redraw(devices_.selected, SelectedRecord(), revisionText_, sensorDisplay_, force,
+                     Currency(devices_.selected));
   programStarted_ = false;
   if (statusPage_.view().logButtonShown && !logAvailable_) {
     logAvailable_ = true;
@@ -41,7 +52,7 @@ int Engine::RedrawStatusPage(bool force) {
 }
 
 void Engine::RefreshDeviceNames() {
-  if (!deviceChecked_[0] && !deviceChecked_[1]) return;
+  if (!AnyChecked(deviceChecked_, devices_.currentCount)) return;
   const unsigned device = currentPage_ == kPageUpgrade ? firmware_.pickedDevice() : devices_.selected;
   devices_.active = device;
   const IdentifyBlock& block = identity_[DriveOf(devices_.current[device])];
@@ -67,16 +78,19 @@ void Engine::SelectDevice(unsigned position) {
 }
 
 void Engine::SetDeviceChecked(unsigned position, bool ticked) {
-  if (position > 1) return;
-  const unsigned other = 1 - position;
+  if (position >= kMaxDevices) return;
   deviceChecked_[position] = ticked;
   if (ticked) {
-    if (!deviceChecked_[other]) devices_.selected = position;
-  } else if (deviceChecked_[other]) {
+    if (!deviceChecked_[devices_.selected]) devices_.selected = position;
+  } else if (devices_.selected == position || !deviceChecked_[devices_.selected]) {
+    // The page moves to another ticked device; with none ticked it stays as it is.
+    unsigned other = 0;
+    while (other < devices_.currentCount && !deviceChecked_[other]) ++other;
+    if (other >= devices_.currentCount) {
+      ui_.update(UiUpdate::DeviceControls);
+      return;
+    }
     devices_.selected = other;
-  } else {
-    ui_.update(UiUpdate::DeviceControls);
-    return;
   }
   devices_.currentInfo[position].failureCounter = 0;
   ui_.update(UiUpdate::DeviceControls);

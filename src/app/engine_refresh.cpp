@@ -2,6 +2,7 @@
 // event log and alarm mails.
 
 #include "app/engine.h"
+#include "monitor/array_capacity.h"
 #include "monitor/device_changes.h"
 #include "monitor/device_info_block.h"
 #include "monitor/event_log.h"
@@ -12,9 +13,18 @@
 namespace rur {
 namespace {
 
-// Failures in a row after which a device leaves the refresh until the user ticks it again (a
-// failing device is asked only every other cycle, so this is about six failed queries).
-constexpr std::uint8_t kFailureLimit = 10;
+constexpr const char* kNotAnsweringNote = "Device is not answering";
+constexpr const char* kAnsweringAgainNote = "Device is answering again";
+
+std::vector<KnownEnclosure> KnownEnclosures(const std::array<DeviceEntry, kMaxDevices>& entries, unsigned count,
+                                            const std::array<IdentifyBlock, kIdentifySlots>& identity) {
+  std::vector<KnownEnclosure> known;
+  for (unsigned i = 0; i < count && i < kMaxDevices; ++i) {
+    const unsigned drive = DriveOf(entries[i]);
+    known.emplace_back(identity[drive], static_cast<int>(drive));
+  }
+  return known;
+}
 
 }  // namespace
 
@@ -27,54 +37,63 @@ void Engine::Refresh() {
   changedMask_ = 0;
   ui_.panel(2, "SC = 1x" + Hex2(devices_.currentCount) + c);
 
-  for (unsigned slot = 0; slot < kRefreshedSlots; ++slot) {
+  bool watchChanged = false;
+  for (unsigned slot = 0; slot < devices_.currentCount; ++slot) {
     ui_.panel(0, "0x," + c);
-    if (slot >= devices_.currentCount || !deviceChecked_[slot] ||
-        (UpgradeRunning() && upgrade_.UpgradeTarget.load() == slot))
-      continue;
+    if (!deviceChecked_[slot] || (UpgradeRunning() && upgrade_.UpgradeTarget.load() == slot)) continue;
     if (programStarted_) {
-      changedMask_ |= static_cast<std::uint8_t>(1u << slot);
+      changedMask_ |= 1u << slot;
       continue;
     }
-    devices_.active = slot;
-    const unsigned drive = DriveOf(devices_.current[slot]);
-    DevicePosition& info = devices_.currentInfo[slot];
-    ui_.panel(0, "1x," + c);
-    if (info.failureCounter & 1u) {
-      // A failing device is asked only every other cycle.
-      ++info.failureCounter;
-      continue;
-    }
-    EnclosureRefresh target{drive, info.hasSensor,
-                            (identity_[drive][identify_offset::kMemberOrder] & kMemberOrderBit) != 0,
-                            info.rebuildRunning};
-    const RefreshOutcome outcome =
-        RefreshEnclosure(channel_, clock_, ui_, c, target, records_[drive], [this] { return ShouldGiveUp(); });
-    info.rebuildRunning = target.rebuildRunning;
-    if (outcome == RefreshOutcome::GaveUp) {
+    const DeviceWatch before = watch_[slot];
+    if (!RefreshDevice(slot, c)) {
       refreshInProgress_ = false;
       return;
     }
-    if (outcome == RefreshOutcome::Failed) {
-      if (++info.failureCounter > kFailureLimit) {
-        deviceChecked_[slot] = false;
-        info.failureCounter = 0;
-        ui_.update(UiUpdate::DeviceControls);
-      }
-      continue;
-    }
-    changedMask_ |= static_cast<std::uint8_t>(1u << slot);
-    info.failureCounter = 0;
+    const DeviceWatch& after = watch_[slot];
+    if (after.error() != before.error() || after.notAnswering() != before.notAnswering()) watchChanged = true;
   }
 
   ui_.panel(0, "3x," + c);
   WriteCycleLog(changedMask_);
   ui_.panel(0, "4x," + c);
-  if (changedMask_ != 0 && currentPage_ == kPageStatus) {
+  if ((changedMask_ != 0 || watchChanged) && currentPage_ == kPageStatus) {
     RedrawStatusPage(programStarted_);
     ui_.panel(0, "5x," + c);
   }
   refreshInProgress_ = false;
+}
+
+bool Engine::RefreshDevice(unsigned slot, const std::string& c) {
+  devices_.active = slot;
+  const unsigned drive = DriveOf(devices_.current[slot]);
+  DevicePosition& info = devices_.currentInfo[slot];
+  DeviceWatch& watch = watch_[slot];
+  const std::uint64_t now = clock_.nowMs();
+  ui_.panel(0, "1x," + c);
+  if (watch.Due(now, info.failureCounter)) {
+    EnclosureRefresh target{drive, info.hasSensor,
+                            (identity_[drive][identify_offset::kMemberOrder] & kMemberOrderBit) != 0,
+                            info.rebuildRunning, {}};
+    const RefreshOutcome outcome =
+        RefreshEnclosure(channel_, clock_, ui_, c, target, records_[drive], [this] { return ShouldGiveUp(); });
+    info.rebuildRunning = target.rebuildRunning;
+    if (outcome == RefreshOutcome::GaveUp) return false;
+    if (outcome == RefreshOutcome::Failed) {
+      if (watch.Failed(now, info.failureCounter, target.failure) == WatchEvent::NotAnswering) {
+        if (eventLog_) eventLog_->QueueDeviceNote(slot, kNotAnsweringNote);
+      }
+    } else {
+      if (watch.Answered(clock_.nowMs(), info.failureCounter) == WatchEvent::AnsweringAgain && eventLog_)
+        eventLog_->QueueDeviceNote(slot, kAnsweringAgainNote);
+      // A capacity detection could not read is read with the first good answer.
+      if (!info.capacityKnown)
+        info.capacityKnown = FillArrayCapacity(channel_, clock_, drive, identity_[drive], info.hasName, records_[drive]);
+      changedMask_ |= 1u << slot;
+    }
+  }
+  if (watch.SilenceAlarmDue(clock_.nowMs())) RaiseAlarm(kAlarmDeviceRemoved, slot, 0, NotAnsweringSentence(slot));
+  return true;
 }
 
 void Engine::RefreshNow() {
@@ -83,7 +102,7 @@ void Engine::RefreshNow() {
   Refresh();
 }
 
-void Engine::WriteCycleLog(std::uint8_t mask) {
+void Engine::WriteCycleLog(std::uint32_t mask) {
   CheckSensors(mask);
   if (!eventLog_) return;
   std::vector<LoggedDevice> logged;
@@ -91,7 +110,8 @@ void Engine::WriteCycleLog(std::uint8_t mask) {
     const unsigned drive = DriveOf(devices_.current[i]);
     logged.push_back({&identity_[drive], &records_[drive]});
   }
-  const EventLogResult result = eventLog_->WriteEventLog(mask, logged, clock_.localTime(), programStarted_);
+  const EventLogResult result =
+      eventLog_->WriteEventLog(mask, logged, [this] { return clock_.localTime(); }, programStarted_);
   for (const AlarmRaise& alarm : result.alarms) RaiseAlarm(alarm.kind, alarm.device, alarm.bay);
   if (result.smartThresholdsWanted) dispatcher_.Raise(REQ_SMART_THRESHOLDS);
   if (!result.saveError.empty()) ui_.panel(4, "Event log kept in memory: " + result.saveError);
@@ -100,17 +120,40 @@ void Engine::WriteCycleLog(std::uint8_t mask) {
 
 void Engine::ReportDeviceChanges(const DetectionResult& found) {
   if (!eventLog_) return;
-  std::vector<IdentifyBlock> oldDevices, newDevices;
-  for (unsigned i = 0; i < devices_.currentCount; ++i) oldDevices.push_back(identity_[DriveOf(devices_.current[i])]);
-  for (unsigned j = 0; j < found.count; ++j) newDevices.push_back(found.identity[DriveOf(found.entries[j])]);
-  for (const DeviceChange& change : DetectDeviceChanges(oldDevices, newDevices)) {
+  for (const DeviceChange& change : DetectDeviceChanges(KnownEnclosures(devices_.current, devices_.currentCount, identity_),
+                                                        KnownEnclosures(found.entries, found.count, found.identity))) {
     eventLog_->QueueDeviceChange(change.line);
     if (change.removedDevice >= 0) RaiseAlarm(kAlarmDeviceRemoved, static_cast<unsigned>(change.removedDevice), 0);
   }
   if (eventLog_->deviceChangesPending()) eventLog_->QueueDeviceChange(kDeviceHadChangedLine);
 }
 
-void Engine::CheckSensors(std::uint8_t mask) {
+void Engine::FollowDevices(const DetectionResult& found) {
+  const std::vector<int> oldOfNew =
+      MatchEnclosures(KnownEnclosures(devices_.current, devices_.currentCount, identity_),
+                      KnownEnclosures(found.entries, found.count, found.identity));
+  std::vector<DeviceWatch> watch;
+  std::array<bool, kMaxDevices> checked{};
+  const std::uint64_t now = clock_.nowMs();
+  for (unsigned j = 0; j < found.count; ++j) {
+    const int old = oldOfNew[j];
+    if (old >= 0 && static_cast<std::size_t>(old) < watch_.size()) {
+      // The same enclosure: its watch and the user's tick stay with it.
+      watch.push_back(watch_[static_cast<std::size_t>(old)]);
+      checked[j] = deviceChecked_[static_cast<std::size_t>(old)];
+    } else {
+      const bool known = found.info[j].membersKnown;
+      watch.emplace_back(now, known, known ? std::string() : std::string("the members could not be read"));
+      checked[j] = true;
+    }
+  }
+  watch_ = std::move(watch);
+  deviceChecked_ = checked;
+  statusPage_.FollowDevices(oldOfNew);
+  if (eventLog_) eventLog_->FollowDevices(oldOfNew);
+}
+
+void Engine::CheckSensors(std::uint32_t mask) {
   // The first cycle after start-up only draws: nothing was read yet.
   if (programStarted_) return;
   SensorLimits limits;
@@ -118,27 +161,29 @@ void Engine::CheckSensors(std::uint8_t mask) {
     limits.fanMinRpm = mail_->FanMinRpm();
     limits.tempAlarmC = mail_->TempAlarm();
   }
-  for (unsigned slot = 0; slot < kRefreshedSlots && slot < devices_.currentCount; ++slot) {
+  for (unsigned slot = 0; slot < devices_.currentCount; ++slot) {
     if (!(mask & (1u << slot)) || !devices_.currentInfo[slot].hasSensor) continue;
     const unsigned drive = DriveOf(devices_.current[slot]);
     for (const SensorEvent& event : sensors_.Check(drive, slot, records_[drive], limits)) {
       if (eventLog_) eventLog_->QueueLine(event.logLine);
-      if (event.alarmKind != 0) RaiseAlarmWithSentence(event.alarmKind, slot, event.alarmSentence);
+      if (event.alarmKind != 0) RaiseAlarmWithSentences(event.alarmKind, slot, {event.alarmSentence});
     }
   }
 }
 
-void Engine::RaiseAlarm(std::uint8_t kind, unsigned device, unsigned bay) {
-  RaiseAlarmWithSentence(kind, device, AlarmSentence(kind, device, bay));
+void Engine::RaiseAlarm(std::uint8_t kind, unsigned device, unsigned bay, const std::string& sentence) {
+  std::vector<std::string> sentences{AlarmSentence(kind, device, bay)};
+  if (!sentence.empty()) sentences.push_back(sentence);
+  RaiseAlarmWithSentences(kind, device, std::move(sentences));
 }
 
-void Engine::RaiseAlarmWithSentence(std::uint8_t kind, unsigned device, const std::string& sentence) {
+void Engine::RaiseAlarmWithSentences(std::uint8_t kind, unsigned device, std::vector<std::string> sentences) {
   if (!mail_) return;
   if (mail_->MailSuppressMask & (1u << (kind - 1))) return;
   std::vector<std::string> lines;
   if (device < devices_.currentCount) {
     const unsigned drive = DriveOf(devices_.current[device]);
-    lines.push_back(sentence);
+    lines = std::move(sentences);
     BuildDeviceInfoBlock(device, identity_[drive], records_[drive], InfoForm::Alarm, kind, lines);
   }
   mail_->RequestAlarm(kind, std::move(lines));

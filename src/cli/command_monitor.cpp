@@ -1,7 +1,8 @@
 // rurctl monitor [--for SECONDS]: the program without its window: detection, a refresh every
 // 5 s, device changes, the day's event log and alarm mails. Every new log line is printed too.
 // At its end it waits for the mails on their way; what could not be delivered stays in the
-// outbox for the next run, which is no failure of the monitor.
+// outbox for the next run, which is no failure of the monitor. Log lines that cannot be saved
+// are reported on stderr, and a run that ends with some unsaved exits with a failure.
 
 #include <csignal>
 
@@ -65,6 +66,7 @@ int RunMonitor(CommandContext& context) {
     }
     alarmsShown = mail.AlarmsRaised();
   };
+  bool toldUnsaved = false;
   // A slice ends with a wake-up of its own: a second keeps the output close to the events and a
   // signal's end prompt, without waking a watching process ten times a second for nothing.
   constexpr std::uint64_t kSliceMs = 1000;
@@ -72,6 +74,14 @@ int RunMonitor(CommandContext& context) {
     engine.RunFor(bounded ? std::min(kSliceMs, end - clock.nowMs()) : kSliceMs);
     PrintNewLines(log, printed, context.out);
     printAlarms();
+    // Said once, also without --verbose: a watch whose log is not saved must not look fine.
+    if (log.unsavedLineCount() == 0) {
+      toldUnsaved = false;
+    } else if (!toldUnsaved) {
+      toldUnsaved = true;
+      context.err << "monitor: the event log cannot be saved (" << log.lastSaveError()
+                  << "); its lines are kept and saved again every cycle\n";
+    }
   }
   std::signal(SIGINT, SIG_DFL);
   std::signal(SIGTERM, SIG_DFL);
@@ -80,6 +90,11 @@ int RunMonitor(CommandContext& context) {
   if (const std::size_t waiting = mail.Outbox().size(); waiting != 0)
     context.err << "monitor: " << waiting << (waiting == 1 ? " mail waits" : " mails wait") << " in the outbox "
                 << OutboxFolderOf(context.env.dataDirectory()) << " (rurctl mail-queue lists them)\n";
+  if (const std::size_t unsaved = log.unsavedLineCount()) {
+    context.err << "monitor: " << unsaved << " event log line" << (unsaved == 1 ? "" : "s")
+                << " could not be saved to " << log.folder() << " (" << log.lastSaveError() << ")\n";
+    return kExitFailed;
+  }
   return kExitOk;
 }
 

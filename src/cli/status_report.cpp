@@ -52,12 +52,12 @@ std::vector<DeviceStatus> CollectStatus(Engine& engine) {
     status.drive = drive;
     status.controllerKind = static_cast<int>(engine.devices().currentInfo[i].controllerKind);
     status.product = DeviceProductName(engine.identity(drive));
-    status.nameText = i < 2 ? engine.DeviceNameText(i) : status.product;
+    status.nameText = engine.DeviceNameText(i);
     status.firmware = view.firmware;
     status.mode = record[status_offset::kArrayMode];
     status.modeText = view.mode;
     status.capacitySectors = ReadLe(record.data() + status_offset::kArrayCapacity, 5);
-    status.capacityText = CapacityText(status.capacitySectors);
+    status.capacityText = view.systemCapacity;  // empty while nothing was read
     status.driveFlags = record[status_offset::kDriveFlags];
     status.activityFlags = record[status_offset::kActivityFlags];
     status.progress = record[status_offset::kActivityProgress];
@@ -65,6 +65,9 @@ std::vector<DeviceStatus> CollectStatus(Engine& engine) {
     status.fanRpm = record[status_offset::kFanSpeed] + 256u * record[status_offset::kFanSpeed + 1];
     status.temperature = record[status_offset::kTemperature];
     status.sensorShown = view.sensorPanelShown;
+    const StatusCurrency currency = engine.Currency(i);
+    status.current = currency.current;
+    status.error = currency.error;
     status.members[0] = Member(record, 1);
     status.members[1] = Member(record, 2);
     devices.push_back(std::move(status));
@@ -93,6 +96,7 @@ std::string StatusText(const std::vector<DeviceStatus>& devices) {
     for (auto& c : state)
       if (c == '\n') c = ' ';
     text += "  State:             " + state + "\n";
+    if (!d.current) text += "  Not current:       " + d.error + "\n";
   }
   return text;
 }
@@ -126,7 +130,9 @@ nlohmann::json StatusJson(const std::vector<DeviceStatus>& devices) {
                     {"fan_rpm", d.fanRpm},
                     {"temperature", d.temperature},
                     {"sensor_shown", d.sensorShown},
+                    {"current", d.current},
                     {"members", members}});
+    if (!d.current) list.back()["error"] = d.error;
   }
   return list;
 }

@@ -39,6 +39,8 @@ struct DeviceStatus {
   unsigned fanRpm = 0;
   unsigned temperature = 0;
   bool sensorShown = false;
+  bool current = true;  // the values come from the last refresh; else they are the last good ones
+  std::string error;    // why they are not current
   MemberStatus members[2];
 };
 

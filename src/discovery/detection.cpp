@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "monitor/array_capacity.h"
 #include "monitor/query_answers.h"
 #include "transport/commands.h"
 #include "transport/pass_through.h"
@@ -185,8 +186,11 @@ void Detection::ProbeDrive(unsigned drive, unsigned position) {
     record[status_offset::kFilledMark] = kRecordFilled;
     DecodeMembersAnswer(answer, blockAIsHdd1, RecordFill::Detection, knownDrive, record);
     if (record[status_offset::kActivityFlags] != 0) info.rebuildRunning = true;
+    info.membersKnown = true;
     FillCapacityAndSensors(drive, info, true);
   } else {
+    // What an earlier detection read of this drive stays, and is still worth showing.
+    info.membersKnown = record[status_offset::kOwnerDrive] == drive && record[status_offset::kFilledMark] == kRecordFilled;
     FillCapacityAndSensors(drive, info, false);
   }
 
@@ -198,29 +202,9 @@ void Detection::ProbeDrive(unsigned drive, unsigned position) {
 void Detection::FillCapacityAndSensors(unsigned drive, DevicePosition& info, bool membersOk) {
   StatusRecord& record = staged_.records[drive];
   const IdentifyBlock& slot = staged_.identity[drive];
-  if (membersOk) {
-    if (record[status_offset::kArrayMode] == kModeMirroring) {
-      services_.clock.sleepMs(kQueryGapMs);
-      Sector answer{};
-      if (services_.channel.Query(drive, QUERY_REBUILD, answer) == kResultOk) {
-        WriteLe(record.data() + status_offset::kArrayCapacity, 6, ReadBe(answer.data() + rebuild_answer::kSize, 6));
-        record[status_offset::kActivityProgress] =
-            record[status_offset::kActivityFlags] != 0
-                ? ProgressPercent(ReadBe(answer.data() + rebuild_answer::kPosition, 5),
-                                  ReadBe(answer.data() + rebuild_answer::kSize, 6))
-                : 0;
-      }
-    } else {
-      std::uint64_t capacity;
-      if (info.hasName) {
-        capacity = ReadLe(slot.data() + identify_offset::kCapacity, 6);
-      } else {
-        capacity = 2 * std::min(ReadLe(record.data() + status_offset::kHdd1Capacity, 6),
-                                ReadLe(record.data() + status_offset::kHdd2Capacity, 6));
-      }
-      WriteLe(record.data() + status_offset::kArrayCapacity, 6, capacity);
-    }
-  }
+  // When the capacity cannot be read now, the refresh reads it with its next good answer.
+  info.capacityKnown =
+      membersOk && FillArrayCapacity(services_.channel, services_.clock, drive, slot, info.hasName, record);
   if (info.hasSensor) {
     record[status_offset::kEnvironmentFlags] = kSensorsValid;
     CopySensorReadings(slot.data(), record);

@@ -29,6 +29,8 @@ struct DevicePosition {
   bool memberOrder = false;      // set: SMART port of bay j is 1 - j
   bool rebuildRunning = false;
   std::uint8_t failureCounter = 0;  // refresh failures
+  bool membersKnown = false;   // detection read the members answer
+  bool capacityKnown = false;  // detection read the array's capacity
 };
 
 struct DeviceTable {

@@ -1,5 +1,7 @@
 #pragma once
-// Which enclosures came and went between two detections, as lines for the event log.
+// Which enclosures came and went between two detections, as lines for the event log, and which
+// enclosure of the old list each one of the new list is, so what the program remembers per
+// enclosure can follow it to its new position.
 
 #include <string>
 #include <vector>
@@ -8,15 +10,33 @@
 
 namespace rur {
 
+// An enclosure as detection found it: its identity answer and the physical drive it sits on
+// (negative when unknown).
+struct KnownEnclosure {
+  KnownEnclosure(const IdentifyBlock& block, int driveNumber = -1) : identity(block), drive(driveNumber) {}
+  IdentifyBlock identity;
+  int drive = -1;
+};
+
 struct DeviceChange {
   std::string line;        // "D2 New Device was found." or "D1 Device was removed."
   int removedDevice = -1;  // the old device index whose removal raises an alarm
 };
 
-// Devices are the same when their whole identity blocks are equal. Only a change of the count is
-// looked at: equal counts report nothing.
-std::vector<DeviceChange> DetectDeviceChanges(const std::vector<IdentifyBlock>& oldDevices,
-                                              const std::vector<IdentifyBlock>& newDevices);
+// Whether two identity answers describe the same enclosure. The answer also carries readings that
+// change while the enclosure runs (fan speed and temperature), and bytes outside its signatures
+// and data window that the protocol does not define; neither says anything about which enclosure
+// answered, so both are left out.
+bool SameEnclosureIdentity(const IdentifyBlock& a, const IdentifyBlock& b);
+
+// For every new enclosure the index of the same enclosure in the old list, or -1 when it is new.
+// Two identical enclosures are told apart by their drive, so one on the same drive is preferred.
+std::vector<int> MatchEnclosures(const std::vector<KnownEnclosure>& oldDevices,
+                                 const std::vector<KnownEnclosure>& newDevices);
+
+// Only a change of the count is looked at: equal counts report nothing.
+std::vector<DeviceChange> DetectDeviceChanges(const std::vector<KnownEnclosure>& oldDevices,
+                                              const std::vector<KnownEnclosure>& newDevices);
 
 constexpr const char* kDeviceHadChangedLine = "    Device had changed.";
 

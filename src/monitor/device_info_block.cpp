@@ -52,6 +52,10 @@ std::string AlarmSentence(std::uint8_t kind, unsigned device, unsigned bay) {
   return "Device" + n + " RAID system fail.";
 }
 
+std::string NotAnsweringSentence(unsigned device) {
+  return "Device" + std::to_string(device + 1) + " has not answered for a minute; it is asked again, at least once a minute.";
+}
+
 void BuildDeviceInfoBlock(unsigned device, const IdentifyBlock& identity, const StatusRecord& record, InfoForm form,
                           std::uint8_t alarmKind, std::vector<std::string>& lines) {
   const bool log = form == InfoForm::Log;

@@ -22,6 +22,8 @@ void BuildDeviceInfoBlock(unsigned device, const IdentifyBlock& identity, const 
 
 // "Device1 P0 Hard Disk Drive fail." or "Device1 RAID system fail."
 std::string AlarmSentence(std::uint8_t kind, unsigned device, unsigned bay);
+// Follows the RAID system sentence when an enclosure in the device list stopped answering.
+std::string NotAnsweringSentence(unsigned device);
 
 // "  Capacity : " style text: C + "(" + N + " Sectors)".
 std::string CapacityWithSectors(std::uint64_t sectors);

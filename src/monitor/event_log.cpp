@@ -7,6 +7,7 @@
 #include "platform/atomic_file.h"
 #include "platform/branding.h"
 #include "platform/date_time_text.h"
+#include "platform/file_lock.h"
 
 namespace rur {
 
@@ -30,14 +31,17 @@ constexpr BayBits kBays[2] = {
      " HDD2 was initialized, (SATA), "},
 };
 
-bool DefaultLoad(const std::string& path, std::string& contents) {
+FileReadStatus DefaultLoad(const std::string& path, std::string& contents) {
   std::string error;
-  return ReadWholeFile(path, contents, error) == FileReadStatus::Ok;
+  return ReadWholeFile(path, contents, error);
 }
 
 bool DefaultSave(const std::string& path, const std::string& contents, std::string& error) {
   return WriteFileAtomically(path, contents, 0644, error);
 }
+
+// Real time a writer waits for another one's save.
+constexpr unsigned kLockWaitMs = 2000;
 
 }  // namespace
 
@@ -62,11 +66,16 @@ std::string JoinLogLines(const std::vector<std::string>& lines) {
 }
 
 EventLogWriter::EventLogWriter(std::string folder)
-    : folder_(std::move(folder)), save_(DefaultSave), load_(DefaultLoad) {}
+    : folder_(std::move(folder)), save_(DefaultSave), load_(DefaultLoad) {
+  lock_ = [lockPath = (std::filesystem::path(folder_) / kEventLogLockName).string()](std::string& error) {
+    return std::shared_ptr<void>(FileLock::Acquire(lockPath, kLockWaitMs, error));
+  };
+}
 
 void EventLogWriter::setFileFunctions(SaveFunction save, LoadFunction load) {
   save_ = std::move(save);
   load_ = std::move(load);
+  lock_ = [](std::string&) { return std::make_shared<int>(0); };
 }
 
 std::string EventLogWriter::DayFilePath(const LocalDateTime& day) const {
@@ -78,40 +87,102 @@ void EventLogWriter::QueueDeviceChange(const std::string& line) {
   deviceChangesPending_ = true;
 }
 
-EventLogResult EventLogWriter::WriteEventLog(std::uint8_t changedMask, const std::vector<LoggedDevice>& devices,
-                                             const LocalDateTime& now, bool programStarted) {
+void EventLogWriter::QueueDeviceNote(unsigned device, const std::string& text) {
+  deviceNotes_.emplace_back(device, text);
+}
+
+void EventLogWriter::FollowDevices(const std::vector<int>& oldPositionOfNew) {
+  std::vector<DeviceMemory> followed(oldPositionOfNew.size());
+  std::vector<std::pair<unsigned, std::string>> notes;
+  for (std::size_t j = 0; j < oldPositionOfNew.size(); ++j) {
+    const int old = oldPositionOfNew[j];
+    if (old < 0) continue;
+    if (static_cast<std::size_t>(old) < memory_.size()) followed[j] = memory_[static_cast<std::size_t>(old)];
+    for (const auto& note : deviceNotes_)
+      if (note.first == static_cast<unsigned>(old)) notes.emplace_back(static_cast<unsigned>(j), note.second);
+  }
+  memory_ = std::move(followed);
+  deviceNotes_ = std::move(notes);
+}
+
+std::size_t EventLogWriter::unsavedLineCount() const {
+  std::size_t count = 0;
+  for (const auto& day : unsaved_) count += day.lines.size();
+  return count;
+}
+
+std::vector<std::string>& EventLogWriter::UnsavedFor(const std::string& path) {
+  for (auto& day : unsaved_)
+    if (day.path == path) return day.lines;
+  unsaved_.push_back({path, {}});
+  return unsaved_.back().lines;
+}
+
+bool EventLogWriter::AppendToFile(const std::string& path, const std::vector<std::string>& fileLines,
+                                  const std::vector<std::string>& lines) {
+  std::vector<std::string> all = fileLines;
+  all.insert(all.end(), lines.begin(), lines.end());
+  std::string error;
+  if (save_(path, JoinLogLines(all), error)) return true;
+  lastError_ = error.empty() ? "cannot save " + path : error;
+  return false;
+}
+
+void EventLogWriter::SaveEarlierDays(const std::string& today) {
+  for (auto day = unsaved_.begin(); day != unsaved_.end();) {
+    std::string contents;
+    const FileReadStatus read = day->path == today ? FileReadStatus::Failed : load_(day->path, contents);
+    if (read != FileReadStatus::Failed &&
+        AppendToFile(day->path, read == FileReadStatus::Ok ? SplitLogLines(contents) : std::vector<std::string>{},
+                     day->lines)) {
+      day = unsaved_.erase(day);
+    } else {
+      ++day;
+    }
+  }
+}
+
+EventLogResult EventLogWriter::WriteEventLog(std::uint32_t changedMask, const std::vector<LoggedDevice>& devices,
+                                             const std::function<LocalDateTime()>& clockNow, bool programStarted) {
   EventLogResult result;
+  std::string lockError;
+  const std::shared_ptr<void> lock = lock_(lockError);
+  const LocalDateTime now = clockNow();
   const std::string stamp = FormatDateTime(now);
   const std::string path = DayFilePath(now);
-  const unsigned count = std::min<unsigned>(static_cast<unsigned>(devices.size()), kLoggedDevices);
-  bool changed = false;
+  const unsigned count = static_cast<unsigned>(devices.size());
+  if (memory_.size() < count) memory_.resize(count);
   bool reopened = false;
 
+  if (lock) SaveEarlierDays(path);
+  std::vector<std::string>& unsaved = UnsavedFor(path);
   std::string contents;
-  const bool sameDay = path == loadedPath_;
-  if (load_(path, contents)) {
-    // Another day's lines in memory must not overwrite this day's file: read it back instead.
-    if (eventLog_.empty() || !sameDay) eventLog_ = SplitLogLines(contents);
-  } else if (unsaved_ && sameDay) {
-    // The folder refused the last save: keep today's lines and try again below.
-  } else {
-    eventLog_.clear();
-    if (!programStarted) eventLog_.push_back(kSeparatorLine);
+  const FileReadStatus read = load_(path, contents);
+  std::vector<std::string> fileLines;
+  std::vector<std::string> batch;  // this call's lines
+  if (read == FileReadStatus::Ok) {
+    fileLines = SplitLogLines(contents);
+  } else if (read == FileReadStatus::Missing && unsaved.empty()) {
+    // A new day, or the day's file was deleted.
+    if (!programStarted) batch.push_back(kSeparatorLine);
     reopened = true;
+  } else if (read == FileReadStatus::Failed) {
+    // What the file holds cannot be read, so it must not be replaced: keep showing what it held.
+    fileLines.assign(eventLog_.begin(), eventLog_.end() - static_cast<std::ptrdiff_t>(
+                                                             std::min(eventLog_.size(), unsaved.size())));
   }
-  loadedPath_ = path;
 
   auto rememberFlags = [&] {
     for (unsigned i = 0; i < count; ++i) memory_[i].prevDriveFlags = (*devices[i].record)[status_offset::kDriveFlags];
   };
   if (programStarted) {
-    eventLog_.push_back(kSeparatorLine);
-    eventLog_.push_back(std::string(ApplicationTitle) + " has started from " + stamp);
+    batch.push_back(kSeparatorLine);
+    batch.push_back(std::string(ApplicationTitle) + " has started from " + stamp);
     reopened = true;
     rememberFlags();
   } else if (deviceChangesPending_) {
-    eventLog_.push_back(kSeparatorLine);
-    for (const auto& line : pendingDeviceChanges_) eventLog_.push_back(line + stamp);
+    batch.push_back(kSeparatorLine);
+    for (const auto& line : pendingDeviceChanges_) batch.push_back(line + stamp);
     pendingDeviceChanges_.clear();
     deviceChangesPending_ = false;
     reopened = true;
@@ -121,12 +192,13 @@ EventLogResult EventLogWriter::WriteEventLog(std::uint8_t changedMask, const std
   if (reopened) {
     for (unsigned i = 0; i < count; ++i)
       if (changedMask & (1u << i))
-        BuildDeviceInfoBlock(i, *devices[i].identity, *devices[i].record, InfoForm::Log, 0, eventLog_);
-    eventLog_.push_back(kSeparatorLine);
-    changed = true;
+        BuildDeviceInfoBlock(i, *devices[i].identity, *devices[i].record, InfoForm::Log, 0, batch);
+    batch.push_back(kSeparatorLine);
   }
 
   for (unsigned i = 0; i < count; ++i) {
+    for (const auto& note : deviceNotes_)
+      if (note.first == i) batch.push_back("D" + std::to_string(i + 1) + " " + note.second + ", " + stamp);
     if (!(changedMask & (1u << i))) continue;
     const StatusRecord& record = *devices[i].record;
     const std::uint8_t flags = record[status_offset::kDriveFlags];
@@ -134,30 +206,43 @@ EventLogResult EventLogWriter::WriteEventLog(std::uint8_t changedMask, const std
     if (!reopened && memory.prevDriveFlags != flags) {
       const std::uint8_t old = memory.prevDriveFlags == 0xFF ? 0 : memory.prevDriveFlags;
       memory.prevDriveFlags = flags;
-      changed = true;
-      BayTransitions(i, old, record, stamp, result);
+      BayTransitions(i, old, record, stamp, batch, result);
     }
-    if (RebuildLines(i, record, stamp)) changed = true;
+    RebuildLines(i, record, stamp, batch);
   }
-  for (const auto& line : queuedLines_) eventLog_.push_back(line + stamp);
-  if (!queuedLines_.empty()) changed = true;
+  for (const auto& line : queuedLines_) batch.push_back(line + stamp);
   queuedLines_.clear();
+  deviceNotes_.clear();
 
-  if (changed || unsaved_) {
-    std::string error;
-    if (save_(path, JoinLogLines(eventLog_), error)) {
-      unsaved_ = false;
+  unsaved.insert(unsaved.end(), batch.begin(), batch.end());
+  if (!unsaved.empty()) {
+    bool saved = false;
+    if (!lock) {
+      lastError_ = lockError;
+    } else if (read == FileReadStatus::Failed) {
+      lastError_ = "cannot read " + path;
+    } else {
+      saved = AppendToFile(path, fileLines, unsaved);
+    }
+    if (saved) {
+      fileLines.insert(fileLines.end(), unsaved.begin(), unsaved.end());
+      unsaved.clear();
+      failing_ = false;
       result.saved = true;
     } else {
-      if (!unsaved_) result.saveError = error;
-      unsaved_ = true;
+      if (!failing_) result.saveError = lastError_;
+      failing_ = true;
     }
   }
+  eventLog_ = std::move(fileLines);
+  eventLog_.insert(eventLog_.end(), unsaved.begin(), unsaved.end());
+  std::erase_if(unsaved_, [](const UnsavedLines& day) { return day.lines.empty(); });
   return result;
 }
 
 void EventLogWriter::BayTransitions(unsigned device, std::uint8_t old, const StatusRecord& record,
-                                    const std::string& stamp, EventLogResult& result) {
+                                    const std::string& stamp, std::vector<std::string>& out,
+                                    EventLogResult& result) {
   const std::string n = "D" + std::to_string(device + 1);
   const std::uint8_t flags = record[status_offset::kDriveFlags];
   for (unsigned bay = 0; bay < 2; ++bay) {
@@ -166,25 +251,26 @@ void EventLogWriter::BayTransitions(unsigned device, std::uint8_t old, const Sta
     const std::string name = b.name;
     if (flags & b.absent) {
       if (old & b.absent) continue;
-      eventLog_.push_back(n + " " + name + " was removed, " + code + stamp);
+      out.push_back(n + " " + name + " was removed, " + code + stamp);
       result.alarms.push_back({kAlarmMemberRemoved, device, bay});
     } else if (flags & b.present) {
       if (old & b.present) continue;
-      eventLog_.push_back(n + b.initialized + code + stamp);
-      AppendMemberDetails(record, static_cast<int>(bay + 1), "  ", eventLog_);
+      out.push_back(n + b.initialized + code + stamp);
+      AppendMemberDetails(record, static_cast<int>(bay + 1), "  ", out);
       result.smartThresholdsWanted = true;
     } else if (flags & b.failed) {
       if (old & b.failed) continue;
-      eventLog_.push_back(n + " " + name + " was failed, Capacity too small." + code + stamp);
-      AppendMemberDetails(record, static_cast<int>(bay + 1), "  ", eventLog_);
+      out.push_back(n + " " + name + " was failed, Capacity too small." + code + stamp);
+      AppendMemberDetails(record, static_cast<int>(bay + 1), "  ", out);
     } else if (flags & b.inserted) {
       if (old & b.inserted) continue;
-      eventLog_.push_back(n + " " + name + " was inserted, " + code + stamp);
+      out.push_back(n + " " + name + " was inserted, " + code + stamp);
     }
   }
 }
 
-bool EventLogWriter::RebuildLines(unsigned device, const StatusRecord& record, const std::string& stamp) {
+bool EventLogWriter::RebuildLines(unsigned device, const StatusRecord& record, const std::string& stamp,
+                                  std::vector<std::string>& out) {
   const std::string n = "D" + std::to_string(device + 1);
   DeviceMemory& memory = memory_[device];
   const std::uint8_t activity = record[status_offset::kActivityFlags];
@@ -194,16 +280,16 @@ bool EventLogWriter::RebuildLines(unsigned device, const StatusRecord& record, c
     if (memory.lastProgress != kNoProgress && memory.lastProgress == progress) return false;
     memory.lastProgress = progress;
     memory.activityBay = (activity & kHdd1Rebuilding) ? 0 : 1;
-    eventLog_.push_back(n + direction(memory.activityBay) + std::to_string(progress) + "%, " + stamp);
+    out.push_back(n + direction(memory.activityBay) + std::to_string(progress) + "%, " + stamp);
     return true;
   }
   if (memory.lastProgress == kNoProgress) return false;
   bool added = false;
   if ((record[status_offset::kDriveFlags] & kBothPresent) == kBothPresent) {
     if (memory.lastProgress == kLastStepBeforeDone) {
-      eventLog_.push_back(n + direction(memory.activityBay) + "Done, " + stamp);
+      out.push_back(n + direction(memory.activityBay) + "Done, " + stamp);
     } else {
-      eventLog_.push_back(n + " HDD1 OK, HDD2 OK, " + stamp);
+      out.push_back(n + " HDD1 OK, HDD2 OK, " + stamp);
     }
     added = true;
   }

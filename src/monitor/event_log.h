@@ -1,24 +1,29 @@
 #pragma once
 // The event log: one text file per day (yymmdd.log, CR LF lines) mirrored by the in-memory list
 // the viewer follows. Each refresh cycle compares what every device reports with the cycle before
-// and appends a line per event; the whole file is then saved again, atomically, so a crash leaves
-// the previous file intact. When the folder cannot be written the lines stay in memory and are
-// saved with the next change that succeeds.
+// and appends a line per event. Several programs may share a data folder (the window and a
+// headless monitor): each cycle takes a lock on the folder's log, reads the day file again,
+// stamps its lines and saves the file with them appended, so every writer's lines stay, in time
+// order, each once. The save is atomic, so a crash leaves the previous file intact. Lines that
+// cannot be saved stay in memory and are saved with the next cycle that succeeds.
 
-#include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "monitor/identify_block.h"
 #include "monitor/status_record.h"
+#include "platform/atomic_file.h"
 #include "platform/clock.h"
 
 namespace rur {
 
-constexpr unsigned kLoggedDevices = 4;
 extern const std::string kSeparatorLine;  // 83 '-'
+// The lock every writer of a data folder's day logs takes, in that folder.
+constexpr const char* kEventLogLockName = "event-log.lock";
 
 struct LoggedDevice {
   const IdentifyBlock* identity;
@@ -41,15 +46,24 @@ struct EventLogResult {
 class EventLogWriter {
  public:
   using SaveFunction = std::function<bool(const std::string& path, const std::string& contents, std::string& error)>;
-  using LoadFunction = std::function<bool(const std::string& path, std::string& contents)>;  // false: no file
+  using LoadFunction = std::function<FileReadStatus(const std::string& path, std::string& contents)>;
+  // Holds the folder's log lock while the returned object lives; empty (with `error`) when it
+  // cannot be had.
+  using LockFunction = std::function<std::shared_ptr<void>(std::string& error)>;
 
   explicit EventLogWriter(std::string folder);
-  // Replaces the file functions (tests inject failures here).
+  // Replaces the file functions (tests inject failures here); such writers take no lock.
   void setFileFunctions(SaveFunction save, LoadFunction load);
+  void setLockFunction(LockFunction lock) { lock_ = std::move(lock); }
 
   // One call per refresh cycle. changedMask: bit i set when device i was refreshed this cycle.
-  EventLogResult WriteEventLog(std::uint8_t changedMask, const std::vector<LoggedDevice>& devices,
-                               const LocalDateTime& now, bool programStarted);
+  // The time is read once the log is locked, so a writer's stamps follow those already saved.
+  EventLogResult WriteEventLog(std::uint32_t changedMask, const std::vector<LoggedDevice>& devices,
+                               const std::function<LocalDateTime()>& now, bool programStarted);
+  EventLogResult WriteEventLog(std::uint32_t changedMask, const std::vector<LoggedDevice>& devices,
+                               const LocalDateTime& now, bool programStarted) {
+    return WriteEventLog(changedMask, devices, [&now] { return now; }, programStarted);
+  }
 
   // Lines of a device-list change, logged with the next cycle's time stamp.
   void QueueDeviceChange(const std::string& line);
@@ -57,10 +71,18 @@ class EventLogWriter {
   // A line of some other event (sensors, mail), logged after the next cycle's own lines with
   // that cycle's time stamp appended.
   void QueueLine(const std::string& line) { queuedLines_.push_back(line); }
+  // A line about one device ("Device is not answering"), logged as "D<n> " + text + ", " + stamp.
+  void QueueDeviceNote(unsigned device, const std::string& text);
+  // The device list changed: oldPositionOfNew[j] is the old position of the enclosure now at j,
+  // or -1 for a new one. What the log remembers per enclosure moves with it.
+  void FollowDevices(const std::vector<int>& oldPositionOfNew);
 
   const std::vector<std::string>& lines() const { return eventLog_; }
   const std::string& folder() const { return folder_; }
   std::string DayFilePath(const LocalDateTime& day) const;
+  // Lines written but not yet saved to their day file, and why the last save failed.
+  std::size_t unsavedLineCount() const;
+  const std::string& lastSaveError() const { return lastError_; }
 
  private:
   struct DeviceMemory {
@@ -68,20 +90,33 @@ class EventLogWriter {
     std::uint8_t lastProgress = 0xFF;
     std::uint8_t activityBay = 0;
   };
+  struct UnsavedLines {
+    std::string path;
+    std::vector<std::string> lines;
+  };
   void BayTransitions(unsigned device, std::uint8_t old, const StatusRecord& record, const std::string& stamp,
-                      EventLogResult& result);
-  bool RebuildLines(unsigned device, const StatusRecord& record, const std::string& stamp);
+                      std::vector<std::string>& out, EventLogResult& result);
+  bool RebuildLines(unsigned device, const StatusRecord& record, const std::string& stamp,
+                    std::vector<std::string>& out);
+  std::vector<std::string>& UnsavedFor(const std::string& path);
+  // Appends lines to what the file holds now; false with lastError_ set when that fails.
+  bool AppendToFile(const std::string& path, const std::vector<std::string>& fileLines,
+                    const std::vector<std::string>& lines);
+  void SaveEarlierDays(const std::string& today);
 
   std::string folder_;
   SaveFunction save_;
   LoadFunction load_;
+  LockFunction lock_;
   std::vector<std::string> eventLog_;
-  std::array<DeviceMemory, kLoggedDevices> memory_{};
+  std::vector<DeviceMemory> memory_;
   std::vector<std::string> pendingDeviceChanges_;
   std::vector<std::string> queuedLines_;
   bool deviceChangesPending_ = false;
-  std::string loadedPath_;  // the day file eventLog_ belongs to
-  bool unsaved_ = false;    // eventLog_ holds lines the file does not
+  std::vector<std::pair<unsigned, std::string>> deviceNotes_;
+  std::vector<UnsavedLines> unsaved_;  // per day file, oldest first
+  bool failing_ = false;  // the last save failed
+  std::string lastError_;
 };
 
 // CR LF lines of a log file, and back.

@@ -13,7 +13,32 @@ namespace {
 // while no rebuild runs); a few passes are plenty for a controller that is consistent.
 constexpr unsigned kMaxQueryPasses = 4;
 
+const char* QueryName(std::uint8_t query) {
+  switch (query) {
+    case QUERY_IDENTITY: return "identity";
+    case QUERY_REBUILD: return "rebuild";
+    case QUERY_MEMBERS: return "members";
+    default: return "status";
+  }
+}
+
+const char* ResultMeaning(std::uint8_t result) {
+  switch (result) {
+    case kResultOpenFailed: return "the drive cannot be opened";
+    case kResultSequenceReadFailed: return "a read of the command failed";
+    case kResultResponseReadFailed: return "the answer could not be read";
+    case kResultNoAnswer: return "no answer";
+    case kResultUnknownStatus: return "unknown status";
+    default: return "refused by the controller";
+  }
+}
+
 }  // namespace
+
+std::string QueryFailureText(std::uint8_t query, std::uint8_t result) {
+  return std::string("the ") + QueryName(query) + " query failed (result " + Hex2(result) + ", " +
+         ResultMeaning(result) + ")";
+}
 
 std::string Hex2(unsigned value) {
   char text[4];
@@ -27,10 +52,17 @@ RefreshOutcome RefreshEnclosure(ControllerChannel& channel, Clock& clock, Ui& ui
   const unsigned drive = target.drive;
   Sector answer{};
   bool ok = true;
+  target.failure.clear();
+  // Sends one query; a failure is remembered with its query and result.
+  const auto ask = [&](std::uint8_t query) {
+    const ResultCode result = channel.Query(drive, query, answer);
+    if (result != kResultOk) target.failure = QueryFailureText(query, result);
+    return result == kResultOk;
+  };
   if (target.hasSensor) {
     ui.panel(0, "1y," + c);
     clock.sleepMs(kQueryGapMs);
-    ok = channel.Query(drive, QUERY_IDENTITY, answer) == kResultOk;
+    ok = ask(QUERY_IDENTITY);
     if (ok) CopySensorReadings(answer.data(), record);
     if (shouldGiveUp()) return RefreshOutcome::GaveUp;
   }
@@ -42,7 +74,7 @@ RefreshOutcome RefreshEnclosure(ControllerChannel& channel, Clock& clock, Ui& ui
     if (target.rebuildRunning) {
       ui.panel(1, "y0," + r);
       clock.sleepMs(kQueryGapMs);
-      ok = channel.Query(drive, QUERY_REBUILD, answer) == kResultOk;
+      ok = ask(QUERY_REBUILD);
       ui.panel(1, "y1," + r);
       if (shouldGiveUp()) return RefreshOutcome::GaveUp;
       if (!ok) break;
@@ -54,7 +86,7 @@ RefreshOutcome RefreshEnclosure(ControllerChannel& channel, Clock& clock, Ui& ui
     }
     ui.panel(1, "y2," + r);
     clock.sleepMs(kQueryGapMs);
-    ok = channel.Query(drive, QUERY_MEMBERS, answer) == kResultOk;
+    ok = ask(QUERY_MEMBERS);
     ui.panel(1, "y3," + r);
     if (shouldGiveUp()) return RefreshOutcome::GaveUp;
     if (!ok) break;

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
 #include "monitor/identify_block.h"
 #include "monitor/status_record.h"
@@ -18,6 +19,7 @@ struct EnclosureRefresh {
   bool hasSensor = false;
   bool blockAIsHdd1 = false;    // from the identity: which answer block describes HDD1
   bool rebuildRunning = false;  // in and out: whether a rebuild was seen running
+  std::string failure;          // out: which query failed and how, when one did
 };
 
 enum class RefreshOutcome {
@@ -33,5 +35,7 @@ RefreshOutcome RefreshEnclosure(ControllerChannel& channel, Clock& clock, Ui& ui
 
 // Two upper-case hexadecimal digits, as the status-bar texts show numbers.
 std::string Hex2(unsigned value);
+// "the members query failed (result F2, no answer)": a failed query as a user reads it.
+std::string QueryFailureText(std::uint8_t query, std::uint8_t result);
 
 }  // namespace rur

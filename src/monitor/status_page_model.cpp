@@ -1,5 +1,7 @@
 #include "monitor/status_page_model.h"
 
+#include <algorithm>
+
 #include "monitor/ata_text.h"
 #include "monitor/capacity_text.h"
 #include "monitor/mode_names.h"
@@ -54,39 +56,79 @@ std::string RebuildText(std::uint8_t progress, std::uint8_t activityFlags) {
   return std::to_string(progress) + direction;
 }
 
-void StatusPageModel::Redraw(const StatusRecord& record, const std::string& revisionText, bool sensorDisplay,
-                             bool force) {
-  view_.firmware = revisionText;
+void StatusPageModel::FollowDevices(const std::vector<int>& oldPositionOfNew) {
+  std::vector<Shown> followed(std::max<std::size_t>(oldPositionOfNew.size(), 1));
+  for (std::size_t j = 0; j < oldPositionOfNew.size(); ++j) {
+    const int old = oldPositionOfNew[j];
+    if (old >= 0 && static_cast<std::size_t>(old) < shown_.size()) followed[j] = shown_[static_cast<std::size_t>(old)];
+  }
+  shown_ = std::move(followed);
+  drawn_ = 0;
+}
+
+void StatusPageModel::Redraw(unsigned device, const StatusRecord& record, const std::string& revisionText,
+                             bool sensorDisplay, bool force, const StatusCurrency& currency) {
+  if (device >= shown_.size()) shown_.resize(device + 1);
+  drawn_ = device;
+  Shown& shown = shown_[device];
+  StatusPageView& view = shown.view;
+  view.firmware = revisionText;
 
   const std::uint8_t environment = record[status_offset::kEnvironmentFlags];
   const unsigned fan = record[status_offset::kFanSpeed] + 256u * record[status_offset::kFanSpeed + 1];
-  view_.fan = LabelState{std::to_string(fan), (environment & kFanFailure) ? kRed : kBlue, true};
-  view_.temperature = LabelState{std::to_string(record[status_offset::kTemperature]),
-                                 (environment & kOverTemperature) ? kRed : kBlue, true};
+  view.fan = LabelState{std::to_string(fan), (environment & kFanFailure) ? kRed : kBlue, true};
+  view.temperature = LabelState{std::to_string(record[status_offset::kTemperature]),
+                                (environment & kOverTemperature) ? kRed : kBlue, true};
   constexpr std::uint8_t kAllAlarms = 0xAA;
-  view_.sensorPanelShown = sensorDisplay && (environment & 0xF0) == kSensorsValid && environment != kAllAlarms;
+  view.sensorPanelShown = sensorDisplay && (environment & 0xF0) == kSensorsValid && environment != kAllAlarms;
 
-  view_.mode = ModeText(record[status_offset::kArrayMode]);
+  view.current = currency.current;
+  view.notice.clear();
+  if (!currency.current) {
+    view.notice = (currency.notAnswering ? "Not answering: " : "Not current: ") + currency.error;
+    view.sensorPanelShown = false;  // readings that were not just read are not shown as live
+  }
+
+  if (!currency.known) {
+    // Nothing was ever read: a zero record would read as a striped array without members.
+    view.mode.clear();
+    view.systemCapacity.clear();
+    view.hdd1Capacity = view.hdd1Model = view.hdd2Capacity = view.hdd2Model = LabelState{};
+    view.arrayState = currency.notAnswering ? kNotAnsweringText : kNoAnswerYetText;
+    shown.lastDriveFlags = shown.lastProgress = kNothingShown;
+    return;
+  }
+
+  view.mode = ModeText(record[status_offset::kArrayMode]);
 
   const std::uint8_t flags = record[status_offset::kDriveFlags];
-  if (force || flags != lastDriveFlags_) {
-    lastDriveFlags_ = flags;
-    FillMemberLabels(record, 1, view_.hdd1Capacity, view_.hdd1Model);
-    FillMemberLabels(record, 2, view_.hdd2Capacity, view_.hdd2Model);
-    view_.systemCapacity = CapacityText(ReadLe(record.data() + status_offset::kArrayCapacity, 5));
+  if (force || flags != shown.lastDriveFlags) {
+    shown.lastDriveFlags = flags;
+    FillMemberLabels(record, 1, view.hdd1Capacity, view.hdd1Model);
+    FillMemberLabels(record, 2, view.hdd2Capacity, view.hdd2Model);
+    view.systemCapacity = CapacityText(ReadLe(record.data() + status_offset::kArrayCapacity, 5));
+  }
+
+  if (currency.notAnswering) {
+    // The last values stay readable, greyed, until the enclosure answers again.
+    for (LabelState* label : {&view.hdd1Capacity, &view.hdd1Model, &view.hdd2Capacity, &view.hdd2Model})
+      label->enabled = false;
+    view.arrayState = kNotAnsweringText;
+    shown.lastDriveFlags = shown.lastProgress = kNothingShown;
+    return;
   }
 
   const std::uint8_t activity = record[status_offset::kActivityFlags];
   if (activity & (kHdd1Rebuilding | kHdd2Rebuilding)) {
     const std::uint8_t progress = record[status_offset::kActivityProgress];
-    if (progress != lastProgress_) {
-      view_.arrayState = RebuildText(progress, activity);
-      lastProgress_ = progress;
+    if (progress != shown.lastProgress) {
+      view.arrayState = RebuildText(progress, activity);
+      shown.lastProgress = progress;
     }
-    view_.logButtonShown = true;
+    view.logButtonShown = true;
   } else {
-    view_.arrayState = ArrayStateText(flags);
-    lastProgress_ = kNothingShown;
+    view.arrayState = ArrayStateText(flags);
+    shown.lastProgress = kNothingShown;
   }
 }
 

@@ -1,10 +1,13 @@
 #pragma once
 // What the status page shows for the selected enclosure, kept as texts and colours so the window,
 // rurctl and the tests read the same thing. The member panels change only with DriveFlags (or a
-// forced redraw) and the activity text only with the progress, as the page has always behaved.
+// forced redraw) and the activity text only with the progress, as the page has always behaved;
+// each enclosure keeps its own last shown values, so switching between two never carries one's
+// over to the other. When the enclosure's status is not current the page says so.
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "monitor/status_record.h"
 
@@ -35,21 +38,46 @@ struct StatusPageView {
   LabelState fan;              // Label5
   LabelState temperature;      // Label7
   bool logButtonShown = false;  // Image0_Log
+  bool current = true;         // the values come from the last refresh
+  std::string notice;          // why they do not, when they do not
 };
+
+// How far the record of the enclosure shown can be trusted.
+struct StatusCurrency {
+  bool known = true;          // its members were read at least once
+  bool current = true;        // its last query succeeded
+  bool notAnswering = false;  // it has stopped answering
+  std::string error;          // why the last query failed
+};
+
+constexpr const char* kNotAnsweringText = "Not\nanswering";
+constexpr const char* kNoAnswerYetText = "No answer\nyet";
 
 constexpr std::uint8_t kNothingShown = 255;
 
 class StatusPageModel {
  public:
-  // Draws the page from a record; the caller checks there is a device to show.
-  void Redraw(const StatusRecord& record, const std::string& revisionText, bool sensorDisplay, bool force);
-  const StatusPageView& view() const { return view_; }
-  StatusPageView& view() { return view_; }
+  // Draws the page of the enclosure at a position from its record; the caller checks there is a
+  // device to show.
+  void Redraw(unsigned device, const StatusRecord& record, const std::string& revisionText, bool sensorDisplay,
+              bool force, const StatusCurrency& currency = {});
+  void Redraw(const StatusRecord& record, const std::string& revisionText, bool sensorDisplay, bool force) {
+    Redraw(0, record, revisionText, sensorDisplay, force);
+  }
+  // The device list changed: oldPositionOfNew[j] is the old position of the enclosure now at j.
+  void FollowDevices(const std::vector<int>& oldPositionOfNew);
+  // The page as last drawn.
+  const StatusPageView& view() const { return shown_[drawn_].view; }
+  StatusPageView& view() { return shown_[drawn_].view; }
 
  private:
-  StatusPageView view_;
-  std::uint8_t lastDriveFlags_ = kNothingShown;
-  std::uint8_t lastProgress_ = kNothingShown;
+  struct Shown {
+    StatusPageView view;
+    std::uint8_t lastDriveFlags = kNothingShown;
+    std::uint8_t lastProgress = kNothingShown;
+  };
+  std::vector<Shown> shown_{1};
+  std::size_t drawn_ = 0;
 };
 
 // One member's capacity and model labels for its DriveFlags.

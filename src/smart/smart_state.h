@@ -1,16 +1,16 @@
 #pragma once
-// Everything the SMART side keeps between passes: the pages of both bays of the first two
-// enclosures, the outcome of the last threshold pass, the verdict per bay and the countdown to the
-// next data read. It lives on the thread that runs the poll jobs and the window.
+// Everything the SMART side keeps between passes: the pages of both bays of every enclosure, the
+// outcome of the last threshold pass, the verdict per bay and the countdown to the next data read. It lives on the thread that runs the poll jobs and the window.
 
 #include <array>
 #include <cstdint>
 
+#include "discovery/device_table.h"
 #include "smart/smart_page.h"
 
 namespace rur {
 
-constexpr unsigned kSmartSlots = 2;  // enclosures at positions 0 and 1 of the device table
+constexpr unsigned kSmartSlots = kMaxDevices;  // one per position of the device table
 constexpr unsigned kSmartBays = 2;   // 0 = HDD1, 1 = HDD2
 constexpr std::uint8_t kSmartCycleSeconds = 60;
 

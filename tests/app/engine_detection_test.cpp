@@ -124,7 +124,7 @@ TEST(EngineDeviceChanges, RecountFiveSecondsAfterTheLastNotice) {
   EXPECT_EQ(run.ui.notice.text, "No Drive found! ");
 }
 
-TEST(EngineRefresh, FailingDeviceIsUntickedAfterSixFailures) {
+TEST(EngineRefresh, FailingDeviceIsNotAnsweringAfterSixFailures) {
   EngineRun run(ScenarioOf({Enclosure(0)}));
   ASSERT_TRUE(run.engine.RunUntilDetected(20000));
   Engine& engine = run.engine;
@@ -138,13 +138,15 @@ TEST(EngineRefresh, FailingDeviceIsUntickedAfterSixFailures) {
 
   int failures = 0;
   unsigned lastCounter = 0;
-  for (int cycle = 0; cycle < 12 && engine.deviceChecked(0); ++cycle) {
+  for (int cycle = 0; cycle < 12 && !engine.watch(0)->notAnswering(); ++cycle) {
     engine.RunFor(5000);
     const unsigned counter = engine.devices().currentInfo[0].failureCounter;
     if (counter % 2 == 1 || (counter == 0 && lastCounter == 10)) ++failures;
     lastCounter = counter;
   }
-  EXPECT_FALSE(engine.deviceChecked(0));
+  // The count gives up where it always did, but the device stays ticked and watched.
+  EXPECT_TRUE(engine.watch(0)->notAnswering());
+  EXPECT_TRUE(engine.deviceChecked(0));
   EXPECT_EQ(engine.devices().currentInfo[0].failureCounter, 0u);
   EXPECT_EQ(failures, 6);
 }

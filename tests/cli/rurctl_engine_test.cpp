@@ -202,3 +202,94 @@ TEST_F(RurctlTest, UndeliveredAlarmMailWaitsInTheOutboxUntilAFlushDeliversIt) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace rur::test;
+
+// Scenarios of a watch that must neither stop silently nor invent an event: what monitor prints
+// (log lines and alarms) must hold some texts and none of others.
+TEST_F(RurctlTest, OwnScenariosWatchedToTheEnd) {
+  struct Case {
+    const char* scenario;
+    unsigned seconds;
+    std::vector<std::string> printed;
+    std::vector<std::string> neverPrinted;
+  };
+  const Case cases[] = {
+      {"silent-then-pulled", 200,
+       {"D1 Device is not answering, 2026/3/14 9:01:", "D1 Device is answering again, 2026/3/14 9:01:",
+        "D1 HDD2 was removed, 052026/3/14 9:02:3", "Alarm: Device1 P1 Hard Disk Drive fail.",
+        "Alarm: Device1 RAID system fail. Device1 has not answered for a minute"},
+       {}},
+      {"five-enclosures", 60,
+       {"Device5 information :", "D5 HDD2 was removed, 05", "Alarm: Device5 P1 Hard Disk Drive fail."},
+       {}},
+      // Drive 1 really left and came back; drive 2 only warmed up and stays who it is.
+      {"replug-with-sensor-drift", 120,
+       {"D1 Device was removed.", "D1 New Device was found.", "Alarm: Device1 RAID system fail."},
+       {"D2 Device was removed.", "D2 New Device was found.", "Alarm: Device2"}},
+      // The enclosure that moves into the first place never rebuilt: no ending for it.
+      {"unplug-while-rebuilding", 90, {"D1 HDD1 --> HDD2 9%, ", "D1 Device was removed."},
+       {"HDD1 OK, HDD2 OK", "Done, "}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.scenario);
+    const fs::path scenario = fs::path(RUR_TEST_DATA_DIR) / "scenarios" / (std::string(c.scenario) + ".json");
+    const RunResult run = Rurctl("--simulate=" + scenario.string() + " --virtual-time --data-dir " + c.scenario +
+                                 " monitor --for " + std::to_string(c.seconds));
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    for (const std::string& text : c.printed) EXPECT_NE(run.out.find(text), std::string::npos) << text;
+    for (const std::string& text : c.neverPrinted) EXPECT_EQ(run.out.find(text), std::string::npos) << text;
+    std::size_t silenceAlarms = 0;
+    for (std::size_t at = 0; (at = run.out.find("has not answered for a minute", at)) != std::string::npos; ++at)
+      ++silenceAlarms;
+    EXPECT_LE(silenceAlarms, 1u) << "one alarm per silence";
+  }
+}
+
+// A query that fails shows the last good values marked as not current, never a dead array made of
+// zeros; a capacity detection could not read comes with the next good refresh. Each enclosure keeps
+// its own rebuild arrow.
+TEST_F(RurctlTest, StatusIsMarkedWhenNotCurrentAndKeepsEachEnclosuresArrow) {
+  auto status = [this](const char* scenario) {
+    const fs::path file = fs::path(RUR_TEST_DATA_DIR) / "scenarios" / (std::string(scenario) + ".json");
+    const RunResult run = Rurctl("--simulate=" + file.string() + " --virtual-time --data-dir data status --json");
+    EXPECT_EQ(run.status, 0) << run.err;
+    return nlohmann::json::parse(run.out);
+  };
+  const auto failed = status("members-fail-at-detection");
+  ASSERT_EQ(failed.size(), 2u);
+  EXPECT_EQ(failed[0]["array_state"], "Normal");
+  EXPECT_EQ(failed[0]["capacity_text"], "931 GB");
+  EXPECT_TRUE(failed[0]["current"].get<bool>());
+  EXPECT_FALSE(failed[0].contains("error"));
+  EXPECT_FALSE(failed[1]["current"].get<bool>());
+  EXPECT_EQ(failed[1]["error"], "the members query failed (result C0, refused by the controller)");
+  EXPECT_NE(failed[1]["array_state"], "Failure");
+  EXPECT_EQ(failed[1]["mode_text"], "");
+  EXPECT_EQ(failed[1]["capacity_text"], "");
+
+  const auto rebuilding = status("both-rebuilding-at-half");
+  ASSERT_EQ(rebuilding.size(), 2u);
+  EXPECT_EQ(rebuilding[0]["array_state"], "50%\n>>>>\nRebuilding");
+  EXPECT_EQ(rebuilding[1]["array_state"], "50%\n<<<<\nRebuilding");
+}
+
+// A day log that cannot be saved: monitor says so once, keeps the lines, and ends with a failure
+// that counts them.
+TEST_F(RurctlTest, MonitorWhoseLogCannotBeSavedSaysSoAndFails) {
+  fs::create_directories(dir_ / "data");
+  // A folder in place of the day file: the folder is there, but no save of that file can succeed.
+  fs::create_directories(dir_ / "data" / "260314.log");
+  const RunResult run = Rurctl("--simulate --virtual-time --data-dir data monitor --for 100");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.out.find("D1 HDD2 was removed, 05"), std::string::npos) << "the lines are still shown";
+  std::size_t told = 0;
+  for (std::size_t at = 0; (at = run.err.find("the event log cannot be saved", at)) != std::string::npos; ++at) ++told;
+  EXPECT_EQ(told, 1u) << run.err;
+  EXPECT_NE(run.err.find("event log lines could not be saved to data"), std::string::npos) << run.err;
+}
+
+}  // namespace

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <set>
 
 #include "monitor/ata_text.h"
 #include "monitor/device_changes.h"
@@ -64,9 +65,9 @@ struct LogFixture : ::testing::Test {
         },
         [this](const std::string& path, std::string& contents) {
           auto found = files.find(path);
-          if (found == files.end()) return false;
+          if (found == files.end()) return FileReadStatus::Missing;
           contents = found->second;
-          return true;
+          return FileReadStatus::Ok;
         });
   }
   EventLogResult Cycle(bool started = false, std::uint8_t mask = 1) {
@@ -149,7 +150,7 @@ TEST_F(LogFixture, RestartKeepsTheDayAndMidnightStartsANewFile) {
   restarted.setFileFunctions(
       [this](const std::string& p, const std::string& c, std::string&) { return files[p] = c, true; },
       [this](const std::string& p, std::string& c) {
-        return files.count(p) ? (c = files[p], true) : false;
+        return files.count(p) ? (c = files[p], FileReadStatus::Ok) : FileReadStatus::Missing;
       });
   restarted.WriteEventLog(1, {{&device.identity, &device.record}}, now, true);
   EXPECT_EQ(File().size(), firstRun * 2);  // earlier lines kept, a second banner follows
@@ -361,6 +362,69 @@ TEST(SensorWatch, CountsOnlyOnTwoReadingsInARowAndClearsOnce) {
   StatusRecord silent{};
   silent[status_offset::kEnvironmentFlags] = kNoSensors;
   for (int i = 0; i < 3; ++i) EXPECT_TRUE(watch.Check(4, 0, silent, limits).empty());
+}
+
+// The window and a headless monitor on one data folder: each cycle of each writer reads the file
+// again under its lock, so the other's lines stay, each once, in the order of their stamps. A
+// device that moved keeps what the log remembers of it (a rebuild followed elsewhere ends nowhere).
+TEST(EventLogFile, TwoWritersShareTheDayFile) {
+  namespace fs = std::filesystem;
+  const fs::path folder = fs::temp_directory_path() / ("rur-log-two-" + std::to_string(::getpid()));
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  EventLogWriter window(folder.string()), monitor(folder.string());
+  IdentifyBlock identity{};
+  StatusRecord windowRecord{}, monitorRecord{};
+  LocalDateTime now{2016, 5, 6, 14, 0, 0};
+  auto cycle = [&](EventLogWriter& writer, StatusRecord& record, std::uint8_t flags, bool started) {
+    now = CivilFromSeconds(CivilSeconds(now) + 1);
+    record[status_offset::kDriveFlags] = flags;
+    record[status_offset::kHdd2StateCode] = flags == kBothPresent ? 0x00 : 0x05;
+    EXPECT_TRUE(writer.WriteEventLog(1, {{&identity, &record}}, now, started).saved || !started);
+  };
+  cycle(window, windowRecord, kBothPresent, true);
+  cycle(monitor, monitorRecord, kBothPresent, true);
+  for (int round = 0; round < 20; ++round) {
+    const std::uint8_t flags = round % 2 ? kBothPresent : (kHdd1Present | kHdd2Absent);
+    cycle(round % 3 ? window : monitor, round % 3 ? windowRecord : monitorRecord, flags, false);
+  }
+  std::string contents, error;
+  ASSERT_EQ(ReadWholeFile((folder / "160506.log").string(), contents, error), FileReadStatus::Ok);
+  const std::vector<std::string> lines = SplitLogLines(contents);
+  EXPECT_EQ(lines, window.lines());
+  std::vector<std::string> stamped;
+  for (const std::string& line : lines)
+    if (line.rfind("D1 HDD2 was ", 0) == 0 || line.find(" has started from ") != std::string::npos)
+      stamped.push_back(line.substr(line.rfind(' ') + 1));
+  EXPECT_TRUE(std::is_sorted(stamped.begin(), stamped.end())) << contents;
+  EXPECT_EQ(std::set<std::string>(stamped.begin(), stamped.end()).size(), stamped.size()) << "a line twice";
+  // Two banners, and every change of each writer: 20 rounds whose flags differ from that writer's
+  // previous cycle except where the same writer saw the same flags twice.
+  EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                          [](const std::string& l) { return l.find(" has started from ") != std::string::npos; }),
+            2);
+  EXPECT_GE(stamped.size(), 2u + 12u);
+
+  // The enclosure at the first place was following a rebuild; after a new device list it is
+  // another one, which never rebuilt: no ending line for it.
+  StatusRecord rebuilding = windowRecord;
+  rebuilding[status_offset::kDriveFlags] = kBothPresent;
+  rebuilding[status_offset::kActivityFlags] = kHdd2Rebuilding;
+  rebuilding[status_offset::kActivityProgress] = 40;
+  now = CivilFromSeconds(CivilSeconds(now) + 1);
+  window.WriteEventLog(1, {{&identity, &rebuilding}}, now, false);
+  window.FollowDevices({-1});
+  StatusRecord healthy = rebuilding;
+  healthy[status_offset::kActivityFlags] = 0;
+  now = CivilFromSeconds(CivilSeconds(now) + 1);
+  window.WriteEventLog(1, {{&identity, &healthy}}, now, false);
+  const auto& after = window.lines();
+  EXPECT_EQ(std::count_if(after.begin(), after.end(), [](const std::string& l) { return l.rfind("D1 HDD1 --> HDD2 40%, ", 0) == 0; }), 1);
+  for (const std::string& line : after) {
+    EXPECT_EQ(line.find("HDD1 OK, HDD2 OK"), std::string::npos);
+    EXPECT_EQ(line.find("Done, "), std::string::npos);
+  }
+  fs::remove_all(folder);
 }
 
 }  // namespace

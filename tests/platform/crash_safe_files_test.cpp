@@ -163,7 +163,7 @@ TEST(CrashSafeFiles, DayLogIsOldOrNew) {
           },
           [](const std::string& file, std::string& contents) {
             std::string error;
-            return ReadWholeFile(file, contents, error) == FileReadStatus::Ok;
+            return ReadWholeFile(file, contents, error);
           });
       IdentifyBlock identity{};
       StatusRecord record{};

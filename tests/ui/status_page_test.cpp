@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QtTest>
 
+#include "app/ui/status_page_widget.h"
 #include "gui_fixture.h"
 #include "gui_test_registry.h"
 
@@ -22,6 +23,17 @@ const char* kRebuildingHdd1 = R"({
     "members": [{"model": "KESTREL KD500", "capacity": 1000000000}, {"model": "KESTREL KD500", "capacity": 1000000000}],
     "rebuild": {"member": "HDD1", "position": 370000000, "speed": 1}
   }]
+})";
+
+// Three enclosures; the first stops answering at 20 s and never answers again.
+const char* kThreeOneSilent = R"({
+  "start": "2026-03-14 09:00:00",
+  "drives": [
+    {"number": 0, "type": "enclosure", "productName": "RODE RUR Dual Bay RAID"},
+    {"number": 1, "type": "enclosure", "productName": "RODE RUR Dual Bay RAID", "mode": "striping"},
+    {"number": 2, "type": "enclosure", "productName": "RODE RUR Dual Bay RAID", "mode": "jbod"}
+  ],
+  "faults": [{"drive": 0, "kind": "transport", "from": 20}]
 })";
 
 }  // namespace
@@ -108,6 +120,27 @@ class StatusPageTest : public QObject {
     QCOMPARE(run.text("Label51"), QStringLiteral("KESTREL KD1000SX"));
     QVERIFY(run.text("Label18").endsWith(QStringLiteral("%\n<<<<\nRebuilding")));
     QCOMPARE(run.window.windowTitle(), firstCaption);
+  }
+
+  void thirdEnclosureAndOneThatStopsAnswering() {
+    GuiRun run(kThreeOneSilent);
+    QVERIFY(run.detect());
+    auto* others = run.find("otherDevicesButton");
+    QVERIFY(others->isVisible());
+    QVERIFY(others->toolTip().startsWith(QStringLiteral("Device3  RODE RUR Dual Bay RAID [sdc1]")));
+    run.find<StatusPageWidget>("Panel3")->SelectDevice(2);
+    QCOMPARE(run.engine().selectedDevice(), 2u);
+    QCOMPARE(run.text("Label17"), QStringLiteral("JBOD"));
+
+    QTest::mouseClick(run.find("Image0_D1"), Qt::LeftButton);
+    run.run(100000);
+    // Not the frozen values: the page says the enclosure does not answer, and the box stays ticked.
+    QCOMPARE(run.text("Label18"), QStringLiteral("Not\nanswering"));
+    QVERIFY(run.find("statusNotice")->isVisible());
+    QVERIFY(run.text("statusNotice").startsWith(QStringLiteral("Not answering: the ")));
+    QVERIFY(!run.find<QWidget>("Panel11")->isVisible());
+    QVERIFY(!run.find("Label25")->isEnabled());
+    QVERIFY(run.find<QCheckBox>("CheckBox1")->isChecked());
   }
 
   void deviceCheckBoxes() {

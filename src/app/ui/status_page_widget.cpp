@@ -2,6 +2,7 @@
 
 #include <QFrame>
 #include <QLabel>
+#include <QMenu>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -20,6 +21,8 @@ constexpr QRect kHdd1Card{8, 104, 146, 120};
 constexpr QRect kHdd2Card{263, 104, 146, 120};
 constexpr QRect kFirmwareCard{8, 232, 401, 80};
 constexpr int kValueX = 150;
+constexpr unsigned kButtonsForDevices = 2;  // Device1 and Device2 have buttons of their own
+const QString kOtherDevicesCaption = QStringLiteral("More...");
 
 QColor ColourOf(Rgb rgb) { return QColor::fromRgb(static_cast<QRgb>(rgb)); }
 
@@ -47,6 +50,13 @@ StatusPageWidget::StatusPageWidget(PageHost& host, const DeviceButtonPictures& d
   }
   connect(deviceButtons_[0], &ImageButton::clicked, this, [this] { SelectDevice(0); });
   connect(deviceButtons_[1], &ImageButton::clicked, this, [this] { SelectDevice(1); });
+  // A host with more enclosures gets a third button beside them that offers the rest.
+  otherDevicesButton_ = new ImageButton(QStringLiteral("otherDevicesButton"), this);
+  otherDevicesButton_->setGeometry(
+      QRect(QPoint(8 + 2 * (kDeviceButtonWidth + 6), 0), QSize(kDeviceButtonWidth, kDeviceButtonHeight)));
+  otherDevicesButton_->setPixmap(DeviceButtonPicture(kOtherDevicesCaption, ButtonLook::White));
+  otherDevicesButton_->hide();
+  connect(otherDevicesButton_, &ImageButton::clicked, this, [this] { ShowOtherDevicesMenu(); });
 
   logButton_ = new ImageButton(QStringLiteral("Image0_Log"), this);
   logButton_->setGeometry(kPageWidth - 8 - kLogButtonWidth, 0, kLogButtonWidth, kLogButtonHeight);
@@ -112,6 +122,12 @@ StatusPageWidget::StatusPageWidget(PageHost& host, const DeviceButtonPictures& d
   auto* degrees = new QLabel(QStringLiteral("\u00B0C"), sensorPanel_);
   degrees->setGeometry(208, 7, 30, 20);
   sensorPanel_->hide();
+
+  // In the sensor panel's place: readings that are not current are not shown.
+  noticeLabel_ = AddLabel(QStringLiteral("statusNotice"), QString(), {20, 270, 380, 34}, 12, true);
+  noticeLabel_->setWordWrap(true);
+  SetTextColour(noticeLabel_, QColor(0xC0, 0x39, 0x2B));
+  noticeLabel_->hide();
 }
 
 void StatusPageWidget::EngineChanged(UiUpdate what) {
@@ -137,6 +153,8 @@ void StatusPageWidget::ShowLabels() {
   ShowLabel(hdd2CapacityLabel_, view.hdd2Capacity);
   ShowLabel(hdd2ModelLabel_, view.hdd2Model);
   arrayStateLabel_->setText(Q(view.arrayState));
+  noticeLabel_->setText(Q(view.notice));
+  noticeLabel_->setVisible(!view.notice.empty());
   if (view.logButtonShown) logButton_->show();
   ShowDeviceButtons();
 }
@@ -150,6 +168,38 @@ void StatusPageWidget::ShowDeviceButtons() {
     deviceButtons_[i]->setToolTip(Q(engine.DeviceNameText(i)));
     deviceButtons_[i]->setPixmap((engine.selectedDevice() == i ? deviceYellow_[i] : deviceWhite_[i])->pixmap());
   }
+  const bool othersShown = engine.deviceCount() > kButtonsForDevices;
+  otherDevicesButton_->setVisible(othersShown);
+  if (!othersShown) return;
+  const unsigned selected = engine.selectedDevice();
+  const bool otherSelected = selected >= kButtonsForDevices;
+  otherDevicesButton_->setPixmap(
+      DeviceButtonPicture(otherSelected ? QStringLiteral("Device%1").arg(selected + 1) : kOtherDevicesCaption,
+                          otherSelected ? ButtonLook::Yellow : ButtonLook::White));
+  otherDevicesButton_->setToolTip(OtherDeviceEntries().join(QLatin1Char('\n')));
+}
+
+QStringList StatusPageWidget::OtherDeviceEntries() const {
+  QStringList entries;
+  const Engine* engine = host_.engine();
+  if (!engine) return entries;
+  for (unsigned i = kButtonsForDevices; i < engine->deviceCount(); ++i)
+    entries << QStringLiteral("Device%1  %2").arg(i + 1).arg(Q(engine->DeviceNameText(i)));
+  return entries;
+}
+
+void StatusPageWidget::ShowOtherDevicesMenu() {
+  QMenu menu(this);
+  menu.setObjectName(QStringLiteral("otherDevicesMenu"));
+  unsigned position = kButtonsForDevices;
+  for (const QString& entry : OtherDeviceEntries()) {
+    QAction* action = menu.addAction(entry);
+    action->setCheckable(true);
+    action->setChecked(host_.engine() && host_.engine()->selectedDevice() == position);
+    connect(action, &QAction::triggered, this, [this, position] { SelectDevice(position); });
+    ++position;
+  }
+  menu.exec(otherDevicesButton_->mapToGlobal(QPoint(0, otherDevicesButton_->height())));
 }
 
 void StatusPageWidget::SelectDevice(unsigned position) {

@@ -21,8 +21,10 @@ class StatusPageWidget : public NotebookPage {
   StatusPageWidget(PageHost& host, const DeviceButtonPictures& devicePictures);
   void EngineChanged(UiUpdate what) override;
 
-  // A device button: the page shows that enclosure (0 Device1, 1 Device2).
+  // A device button: the page shows that enclosure (0 Device1, 1 Device2, ...).
   void SelectDevice(unsigned position);
+  // The devices past the first two, as the menu of the third button offers them.
+  QStringList OtherDeviceEntries() const;
   // The event log has something to show: the log button appears.
   void ShowLogButton();
 
@@ -32,10 +34,12 @@ class StatusPageWidget : public NotebookPage {
  private:
   void ShowLabels();
   void ShowDeviceButtons();
+  void ShowOtherDevicesMenu();
 
   std::array<ImageButton*, 2> deviceButtons_{};
   std::array<QLabel*, 2> deviceYellow_{};
   std::array<QLabel*, 2> deviceWhite_{};
+  ImageButton* otherDevicesButton_ = nullptr;  // Device3 and on, from a menu
   ImageButton* logButton_ = nullptr;       // Image0_Log
   QLabel* arrayModeLabel_ = nullptr;       // Label17
   QLabel* systemCapacityLabel_ = nullptr;  // Label27
@@ -48,6 +52,7 @@ class StatusPageWidget : public NotebookPage {
   QFrame* sensorPanel_ = nullptr;          // Panel11: fan speed and temperature
   QLabel* fanLabel_ = nullptr;             // Label5
   QLabel* temperatureLabel_ = nullptr;     // Label7
+  QLabel* noticeLabel_ = nullptr;          // why the values shown are not current
 };
 
 }  // namespace rur::ui
