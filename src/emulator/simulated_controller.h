@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -82,6 +83,9 @@ class SimulatedController {
   // The version field of the image in flash, which the identity answer reports.
   std::uint32_t firmwareVersion() const;
 
+  // Called after every erase or write command that reached the flash.
+  void setFlashChangedListener(std::function<void()> listener) { flashChanged_ = std::move(listener); }
+
   void addFault(const Fault& fault) { faults_.push_back(fault); }
   void clearFaults() { faults_.clear(); }
   std::vector<Fault>& faults() { return faults_; }
@@ -131,6 +135,7 @@ class SimulatedController {
   unsigned hiddenPolls_ = 0;  // polls of LBA 17 that still see no answer
   std::vector<Fault> faults_;
   std::deque<ExecutedCommand> executed_;
+  std::function<void()> flashChanged_;
   unsigned badCrcFrames_ = 0;
 };
 

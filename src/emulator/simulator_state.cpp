@@ -123,13 +123,27 @@ bool SimulatedHost::saveState(const std::string& dir, std::string& error) const 
     if (!drive.controller) continue;
     const SpiFlash& flash = drive.controller->flash();
     // Only the used part of the flash: the rest reads as erased when it is loaded again.
-    if (!WriteFileAtomically(fs::path(dir) / FlashFileName(number),
-                             reinterpret_cast<const char*>(flash.bytes().data()), flash.usedLength(), error))
+    std::vector<std::uint8_t> used(flash.usedLength());
+    flash.Read(0, used.data(), used.size());
+    if (!WriteFileAtomically(fs::path(dir) / FlashFileName(number), reinterpret_cast<const char*>(used.data()),
+                             used.size(), error))
       return false;
     drives[std::to_string(number)] = ControllerToJson(*drive.controller);
   }
   const std::string text = json{{"format", kStateFormat}, {"scenario", scenario_.name}, {"drives", drives}}.dump(2);
   return WriteFileAtomically(fs::path(dir) / kStateFile, text.data(), text.size(), error);
+}
+
+void SimulatedHost::saveStateOnFlashChange(const std::string& dir) {
+  std::lock_guard lock(mutex_);
+  for (auto& [number, drive] : drives_) {
+    if (!drive.controller) continue;
+    // Runs inside a request, with the host's lock already held by this thread.
+    drive.controller->setFlashChangedListener([this, dir] {
+      std::string error;
+      if (!saveState(dir, error) && autoSaveError_.empty()) autoSaveError_ = error;
+    });
+  }
 }
 
 bool SimulatedHost::loadState(const std::string& dir, std::string& error) {
