@@ -88,11 +88,21 @@ TEST_F(SpiFlashTest, DetectionReadsTheFirmwareTypeOfTheProbedDrive) {
   controller.flash[0x95] = 0x21;
   devices.currentCount = 0;
   state.UpgradeTarget = kNoDevice;
-  EXPECT_EQ(flash.ReadFirmwareType(kDrive), std::optional<std::uint8_t>(0x21));
+  auto head = flash.ReadFlashHead(kDrive);
+  ASSERT_TRUE(head.has_value());
+  EXPECT_EQ(head->productType, 0x21);
+  EXPECT_FALSE(head->validImage);  // no signature or GUID in this flash
   EXPECT_EQ(controller.count(CMD_SPI_READ), 2u);
 
+  const auto image = test::MakeImage({.length = 256, .firmwareType = 0x22});
+  std::copy(image.begin(), image.end(), controller.flash.begin());
+  head = flash.ReadFlashHead(kDrive);
+  ASSERT_TRUE(head.has_value());
+  EXPECT_EQ(head->productType, 0x22);
+  EXPECT_TRUE(head->validImage);
+
   controller.failures[{CMD_SPI_READ, 0x80}] = 9;
-  EXPECT_EQ(flash.ReadFirmwareType(kDrive), std::nullopt);
+  EXPECT_EQ(flash.ReadFlashHead(kDrive), std::nullopt);
   EXPECT_EQ(ui.lastPanel(4), "ReadSPI fail, Address = 0080");
 }
 
