@@ -31,6 +31,7 @@ bool Engine::OpenPage(int page) {
 int Engine::RedrawStatusPage(bool force) {
   if (devices_.currentCount == 0 || (!deviceChecked_[0] && !deviceChecked_[1])) return -1;
   statusPage_.Redraw(SelectedRecord(), revisionText_, sensorDisplay_, force);
+  statusPage_.view().firmwareValid = devices_.currentInfo[std::min(devices_.selected, kMaxDevices - 1)].firmwareValid;
   programStarted_ = false;
   if (statusPage_.view().logButtonShown && !logAvailable_) {
     logAvailable_ = true;

@@ -78,6 +78,21 @@ void EventLogWriter::QueueDeviceChange(const std::string& line) {
   deviceChangesPending_ = true;
 }
 
+bool EventLogWriter::AppendLine(const std::string& line, const LocalDateTime& now, std::string& error) {
+  const std::string path = DayFilePath(now);
+  const bool sameDay = path == loadedPath_;
+  std::string contents;
+  if (load_(path, contents)) {
+    if (eventLog_.empty() || !sameDay) eventLog_ = SplitLogLines(contents);
+  } else if (!(unsaved_ && sameDay)) {
+    eventLog_.clear();
+  }
+  loadedPath_ = path;
+  eventLog_.push_back(line);
+  unsaved_ = !save_(path, JoinLogLines(eventLog_), error);
+  return !unsaved_;
+}
+
 EventLogResult EventLogWriter::WriteEventLog(std::uint8_t changedMask, const std::vector<LoggedDevice>& devices,
                                              const LocalDateTime& now, bool programStarted) {
   EventLogResult result;

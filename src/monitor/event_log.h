@@ -54,6 +54,10 @@ class EventLogWriter {
   // Lines of a device-list change, logged with the next cycle's time stamp.
   void QueueDeviceChange(const std::string& line);
   bool deviceChangesPending() const { return deviceChangesPending_; }
+  // Adds a line to the day's file at once, outside the refresh cycle (what start-up or detection
+  // found). False with the error when the file could not be saved; the line is then kept for the
+  // next save that succeeds.
+  bool AppendLine(const std::string& line, const LocalDateTime& now, std::string& error);
 
   const std::vector<std::string>& lines() const { return eventLog_; }
   const std::string& folder() const { return folder_; }
