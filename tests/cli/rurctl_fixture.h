@@ -35,7 +35,7 @@ class RurctlTest : public ::testing::Test {
   RunResult Rurctl(const std::string& arguments) {
     const fs::path out = dir_ / "stdout.txt", err = dir_ / "stderr.txt";
     const std::string command = "cd '" + dir_.string() + "' && XDG_STATE_HOME='" + (dir_ / "state").string() +
-                                "' '" RURCTL_PATH "' " + arguments + " >'" + out.string() + "' 2>'" +
+                                "' '" RURCTL_PATH "' " + arguments + " </dev/null >'" + out.string() + "' 2>'" +
                                 err.string() + "'";
     RunResult run;
     const int raw = std::system(command.c_str());
