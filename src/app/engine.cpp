@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include "monitor/device_names.h"
+#include "monitor/event_log.h"
+#include "platform/date_time_text.h"
 #include "transport/commands.h"
 
 namespace rur {
@@ -25,7 +28,7 @@ Engine::Engine(DriveSource& drives, VolumeLister volumes, Clock& clock, Ui& ui)
       spiFlash_(channel_, devices_, upgrade_, ui),
       firmware_(spiFlash_, devices_, upgrade_, ui),
       detection_(Detection::Services{drives, std::move(volumes), channel_, clock, ui,
-                                     [this](unsigned drive) { return spiFlash_.ReadFirmwareType(drive); }}),
+                                     [this](unsigned drive) { return spiFlash_.ReadFlashHead(drive); }}),
       dispatcher_([this] { Refresh(); }, [this] { SmartRead(SMART_READ_THRESHOLDS); },
                   [this] { SmartRead(SMART_READ_DATA); }) {}
 
@@ -107,6 +110,19 @@ void Engine::AddPoller(std::string name, std::uint64_t intervalMs, std::function
   scheduler_.add(std::move(name), intervalMs, std::move(handler), true, std::move(wanted));
 }
 
+void Engine::AttachUpgradeJournal(UpgradeJournal* journal, std::function<std::string(unsigned drive)> drivePath) {
+  firmware_.AttachJournal(journal, [this, drivePath = std::move(drivePath)](unsigned position) {
+    UpgradeJournalRecord record;
+    const unsigned drive = DriveAt(position);
+    record.drive = drive;
+    record.path = drivePath ? drivePath(drive) : std::string();
+    record.product = DeviceProductName(identity_[drive]);
+    record.firmware = FirmwareRevisionText(identity_[drive]);
+    record.started = FormatDateTime(clock_.localTime());
+    return record;
+  });
+}
+
 const StatusRecord& Engine::SelectedRecord() const {
   return records_[DriveOf(devices_.current[std::min(devices_.selected, kMaxDevices - 1)])];
 }
@@ -185,6 +201,7 @@ void Engine::PublishDetection() {
   devices_.currentCount = found.count;
   identity_ = found.identity;
   everDetected_ = true;
+  ReportInvalidFlash();
   if (volumeTable_.truncated) ui_.messageBox("Drive Count Must less than 20.", "", MessageKind::Plain);
 
   if (devices_.currentCount == 0) {
@@ -205,6 +222,23 @@ void Engine::PublishDetection() {
   scheduler_.setEnabled(monitorTimer_, true);
   scheduler_.setEnabled(smartTimer_, true);
   ShowDetectionNotice(" ", false);
+}
+
+void Engine::ReportInvalidFlash() {
+  std::uint32_t invalid = 0;
+  for (unsigned i = 0; i < devices_.currentCount; ++i) {
+    if (devices_.currentInfo[i].firmwareValid) continue;
+    const std::uint32_t bit = 1u << DriveAt(i);
+    invalid |= bit;
+    if (!eventLog_ || (invalidFlashDrives_ & bit)) continue;
+    std::string error;
+    if (!eventLog_->AppendLine("D" + std::to_string(i + 1) +
+                                   " Flash holds no valid firmware image; run the firmware upgrade again, " +
+                                   FormatDateTime(clock_.localTime()),
+                               clock_.localTime(), error))
+      ui_.panel(4, "Event log kept in memory: " + error);
+  }
+  invalidFlashDrives_ = invalid;
 }
 
 void Engine::MonitorTick() {

@@ -73,6 +73,9 @@ class Engine {
   // The event log and the mail centre, when the program keeps them (tests may leave them out).
   void AttachEventLog(EventLogWriter* log) { eventLog_ = log; }
   void AttachMail(MailCenter* mail) { mail_ = mail; }
+  // Where firmware upgrades keep their journal, and how a drive is named in it (its device node,
+  // or the simulated drive's name).
+  void AttachUpgradeJournal(UpgradeJournal* journal, std::function<std::string(unsigned drive)> drivePath);
   // The system reported a device change of any kind (any thread).
   void DeviceChangeNotice() { detection_.DeviceChangeNotice(); }
 
@@ -152,6 +155,8 @@ class Engine {
 
   void RequestDetection();
   void PublishDetection();
+  // Day-log lines for enclosures whose flash holds no valid image, once per detection that finds it.
+  void ReportInvalidFlash();
   void ShowDetectionNotice(std::string text, bool shown);
   void SetUpgradeStartable(bool startable);
   int RedrawStatusPage(bool force);
@@ -209,6 +214,7 @@ class Engine {
   bool sensorDisplay_ = false;
   DetectionNotice notice_{"Drive detecting", true};
   bool logAvailable_ = false;
+  std::uint32_t invalidFlashDrives_ = 0;  // by drive: reported in the day log already
 
   Scheduler::TimerId progressTimer_ = 0, monitorTimer_ = 0, smartTimer_ = 0, deviceChangeTimer_ = 0;
 };

@@ -42,6 +42,7 @@ int Engine::RedrawStatusPage(bool force) {
   if (devices_.currentCount == 0 || !AnyChecked(deviceChecked_, devices_.currentCount)) return -1;
   statusPage_.Redraw(devices_.selected, SelectedRecord(), revisionText_, sensorDisplay_, force,
                      Currency(devices_.selected));
+  statusPage_.view().firmwareValid = devices_.currentInfo[std::min(devices_.selected, kMaxDevices - 1)].firmwareValid;
   programStarted_ = false;
   if (statusPage_.view().logButtonShown && !logAvailable_) {
     logAvailable_ = true;

@@ -3,6 +3,7 @@
 #include "app/pumping_clock.h"
 #include "emulator/scenario.h"
 #include "emulator/simulated_host.h"
+#include "firmware/upgrade_journal.h"
 #include "monitor/event_log.h"
 #include "notify/curl_mail_transport.h"
 #include "notify/mail_center.h"
@@ -24,6 +25,7 @@ Program::~Program() {
 
 bool Program::Open(const ProgramOptions& options, Ui& ui, std::string& error) {
   options_ = options;
+  ui_ = &ui;
   sim::Scenario scenario;
   if (options.simulate) {
     const std::string path = options.scenarioPath.empty() ? sim::BundledScenarioPath("demo") : options.scenarioPath;
@@ -43,7 +45,10 @@ bool Program::Open(const ProgramOptions& options, Ui& ui, std::string& error) {
   VolumeLister volumes;
   if (options.simulate) {
     auto host = std::make_unique<sim::SimulatedHost>(scenario, *clock_);
-    if (!options.simStateDir.empty() && !host->loadState(options.simStateDir, error)) return false;
+    if (!options.simStateDir.empty()) {
+      if (!host->loadState(options.simStateDir, error)) return false;
+      host->saveStateOnFlashChange(options.simStateDir);
+    }
     if (!options.traceFile.empty() && !host->setTraceFile(options.traceFile)) {
       error = "cannot open the trace file " + options.traceFile;
       return false;
@@ -52,7 +57,9 @@ bool Program::Open(const ProgramOptions& options, Ui& ui, std::string& error) {
     volumes = [host = host.get()] { return host->volumes(); };
     drives_ = std::move(host);
   } else {
-    drives_ = std::make_unique<HostDriveSource>();
+    auto host = std::make_unique<HostDriveSource>();
+    hostDrives_ = host.get();
+    drives_ = std::move(host);
     volumes = [] { return ListHostVolumes(); };
     udev_ = std::make_unique<UdevWatcher>();
   }
@@ -63,6 +70,8 @@ bool Program::Open(const ProgramOptions& options, Ui& ui, std::string& error) {
   engine_ = std::make_unique<Engine>(*drives_, volumes, *clock_, ui);
   eventLog_ = std::make_unique<EventLogWriter>(dataDirectory_);
   engine_->AttachEventLog(eventLog_.get());
+  journal_ = std::make_unique<UpgradeJournal>(dataDirectory_);
+  engine_->AttachUpgradeJournal(journal_.get(), [this](unsigned drive) { return DrivePath(drive); });
 
   const bool ownFolder = options.simulate || !options.dataDir.empty();
   settingsPath_ = SettingsFilePath(ownFolder ? dataDirectory_ : std::string());
@@ -85,7 +94,25 @@ bool Program::Open(const ProgramOptions& options, Ui& ui, std::string& error) {
   return true;
 }
 
+std::string Program::DrivePath(unsigned drive) const {
+  if (hostDrives_) return hostDrives_->DrivePath(drive);
+  return "simulated drive " + std::to_string(drive);
+}
+
+void Program::ReportUnfinishedUpgrades() {
+  if (unfinishedReported_ || !journal_ || !ui_) return;
+  unfinishedReported_ = true;
+  Ui& ui = *ui_;
+  for (const UpgradeJournalRecord& record : journal_->Unfinished()) {
+    const std::string text = UnfinishedUpgradeText(record);
+    std::string error;
+    if (!eventLog_->AppendLine(text, clock_->localTime(), error)) ui.panel(4, "Event log kept in memory: " + error);
+    ui.messageBox(text + "\n" + UnfinishedUpgradeDetails(record), "Firmware Upgrade Message", MessageKind::Warning);
+  }
+}
+
 void Program::Start() {
+  ReportUnfinishedUpgrades();
   engine_->Start();
   mail_->StartUp();
   engine_->AddPoller("mail", kEmailThreadIntervalMs, [this] { mail_->EmailThreadTick(); },

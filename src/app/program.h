@@ -14,10 +14,12 @@ namespace sim {
 class SimulatedHost;
 }
 class EventLogWriter;
+class HostDriveSource;
 class MailCenter;
 class MailTransport;
 class SettingsStore;
 class UdevWatcher;
+class UpgradeJournal;
 
 struct ProgramOptions {
   bool simulate = false;
@@ -38,8 +40,14 @@ class Program {
 
   // Builds everything; false with a message when the scenario or the data folder is unusable.
   bool Open(const ProgramOptions& options, Ui& ui, std::string& error);
-  // Starts the engine (first detection, timers) and the mail settings.
+  // Starts the engine (first detection, timers) and the mail settings, after telling the user of
+  // any firmware upgrade that did not finish.
   void Start();
+  // Firmware upgrades left unfinished (their journal records): a message and a day-log line each.
+  // Start does this; a command that reaches the devices without starting the engine calls it.
+  void ReportUnfinishedUpgrades();
+  // How the user knows physical drive n: its device node, or the simulated drive's name.
+  std::string DrivePath(unsigned drive) const;
   // Stops the engine; false while a firmware upgrade refuses it. Saves a simulated enclosure's state.
   bool Close(std::string& error);
 
@@ -54,6 +62,7 @@ class Program {
 
  private:
   ProgramOptions options_;
+  Ui* ui_ = nullptr;
   std::string dataDirectory_;
   std::string settingsPath_;
   std::unique_ptr<Clock> clock_;
@@ -65,6 +74,9 @@ class Program {
   std::unique_ptr<SettingsStore> settings_;
   std::unique_ptr<MailTransport> transport_;
   std::unique_ptr<MailCenter> mail_;
+  std::unique_ptr<UpgradeJournal> journal_;
+  HostDriveSource* hostDrives_ = nullptr;  // drives_ when working on the host's disks
+  bool unfinishedReported_ = false;
   bool closed_ = false;
 };
 

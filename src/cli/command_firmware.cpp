@@ -1,34 +1,127 @@
-// rurctl firmware FILE [--device N]: checks the image against the device as the Upgrade page
-// does, then erases, programs and verifies the controller's flash with a progress bar.
-// rurctl firmware-backup FILE [--device N] [--length BYTES]: keeps the flash as it is now.
+// rurctl firmware FILE [--device N] [--yes | --dry-run]: checks the image against the device as
+// the Upgrade page does, shows both and asks before it erases, programs and verifies the
+// controller's flash. While the flash is rewritten, Ctrl-C, a closed terminal and SIGTERM cannot
+// end the run: a controller left half-written has no firmware to start from.
+// rurctl firmware-backup FILE|- [--device N] [--length BYTES]: keeps the flash as it is now.
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <iostream>
 
 #include "cli/engine_session.h"
+#include "monitor/device_names.h"
 #include "platform/atomic_file.h"
+#include "platform/interruption_hold.h"
 
 namespace rur::cli {
+namespace {
+
+constexpr const char* kKeepRunningNotice =
+    "The firmware upgrade goes on: it must not be interrupted. Do not power off or unplug the enclosure "
+    "until it has finished.";
+
+std::string Hex(std::uint32_t value, const char* format) {
+  char text[16];
+  std::snprintf(text, sizeof text, format, value);
+  return text;
+}
+
+std::uint32_t ImageVersion(const FirmwareImage& image) {
+  const std::uint8_t* field = image.bytes.data() + image_offset::kVersion;
+  return (std::uint32_t{field[0]} << 24) | (std::uint32_t{field[1]} << 16) | (std::uint32_t{field[2]} << 8) |
+         field[3];
+}
+
+// What is about to be changed, so the user can see it is the right enclosure and the right file.
+void ShowUpgrade(CommandContext& context, unsigned position, const std::string& file) {
+  Engine& engine = context.env.engine();
+  const unsigned drive = engine.DriveAt(position);
+  const IdentifyBlock& identity = engine.identity(drive);
+  const FirmwareImage& image = engine.firmware().image();
+  context.out << "Device: Device" << position + 1 << " (drive " << drive << ", "
+              << context.env.program().DrivePath(drive) << "), " << DeviceProductName(identity) << ", firmware "
+              << FirmwareRevisionText(identity) << " (version " << Hex(DeviceFirmwareVersion(identity), "%X")
+              << ")\n"
+              << "Image:  " << file << ", version " << Hex(ImageVersion(image), "%X") << ", " << image.length
+              << " bytes, checksum " << Hex(image.checksum, "%08X") << "\n"
+              << std::flush;
+}
+
+void ShowPlan(CommandContext& context, std::uint32_t imageLength) {
+  const UpgradePlan plan = PlanUpgrade(imageLength);
+  context.out << "Would erase 0x00000-0x" << Hex(plan.eraseLength - 1, "%05X") << " (" << plan.eraseBlocks
+              << " blocks of " << kSpiEraseBlockSize << " bytes), program " << imageLength << " bytes ("
+              << plan.programBlocks << " blocks of " << kSpiBlockSize
+              << " bytes) from address 0 and read them back to verify.\n"
+              << "Dry run: nothing was erased or written.\n";
+}
+
+bool OnTerminal() { return ::isatty(STDIN_FILENO) == 1; }
+
+bool UserConfirms(CommandContext& context, unsigned position) {
+  context.err << "Erase and rewrite the flash of Device" << position + 1 << "? Type yes to go on: " << std::flush;
+  std::string answer;
+  if (!std::getline(std::cin, answer)) return false;
+  return answer == "yes" || answer == "y" || answer == "YES" || answer == "Yes";
+}
+
+// An existing name that is not a regular file (a device node, a FIFO) must not be replaced.
+bool NotARegularFile(const std::string& path) {
+  struct stat existing {};
+  return ::lstat(path.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode) && !S_ISLNK(existing.st_mode);
+}
+
+}  // namespace
 
 int RunFirmware(CommandContext& context) {
   ParsedArguments parsed;
   std::string error;
-  if (!ParseArguments(context.args, {"--device", "--drive"}, {}, parsed, error) || parsed.positionals.size() != 1) {
+  if (!ParseArguments(context.args, {"--device", "--drive"}, {"--yes", "--dry-run"}, parsed, error) ||
+      parsed.positionals.size() != 1) {
     context.err << "firmware: " << (error.empty() ? "expected one image file" : error) << '\n';
     return kExitUsage;
   }
-  if (!StartAndDetect(context, "firmware", EventLogUse::On)) return kExitFailed;
+  const bool dryRun = parsed.has("--dry-run");
+  if (dryRun && parsed.has("--yes")) {
+    context.err << "firmware: --dry-run changes nothing, so it takes no --yes\n";
+    return kExitUsage;
+  }
+  if (!dryRun && !parsed.has("--yes") && !OnTerminal()) {
+    context.err << "firmware: no terminal to confirm the upgrade on; add --yes to upgrade without asking, or "
+                   "--dry-run to check only\n";
+    return kExitUsage;
+  }
+  if (!StartAndDetect(context, "firmware", dryRun ? EventLogUse::Off : EventLogUse::On)) return kExitFailed;
   unsigned position = 0;
   if (!DevicePosition(context, parsed, "firmware", 1, position)) return kExitFailed;
 
   Engine& engine = context.env.engine();
   engine.PickUpgradeDevice(position);
   FirmwareUpgrade& firmware = engine.firmware();
-  if (!firmware.LoadImage(parsed.positionals[0], engine.UpgradeFacts(position))) return kExitFailed;
-  context.err << "Image " << parsed.positionals[0] << ": " << firmware.image().length << " bytes for "
-              << DeviceLabel(engine, position) << "\n";
+  const std::string& file = parsed.positionals[0];
+  if (!firmware.LoadImage(file, engine.UpgradeFacts(position))) return kExitFailed;
+  ShowUpgrade(context, position, file);
+
+  if (dryRun) {
+    if (firmware.CheckUpgrade() != UpgradeOutcome::Succeeded) return kExitFailed;
+    ShowPlan(context, firmware.image().length);
+    return kExitOk;
+  }
+  if (!parsed.has("--yes") && !UserConfirms(context, position)) {
+    context.err << "firmware: not confirmed; the flash was not touched\n";
+    return kExitFailed;
+  }
 
   CliUi& ui = context.env.ui();
   ui.setProgressSource(
       [&firmware] { return std::pair<int, int>(firmware.progressCount(), firmware.progressMaximum()); });
-  const UpgradeOutcome outcome = firmware.RunUpgrade();
+  UpgradeOutcome outcome;
+  {
+    const InterruptionHold hold(kKeepRunningNotice);
+    outcome = firmware.RunUpgrade();
+  }
   ui.finishProgress();
   return outcome == UpgradeOutcome::Succeeded ? kExitOk : kExitFailed;
 }
@@ -37,7 +130,7 @@ int RunFirmwareBackup(CommandContext& context) {
   ParsedArguments parsed;
   std::string error;
   if (!ParseArguments(context.args, {"--device", "--drive", "--length"}, {}, parsed, error) || parsed.positionals.size() != 1) {
-    context.err << "firmware-backup: " << (error.empty() ? "expected one file to write" : error) << '\n';
+    context.err << "firmware-backup: " << (error.empty() ? "expected one file to write, or -" : error) << '\n';
     return kExitUsage;
   }
   constexpr std::uint64_t kDefaultLength = 1u << 20;
@@ -45,6 +138,13 @@ int RunFirmwareBackup(CommandContext& context) {
   if (parsed.has("--length") &&
       (!ParseNumber(parsed.options["--length"], kSpiReachableBytes, length) || length == 0)) {
     context.err << "firmware-backup: --length takes a byte count from 1 to " << kSpiReachableBytes << '\n';
+    return kExitUsage;
+  }
+  const std::string& target = parsed.positionals[0];
+  const bool toStandardOutput = target == "-";
+  if (!toStandardOutput && NotARegularFile(target)) {
+    context.err << "firmware-backup: " << target
+                << " exists and is not a regular file; name a new or regular file, or - for standard output\n";
     return kExitUsage;
   }
   if (!StartAndDetect(context, "firmware-backup")) return kExitFailed;
@@ -58,12 +158,20 @@ int RunFirmwareBackup(CommandContext& context) {
     return kExitFailed;
   }
   bytes.resize(static_cast<std::size_t>(length));
-  if (!WriteFileAtomically(parsed.positionals[0], std::string(bytes.begin(), bytes.end()), 0644, error)) {
+  const std::string contents(bytes.begin(), bytes.end());
+  if (toStandardOutput) {
+    if (!context.out.write(contents.data(), static_cast<std::streamsize>(contents.size())).flush()) {
+      context.err << "firmware-backup: standard output could not be written\n";
+      return kExitFailed;
+    }
+  } else if (!WriteFileAtomically(target, contents, 0644, error)) {
     context.err << "firmware-backup: " << error << '\n';
     return kExitFailed;
   }
-  context.out << parsed.positionals[0] << ": " << length << " bytes of the flash of " << DeviceLabel(engine, position)
-              << "\n";
+  // With the bytes on standard output, the report goes beside them on standard error.
+  (toStandardOutput ? context.err : context.out)
+      << (toStandardOutput ? std::string("standard output") : target) << ": " << length
+      << " bytes of the flash of " << DeviceLabel(engine, position) << "\n";
   return kExitOk;
 }
 

@@ -3,9 +3,12 @@
 
 #include <cstdio>
 
+#include <algorithm>
+
 #include "cli/command_arguments.h"
 #include "cli/command_table.h"
 #include "cli/hex_dump.h"
+#include "transport/commands.h"
 #include "transport/controller_channel.h"
 
 namespace rur::cli {
@@ -22,11 +25,19 @@ int RunQuery(CommandContext& context) {
     context.err << "query: expected one query code in hexadecimal, e.g. 0x17\n";
     return kExitUsage;
   }
+  // Only the status queries: other codes reach commands that change the controller (the SPI
+  // erase and write among them), which have their own guarded commands.
+  constexpr std::uint8_t kStatusQueries[] = {QUERY_PROBE, QUERY_IDENTITY, QUERY_REBUILD, QUERY_MEMBERS};
+  if (std::find(std::begin(kStatusQueries), std::end(kStatusQueries), code) == std::end(kStatusQueries)) {
+    context.err << "query: " << parsed.positionals[0] << " is not a status query; the codes are 10, 11, 15 and 17\n";
+    return kExitUsage;
+  }
   if (parsed.has("--drive") && !ParseNumber(parsed.options["--drive"], 15, drive)) {
     context.err << "query: --drive takes a drive number from 0 to 15\n";
     return kExitUsage;
   }
 
+  context.env.program().ReportUnfinishedUpgrades();
   Sector answer{};
   ControllerChannel channel(context.env.program().drives(), context.env.clock(), context.env.ui());
   const ResultCode result = channel.Query(static_cast<unsigned>(drive), static_cast<std::uint8_t>(code), answer);

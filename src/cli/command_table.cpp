@@ -18,10 +18,14 @@ const std::vector<Command>& Commands() {
        RunSmart},
       {"dump-smart", "", "write the SMART data and threshold pages of Device1 to dump files; print their paths",
        RunDumpSmart},
-      {"firmware", "FILE [--device N | --drive D]", "check the image FILE and upgrade the controller's flash (erase, program, verify)",
+      {"firmware", "FILE [--device N | --drive D] [--yes | --dry-run]",
+       "check the image FILE, show it and the device, ask, then upgrade the controller's flash (erase, program, "
+       "verify); --yes does not ask (needed without a terminal), --dry-run only checks and tells what would be "
+       "erased and written",
        RunFirmware},
-      {"firmware-backup", "FILE [--device N | --drive D] [--length BYTES]",
-       "read the controller's flash from address 0 into FILE (default 1 MiB)", RunFirmwareBackup},
+      {"firmware-backup", "FILE|- [--device N | --drive D] [--length BYTES]",
+       "read the controller's flash from address 0 into FILE, or to standard output with - (default 1 MiB)",
+       RunFirmwareBackup},
       {"mail-settings", "", "print the stored mail settings (password masked), the recipients and the alarm texts",
        RunMailSettings},
       {"mail-test", "", "send the test mail with the stored settings to the sender's address; print the outcome",

@@ -77,7 +77,7 @@ std::string GlobalOptionsHelp() {
          "                      name (demo, striping, jbod, bypass, port-multiplier, two-enclosures,\n"
          "                      faults); without FILE the demo\n"
          "  --sim-state DIR     keep the simulated enclosures' state (flash, members, rebuild) in DIR:\n"
-         "                      loaded at start, saved at the end\n"
+         "                      loaded at start, saved at the end and whenever a flash changes\n"
          "  --data-dir DIR      keep the program's files (logs, dumps, settings) in DIR\n"
          "  --virtual-time      run on a virtual clock: waits cost nothing and runs repeat exactly\n"
          "  --trace FILE        append one line per request a simulated drive receives:\n"

@@ -54,6 +54,7 @@ std::vector<DeviceStatus> CollectStatus(Engine& engine) {
     status.product = DeviceProductName(engine.identity(drive));
     status.nameText = engine.DeviceNameText(i);
     status.firmware = view.firmware;
+    status.firmwareValid = view.firmwareValid;
     status.mode = record[status_offset::kArrayMode];
     status.modeText = view.mode;
     status.capacitySectors = ReadLe(record.data() + status_offset::kArrayCapacity, 5);
@@ -83,6 +84,7 @@ std::string StatusText(const std::vector<DeviceStatus>& devices) {
     text += "  Mode:              " + d.modeText + "\n";
     text += "  System Capacity:   " + d.capacityText + "\n";
     text += "  Firmware Version:  " + d.firmware + "\n";
+    if (!d.firmwareValid) text += "  Firmware:          the flash holds no valid image; run the upgrade again\n";
     if (d.sensorShown)
       text += "  Fan:               " + std::to_string(d.fanRpm) + " RPM, temperature " +
               std::to_string(d.temperature) + "\n";
@@ -119,6 +121,7 @@ nlohmann::json StatusJson(const std::vector<DeviceStatus>& devices) {
                     {"controller_kind", d.controllerKind},
                     {"product", d.product},
                     {"firmware", d.firmware},
+                    {"firmware_valid", d.firmwareValid},
                     {"mode", d.mode},
                     {"mode_text", d.modeText},
                     {"capacity_sectors", d.capacitySectors},

@@ -28,6 +28,7 @@ struct DeviceStatus {
   std::string product;
   std::string nameText;  // product and volumes, as the device buttons' hints
   std::string firmware;
+  bool firmwareValid = true;  // the flash holds a valid image
   std::uint8_t mode = 0;
   std::string modeText;
   std::uint64_t capacitySectors = 0;

@@ -154,8 +154,12 @@ void Detection::ProbeDrive(unsigned drive, unsigned position) {
   DevicePosition info;
   info.controllerKind = channel.controllerKind();
 
-  if (services_.readFirmwareType)
-    if (const auto type = services_.readFirmwareType(drive)) info.productType = *type;
+  if (services_.readFlashHead) {
+    if (const auto head = services_.readFlashHead(drive)) {
+      info.productType = head->productType;
+      info.firmwareValid = head->validImage;
+    }
+  }
 
   if (slot[identify_offset::kControllerName] != 0) {
     info.hasName = true;

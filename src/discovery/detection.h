@@ -58,8 +58,8 @@ class Detection {
     ControllerChannel& channel;
     Clock& clock;
     Ui& ui;
-    // The product type byte from the flash head of a drive being probed.
-    std::function<std::optional<std::uint8_t>(unsigned drive)> readFirmwareType;
+    // The product type byte and header check from the flash head of a drive being probed.
+    std::function<std::optional<FlashHead>(unsigned drive)> readFlashHead;
   };
 
   explicit Detection(Services services);

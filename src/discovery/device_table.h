@@ -20,10 +20,18 @@ constexpr std::uint32_t kNoDevice = 256;
 
 constexpr unsigned DriveOf(DeviceEntry entry) { return entry & kEntryDriveMask; }
 
+// What identification reads from the head of the controller's flash.
+struct FlashHead {
+  std::uint8_t productType = 0;  // byte 0x95 (FirmwareType); FFh when the flash is erased
+  bool validImage = true;        // the signature and GUID of a firmware image are in place
+};
+
 // What identification learnt about the enclosure at one position of the table.
 struct DevicePosition {
   ControllerKind controllerKind = ControllerKind::Raid;
   std::uint8_t productType = 0;  // byte 0x95 of the controller's flash (FirmwareType)
+  // False when the flash does not begin with a valid image (erased, or an upgrade cut short).
+  bool firmwareValid = true;
   bool hasName = false;          // the controller supplied a product name
   bool hasSensor = false;        // the controller reports fan speed and temperature
   bool memberOrder = false;      // set: SMART port of bay j is 1 - j

@@ -311,10 +311,12 @@ std::uint8_t SimulatedController::Run(const CommandFrame& frame, Sector& answer,
     case CMD_SPI_ERASE:
       if (!groupIs(kGroupErase) || params[0] != kSpiParam) return kStatusRejected;
       flash_.EraseSector(SpiAddress(params));
+      if (flashChanged_) flashChanged_();
       return kStatusDone;
     case CMD_SPI_WRITE:
       if (!groupIs(kGroupPayload) || params[0] != kSpiParam) return kStatusRejected;
       if (!keepFlash) flash_.Program(SpiAddress(params), payload, kFramePayloadSize);
+      if (!keepFlash && flashChanged_) flashChanged_();
       return kStatusDone;
     case CMD_ATA_ISSUE:
       if (!groupIs(kGroupPayload)) return kStatusRejected;

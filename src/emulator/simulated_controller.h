@@ -84,6 +84,9 @@ class SimulatedController {
   // The version field of the image in flash, which the identity answer reports.
   std::uint32_t firmwareVersion() const;
 
+  // Called after every erase or write command that reached the flash.
+  void setFlashChangedListener(std::function<void()> listener) { flashChanged_ = std::move(listener); }
+
   void addFault(const Fault& fault) { faults_.push_back(fault); }
   void clearFaults() { faults_.clear(); }
   std::vector<Fault>& faults() { return faults_; }
@@ -138,6 +141,7 @@ class SimulatedController {
   std::vector<Fault> faults_;
   std::deque<ExecutedCommand> executed_;
   std::function<void(const ExecutedCommand&)> executedListener_;
+  std::function<void()> flashChanged_;
   unsigned badCrcFrames_ = 0;
 };
 

@@ -56,6 +56,11 @@ class SimulatedHost final : public DriveSource {
 
   bool saveState(const std::string& dir, std::string& error) const;
   bool loadState(const std::string& dir, std::string& error);  // missing state = fresh, not an error
+  // Saves the state into dir whenever a flash changes (every erase and write command), so a
+  // program killed in the middle of an upgrade leaves the flash as far as it got. The first
+  // failed save is kept for autoSaveError().
+  void saveStateOnFlashChange(const std::string& dir);
+  const std::string& autoSaveError() const { return autoSaveError_; }
 
   SimulatedController* controller(unsigned drive);  // null for plain disks and unknown drives
   bool plugged(unsigned drive) const;
@@ -88,6 +93,7 @@ class SimulatedHost final : public DriveSource {
   std::size_t refused_ = 0;
   std::ofstream trace_;
   std::function<void()> listener_;
+  std::string autoSaveError_;
 };
 
 }  // namespace rur::sim

@@ -41,6 +41,13 @@ bool WriteFileAtomically(const fs::path& path, const char* data, std::size_t siz
   return true;
 }
 
+// Only the used part of the flash: the rest reads as erased when it is loaded again.
+bool SaveFlash(const SpiFlash& flash, const fs::path& path, std::string& error) {
+  std::vector<std::uint8_t> used(flash.usedLength());
+  flash.Read(0, used.data(), used.size());
+  return WriteFileAtomically(path, reinterpret_cast<const char*>(used.data()), used.size(), error);
+}
+
 json ControllerToJson(SimulatedController& controller) {
   json members = json::array();
   for (unsigned port = 0; port < 2; ++port) {
@@ -121,15 +128,29 @@ bool SimulatedHost::saveState(const std::string& dir, std::string& error) const 
   json drives = json::object();
   for (const auto& [number, drive] : drives_) {
     if (!drive.controller) continue;
-    const SpiFlash& flash = drive.controller->flash();
-    // Only the used part of the flash: the rest reads as erased when it is loaded again.
-    if (!WriteFileAtomically(fs::path(dir) / FlashFileName(number),
-                             reinterpret_cast<const char*>(flash.bytes().data()), flash.usedLength(), error))
-      return false;
+    if (!SaveFlash(drive.controller->flash(), fs::path(dir) / FlashFileName(number), error)) return false;
     drives[std::to_string(number)] = ControllerToJson(*drive.controller);
   }
   const std::string text = json{{"format", kStateFormat}, {"scenario", scenario_.name}, {"drives", drives}}.dump(2);
   return WriteFileAtomically(fs::path(dir) / kStateFile, text.data(), text.size(), error);
+}
+
+void SimulatedHost::saveStateOnFlashChange(const std::string& dir) {
+  std::lock_guard lock(mutex_);
+  for (auto& [number, drive] : drives_) {
+    if (!drive.controller) continue;
+    // Runs inside a request, with the host's lock already held by this thread. Once the whole
+    // state is there, an SPI command has changed only this flash.
+    const SpiFlash* flash = &drive.controller->flash();
+    drive.controller->setFlashChangedListener([this, dir, flash, number = number] {
+      std::string error;
+      std::error_code code;
+      const bool saved = fs::exists(fs::path(dir) / kStateFile, code)
+                             ? SaveFlash(*flash, fs::path(dir) / FlashFileName(number), error)
+                             : saveState(dir, error);
+      if (!saved && autoSaveError_.empty()) autoSaveError_ = error;
+    });
+  }
 }
 
 bool SimulatedHost::loadState(const std::string& dir, std::string& error) {

@@ -36,6 +36,12 @@ void Refuse(FirmwareImage& image, Ui& ui, const std::string& text) {
 
 }  // namespace
 
+bool HasImageHeader(const std::uint8_t* bytes) {
+  return std::equal(kImageGuid.begin(), kImageGuid.end(), bytes + image_offset::kGuid) &&
+         std::equal(kImageSignature.begin(), kImageSignature.end(), bytes + image_offset::kSignature,
+                    [](char a, std::uint8_t b) { return static_cast<std::uint8_t>(a) == b; });
+}
+
 std::uint32_t DeviceFirmwareVersion(const IdentifyBlock& identify) {
   return BigEndian32(identify.data() + identify_offset::kFirmwareVersion);
 }

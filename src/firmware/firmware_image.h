@@ -60,6 +60,9 @@ struct UpgradeDeviceFacts {
   IdentifyBlock identify{};  // the copy taken when detection completed
 };
 
+// Whether bytes (at least kHeaderEnd of them) begin like an image: signature and GUID in place.
+bool HasImageHeader(const std::uint8_t* bytes);
+
 // The device firmware version (identity bytes 46..49) and its product code (50..51).
 std::uint32_t DeviceFirmwareVersion(const IdentifyBlock& identify);
 // Whether a device with this code and version takes an image with that code and version.

@@ -7,6 +7,8 @@ namespace rur {
 namespace {
 
 constexpr const char* kMessageCaption = "Message";
+constexpr const char* kUpgradeCaption = "Firmware Upgrade Message";
+constexpr std::uint8_t kErasedFlashByte = 0xFF;
 
 std::string TypeText(std::uint8_t deviceType, std::uint8_t imageType) {
   char text[32];
@@ -64,13 +66,26 @@ void FirmwareUpgrade::ShowPanel(bool shown, const std::string& caption) {
   ui_.upgradePanel(shown, panelCaption_, labelCaption_);
 }
 
+void FirmwareUpgrade::AttachJournal(UpgradeJournal* journal,
+                                    std::function<UpgradeJournalRecord(unsigned position)> describe) {
+  journal_ = journal;
+  describe_ = std::move(describe);
+}
+
 UpgradeOutcome FirmwareUpgrade::RunUpgrade() {
   if (state_.OperationBusy.load()) return UpgradeOutcome::Busy;
   LongOperation operation(*this);
-  return RunSteps();
+  const UpgradeOutcome checked = Precheck();
+  return checked == UpgradeOutcome::Succeeded ? RunSteps() : checked;
 }
 
-UpgradeOutcome FirmwareUpgrade::RunSteps() {
+UpgradeOutcome FirmwareUpgrade::CheckUpgrade() {
+  if (state_.OperationBusy.load()) return UpgradeOutcome::Busy;
+  LongOperation operation(*this);
+  return Precheck();
+}
+
+UpgradeOutcome FirmwareUpgrade::Precheck() {
   if (!image_.loaded()) {
     ui_.messageBox("Please Load Firmware File First ", kMessageCaption, MessageKind::Plain);
     return UpgradeOutcome::NoImage;
@@ -93,10 +108,61 @@ UpgradeOutcome FirmwareUpgrade::RunSteps() {
 
   // A port-multiplier controller does not report its type reliably, so a mismatch is let through.
   if (deviceType != imageType && facts.controllerKind == ControllerKind::Raid) {
-    ui_.messageBox("Incorrect Firmware Type! " + TypeText(deviceType, imageType), kMessageCaption,
-                   MessageKind::Plain);
-    return UpgradeOutcome::TypeMismatch;
+    // An erased or half-written flash has no type to compare: refusing would lock the user out of
+    // the one repair there is, so the user is warned and the image is written.
+    const bool noFirmware = deviceType == kErasedFlashByte || !facts.firmwareValid;
+    if (!noFirmware) {
+      ui_.messageBox("Incorrect Firmware Type! " + TypeText(deviceType, imageType), kMessageCaption,
+                     MessageKind::Plain);
+      return UpgradeOutcome::TypeMismatch;
+    }
+    ui_.messageBox("The controller's flash holds no valid firmware (" + TypeText(deviceType, imageType) +
+                       "), so its type cannot be checked.\nThe image is written as it is: make sure it is the "
+                       "one made for this enclosure.",
+                   kUpgradeCaption, MessageKind::Warning);
   }
+  return UpgradeOutcome::Succeeded;
+}
+
+bool FirmwareUpgrade::OpenJournal(unsigned target) {
+  journalRecord_.reset();
+  // Without a device the erase is refused before anything reaches a flash: nothing to record.
+  if (!journal_ || target >= devices_.currentCount) return true;
+  UpgradeJournalRecord record = describe_ ? describe_(target) : UpgradeJournalRecord{};
+  record.device = target;
+  record.imageSize = image_.length;
+  record.imageChecksum = image_.checksum;
+  record.step = UpgradeStep::Erase;
+  std::string error;
+  if (!journal_->Write(record, error)) {
+    ui_.messageBox("The upgrade journal could not be written (" + error + ").\nNothing was erased.",
+                   kMessageCaption, MessageKind::Plain);
+    return false;
+  }
+  journalRecord_ = record;
+  return true;
+}
+
+void FirmwareUpgrade::JournalStep(UpgradeStep step) {
+  if (!journal_ || !journalRecord_) return;
+  journalRecord_->step = step;
+  // A record that keeps its older step still says the run did not finish; the run goes on.
+  std::string ignored;
+  journal_->Write(*journalRecord_, ignored);
+}
+
+void FirmwareUpgrade::CloseJournal() {
+  if (!journal_ || !journalRecord_) return;
+  std::string error;
+  if (!journal_->Remove(journalRecord_->drive, error))
+    ui_.messageBox("The upgrade journal could not be removed (" + error +
+                       "): the next start will warn about this upgrade although it finished.",
+                   kMessageCaption, MessageKind::Plain);
+  journalRecord_.reset();
+}
+
+UpgradeOutcome FirmwareUpgrade::RunSteps() {
+  if (!OpenJournal(state_.UpgradeTarget.load())) return UpgradeOutcome::JournalFailed;
 
   labelCaption_ = "Firmware Update...";
   state_.ProgressCount = 0;
@@ -106,8 +172,7 @@ UpgradeOutcome FirmwareUpgrade::RunSteps() {
   progressShown_ = true;
 
   UpgradeOutcome outcome = UpgradeOutcome::Succeeded;
-  const std::uint32_t eraseLength = eraseExtent_ <= kDoubleEraseUpTo ? 2 * eraseExtent_ : eraseExtent_;
-  const bool erased = flash_.EraseSPI(0, eraseLength);
+  const bool erased = flash_.EraseSPI(0, PlanUpgrade(image_.length).eraseLength);
   UpdateBar();
   if (!erased) {
     flash_.ShowStatus("SPI Erase Fail.");
@@ -115,6 +180,7 @@ UpgradeOutcome FirmwareUpgrade::RunSteps() {
   } else {
     flash_.ShowStatus("SPI Erase OK");
     ShowPanel(true, "Process 2 / 3");
+    JournalStep(UpgradeStep::Program);
     const bool programmed = flash_.WriteSPI(0, image_.length, image_.bytes.data());
     UpdateBar();
     if (!programmed) {
@@ -124,6 +190,7 @@ UpgradeOutcome FirmwareUpgrade::RunSteps() {
       flash_.ShowStatus("SPI Program OK");
       std::vector<std::uint8_t> readBack(image_.bytes.size(), 0);
       ShowPanel(true, "Process 3 / 3");
+      JournalStep(UpgradeStep::Verify);
       const bool read = flash_.ReadSPI(0, image_.length, readBack.data());
       UpdateBar();
       if (!read) {
@@ -133,6 +200,7 @@ UpgradeOutcome FirmwareUpgrade::RunSteps() {
         outcome = UpgradeOutcome::ReadBackFailed;
       } else if (std::equal(readBack.begin(), readBack.begin() + image_.length, image_.bytes.begin())) {
         flash_.ShowStatus("SPI Verify OK");
+        CloseJournal();
       } else {
         flash_.ShowStatus("SPI Verify fail !!!");
         outcome = UpgradeOutcome::VerifyFailed;
@@ -146,7 +214,7 @@ UpgradeOutcome FirmwareUpgrade::RunSteps() {
     ui_.messageBox(
         "Firmware Upgrade 3/3 completed!\n\nPlease power off this device or the system,"
         "\nand power on it to enable the new firmware!",
-        "Firmware Upgrade Message", MessageKind::Exclamation);
+        kUpgradeCaption, MessageKind::Exclamation);
   } else {
     ui_.messageBox(flash_.statusText(), kMessageCaption, MessageKind::Plain);
   }

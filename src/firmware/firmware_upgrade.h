@@ -5,12 +5,15 @@
 // through the progress timer, which whoever drives the timers feeds to ProgressTick once a second.
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "discovery/device_table.h"
 #include "firmware/firmware_image.h"
 #include "firmware/spi_flash.h"
+#include "firmware/upgrade_journal.h"
 #include "firmware/upgrade_state.h"
 #include "platform/user_interface.h"
 
@@ -25,11 +28,28 @@ constexpr int ProgressMaximum(std::uint32_t extent) {
   return static_cast<int>(extent / kSpiBlockSize * 2 + extent / kSpiEraseBlockSize + 30);
 }
 
+// What a run with an image of some length erases, programs and reads back.
+struct UpgradePlan {
+  std::uint32_t eraseExtent = 0;    // EraseExtent of the length
+  std::uint32_t eraseLength = 0;    // bytes erased from address 0: the extent, twice over when small
+  std::uint32_t eraseBlocks = 0;    // 4 KiB blocks erased
+  std::uint32_t programBlocks = 0;  // 128-byte blocks programmed, and read back to verify
+};
+constexpr UpgradePlan PlanUpgrade(std::uint32_t imageLength) {
+  UpgradePlan plan;
+  plan.eraseExtent = EraseExtent(imageLength);
+  plan.eraseLength = plan.eraseExtent <= kDoubleEraseUpTo ? 2 * plan.eraseExtent : plan.eraseExtent;
+  plan.eraseBlocks = (plan.eraseLength + kSpiEraseBlockSize - 1) / kSpiEraseBlockSize;
+  plan.programBlocks = (imageLength + kSpiBlockSize - 1) / kSpiBlockSize;
+  return plan;
+}
+
 enum class UpgradeOutcome {
   Busy,           // another long operation runs: nothing done, nothing shown
   NoImage,
   ImageTooLarge,
   TypeMismatch,
+  JournalFailed,  // the journal could not be written: nothing erased
   EraseFailed,
   ProgramFailed,
   ReadBackFailed,
@@ -56,6 +76,12 @@ class FirmwareUpgrade {
   bool LoadImage(const std::string& path, const UpgradeDeviceFacts& device);
   // Erases, programs and verifies the picked device's flash with the loaded image.
   UpgradeOutcome RunUpgrade();
+  // The checks RunUpgrade makes before it erases (image, device, type), with the same messages,
+  // and nothing sent to the flash: Succeeded when the upgrade would start.
+  UpgradeOutcome CheckUpgrade();
+  // Where runs keep their journal; describe tells what is known of the device at a position
+  // (its image facts and step are filled in here). Without a journal runs keep none.
+  void AttachJournal(UpgradeJournal* journal, std::function<UpgradeJournalRecord(unsigned position)> describe);
 
   // Copies ProgressCount to the progress bar while the progress timer runs (once a second).
   void ProgressTick();
@@ -90,7 +116,11 @@ class FirmwareUpgrade {
     FirmwareUpgrade& owner_;
   };
 
+  UpgradeOutcome Precheck();
   UpgradeOutcome RunSteps();
+  bool OpenJournal(unsigned target);
+  void JournalStep(UpgradeStep step);
+  void CloseJournal();
   void ShowPanel(bool shown, const std::string& caption);
   void UpdateBar();
 
@@ -99,6 +129,9 @@ class FirmwareUpgrade {
   UpgradeState& state_;
   Ui& ui_;
   FirmwareImage image_;
+  UpgradeJournal* journal_ = nullptr;
+  std::function<UpgradeJournalRecord(unsigned position)> describe_;
+  std::optional<UpgradeJournalRecord> journalRecord_;  // the running upgrade's
   int progressMaximum_ = 0;
   std::uint32_t eraseExtent_ = 0;
   bool progressShown_ = false;

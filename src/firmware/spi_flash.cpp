@@ -62,10 +62,11 @@ bool SpiFlash::EraseSPI(std::uint32_t address, std::uint32_t length) {
                    Range{Operation::Erase, address, length, nullptr, nullptr});
 }
 
-std::optional<std::uint8_t> SpiFlash::ReadFirmwareType(unsigned drive) {
+std::optional<FlashHead> SpiFlash::ReadFlashHead(unsigned drive) {
   std::array<std::uint8_t, kFlashHeadLength> head{};
   if (!RunBlocks(drive, Range{Operation::Read, 0, kFlashHeadLength, head.data(), nullptr})) return std::nullopt;
-  return head[image_offset::kFirmwareType];  // the flash holds the image from address 0
+  // The flash holds the image from address 0.
+  return FlashHead{head[image_offset::kFirmwareType], HasImageHeader(head.data())};
 }
 
 bool SpiFlash::RunBlocks(unsigned drive, const Range& range) {

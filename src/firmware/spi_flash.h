@@ -34,8 +34,8 @@ class SpiFlash {
   bool EraseSPI(std::uint32_t address, std::uint32_t length);
 
   // Identification's read of the flash head of a drive being probed: the product type byte
-  // (FirmwareType), or nothing when the read failed.
-  std::optional<std::uint8_t> ReadFirmwareType(unsigned drive);
+  // (FirmwareType) and whether an image header is in place, or nothing when the read failed.
+  std::optional<FlashHead> ReadFlashHead(unsigned drive);
 
   // Status panel 4, remembered so the upgrade can repeat its last text in the final box.
   void ShowStatus(const std::string& text);

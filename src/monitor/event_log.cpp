@@ -142,6 +142,36 @@ void EventLogWriter::SaveEarlierDays(const std::string& today) {
   }
 }
 
+bool EventLogWriter::AppendLine(const std::string& line, const LocalDateTime& now, std::string& error) {
+  std::string lockError;
+  const std::shared_ptr<void> lock = lock_(lockError);
+  const std::string path = DayFilePath(now);
+  std::vector<std::string>& unsaved = UnsavedFor(path);
+  unsaved.push_back(line);
+  std::string contents;
+  const FileReadStatus read = lock ? load_(path, contents) : FileReadStatus::Failed;
+  std::vector<std::string> fileLines = read == FileReadStatus::Ok ? SplitLogLines(contents) : std::vector<std::string>{};
+  bool saved = false;
+  if (!lock) {
+    lastError_ = lockError;
+  } else if (read == FileReadStatus::Failed) {
+    lastError_ = "cannot read " + path;
+  } else {
+    saved = AppendToFile(path, fileLines, unsaved);
+  }
+  if (saved) {
+    fileLines.insert(fileLines.end(), unsaved.begin(), unsaved.end());
+    unsaved.clear();
+    eventLog_ = std::move(fileLines);
+  } else {
+    // Kept for the next save that succeeds, and shown meanwhile.
+    error = lastError_;
+    eventLog_.push_back(line);
+  }
+  std::erase_if(unsaved_, [](const UnsavedLines& day) { return day.lines.empty(); });
+  return saved;
+}
+
 EventLogResult EventLogWriter::WriteEventLog(std::uint32_t changedMask, const std::vector<LoggedDevice>& devices,
                                              const std::function<LocalDateTime()>& clockNow, bool programStarted) {
   EventLogResult result;

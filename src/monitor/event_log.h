@@ -76,6 +76,10 @@ class EventLogWriter {
   // The device list changed: oldPositionOfNew[j] is the old position of the enclosure now at j,
   // or -1 for a new one. What the log remembers per enclosure moves with it.
   void FollowDevices(const std::vector<int>& oldPositionOfNew);
+  // Adds a line to the day's file at once, outside the refresh cycle (what start-up or detection
+  // found). False with the error when the file could not be saved; the line is then kept for the
+  // next save that succeeds.
+  bool AppendLine(const std::string& line, const LocalDateTime& now, std::string& error);
 
   const std::vector<std::string>& lines() const { return eventLog_; }
   const std::string& folder() const { return folder_; }

@@ -34,6 +34,7 @@ struct StatusPageView {
   LabelState hdd2Model;        // Label52
   std::string arrayState;      // Label18
   std::string firmware;        // Label48
+  bool firmwareValid = true;   // false: the flash holds no valid image, Label48 warns
   bool sensorPanelShown = false;  // Panel11
   LabelState fan;              // Label5
   LabelState temperature;      // Label7

@@ -56,6 +56,12 @@ static BeforeRenameHook beforeRenameHook = nullptr;
 void SetBeforeRenameHookForTests(BeforeRenameHook hook) { beforeRenameHook = hook; }
 
 bool WriteFileAtomically(const std::string& path, const std::string& contents, mode_t mode, std::string& error) {
+  // The rename would put a plain file in place of a device node, a FIFO or a socket.
+  struct stat existing {};
+  if (::lstat(path.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode) && !S_ISLNK(existing.st_mode)) {
+    error = "cannot write " + path + ": it exists and is not a regular file";
+    return false;
+  }
   const std::filesystem::path target(path);
   const std::string folder = target.has_parent_path() ? target.parent_path().string() : ".";
   std::string temporary = folder + "/." + target.filename().string() + ".XXXXXX";

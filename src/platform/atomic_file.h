@@ -11,7 +11,8 @@ namespace rur {
 enum class FileReadStatus { Ok, Missing, Failed };
 
 FileReadStatus ReadWholeFile(const std::string& path, std::string& contents, std::string& error);
-// The new file gets exactly `mode`, whatever the umask says.
+// The new file gets exactly `mode`, whatever the umask says. An existing target that is not a
+// regular file (a device, a FIFO, a folder) is refused, never replaced.
 bool WriteFileAtomically(const std::string& path, const std::string& contents, mode_t mode, std::string& error);
 // Tests stand in for a crash between writing the temporary file and renaming it: when the hook
 // returns false the write stops there, leaving the temporary file as a killed process would.

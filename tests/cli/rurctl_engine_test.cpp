@@ -90,7 +90,7 @@ TEST_F(RurctlTest, FirmwareUpgradeSurvivesARestart) {
   image[0x9E] = 0x02;
   image[0x9F] = 0x03;
   std::ofstream(dir_ / "new.bin", std::ios::binary) << image;
-  const RunResult upgrade = Rurctl(sim + "firmware new.bin");
+  const RunResult upgrade = Rurctl(sim + "firmware new.bin --yes");
   ASSERT_EQ(upgrade.status, 0) << upgrade.err;
   EXPECT_NE(upgrade.err.find("Firmware Upgrade 3/3 completed!"), std::string::npos) << upgrade.err;
 
@@ -99,8 +99,8 @@ TEST_F(RurctlTest, FirmwareUpgradeSurvivesARestart) {
   EXPECT_EQ(nlohmann::json::parse(status.out)[0]["firmware"], "150102.3");
 
   std::ofstream(dir_ / "short.bin") << "too short";
-  EXPECT_EQ(Rurctl(sim + "firmware short.bin").status, 1);
-  EXPECT_EQ(Rurctl(sim + "firmware new.bin --device 2").status, 1);
+  EXPECT_EQ(Rurctl(sim + "firmware short.bin --yes").status, 1);
+  EXPECT_EQ(Rurctl(sim + "firmware new.bin --device 2 --yes").status, 1);
 }
 
 }  // namespace

@@ -58,6 +58,12 @@ TEST_F(RurctlTest, BadInputStopsBeforeAnythingStarts) {
       {"--simulate query", "query: expected one query code in hexadecimal, e.g. 0x17\n"},
       {"--simulate query 0x17 --drive 16", "query: --drive takes a drive number from 0 to 15\n"},
       {"--simulate query 0x17 --bay 1", "query: unknown option --bay\n"},
+      // The SPI erase code, and any other that is not a status query.
+      {"--simulate query 23", "query: 23 is not a status query; the codes are 10, 11, 15 and 17\n"},
+      {"--simulate query 0x20", "query: 0x20 is not a status query; the codes are 10, 11, 15 and 17\n"},
+      {"--simulate firmware fw.bin",
+       "firmware: no terminal to confirm the upgrade on; add --yes to upgrade without asking, or --dry-run to check "
+       "only\n"},
       {"--trace t.txt query 0x17", "rurctl: --trace works with --simulate only\nTry rurctl --help.\n"},
       {"--simulate frobnicate", "rurctl: unknown command frobnicate\nTry rurctl --help.\n"},
   };

@@ -35,6 +35,7 @@ inline void HoldImage(FirmwareImage& image, const std::vector<std::uint8_t>& byt
   image.bytes = bytes;
   image.bytes.resize((bytes.size() + kImageBlockSize - 1) / kImageBlockSize * kImageBlockSize, 0xFF);
   image.length = static_cast<std::uint32_t>(bytes.size());
+  image.checksum = ImageChecksum(bytes.data(), bytes.size());
 }
 
 // A device whose identity carries this version and product code.

@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
 
 #include "firmware/firmware_upgrade.h"
 #include "firmware_test_support.h"
@@ -164,9 +167,107 @@ TEST_F(FirmwareUpgradeTest, NothingIsSentWithoutAnImageOrWithTheWrongType) {
   EXPECT_TRUE(ui.panelCaptions.empty());
   ExpectIdle("type mismatch");
 
+  // The checks alone (a dry run) say the same and send nothing either.
+  EXPECT_EQ(upgrade.CheckUpgrade(), UpgradeOutcome::TypeMismatch);
+  EXPECT_TRUE(drives.host().requests().empty());
+  ExpectIdle("type check only");
+
+  // A flash that holds no valid image (erased, or cut off mid-way) has no type to compare: the
+  // mismatch is a warning and the repair goes ahead.
+  const auto warning = [](const char* deviceType) {
+    return "The controller's flash holds no valid firmware (SPI = " + std::string(deviceType) +
+           ", BIN = 22), so its type cannot be checked.\nThe image is written as it is: make sure it is the one "
+           "made for this enclosure.";
+  };
+  for (const auto& [type, valid] : {std::pair<std::uint8_t, bool>{0xFF, true}, {0x21, false}}) {
+    SCOPED_TRACE(int(type));
+    devices.currentInfo[0].productType = type;
+    devices.currentInfo[0].firmwareValid = valid;
+    ui = test::RecordingUi{};
+    drives.host().clearRequests();
+    EXPECT_EQ(upgrade.CheckUpgrade(), UpgradeOutcome::Succeeded);
+    EXPECT_TRUE(drives.host().requests().empty());
+    EXPECT_EQ(upgrade.RunUpgrade(), UpgradeOutcome::Succeeded);
+    ASSERT_EQ(ui.boxes.size(), 3u);  // warned by the check, again by the run, then the final box
+    EXPECT_EQ(ui.boxes[1].caption, "Firmware Upgrade Message");
+    EXPECT_EQ(ui.boxes[1].kind, MessageKind::Warning);
+    EXPECT_EQ(ui.boxes[1].text, warning(type == 0xFF ? "FF" : "21"));
+    EXPECT_EQ(ui.boxes[2].text, kDoneText);
+  }
+  devices.currentInfo[0].productType = 0x21;
+  devices.currentInfo[0].firmwareValid = true;
+
   devices.currentInfo[0].controllerKind = ControllerKind::PortMultiplier;
   EXPECT_EQ(upgrade.RunUpgrade(), UpgradeOutcome::Succeeded);
   ExpectIdle("port multiplier");
+}
+
+TEST_F(FirmwareUpgradeTest, JournalStandsForTheRunUntilItsVerifySucceeds) {
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / ("rur-journal-" + std::to_string(::getpid()));
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  UpgradeJournal journal(dir.string());
+  upgrade.AttachJournal(&journal, [](unsigned position) {
+    UpgradeJournalRecord record;
+    record.device = position;
+    record.drive = kDrive;
+    record.path = "/dev/sdc";
+    record.product = "RODE RUR Dual Bay RAID";
+    record.started = "2026/3/14 9:00:00";
+    return record;
+  });
+  struct Case {
+    const char* what;
+    std::function<void()> setup;
+    UpgradeOutcome outcome;
+    std::vector<std::string> stepsSeen;  // in the journal while the run went on
+    bool left;                           // a record is there after the run
+  } cases[] = {
+      {"success", [] {}, UpgradeOutcome::Succeeded, {"erase", "program", "verify"}, false},
+      {"program fails", [&] { drives.Fail(sim::FaultCommand::SpiWrite, 0x200, 9); }, UpgradeOutcome::ProgramFailed,
+       {"erase", "program"}, true},
+      {"verify fails", [&] { drives.Fail(sim::FaultCommand::SpiWrite, 0x800, 0, sim::FaultKind::SpiWontProgram); }, UpgradeOutcome::VerifyFailed,
+       {"erase", "program", "verify"}, true},
+      // No journal, no erase: the run that could not be recorded leaves the flash alone.
+      {"journal cannot be written", [&] { std::filesystem::remove_all(dir); }, UpgradeOutcome::JournalFailed, {},
+       false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    drives.Reset();
+    ui = test::RecordingUi{};
+    Hold({.length = 8192});
+    c.setup();
+    std::vector<std::string> steps;
+    ui.onPump = [&] {
+      const auto records = journal.Unfinished();
+      if (records.empty()) return;
+      const std::string step = UpgradeStepName(records[0].step);
+      if (steps.empty() || steps.back() != step) steps.push_back(step);
+    };
+    EXPECT_EQ(upgrade.RunUpgrade(), c.outcome);
+    EXPECT_EQ(steps, c.stepsSeen);
+    const auto left = journal.Unfinished();
+    ASSERT_EQ(left.size(), c.left ? 1u : 0u);
+    if (c.left) {
+      EXPECT_EQ(left[0].drive, kDrive);
+      EXPECT_EQ(left[0].path, "/dev/sdc");
+      EXPECT_EQ(left[0].imageSize, 8192u);
+      EXPECT_EQ(left[0].imageChecksum, upgrade.image().checksum);
+      EXPECT_EQ(UnfinishedUpgradeText(left[0]),
+                "Firmware upgrade of Device1 did not finish (started 2026/3/14 9:00:00): its flash may be "
+                "incomplete. Do not power it off; run the upgrade again with the same image.");
+      std::string error;
+      ASSERT_TRUE(journal.Remove(kDrive, error)) << error;
+    }
+    if (c.outcome == UpgradeOutcome::JournalFailed) {
+      EXPECT_TRUE(drives.commands.empty());
+      EXPECT_NE(ui.boxes.back().text.find("Nothing was erased."), std::string::npos);
+    }
+    ExpectIdle(c.what);
+  }
+  std::filesystem::remove_all(dir);
 }
 
 TEST_F(FirmwareUpgradeTest, WhileRunningEverythingElseStaysAway) {

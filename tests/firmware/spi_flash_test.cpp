@@ -84,14 +84,26 @@ TEST_F(SpiFlashTest, DeviceChecksComeBeforeAnyCommand) {
 }
 
 TEST_F(SpiFlashTest, DetectionReadsTheFirmwareTypeOfTheProbedDrive) {
+  // A flash without an image's signature (the factory flash of the simulator holds one).
+  for (std::uint32_t at = 0; at < 256; ++at) drives.flash().set(at, 0xFF);
   drives.flash().set(0x95, 0x21);
   devices.currentCount = 0;
   state.UpgradeTarget = kNoDevice;
-  EXPECT_EQ(flash.ReadFirmwareType(kDrive), std::optional<std::uint8_t>(0x21));
+  auto head = flash.ReadFlashHead(kDrive);
+  ASSERT_TRUE(head.has_value());
+  EXPECT_EQ(head->productType, 0x21);
+  EXPECT_FALSE(head->validImage);  // no signature or GUID in this flash
   EXPECT_EQ(drives.count(CMD_SPI_READ), 2u);
 
+  const auto image = test::MakeImage({.length = 256, .firmwareType = 0x22});
+  for (std::size_t i = 0; i < image.size(); ++i) drives.flash().set(static_cast<std::uint32_t>(i), image[i]);
+  head = flash.ReadFlashHead(kDrive);
+  ASSERT_TRUE(head.has_value());
+  EXPECT_EQ(head->productType, 0x22);
+  EXPECT_TRUE(head->validImage);
+
   drives.Fail(sim::FaultCommand::SpiRead, 0x80, 9);
-  EXPECT_EQ(flash.ReadFirmwareType(kDrive), std::nullopt);
+  EXPECT_EQ(flash.ReadFlashHead(kDrive), std::nullopt);
   EXPECT_EQ(ui.panels[4], "ReadSPI fail, Address = 0080");
 }
 

@@ -21,6 +21,7 @@ struct ShownMessage {
   QString text;
   QString caption;
   MessageKind kind;
+  bool leftOpen = false;  // shown without waiting for the user (an upgrade was running)
 };
 
 class GuiRun {
@@ -65,6 +66,8 @@ class GuiRun {
 
   QTemporaryDir dir;
   std::vector<ShownMessage> messages;
+  // Boxes that do not wait are real boxes of the window, left open as a user who walked away would.
+  bool realOpenBoxes = false;
   std::deque<QString> chosenFiles;  // answers of the open-file dialog; empty: cancelled
   MainWindow window;                // outlives the program, which reports to it
   Program program;
@@ -76,6 +79,10 @@ class GuiRun {
     DialogHooks hooks;
     hooks.messageBox = [this](QWidget*, const QString& text, const QString& caption, MessageKind kind) {
       messages.push_back({text, caption, kind});
+    };
+    hooks.openMessageBox = [this](QWidget* parent, const QString& text, const QString& caption, MessageKind kind) {
+      messages.push_back({text, caption, kind, true});
+      if (realOpenBoxes) DesktopDialogs().openMessageBox(parent, text, caption, kind);
     };
     hooks.chooseFile = [this](QWidget*, const QString&) {
       if (chosenFiles.empty()) return QString();

@@ -3,6 +3,7 @@
 
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QStackedWidget>
 #include <QTimer>
@@ -165,6 +166,50 @@ class UpgradePageTest : public QObject {
     QCOMPARE(run.engine().upgradeMarks().UpgradeTarget.load(), kNoDevice);
     QTest::mouseClick(run.find("Image_Sts"), Qt::LeftButton);
     QCOMPARE(run.engine().currentPage(), kPageStatus);
+  }
+
+  // A user clicks the close button during an upgrade and walks away from the refusal: the box stays
+  // open, and the upgrade must still run to its end meanwhile.
+  void closeRefusalLeftOpenDoesNotStopTheUpgrade() {
+    GuiRun run("demo");
+    run.realOpenBoxes = true;
+    QVERIFY(run.detect());
+    QTest::mouseClick(run.find("Image_FWUpg"), Qt::LeftButton);
+    Load(run, WriteImage(run, QStringLiteral("fw.bin"), rur::test::MakeImage(DemoImage(16384))));
+    auto* bar = run.find<QProgressBar>("ProgressBar1");
+    int progressWhenRefused = -1;
+    int progressAfter = -1;
+    QTimer during;
+    during.setInterval(0);
+    connect(&during, &QTimer::timeout, &during, [&] {
+      if (!run.engine().UpgradeRunning() || run.find("Panel1")->isHidden()) return;
+      run.engine().Step();
+      if (progressWhenRefused < 0) {
+        QVERIFY(!run.window.close());
+        progressWhenRefused = run.engine().firmware().progressCount();
+      } else {
+        progressAfter = std::max(progressAfter, run.engine().firmware().progressCount());
+      }
+    });
+    during.start();
+    QTest::mouseClick(run.find("Image2_Upgrade"), Qt::LeftButton);
+    during.stop();
+
+    QVERIFY(progressWhenRefused >= 0);
+    QVERIFY(progressAfter > progressWhenRefused);
+    QCOMPARE(run.panel(4), QStringLiteral("SPI Verify OK"));
+    QVERIFY(bar->maximum() > 0);
+    QCOMPARE(run.messages.size(), std::size_t{2});
+    QCOMPARE(run.messages[0].text, QStringLiteral("Firmware is upgrading, please wait a moment."));
+    QVERIFY(run.messages[0].leftOpen);
+    QCOMPARE(run.messages[1].text, kCompleted);
+    // The refusal is still on the screen: nobody has clicked it.
+    bool refusalOpen = false;
+    for (QMessageBox* box : run.window.findChildren<QMessageBox*>())
+      refusalOpen = refusalOpen || (box->isVisible() && box->text() == run.messages[0].text);
+    QVERIFY(refusalOpen);
+    QVERIFY(!run.engine().UpgradeRunning());
+    QVERIFY(run.window.isVisible());
   }
 
   void aFailingRunEndsWithTheStatusText() {

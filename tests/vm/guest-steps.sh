@@ -15,7 +15,7 @@ step status rur status
 step status-json rur status --json
 step smart-hdd1 rur smart --device 1 --bay 1 --json
 step smart-hdd2 rur smart --device 1 --bay 2 --json
-step firmware rur --verbose firmware /vm/firmware.bin --device 1
+step firmware rur --verbose firmware /vm/firmware.bin --device 1 --yes
 step status-after rur status --json
 step backup rur firmware-backup /tmp/backup.bin --device 1 --length 8192
 step backup-compare cmp /tmp/backup.bin /vm/firmware.bin

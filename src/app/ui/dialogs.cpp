@@ -25,6 +25,11 @@ DialogHooks DesktopDialogs() {
     QMessageBox box(IconOf(kind), caption, text, QMessageBox::Ok, parent);
     box.exec();
   };
+  hooks.openMessageBox = [](QWidget* parent, const QString& text, const QString& caption, MessageKind kind) {
+    auto* box = new QMessageBox(IconOf(kind), caption, text, QMessageBox::Ok, parent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();  // modal to the window, but the event loop and the upgrade go on
+  };
   hooks.chooseFile = [](QWidget* parent, const QString& filter) {
     return QFileDialog::getOpenFileName(parent, QString(), QString(), filter);
   };

@@ -1,6 +1,6 @@
 #pragma once
-// The window's modal dialogs behind replaceable functions, so tests can answer them without a
-// person in front of the screen.
+// The window's dialogs behind replaceable functions, so tests can answer them without a person in
+// front of the screen.
 
 #include <QString>
 #include <functional>
@@ -12,8 +12,13 @@ class QWidget;
 namespace rur::ui {
 
 struct DialogHooks {
-  // A modal box with an OK button.
-  std::function<void(QWidget* parent, const QString& text, const QString& caption, MessageKind kind)> messageBox;
+  using MessageFunction =
+      std::function<void(QWidget* parent, const QString& text, const QString& caption, MessageKind kind)>;
+  // A modal box with an OK button: returns when the user has closed it.
+  MessageFunction messageBox;
+  // The same box, but it returns at once and stays open until the user closes it: while a firmware
+  // upgrade runs nothing may wait for a click, or the flash would stay half-written meanwhile.
+  MessageFunction openMessageBox;
   // An open-file dialog; the chosen path, or empty when the user cancelled.
   std::function<QString(QWidget* parent, const QString& filter)> chooseFile;
 };

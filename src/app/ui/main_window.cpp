@@ -359,7 +359,10 @@ void MainWindow::ShowMailWaiting(const QString& text) {
 }
 
 void MainWindow::ShowMessage(const QString& text, const QString& caption, MessageKind kind) {
-  if (dialogs_.messageBox) dialogs_.messageBox(this, text, caption, kind);
+  const bool upgradeRuns = program_ && program_->engine().UpgradeRunning();
+  const DialogHooks::MessageFunction& show = upgradeRuns && dialogs_.openMessageBox ? dialogs_.openMessageBox
+                                                                                    : dialogs_.messageBox;
+  if (show) show(this, text, caption, kind);
 }
 
 void MainWindow::SetDeviceSelectorsEnabled(bool enabled) {

@@ -61,6 +61,7 @@ class MainWindow : public QWidget, public PageHost {
   const DialogHooks& dialogs() const override { return dialogs_; }
   PanelStatusBar* statusBar() { return statusBar_; }
   void SetPanel(int index, const QString& text) override;
+  // A message box; while a firmware upgrade runs it does not wait for the user.
   void ShowMessage(const QString& text, const QString& caption, MessageKind kind);
 
   // Start-up layout of the navigation buttons: the buttons of the mask take the design slots in

@@ -142,7 +142,9 @@ void StatusPageWidget::EngineChanged(UiUpdate what) {
 void StatusPageWidget::ShowLabels() {
   const Engine& engine = *host_.engine();
   const StatusPageView& view = engine.statusPage();
-  firmwareLabel_->setText(Q(view.firmware));
+  // A flash without a valid image still answers with a version; the label says what matters.
+  firmwareLabel_->setText(view.firmwareValid ? Q(view.firmware) : QStringLiteral("No valid firmware in flash!"));
+  SetTextColour(firmwareLabel_, view.firmwareValid ? palette().color(QPalette::WindowText) : QColor(Qt::red));
   ShowLabel(fanLabel_, view.fan);
   ShowLabel(temperatureLabel_, view.temperature);
   sensorPanel_->setVisible(view.sensorPanelShown);
