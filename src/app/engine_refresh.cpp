@@ -5,6 +5,7 @@
 #include "monitor/device_changes.h"
 #include "monitor/device_info_block.h"
 #include "monitor/event_log.h"
+#include "monitor/redundancy_note.h"
 #include "monitor/refresh_enclosure.h"
 #include "monitor/sensor_watch.h"
 #include "notify/mail_center.h"
@@ -85,6 +86,7 @@ void Engine::RefreshNow() {
 
 void Engine::WriteCycleLog(std::uint8_t mask) {
   CheckSensors(mask);
+  WatchMembers(mask);
   if (!eventLog_) return;
   std::vector<LoggedDevice> logged;
   for (unsigned i = 0; i < devices_.currentCount; ++i) {
@@ -133,12 +135,18 @@ void Engine::RaiseAlarm(std::uint8_t kind, unsigned device, unsigned bay) {
 }
 
 void Engine::RaiseAlarmWithSentence(std::uint8_t kind, unsigned device, const std::string& sentence) {
+  RaiseAlarmWithLines(kind, device, {sentence});
+}
+
+void Engine::RaiseAlarmWithLines(std::uint8_t kind, unsigned device, std::vector<std::string> sentences) {
   if (!mail_) return;
   if (mail_->MailSuppressMask & (1u << (kind - 1))) return;
   std::vector<std::string> lines;
   if (device < devices_.currentCount) {
     const unsigned drive = DriveOf(devices_.current[device]);
-    lines.push_back(sentence);
+    lines = std::move(sentences);
+    const std::uint8_t mode = records_[drive][status_offset::kArrayMode];
+    if (ModeWithoutRedundancy(mode)) lines.push_back(NoRedundancySentence(mode));
     BuildDeviceInfoBlock(device, identity_[drive], records_[drive], InfoForm::Alarm, kind, lines);
   }
   mail_->RequestAlarm(kind, std::move(lines));

@@ -3,6 +3,7 @@
 #include "monitor/ata_text.h"
 #include "monitor/capacity_text.h"
 #include "monitor/mode_names.h"
+#include "monitor/redundancy_note.h"
 
 namespace rur {
 
@@ -67,6 +68,7 @@ void StatusPageModel::Redraw(const StatusRecord& record, const std::string& revi
   view_.sensorPanelShown = sensorDisplay && (environment & 0xF0) == kSensorsValid && environment != kAllAlarms;
 
   view_.mode = ModeText(record[status_offset::kArrayMode]);
+  view_.redundancyNote = ModeWithoutRedundancy(record[status_offset::kArrayMode]) ? kNoRedundancyNote : "";
 
   const std::uint8_t flags = record[status_offset::kDriveFlags];
   if (force || flags != lastDriveFlags_) {

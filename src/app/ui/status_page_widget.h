@@ -38,6 +38,7 @@ class StatusPageWidget : public NotebookPage {
   std::array<QLabel*, 2> deviceWhite_{};
   ImageButton* logButton_ = nullptr;       // Image0_Log
   QLabel* arrayModeLabel_ = nullptr;       // Label17
+  QLabel* redundancyNoteLabel_ = nullptr;  // under the mode of a striped or JBOD array
   QLabel* systemCapacityLabel_ = nullptr;  // Label27
   QLabel* hdd1CapacityLabel_ = nullptr;    // Label25
   QLabel* hdd1ModelLabel_ = nullptr;       // Label51
