@@ -10,7 +10,7 @@ namespace rur {
 
 struct MemberDiskName {
   std::string model;   // trimmed as the status page shows it
-  std::string serial;  // as the disk reports it, not trimmed
+  std::string serial;  // without the blanks disks pad it with
 };
 
 // A disk sits in the bay: it is not absent and is present, inserted or failed.
