@@ -59,7 +59,7 @@ EmailPageWidget::EmailPageWidget(PageHost& host) : NotebookPage(QStringLiteral("
                                                    QStringLiteral("DeviceRemove"), QStringLiteral("Over Heat"),
                                                    QStringLiteral("Fan Fail"),  QStringLiteral("Disk Health")};
   // Six tabs share the page's width.
-  const std::array<int, kTabCount> tabWidths{50, 66, 90, 68, 58, 76};
+  const std::array<int, kTabCount> tabWidths{48, 64, 90, 66, 56, 76};
   int x = 3;
   for (std::size_t i = 0; i < tabs_.size(); ++i) {
     TabButton& tab = tabs_[i];
@@ -269,8 +269,8 @@ void EmailPageWidget::BuildDiskHealthNote(QWidget* page) {
   int y = 18;
   for (const QString& text :
        {QStringLiteral("a member's SMART verdict worsens,"), QStringLiteral("its reallocated, pending or"),
-        QStringLiteral("uncorrectable sectors grow, or a"), QStringLiteral("rebuild reads from a disk that"),
-        QStringLiteral("is not healthy. Each change once.")}) {
+        QStringLiteral("uncorrectable sectors grow, a"), QStringLiteral("rebuild reads from a disk that is"),
+        QStringLiteral("not healthy, or a disk is replaced."), QStringLiteral("Each change once.")}) {
     SetTextColour(AddCaption(page, text, {kLeftX, y, kColumnWidth + 4, 15}, 11), kMuted);
     y += 15;
   }
