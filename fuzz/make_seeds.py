@@ -209,6 +209,9 @@ def scenario():
     write(t, "smallest-flash.json",
           '{"drives": [{"number": 9, "type": "enclosure", "firmware": {"size": 256}, "mode": 200,'
           ' "members": [{"state": 255}, {"state": "absent"}]}], "faults": [{"drive": 9, "kind": "late", "polls": 3}]}')
+    write(t, "smart-event.json",
+          '{"drives": [{"number": 1, "type": "enclosure"}], "timeline": [{"at": 100, "drive": 1, "event": "smart",'
+          ' "member": "HDD1", "attribute": {"id": 5, "value": 90, "worst": 90, "threshold": 36, "raw": 24}}]}')
     write(t, "not-json", '{"drives": [ // unfinished')
     # Found by fuzzing: a number too large for any type once ended the program.
     write(t, "number-overflow.json",
@@ -227,6 +230,15 @@ def outbox_mail():
     write(t, "huge-number", "RODE RUR outbox mail 1\nKind: 2\nRaised: 99999999999999999999999\nTo: a@b\n\n")
 
 
+def disk_health():
+    t = "disk_health"
+    write(t, "two-disks", "RODE RUR disk health 1\r\nWD-WCC6Y1234567\tWarning\t5=24\t197=3\t198=0\r\n"
+                          "Z9A0B1C2\tGood\t5=0\t187=0\t188=0\r\n")
+    write(t, "no-counts", "RODE RUR disk health 1\nS1\tError\n\tGood\n")
+    write(t, "bad-count", "RODE RUR disk health 1\nS1\tGood\t5=99999999999999999999999\n")
+    write(t, "bad-id", "RODE RUR disk health 1\nS1\tGood\t256=1\n")
+
+
 if __name__ == "__main__":
     os.makedirs(os.path.join(CORPUS, "scenario"), exist_ok=True)
     controller_answers()
@@ -235,3 +247,4 @@ if __name__ == "__main__":
     settings_text()
     scenario()
     outbox_mail()
+    disk_health()

@@ -200,6 +200,7 @@ void Engine::PublishDetection() {
   devices_.currentInfo = found.info;
   devices_.currentCount = found.count;
   identity_ = found.identity;
+  bays_.ForgetDrives();
   everDetected_ = true;
   ReportInvalidFlash();
   if (volumeTable_.truncated) ui_.messageBox("Drive Count Must less than 20.", "", MessageKind::Plain);

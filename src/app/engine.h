@@ -22,6 +22,7 @@
 #include "firmware/spi_flash.h"
 #include "firmware/upgrade_state.h"
 #include "monitor/device_watch.h"
+#include "monitor/bay_memory.h"
 #include "monitor/identify_block.h"
 #include "monitor/request_dispatcher.h"
 #include "monitor/sensor_watch.h"
@@ -29,6 +30,7 @@
 #include "monitor/status_record.h"
 #include "platform/clock.h"
 #include "platform/user_interface.h"
+#include "smart/disk_health_watch.h"
 #include "smart/smart_poller.h"
 #include "transport/controller_channel.h"
 
@@ -76,6 +78,9 @@ class Engine {
   // Where firmware upgrades keep their journal, and how a drive is named in it (its device node,
   // or the simulated drive's name).
   void AttachUpgradeJournal(UpgradeJournal* journal, std::function<std::string(unsigned drive)> drivePath);
+  // Where the memories of the disks are kept: which disk sits in which bay, and what of each
+  // disk's health was already reported. Without it they last for the run.
+  void UseDataFolder(const std::string& folder);
   // The system reported a device change of any kind (any thread).
   void DeviceChangeNotice() { detection_.DeviceChangeNotice(); }
 
@@ -174,6 +179,13 @@ class Engine {
   void RaiseAlarmWithSentences(std::uint8_t kind, unsigned device, std::vector<std::string> sentences);
   // Fan and temperature of the devices the cycle read: log lines and alarms.
   void CheckSensors(std::uint32_t mask);
+  // The member disks of the devices the cycle read: a disk replaced in its bay, a rebuild that
+  // starts reading every sector of the other disk.
+  void WatchMembers(std::uint32_t mask);
+  void CheckRebuildSource(unsigned slot, unsigned sourceBay, unsigned rebuiltBay);
+  // After a data pass: what got worse on each disk whose pages the pass read.
+  void WatchDiskHealth();
+  void ApplyHealthReport(unsigned slot, const DiskHealthReport& report);
 
   Clock& clock_;
   Ui& ui_;
@@ -199,6 +211,15 @@ class Engine {
   SmartPoller smart_;
   StatusPageModel statusPage_;
   SensorWatch sensors_;
+  BayMemory bays_;
+  DiskHealthWatch health_;
+  static constexpr std::uint8_t kActivityUnknown = 0xFF;
+  std::array<std::uint8_t, kStatusRecordSlots> lastRebuildBits_ = MakeActivityUnknown();  // per drive
+  static std::array<std::uint8_t, kStatusRecordSlots> MakeActivityUnknown() {
+    std::array<std::uint8_t, kStatusRecordSlots> bits{};
+    bits.fill(kActivityUnknown);
+    return bits;
+  }
 
   bool started_ = false;
   bool programStarted_ = true;

@@ -111,6 +111,7 @@ void Engine::SmartRead(std::uint8_t kind) {
   // The controller belongs to a running upgrade; the pass is skipped.
   if (upgrade_.targetSet() || devices_.currentCount == 0) return;
   smart_.Read(kind, channel_, devices_, records_);
+  if (kind == SMART_READ_DATA) WatchDiskHealth();
   if (kind == SMART_READ_DATA && currentPage_ == kPageSmart) EvaluateSmartPage();
 }
 

@@ -6,6 +6,7 @@
 #include "monitor/device_changes.h"
 #include "monitor/device_info_block.h"
 #include "monitor/event_log.h"
+#include "monitor/redundancy_note.h"
 #include "monitor/refresh_enclosure.h"
 #include "monitor/sensor_watch.h"
 #include "notify/mail_center.h"
@@ -104,6 +105,7 @@ void Engine::RefreshNow() {
 
 void Engine::WriteCycleLog(std::uint32_t mask) {
   CheckSensors(mask);
+  WatchMembers(mask);
   if (!eventLog_) return;
   std::vector<LoggedDevice> logged;
   for (unsigned i = 0; i < devices_.currentCount; ++i) {
@@ -184,6 +186,8 @@ void Engine::RaiseAlarmWithSentences(std::uint8_t kind, unsigned device, std::ve
   if (device < devices_.currentCount) {
     const unsigned drive = DriveOf(devices_.current[device]);
     lines = std::move(sentences);
+    const std::uint8_t mode = records_[drive][status_offset::kArrayMode];
+    if (ModeWithoutRedundancy(mode)) lines.push_back(NoRedundancySentence(mode));
     BuildDeviceInfoBlock(device, identity_[drive], records_[drive], InfoForm::Alarm, kind, lines);
   }
   mail_->RequestAlarm(kind, std::move(lines));

@@ -68,6 +68,7 @@ bool Program::Open(const ProgramOptions& options, Ui& ui, std::string& error) {
   if (!EnsureDirectory(dataDirectory_, error)) return false;
 
   engine_ = std::make_unique<Engine>(*drives_, volumes, *clock_, ui);
+  engine_->UseDataFolder(dataDirectory_);
   eventLog_ = std::make_unique<EventLogWriter>(dataDirectory_);
   engine_->AttachEventLog(eventLog_.get());
   journal_ = std::make_unique<UpgradeJournal>(dataDirectory_);

@@ -57,6 +57,7 @@ std::vector<DeviceStatus> CollectStatus(Engine& engine) {
     status.firmwareValid = view.firmwareValid;
     status.mode = record[status_offset::kArrayMode];
     status.modeText = view.mode;
+    status.redundancyNote = view.redundancyNote;
     status.capacitySectors = ReadLe(record.data() + status_offset::kArrayCapacity, 5);
     status.capacityText = view.systemCapacity;  // empty while nothing was read
     status.driveFlags = record[status_offset::kDriveFlags];
@@ -82,6 +83,7 @@ std::string StatusText(const std::vector<DeviceStatus>& devices) {
   for (const DeviceStatus& d : devices) {
     text += "Device" + std::to_string(d.device) + " (drive " + std::to_string(d.drive) + "): " + d.nameText + "\n";
     text += "  Mode:              " + d.modeText + "\n";
+    if (!d.redundancyNote.empty()) text += "                     " + d.redundancyNote + "\n";
     text += "  System Capacity:   " + d.capacityText + "\n";
     text += "  Firmware Version:  " + d.firmware + "\n";
     if (!d.firmwareValid) text += "  Firmware:          the flash holds no valid image; run the upgrade again\n";
@@ -124,6 +126,7 @@ nlohmann::json StatusJson(const std::vector<DeviceStatus>& devices) {
                     {"firmware_valid", d.firmwareValid},
                     {"mode", d.mode},
                     {"mode_text", d.modeText},
+                    {"redundancy_note", d.redundancyNote},
                     {"capacity_sectors", d.capacitySectors},
                     {"capacity_text", d.capacityText},
                     {"drive_flags", d.driveFlags},

@@ -31,6 +31,7 @@ struct DeviceStatus {
   bool firmwareValid = true;  // the flash holds a valid image
   std::uint8_t mode = 0;
   std::string modeText;
+  std::string redundancyNote;  // striping and JBOD: one failing disk loses the whole array
   std::uint64_t capacitySectors = 0;
   std::string capacityText;
   std::uint8_t driveFlags = 0;

@@ -251,11 +251,12 @@ constexpr EventName kEventNames[] = {
     {"member-removed", EventKind::MemberRemoved, true}, {"member-inserted", EventKind::MemberInserted, true},
     {"member-failed", EventKind::MemberFailed, true},   {"rebuild-started", EventKind::RebuildStarted, true},
     {"unplugged", EventKind::Unplugged, false},         {"plugged", EventKind::Plugged, false},
-    {"environment", EventKind::Environment, false}};
+    {"environment", EventKind::Environment, false},     {"smart", EventKind::SmartChanged, true}};
 
 bool ReadEvent(const json& value, const std::string& place, const Scenario& scenario, TimelineEvent& out,
                std::string& error) {
-  if (!ExpectObject(value, place, {"at", "drive", "event", "member", "disk", "speed", "fan", "temperature"}, error))
+  if (!ExpectObject(value, place, {"at", "drive", "event", "member", "disk", "speed", "fan", "temperature", "attribute"},
+                    error))
     return false;
   if (!value.contains("at")) return Fail(error, Child(place, "at"), "missing");
   if (!ReadSeconds(value["at"], Child(place, "at"), out.atMs, error)) return false;
@@ -266,8 +267,8 @@ bool ReadEvent(const json& value, const std::string& place, const Scenario& scen
     if (*event == candidate.name) name = &candidate;
   if (name == nullptr)
     return Fail(error, Child(place, "event"),
-                "expected member-removed, member-inserted, member-failed, rebuild-started, unplugged, plugged "
-                "or environment");
+                "expected member-removed, member-inserted, member-failed, rebuild-started, unplugged, plugged, "
+                "environment or smart");
   out.kind = name->kind;
   const bool needsEnclosure = name->member || name->kind == EventKind::Environment;
   if (!ReadDriveReference(value, place, scenario, needsEnclosure, out.drive, error)) return false;
@@ -283,6 +284,15 @@ bool ReadEvent(const json& value, const std::string& place, const Scenario& scen
         !ReadMemberDisk(*disk, diskPlace, inserted, error))
       return false;
     out.disk = inserted;
+  }
+  if (const auto attribute = value.find("attribute"); attribute != value.end()) {
+    if (out.kind != EventKind::SmartChanged) return Fail(error, Child(place, "attribute"), "only for smart");
+    SmartAttribute changed;
+    if (!ReadAttribute(*attribute, Child(place, "attribute"), changed, error)) return false;
+    if (changed.id == 0) return Fail(error, Child(Child(place, "attribute"), "id"), "must name an attribute (1..255)");
+    out.attribute = changed;
+  } else if (out.kind == EventKind::SmartChanged) {
+    return Fail(error, Child(place, "attribute"), "missing");
   }
   if (value.contains("speed")) {
     if (out.kind != EventKind::RebuildStarted) return Fail(error, Child(place, "speed"), "only for rebuild-started");

@@ -29,6 +29,7 @@ constexpr std::uint8_t kArrayMirroring = 2;
 constexpr std::uint8_t kArrayBypass = 3;
 
 constexpr unsigned kMaxSimulatedDrives = 10;  // drive numbers 0..9
+constexpr std::size_t kMaxSmartAttributes = 30;  // entries of a SMART page
 
 struct SmartAttribute {
   std::uint8_t id = 0;
@@ -100,7 +101,16 @@ struct DriveSpec {
   EnclosureSpec enclosure;  // enclosures only
 };
 
-enum class EventKind { MemberRemoved, MemberInserted, MemberFailed, RebuildStarted, Unplugged, Plugged, Environment };
+enum class EventKind {
+  MemberRemoved,
+  MemberInserted,
+  MemberFailed,
+  RebuildStarted,
+  Unplugged,
+  Plugged,
+  Environment,
+  SmartChanged  // one SMART attribute of the disk in a bay
+};
 
 struct TimelineEvent {
   std::uint64_t atMs = 0;  // program time
@@ -111,6 +121,7 @@ struct TimelineEvent {
   std::optional<std::uint64_t> speed;     // rebuild started
   std::optional<std::uint16_t> fan;       // environment
   std::optional<std::uint8_t> temperature;
+  std::optional<SmartAttribute> attribute;  // smart: replaces the entry with its id, or is added
 };
 
 // The command a fault lies in wait for.

@@ -28,17 +28,6 @@ bool ParseNumberText(const std::string& text, std::uint64_t& out) {
   return errno == 0;
 }
 
-bool ReadAttribute(const json& value, const std::string& place, SmartAttribute& out, std::string& error) {
-  if (!ExpectObject(value, place, {"id", "flags", "value", "worst", "threshold", "raw"}, error)) return false;
-  if (value.find("id") == value.end()) return Fail(error, Child(place, "id"), "missing");
-  return OptionalUnsigned(value, "id", place, out.id, error) &&
-         OptionalUnsigned(value, "flags", place, out.flags, error) &&
-         OptionalUnsigned(value, "value", place, out.value, error) &&
-         OptionalUnsigned(value, "worst", place, out.worst, error) &&
-         OptionalUnsigned(value, "threshold", place, out.threshold, error) &&
-         OptionalUnsigned(value, "raw", place, out.raw, error, kMax48Bits);
-}
-
 }  // namespace
 
 std::string Child(const std::string& place, std::string_view key) {
@@ -143,6 +132,17 @@ bool ReadMemberDisk(const json& object, const std::string& place, MemberDisk& ou
     out.smart.push_back(attribute);
   }
   return true;
+}
+
+bool ReadAttribute(const json& value, const std::string& place, SmartAttribute& out, std::string& error) {
+  if (!ExpectObject(value, place, {"id", "flags", "value", "worst", "threshold", "raw"}, error)) return false;
+  if (value.find("id") == value.end()) return Fail(error, Child(place, "id"), "missing");
+  return OptionalUnsigned(value, "id", place, out.id, error) &&
+         OptionalUnsigned(value, "flags", place, out.flags, error) &&
+         OptionalUnsigned(value, "value", place, out.value, error) &&
+         OptionalUnsigned(value, "worst", place, out.worst, error) &&
+         OptionalUnsigned(value, "threshold", place, out.threshold, error) &&
+         OptionalUnsigned(value, "raw", place, out.raw, error, kMax48Bits);
 }
 
 json MemberDiskToJson(const MemberDisk& disk) {

@@ -52,6 +52,8 @@ bool OptionalBool(const json& object, std::string_view key, const std::string& p
                   std::string& error);
 
 // Member disks, shared by scenario files and saved device state.
+// One entry of a member's "smart" list: {"id", "flags", "value", "worst", "threshold", "raw"}.
+bool ReadAttribute(const json& value, const std::string& place, SmartAttribute& out, std::string& error);
 bool ReadMemberDisk(const json& object, const std::string& place, MemberDisk& out, std::string& error);
 json MemberDiskToJson(const MemberDisk& disk);
 // The keys a member disk may use, for objects that embed one.

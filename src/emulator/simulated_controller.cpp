@@ -107,6 +107,19 @@ void SimulatedController::insertMember(unsigned hdd, const std::optional<MemberD
 
 void SimulatedController::failMember(unsigned hdd) { setMemberState(portOf(hdd), kMemberFailed); }
 
+void SimulatedController::setMemberAttribute(unsigned hdd, const SmartAttribute& attribute) {
+  const unsigned port = portOf(hdd);
+  MemberDisk disk = members_.at(port).disk;
+  const auto same = std::find_if(disk.smart.begin(), disk.smart.end(),
+                                 [&](const SmartAttribute& entry) { return entry.id == attribute.id; });
+  if (same != disk.smart.end()) {
+    *same = attribute;
+  } else if (disk.smart.size() < kMaxSmartAttributes) {
+    disk.smart.push_back(attribute);
+  }
+  setMemberDisk(port, disk);
+}
+
 void SimulatedController::AdvanceRebuild() {
   if (!rebuild_.running) return;
   const std::uint64_t now = clock_.nowMs();

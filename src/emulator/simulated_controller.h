@@ -67,6 +67,9 @@ class SimulatedController {
   void removeMember(unsigned hdd);
   void insertMember(unsigned hdd, const std::optional<MemberDisk>& disk = std::nullopt);
   void failMember(unsigned hdd);
+  // The disk in a bay reports another SMART attribute: the entry with its id is replaced, or the
+  // attribute is added while the page has room (30 entries).
+  void setMemberAttribute(unsigned hdd, const SmartAttribute& attribute);
   std::uint64_t capacity() const;  // of the array, as the identity answer reports it
 
   // Rebuild, advanced to the clock whenever it is looked at.

@@ -140,6 +140,9 @@ void SimulatedHost::Apply(const TimelineEvent& event, bool& deviceChanged) {
       if (event.fan) controller->setFan(*event.fan);
       if (event.temperature) controller->setTemperature(*event.temperature);
       break;
+    case EventKind::SmartChanged:
+      if (event.attribute) controller->setMemberAttribute(event.hdd, *event.attribute);
+      break;
     default: break;
   }
 }

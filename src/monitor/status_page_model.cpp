@@ -5,6 +5,7 @@
 #include "monitor/ata_text.h"
 #include "monitor/capacity_text.h"
 #include "monitor/mode_names.h"
+#include "monitor/redundancy_note.h"
 
 namespace rur {
 
@@ -92,6 +93,7 @@ void StatusPageModel::Redraw(unsigned device, const StatusRecord& record, const 
   if (!currency.known) {
     // Nothing was ever read: a zero record would read as a striped array without members.
     view.mode.clear();
+    view.redundancyNote.clear();
     view.systemCapacity.clear();
     view.hdd1Capacity = view.hdd1Model = view.hdd2Capacity = view.hdd2Model = LabelState{};
     view.arrayState = currency.notAnswering ? kNotAnsweringText : kNoAnswerYetText;
@@ -100,6 +102,7 @@ void StatusPageModel::Redraw(unsigned device, const StatusRecord& record, const 
   }
 
   view.mode = ModeText(record[status_offset::kArrayMode]);
+  view.redundancyNote = ModeWithoutRedundancy(record[status_offset::kArrayMode]) ? kNoRedundancyNote : "";
 
   const std::uint8_t flags = record[status_offset::kDriveFlags];
   if (force || flags != shown.lastDriveFlags) {

@@ -27,6 +27,7 @@ struct LabelState {
 
 struct StatusPageView {
   std::string mode;            // Label17
+  std::string redundancyNote;  // under the mode: striping and JBOD keep no second copy
   std::string systemCapacity;  // Label27
   LabelState hdd1Capacity;     // Label25
   LabelState hdd1Model;        // Label51

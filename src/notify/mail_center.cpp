@@ -321,7 +321,7 @@ void MailCenter::ShowMailPage(MailPageModel& page) { FillMailPage(page, true); }
 void MailCenter::RevertMailSettings(MailPageModel& page) { FillMailPage(page, false); }
 
 void MailCenter::ShowSubPage(MailPageModel& page, int subPage) {
-  page.subPage = std::clamp(subPage, kMailSubPageSetup, kMailSubPageFanFail);
+  page.subPage = std::clamp(subPage, kMailSubPageSetup, kMailSubPageDiskHealth);
   for (auto& kindPage : page.kinds) kindPage.addAddress.clear();
 }
 

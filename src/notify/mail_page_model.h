@@ -16,9 +16,10 @@ constexpr int kMailSubPageHddFail = 1;
 constexpr int kMailSubPageDeviceRemove = 2;
 constexpr int kMailSubPageOverHeat = 3;
 constexpr int kMailSubPageFanFail = 4;
+constexpr int kMailSubPageDiskHealth = 5;
 
-// One alarm kind's sub-page: "HDD_Fail" (kind 1), "DeviceRemove" (kind 2), "OverHeat" (kind 3) or
-// "FanFail" (kind 4).
+// One alarm kind's sub-page: "HDD_Fail" (kind 1), "DeviceRemove" (kind 2), "OverHeat" (kind 3),
+// "FanFail" (kind 4) or "DiskHealth" (kind 5).
 struct MailKindPage {
   std::string addAddress;             // Edit7 / Edit6
   int selectedRow = 0;                // row selected in StringGrid1 / StringGrid2
@@ -43,7 +44,7 @@ struct MailPageModel {
   std::string tempAlarm;  // degrees C from which the temperature alarm counts
   std::string fanMinRpm;  // fan speed below which the fan alarm counts; empty or 0: only a stopped fan
 
-  std::array<MailKindPage, kEditedKindCount> kinds;  // sub-pages 1 to 4
+  std::array<MailKindPage, kEditedKindCount> kinds;  // sub-pages 1 to 5
   std::vector<std::string> recipientEditor;          // Memo7, the list being edited
   int subPage = kMailSubPageSetup;                   // MailSubPage
 

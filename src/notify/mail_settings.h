@@ -56,14 +56,15 @@ constexpr std::uint8_t kDirtyAccount = 0x80;        // Edit12
 constexpr std::uint8_t kMailRequestLoad = 0x01;
 constexpr std::uint8_t kMailRequestAlarm = 0x02;
 
-// Alarm kinds 1..4 and the captions that name their text files.
-constexpr int kAlarmKindCount = 4;
+// Alarm kinds 1..5 and the captions that name their text files.
+constexpr int kAlarmKindCount = 5;
 constexpr std::uint8_t kAlarmDriveFailure = 1;
 constexpr std::uint8_t kAlarmSystemFailure = 2;
 constexpr std::uint8_t kAlarmOverHeat = 3;
 constexpr std::uint8_t kAlarmFanFailure = 4;
+constexpr std::uint8_t kAlarmDiskHealth = 5;  // a member disk's SMART data got worse
 constexpr std::array<std::string_view, kAlarmKindCount> MailKindCaptions = {
-    "Hard Disks Fail", "Device Removed", "Over Heat", "Fan Fail"};
+    "Hard Disks Fail", "Device Removed", "Over Heat", "Fan Fail", "Disk Health"};
 // The kinds whose subject and text the E-mail page edits: all of them.
 constexpr int kEditedKindCount = kAlarmKindCount;
 
@@ -75,7 +76,7 @@ constexpr std::string_view kMailCaption = "E-Mail Message";
 
 // "ToAddr_" + n as two upper-case hexadecimal digits.
 std::string RecipientValueName(std::size_t index);
-// File names of a kind's subject and contents files (kind 1..4).
+// File names of a kind's subject and contents files (kind 1..5).
 std::string SubjectFileName(int kind);
 std::string ContentsFileName(int kind);
 // A folder and a file name, with exactly one "/" between them.

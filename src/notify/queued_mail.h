@@ -12,7 +12,7 @@ namespace rur {
 
 struct QueuedMail {
   std::string id;              // the file's name without ".mail"
-  std::uint8_t kind = 0;       // alarm kind 1..4
+  std::uint8_t kind = 0;       // alarm kind 1..5
   std::int64_t raisedAt = 0;   // wall time of the first alarm in it, civil seconds
   std::int64_t nextTryAt = 0;  // wall time of the next attempt as scheduled (a new run tries at once)
   unsigned attempts = 0;

@@ -41,6 +41,20 @@ std::uint8_t AttributeGrade(const SmartAttribute& a) {
   }
 }
 
+SmartVerdict VerdictOfGrade(std::uint8_t driveGrade) {
+  if (driveGrade & kErrorBit) return SmartVerdict::Error;
+  return driveGrade >= kGradePending ? SmartVerdict::Warning : SmartVerdict::Good;
+}
+
+std::string_view VerdictName(SmartVerdict verdict) {
+  switch (verdict) {
+    case SmartVerdict::Error: return "Error";
+    case SmartVerdict::Warning: return "Warning";
+    case SmartVerdict::Good: break;
+  }
+  return "Good";
+}
+
 std::string SmartNameCell(std::uint8_t id) {
   char digits[3];
   std::snprintf(digits, sizeof digits, "%02X", id);
@@ -121,15 +135,19 @@ SmartPageModel EvaluateSmart(const SmartEvaluationInput& input) {
     model.rows.push_back(std::move(row));
   }
 
-  if (verdictGrade & kErrorBit) {
-    model.verdict = " Error ";
-    model.verdictColour = kRgbRed;
-  } else if (verdictGrade >= kGradePending) {
-    model.verdict = " Warning ";
-    model.verdictColour = kRgbMaroon;
-  } else {
-    model.verdict = " Good ";
-    model.verdictColour = kRgbBlack;
+  switch (VerdictOfGrade(verdictGrade)) {
+    case SmartVerdict::Error:
+      model.verdict = " Error ";
+      model.verdictColour = kRgbRed;
+      break;
+    case SmartVerdict::Warning:
+      model.verdict = " Warning ";
+      model.verdictColour = kRgbMaroon;
+      break;
+    case SmartVerdict::Good:
+      model.verdict = " Good ";
+      model.verdictColour = kRgbBlack;
+      break;
   }
   model.driveGrade = verdictGrade;
   model.focusGrid = !input.gridFocused;

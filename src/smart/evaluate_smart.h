@@ -38,6 +38,13 @@ constexpr std::size_t kColumnStatus = 5;
 constexpr std::size_t kSmartColumns = 6;
 
 std::uint8_t AttributeGrade(const SmartAttribute& attribute);
+
+// A bay's verdict, from better to worse.
+enum class SmartVerdict : std::uint8_t { Good = 0, Warning = 1, Error = 2 };
+// The verdict of a bay's folded grade: the error bit gives Error, 2 or more Warning.
+SmartVerdict VerdictOfGrade(std::uint8_t driveGrade);
+// "Good", "Warning", "Error".
+std::string_view VerdictName(SmartVerdict verdict);
 // "05-Reallocated sector count"; "AAh-UnKnown" for an ID the name table lacks.
 std::string SmartNameCell(std::uint8_t id);
 // The raw value as 12 upper-case hex digits, most significant byte first.

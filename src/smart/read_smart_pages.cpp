@@ -35,6 +35,13 @@ bool ReadBayPage(ControllerChannel& channel, unsigned drive, std::uint8_t kind, 
 
 }  // namespace
 
+bool ReadBayPagesNow(ControllerChannel& channel, const SmartEnclosure& enclosure, unsigned bay, SmartBayPages& pages) {
+  const std::uint8_t port = SmartPort(bay, enclosure.memberOrder);
+  const bool thresholds = ReadBayPage(channel, enclosure.drive, SMART_READ_THRESHOLDS, port, pages.thresholds);
+  pages.dataRead = ReadBayPage(channel, enclosure.drive, SMART_READ_DATA, port, pages.data);
+  return thresholds && pages.dataRead;
+}
+
 std::vector<SmartEnclosure> SmartEnclosures(const DeviceTable& devices, std::span<const StatusRecord> records) {
   std::vector<SmartEnclosure> enclosures;
   const unsigned count = std::min(devices.currentCount, kMaxDevices);
@@ -59,9 +66,12 @@ int ReadSmartPages(std::uint8_t kind, ControllerChannel& channel, std::span<cons
       SmartPage& page = thresholds ? pages.thresholds : pages.data;
       if ((enclosure.driveFlags & kBayPresent[bay]) == 0) {
         page.fill(0);  // an empty bay shows no attributes
+        if (!thresholds) pages.dataRead = false;
         continue;
       }
-      if (!ReadBayPage(channel, enclosure.drive, kind, SmartPort(bay, enclosure.memberOrder), page)) gaveUp = true;
+      const bool whole = ReadBayPage(channel, enclosure.drive, kind, SmartPort(bay, enclosure.memberOrder), page);
+      if (!whole) gaveUp = true;
+      if (!thresholds) pages.dataRead = whole;
     }
   }
   // A data pass that failed is simply repeated a minute later; thresholds are re-read with every

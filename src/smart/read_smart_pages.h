@@ -37,4 +37,8 @@ constexpr std::uint8_t SmartPort(unsigned bay, bool memberOrder) {
 int ReadSmartPages(std::uint8_t kind, ControllerChannel& channel, std::span<const SmartEnclosure> enclosures,
                    SmartState& state);
 
+// Reads the threshold and data pages of one bay that holds a disk now, outside the passes (the
+// source of a rebuild that just started). False when either page was not read whole.
+bool ReadBayPagesNow(ControllerChannel& channel, const SmartEnclosure& enclosure, unsigned bay, SmartBayPages& pages);
+
 }  // namespace rur

@@ -11,6 +11,15 @@ void SmartPoller::Read(std::uint8_t kind, ControllerChannel& channel, const Devi
   ReadSmartPages(kind, channel, enclosures, state_);
 }
 
+bool SmartPoller::ReadBayNow(ControllerChannel& channel, unsigned slot, const SmartEnclosure& enclosure,
+                             unsigned bay, SmartBayPages& pages) {
+  const bool stored = slot < kSmartSlots && bay < kSmartBays;
+  if (stored) pages = state_.store[slot][bay];
+  const bool whole = ReadBayPagesNow(channel, enclosure, bay, pages);
+  if (stored) state_.store[slot][bay] = pages;
+  return whole;
+}
+
 void SmartPoller::Evaluate(unsigned slot, const std::string& model) { page_ = EvaluateSmart(state_, slot, model); }
 
 std::uint8_t SmartPoller::Tick(const SmartTickInput& input, bool& countdownChanged) {

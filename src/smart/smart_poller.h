@@ -10,6 +10,7 @@
 #include "discovery/device_table.h"
 #include "monitor/status_record.h"
 #include "smart/evaluate_smart.h"
+#include "smart/read_smart_pages.h"
 #include "smart/smart_state.h"
 #include "smart/smart_tick.h"
 #include "transport/controller_channel.h"
@@ -21,6 +22,10 @@ class SmartPoller {
   // A pass of kind SMART_READ_DATA or SMART_READ_THRESHOLDS over the enclosures of the table.
   void Read(std::uint8_t kind, ControllerChannel& channel, const DeviceTable& devices,
             std::span<const StatusRecord> records);
+  // Reads both pages of one bay of the device at `slot` now; false when they were not read whole.
+  // The store keeps them when the slot has a place there.
+  bool ReadBayNow(ControllerChannel& channel, unsigned slot, const SmartEnclosure& enclosure, unsigned bay,
+                  SmartBayPages& pages);
   // Grades the pages of the device at `slot` for the bay shown, whose model the heading names.
   void Evaluate(unsigned slot, const std::string& model);
   // The bay the page shows (0 = HDD1, 1 = HDD2).

@@ -17,6 +17,7 @@ constexpr std::uint8_t kSmartCycleSeconds = 60;
 struct SmartBayPages {
   SmartPage data{};        // SmartDataPage
   SmartPage thresholds{};  // SmartThresholdPage
+  bool dataRead = false;   // the last data pass read this page whole (a failed chunk keeps old bytes)
 };
 
 using SmartStore = std::array<std::array<SmartBayPages, kSmartBays>, kSmartSlots>;

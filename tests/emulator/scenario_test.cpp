@@ -47,7 +47,9 @@ TEST(Scenario, ValuesByNameNumberAndDefault) {
       "drives": [{"number": 3, "type": "enclosure", "mode": 7, "productCode": "0x0550",
                   "members": [{"state": "failed"}, {"state": 6, "capacity": "0x1000"}]}],
       "timeline": [{"at": 2.5, "drive": 3, "event": "environment", "fan": 0},
-                   {"at": 1, "drive": 3, "event": "unplugged"}]})",
+                   {"at": 1, "drive": 3, "event": "unplugged"},
+                   {"at": 3, "drive": 3, "event": "smart", "member": "HDD2",
+                    "attribute": {"id": 5, "value": 90, "worst": 90, "threshold": 36, "raw": 24}}]})",
                                  scenario, error))
       << error;
   ASSERT_TRUE(scenario.start.has_value());
@@ -62,6 +64,14 @@ TEST(Scenario, ValuesByNameNumberAndDefault) {
   EXPECT_FALSE(drive.enclosure.members[0].disk.smart.empty());
   EXPECT_EQ(scenario.timeline[0].kind, sim::EventKind::Unplugged);  // in time order
   EXPECT_EQ(scenario.timeline[1].atMs, 2500u);
+  const sim::TimelineEvent& smart = scenario.timeline[2];
+  EXPECT_EQ(smart.kind, sim::EventKind::SmartChanged);
+  EXPECT_EQ(smart.hdd, 2u);
+  ASSERT_TRUE(smart.attribute.has_value());
+  EXPECT_EQ(smart.attribute->id, 5);
+  EXPECT_EQ(smart.attribute->worst, 90);
+  EXPECT_EQ(smart.attribute->threshold, 36);
+  EXPECT_EQ(smart.attribute->raw, 24u);
 }
 
 TEST(Scenario, MalformedScenariosNameThePlace) {
@@ -100,6 +110,14 @@ TEST(Scenario, MalformedScenariosNameThePlace) {
        "timeline[0].at: expected seconds between 0 and 1e9"},
       {R"({"drives": [)" + enclosure + R"(], "timeline": [{"at": 1, "drive": 1, "event": "member-failed", "member": "HDD3"}]})",
        "timeline[0].member: expected HDD1 or HDD2"},
+      {R"({"drives": [)" + enclosure + R"(], "timeline": [{"at": 1, "drive": 1, "event": "smart", "member": "HDD1"}]})",
+       "timeline[0].attribute: missing"},
+      {R"({"drives": [)" + enclosure + R"(], "timeline": [{"at": 1, "drive": 1, "event": "smart", "member": "HDD1",
+                                                              "attribute": {"id": 0}}]})",
+       "timeline[0].attribute.id: must name an attribute (1..255)"},
+      {R"({"drives": [)" + enclosure + R"(], "timeline": [{"at": 1, "drive": 1, "event": "plugged",
+                                                              "attribute": {"id": 5}}]})",
+       "timeline[0].attribute: only for smart"},
       {R"({"drives": [)" + enclosure + R"(], "faults": [{"drive": 1, "kind": "late"}]})",
        "faults[0].polls: missing: after how many polls the answer shows"},
       {R"({"drives": [)" + enclosure + R"(], "faults": [{"drive": 1, "kind": "fail", "from": 9, "until": 3}]})",

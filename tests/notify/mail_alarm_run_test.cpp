@@ -207,5 +207,98 @@ TEST_F(MailAlarmRun, AStoppedFanAndAHotEnclosureRaiseOneAlarmEachAndLogWhenTheyC
   EXPECT_EQ(mails[1].BodyLines()[1], "Device1 information :");
 }
 
+bool Contains(const std::vector<std::string>& lines, const std::string& line) {
+  return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+// A striped array whose HDD1 gains reallocated sectors at 100 s and falls below its threshold at
+// 250 s: one mail per change, none for the same data later or after a restart.
+TEST_F(MailAlarmRun, AWorseningDiskIsMailedOncePerChangeAlsoAcrossARestart) {
+  mailtest::ScratchFolder data;
+  data.Write("worsening.json", R"({"name": "worsening", "start": "2026-03-14 09:00:00",
+    "drives": [{"number": 1, "type": "enclosure", "mode": "striping",
+      "members": [{"serial": "WD-AAA111", "smart": [{"id": 5, "value": 100, "worst": 100, "threshold": 36, "raw": 0},
+                                                     {"id": 197, "value": 100, "worst": 100, "threshold": 0, "raw": 0}]},
+                  {"serial": "ST-BBB222"}]}],
+    "timeline": [{"at": 100, "drive": 1, "event": "smart", "member": "HDD1",
+                  "attribute": {"id": 5, "value": 90, "worst": 90, "threshold": 36, "raw": 24}},
+                 {"at": 250, "drive": 1, "event": "smart", "member": "HDD1",
+                  "attribute": {"id": 5, "value": 30, "worst": 30, "threshold": 36, "raw": 24}}]})");
+  data.Write("EmailSubject Disk Health.txt", "Disk wearing out\r\n");
+  SmtpSink sink;
+  WriteMailSettings(data, sink.port(), 0);
+  const std::string header = "Device1 HDD1 disk health got worse: model \"RODE SIM DISK 1000\", serial \"WD-AAA111\".";
+  const std::string noCopy =
+      "Striping(RAID0) keeps no second copy of the data: one failing disk loses the whole array.";
+  {
+    SimulatedRun run(data, data.file("worsening.json"));
+    run.program.engine().RunFor(400000);
+    run.program.mail().FinishDeliveries();
+    const auto mails = sink.Mails();
+    ASSERT_EQ(mails.size(), 2u);
+    EXPECT_EQ(mails[0].Header("Subject"), "[RODE RUR v0.50.11-3 Message] Disk wearing out");
+    const auto counted = mails[0].BodyLines();
+    EXPECT_EQ(counted.at(0), header);
+    EXPECT_EQ(counted.at(1), "  Attribute 5 Reallocated sector count, raw count: 0 -> 24");
+    EXPECT_EQ(counted.at(2), noCopy);
+    EXPECT_EQ(counted.at(3), "Device1 information :");
+    const auto failed = mails[1].BodyLines();
+    EXPECT_EQ(failed.at(0), header);
+    EXPECT_EQ(failed.at(1), "  SMART verdict: Good -> Error");
+    EXPECT_TRUE(Contains(failed, noCopy));
+
+    EXPECT_TRUE(run.LogHas("D1 HDD1 attribute 5 Reallocated sector count raw 0 -> 24, serial \"WD-AAA111\", 2026/3/14 "));
+    EXPECT_TRUE(run.LogHas("D1 HDD1 SMART verdict Good -> Error, serial \"WD-AAA111\", 2026/3/14 "));
+    for (const auto& line : run.program.eventLog().lines())
+      for (const char c : line) EXPECT_TRUE(c >= 0x20 && c < 0x7F) << line;
+
+    run.program.engine().RunFor(600000);
+    run.program.mail().FinishDeliveries();
+    EXPECT_EQ(sink.Mails().size(), 2u);
+  }
+  // The same disk in the same state after a restart: nothing new to tell.
+  SimulatedRun again(data, data.file("worsening.json"));
+  again.program.engine().RunFor(400000);
+  again.program.mail().FinishDeliveries();
+  EXPECT_EQ(sink.Mails().size(), 2u);
+}
+
+// HDD2 of a mirror is swapped for another disk and rebuilt from an HDD1 with pending sectors.
+TEST_F(MailAlarmRun, ASwappedDiskIsNamedAndARebuildFromAnAilingDiskAsksForABackup) {
+  mailtest::ScratchFolder data;
+  data.Write("swap.json", R"({"name": "swap", "start": "2026-03-14 09:00:00",
+    "drives": [{"number": 1, "type": "enclosure", "rebuildSpeed": 20000000,
+      "members": [{"serial": "WD-AAA111", "smart": [{"id": 5, "value": 100, "worst": 100, "threshold": 36, "raw": 0},
+                                                     {"id": 197, "value": 100, "worst": 100, "threshold": 0, "raw": 3}]},
+                  {"serial": "ST-BBB222"}]}],
+    "timeline": [{"at": 20, "drive": 1, "event": "member-removed", "member": "HDD2"},
+                 {"at": 60, "drive": 1, "event": "member-inserted", "member": "HDD2", "disk": {"serial": "NEW-CCC333"}},
+                 {"at": 65, "drive": 1, "event": "rebuild-started", "member": "HDD2"}]})");
+  SmtpSink sink;
+  WriteMailSettings(data, sink.port(), 0);
+  SimulatedRun run(data, data.file("swap.json"));
+  run.program.engine().RunFor(200000);
+  run.program.mail().FinishDeliveries();
+
+  EXPECT_TRUE(run.LogHas("D1 HDD2 replaced: serial \"ST-BBB222\" -> \"NEW-CCC333\", 2026/3/14 9:01:0"));
+  // The source is checked in the cycle that first sees the rebuild.
+  std::string firstProgress, sourceLine;
+  for (const auto& line : run.program.eventLog().lines()) {
+    if (firstProgress.empty() && line.rfind("D1 HDD1 --> HDD2 ", 0) == 0) firstProgress = line;
+    if (line.rfind("D1 HDD1 is the source of the rebuild of HDD2, SMART verdict Warning: take a backup now, ", 0) == 0)
+      sourceLine = line;
+  }
+  ASSERT_FALSE(sourceLine.empty());
+  EXPECT_EQ(sourceLine.substr(sourceLine.size() - 8), firstProgress.substr(firstProgress.size() - 8));
+
+  const auto lines = AllBodyLines(sink);
+  EXPECT_TRUE(Contains(lines, "Device1 HDD2 replaced: serial \"ST-BBB222\" -> \"NEW-CCC333\"."));
+  EXPECT_TRUE(Contains(lines, "The rebuild reads every sector of HDD1; if HDD1 fails before it ends, the array is "
+                              "lost. Take a backup now."));
+  // A first look at HDD1 already found the pending sectors; a mirror keeps a second copy.
+  EXPECT_TRUE(Contains(lines, "  SMART verdict: Warning (when first seen)"));
+  for (const auto& line : lines) EXPECT_EQ(line.find("no second copy"), std::string::npos) << line;
+}
+
 }  // namespace
 }  // namespace rur

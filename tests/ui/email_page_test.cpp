@@ -115,6 +115,10 @@ class EmailPageTest : public QObject {
     Click(run, "Image3_FanFail");
     Type(run, "FanMinRpmEdit", QStringLiteral("900"));
     Click(run, "FanFailSuppressBox");
+    Click(run, "Image3_DiskHealth");
+    QCOMPARE(run.find<QStackedWidget>("Notebook2")->currentWidget()->objectName(), QStringLiteral("DiskHealth"));
+    Type(run, "DiskHealthSubjectEdit", QStringLiteral("Disk wearing out"));
+    Click(run, "DiskHealthSuppressBox");
 
     Click(run, "Image3_OK");
     QVERIFY(run.messages.empty());
@@ -131,7 +135,7 @@ class EmailPageTest : public QObject {
     QVERIFY(stored.ReadInteger("ToAddrCount", count).ok());
     QCOMPARE(count, 1u);
     QVERIFY(stored.ReadInteger("EMailSend", suppress).ok());
-    QCOMPARE(suppress, 0x0Au);
+    QCOMPARE(suppress, 0x1Au);
     std::uint32_t tempAlarm = 0, fanMin = 0;
     QVERIFY(stored.ReadInteger("TempAlarm", tempAlarm).ok());
     QCOMPARE(tempAlarm, 60u);
@@ -151,6 +155,7 @@ class EmailPageTest : public QObject {
     QCOMPARE(ReadText(PathInFolder(folder, SubjectFileName(1))), std::string("Disk alarm\r\n"));
     QCOMPARE(ReadText(PathInFolder(folder, ContentsFileName(1))), std::string("Line one\r\nLine two\r\n"));
     QCOMPARE(ReadText(PathInFolder(folder, SubjectFileName(3))), std::string("Too hot\r\n"));
+    QCOMPARE(ReadText(PathInFolder(folder, "EmailSubject Disk Health.txt")), std::string("Disk wearing out\r\n"));
 
     // The mail thread loads what was stored; opening the page again shows it without marking it changed.
     run.run(500);

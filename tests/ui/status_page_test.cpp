@@ -100,9 +100,11 @@ class StatusPageTest : public QObject {
     const QString firstCaption = run.window.windowTitle();
     QVERIFY(firstCaption.endsWith(QStringLiteral(" - RODE RUR Dual Bay RAID [sdb1]")));
 
+    QCOMPARE(run.text("RedundancyNote"), QString());
     QTest::mouseClick(run.find("Image0_D2"), Qt::LeftButton);
     QCOMPARE(run.engine().selectedDevice(), 1u);
     QCOMPARE(run.text("Label17"), QStringLiteral("Striping(RAID0)"));
+    QCOMPARE(run.text("RedundancyNote"), QStringLiteral("One failing disk loses the whole array."));
     QCOMPARE(run.text("Label27"), QStringLiteral("931 GB"));
     QCOMPARE(run.text("Label25"), QStringLiteral("465 GB\n"));
     QCOMPARE(run.text("Label26"), QStringLiteral("465 GB\n"));
@@ -117,6 +119,7 @@ class StatusPageTest : public QObject {
 
     QTest::mouseClick(run.find("Image0_D1"), Qt::LeftButton);
     QCOMPARE(run.text("Label17"), QStringLiteral("Mirroring(RAID1)"));
+    QCOMPARE(run.text("RedundancyNote"), QString());
     QCOMPARE(run.text("Label51"), QStringLiteral("KESTREL KD1000SX"));
     QVERIFY(run.text("Label18").endsWith(QStringLiteral("%\n<<<<\nRebuilding")));
     QCOMPARE(run.window.windowTitle(), firstCaption);

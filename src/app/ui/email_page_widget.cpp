@@ -52,14 +52,15 @@ QString TextBoxText(const std::vector<std::string>& lines) {
 }  // namespace
 
 EmailPageWidget::EmailPageWidget(PageHost& host) : NotebookPage(QStringLiteral("EmailPage"), host) {
-  const std::array<QString, kTabCount> tabNames{QStringLiteral("Image3_Setup"), QStringLiteral("Image3_HDDFail"),
+  const std::array<QString, kTabCount> tabNames{QStringLiteral("Image3_Setup"),      QStringLiteral("Image3_HDDFail"),
                                                 QStringLiteral("Image3_DeviceRemove"), QStringLiteral("Image3_OverHeat"),
-                                                QStringLiteral("Image3_FanFail")};
-  const std::array<QString, kTabCount> tabCaptions{QStringLiteral("Setup"), QStringLiteral("HDD_Fail"),
+                                                QStringLiteral("Image3_FanFail"),      QStringLiteral("Image3_DiskHealth")};
+  const std::array<QString, kTabCount> tabCaptions{QStringLiteral("Setup"),     QStringLiteral("HDD_Fail"),
                                                    QStringLiteral("DeviceRemove"), QStringLiteral("Over Heat"),
-                                                   QStringLiteral("Fan Fail")};
-  const std::array<int, kTabCount> tabWidths{66, 78, 102, 80, 70};
-  int x = 4;
+                                                   QStringLiteral("Fan Fail"),  QStringLiteral("Disk Health")};
+  // Six tabs share the page's width.
+  const std::array<int, kTabCount> tabWidths{48, 64, 90, 66, 56, 76};
+  int x = 3;
   for (std::size_t i = 0; i < tabs_.size(); ++i) {
     TabButton& tab = tabs_[i];
     const QRect place(x, 0, tabWidths[i], kTabButtonHeight);
@@ -74,15 +75,15 @@ EmailPageWidget::EmailPageWidget(PageHost& host) : NotebookPage(QStringLiteral("
     tab.button->setPixmap((i == 0 ? tab.yellow : tab.white)->pixmap());
     const int subPage = static_cast<int>(i);
     connect(tab.button, &ImageButton::clicked, this, [this, subPage] { ShowSubPage(subPage); });
-    x += tabWidths[i] + 3;
+    x += tabWidths[i] + 2;
   }
 
   subPages_ = new QStackedWidget(this);
   subPages_->setObjectName(QStringLiteral("Notebook2"));
   subPages_->setGeometry(0, kSubPageTop, kPageWidth, kSubPageHeight);
-  const std::array<QString, kTabCount> pageNames{QStringLiteral("Setup"), QStringLiteral("HDD_Fail"),
+  const std::array<QString, kTabCount> pageNames{QStringLiteral("Setup"),    QStringLiteral("HDD_Fail"),
                                                  QStringLiteral("DeviceRemove"), QStringLiteral("OverHeat"),
-                                                 QStringLiteral("FanFail")};
+                                                 QStringLiteral("FanFail"), QStringLiteral("DiskHealth")};
   std::array<QWidget*, kTabCount> pages{};
   for (std::size_t i = 0; i < pages.size(); ++i) {
     pages[i] = new QWidget(subPages_);
@@ -94,6 +95,7 @@ EmailPageWidget::EmailPageWidget(PageHost& host) : NotebookPage(QStringLiteral("
   kinds_[1] = BuildKindPage(pages[2], 2, QStringLiteral("Device Removed info. and "));
   kinds_[2] = BuildKindPage(pages[3], 3, QStringLiteral("Over Heat info. and "));
   kinds_[3] = BuildKindPage(pages[4], 4, QStringLiteral("Fan Fail info. and "));
+  kinds_[4] = BuildKindPage(pages[5], 5, QStringLiteral("Disk Health info. and "));
 
   const int buttonsY = kSubPageTop + kSubPageHeight + 4;
   okButton_ = new ImageButton(QStringLiteral("Image3_OK"), this);
@@ -172,23 +174,25 @@ void EmailPageWidget::BuildSetup(QWidget* page) {
 }
 
 EmailPageWidget::KindControls EmailPageWidget::BuildKindPage(QWidget* page, int kind, const QString& note) {
-  // Object names of the controls of kinds 1 to 4.
-  const std::array<const char*, kEditedKindCount> addNames{"Edit7", "Edit6", nullptr, nullptr};
-  const std::array<const char*, kEditedKindCount> plusNames{"Image3_1P", "Image3_2P", nullptr, nullptr};
-  const std::array<const char*, kEditedKindCount> minusNames{"Image3_1M", "Image3_2M", nullptr, nullptr};
-  const std::array<const char*, kEditedKindCount> gridNames{"StringGrid1", "StringGrid2", nullptr, nullptr};
+  // Object names of the controls of kinds 1 to 5.
+  const std::array<const char*, kEditedKindCount> addNames{"Edit7", "Edit6", nullptr, nullptr, nullptr};
+  const std::array<const char*, kEditedKindCount> plusNames{"Image3_1P", "Image3_2P", nullptr, nullptr, nullptr};
+  const std::array<const char*, kEditedKindCount> minusNames{"Image3_1M", "Image3_2M", nullptr, nullptr, nullptr};
+  const std::array<const char*, kEditedKindCount> gridNames{"StringGrid1", "StringGrid2", nullptr, nullptr, nullptr};
   const std::array<const char*, kEditedKindCount> subjectNames{"Edit10", "Edit11", "OverHeatSubjectEdit",
-                                                               "FanFailSubjectEdit"};
+                                                               "FanFailSubjectEdit", "DiskHealthSubjectEdit"};
   const std::array<const char*, kEditedKindCount> contentsNames{"Memo6", "Memo4", "OverHeatContentsMemo",
-                                                                "FanFailContentsMemo"};
+                                                                "FanFailContentsMemo", "DiskHealthContentsMemo"};
   const std::array<const char*, kEditedKindCount> suppressNames{"CheckBox2", "CheckBox4", "OverHeatSuppressBox",
-                                                                "FanFailSuppressBox"};
+                                                                "FanFailSuppressBox", "DiskHealthSuppressBox"};
   const auto index = static_cast<std::size_t>(kind - 1);
   auto named = [index](const std::array<const char*, kEditedKindCount>& names) {
     return QString::fromLatin1(names[index]);
   };
   KindControls controls;
-  if (addNames[index] == nullptr) {
+  if (kind == kAlarmDiskHealth) {
+    BuildDiskHealthNote(page);
+  } else if (addNames[index] == nullptr) {
     BuildLimit(page, kind);
   } else {
     BuildRecipientList(page, controls, named(addNames), named(plusNames), named(minusNames), named(gridNames));
@@ -258,6 +262,18 @@ void EmailPageWidget::BuildLimit(QWidget* page, int kind) {
                             : QStringLiteral("or a stopped fan, on two refreshes in a row.");
   SetTextColour(AddCaption(page, hint, {kLeftX, 44, kColumnWidth, 15}, 11), kMuted);
   (heat ? tempAlarmEdit_ : fanMinRpmEdit_) = edit;
+}
+
+void EmailPageWidget::BuildDiskHealthNote(QWidget* page) {
+  AddCaption(page, QStringLiteral("Mailed when"), {kLeftX, 0, kColumnWidth, 16});
+  int y = 18;
+  for (const QString& text :
+       {QStringLiteral("a member's SMART verdict worsens,"), QStringLiteral("its reallocated, pending or"),
+        QStringLiteral("uncorrectable sectors grow, a"), QStringLiteral("rebuild reads from a disk that is"),
+        QStringLiteral("not healthy, or a disk is replaced."), QStringLiteral("Each change once.")}) {
+    SetTextColour(AddCaption(page, text, {kLeftX, y, kColumnWidth + 4, 15}, 11), kMuted);
+    y += 15;
+  }
 }
 
 MailCenter* EmailPageWidget::mail() { return host_.program() ? &host_.program()->mail() : nullptr; }

@@ -1,8 +1,9 @@
 #pragma once
-// The E-mail page (page 3): the mail settings on five sub-pages. "Setup" holds the server, the
+// The E-mail page (page 3): the mail settings on six sub-pages. "Setup" holds the server, the
 // sender, the login and the test button; "HDD_Fail" and "DeviceRemove" hold the recipient list
 // (one list, shown on both) and the subject and text of their alarm; "Over Heat" and "Fan Fail"
-// hold their sensor limit and the subject and text of their alarm. The mail centre owns the
+// hold their sensor limit and the subject and text of their alarm; "Disk Health" says when its
+// alarm comes and holds its subject and text. The mail centre owns the
 // rules; the page copies its controls into the page model before each action and shows the model
 // afterwards.
 
@@ -34,7 +35,7 @@ class EmailPageWidget : public NotebookPage {
   // Opening the page fills it from the loaded settings.
   void PageOpened() override;
 
-  // A tab: kMailSubPageSetup .. kMailSubPageFanFail.
+  // A tab: kMailSubPageSetup .. kMailSubPageDiskHealth.
   void ShowSubPage(int subPage);
   // The + and - buttons beside the recipient list, and a click on one of its rows.
   void AddRecipient();
@@ -71,6 +72,8 @@ class EmailPageWidget : public NotebookPage {
                           const QString& minusName, const QString& gridName);
   // The sensor limit of kind 3 or 4.
   void BuildLimit(QWidget* page, int kind);
+  // What raises the disk-health alarm.
+  void BuildDiskHealthNote(QWidget* page);
   QLineEdit* AddEdit(QWidget* parent, const QString& name, QRect geometry, std::uint8_t dirtyBit);
   void ShowLoginFields(bool shown);
   // Controls into the model, and the model back into the controls without raising change events.
@@ -80,7 +83,7 @@ class EmailPageWidget : public NotebookPage {
   MailPageModel model_;
   bool filling_ = false;
 
-  static constexpr std::size_t kTabCount = 5;
+  static constexpr std::size_t kTabCount = 6;
   std::array<TabButton, kTabCount> tabs_{};
   QStackedWidget* subPages_ = nullptr;      // Notebook2
   QLineEdit* portEdit_ = nullptr;           // Edit1
@@ -98,8 +101,8 @@ class EmailPageWidget : public NotebookPage {
   QLabel* passwordCaption_ = nullptr;       // Label20
   ImageButton* testButton_ = nullptr;       // Image3_Test
   // HDD_Fail (Edit7, Image3_1P/1M, StringGrid1, Edit10, Memo6, CheckBox2), DeviceRemove
-  // (Edit6, Image3_2P/2M, StringGrid2, Edit11, Memo4, CheckBox4), Over Heat and Fan Fail (subject,
-  // contents and suppress box only; no recipient controls).
+  // (Edit6, Image3_2P/2M, StringGrid2, Edit11, Memo4, CheckBox4), Over Heat, Fan Fail and Disk
+  // Health (subject, contents and suppress box only; no recipient controls).
   std::array<KindControls, kEditedKindCount> kinds_{};
   ImageButton* okButton_ = nullptr;      // Image3_OK
   ImageButton* ignoreButton_ = nullptr;  // Image3_Ignore

@@ -1,5 +1,6 @@
 #include "app/ui/page_artwork.h"
 
+#include <QFontMetrics>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -77,7 +78,10 @@ QPixmap TabButtonPicture(const QString& caption, int width, ButtonLook look) {
     painter.drawPath(path);
     painter.setPen(kInk);
   }
-  painter.setFont(WindowFont(12, true));
+  // A caption wider than its tab takes a smaller font rather than losing its ends.
+  QFont font = WindowFont(12, true);
+  if (QFontMetrics(font).horizontalAdvance(caption) > width - 6) font = WindowFont(11, true);
+  painter.setFont(font);
   painter.drawText(QRectF(0, 0, width, kTabButtonHeight - 2), Qt::AlignCenter, caption);
   return pixmap;
 }

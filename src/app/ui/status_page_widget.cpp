@@ -65,10 +65,12 @@ StatusPageWidget::StatusPageWidget(PageHost& host, const DeviceButtonPictures& d
   logButton_->hide();
   connect(logButton_, &ImageButton::clicked, this, [this] { host_.OpenLogViewer(); });
 
-  AddLabel(QStringLiteral("Label43"), QStringLiteral("Mode:"), {20, 46, 126, 18});
-  arrayModeLabel_ = AddLabel(QStringLiteral("Label17"), QString(), {kValueX, 46, 250, 18}, 13, true);
-  AddLabel(QStringLiteral("Label44"), QStringLiteral("System Capacity:"), {20, 70, 126, 18});
-  systemCapacityLabel_ = AddLabel(QStringLiteral("Label27"), QString(), {kValueX, 70, 250, 18}, 13, true);
+  AddLabel(QStringLiteral("Label43"), QStringLiteral("Mode:"), {20, 42, 126, 18});
+  arrayModeLabel_ = AddLabel(QStringLiteral("Label17"), QString(), {kValueX, 42, 250, 18}, 13, true);
+  redundancyNoteLabel_ = AddLabel(QStringLiteral("RedundancyNote"), QString(), {kValueX, 59, 255, 14}, 11);
+  SetTextColour(redundancyNoteLabel_, QColor(0x80, 0x00, 0x00));  // the SMART page's warning colour
+  AddLabel(QStringLiteral("Label44"), QStringLiteral("System Capacity:"), {20, 74, 126, 18});
+  systemCapacityLabel_ = AddLabel(QStringLiteral("Label27"), QString(), {kValueX, 74, 250, 18}, 13, true);
 
   for (const QRect& card : {kHdd1Card, kHdd2Card}) {
     const bool first = card == kHdd1Card;
@@ -149,6 +151,7 @@ void StatusPageWidget::ShowLabels() {
   ShowLabel(temperatureLabel_, view.temperature);
   sensorPanel_->setVisible(view.sensorPanelShown);
   arrayModeLabel_->setText(Q(view.mode));
+  redundancyNoteLabel_->setText(Q(view.redundancyNote));
   systemCapacityLabel_->setText(Q(view.systemCapacity));
   ShowLabel(hdd1CapacityLabel_, view.hdd1Capacity);
   ShowLabel(hdd1ModelLabel_, view.hdd1Model);

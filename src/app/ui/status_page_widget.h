@@ -42,6 +42,7 @@ class StatusPageWidget : public NotebookPage {
   ImageButton* otherDevicesButton_ = nullptr;  // Device3 and on, from a menu
   ImageButton* logButton_ = nullptr;       // Image0_Log
   QLabel* arrayModeLabel_ = nullptr;       // Label17
+  QLabel* redundancyNoteLabel_ = nullptr;  // under the mode of a striped or JBOD array
   QLabel* systemCapacityLabel_ = nullptr;  // Label27
   QLabel* hdd1CapacityLabel_ = nullptr;    // Label25
   QLabel* hdd1ModelLabel_ = nullptr;       // Label51

@@ -1,0 +1,54 @@
+// Which disk sits in which bay: a disk replaced in a bay is noticed, in one run and across
+// restarts, and an enclosure is known by its disks whatever drive number it gets.
+
+#include <gtest/gtest.h>
+
+#include "monitor/bay_memory.h"
+#include "notify/mail_test_support.h"
+
+namespace rur {
+namespace {
+
+TEST(BayMemory, AReplacedDiskIsNoticedInTheRunAndAfterARestart) {
+  mailtest::ScratchFolder folder;
+  const std::string path = folder.file(kBayMemoryFileName);
+  struct Step {
+    unsigned drive;
+    std::array<std::string, 2> serials;
+    std::vector<std::string> replaced;  // "bay: old -> new"
+    bool restartBefore = false;
+  };
+  const Step steps[] = {
+      {1, {"A", "B"}, {}},
+      {1, {"A", ""}, {}},                  // HDD2 pulled: nothing is forgotten
+      {1, {"A", "C"}, {"1: B -> C"}},      // another disk comes back
+      {1, {"A", "C"}, {}},
+      {4, {"X", "Y"}, {}},                 // a second enclosure
+      {3, {"A", "D"}, {"1: C -> D"}, true},  // after a restart, on another drive, known by HDD1
+      {4, {"", "Y"}, {}},
+      {4, {"Z", "Y"}, {"0: X -> Z"}},
+  };
+  auto memory = std::make_unique<BayMemory>(path);
+  for (const Step& step : steps) {
+    std::string error;
+    if (step.restartBefore) {
+      memory = std::make_unique<BayMemory>(path);
+      ASSERT_TRUE(memory->Load(error)) << error;
+    }
+    std::vector<std::string> replaced;
+    for (const BayReplacement& r : memory->Observe(step.drive, step.serials, error))
+      replaced.push_back(std::to_string(r.bay) + ": " + r.oldSerial + " -> " + r.newSerial);
+    EXPECT_TRUE(error.empty()) << error;
+    EXPECT_EQ(replaced, step.replaced) << step.serials[0] << " " << step.serials[1];
+  }
+  EXPECT_EQ(memory->enclosures().size(), 2u);
+
+  folder.Write(kBayMemoryFileName, "something else\r\n");
+  BayMemory broken(path);
+  std::string error;
+  EXPECT_FALSE(broken.Load(error));
+  EXPECT_NE(error.find("not a bay memory file"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace rur
