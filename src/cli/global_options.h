@@ -16,6 +16,7 @@ struct GlobalOptions {
   std::string trace;        // --trace FILE
   bool verbose = false;     // --verbose: show status-bar texts and messages on stderr
   bool help = false;        // --help or -h
+  bool version = false;     // --version
 };
 
 // Removes the global options from args and fills out; args keeps the command and its arguments.

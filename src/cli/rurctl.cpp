@@ -35,6 +35,10 @@ int RunRurctl(std::vector<std::string> args, std::ostream& out, std::ostream& er
     out << Usage();
     return kExitOk;
   }
+  if (options.version) {
+    out << "rurctl " << VersionText << '\n';
+    return kExitOk;
+  }
   if (args.empty()) {
     err << Usage();
     return kExitUsage;

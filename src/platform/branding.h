@@ -3,9 +3,11 @@
 
 #include <string_view>
 
+#include "platform/build_info.h"
+
 namespace rur {
 
-constexpr std::string_view VersionText = "v0.50.11-3";
-constexpr std::string_view ApplicationTitle = "RODE RUR v0.50.11-3";
+constexpr std::string_view VersionText = kBuildVersionText;
+constexpr std::string_view ApplicationTitle = kBuildApplicationTitle;
 
 }  // namespace rur

@@ -13,10 +13,13 @@ namespace rur::ui {
 struct CommandLine {
   ProgramOptions options;
   bool help = false;
+  bool version = false;
 };
 
 // args without the program name; false with a message for an unknown or incomplete option.
 bool ParseCommandLine(const std::vector<std::string>& args, CommandLine& out, std::string& error);
 std::string CommandLineHelp();
+// "rode-rur v..." for --version.
+std::string VersionLine();
 
 }  // namespace rur::ui

@@ -24,6 +24,10 @@ int main(int argc, char** argv) {
     std::cout << rur::ui::CommandLineHelp();
     return 0;
   }
+  if (commandLine.version) {
+    std::cout << rur::ui::VersionLine();
+    return 0;
+  }
 
   commandLine.options.pumpWhileWaiting = true;
 
