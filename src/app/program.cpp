@@ -26,7 +26,8 @@ bool Program::Open(const ProgramOptions& options, Ui& ui, std::string& error) {
   options_ = options;
   sim::Scenario scenario;
   if (options.simulate) {
-    const std::string path = options.scenarioPath.empty() ? sim::BundledScenarioPath("demo") : options.scenarioPath;
+    const std::string path = options.scenarioPath.empty() ? sim::BundledScenarioPath(sim::kDefaultScenarioName)
+                                                          : options.scenarioPath;
     if (!sim::LoadScenarioFile(path, scenario, error)) return false;
   }
 
@@ -57,15 +58,19 @@ bool Program::Open(const ProgramOptions& options, Ui& ui, std::string& error) {
     udev_ = std::make_unique<UdevWatcher>();
   }
 
-  dataDirectory_ = ChooseDataDirectory(CurrentPathFacts(), options.simulate, options.dataDir, DirectoryWritable);
-  if (!EnsureDirectory(dataDirectory_, error)) return false;
+  ProgramFolders folders;
+  if (!ChooseProgramFolders(CurrentPathFacts(), options.simulate, options.dataDir, folders, error)) return false;
+  if (!EnsureDirectory(folders.data, error)) return false;
+  if (folders.settings != folders.data && !EnsureDirectory(folders.settings, error)) return false;
+  dataDirectory_ = folders.data;
 
   engine_ = std::make_unique<Engine>(*drives_, volumes, *clock_, ui);
   eventLog_ = std::make_unique<EventLogWriter>(dataDirectory_);
   engine_->AttachEventLog(eventLog_.get());
 
-  const bool ownFolder = options.simulate || !options.dataDir.empty();
-  settingsPath_ = SettingsFilePath(ownFolder ? dataDirectory_ : std::string());
+  settingsPath_ = SettingsFilePath(folders.settings);
+  if (const std::string warning = SettingsFileExposureWarning(settingsPath_); !warning.empty())
+    ui.messageBox(warning, "Warning", MessageKind::Warning);
   settings_ = std::make_unique<RegFileSettingsStore>(settingsPath_);
   transport_ = std::make_unique<CurlMailTransport>();
   mail_ = std::make_unique<MailCenter>(*settings_, ui, *clock_, *transport_, DefaultMailFolder(settingsPath_),

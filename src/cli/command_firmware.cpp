@@ -58,7 +58,7 @@ int RunFirmwareBackup(CommandContext& context) {
     return kExitFailed;
   }
   bytes.resize(static_cast<std::size_t>(length));
-  if (!WriteFileAtomically(parsed.positionals[0], std::string(bytes.begin(), bytes.end()), 0644, error)) {
+  if (!WriteFileAtomically(parsed.positionals[0], std::string(bytes.begin(), bytes.end()), 0666, error)) {
     context.err << "firmware-backup: " << error << '\n';
     return kExitFailed;
   }

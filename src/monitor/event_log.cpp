@@ -36,7 +36,7 @@ bool DefaultLoad(const std::string& path, std::string& contents) {
 }
 
 bool DefaultSave(const std::string& path, const std::string& contents, std::string& error) {
-  return WriteFileAtomically(path, contents, 0644, error);
+  return WriteFileAtomically(path, contents, 0666, error);
 }
 
 }  // namespace
