@@ -44,7 +44,4 @@ class CliEnvironment {
   Program program_;
 };
 
-// Resolves --simulate's value: an existing file, or the name of a bundled scenario.
-std::string ScenarioPath(const std::string& value);
-
 }  // namespace rur::cli
