@@ -1,9 +1,13 @@
 // rurctl monitor [--for SECONDS]: the program without its window: detection, a refresh every
 // 5 s, device changes, the day's event log and alarm mails. Every new log line is printed too.
+// SIGHUP reloads the mail settings; SIGINT and SIGTERM end the run.
+
+#include <unistd.h>
 
 #include <csignal>
 
 #include "cli/engine_session.h"
+#include "cli/monitor_service.h"
 #include "monitor/event_log.h"
 #include "notify/mail_center.h"
 
@@ -11,13 +15,27 @@ namespace rur::cli {
 namespace {
 
 volatile std::sig_atomic_t stopRequested = 0;
+volatile std::sig_atomic_t reloadRequested = 0;
 extern "C" void RequestStop(int) { stopRequested = 1; }
+extern "C" void RequestReload(int) { reloadRequested = 1; }
 
 // Prints the log lines added since the last look (all of them again after a new day began).
-void PrintNewLines(const EventLogWriter& log, std::size_t& printed, std::ostream& out) {
+void PrintNewLines(const EventLogWriter& log, std::size_t& printed, const MonitorService& service,
+                   std::ostream& out) {
   const auto& lines = log.lines();
   if (lines.size() < printed) printed = 0;
-  for (; printed < lines.size(); ++printed) out << lines[printed] << '\n';
+  for (; printed < lines.size(); ++printed) out << service.EventLogLine(lines[printed]) << '\n';
+  out.flush();
+}
+
+// Reads the mail settings again, as after a change on the E-mail page.
+void ReloadMailSettings(MailCenter& mail, const std::string& settingsPath, const MonitorService& service,
+                        std::ostream& out) {
+  mail.StartUp();
+  mail.LoadMailSettings();
+  out << service.InfoLine("Mail settings reloaded from " + settingsPath + ": " +
+                          std::to_string(mail.Recipients().size()) + " recipient(s)")
+      << '\n';
   out.flush();
 }
 
@@ -43,8 +61,11 @@ int RunMonitor(CommandContext& context) {
   }
 
   stopRequested = 0;
+  reloadRequested = 0;
   std::signal(SIGINT, RequestStop);
   std::signal(SIGTERM, RequestStop);
+  std::signal(SIGHUP, RequestReload);
+  MonitorService service(ServiceNotifier::FromEnvironment(), StreamIsJournal(STDOUT_FILENO));
 
   Engine& engine = context.env.engine();
   EventLogWriter& log = context.env.program().eventLog();
@@ -58,16 +79,23 @@ int RunMonitor(CommandContext& context) {
   constexpr std::uint64_t kSliceMs = 1000;
   while (!stopRequested && (!bounded || clock.nowMs() < end)) {
     engine.RunFor(bounded ? std::min(kSliceMs, end - clock.nowMs()) : kSliceMs);
-    PrintNewLines(log, printed, context.out);
+    service.Update(engine);
+    PrintNewLines(log, printed, service, context.out);
     if (!mail.AlarmText.empty() && mail.AlarmText != shownAlarm) {
       shownAlarm = mail.AlarmText;
-      context.out << "Alarm:";
-      for (const auto& line : shownAlarm) context.out << ' ' << line;
-      context.out << '\n';
+      std::string alarm = "Alarm:";
+      for (const auto& line : shownAlarm) alarm += ' ' + line;
+      context.out << service.AlarmLine(alarm) << '\n';
+    }
+    if (reloadRequested) {
+      reloadRequested = 0;
+      ReloadMailSettings(mail, context.env.program().settingsPath(), service, context.out);
     }
   }
+  service.Stopping();
   std::signal(SIGINT, SIG_DFL);
   std::signal(SIGTERM, SIG_DFL);
+  std::signal(SIGHUP, SIG_DFL);
   return kExitOk;
 }
 
