@@ -5,9 +5,11 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev libcurl4-openssl-dev libudev-dev nlohmann-json3-dev
+  qt6-base-dev qt6-svg-dev libcurl4-openssl-dev libudev-dev nlohmann-json3-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   python3-aiosmtpd fonts-liberation
+  # the Debian package and its checks (scripts/check-package.sh)
+  dpkg-dev fakeroot lintian appstream desktop-file-utils man-db
 )
 packages+=("$@")
 

@@ -11,6 +11,7 @@
 #include <array>
 
 class QLabel;
+class QPainter;
 
 namespace rur::ui {
 
@@ -62,5 +63,7 @@ QPixmap LogoPicture();
 QPixmap GlyphPicture(Glyph glyph, int side, const QColor& colour);
 QPixmap BackgroundPicture(BackgroundKind kind, QSize size);
 QIcon ApplicationIcon();
+// The icon's drawing on a square of side pixels; the installed scalable icon is made from it too.
+void DrawApplicationIcon(QPainter& painter, int side);
 
 }  // namespace rur::ui
