@@ -1,5 +1,5 @@
 #pragma once
-// Where the program keeps its files. State (day logs, SMART dumps, the mail outbox) and settings
+// Where the program keeps its files. State (day logs, SMART dumps) and settings
 // follow the file-system conventions: a service or root uses the system folders (or those systemd
 // hands it), a desktop user the XDG folders of the home. Never the binary's folder, never a folder
 // that other users share. A simulated run keeps to a sandbox of its own so a demo never touches the
@@ -24,7 +24,7 @@ PathFacts CurrentPathFacts();
 std::string ExecutableDirectory();
 
 struct ProgramFolders {
-  std::string data;      // day logs, dumps, outbox
+  std::string data;      // day logs, dumps
   std::string settings;  // the settings file and, by default, the mail text files
 };
 
