@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages the build and the tests need, only those that are missing,
 # without questions. Safe to run again and again.
 set -euo pipefail

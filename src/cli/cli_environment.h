@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What a rurctl command works with, built once from the global options: the program (clock,
 // drives of the host or simulated enclosures, data directory, engine, event log, mail) and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // rurctl firmware FILE [--device N]: checks the image against the device as the Upgrade page
 // does, then erases, programs and verifies the controller's flash with a progress bar.
 // rurctl firmware-backup FILE [--device N] [--length BYTES]: keeps the flash as it is now.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // rurctl monitor [--for SECONDS]: the program without its window: detection, a refresh every
 // 5 s, device changes, the day's event log and alarm mails. Every new log line is printed too.
 // SIGHUP reloads the mail settings; SIGINT and SIGTERM end the run.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The options every rurctl command understands. They may stand before or after the command name,
 // so no command may give one of its own options the same name.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // rurctl monitor as a system service: it tells the service manager when it is ready (after the
 // first detection), how many enclosures it watches and when it stops, and gives its lines the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A scenario: the simulated drives (plain disks and enclosures), an optional start for the virtual
 // clock, a timeline of things that happen to them, and faults their controllers suffer. Scenarios

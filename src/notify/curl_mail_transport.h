@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Mail over SMTP through libcurl: smtp:// with STARTTLS when the server offers it (smtps:// on
 // port 465), AUTH LOGIN when login is on, bounded connection and transfer times.

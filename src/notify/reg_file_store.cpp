@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "notify/reg_file_store.h"
 
 #include <cerrno>

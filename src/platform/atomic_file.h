@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Whole-file reads and crash-safe whole-file writes: a write goes to a temporary file beside the
 // target, is flushed to the disk and renamed over it, so a reader sees the old file or the new

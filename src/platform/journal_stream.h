@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Lines for the systemd journal. When a service's output goes straight to the journal, systemd
 // says so in $JOURNAL_STREAM ("device:inode" of that stream); a line that starts with "<N>" is then

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Where the program keeps its files. State (day logs, SMART dumps) and settings
 // follow the file-system conventions: a service or root uses the system folders (or those systemd

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Tells the service manager how a service is doing: "READY=1" once it does its job, "STATUS=..."
 // for `systemctl status`, "STOPPING=1" on the way out. The messages go as datagrams to the socket

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // rurctl monitor under a service manager: readiness and status reach the notify socket, SIGHUP
 // reloads the mail settings, SIGTERM ends the run cleanly, and lines carry journal priorities when
 // the output is the journal. Runs the built rurctl on the real clock, bounded to a few seconds.

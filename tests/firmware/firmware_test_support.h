@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What firmware tests share: a Ui that records what the user would see, and image files.
 

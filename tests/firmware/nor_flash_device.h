@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A controller with an 8 MiB NOR flash behind the read-sequence channel, for firmware tests and
 // benchmarks: it decodes the frame from the LBAs it is asked to read, checks the CRC, executes the

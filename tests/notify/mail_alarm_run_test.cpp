@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A whole simulated run: a member pulled from the demo enclosure raises a drive-failure alarm,
 // and the mail arrives at a real SMTP server.
 

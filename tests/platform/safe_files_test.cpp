@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's files cannot be turned against their user: no symbolic link at a file's name is
 // followed, no folder other users may write to is used, and new files are no more open than the
 // umask allows (the settings file is always private).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A stand-in controller for SMART passes: scripted disks that decode each command frame from the
 // reads they see and answer ATA issue and fetch from per-port pages, failing on demand.

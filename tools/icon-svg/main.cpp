@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes the application icon as an SVG file for the desktop's icon theme, from the same drawing
 // the window uses: rur_icon_svg OUTPUT.svg
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The window's pictures, drawn in code so they stay crisp and need no image files: navigation
 // buttons, device and bay buttons in their selected (yellow) and plain (white) looks, the log

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The desktop program's command line: with no option it works on the host's disks;
 // --simulate[=FILE] attaches simulated enclosures (a scenario file or a bundled scenario's name),

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // rode-rur: the desktop program. One instance per session; a second start leaves silently.
 
 #include <QApplication>
