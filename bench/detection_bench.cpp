@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A whole detection (the first one after start-up) on the demo host: a plain disk and a mirrored
 // enclosure, on the virtual clock. Reports the host time per detection and the program time the
 // protocol's own waits take.

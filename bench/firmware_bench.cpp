@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A whole firmware upgrade (erase, program, verify) against the NOR-flash test controller, with a
 // modelled cost per sector read charged to the virtual clock. Reports the host time per controller
 // command and how the run's clock time compares with the least the protocol allows: the frame

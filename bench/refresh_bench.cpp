@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One refresh cycle over ten enclosures on the virtual clock: the sensor, members (and, while a
 // rebuild runs, rebuild) queries of every enclosure and the day log's comparison, with the log
 // kept in memory. Reports the host time per cycle and the program time its query gaps take.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a SMART pass costs (reads sent, protocol time on the virtual clock) and how long grading
 // one full page takes.
 #include <benchmark/benchmark.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Host-side cost of controller commands: an instant device that answers at the first poll, on the
 // virtual clock, so only the program's own work (frames, CRC, sequences, request path) is measured.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Controller answers are bytes from outside: whatever the enclosure leaves at LBA 17, the program
 // must decode it without a crash and every text built from it must stay printable and valid JSON.
 // The input is a series of 512-byte answers that a stand-in enclosure hands out in turn (and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The disk-health memory is a file of the data folder that a full disk or a careless hand may
 // damage: whatever bytes it holds, parsing must end cleanly, and what parses must be written and
 // read back to the same text.

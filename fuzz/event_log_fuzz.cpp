@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Day log files lie beside the program where anyone may edit or damage them, and the program reads
 // them back: the writer before it appends the cycle's lines, the viewer when it shows a file. The
 // input is such a file. Whatever it holds, its lines must survive the next append unchanged, and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Firmware image files come from anywhere: loading one must refuse what is not an image for the
 // picked device and never read outside the file. The first input byte picks the device's traits
 // (controller kind, whether reads fail), the next six its firmware version and product code as

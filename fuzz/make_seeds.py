@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Writes the seed corpora of the fuzz targets into fuzz/corpus/<target>/.
 
 The seeds are small, well-formed inputs (plus a few typical damaged ones) from which the fuzzer

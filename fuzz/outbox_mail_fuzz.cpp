@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Outbox files may be damaged by a full disk or a careless hand: whatever bytes they hold, parsing
 // must end cleanly, and what parses must be written and read back to the same text.
 

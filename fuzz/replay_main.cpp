@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs a fuzz target once over saved inputs: every file named on the command line, and every file
 // inside a named folder. Built with the ordinary compiler, it turns the seed corpus (and every
 // input that once crashed a target) into a quick regression test that needs no libFuzzer.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Fuzzes one target for a while: fuzz/run.sh TARGET SECONDS [libFuzzer options...]
 # TARGET is one of settings_text, controller_answers, firmware_image, event_log, scenario (or "all",
 # which runs each for SECONDS). The targets are built with clang into build-fuzz/ with libFuzzer,

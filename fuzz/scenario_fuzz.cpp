@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Scenario files are written by hand: a file either loads into a complete scenario or gives one
 // error, never a crash; and whatever loads must give a simulated host that plays its timeline and
 // answers the program's commands.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Settings files are edited by hand: whatever bytes they hold, parsing must end cleanly, and
 // whatever parses must come back unchanged from its own written form.
 

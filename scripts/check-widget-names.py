@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Finds C++ identifiers that are still named after the old program's forms, widgets and timers.
 
 Usage: scripts/check-widget-names.py FOLDER...

@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages the build and the tests need, only those that are missing,
 # without questions. Safe to run again and again.
 set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev libcurl4-openssl-dev libudev-dev nlohmann-json3-dev
+  qt6-base-dev qt6-svg-dev libcurl4-openssl-dev libudev-dev nlohmann-json3-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   python3-aiosmtpd python3-cryptography fonts-liberation
+  # the Debian package and its checks (scripts/check-package.sh)
+  dpkg-dev fakeroot lintian appstream desktop-file-utils man-db
 )
 packages+=("$@")
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what the virtual-machine test of the SG_IO path needs (tests/vm): qemu, nbdkit and its
 # plugin headers, a static busybox, cpio and mke2fs. Optional: when they cannot be had, that one
 # test skips itself and everything else still runs. The guest kernel is not installed; the test

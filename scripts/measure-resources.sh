@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Resource figures on the real clock (they take real time: SECONDS each, default 600):
 #   - CPU and peak memory of `rurctl --simulate monitor` watching the demo enclosure;
 #   - the same for the window, `rode-rur --simulate` on the offscreen platform, when it is built;

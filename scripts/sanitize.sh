@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Sanitizer runs of the tests; each builds into its own folder and fails on the first report.
 #   scripts/sanitize.sh address   every test (core, command line, window, fuzz corpus replays) built
 #                                 with AddressSanitizer and UndefinedBehaviorSanitizer, in build-asan/

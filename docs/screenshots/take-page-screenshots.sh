@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Starts rode-rur on the demo scenario under a virtual X server and takes pictures of the Upgrade
 # page during an upgrade and of the E-mail page with its settings filled in. Needs xvfb, xdotool,
 # ImageMagick and python3; run from the repository root after building (build dir as the first

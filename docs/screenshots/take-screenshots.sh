@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Starts rode-rur on the demo scenario under a virtual X server, walks through its pages and
 # saves a picture of each. Needs xvfb, xdotool and ImageMagick; run from the repository root
 # after building (build dir as the first argument, default build).

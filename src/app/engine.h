@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The engine: owns the services that find, watch and serve the enclosures, and their timers.
 //   detection        finds the enclosures and reacts to device changes (discovery/detection.h)

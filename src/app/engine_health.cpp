@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the engine makes of the member disks: a disk replaced in its bay, a rebuild that starts
 // reading every sector of a disk that is not healthy, and SMART data that got worse. Each becomes
 // a line of the day's log and a disk-health alarm.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the pages show and the rules of moving between them: the status page's drawing, the device
 // selection, the upgrade device and the SMART page, shared by the window and the headless tools.
 

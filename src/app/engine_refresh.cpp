@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The refresh cycle and what the monitor makes of it or of a new device list: lines in the day's
 // event log and alarm mails.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/program.h"
 
 #include "app/pumping_clock.h"
@@ -28,7 +29,8 @@ bool Program::Open(const ProgramOptions& options, Ui& ui, std::string& error) {
   ui_ = &ui;
   sim::Scenario scenario;
   if (options.simulate) {
-    const std::string path = options.scenarioPath.empty() ? sim::BundledScenarioPath("demo") : options.scenarioPath;
+    const std::string path = options.scenarioPath.empty() ? sim::BundledScenarioPath(sim::kDefaultScenarioName)
+                                                          : options.scenarioPath;
     if (!sim::LoadScenarioFile(path, scenario, error)) return false;
   }
 
@@ -64,8 +66,11 @@ bool Program::Open(const ProgramOptions& options, Ui& ui, std::string& error) {
     udev_ = std::make_unique<UdevWatcher>();
   }
 
-  dataDirectory_ = ChooseDataDirectory(CurrentPathFacts(), options.simulate, options.dataDir, DirectoryWritable);
-  if (!EnsureDirectory(dataDirectory_, error)) return false;
+  ProgramFolders folders;
+  if (!ChooseProgramFolders(CurrentPathFacts(), options.simulate, options.dataDir, folders, error)) return false;
+  if (!EnsureDirectory(folders.data, error)) return false;
+  if (folders.settings != folders.data && !EnsureDirectory(folders.settings, error)) return false;
+  dataDirectory_ = folders.data;
 
   engine_ = std::make_unique<Engine>(*drives_, volumes, *clock_, ui);
   engine_->UseDataFolder(dataDirectory_);
@@ -74,8 +79,9 @@ bool Program::Open(const ProgramOptions& options, Ui& ui, std::string& error) {
   journal_ = std::make_unique<UpgradeJournal>(dataDirectory_);
   engine_->AttachUpgradeJournal(journal_.get(), [this](unsigned drive) { return DrivePath(drive); });
 
-  const bool ownFolder = options.simulate || !options.dataDir.empty();
-  settingsPath_ = SettingsFilePath(ownFolder ? dataDirectory_ : std::string());
+  settingsPath_ = SettingsFilePath(folders.settings);
+  if (const std::string warning = SettingsFileExposureWarning(settingsPath_); !warning.empty())
+    ui.messageBox(warning, "Warning", MessageKind::Warning);
   settings_ = std::make_unique<RegFileSettingsStore>(settingsPath_);
   transport_ = std::make_unique<CurlMailTransport>();
   mail_ = std::make_unique<MailCenter>(*settings_, ui, *clock_, *transport_, DefaultMailFolder(settingsPath_),

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The program put together: clock, drives (the host's or a simulated enclosure's), data folder,
 // engine, event log, settings and mail. The window and rurctl both start from here, so a run

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The real clock for a program with a window: a wait on the window's thread lets the window
 // handle its events in short slices, so the pauses between controller queries do not freeze it.

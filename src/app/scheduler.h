@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The engine's timers on its clock. A timer fires once its interval has passed since it was
 // started or last fired; a handler that pumps the user interface may let other timers run, but

@@ -1,37 +1,20 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/cli_environment.h"
 
-#include <filesystem>
 #include <iostream>
 
 #include "cli/cli_ui.h"
-
+#include "emulator/scenario.h"
 
 namespace rur::cli {
-namespace {
-
-constexpr const char* kDefaultScenario = "demo";
-
-}  // namespace
-
-std::string ScenarioPath(const std::string& value) {
-  if (value.empty()) return sim::BundledScenarioPath(kDefaultScenario);
-  std::error_code code;
-  if (std::filesystem::exists(value, code)) return value;
-  // A bare name ("striping") stands for a bundled scenario.
-  if (value.find('/') == std::string::npos) {
-    const std::string stem = std::filesystem::path(value).stem().string();
-    const std::string bundled = sim::BundledScenarioPath(stem);
-    if (std::filesystem::exists(bundled, code)) return bundled;
-  }
-  return value;
-}
 
 std::unique_ptr<CliEnvironment> CliEnvironment::Create(const GlobalOptions& options, std::string& error) {
   std::unique_ptr<CliEnvironment> env(new CliEnvironment(options));
   env->ui_ = std::make_unique<CliUi>(std::cerr, options.verbose);
   ProgramOptions programOptions;
   programOptions.simulate = options.simulate;
-  if (options.simulate) programOptions.scenarioPath = ScenarioPath(options.scenario);
+  if (options.simulate && !sim::ResolveScenarioArgument(options.scenario, programOptions.scenarioPath, error))
+    return nullptr;
   programOptions.simStateDir = options.simState;
   programOptions.dataDir = options.dataDir;
   programOptions.virtualTime = options.virtualTime;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What a rurctl command works with, built once from the global options: the program (clock,
 // drives of the host or simulated enclosures, data directory, engine, event log, mail) and the
@@ -43,8 +44,5 @@ class CliEnvironment {
   std::unique_ptr<CliUi> ui_;  // before the program: the engine reports to it until its end
   Program program_;
 };
-
-// Resolves --simulate's value: an existing file, or the name of a bundled scenario.
-std::string ScenarioPath(const std::string& value);
 
 }  // namespace rur::cli

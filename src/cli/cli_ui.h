@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The window's stand-in on a terminal: message boxes and waiting mails go to standard error (they
 // are what the user must read), status-bar panels only with --verbose, and a long operation's progress as a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Reading a command's own arguments: positional words, "--name VALUE" / "--name=VALUE" options and
 // plain flags, with one error for anything unexpected.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // rurctl detect: the detection the program runs at start-up, one line per enclosure found.
 
 #include "cli/engine_session.h"

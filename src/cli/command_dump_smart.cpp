@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // rurctl dump-smart: the SMART data and threshold pages of the first enclosure, written to the
 // next free dSMART and sSMART files of the data folder.
 

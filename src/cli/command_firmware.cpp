@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // rurctl firmware FILE [--device N] [--yes | --dry-run]: checks the image against the device as
 // the Upgrade page does, shows both and asks before it erases, programs and verifies the
 // controller's flash. While the flash is rewritten, Ctrl-C, a closed terminal and SIGTERM cannot
@@ -164,7 +165,7 @@ int RunFirmwareBackup(CommandContext& context) {
       context.err << "firmware-backup: standard output could not be written\n";
       return kExitFailed;
     }
-  } else if (!WriteFileAtomically(target, contents, 0644, error)) {
+  } else if (!WriteFileAtomically(target, contents, 0666, error)) {
     context.err << "firmware-backup: " << error << '\n';
     return kExitFailed;
   }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // rurctl log [FILE]: the day's event log of the data folder, or any log file.
 
 #include "cli/command_table.h"

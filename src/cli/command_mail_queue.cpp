@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // rurctl mail-queue [--flush]: the alarm mails that wait in the outbox of the data folder (age,
 // kind, recipients, attempts, the last error); with --flush each is tried now with the stored
 // settings, and what still waits is listed again.

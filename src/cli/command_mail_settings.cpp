@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // rurctl mail-settings: the stored mail settings as the program loads them, the password masked,
 // with the recipients and the subject and text of each alarm kind.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // rurctl mail-test: what the E-mail page's test button does: one mail with the stored settings
 // to the sender's own address, and what became of it.
 

@@ -1,12 +1,17 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // rurctl monitor [--for SECONDS]: the program without its window: detection, a refresh every
 // 5 s, device changes, the day's event log and alarm mails. Every new log line is printed too.
 // At its end it waits for the mails on their way; what could not be delivered stays in the
 // outbox for the next run, which is no failure of the monitor. Log lines that cannot be saved
 // are reported on stderr, and a run that ends with some unsaved exits with a failure.
+// SIGHUP reloads the mail settings; SIGINT and SIGTERM end the run.
+
+#include <unistd.h>
 
 #include <csignal>
 
 #include "cli/engine_session.h"
+#include "cli/monitor_service.h"
 #include "monitor/event_log.h"
 #include "notify/mail_center.h"
 
@@ -14,13 +19,27 @@ namespace rur::cli {
 namespace {
 
 volatile std::sig_atomic_t stopRequested = 0;
+volatile std::sig_atomic_t reloadRequested = 0;
 extern "C" void RequestStop(int) { stopRequested = 1; }
+extern "C" void RequestReload(int) { reloadRequested = 1; }
 
 // Prints the log lines added since the last look (all of them again after a new day began).
-void PrintNewLines(const EventLogWriter& log, std::size_t& printed, std::ostream& out) {
+void PrintNewLines(const EventLogWriter& log, std::size_t& printed, const MonitorService& service,
+                   std::ostream& out) {
   const auto& lines = log.lines();
   if (lines.size() < printed) printed = 0;
-  for (; printed < lines.size(); ++printed) out << lines[printed] << '\n';
+  for (; printed < lines.size(); ++printed) out << service.EventLogLine(lines[printed]) << '\n';
+  out.flush();
+}
+
+// Reads the mail settings again, as after a change on the E-mail page.
+void ReloadMailSettings(MailCenter& mail, const std::string& settingsPath, const MonitorService& service,
+                        std::ostream& out) {
+  mail.StartUp();
+  mail.LoadMailSettings();
+  out << service.InfoLine("Mail settings reloaded from " + settingsPath + ": " +
+                          std::to_string(mail.Recipients().size()) + " recipient(s)")
+      << '\n';
   out.flush();
 }
 
@@ -46,8 +65,11 @@ int RunMonitor(CommandContext& context) {
   }
 
   stopRequested = 0;
+  reloadRequested = 0;
   std::signal(SIGINT, RequestStop);
   std::signal(SIGTERM, RequestStop);
+  std::signal(SIGHUP, RequestReload);
+  MonitorService service(ServiceNotifier::FromEnvironment(), StreamIsJournal(STDOUT_FILENO));
 
   Engine& engine = context.env.engine();
   EventLogWriter& log = context.env.program().eventLog();
@@ -60,9 +82,9 @@ int RunMonitor(CommandContext& context) {
     const auto& recent = mail.RecentAlarms();
     const std::uint64_t missed = mail.AlarmsRaised() - alarmsShown;
     for (std::size_t i = recent.size() - std::min<std::size_t>(recent.size(), missed); i < recent.size(); ++i) {
-      context.out << "Alarm:";
-      for (const auto& line : recent[i].lines) context.out << ' ' << line;
-      context.out << '\n';
+      std::string alarm = "Alarm:";
+      for (const auto& line : recent[i].lines) alarm += ' ' + line;
+      context.out << service.AlarmLine(alarm) << '\n';
     }
     alarmsShown = mail.AlarmsRaised();
   };
@@ -72,7 +94,8 @@ int RunMonitor(CommandContext& context) {
   constexpr std::uint64_t kSliceMs = 1000;
   while (!stopRequested && (!bounded || clock.nowMs() < end)) {
     engine.RunFor(bounded ? std::min(kSliceMs, end - clock.nowMs()) : kSliceMs);
-    PrintNewLines(log, printed, context.out);
+    service.Update(engine);
+    PrintNewLines(log, printed, service, context.out);
     printAlarms();
     // Said once, also without --verbose: a watch whose log is not saved must not look fine.
     if (log.unsavedLineCount() == 0) {
@@ -82,11 +105,17 @@ int RunMonitor(CommandContext& context) {
       context.err << "monitor: the event log cannot be saved (" << log.lastSaveError()
                   << "); its lines are kept and saved again every cycle\n";
     }
+    if (reloadRequested) {
+      reloadRequested = 0;
+      ReloadMailSettings(mail, context.env.program().settingsPath(), service, context.out);
+    }
   }
+  service.Stopping();
   std::signal(SIGINT, SIG_DFL);
   std::signal(SIGTERM, SIG_DFL);
+  std::signal(SIGHUP, SIG_DFL);
   mail.FinishDeliveries();
-  PrintNewLines(log, printed, context.out);
+  PrintNewLines(log, printed, service, context.out);
   if (const std::size_t waiting = mail.Outbox().size(); waiting != 0)
     context.err << "monitor: " << waiting << (waiting == 1 ? " mail waits" : " mails wait") << " in the outbox "
                 << OutboxFolderOf(context.env.dataDirectory()) << " (rurctl mail-queue lists them)\n";

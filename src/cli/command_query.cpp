@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // rurctl query CODE [--drive N]: one status query through the controller channel, as the
 // refresh and detection send it, with the raw answer shown.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // rurctl smart [--device N] [--bay 1|2] [--json]: a threshold and a data pass through the
 // controller, then the graded grid of one bay as the SMART page shows it.
 

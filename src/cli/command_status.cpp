@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // rurctl status [--json]: detection, one refresh, then what the status page shows for every
 // enclosure.
 

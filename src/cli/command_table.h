@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // rurctl's commands. Each lives in its own file, command_<name>.cpp, and is listed once in the
 // table of command_table.cpp; --help is built from that table.

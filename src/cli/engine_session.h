@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the engine-driven commands share: starting the program and waiting for the first
 // detection, and reading a device position from --device.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/global_options.h"
 
 namespace rur::cli {
@@ -56,9 +57,10 @@ bool ParseGlobalOptions(std::vector<std::string>& args, GlobalOptions& out, std:
       if (!error.empty()) return false;
       continue;
     }
-    if (word == "--virtual-time" || word == "--verbose" || word == "--help" || word == "-h") {
+    if (word == "--virtual-time" || word == "--verbose" || word == "--help" || word == "-h" || word == "--version") {
       if (word == "--virtual-time") out.virtualTime = true;
       else if (word == "--verbose") out.verbose = true;
+      else if (word == "--version") out.version = true;
       else out.help = true;
       args.erase(args.begin() + static_cast<std::ptrdiff_t>(i));
       continue;
@@ -83,7 +85,8 @@ std::string GlobalOptionsHelp() {
          "  --trace FILE        append one line per request a simulated drive receives:\n"
          "                      \"<drive> READ <lba>\" or \"<drive> INQUIRY\"\n"
          "  --verbose           show status-bar texts and messages on stderr\n"
-         "  -h, --help          show this help\n";
+         "  -h, --help          show this help\n"
+         "  --version           show the version\n";
 }
 
 }  // namespace rur::cli

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The options every rurctl command understands. They may stand before or after the command name,
 // so no command may give one of its own options the same name.
@@ -16,6 +17,7 @@ struct GlobalOptions {
   std::string trace;        // --trace FILE
   bool verbose = false;     // --verbose: show status-bar texts and messages on stderr
   bool help = false;        // --help or -h
+  bool version = false;     // --version
 };
 
 // Removes the global options from args and fills out; args keeps the command and its arguments.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/rurctl.h"
 
 #include <algorithm>
@@ -33,6 +34,10 @@ int RunRurctl(std::vector<std::string> args, std::ostream& out, std::ostream& er
   }
   if (options.help) {
     out << Usage();
+    return kExitOk;
+  }
+  if (options.version) {
+    out << "rurctl " << VersionText << '\n';
     return kExitOk;
   }
   if (args.empty()) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The graded SMART grid of one bay, as the SMART page shows it, for rurctl's text and JSON output.
 

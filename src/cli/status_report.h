@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the status page shows for each enclosure, gathered for rurctl's text and JSON output.
 

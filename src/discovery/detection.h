@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Finding the enclosures among the physical drives. A detection job probes every drive (two passes
 // when the first finds nothing) on its own thread, or inline on the virtual clock, and leaves its

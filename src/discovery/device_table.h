@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The enclosures found among the physical drives. An entry is one byte: the drive number in bits
 // 0..3 and 0x40 for an accepted enclosure. Devices are numbered by their position here

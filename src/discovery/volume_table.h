@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The host's volumes and the physical drive each lives on, so a device's volumes can be named
 // next to it.

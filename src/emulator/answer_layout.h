@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Where the controller puts the fields of its status answers in the 512-byte answer block
 // (signatures, status byte and data window are the transport's). Numbers are most significant

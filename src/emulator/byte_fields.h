@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Small writers for the fields of the controller's answers and the member disks' pages.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What an ordinary disk gives back: sector contents and INQUIRY data. Every simulated drive serves
 // these for reads that are not part of the controller's protocol.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // How the controller picks command frames out of the reads it sees: a read of LBA 67 starts a
 // frame, the following reads spell its words, group bytes, opcode and parameters, payload (when

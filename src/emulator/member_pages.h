@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The 512-byte pages a member disk returns to ATA commands run through the controller: IDENTIFY
 // DEVICE data and the SMART data and threshold pages, each with the checksum byte that makes the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "emulator/scenario.h"
 
 #include <algorithm>
@@ -544,10 +545,32 @@ bool LoadScenarioFile(const std::string& path, Scenario& out, std::string& error
 
 std::string BundledScenarioPath(const std::string& name) {
   const std::string file = name + ".json";
-  const std::filesystem::path beside = std::filesystem::path(ExecutableDirectory()) / ".." / "scenarios" / file;
+  const std::vector<std::string> folders = SharedDataFolders(ExecutableDirectory());
+  for (const std::string& folder : folders) {
+    const std::filesystem::path candidate = std::filesystem::path(folder) / "scenarios" / file;
+    std::error_code code;
+    if (std::filesystem::is_regular_file(candidate, code)) return candidate.string();
+  }
+  return (std::filesystem::path(folders.back()) / "scenarios" / file).string();
+}
+
+bool ResolveScenarioArgument(const std::string& value, std::string& path, std::string& error) {
+  if (value.empty()) {
+    path = BundledScenarioPath(kDefaultScenarioName);
+    return true;
+  }
+  const std::filesystem::path given(value);
+  if (given.has_parent_path() || given.extension() == ".json") {
+    path = value;
+    return true;
+  }
+  // A bare name is a bundled scenario's, never a file of the current folder.
+  path = BundledScenarioPath(value);
   std::error_code code;
-  if (std::filesystem::exists(beside, code)) return beside.lexically_normal().string();
-  return (std::filesystem::path(RUR_SOURCE_DIR) / "scenarios" / file).string();
+  if (std::filesystem::is_regular_file(path, code)) return true;
+  error = "no bundled scenario is called " + value + " (a scenario file is given by its path, e.g. ./" + value +
+          ")";
+  return false;
 }
 
 }  // namespace rur::sim

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A scenario: the simulated drives (plain disks and enclosures), an optional start for the virtual
 // clock, a timeline of things that happen to them, and faults their controllers suffer. Scenarios
@@ -169,8 +170,14 @@ struct Scenario {
 bool ParseScenario(const std::string& jsonText, Scenario& out, std::string& error);
 // Errors read "scenario <file name>: <place>: <problem>".
 bool LoadScenarioFile(const std::string& path, Scenario& out, std::string& error);
-// "demo" -> .../scenarios/demo.json beside the executable's folder, else in the source tree.
+constexpr const char* kDefaultScenarioName = "demo";
+// "demo" -> <shared data folder>/scenarios/demo.json, the first of the shared data folders that
+// holds it (beside an installed binary, the build tree, the installed data folder).
 std::string BundledScenarioPath(const std::string& name);
+// The scenario file --simulate[=VALUE] stands for: empty, the demo; a path (with a folder, or a
+// name ending in .json) as it is; a bare name, the bundled scenario of that name. False with a
+// message for a bare name that no bundled scenario has.
+bool ResolveScenarioArgument(const std::string& value, std::string& path, std::string& error);
 
 // The SMART attributes of a healthy disk, the default of every member.
 std::vector<SmartAttribute> DefaultSmartAttributes(std::uint8_t temperature);

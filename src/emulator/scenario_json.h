@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Reading the simulator's JSON (scenario files and saved device state) with errors that name the
 // place, e.g. "drives[1].members[0].state: expected a number".

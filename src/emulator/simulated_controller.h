@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One simulated enclosure controller behind its disk: it watches the reads it receives for
 // command frames, executes them on the state it holds (identity, array mode, two members, a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The host as a scenario describes it: simulated physical drives (plain disks and enclosures)
 // that the program opens by number like real ones. It plays the scenario's timeline on the clock,

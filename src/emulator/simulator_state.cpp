@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Saving and loading what a simulated enclosure keeps across power cycles of the program: its
 // flash, its members and their disks, the rebuild, fan and temperature. The scenario stays the
 // description of the hardware; this state is what happened to it since.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The controller's 8 MiB SPI NOR flash: reading is free, erasing sets a whole 4 KiB sector to FFh,
 // and programming can only clear bits, so a block written twice without an erase holds the AND

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The firmware a simulated controller leaves the factory with: a small generated image whose
 // header passes the program's image checks, so backups, comparisons and upgrades have real bytes

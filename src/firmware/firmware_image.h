@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A controller firmware image: the raw flash content from address 0, with a small header at fixed
 // offsets. Loading checks that the file is one of ours and meant for the picked device.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The Upgrade page's behaviour without its widgets: device picking, loading an image and the
 // three-step upgrade (erase, program, verify) with its busy mark, progress panel and final box.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Range operations on the controller's SPI flash: read, program and erase, block by block, each
 // block tried up to nine times, with progress counted and failures told on status panel 4.

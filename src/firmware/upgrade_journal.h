@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The journal of a firmware upgrade: a small record in the data folder, written before the first
 // erase, brought up to date at each step and removed once the verify succeeded. A record found at

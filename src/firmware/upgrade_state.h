@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The marks a firmware upgrade leaves for the rest of the program. Every sender of controller
 // commands tests OperationBusy / UpgradeTarget before it starts; the detection thread reads them

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The array's capacity in the status record. A mirror reports it in the rebuild answer (which
 // also gives a running rebuild's progress); other modes take it from the identity when the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Texts from ATA string fields: each byte pair is stored swapped, the text ends at the first zero.
 

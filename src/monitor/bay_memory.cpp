@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "monitor/bay_memory.h"
 
 #include "monitor/event_log.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Which disk sits in which bay of each enclosure, kept in a file of the data folder so that a disk
 // swapped while the program was not running is noticed too. An enclosure has no serial number of

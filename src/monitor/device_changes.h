@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Which enclosures came and went between two detections, as lines for the event log, and which
 // enclosure of the old list each one of the new list is, so what the program remembers per

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The texts that describe a device: the information block written into the event log whenever a
 // log is (re)opened and sent in alarm mails, and the alarm sentences.

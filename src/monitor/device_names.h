@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Texts that name a device: its firmware revision, its product name and volumes.
 

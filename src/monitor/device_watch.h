@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // How the refresh keeps watching one enclosure whose queries fail. Failures are counted as they
 // always were (a failing device is asked only every other cycle); when the count gives up, the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "monitor/event_log.h"
 
 #include <algorithm>
@@ -37,7 +38,7 @@ FileReadStatus DefaultLoad(const std::string& path, std::string& contents) {
 }
 
 bool DefaultSave(const std::string& path, const std::string& contents, std::string& error) {
-  return WriteFileAtomically(path, contents, 0644, error);
+  return WriteFileAtomically(path, contents, 0666, error);
 }
 
 // Real time a writer waits for another one's save.

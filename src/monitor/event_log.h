@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The event log: one text file per day (yymmdd.log, CR LF lines) mirrored by the in-memory list
 // the viewer follows. Each refresh cycle compares what every device reports with the cycle before

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The controller's identity answer as detection keeps it per physical drive, laid out like ATA
 // IDENTIFY DEVICE data; text fields are ATA strings (each byte pair swapped).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "monitor/log_viewer_model.h"
 
 #include <filesystem>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The reading side of the event log viewer: following the in-memory log as it grows (or starts
 // over on a new day), and loading any log file the user picks.

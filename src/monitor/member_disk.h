@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The disk in one bay as the enclosure's status record names it: whether the bay holds one, and
 // its model and serial texts. Bays are numbered 0 (HDD1) and 1 (HDD2).

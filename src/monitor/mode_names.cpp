@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "monitor/mode_names.h"
 
 #include "monitor/status_record.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Decoding the controller's status answers into the StatusRecord. Numbers in answers are most
 // significant byte first; the record keeps them least significant byte first.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "monitor/redundancy_note.h"
 
 #include "monitor/mode_names.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Arrays that keep no second copy of the data: in striping and JBOD mode one failing disk loses
 // the whole array. The status page says so under the mode, and every alarm mail of such an array

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One enclosure's part of the 5 s refresh: the sensor readings (when it has sensors), then the
 // rebuild and members answers until they agree, written into its status record.

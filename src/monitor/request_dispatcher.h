@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The poll cycle's requests: the refresh of the status and the two SMART passes wait as bits of
 // one byte until the dispatcher runs them one at a time, the refresh first. A job that lets the

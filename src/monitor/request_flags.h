@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Requests of the poll cycle, bits of one byte; a second byte holds the same bits as busy marks.
 

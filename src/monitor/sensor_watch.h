@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Fan and temperature alarms from the readings every refresh takes of an enclosure with sensors.
 // A fan at 0 RPM (or below the set minimum) or a temperature at or above the limit must show on

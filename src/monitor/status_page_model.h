@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the status page shows for the selected enclosure, kept as texts and colours so the window,
 // rurctl and the tests read the same thing. The member panels change only with DriveFlags (or a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the program knows of one enclosure: a 512-byte record per physical drive, at fixed
 // offsets that every reader shares. Numbers in the record are least significant byte first.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "notify/background_delivery.h"
 
 namespace rur {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One SMTP exchange on a worker thread, so that neither the engine nor the window waits for a
 // slow or silent server. The whole exchange, connection to QUIT, is bounded by the account's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Mail over SMTP through libcurl: smtps:// on port 465, smtp:// with STARTTLS elsewhere. With
 // login on, STARTTLS is required (unless the account allows a plain login), so a password never

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "notify/mail_center.h"
 
 #include <algorithm>
@@ -195,9 +196,9 @@ bool MailCenter::WriteKindFiles(const MailPageModel& page) {
     std::string error;
     const bool ok =
         (kindPage.subject.empty() ? RemoveFileIfPresent(subjectPath, error)
-                                  : WriteFileAtomically(subjectPath, JoinTextLines({kindPage.subject}), 0644, error)) &&
+                                  : WriteFileAtomically(subjectPath, JoinTextLines({kindPage.subject}), 0666, error)) &&
         (kindPage.contents.empty() ? RemoveFileIfPresent(contentsPath, error)
-                                   : WriteFileAtomically(contentsPath, JoinTextLines(kindPage.contents), 0644, error));
+                                   : WriteFileAtomically(contentsPath, JoinTextLines(kindPage.contents), 0666, error));
     if (!ok) {
       ui_.messageBox(error, std::string(kStoreErrorCaption), MessageKind::Error);
       return false;

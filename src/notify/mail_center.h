@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Everything the program does with mail: it keeps the mail settings (stored values and the
 // subject and contents files of each alarm kind), fills and saves the E-mail page, and sends the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The text of an outgoing mail as it goes over the wire: headers From, To, Subject, Date,
 // Message-ID, MIME-Version and Content-Type, then the body in UTF-8, every line ended by CR LF.

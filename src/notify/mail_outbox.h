@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The outbox: a folder of the data folder with one file per alarm mail that still waits for its
 // server. A mail is saved before its first attempt and after every failed one, atomically, so a

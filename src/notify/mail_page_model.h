@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the controls of the E-mail page hold. The window binds its edits, boxes and grids to this
 // model; the mail centre fills it, checks recipient edits against it and saves from it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Names and small rules of the mail settings: the stored value names, the order of the loaded
 // settings, the edit bits of the E-mail page, the alarm kinds and their text files.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The seam between composing a mail and carrying it to the SMTP server. The production
 // transport is libcurl; tests of the composition use a recording one.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The stored form of the SMTP password and the login switch: 18 bytes, the password scrambled
 // with a key byte and a fixed mask, then the key, then a check byte that also carries the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One alarm mail on its way: composed, kept in the outbox until the server took it, with what
 // its attempts so far came to. On disk it is a small text file: a first line that names the

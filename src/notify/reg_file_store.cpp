@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "notify/reg_file_store.h"
 
 #include <cerrno>
@@ -5,6 +6,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -17,6 +19,15 @@ std::string SettingsFilePath(const std::string& dataDirectory) {
   std::string folder = dataDirectory.empty() ? std::string(kSystemSettingsFolder) : dataDirectory;
   while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
   return folder + "/" + std::string(kSettingsFileName);
+}
+
+std::string SettingsFileExposureWarning(const std::string& settingsFilePath) {
+  struct stat info {};
+  if (::lstat(settingsFilePath.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return {};
+  if ((info.st_mode & (S_IRGRP | S_IROTH)) == 0) return {};
+  return "The settings file " + settingsFilePath +
+         " can be read by other users and holds the mail password; make it private with: chmod 600 " +
+         settingsFilePath;
 }
 
 std::string DefaultMailFolder(const std::string& settingsFilePath) {
@@ -320,7 +331,7 @@ template <typename Change>
 StoreResult RegFileSettingsStore::Modify(Change change) {
   const std::string folder = DefaultMailFolder(path_);
   std::string error;
-  if (!MakeFolders(folder, 0755, error)) return StoreResult::Failed("settings " + error);
+  if (!MakeFolders(folder, 0700, error)) return StoreResult::Failed("settings " + error);
   FolderLock lock(folder);
   bool exists = false;
   SettingsKey key;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The settings key kept as one text file in the registry-export style:
 //
@@ -24,6 +25,9 @@ constexpr std::string_view kSystemSettingsFolder = "/etc/rode-rur";
 // The settings file of a run: in the data directory when there is one (simulated runs and
 // --data-dir), else in the system folder.
 std::string SettingsFilePath(const std::string& dataDirectory);
+// A warning when the settings file can be read by other users (it holds the scrambled mail
+// password); empty when it is private or missing.
+std::string SettingsFileExposureWarning(const std::string& settingsFilePath);
 // The folder of a settings file, ending in "/": the default home of the mail text files.
 std::string DefaultMailFolder(const std::string& settingsFilePath);
 

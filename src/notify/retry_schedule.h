@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // When an undelivered alarm mail is tried again: soon at first, for a server that restarts, then
 // every hour, and no longer once it has waited three days.

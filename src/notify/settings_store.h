@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The program's settings key with the registry's model: the key exists or not, and holds named
 // values that are strings, 32-bit integers or raw bytes. Value names compare without regard to

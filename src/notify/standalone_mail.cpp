@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "notify/standalone_mail.h"
 
 #include "notify/system_info.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The mail centre of a run without the engine, as rurctl's mail commands use it: the settings
 // file of the run, libcurl for delivery and this host's description. Status-bar texts go on to

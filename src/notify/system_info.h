@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The short host description every mail carries: motherboard maker and product, the host's name
 // and its IP addresses, collected once at start-up.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/atomic_file.h"
 
 #include <cerrno>
@@ -7,6 +8,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 
 namespace rur {
 
@@ -16,10 +18,11 @@ static std::string ErrnoText(const std::string& what, const std::string& path, i
 
 FileReadStatus ReadWholeFile(const std::string& path, std::string& contents, std::string& error) {
   contents.clear();
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
   if (fd < 0) {
     if (errno == ENOENT) return FileReadStatus::Missing;
-    error = ErrnoText("cannot read", path, errno);
+    error = errno == ELOOP ? "cannot read " + path + ": it is a symbolic link, which is not followed"
+                           : ErrnoText("cannot read", path, errno);
     return FileReadStatus::Failed;
   }
   char buffer[8192];
@@ -55,15 +58,34 @@ static BeforeRenameHook beforeRenameHook = nullptr;
 
 void SetBeforeRenameHookForTests(BeforeRenameHook hook) { beforeRenameHook = hook; }
 
-bool WriteFileAtomically(const std::string& path, const std::string& contents, mode_t mode, std::string& error) {
-  // The rename would put a plain file in place of a device node, a FIFO or a socket.
-  struct stat existing {};
-  if (::lstat(path.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode) && !S_ISLNK(existing.st_mode)) {
-    error = "cannot write " + path + ": it exists and is not a regular file";
-    return false;
+mode_t CurrentUmask() {
+  // Linux shows the mask in the process status; umask() itself can only be read by setting it,
+  // which would race with other threads creating files.
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("Umask:", 0) == 0) return static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8));
   }
+  const mode_t mask = ::umask(022);
+  ::umask(mask);
+  return mask;
+}
+
+bool WriteFileAtomically(const std::string& path, const std::string& contents, mode_t mode, std::string& error) {
   const std::filesystem::path target(path);
   const std::string folder = target.has_parent_path() ? target.parent_path().string() : ".";
+  struct stat existing {};
+  if (::lstat(path.c_str(), &existing) == 0) {
+    if (S_ISLNK(existing.st_mode)) {
+      error = "cannot write " + path + ": it is a symbolic link, which is not followed";
+      return false;
+    }
+    // The rename would put a plain file in place of a device node, a FIFO or a socket.
+    if (!S_ISREG(existing.st_mode)) {
+      error = "cannot write " + path + ": it exists and is not a regular file";
+      return false;
+    }
+  }
   std::string temporary = folder + "/." + target.filename().string() + ".XXXXXX";
   const int fd = ::mkstemp(temporary.data());
   if (fd < 0) {
@@ -71,7 +93,7 @@ bool WriteFileAtomically(const std::string& path, const std::string& contents, m
     return false;
   }
   int failure = 0;
-  if (::fchmod(fd, mode) != 0 || !WriteAll(fd, contents) || ::fsync(fd) != 0) failure = errno;
+  if (::fchmod(fd, mode & ~CurrentUmask()) != 0 || !WriteAll(fd, contents) || ::fsync(fd) != 0) failure = errno;
   if (::close(fd) != 0 && failure == 0) failure = errno;
   if (failure == 0 && beforeRenameHook && !beforeRenameHook(temporary)) {
     error = "cannot write " + path + ": interrupted before the rename";

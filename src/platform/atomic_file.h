@@ -1,7 +1,11 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Whole-file reads and crash-safe whole-file writes: a write goes to a temporary file beside the
 // target, is flushed to the disk and renamed over it, so a reader sees the old file or the new
 // one, never half of either.
+//
+// Neither follows a symbolic link at the file's name: a link there is refused, so nobody can point
+// the program's files at someone else's.
 
 #include <string>
 #include <sys/types.h>
@@ -11,13 +15,15 @@ namespace rur {
 enum class FileReadStatus { Ok, Missing, Failed };
 
 FileReadStatus ReadWholeFile(const std::string& path, std::string& contents, std::string& error);
-// The new file gets exactly `mode`, whatever the umask says. An existing target that is not a
-// regular file (a device, a FIFO, a folder) is refused, never replaced.
+// The new file gets `mode` less the process's umask (ordinary files pass 0666). An existing target
+// that is not a regular file (a device, a FIFO, a folder) is refused, never replaced.
 bool WriteFileAtomically(const std::string& path, const std::string& contents, mode_t mode, std::string& error);
 // Tests stand in for a crash between writing the temporary file and renaming it: when the hook
 // returns false the write stops there, leaving the temporary file as a killed process would.
 using BeforeRenameHook = bool (*)(const std::string& temporaryPath);
 void SetBeforeRenameHookForTests(BeforeRenameHook hook);
+// The process's file-creation mask, read without changing it.
+mode_t CurrentUmask();
 // Creates the folder and its missing parents with `mode`.
 bool MakeFolders(const std::string& folder, mode_t mode, std::string& error);
 // Removes a file; a file that is not there counts as removed.

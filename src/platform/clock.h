@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Time for the engine: a monotonic millisecond count, sleeping, and the local date-time used
 // for stamps and day-file names. Tests and --virtual-time use the virtual clock, whose sleep only

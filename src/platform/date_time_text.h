@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The one date-time text of the program: "yyyy/M/d H:mm:ss", the time left out at exactly midnight.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // An exclusive lock on a lock file, held by several processes in turn: a writer that shares a
 // file with other processes takes it around its read, merge and save. It is released when the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The host's disks as physical drives: drive n is the n-th SCSI disk (sda, sdb, ...) in kernel
 // name order, at most ten of them.

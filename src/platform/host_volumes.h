@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Mounted partitions of the host's numbered SCSI disks, from the mount table and sysfs.
 

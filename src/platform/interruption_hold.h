@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Keeps the signals that would end or stop the process (SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP)
 // from doing so for a scope in which ending it would do harm, such as while a controller's flash

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A mounted volume of the host and the physical drive it lives on. On Linux a volume is a mounted
 // partition of one of the numbered disks, named by its kernel name (for example "sdb1").

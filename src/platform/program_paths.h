@@ -1,34 +1,49 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// Where the program keeps its files (event logs, SMART dumps, settings of a simulated run).
-// A real run writes beside the executable when it may, as the program always did, and falls back
-// to the per-user state folder; a simulated run keeps to a sandbox of its own so a demo never
-// touches the files of real enclosures.
+// Where the program keeps its files. State (day logs, SMART dumps) and settings
+// follow the file-system conventions: a service or root uses the system folders (or those systemd
+// hands it), a desktop user the XDG folders of the home. Never the binary's folder, never a folder
+// that other users share. A simulated run keeps to a sandbox of its own so a demo never touches the
+// files of real enclosures.
 
-#include <functional>
 #include <string>
+#include <vector>
 
 namespace rur {
 
 // The facts the rules depend on, gathered once so the rules themselves can be tested.
 struct PathFacts {
-  std::string executableDirectory;  // folder of /proc/self/exe
-  std::string stateHome;            // $XDG_STATE_HOME, empty when unset
-  std::string home;                 // $HOME
+  bool root = false;                        // the effective user is root
+  std::string stateHome;                    // $XDG_STATE_HOME, empty when unset
+  std::string configHome;                   // $XDG_CONFIG_HOME, empty when unset
+  std::string home;                         // $HOME, else the user database's home folder
+  std::string serviceStateDirectory;        // systemd's $STATE_DIRECTORY (its first folder)
+  std::string serviceConfigurationDirectory;  // systemd's $CONFIGURATION_DIRECTORY (its first folder)
 };
 
 PathFacts CurrentPathFacts();
 std::string ExecutableDirectory();
 
-// $XDG_STATE_HOME/rode-rur (when absolute), else $HOME/.local/state/rode-rur.
-std::string UserStateDirectory(const PathFacts& facts);
+struct ProgramFolders {
+  std::string data;      // day logs, dumps
+  std::string settings;  // the settings file and, by default, the mail text files
+};
 
-// The data directory of a run: explicitDirectory when given; with simulate the sandbox
-// <user state>/simulated; otherwise the executable's folder when writable, else the user state folder.
-std::string ChooseDataDirectory(const PathFacts& facts, bool simulate, const std::string& explicitDirectory,
-                                const std::function<bool(const std::string&)>& writable);
-bool DirectoryWritable(const std::string& path);
+// The folders of a run: both in explicitDirectory when given; with simulate both in the sandbox
+// <user's state folder>/simulated; otherwise the state and settings folders of the rules above.
+// False with a message when there is no place for them (a user without a home folder).
+bool ChooseProgramFolders(const PathFacts& facts, bool simulate, const std::string& explicitDirectory,
+                          ProgramFolders& out, std::string& error);
 
-// Creates the directory and its parents when missing.
+// Creates the folder (and missing parents) only the user may enter, then checks that it is safe to
+// keep files in: a folder, owned by the user or root, not writable by other users.
 bool EnsureDirectory(const std::string& path, std::string& error);
+// The checks alone, on an existing folder; the owner rule takes the user id to compare with.
+bool FolderSafeForFiles(const std::string& path, unsigned userId, std::string& error);
+
+// Where read-only data shipped with the program (the bundled scenarios) may be, in the order to
+// look: beside an installed binary (<bin>/../share/rode-rur), in the build tree
+// (<build>/share/rode-rur), then the folder the build was configured to install into.
+std::vector<std::string> SharedDataFolders(const std::string& executableDirectory);
 
 }  // namespace rur

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A host disk reached through the SCSI generic SG_IO ioctl, opened read-only.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/single_instance.h"
 
 #include <fcntl.h>
@@ -20,7 +21,7 @@ bool SingleInstanceLock::Acquire(const std::string& name, const std::string& fol
   const bool shared = folder.empty() && RuntimeDirectory() == std::filesystem::temp_directory_path().string();
   const std::string lockPath = shared ? path + "-" + std::to_string(getuid()) : path;
   // flock needs no write access.
-  const int fd = open(lockPath.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0600);
+  const int fd = open(lockPath.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
   if (fd < 0) {
     error = "cannot open the lock file " + lockPath + ": " + std::strerror(errno);
     return false;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Keeps the desktop program to one instance per user session: an exclusive lock on a file named
 // after the instance in the runtime folder. The lock belongs to the open file, so it goes away

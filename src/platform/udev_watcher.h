@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Device-change notices on a real host: any event of the block subsystem counts as one notice
 // (it only restarts the wait before drives are counted again).

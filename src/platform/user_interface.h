@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the engine says to the person in front of it. The Qt window implements this sink, tests
 // record it and rurctl prints or ignores it. Every method has a quiet default.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A member disk's health as its SMART pages tell it, and what is worse now than what was already
 // reported: the verdict of the SMART page, and the raw counts of the attributes that count sectors

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What was already reported of each disk, by serial number, kept in a file of the data folder so
 // that a change is mailed once, also across restarts.

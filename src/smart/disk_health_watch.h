@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Watches the member disks' SMART data for the changes that come before data is at risk and says
 // what to log and mail: a verdict that worsens, a count of bad sectors or errors that grows, and a

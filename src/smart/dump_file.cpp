@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "smart/dump_file.h"
 
 #include <fcntl.h>
@@ -9,6 +10,8 @@
 #include <string>
 #include <system_error>
 #include <vector>
+
+#include "platform/atomic_file.h"
 
 namespace rur {
 namespace {
@@ -40,7 +43,7 @@ std::optional<std::string> WriteTemporary(const std::filesystem::path& folder, c
   const int fd = ::mkstemp(buffer.data());
   if (fd < 0) return std::nullopt;
   const std::string temporary(buffer.data());
-  const bool ok = ::fchmod(fd, 0644) == 0 && WriteAll(fd, data, length) && ::fsync(fd) == 0;
+  const bool ok = ::fchmod(fd, 0666 & ~CurrentUmask()) == 0 && WriteAll(fd, data, length) && ::fsync(fd) == 0;
   const bool closed = ::close(fd) == 0;
   if (!ok || !closed) {
     ::unlink(temporary.c_str());

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Numbered dump files for handing raw controller data over for analysis: each dump takes the next
 // free name of its family (dSMART00.bin ... dSMART09.bin, dSMART0A.bin ... dSMART0Z.bin) and never

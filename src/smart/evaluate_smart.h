@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Grading of the SMART attributes of one bay and the model of what the SMART page shows for it:
 // the grid rows with their colours, the heading, the verdict and which bay button is lit.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "smart/read_smart_pages.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One SMART pass: the data pages (D0h) or threshold pages (D1h) of every bay of the first two
 // enclosures, fetched through the controller's ATA pass-through into the SmartStore.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The ATA SMART data page (SMART READ DATA) and threshold page (SMART READ THRESHOLDS): 512 bytes
 // each, an attribute table of 30 entries of 12 bytes from byte 2. A data entry's threshold is the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "smart/smart_poller.h"
 
 #include "smart/read_smart_pages.h"

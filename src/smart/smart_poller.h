@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The SMART side of the poll cycle: the passes that read the members' SMART pages, the page's
 // evaluation for the device and bay the user looks at, and the once-a-second countdown to the

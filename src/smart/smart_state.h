@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Everything the SMART side keeps between passes: the pages of both bays of every enclosure, the
 // outcome of the last threshold pass, the verdict per bay and the countdown to the next data read. It lives on the thread that runs the poll jobs and the window.

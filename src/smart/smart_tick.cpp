@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "smart/smart_tick.h"
 
 #include "monitor/request_flags.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The once-a-second SMART countdown (Timer3): it shows the time to the next data read on the
 // SMART page and raises the read requests when the countdown has run out.

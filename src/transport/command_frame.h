@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A controller command as the frame the controller recognises, and the list of single-sector
 // reads (LBAs) that spell the frame out on the disk.

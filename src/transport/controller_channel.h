@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The read-sequence channel to the enclosure controller: a command goes out as single-sector
 // reads that spell its frame, and the answer is polled from LBA 17 until both signatures appear.

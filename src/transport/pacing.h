@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the channel needs of the world around it while a command runs: a monotonic clock to pace
 // its polls (virtual in tests, so the protocol's waits cost nothing) and a moment between reads for

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // READ(10) and INQUIRY, the only two requests the program ever sends to a disk.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "transport/response_sector.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The answer block the controller leaves at LBA 17, and the two signature pairs that mark it.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One-byte results of a controller command: 0 is success, everything else a failure.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The seam between the program and a disk: one SCSI request with data coming from the device.
 // The SG_IO device, the simulated enclosure and test doubles all implement it, so every read

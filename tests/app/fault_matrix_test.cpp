@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fault matrix on the simulated enclosure: every controller command against every way the
 // enclosure can fail it. First the result code that each command gives for each fault; then,
 // through the engine, what the retrying callers make of it (nine attempts a flash block, four a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A watching program must not wake for nothing: on the real clock a poller without work does not
 // bring the next wake-up forward, yet serves work as soon as there is some.
 

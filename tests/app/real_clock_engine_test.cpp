@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The engine on the real clock, where detection runs on its own thread while
 // the main context keeps its timers going: the thread sanitizer run of the test command watches
 // these tests for data races. They wait in real time, about two seconds each.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A measurement on the real clock, run by scripts/measure-resources.sh rather than by the test
 // command (it takes about half a minute of real time): the longest stretch during a firmware
 // upgrade in which the window could not handle its events. The window handles them in Ui::pump,

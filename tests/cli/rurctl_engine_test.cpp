@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The engine-driven rurctl commands on the bundled scenarios, on virtual time.
 
 #include <nlohmann/json.hpp>

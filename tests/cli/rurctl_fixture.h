@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // rurctl as a user runs it: the built binary in a temporary folder of its own, with a state home
 // there so nothing lands in the user's home.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // rurctl as a user runs it: the built binary on the bundled scenarios, in temporary folders.
 
 #include "cli/rurctl_fixture.h"

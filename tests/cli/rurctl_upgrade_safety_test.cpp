@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A firmware upgrade that is cut off must not cost the controller its firmware: rurctl holds the
 // signals a user can send while the flash is rewritten, a killed run leaves a journal that the
 // next start reports, and an erased flash can always be written again. The runs that are

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A simulated host on a virtual clock with the program's own controller channel in front of it.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Scenario files: the bundled ones load and say what the demo promises; malformed ones give one
 // error that names the place.
 

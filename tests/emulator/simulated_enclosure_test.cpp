@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulated enclosure driven by the program's own controller channel: every command of the
 // table, the frame rules, faults, timeline, request recording and saved state.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulated host: the demo's timeline as the program's queries see it, plugging and
 // unplugging, the request record and trace, refused requests, and state that outlives a run.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The whole upgrade inside the engine, against the simulated enclosure: detection learns the
 // firmware type, the image is checked against the detected identity, and the poll cycle keeps
 // running around the upgrade (the test's pump steps the engine as the window's event loop would).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Kept for bench/firmware_bench.cpp: it charges a modelled cost per read to the virtual clock; the simulator cannot.
 // The controller inside is the simulator's (its frame rules, its SPI flash); this adds the read

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The drives the flash and upgrade tests talk to: one simulated enclosure (its SPI flash, its
 // frame rules and its faults) on a simulated host, with a log of every SPI command its controller

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Which disk sits in which bay: a disk replaced in a bay is noticed, in one run and across
 // restarts, and an enclosure is known by its disks whatever drive number it gets.
 

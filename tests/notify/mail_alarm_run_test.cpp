@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whole simulated runs that raise alarms, with the mail going to a real SMTP server: what arrives,
 // what waits in the outbox across a restart, and that a stalled server never holds the engine up.
 

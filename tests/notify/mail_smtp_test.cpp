@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The mail as a real SMTP server receives it: aiosmtpd on 127.0.0.1, run by the system Python.
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Pieces the mail tests share: a transport that records what it was asked to send, and a scratch
 // folder.

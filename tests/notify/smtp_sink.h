@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A real SMTP server for the mail tests: smtp_sink.py on /usr/bin/python3 with aiosmtpd, on
 // 127.0.0.1 at a free port, started for one test and stopped with it. What it received is read

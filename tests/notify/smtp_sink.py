@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """A local SMTP server for the mail tests.
 
 Listens on 127.0.0.1 at a free port, writes that port to FOLDER/port once it listens, and stores

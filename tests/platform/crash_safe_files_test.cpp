@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Files the program keeps must survive the program being killed at any moment: a child process
 // saves over and over and is killed with SIGKILL at a random point, many times; the file left
 // behind must be the old one or the new one, byte for byte, never a part of either. Before each

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The disk-health watch: which changes of a disk's SMART data are reported, that each is reported
 // once (also after a restart), and what a rebuild's source check says.
 

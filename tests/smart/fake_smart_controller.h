@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Kept beside the simulator: it serves any page bytes in every chunk and fails whichever command a test picks.
 // A stand-in controller for SMART passes: scripted disks that pick each command frame out of the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The user-interface sink of the tests: it remembers everything the engine and its parts told the
 // user, in order, and lets a test act inside long operations through onPump. The detection thread

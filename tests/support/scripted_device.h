@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A small stand-in disk for transport tests: it records every request and answers LBA 17 from a
 // script, so the frame, separator and polling rules can be checked read by read.

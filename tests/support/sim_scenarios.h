@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Scenarios built in code for engine tests: a plain disk and enclosures with chosen traits.
 

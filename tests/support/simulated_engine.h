@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The engine over a simulated host, wired as the program wires it (volumes, device changes and
 // the scenario's timeline come from the simulator), without the window, files or mail. On the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The E-mail page on a fresh data folder: defaults, what OK stores, the recipient list rules, the
 // test button's refusals, and a test mail that reaches a real SMTP server on 127.0.0.1.
 

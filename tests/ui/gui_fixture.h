@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One run of the desktop program on a simulated scenario and the virtual clock: the window, the
 // program and a folder of its own. Message boxes and file choices are answered by the test.

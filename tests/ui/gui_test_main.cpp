@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs every registered GUI test class on one application object. Arguments go to each class, so
 // "rur_gui_tests StatusPageTest" or a function name narrows the run as with a single Qt Test.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Every Qt Test class of the GUI tests registers itself here; one main runs them all.
 

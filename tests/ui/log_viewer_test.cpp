@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The event log viewer against the program's live log: each line once, following new lines,
 // starting over on a new day, pausing, showing a chosen file, and one viewer at a time.
 

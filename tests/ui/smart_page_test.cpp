@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The SMART page on simulated members: the grid's rows, colours and verdict, switching bays,
 // the selection shown on the status bar, the countdown, the dump and the guards.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The status page on simulated enclosures: what a mirrored pair shows, how a pulled member, a
 // rebuild and a second enclosure change it, and the device controls.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Upgrade page on simulated enclosures: picking a device, loading good and bad images, and a
 // whole upgrade with what the window refuses while it runs and what it says at the end.
 

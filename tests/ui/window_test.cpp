@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The frame of the main window: start-up, navigation and its guards, the pressed look, closing
 // during an upgrade, the status bar and the command line.
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Checks one run of the virtual-machine test (tests/vm/sg_io_vm_test.sh, steps in
 tests/vm/guest-steps.sh) and prints its figures.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The block-device face of a simulated drive: the program's commands still work when every read
 // travels as the byte range a block-device client asks for, ranges become the READ(10) requests
 // a host would send, a disk image stands for the array's contents but never hides the answer

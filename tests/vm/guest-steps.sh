@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The steps the virtual-machine test runs in the guest (sourced by the guest's /init, which
 # provides `step NAME COMMAND...` and $udevd). The disks: sda a plain disk (drive 0), sdb the
 # mirrored enclosure (drive 1) with a partition, sdc the striped enclosure (drive 2).

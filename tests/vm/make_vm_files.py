@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Makes the files of one virtual-machine test run in RUN_DIR:
 
 files/firmware.bin   a small firmware image the upgrade writes (8 KiB, version 15020310)

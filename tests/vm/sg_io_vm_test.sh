@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The SG_IO path on a real kernel: boots a small virtual machine whose SCSI disks are the drives
 # of tests/vm/vm-host.json (served by the nbdkit plugin) and runs the steps of
 # tests/vm/guest-steps.sh in it: rurctl on the guest's real /dev/sdX devices. Then checks what the

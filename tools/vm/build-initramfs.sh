@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the test virtual machine's base initramfs: busybox, the kernel modules of a virtio SCSI
 # disk, udev's daemon when it was fetched, rurctl with the shared libraries it loads, and the
 # guest's /init.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Fetches what the test virtual machine needs from Debian's packages into a cache folder, unpacked
 # but not installed: the cloud kernel with the modules of a virtio SCSI disk, and udev's daemon
 # (udevadm), which turns the guest kernel's device events into the notices the program listens to.

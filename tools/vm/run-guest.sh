@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Boots the test virtual machine with the drives of a scenario as its SCSI disks and runs a
 # script in it. The drives are served by the simulated-enclosure nbdkit plugin over a Unix
 # socket; the guest sees them as /dev/sda, /dev/sdb, ... in drive-number order and reaches them

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Reads a test virtual machine's run (tools/vm/run-guest.sh output folder): the guest's steps
 with their output, and the disk requests each step caused, with counts and times.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/ui/artwork.h"
 
 #include <QLabel>
@@ -334,20 +335,25 @@ QPixmap BackgroundPicture(BackgroundKind kind, QSize size) {
   return pixmap;
 }
 
+void DrawApplicationIcon(QPainter& painter, int side) {
+  Prepare(painter);
+  QPainterPath path;
+  const qreal inset = side / 16.0;
+  path.addRoundedRect(QRectF(inset, inset, side - 2 * inset, side - 2 * inset), side / 5.0, side / 5.0);
+  QLinearGradient fill(0, 0, side, side);
+  fill.setColorAt(0, kNight);
+  fill.setColorAt(1, kTeal);
+  painter.fillPath(path, fill);
+  DrawGlyph(painter, Glyph::Disk, QRectF(side * 0.22, side * 0.22, side * 0.56, side * 0.56), Qt::white);
+}
+
 QIcon ApplicationIcon() {
   QIcon icon;
   for (int side : {16, 32, 48, 64, 128}) {
     QPixmap pixmap = Blank(side, side);
     QPainter painter(&pixmap);
-    Prepare(painter);
-    QPainterPath path;
-    const qreal inset = side / 16.0;
-    path.addRoundedRect(QRectF(inset, inset, side - 2 * inset, side - 2 * inset), side / 5.0, side / 5.0);
-    QLinearGradient fill(0, 0, side, side);
-    fill.setColorAt(0, kNight);
-    fill.setColorAt(1, kTeal);
-    painter.fillPath(path, fill);
-    DrawGlyph(painter, Glyph::Disk, QRectF(side * 0.22, side * 0.22, side * 0.56, side * 0.56), Qt::white);
+    DrawApplicationIcon(painter, side);
+    painter.end();
     icon.addPixmap(pixmap);
   }
   return icon;

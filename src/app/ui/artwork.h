@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The window's pictures, drawn in code so they stay crisp and need no image files: navigation
 // buttons, device and bay buttons in their selected (yellow) and plain (white) looks, the log
@@ -11,6 +12,7 @@
 #include <array>
 
 class QLabel;
+class QPainter;
 
 namespace rur::ui {
 
@@ -62,5 +64,7 @@ QPixmap LogoPicture();
 QPixmap GlyphPicture(Glyph glyph, int side, const QColor& colour);
 QPixmap BackgroundPicture(BackgroundKind kind, QSize size);
 QIcon ApplicationIcon();
+// The icon's drawing on a square of side pixels; the installed scalable icon is made from it too.
+void DrawApplicationIcon(QPainter& painter, int side);
 
 }  // namespace rur::ui

@@ -1,67 +1,57 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/ui/command_line.h"
 
-#include <filesystem>
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QStringList>
 
+#include "app/ui/qt_text.h"
 #include "emulator/scenario.h"
+#include "platform/branding.h"
 
 namespace rur::ui {
-namespace {
-
-// An existing file as it is; a bare name ("striping") for a bundled scenario.
-std::string ScenarioPath(const std::string& value) {
-  std::error_code ignored;
-  if (std::filesystem::is_regular_file(value, ignored)) return value;
-  const std::filesystem::path path(value);
-  if (!path.has_parent_path() && path.extension() != ".json") return sim::BundledScenarioPath(value);
-  return value;
-}
-
-// "--name VALUE" or "--name=VALUE" at args[i]; i is left on the option's last word.
-bool TakeValue(const std::vector<std::string>& args, std::size_t& i, const std::string& name, std::string& value,
-               std::string& error) {
-  const std::string& word = args[i];
-  if (word == name) {
-    if (i + 1 >= args.size() || args[i + 1].empty()) {
-      error = name + " needs a value";
-    } else {
-      value = args[++i];
-    }
-    return true;
-  }
-  if (word.rfind(name + "=", 0) == 0) {
-    value = word.substr(name.size() + 1);
-    if (value.empty()) error = name + " needs a value";
-    return true;
-  }
-  return false;
-}
-
-}  // namespace
 
 bool ParseCommandLine(const std::vector<std::string>& args, CommandLine& out, std::string& error) {
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& word = args[i];
+  QCommandLineParser parser;
+  parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+  const QCommandLineOption simulate(QStringLiteral("simulate"), QString(), QStringLiteral("FILE"));
+  const QCommandLineOption dataDir(QStringLiteral("data-dir"), QString(), QStringLiteral("DIR"));
+  const QCommandLineOption simState(QStringLiteral("sim-state"), QString(), QStringLiteral("DIR"));
+  const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+  const QCommandLineOption version(QStringLiteral("version"));
+  parser.addOptions({simulate, dataDir, simState, help, version});
+
+  // The parser knows no option with an optional value: a bare --simulate means the demo.
+  QStringList words{QStringLiteral("rode-rur")};
+  for (const std::string& word : args) {
     if (word == "--simulate") {
       out.options.simulate = true;
-    } else if (word.rfind("--simulate=", 0) == 0) {
-      out.options.simulate = true;
-      const std::string value = word.substr(std::string("--simulate=").size());
-      if (value.empty()) {
-        error = "--simulate= needs a scenario file";
-        return false;
-      }
-      out.options.scenarioPath = ScenarioPath(value);
-    } else if (word == "--help" || word == "-h") {
-      out.help = true;
-    } else if (TakeValue(args, i, "--data-dir", out.options.dataDir, error) ||
-               TakeValue(args, i, "--sim-state", out.options.simStateDir, error)) {
-      if (!error.empty()) return false;
-    } else if (word.rfind('-', 0) == 0) {
-      error = "unknown option " + word;
-      return false;
-    } else {
-      // Session managers and desktop files may pass their own words; they are not ours to judge.
       continue;
+    }
+    words << Q(word);
+  }
+  if (!parser.parse(words)) {
+    error = Std(parser.errorText());
+    return false;
+  }
+  // Session managers and desktop files may pass words of their own; they are not ours to judge.
+  out.help = parser.isSet(help);
+  out.version = parser.isSet(version);
+  if (parser.isSet(simulate)) {
+    out.options.simulate = true;
+    const std::string value = Std(parser.value(simulate));
+    if (value.empty()) {
+      error = "--simulate= needs a scenario file";
+      return false;
+    }
+    if (!sim::ResolveScenarioArgument(value, out.options.scenarioPath, error)) return false;
+  }
+  for (const auto& [option, field] : {std::pair{&dataDir, &out.options.dataDir}, {&simState, &out.options.simStateDir}}) {
+    if (!parser.isSet(*option)) continue;
+    *field = Std(parser.value(*option));
+    if (field->empty()) {
+      error = "--" + Std(option->names().front()) + " needs a value";
+      return false;
     }
   }
   if (!out.options.simulate && !out.options.simStateDir.empty()) {
@@ -79,7 +69,10 @@ std::string CommandLineHelp() {
          "  --sim-state DIR     keep the simulated enclosures' state in DIR between runs\n"
          "  --data-dir DIR      keep the program's files (logs, dumps, settings) in DIR\n"
          "  -h, --help          show this help\n"
+         "  --version           show the version\n"
          "Without --simulate the program works on the host's disks.\n";
 }
+
+std::string VersionLine() { return "rode-rur " + std::string(VersionText) + "\n"; }
 
 }  // namespace rur::ui

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The desktop program's command line: with no option it works on the host's disks;
 // --simulate[=FILE] attaches simulated enclosures (a scenario file or a bundled scenario's name),
@@ -13,10 +14,13 @@ namespace rur::ui {
 struct CommandLine {
   ProgramOptions options;
   bool help = false;
+  bool version = false;
 };
 
 // args without the program name; false with a message for an unknown or incomplete option.
 bool ParseCommandLine(const std::vector<std::string>& args, CommandLine& out, std::string& error);
 std::string CommandLineHelp();
+// "rode-rur v..." for --version.
+std::string VersionLine();
 
 }  // namespace rur::ui

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The window's dialogs behind replaceable functions, so tests can answer them without a person in
 // front of the screen.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The E-mail page (page 3): the mail settings on six sub-pages. "Setup" holds the server, the
 // sender, the login and the test button; "HDD_Fail" and "DeviceRemove" hold the recipient list

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A picture that acts as a button: it reports clicks and double-clicks, fades while disabled,
 // brightens under the mouse and, where asked, sinks 2 pixels while a mouse button holds it down.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The event log viewer: follows the day's log live, greyed and marked paused while monitoring is
 // off, and can show any log file instead.

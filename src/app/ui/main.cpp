@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // rode-rur: the desktop program. One instance per session; a second start leaves silently.
 
 #include <QApplication>
@@ -22,6 +23,10 @@ int main(int argc, char** argv) {
   }
   if (commandLine.help) {
     std::cout << rur::ui::CommandLineHelp();
+    return 0;
+  }
+  if (commandLine.version) {
+    std::cout << rur::ui::VersionLine();
     return 0;
   }
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The main window: a fixed white frame with the navigation column on the left, the page book on
 // the right and the status bar at the bottom. It starts the program, drives the engine from the

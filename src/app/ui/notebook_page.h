@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One page of the main window's page book. Each page reads what it shows from the engine when the
 // engine says that part changed, and learns when the user opens it. A page knows the window only

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Pictures of the Upgrade and E-mail pages: action buttons (Load, Upgrade, OK, Ignore, Test), the
 // sub-page tabs of the E-mail page in their shown (yellow) and other (white) looks, and the small

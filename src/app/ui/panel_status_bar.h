@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The main window's status bar: five fixed panels side by side, the last one taking the rest of
 // the width. A double-click anywhere on it is reported.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Text between the engine, which keeps UTF-8 in std::string, and Qt's QString.
 

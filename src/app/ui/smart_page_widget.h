@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The SMART page: the graded attributes of one bay of the selected enclosure in an owner-drawn
 // grid, the bay buttons, the heading, the verdict and the countdown to the next read.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The status page: the selected enclosure's mode, capacity, members, array state or rebuild
 // progress, firmware version, fan and temperature, with the device buttons and the log button.

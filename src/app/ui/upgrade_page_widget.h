@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The Upgrade page (page 2): pick one of the two enclosures, load a firmware image for it and
 // write it into the controller's flash (erase, program, verify) while a progress panel counts the

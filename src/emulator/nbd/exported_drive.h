@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One simulated drive as a byte-addressed disk for a block-device server (NBD). A virtual
 // machine's SCSI disk then reaches the simulated controller the way a host's disk reaches a

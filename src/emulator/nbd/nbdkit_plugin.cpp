@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulated enclosures of a scenario served over NBD by nbdkit, so that a virtual machine's
 // SCSI disks are simulated drives: the guest kernel's SG_IO requests reach the same controller
 // code as the in-process tests. Export "N" (or the default export) is drive N of the scenario.
