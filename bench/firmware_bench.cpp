@@ -8,8 +8,8 @@
 
 #include <chrono>
 
-#include "firmware/firmware_upgrade.h"
 #include "firmware/firmware_test_support.h"
+#include "firmware/firmware_upgrade.h"
 #include "firmware/nor_flash_device.h"
 
 namespace {

@@ -24,7 +24,8 @@ void BM_RefreshCycleTenEnclosures(benchmark::State& state) {
   VirtualClock clock(LocalDateTime{2026, 3, 14, 9, 0, 0});
   sim::SimulatedHost host(test::ScenarioOf(drives), clock);
   Ui ui;
-  Engine engine(host, [&host] { return host.volumes(); }, clock, ui);
+  Engine engine(
+      host, [&host] { return host.volumes(); }, clock, ui);
   engine.SetStepHook([&host] { host.Advance(); });
   std::map<std::string, std::string> files;
   EventLogWriter log("/bench");

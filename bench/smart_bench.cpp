@@ -4,12 +4,12 @@
 #include <benchmark/benchmark.h>
 
 #include "monitor/status_record.h"
+#include "platform/clock.h"
+#include "platform/user_interface.h"
 #include "smart/evaluate_smart.h"
 #include "smart/fake_smart_controller.h"
 #include "smart/read_smart_pages.h"
 #include "smart/smart_pages.h"
-#include "platform/clock.h"
-#include "platform/user_interface.h"
 
 namespace rur {
 namespace {

@@ -6,9 +6,9 @@
 
 #include <cstring>
 
-#include "transport/commands.h"
 #include "platform/clock.h"
 #include "platform/user_interface.h"
+#include "transport/commands.h"
 #include "transport/controller_channel.h"
 #include "transport/pass_through.h"
 
@@ -48,7 +48,8 @@ class InstantSource final : public DriveSource {
 };
 
 void ReportRates(benchmark::State& state, std::uint64_t reads) {
-  state.counters["commands/s"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+  state.counters["commands/s"] =
+      benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
   state.counters["reads/s"] = benchmark::Counter(static_cast<double>(reads), benchmark::Counter::kIsRate);
 }
 

@@ -111,7 +111,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   VirtualClock clock(LocalDateTime{2026, 3, 14, 9, 0, 0});
   FuzzedDrives drives(answers);
   Ui ui;
-  Engine engine(drives, [] { return std::vector<MountedVolume>{{"sda1", 0, 0, 0}}; }, clock, ui);
+  Engine engine(
+      drives,
+      [] {
+        return std::vector<MountedVolume>{{"sda1", 0, 0, 0}};
+      },
+      clock, ui);
   EventLogWriter log("/nonexistent");
   std::vector<std::string> saved;
   log.setFileFunctions(

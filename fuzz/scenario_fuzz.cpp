@@ -10,9 +10,9 @@
 
 #include "emulator/scenario.h"
 #include "emulator/simulated_host.h"
-#include "transport/commands.h"
 #include "platform/clock.h"
 #include "platform/user_interface.h"
+#include "transport/commands.h"
 #include "transport/controller_channel.h"
 
 namespace {

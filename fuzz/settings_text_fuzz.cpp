@@ -17,7 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!rur::ParseSettingsText(rur::FormatSettingsText(key), again, error)) std::abort();
   if (again.values.size() != key.values.size()) std::abort();
   for (std::size_t i = 0; i < key.values.size(); ++i)
-    if (!(again.values[i].value == key.values[i].value) || !rur::SameValueName(again.values[i].name, key.values[i].name))
+    if (!(again.values[i].value == key.values[i].value) ||
+        !rur::SameValueName(again.values[i].name, key.values[i].name))
       std::abort();
   return 0;
 }

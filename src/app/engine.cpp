@@ -54,17 +54,23 @@ void Engine::Start() {
   RequestDetection();
 
   // Known as Timer1 .. Timer4, TRaidThread and DriveDetectThread when tracing a behaviour.
-  progressTimer_ = scheduler_.add("progress", kProgressTimerMs, [this] { firmware_.ProgressTick(); }, true);
-  monitorTimer_ = scheduler_.add("monitor", kMonitorTimerMs, [this] { MonitorTick(); }, false);
-  smartTimer_ = scheduler_.add("smart countdown", kSmartTimerMs, [this] { SmartTick(); }, false);
-  deviceChangeTimer_ = scheduler_.add("device changes", kDeviceChangeTimerMs, [this] { DeviceChangeTick(); }, true);
+  progressTimer_ = scheduler_.add(
+      "progress", kProgressTimerMs, [this] { firmware_.ProgressTick(); }, true);
+  monitorTimer_ = scheduler_.add(
+      "monitor", kMonitorTimerMs, [this] { MonitorTick(); }, false);
+  smartTimer_ = scheduler_.add(
+      "smart countdown", kSmartTimerMs, [this] { SmartTick(); }, false);
+  deviceChangeTimer_ = scheduler_.add(
+      "device changes", kDeviceChangeTimerMs, [this] { DeviceChangeTick(); }, true);
   scheduler_.add(
       "request dispatcher", kDispatchPollMs,
       [this] {
         if (!detection_.running() && dispatcher_.pending()) dispatcher_.Dispatch();
       },
       true, [this] { return !detection_.running() && dispatcher_.pending(); });
-  if (!ownThread) scheduler_.add("detection", kDetectIdleMs, [this] { detection_.RunRequested(); }, true);
+  if (!ownThread)
+    scheduler_.add(
+        "detection", kDetectIdleMs, [this] { detection_.RunRequested(); }, true);
 }
 
 bool Engine::Close() {

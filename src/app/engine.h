@@ -22,8 +22,8 @@
 #include "firmware/firmware_upgrade.h"
 #include "firmware/spi_flash.h"
 #include "firmware/upgrade_state.h"
-#include "monitor/device_watch.h"
 #include "monitor/bay_memory.h"
+#include "monitor/device_watch.h"
 #include "monitor/identify_block.h"
 #include "monitor/request_dispatcher.h"
 #include "monitor/sensor_watch.h"
@@ -46,7 +46,6 @@ constexpr int kPageUpgrade = 2;
 constexpr int kPageEmail = 3;
 constexpr int kPageAbout = 4;
 constexpr int kPageSmart = 5;
-
 
 class Engine {
  public:
@@ -126,9 +125,7 @@ class Engine {
   bool deviceChecked(unsigned position) const { return position < kMaxDevices && deviceChecked_[position]; }
   // How the refresh watches the device at a position: whether it answers, whether its status is
   // current and why not (nullptr for no device there).
-  const DeviceWatch* watch(unsigned position) const {
-    return position < watch_.size() ? &watch_[position] : nullptr;
-  }
+  const DeviceWatch* watch(unsigned position) const { return position < watch_.size() ? &watch_[position] : nullptr; }
   StatusCurrency Currency(unsigned position) const;
   int currentPage() const { return currentPage_; }
   bool NavigationAllowed() const { return !upgrade_.targetSet() && !programStarted_; }

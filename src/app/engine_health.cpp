@@ -85,8 +85,8 @@ void Engine::CheckRebuildSource(unsigned slot, unsigned sourceBay, unsigned rebu
   // Thresholds that could not be read keep what the store held; a data page must be read now.
   const std::optional<DiskHealthReading> reading =
       pages.dataRead ? ReadDiskHealth(pages.data, pages.thresholds) : std::nullopt;
-  ApplyHealthReport(slot, health_.CheckRebuildSource({slot, sourceBay, MemberDiskOf(record, sourceBay)}, rebuiltBay,
-                                                     reading));
+  ApplyHealthReport(
+      slot, health_.CheckRebuildSource({slot, sourceBay, MemberDiskOf(record, sourceBay)}, rebuiltBay, reading));
   if (currentPage_ == kPageSmart && slot == devices_.selected) EvaluateSmartPage();
 }
 

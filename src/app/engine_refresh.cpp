@@ -74,9 +74,11 @@ bool Engine::RefreshDevice(unsigned slot, const std::string& c) {
   const std::uint64_t now = clock_.nowMs();
   ui_.panel(0, "1x," + c);
   if (watch.Due(now, info.failureCounter)) {
-    EnclosureRefresh target{drive, info.hasSensor,
+    EnclosureRefresh target{drive,
+                            info.hasSensor,
                             (identity_[drive][identify_offset::kMemberOrder] & kMemberOrderBit) != 0,
-                            info.rebuildRunning, {}};
+                            info.rebuildRunning,
+                            {}};
     const RefreshOutcome outcome =
         RefreshEnclosure(channel_, clock_, ui_, c, target, records_[drive], [this] { return ShouldGiveUp(); });
     info.rebuildRunning = target.rebuildRunning;
@@ -90,7 +92,8 @@ bool Engine::RefreshDevice(unsigned slot, const std::string& c) {
         eventLog_->QueueDeviceNote(slot, kAnsweringAgainNote);
       // A capacity detection could not read is read with the first good answer.
       if (!info.capacityKnown)
-        info.capacityKnown = FillArrayCapacity(channel_, clock_, drive, identity_[drive], info.hasName, records_[drive]);
+        info.capacityKnown =
+            FillArrayCapacity(channel_, clock_, drive, identity_[drive], info.hasName, records_[drive]);
       changedMask_ |= 1u << slot;
     }
   }
@@ -113,8 +116,8 @@ void Engine::WriteCycleLog(std::uint32_t mask) {
     const unsigned drive = DriveOf(devices_.current[i]);
     logged.push_back({&identity_[drive], &records_[drive]});
   }
-  const EventLogResult result =
-      eventLog_->WriteEventLog(mask, logged, [this] { return clock_.localTime(); }, programStarted_);
+  const EventLogResult result = eventLog_->WriteEventLog(
+      mask, logged, [this] { return clock_.localTime(); }, programStarted_);
   for (const AlarmRaise& alarm : result.alarms) RaiseAlarm(alarm.kind, alarm.device, alarm.bay);
   if (result.smartThresholdsWanted) dispatcher_.Raise(REQ_SMART_THRESHOLDS);
   if (!result.saveError.empty()) ui_.panel(4, "Event log kept in memory: " + result.saveError);
@@ -123,8 +126,9 @@ void Engine::WriteCycleLog(std::uint32_t mask) {
 
 void Engine::ReportDeviceChanges(const DetectionResult& found) {
   if (!eventLog_) return;
-  for (const DeviceChange& change : DetectDeviceChanges(KnownEnclosures(devices_.current, devices_.currentCount, identity_),
-                                                        KnownEnclosures(found.entries, found.count, found.identity))) {
+  for (const DeviceChange& change :
+       DetectDeviceChanges(KnownEnclosures(devices_.current, devices_.currentCount, identity_),
+                           KnownEnclosures(found.entries, found.count, found.identity))) {
     eventLog_->QueueDeviceChange(change.line);
     if (change.removedDevice >= 0) RaiseAlarm(kAlarmDeviceRemoved, static_cast<unsigned>(change.removedDevice), 0);
   }
@@ -132,9 +136,8 @@ void Engine::ReportDeviceChanges(const DetectionResult& found) {
 }
 
 void Engine::FollowDevices(const DetectionResult& found) {
-  const std::vector<int> oldOfNew =
-      MatchEnclosures(KnownEnclosures(devices_.current, devices_.currentCount, identity_),
-                      KnownEnclosures(found.entries, found.count, found.identity));
+  const std::vector<int> oldOfNew = MatchEnclosures(KnownEnclosures(devices_.current, devices_.currentCount, identity_),
+                                                    KnownEnclosures(found.entries, found.count, found.identity));
   std::vector<DeviceWatch> watch;
   std::array<bool, kMaxDevices> checked{};
   const std::uint64_t now = clock_.nowMs();

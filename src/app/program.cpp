@@ -29,8 +29,8 @@ bool Program::Open(const ProgramOptions& options, Ui& ui, std::string& error) {
   ui_ = &ui;
   sim::Scenario scenario;
   if (options.simulate) {
-    const std::string path = options.scenarioPath.empty() ? sim::BundledScenarioPath(sim::kDefaultScenarioName)
-                                                          : options.scenarioPath;
+    const std::string path =
+        options.scenarioPath.empty() ? sim::BundledScenarioPath(sim::kDefaultScenarioName) : options.scenarioPath;
     if (!sim::LoadScenarioFile(path, scenario, error)) return false;
   }
 
@@ -122,8 +122,8 @@ void Program::Start() {
   ReportUnfinishedUpgrades();
   engine_->Start();
   mail_->StartUp();
-  engine_->AddPoller("mail", kEmailThreadIntervalMs, [this] { mail_->EmailThreadTick(); },
-                     [this] { return mail_->HasWork(); });
+  engine_->AddPoller(
+      "mail", kEmailThreadIntervalMs, [this] { mail_->EmailThreadTick(); }, [this] { return mail_->HasWork(); });
 }
 
 bool Program::Close(std::string& error) {

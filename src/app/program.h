@@ -28,7 +28,7 @@ struct ProgramOptions {
   std::string simStateDir;   // where a simulated enclosure keeps its state between runs
   std::string dataDir;       // overrides the data folder
   bool virtualTime = false;
-  std::string traceFile;     // requests of the simulated drives, one line each
+  std::string traceFile;          // requests of the simulated drives, one line each
   bool pumpWhileWaiting = false;  // real clock: waits let the window handle its events
 };
 

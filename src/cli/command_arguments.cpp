@@ -12,9 +12,12 @@ bool Digits(std::string_view text, int base, std::uint64_t max, std::uint64_t& o
   std::uint64_t value = 0;
   for (char c : text) {
     int digit = 0;
-    if (std::isdigit(static_cast<unsigned char>(c))) digit = c - '0';
-    else if (base == 16 && std::isxdigit(static_cast<unsigned char>(c))) digit = std::tolower(c) - 'a' + 10;
-    else return false;
+    if (std::isdigit(static_cast<unsigned char>(c)))
+      digit = c - '0';
+    else if (base == 16 && std::isxdigit(static_cast<unsigned char>(c)))
+      digit = std::tolower(c) - 'a' + 10;
+    else
+      return false;
     if (value > (max - static_cast<std::uint64_t>(digit)) / static_cast<std::uint64_t>(base)) return false;
     value = value * static_cast<std::uint64_t>(base) + static_cast<std::uint64_t>(digit);
   }

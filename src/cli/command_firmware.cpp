@@ -31,8 +31,7 @@ std::string Hex(std::uint32_t value, const char* format) {
 
 std::uint32_t ImageVersion(const FirmwareImage& image) {
   const std::uint8_t* field = image.bytes.data() + image_offset::kVersion;
-  return (std::uint32_t{field[0]} << 24) | (std::uint32_t{field[1]} << 16) | (std::uint32_t{field[2]} << 8) |
-         field[3];
+  return (std::uint32_t{field[0]} << 24) | (std::uint32_t{field[1]} << 16) | (std::uint32_t{field[2]} << 8) | field[3];
 }
 
 // What is about to be changed, so the user can see it is the right enclosure and the right file.
@@ -43,8 +42,7 @@ void ShowUpgrade(CommandContext& context, unsigned position, const std::string& 
   const FirmwareImage& image = engine.firmware().image();
   context.out << "Device: Device" << position + 1 << " (drive " << drive << ", "
               << context.env.program().DrivePath(drive) << "), " << DeviceProductName(identity) << ", firmware "
-              << FirmwareRevisionText(identity) << " (version " << Hex(DeviceFirmwareVersion(identity), "%X")
-              << ")\n"
+              << FirmwareRevisionText(identity) << " (version " << Hex(DeviceFirmwareVersion(identity), "%X") << ")\n"
               << "Image:  " << file << ", version " << Hex(ImageVersion(image), "%X") << ", " << image.length
               << " bytes, checksum " << Hex(image.checksum, "%08X") << "\n"
               << std::flush;
@@ -130,14 +128,14 @@ int RunFirmware(CommandContext& context) {
 int RunFirmwareBackup(CommandContext& context) {
   ParsedArguments parsed;
   std::string error;
-  if (!ParseArguments(context.args, {"--device", "--drive", "--length"}, {}, parsed, error) || parsed.positionals.size() != 1) {
+  if (!ParseArguments(context.args, {"--device", "--drive", "--length"}, {}, parsed, error) ||
+      parsed.positionals.size() != 1) {
     context.err << "firmware-backup: " << (error.empty() ? "expected one file to write, or -" : error) << '\n';
     return kExitUsage;
   }
   constexpr std::uint64_t kDefaultLength = 1u << 20;
   std::uint64_t length = kDefaultLength;
-  if (parsed.has("--length") &&
-      (!ParseNumber(parsed.options["--length"], kSpiReachableBytes, length) || length == 0)) {
+  if (parsed.has("--length") && (!ParseNumber(parsed.options["--length"], kSpiReachableBytes, length) || length == 0)) {
     context.err << "firmware-backup: --length takes a byte count from 1 to " << kSpiReachableBytes << '\n';
     return kExitUsage;
   }
@@ -171,8 +169,8 @@ int RunFirmwareBackup(CommandContext& context) {
   }
   // With the bytes on standard output, the report goes beside them on standard error.
   (toStandardOutput ? context.err : context.out)
-      << (toStandardOutput ? std::string("standard output") : target) << ": " << length
-      << " bytes of the flash of " << DeviceLabel(engine, position) << "\n";
+      << (toStandardOutput ? std::string("standard output") : target) << ": " << length << " bytes of the flash of "
+      << DeviceLabel(engine, position) << "\n";
   return kExitOk;
 }
 

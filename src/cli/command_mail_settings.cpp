@@ -42,12 +42,9 @@ int RunMailSettings(CommandContext& context) {
     case kAuthNone:
       out << "login          off (account \"" << settings[kSettingAccount] << "\", password " << password << ")\n";
       break;
-    default:
-      out << "login          off: the stored password block does not decode; save the settings again\n";
-      break;
+    default: out << "login          off: the stored password block does not decode; save the settings again\n"; break;
   }
-  out << "text folder    " << center.MailFolder() << '\n'
-      << "recipients     " << center.Recipients().size() << '\n';
+  out << "text folder    " << center.MailFolder() << '\n' << "recipients     " << center.Recipients().size() << '\n';
   for (std::size_t n = 0; n < center.Recipients().size(); ++n)
     out << "  " << RecipientValueName(n) << "  " << center.Recipients()[n] << '\n';
   for (int kind = 1; kind <= kAlarmKindCount; ++kind) {

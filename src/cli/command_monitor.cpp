@@ -24,8 +24,7 @@ extern "C" void RequestStop(int) { stopRequested = 1; }
 extern "C" void RequestReload(int) { reloadRequested = 1; }
 
 // Prints the log lines added since the last look (all of them again after a new day began).
-void PrintNewLines(const EventLogWriter& log, std::size_t& printed, const MonitorService& service,
-                   std::ostream& out) {
+void PrintNewLines(const EventLogWriter& log, std::size_t& printed, const MonitorService& service, std::ostream& out) {
   const auto& lines = log.lines();
   if (lines.size() < printed) printed = 0;
   for (; printed < lines.size(); ++printed) out << service.EventLogLine(lines[printed]) << '\n';
@@ -120,8 +119,8 @@ int RunMonitor(CommandContext& context) {
     context.err << "monitor: " << waiting << (waiting == 1 ? " mail waits" : " mails wait") << " in the outbox "
                 << OutboxFolderOf(context.env.dataDirectory()) << " (rurctl mail-queue lists them)\n";
   if (const std::size_t unsaved = log.unsavedLineCount()) {
-    context.err << "monitor: " << unsaved << " event log line" << (unsaved == 1 ? "" : "s")
-                << " could not be saved to " << log.folder() << " (" << log.lastSaveError() << ")\n";
+    context.err << "monitor: " << unsaved << " event log line" << (unsaved == 1 ? "" : "s") << " could not be saved to "
+                << log.folder() << " (" << log.lastSaveError() << ")\n";
     return kExitFailed;
   }
   return kExitOk;

@@ -2,8 +2,8 @@
 // rurctl smart [--device N] [--bay 1|2] [--json]: a threshold and a data pass through the
 // controller, then the graded grid of one bay as the SMART page shows it.
 
-#include "cli/smart_report.h"
 #include "cli/engine_session.h"
+#include "cli/smart_report.h"
 
 namespace rur::cli {
 

@@ -2,8 +2,8 @@
 // rurctl status [--json]: detection, one refresh, then what the status page shows for every
 // enclosure.
 
-#include "cli/status_report.h"
 #include "cli/engine_session.h"
+#include "cli/status_report.h"
 
 namespace rur::cli {
 

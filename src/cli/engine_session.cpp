@@ -14,8 +14,8 @@ bool StartAndDetect(CommandContext& context, std::string_view command, EventLogU
   return true;
 }
 
-bool DevicePosition(CommandContext& context, const ParsedArguments& parsed, std::string_view command,
-                    unsigned fallback, unsigned& position) {
+bool DevicePosition(CommandContext& context, const ParsedArguments& parsed, std::string_view command, unsigned fallback,
+                    unsigned& position) {
   const Engine& engine = context.env.engine();
   if (parsed.has("--drive")) {
     std::uint64_t drive = 0;
@@ -52,8 +52,7 @@ bool DevicePosition(CommandContext& context, const ParsedArguments& parsed, std:
 namespace rur::cli {
 
 std::string DeviceLabel(const Engine& engine, unsigned position) {
-  return "Device" + std::to_string(position + 1) + " (drive " +
-         std::to_string(engine.DriveAt(position)) + ")";
+  return "Device" + std::to_string(position + 1) + " (drive " + std::to_string(engine.DriveAt(position)) + ")";
 }
 
 }  // namespace rur::cli

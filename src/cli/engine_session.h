@@ -23,8 +23,8 @@ bool StartAndDetect(CommandContext& context, std::string_view command, EventLogU
 // --device N (numbered from 1, default `fallback`) or --drive D (the physical drive, which does not
 // shift when another enclosure goes missing) as a position of the device table; false with a
 // message when it names no detected enclosure.
-bool DevicePosition(CommandContext& context, const ParsedArguments& parsed, std::string_view command,
-                    unsigned fallback, unsigned& position);
+bool DevicePosition(CommandContext& context, const ParsedArguments& parsed, std::string_view command, unsigned fallback,
+                    unsigned& position);
 // "Device1 (drive 2)": how commands that change or read a controller name it.
 std::string DeviceLabel(const Engine& engine, unsigned position);
 

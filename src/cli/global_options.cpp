@@ -58,10 +58,14 @@ bool ParseGlobalOptions(std::vector<std::string>& args, GlobalOptions& out, std:
       continue;
     }
     if (word == "--virtual-time" || word == "--verbose" || word == "--help" || word == "-h" || word == "--version") {
-      if (word == "--virtual-time") out.virtualTime = true;
-      else if (word == "--verbose") out.verbose = true;
-      else if (word == "--version") out.version = true;
-      else out.help = true;
+      if (word == "--virtual-time")
+        out.virtualTime = true;
+      else if (word == "--verbose")
+        out.verbose = true;
+      else if (word == "--version")
+        out.version = true;
+      else
+        out.help = true;
       args.erase(args.begin() + static_cast<std::ptrdiff_t>(i));
       continue;
     }

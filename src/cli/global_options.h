@@ -10,14 +10,14 @@ namespace rur::cli {
 
 struct GlobalOptions {
   bool simulate = false;
-  std::string scenario;     // --simulate=FILE: a path or a bundled scenario's name; empty: the demo
-  std::string simState;     // --sim-state DIR
-  std::string dataDir;      // --data-dir DIR
-  bool virtualTime = false; // --virtual-time
-  std::string trace;        // --trace FILE
-  bool verbose = false;     // --verbose: show status-bar texts and messages on stderr
-  bool help = false;        // --help or -h
-  bool version = false;     // --version
+  std::string scenario;      // --simulate=FILE: a path or a bundled scenario's name; empty: the demo
+  std::string simState;      // --sim-state DIR
+  std::string dataDir;       // --data-dir DIR
+  bool virtualTime = false;  // --virtual-time
+  std::string trace;         // --trace FILE
+  bool verbose = false;      // --verbose: show status-bar texts and messages on stderr
+  bool help = false;         // --help or -h
+  bool version = false;      // --version
 };
 
 // Removes the global options from args and fills out; args keeps the command and its arguments.

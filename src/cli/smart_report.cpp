@@ -50,8 +50,12 @@ nlohmann::json SmartJson(const SmartPageModel& model, unsigned device, unsigned 
                     {"status", row.cells[kColumnStatus]},
                     {"colour", RgbText(row.colour)}});
   }
-  return {{"device", device}, {"bay", bay},         {"heading", model.heading},
-          {"verdict", model.verdict}, {"verdict_colour", RgbText(model.verdictColour)}, {"rows", rows}};
+  return {{"device", device},
+          {"bay", bay},
+          {"heading", model.heading},
+          {"verdict", model.verdict},
+          {"verdict_colour", RgbText(model.verdictColour)},
+          {"rows", rows}};
 }
 
 }  // namespace rur

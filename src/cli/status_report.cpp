@@ -25,8 +25,8 @@ MemberStatus Member(const StatusRecord& record, int member) {
   status.state = MemberState(record[status_offset::kDriveFlags], member);
   status.model = TrimModelText(
       AtaStringToText(record.data() + (first ? status_offset::kHdd1Model : status_offset::kHdd2Model), kModelLength));
-  status.serial = AtaStringToText(record.data() + (first ? status_offset::kHdd1Serial : status_offset::kHdd2Serial),
-                                  kSerialLength);
+  status.serial =
+      AtaStringToText(record.data() + (first ? status_offset::kHdd1Serial : status_offset::kHdd2Serial), kSerialLength);
   status.capacitySectors =
       ReadLe(record.data() + (first ? status_offset::kHdd1Capacity : status_offset::kHdd2Capacity), 5);
   status.capacityText = CapacityText(status.capacitySectors);
@@ -93,8 +93,7 @@ std::string StatusText(const std::vector<DeviceStatus>& devices) {
               std::to_string(d.temperature) + "\n";
     for (const MemberStatus& m : d.members) {
       text += "  HDD" + std::to_string(m.bay) + ":              " + m.state;
-      if (m.state != "none")
-        text += ", " + m.model + ", serial \"" + Trimmed(m.serial) + "\", " + m.capacityText;
+      if (m.state != "none") text += ", " + m.model + ", serial \"" + Trimmed(m.serial) + "\", " + m.capacityText;
       text += "\n";
     }
     std::string state = d.arrayState;

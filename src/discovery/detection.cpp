@@ -18,8 +18,8 @@ constexpr std::size_t kInquiryNameBytes = 16;
 bool Accepted(const Sector& identityAnswer) {
   const std::uint8_t low = identityAnswer[identify_offset::kAnswerProductCode];
   const std::uint8_t high = identityAnswer[identify_offset::kAnswerProductCode + 1];
-  return high != 0 || std::find(std::begin(kNotEnclosureCodes), std::end(kNotEnclosureCodes), low) ==
-                          std::end(kNotEnclosureCodes);
+  return high != 0 ||
+         std::find(std::begin(kNotEnclosureCodes), std::end(kNotEnclosureCodes), low) == std::end(kNotEnclosureCodes);
 }
 
 }  // namespace
@@ -185,8 +185,8 @@ void Detection::ProbeDrive(unsigned drive, unsigned position) {
   StatusRecord& record = staged_.records[drive];
   const bool membersOk = channel.Query(drive, QUERY_MEMBERS, answer) == kResultOk;
   if (membersOk) {
-    const bool knownDrive = record[status_offset::kOwnerDrive] == drive &&
-                            record[status_offset::kFilledMark] == kRecordFilled;
+    const bool knownDrive =
+        record[status_offset::kOwnerDrive] == drive && record[status_offset::kFilledMark] == kRecordFilled;
     record[status_offset::kOwnerDrive] = static_cast<std::uint8_t>(drive);
     record[status_offset::kFilledMark] = kRecordFilled;
     DecodeMembersAnswer(answer, blockAIsHdd1, RecordFill::Detection, knownDrive, record);
@@ -195,7 +195,8 @@ void Detection::ProbeDrive(unsigned drive, unsigned position) {
     FillCapacityAndSensors(drive, info, true);
   } else {
     // What an earlier detection read of this drive stays, and is still worth showing.
-    info.membersKnown = record[status_offset::kOwnerDrive] == drive && record[status_offset::kFilledMark] == kRecordFilled;
+    info.membersKnown =
+        record[status_offset::kOwnerDrive] == drive && record[status_offset::kFilledMark] == kRecordFilled;
     FillCapacityAndSensors(drive, info, false);
   }
 

@@ -33,13 +33,13 @@ struct DevicePosition {
   std::uint8_t productType = 0;  // byte 0x95 of the controller's flash (FirmwareType)
   // False when the flash does not begin with a valid image (erased, or an upgrade cut short).
   bool firmwareValid = true;
-  bool hasName = false;          // the controller supplied a product name
-  bool hasSensor = false;        // the controller reports fan speed and temperature
-  bool memberOrder = false;      // set: SMART port of bay j is 1 - j
+  bool hasName = false;      // the controller supplied a product name
+  bool hasSensor = false;    // the controller reports fan speed and temperature
+  bool memberOrder = false;  // set: SMART port of bay j is 1 - j
   bool rebuildRunning = false;
   std::uint8_t failureCounter = 0;  // refresh failures
-  bool membersKnown = false;   // detection read the members answer
-  bool capacityKnown = false;  // detection read the array's capacity
+  bool membersKnown = false;        // detection read the members answer
+  bool capacityKnown = false;       // detection read the array's capacity
 };
 
 struct DeviceTable {

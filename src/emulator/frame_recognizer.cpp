@@ -59,8 +59,7 @@ std::optional<ReceivedFrame> FrameRecognizer::OnRead(std::uint32_t lba) {
 
   std::optional<std::uint8_t> byte;
   switch (stage_) {
-    case Stage::Idle:
-      return std::nullopt;  // ordinary disk traffic
+    case Stage::Idle: return std::nullopt;  // ordinary disk traffic
     case Stage::Words:
       if (lba != kFrameWords[index_]) break;
       frame_.bytes[kFrameWordsOffset + 2 * index_] = static_cast<std::uint8_t>(lba & 0xFF);

@@ -12,9 +12,9 @@ constexpr std::size_t kChecksumOffset = 511;
 
 // IDENTIFY DEVICE words, as byte offsets.
 constexpr std::size_t kIdentifyGeneral = 0;
-constexpr std::size_t kIdentifySerial = 20;     // words 10..19
-constexpr std::size_t kIdentifyFirmware = 46;   // words 23..26
-constexpr std::size_t kIdentifyModel = 54;      // words 27..46
+constexpr std::size_t kIdentifySerial = 20;         // words 10..19
+constexpr std::size_t kIdentifyFirmware = 46;       // words 23..26
+constexpr std::size_t kIdentifyModel = 54;          // words 27..46
 constexpr std::size_t kIdentifyCapabilities = 98;   // word 49
 constexpr std::size_t kIdentifyLba28Sectors = 120;  // words 60..61
 constexpr std::size_t kIdentifySupported = 166;     // word 83

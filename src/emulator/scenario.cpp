@@ -21,7 +21,7 @@ constexpr std::size_t kProductLength = 16;
 constexpr std::size_t kRevisionLength = 4;
 constexpr std::uint64_t kMax48Bits = 0xFFFFFFFFFFFFull;
 constexpr std::uint64_t kMax40Bits = 0xFFFFFFFFFFull;
-constexpr std::uint32_t kSmallestImage = 256;  // identification reads the first 256 bytes of the flash
+constexpr std::uint32_t kSmallestImage = 256;                 // identification reads the first 256 bytes of the flash
 constexpr std::uint64_t kDefaultMemberCapacity = 1953525168;  // a 1 TB disk
 
 struct Named {
@@ -29,11 +29,13 @@ struct Named {
   std::uint8_t value;
 };
 
-constexpr Named kStateNames[] = {{"present", kMemberPresent}, {"rebuilding", kMemberRebuilding},
-                                 {"inserted", kMemberInserted}, {"failed", kMemberFailed},
+constexpr Named kStateNames[] = {{"present", kMemberPresent},
+                                 {"rebuilding", kMemberRebuilding},
+                                 {"inserted", kMemberInserted},
+                                 {"failed", kMemberFailed},
                                  {"absent", kMemberAbsent}};
-constexpr Named kModeNames[] = {{"jbod", kArrayJbod}, {"striping", kArrayStriping},
-                                {"mirroring", kArrayMirroring}, {"bypass", kArrayBypass}};
+constexpr Named kModeNames[] = {
+    {"jbod", kArrayJbod}, {"striping", kArrayStriping}, {"mirroring", kArrayMirroring}, {"bypass", kArrayBypass}};
 
 // A byte given by name or as a number.
 template <std::size_t N>
@@ -101,8 +103,8 @@ bool ReadFirmware(const json& value, const std::string& place, FirmwareSpec& out
   if (value.contains("productCode")) {
     std::uint16_t code = 0;
     if (!OptionalUnsigned(value, "productCode", place, code, error)) return false;
-    out.productCode = std::array<std::uint8_t, 2>{static_cast<std::uint8_t>(code >> 8),
-                                                  static_cast<std::uint8_t>(code)};
+    out.productCode =
+        std::array<std::uint8_t, 2>{static_cast<std::uint8_t>(code >> 8), static_cast<std::uint8_t>(code)};
   }
   return true;
 }
@@ -121,9 +123,12 @@ bool ReadEnclosure(const json& value, const std::string& place, DriveSpec& drive
   EnclosureSpec& out = drive.enclosure;
   if (const auto kind = value.find("controller"); kind != value.end()) {
     const std::string kindPlace = Child(place, "controller");
-    if (*kind == "raid") out.kind = ControllerKind::Raid;
-    else if (*kind == "port-multiplier") out.kind = ControllerKind::PortMultiplier;
-    else return Fail(error, kindPlace, "expected raid or port-multiplier");
+    if (*kind == "raid")
+      out.kind = ControllerKind::Raid;
+    else if (*kind == "port-multiplier")
+      out.kind = ControllerKind::PortMultiplier;
+    else
+      return Fail(error, kindPlace, "expected raid or port-multiplier");
   }
   std::uint16_t productCode = static_cast<std::uint16_t>(out.productCode[0] << 8 | out.productCode[1]);
   if (!OptionalText(value, "productName", place, kProductNameLength, out.productName, error) ||
@@ -175,9 +180,12 @@ bool ReadDrive(const json& value, const std::string& place, DriveSpec& out, std:
   if (!OptionalUnsigned(value, "number", place, out.number, error, kMaxSimulatedDrives - 1)) return false;
   const auto type = value.find("type");
   if (type == value.end()) return Fail(error, Child(place, "type"), "missing");
-  if (*type == "disk") out.type = DriveType::PlainDisk;
-  else if (*type == "enclosure") out.type = DriveType::Enclosure;
-  else return Fail(error, Child(place, "type"), "expected disk or enclosure");
+  if (*type == "disk")
+    out.type = DriveType::PlainDisk;
+  else if (*type == "enclosure")
+    out.type = DriveType::Enclosure;
+  else
+    return Fail(error, Child(place, "type"), "expected disk or enclosure");
 
   std::vector<std::string_view> keys{"number", "type", "plugged", "inquiry", "volumes"};
   if (out.type == DriveType::Enclosure) {
@@ -256,8 +264,8 @@ constexpr EventName kEventNames[] = {
 
 bool ReadEvent(const json& value, const std::string& place, const Scenario& scenario, TimelineEvent& out,
                std::string& error) {
-  if (!ExpectObject(value, place, {"at", "drive", "event", "member", "disk", "speed", "fan", "temperature", "attribute"},
-                    error))
+  if (!ExpectObject(value, place,
+                    {"at", "drive", "event", "member", "disk", "speed", "fan", "temperature", "attribute"}, error))
     return false;
   if (!value.contains("at")) return Fail(error, Child(place, "at"), "missing");
   if (!ReadSeconds(value["at"], Child(place, "at"), out.atMs, error)) return false;
@@ -281,8 +289,7 @@ bool ReadEvent(const json& value, const std::string& place, const Scenario& scen
     if (out.kind != EventKind::MemberInserted) return Fail(error, Child(place, "disk"), "only for member-inserted");
     const std::string diskPlace = Child(place, "disk");
     MemberDisk inserted = FindDrive(scenario, out.drive)->enclosure.members[out.hdd - 1].disk;
-    if (!ExpectObject(*disk, diskPlace, MemberDiskKeys(), error) ||
-        !ReadMemberDisk(*disk, diskPlace, inserted, error))
+    if (!ExpectObject(*disk, diskPlace, MemberDiskKeys(), error) || !ReadMemberDisk(*disk, diskPlace, inserted, error))
       return false;
     out.disk = inserted;
   }
@@ -327,23 +334,27 @@ struct FaultName {
   FaultKind kind;
   std::uint8_t status;
 };
-constexpr FaultName kFaultNames[] = {
-    {"fail", FaultKind::Status, 0xC0},          {"status", FaultKind::Status, 0x33},
-    {"late", FaultKind::LateAnswer, 0},         {"wrong-signature", FaultKind::WrongSignature, 0},
-    {"mixed-signature", FaultKind::MixedSignature, 0}, {"spi-wont-program", FaultKind::SpiWontProgram, 0xC0},
-    {"transport", FaultKind::TransportFailure, 0}};
+constexpr FaultName kFaultNames[] = {{"fail", FaultKind::Status, 0xC0},
+                                     {"status", FaultKind::Status, 0x33},
+                                     {"late", FaultKind::LateAnswer, 0},
+                                     {"wrong-signature", FaultKind::WrongSignature, 0},
+                                     {"mixed-signature", FaultKind::MixedSignature, 0},
+                                     {"spi-wont-program", FaultKind::SpiWontProgram, 0xC0},
+                                     {"transport", FaultKind::TransportFailure, 0}};
 
 struct CommandName {
   std::string_view name;
   FaultCommand command;
 };
-constexpr CommandName kCommandNames[] = {{"any", FaultCommand::Any},          {"query", FaultCommand::Query},
-                                         {"spi-read", FaultCommand::SpiRead}, {"spi-erase", FaultCommand::SpiErase},
-                                         {"spi-write", FaultCommand::SpiWrite}, {"ata-issue", FaultCommand::AtaIssue},
+constexpr CommandName kCommandNames[] = {{"any", FaultCommand::Any},
+                                         {"query", FaultCommand::Query},
+                                         {"spi-read", FaultCommand::SpiRead},
+                                         {"spi-erase", FaultCommand::SpiErase},
+                                         {"spi-write", FaultCommand::SpiWrite},
+                                         {"ata-issue", FaultCommand::AtaIssue},
                                          {"ata-fetch", FaultCommand::AtaFetch}};
 
-bool ReadFault(const json& value, const std::string& place, const Scenario& scenario, Fault& out,
-               std::string& error) {
+bool ReadFault(const json& value, const std::string& place, const Scenario& scenario, Fault& out, std::string& error) {
   if (!ExpectObject(value, place,
                     {"drive", "kind", "command", "code", "address", "port", "chunk", "lba", "status", "acknowledge",
                      "polls", "times", "from", "until"},
@@ -416,8 +427,7 @@ bool ReadFault(const json& value, const std::string& place, const Scenario& scen
 }
 
 bool ReadScenario(const json& root, Scenario& out, std::string& error) {
-  if (!ExpectObject(root, "", {"name", "description", "start", "drives", "timeline", "faults", "requestCost"},
-                    error) ||
+  if (!ExpectObject(root, "", {"name", "description", "start", "drives", "timeline", "faults", "requestCost"}, error) ||
       !OptionalText(root, "name", "", 64, out.name, error) ||
       !OptionalUnsigned(root, "requestCost", "", out.requestCostUs, error, 1000000))
     return false;
@@ -481,15 +491,23 @@ std::string TextPosition(const std::string& text, std::size_t offset) {
 
 std::vector<SmartAttribute> DefaultSmartAttributes(std::uint8_t temperature) {
   return {
-      {0x01, 0x002F, 200, 200, 51, 0},         {0x03, 0x0027, 175, 172, 21, 4208},
-      {0x04, 0x0032, 100, 100, 0, 1127},       {0x05, 0x0033, 200, 200, 140, 0},
-      {0x07, 0x002E, 200, 200, 0, 0},          {0x09, 0x0032, 85, 85, 0, 11234},
-      {0x0A, 0x0032, 100, 100, 0, 0},          {0x0B, 0x0032, 100, 100, 0, 0},
-      {0x0C, 0x0032, 100, 100, 0, 1098},       {0xC0, 0x0032, 200, 200, 0, 77},
-      {0xC1, 0x0032, 195, 195, 0, 16384},      {0xC2, 0x0022, static_cast<std::uint8_t>(150 - temperature),
-                                                static_cast<std::uint8_t>(140 - temperature), 0, temperature},
-      {0xC4, 0x0032, 200, 200, 0, 0},          {0xC5, 0x0032, 200, 200, 0, 0},
-      {0xC6, 0x0030, 200, 200, 0, 0},          {0xC7, 0x0032, 200, 200, 0, 0},
+      {0x01, 0x002F, 200, 200, 51, 0},
+      {0x03, 0x0027, 175, 172, 21, 4208},
+      {0x04, 0x0032, 100, 100, 0, 1127},
+      {0x05, 0x0033, 200, 200, 140, 0},
+      {0x07, 0x002E, 200, 200, 0, 0},
+      {0x09, 0x0032, 85, 85, 0, 11234},
+      {0x0A, 0x0032, 100, 100, 0, 0},
+      {0x0B, 0x0032, 100, 100, 0, 0},
+      {0x0C, 0x0032, 100, 100, 0, 1098},
+      {0xC0, 0x0032, 200, 200, 0, 77},
+      {0xC1, 0x0032, 195, 195, 0, 16384},
+      {0xC2, 0x0022, static_cast<std::uint8_t>(150 - temperature), static_cast<std::uint8_t>(140 - temperature), 0,
+       temperature},
+      {0xC4, 0x0032, 200, 200, 0, 0},
+      {0xC5, 0x0032, 200, 200, 0, 0},
+      {0xC6, 0x0030, 200, 200, 0, 0},
+      {0xC7, 0x0032, 200, 200, 0, 0},
       {0xC8, 0x0008, 200, 200, 0, 0},
   };
 }
@@ -568,8 +586,7 @@ bool ResolveScenarioArgument(const std::string& value, std::string& path, std::s
   path = BundledScenarioPath(value);
   std::error_code code;
   if (std::filesystem::is_regular_file(path, code)) return true;
-  error = "no bundled scenario is called " + value + " (a scenario file is given by its path, e.g. ./" + value +
-          ")";
+  error = "no bundled scenario is called " + value + " (a scenario file is given by its path, e.g. ./" + value + ")";
   return false;
 }
 

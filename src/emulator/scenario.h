@@ -29,7 +29,7 @@ constexpr std::uint8_t kArrayStriping = 1;
 constexpr std::uint8_t kArrayMirroring = 2;
 constexpr std::uint8_t kArrayBypass = 3;
 
-constexpr unsigned kMaxSimulatedDrives = 10;  // drive numbers 0..9
+constexpr unsigned kMaxSimulatedDrives = 10;     // drive numbers 0..9
 constexpr std::size_t kMaxSmartAttributes = 30;  // entries of a SMART page
 
 struct SmartAttribute {
@@ -57,7 +57,7 @@ struct MemberSpec {
 
 struct FirmwareSpec {
   std::uint32_t version = 0x14031510;
-  std::uint8_t type = 0x01;  // the flash type byte of the image
+  std::uint8_t type = 0x01;                                // the flash type byte of the image
   std::optional<std::array<std::uint8_t, 2>> productCode;  // default: the controller's
   std::uint32_t size = 65536;
 };
@@ -79,7 +79,7 @@ struct EnclosureSpec {
   ControllerKind kind = ControllerKind::Raid;
   std::string productName;  // empty: the controller supplies none
   std::array<std::uint8_t, 2> productCode{0x27, 0x60};
-  bool swapPorts = false;  // false: HDD1 is on port 0 (member block A)
+  bool swapPorts = false;                 // false: HDD1 is on port 0 (member block A)
   std::optional<std::uint64_t> capacity;  // default: from mode and members
   bool sensors = true;
   std::uint16_t fan = 2600;  // RPM
@@ -117,10 +117,10 @@ struct TimelineEvent {
   std::uint64_t atMs = 0;  // program time
   unsigned drive = 0;
   EventKind kind = EventKind::Unplugged;
-  unsigned hdd = 0;                       // member events: 1 or 2
-  std::optional<MemberDisk> disk;         // inserted: a different disk than before
-  std::optional<std::uint64_t> speed;     // rebuild started
-  std::optional<std::uint16_t> fan;       // environment
+  unsigned hdd = 0;                    // member events: 1 or 2
+  std::optional<MemberDisk> disk;      // inserted: a different disk than before
+  std::optional<std::uint64_t> speed;  // rebuild started
+  std::optional<std::uint16_t> fan;    // environment
   std::optional<std::uint8_t> temperature;
   std::optional<SmartAttribute> attribute;  // smart: replaces the entry with its id, or is added
 };
@@ -129,30 +129,30 @@ struct TimelineEvent {
 enum class FaultCommand { Any, Query, SpiRead, SpiErase, SpiWrite, AtaIssue, AtaFetch };
 
 enum class FaultKind {
-  Status,          // the answer carries this status byte instead (0xC0 a failure, 0x33 an unknown value)
-  LateAnswer,      // the answer shows only after this many polls of LBA 17
-  WrongSignature,  // the first signature is garbled
-  MixedSignature,  // the second signature belongs to the other controller kind
-  SpiWontProgram,  // a flash block keeps its contents when written
-  TransportFailure // reads fail at the transport: the request is not completed
+  Status,           // the answer carries this status byte instead (0xC0 a failure, 0x33 an unknown value)
+  LateAnswer,       // the answer shows only after this many polls of LBA 17
+  WrongSignature,   // the first signature is garbled
+  MixedSignature,   // the second signature belongs to the other controller kind
+  SpiWontProgram,   // a flash block keeps its contents when written
+  TransportFailure  // reads fail at the transport: the request is not completed
 };
 
 struct Fault {
   unsigned drive = 0;
   FaultKind kind = FaultKind::Status;
   FaultCommand command = FaultCommand::Any;
-  std::optional<std::uint8_t> code;     // query code, or ATA code of ATA commands
-  std::optional<std::uint32_t> address; // SPI byte address (its 128-byte block)
-  std::optional<std::uint8_t> port;     // ATA member port
-  std::optional<std::uint8_t> chunk;    // ATA fetch chunk
-  std::optional<std::uint32_t> lba;     // transport failures: only reads of this LBA
-  std::uint8_t status = 0xC0;           // Status, and SpiWontProgram when it reports a failure
-  bool acknowledge = true;              // SpiWontProgram: answer 0x20 although nothing was written
-  unsigned polls = 0;                   // LateAnswer
-  unsigned times = 0;                   // how often it strikes; 0 = every time
-  std::uint64_t fromMs = 0;             // active from this program time...
-  std::optional<std::uint64_t> untilMs; // ...until this one
-  unsigned struck = 0;                  // how often it has struck so far
+  std::optional<std::uint8_t> code;      // query code, or ATA code of ATA commands
+  std::optional<std::uint32_t> address;  // SPI byte address (its 128-byte block)
+  std::optional<std::uint8_t> port;      // ATA member port
+  std::optional<std::uint8_t> chunk;     // ATA fetch chunk
+  std::optional<std::uint32_t> lba;      // transport failures: only reads of this LBA
+  std::uint8_t status = 0xC0;            // Status, and SpiWontProgram when it reports a failure
+  bool acknowledge = true;               // SpiWontProgram: answer 0x20 although nothing was written
+  unsigned polls = 0;                    // LateAnswer
+  unsigned times = 0;                    // how often it strikes; 0 = every time
+  std::uint64_t fromMs = 0;              // active from this program time...
+  std::optional<std::uint64_t> untilMs;  // ...until this one
+  unsigned struck = 0;                   // how often it has struck so far
 };
 
 struct Scenario {

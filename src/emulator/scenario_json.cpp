@@ -21,8 +21,9 @@ bool ParseNumberText(const std::string& text, std::uint64_t& out) {
   const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
   const std::string digits = hex ? text.substr(2) : text;
   if (digits.empty() || digits.size() > 16) return false;
-  const auto valid = [hex](char c) { return hex ? std::isxdigit(static_cast<unsigned char>(c)) != 0
-                                               : std::isdigit(static_cast<unsigned char>(c)) != 0; };
+  const auto valid = [hex](char c) {
+    return hex ? std::isxdigit(static_cast<unsigned char>(c)) != 0 : std::isdigit(static_cast<unsigned char>(c)) != 0;
+  };
   if (!std::all_of(digits.begin(), digits.end(), valid)) return false;
   errno = 0;
   out = std::strtoull(digits.c_str(), nullptr, hex ? 16 : 10);
@@ -35,9 +36,7 @@ std::string Child(const std::string& place, std::string_view key) {
   return place.empty() ? std::string(key) : place + "." + std::string(key);
 }
 
-std::string Item(const std::string& place, std::size_t index) {
-  return place + "[" + std::to_string(index) + "]";
-}
+std::string Item(const std::string& place, std::size_t index) { return place + "[" + std::to_string(index) + "]"; }
 
 bool Fail(std::string& error, const std::string& place, const std::string& problem) {
   error = (place.empty() ? std::string("top level") : place) + ": " + problem;
@@ -79,8 +78,7 @@ bool ReadText(const json& value, const std::string& place, std::size_t maxLength
               std::string& error) {
   if (!value.is_string()) return Fail(error, place, "expected a text");
   const std::string text = value.get<std::string>();
-  if (text.size() > maxLength)
-    return Fail(error, place, "longer than " + std::to_string(maxLength) + " characters");
+  if (text.size() > maxLength) return Fail(error, place, "longer than " + std::to_string(maxLength) + " characters");
   if (!std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c <= 0x7E; }))
     return Fail(error, place, "only printable ASCII characters are allowed");
   out = text;
@@ -107,8 +105,7 @@ bool OptionalText(const json& object, std::string_view key, const std::string& p
   return found == object.end() || ReadText(*found, Child(place, key), maxLength, out, error);
 }
 
-bool OptionalBool(const json& object, std::string_view key, const std::string& place, bool& out,
-                  std::string& error) {
+bool OptionalBool(const json& object, std::string_view key, const std::string& place, bool& out, std::string& error) {
   const auto found = object.find(key);
   return found == object.end() || ReadBool(*found, Child(place, key), out, error);
 }
@@ -149,11 +146,18 @@ bool ReadAttribute(const json& value, const std::string& place, SmartAttribute& 
 json MemberDiskToJson(const MemberDisk& disk) {
   json smart = json::array();
   for (const SmartAttribute& a : disk.smart) {
-    smart.push_back({{"id", a.id}, {"flags", a.flags}, {"value", a.value}, {"worst", a.worst},
-                     {"threshold", a.threshold}, {"raw", a.raw}});
+    smart.push_back({{"id", a.id},
+                     {"flags", a.flags},
+                     {"value", a.value},
+                     {"worst", a.worst},
+                     {"threshold", a.threshold},
+                     {"raw", a.raw}});
   }
-  return {{"model", disk.model}, {"serial", disk.serial}, {"firmware", disk.firmware},
-          {"capacity", disk.capacity}, {"smart", smart}};
+  return {{"model", disk.model},
+          {"serial", disk.serial},
+          {"firmware", disk.firmware},
+          {"capacity", disk.capacity},
+          {"smart", smart}};
 }
 
 }  // namespace rur::sim::json_read

@@ -30,16 +30,15 @@ bool ExpectArray(const json& value, const std::string& place, std::string& error
 bool ReadUnsigned(const json& value, const std::string& place, std::uint64_t max, std::uint64_t& out,
                   std::string& error);
 // Printable ASCII of at most maxLength characters.
-bool ReadText(const json& value, const std::string& place, std::size_t maxLength, std::string& out,
-              std::string& error);
+bool ReadText(const json& value, const std::string& place, std::size_t maxLength, std::string& out, std::string& error);
 bool ReadBool(const json& value, const std::string& place, bool& out, std::string& error);
 // Seconds of program time, whole or fractional, not negative; returned in milliseconds.
 bool ReadSeconds(const json& value, const std::string& place, std::uint64_t& ms, std::string& error);
 
 // Optional members of an object: left unchanged when the key is absent.
 template <typename T>
-bool OptionalUnsigned(const json& object, std::string_view key, const std::string& place, T& out,
-                      std::string& error, std::uint64_t max = std::numeric_limits<T>::max()) {
+bool OptionalUnsigned(const json& object, std::string_view key, const std::string& place, T& out, std::string& error,
+                      std::uint64_t max = std::numeric_limits<T>::max()) {
   const auto found = object.find(key);
   if (found == object.end()) return true;
   std::uint64_t value = 0;
@@ -49,8 +48,7 @@ bool OptionalUnsigned(const json& object, std::string_view key, const std::strin
 }
 bool OptionalText(const json& object, std::string_view key, const std::string& place, std::size_t maxLength,
                   std::string& out, std::string& error);
-bool OptionalBool(const json& object, std::string_view key, const std::string& place, bool& out,
-                  std::string& error);
+bool OptionalBool(const json& object, std::string_view key, const std::string& place, bool& out, std::string& error);
 
 // Member disks, shared by scenario files and saved device state.
 // One entry of a member's "smart" list: {"id", "flags", "value", "worst", "threshold", "raw"}.

@@ -27,15 +27,12 @@ constexpr std::uint8_t kSmartLbaHigh = 0xC2;
 bool IsQuery(std::uint8_t opcode) {
   return opcode == QUERY_PROBE || opcode == QUERY_IDENTITY || opcode == QUERY_REBUILD || opcode == QUERY_MEMBERS;
 }
-bool IsSpi(std::uint8_t opcode) {
-  return opcode == CMD_SPI_READ || opcode == CMD_SPI_ERASE || opcode == CMD_SPI_WRITE;
-}
+bool IsSpi(std::uint8_t opcode) { return opcode == CMD_SPI_READ || opcode == CMD_SPI_ERASE || opcode == CMD_SPI_WRITE; }
 bool IsAta(std::uint8_t opcode) { return opcode == CMD_ATA_ISSUE || opcode == CMD_ATA_FETCH; }
 
 // A member whose bay holds a disk: present, being rebuilt, just inserted or failed.
 bool HasDisk(std::uint8_t state) {
-  return state == kMemberPresent || state == kMemberRebuilding || state == kMemberInserted ||
-         state == kMemberFailed;
+  return state == kMemberPresent || state == kMemberRebuilding || state == kMemberInserted || state == kMemberFailed;
 }
 
 std::uint32_t SpiAddress(const std::array<std::uint8_t, 3>& params) {
@@ -143,8 +140,7 @@ RebuildState SimulatedController::rebuild() {
   return rebuild_;
 }
 
-void SimulatedController::startRebuild(unsigned port, std::uint64_t speed, std::uint64_t position,
-                                       std::uint64_t size) {
+void SimulatedController::startRebuild(unsigned port, std::uint64_t speed, std::uint64_t position, std::uint64_t size) {
   rebuild_.running = true;
   rebuild_.port = port & 1u;
   rebuild_.speed = speed ? speed : spec_.rebuildSpeed;
@@ -203,8 +199,10 @@ bool SimulatedController::Read(std::uint32_t lba, std::uint32_t count, std::uint
   }
   FillDiskData(lba, buffer);
   if (received) {
-    if (received->crcGood) Execute(received->frame);
-    else ++badCrcFrames_;  // dropped: no answer
+    if (received->crcGood)
+      Execute(received->frame);
+    else
+      ++badCrcFrames_;  // dropped: no answer
   }
   return true;
 }
@@ -231,12 +229,24 @@ bool SimulatedController::FaultMatches(const Fault& fault, const CommandFrame& f
   const std::uint8_t* params = frame.bytes.data() + kFrameParamsOffset;
   switch (fault.command) {
     case FaultCommand::Any: break;
-    case FaultCommand::Query: if (!IsQuery(opcode)) return false; break;
-    case FaultCommand::SpiRead: if (opcode != CMD_SPI_READ) return false; break;
-    case FaultCommand::SpiErase: if (opcode != CMD_SPI_ERASE) return false; break;
-    case FaultCommand::SpiWrite: if (opcode != CMD_SPI_WRITE) return false; break;
-    case FaultCommand::AtaIssue: if (opcode != CMD_ATA_ISSUE) return false; break;
-    case FaultCommand::AtaFetch: if (opcode != CMD_ATA_FETCH) return false; break;
+    case FaultCommand::Query:
+      if (!IsQuery(opcode)) return false;
+      break;
+    case FaultCommand::SpiRead:
+      if (opcode != CMD_SPI_READ) return false;
+      break;
+    case FaultCommand::SpiErase:
+      if (opcode != CMD_SPI_ERASE) return false;
+      break;
+    case FaultCommand::SpiWrite:
+      if (opcode != CMD_SPI_WRITE) return false;
+      break;
+    case FaultCommand::AtaIssue:
+      if (opcode != CMD_ATA_ISSUE) return false;
+      break;
+    case FaultCommand::AtaFetch:
+      if (opcode != CMD_ATA_FETCH) return false;
+      break;
   }
   if (fault.code) {
     const bool query = IsQuery(opcode) && opcode == *fault.code;
@@ -274,13 +284,15 @@ void SimulatedController::Execute(const CommandFrame& frame) {
   for (const Fault* fault : striking) {
     switch (fault->kind) {
       case FaultKind::Status: status = fault->status; break;
-      case FaultKind::SpiWontProgram: if (!fault->acknowledge) status = fault->status; break;
+      case FaultKind::SpiWontProgram:
+        if (!fault->acknowledge) status = fault->status;
+        break;
       case FaultKind::LateAnswer: hiddenPolls_ = std::max(hiddenPolls_, fault->polls); break;
       case FaultKind::WrongSignature: answer[kResponseFirstSignatureOffset + 13] ^= 0x01; break;
       case FaultKind::MixedSignature: {
         Sector other{};
-        WriteSignatures(other, spec_.kind == ControllerKind::Raid ? ControllerKind::PortMultiplier
-                                                                  : ControllerKind::Raid);
+        WriteSignatures(other,
+                        spec_.kind == ControllerKind::Raid ? ControllerKind::PortMultiplier : ControllerKind::Raid);
         std::copy_n(other.begin() + kResponseSecondSignatureOffset, kSignatureSize,
                     answer.begin() + kResponseSecondSignatureOffset);
         break;
@@ -338,8 +350,7 @@ std::uint8_t SimulatedController::Run(const CommandFrame& frame, Sector& answer,
     case CMD_ATA_FETCH:
       if (!groupIs(kGroupRead)) return kStatusRejected;
       return RunAtaFetch(params, answer);
-    default:
-      return kStatusRejected;
+    default: return kStatusRejected;
   }
 }
 

@@ -124,8 +124,7 @@ void SimulatedHost::Apply(const TimelineEvent& event, bool& deviceChanged) {
       if (!drive.plugged) deviceChanged = true;
       drive.plugged = true;
       return;
-    default:
-      break;
+    default: break;
   }
   if (controller == nullptr) return;
   switch (event.kind) {
@@ -204,8 +203,8 @@ bool SimulatedHost::Serve(unsigned drive, const ScsiRequest& request) {
     const std::uint32_t count = (std::uint32_t{request.cdb[7]} << 8) | request.cdb[8];
     const bool validRead = operation == kOpRead10 && count > 0 && request.buffer != nullptr &&
                            request.transferLength == count * kSectorSize;
-    const bool validInquiry = inquiry && request.buffer != nullptr && request.transferLength > 0 &&
-                              request.transferLength <= request.cdb[4];
+    const bool validInquiry =
+        inquiry && request.buffer != nullptr && request.transferLength > 0 && request.transferLength <= request.cdb[4];
     const auto found = drives_.find(drive);
     if (!validRead && !validInquiry) {
       // Never write to a disk, and never accept a request that could: count it so tests can prove none came.
@@ -216,8 +215,10 @@ bool SimulatedHost::Serve(unsigned drive, const ScsiRequest& request) {
     } else if (validInquiry) {
       Trace(std::to_string(drive) + " INQUIRY");
       if (found != drives_.end() && found->second.plugged) {
-        if (found->second.controller) found->second.controller->Inquiry(request.buffer, request.transferLength);
-        else FillInquiry(found->second.spec.inquiry, request.buffer, request.transferLength);
+        if (found->second.controller)
+          found->second.controller->Inquiry(request.buffer, request.transferLength);
+        else
+          FillInquiry(found->second.spec.inquiry, request.buffer, request.transferLength);
         completed = true;
       }
     } else {

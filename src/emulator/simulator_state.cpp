@@ -61,8 +61,11 @@ json ControllerToJson(SimulatedController& controller) {
           {"temperature", controller.temperature()},
           {"members", members},
           {"rebuild",
-           {{"running", rebuild.running}, {"port", rebuild.port}, {"size", rebuild.size},
-            {"position", rebuild.position}, {"speed", rebuild.speed}}}};
+           {{"running", rebuild.running},
+            {"port", rebuild.port},
+            {"size", rebuild.size},
+            {"position", rebuild.position},
+            {"speed", rebuild.speed}}}};
 }
 
 bool ControllerFromJson(const json& value, const std::string& place, SimulatedController& controller,

@@ -14,8 +14,8 @@
 namespace rur::sim {
 
 namespace image_offset {
-constexpr std::size_t kSignature = 0x80;    // "QOVA"
-constexpr std::size_t kGuid = 0x84;         // 16 bytes
+constexpr std::size_t kSignature = 0x80;  // "QOVA"
+constexpr std::size_t kGuid = 0x84;       // 16 bytes
 constexpr std::size_t kFlashType = 0x95;
 constexpr std::size_t kVersion = 0x9C;      // 32 bits, most significant byte first
 constexpr std::size_t kProductCode = 0xA0;  // two bytes

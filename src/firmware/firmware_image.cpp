@@ -101,14 +101,16 @@ bool LoadFirmwareImage(const std::string& path, FirmwareImage& image, const Upgr
   // not be erased and programmed without the 16-bit block numbers wrapping onto the flash start.
   if (*size < image_offset::kHeaderEnd) {
     reader.Close();
-    Refuse(image, ui, "The firmware file is too short to hold a firmware header (" + std::to_string(*size) +
-                          " bytes).\nPlease check it.");
+    Refuse(image, ui,
+           "The firmware file is too short to hold a firmware header (" + std::to_string(*size) +
+               " bytes).\nPlease check it.");
     return false;
   }
   if (*size > kMaxImageLength) {
     reader.Close();
-    Refuse(image, ui, "The firmware file is too large for the controller's flash (" + std::to_string(*size) +
-                          " bytes, it must be below 8 MiB).\nPlease check it.");
+    Refuse(image, ui,
+           "The firmware file is too large for the controller's flash (" + std::to_string(*size) +
+               " bytes, it must be below 8 MiB).\nPlease check it.");
     return false;
   }
 
@@ -125,8 +127,7 @@ bool LoadFirmwareImage(const std::string& path, FirmwareImage& image, const Upgr
       failures = 0;
       continue;
     }
-    ui.messageBox("Error read from Source file. ByteCount = " + std::to_string(offset), "Warning:",
-                  MessageKind::Error);
+    ui.messageBox("Error read from Source file. ByteCount = " + std::to_string(offset), "Warning:", MessageKind::Error);
     if (++failures >= kImageReadAttempts) {
       reader.Close();
       Refuse(image, ui, "Fail to read firmware file");

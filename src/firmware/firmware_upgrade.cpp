@@ -102,8 +102,7 @@ UpgradeOutcome FirmwareUpgrade::Precheck() {
   eraseExtent_ = EraseExtent(image_.length);
   // The loader refuses such images already; an extent past 8 MiB would wrap onto the flash start.
   if (eraseExtent_ > kSpiReachableBytes || eraseExtent_ < image_.length) {
-    ui_.messageBox("The firmware file is too large for the controller's flash.", kMessageCaption,
-                   MessageKind::Plain);
+    ui_.messageBox("The firmware file is too large for the controller's flash.", kMessageCaption, MessageKind::Plain);
     return UpgradeOutcome::ImageTooLarge;
   }
 
@@ -136,8 +135,8 @@ bool FirmwareUpgrade::OpenJournal(unsigned target) {
   record.step = UpgradeStep::Erase;
   std::string error;
   if (!journal_->Write(record, error)) {
-    ui_.messageBox("The upgrade journal could not be written (" + error + ").\nNothing was erased.",
-                   kMessageCaption, MessageKind::Plain);
+    ui_.messageBox("The upgrade journal could not be written (" + error + ").\nNothing was erased.", kMessageCaption,
+                   MessageKind::Plain);
     return false;
   }
   journalRecord_ = record;

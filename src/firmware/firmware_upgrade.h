@@ -46,7 +46,7 @@ constexpr UpgradePlan PlanUpgrade(std::uint32_t imageLength) {
 }
 
 enum class UpgradeOutcome {
-  Busy,           // another long operation runs: nothing done, nothing shown
+  Busy,  // another long operation runs: nothing done, nothing shown
   NoImage,
   ImageTooLarge,
   TypeMismatch,

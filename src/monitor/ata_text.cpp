@@ -3,9 +3,7 @@
 
 namespace rur {
 
-char PrintableCharacter(std::uint8_t byte) {
-  return byte >= 0x20 && byte < 0x7F ? static_cast<char>(byte) : '?';
-}
+char PrintableCharacter(std::uint8_t byte) { return byte >= 0x20 && byte < 0x7F ? static_cast<char>(byte) : '?'; }
 
 std::string AtaStringToText(const std::uint8_t* field, std::size_t length) {
   std::string text;

@@ -20,9 +20,9 @@ struct ByteRange {
 // sensor presence, controller name, capacity)...
 constexpr ByteRange kFirstSignature{kResponseFirstSignatureOffset, kSignatureSize};
 constexpr ByteRange kSecondSignature{kResponseSecondSignatureOffset, kSignatureSize};
-constexpr ByteRange kStoredFields{identify_offset::kFirmwareRevision,
-                                  kResponseDataWindowOffset + kResponseDataWindowSize -
-                                      identify_offset::kFirmwareRevision};
+constexpr ByteRange kStoredFields{
+    identify_offset::kFirmwareRevision,
+    kResponseDataWindowOffset + kResponseDataWindowSize - identify_offset::kFirmwareRevision};
 // ...apart from the live readings inside that window.
 constexpr ByteRange kSensorReadings{identify_offset::kTemperature,
                                     identify_offset::kFanSpeedLow + 1 - identify_offset::kTemperature};

@@ -54,7 +54,8 @@ std::string AlarmSentence(std::uint8_t kind, unsigned device, unsigned bay) {
 }
 
 std::string NotAnsweringSentence(unsigned device) {
-  return "Device" + std::to_string(device + 1) + " has not answered for a minute; it is asked again, at least once a minute.";
+  return "Device" + std::to_string(device + 1) +
+         " has not answered for a minute; it is asked again, at least once a minute.";
 }
 
 void BuildDeviceInfoBlock(unsigned device, const IdentifyBlock& identity, const StatusRecord& record, InfoForm form,

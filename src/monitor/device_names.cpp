@@ -6,7 +6,6 @@
 
 #include "monitor/ata_text.h"
 
-
 namespace rur {
 
 std::string FirmwareRevisionText(const IdentifyBlock& identity, RevisionForm form) {

@@ -151,7 +151,8 @@ bool EventLogWriter::AppendLine(const std::string& line, const LocalDateTime& no
   unsaved.push_back(line);
   std::string contents;
   const FileReadStatus read = lock ? load_(path, contents) : FileReadStatus::Failed;
-  std::vector<std::string> fileLines = read == FileReadStatus::Ok ? SplitLogLines(contents) : std::vector<std::string>{};
+  std::vector<std::string> fileLines =
+      read == FileReadStatus::Ok ? SplitLogLines(contents) : std::vector<std::string>{};
   bool saved = false;
   if (!lock) {
     lastError_ = lockError;
@@ -199,8 +200,8 @@ EventLogResult EventLogWriter::WriteEventLog(std::uint32_t changedMask, const st
     reopened = true;
   } else if (read == FileReadStatus::Failed) {
     // What the file holds cannot be read, so it must not be replaced: keep showing what it held.
-    fileLines.assign(eventLog_.begin(), eventLog_.end() - static_cast<std::ptrdiff_t>(
-                                                             std::min(eventLog_.size(), unsaved.size())));
+    fileLines.assign(eventLog_.begin(),
+                     eventLog_.end() - static_cast<std::ptrdiff_t>(std::min(eventLog_.size(), unsaved.size())));
   }
 
   auto rememberFlags = [&] {
@@ -272,8 +273,7 @@ EventLogResult EventLogWriter::WriteEventLog(std::uint32_t changedMask, const st
 }
 
 void EventLogWriter::BayTransitions(unsigned device, std::uint8_t old, const StatusRecord& record,
-                                    const std::string& stamp, std::vector<std::string>& out,
-                                    EventLogResult& result) {
+                                    const std::string& stamp, std::vector<std::string>& out, EventLogResult& result) {
   const std::string n = "D" + std::to_string(device + 1);
   const std::uint8_t flags = record[status_offset::kDriveFlags];
   for (unsigned bay = 0; bay < 2; ++bay) {

@@ -38,7 +38,7 @@ struct AlarmRaise {
 };
 
 struct EventLogResult {
-  std::vector<AlarmRaise> alarms;  // in the order the events were logged
+  std::vector<AlarmRaise> alarms;      // in the order the events were logged
   bool smartThresholdsWanted = false;  // a member was initialized
   bool saved = false;
   std::string saveError;  // set when a save failed after the previous one succeeded
@@ -63,7 +63,8 @@ class EventLogWriter {
                                const std::function<LocalDateTime()>& now, bool programStarted);
   EventLogResult WriteEventLog(std::uint32_t changedMask, const std::vector<LoggedDevice>& devices,
                                const LocalDateTime& now, bool programStarted) {
-    return WriteEventLog(changedMask, devices, [&now] { return now; }, programStarted);
+    return WriteEventLog(
+        changedMask, devices, [&now] { return now; }, programStarted);
   }
 
   // Lines of a device-list change, logged with the next cycle's time stamp.
@@ -120,7 +121,7 @@ class EventLogWriter {
   bool deviceChangesPending_ = false;
   std::vector<std::pair<unsigned, std::string>> deviceNotes_;
   std::vector<UnsavedLines> unsaved_;  // per day file, oldest first
-  bool failing_ = false;  // the last save failed
+  bool failing_ = false;               // the last save failed
   std::string lastError_;
 };
 

@@ -17,8 +17,8 @@ MemberDiskName MemberDiskOf(const StatusRecord& record, unsigned bay) {
   MemberDiskName disk;
   disk.model = TrimModelText(
       AtaStringToText(record.data() + (first ? status_offset::kHdd1Model : status_offset::kHdd2Model), kModelLength));
-  const std::string serial = AtaStringToText(
-      record.data() + (first ? status_offset::kHdd1Serial : status_offset::kHdd2Serial), kSerialLength);
+  const std::string serial =
+      AtaStringToText(record.data() + (first ? status_offset::kHdd1Serial : status_offset::kHdd2Serial), kSerialLength);
   const std::size_t start = serial.find_first_not_of(' ');
   if (start != std::string::npos) disk.serial = serial.substr(start, serial.find_last_not_of(' ') - start + 1);
   return disk;

@@ -35,17 +35,15 @@ std::uint8_t StateBit(std::uint8_t state) {
   }
 }
 
-bool InUse(std::uint8_t state) {
-  return state == kStatePresent || state == kStateRebuilding || state == kStateFailed;
-}
+bool InUse(std::uint8_t state) { return state == kStatePresent || state == kStateRebuilding || state == kStateFailed; }
 
 struct MemberPlace {
   std::size_t serial, model, capacity, stateCode;
 };
-constexpr MemberPlace kHdd1Place{status_offset::kHdd1Serial, status_offset::kHdd1Model,
-                                 status_offset::kHdd1Capacity, status_offset::kHdd1StateCode};
-constexpr MemberPlace kHdd2Place{status_offset::kHdd2Serial, status_offset::kHdd2Model,
-                                 status_offset::kHdd2Capacity, status_offset::kHdd2StateCode};
+constexpr MemberPlace kHdd1Place{status_offset::kHdd1Serial, status_offset::kHdd1Model, status_offset::kHdd1Capacity,
+                                 status_offset::kHdd1StateCode};
+constexpr MemberPlace kHdd2Place{status_offset::kHdd2Serial, status_offset::kHdd2Model, status_offset::kHdd2Capacity,
+                                 status_offset::kHdd2StateCode};
 
 void CopyMember(const std::uint8_t* block, const MemberPlace& place, StatusRecord& record) {
   std::copy_n(block + members_answer::kModel, kModelLength, record.begin() + place.model);

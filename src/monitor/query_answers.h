@@ -30,7 +30,7 @@ constexpr std::size_t kCapacity = 70;  // 48 bits
 namespace rebuild_answer {
 constexpr std::size_t kRunning = 84;
 constexpr std::uint8_t kRunningValue = 2;
-constexpr std::size_t kSize = 94;      // 48 bits
+constexpr std::size_t kSize = 94;       // 48 bits
 constexpr std::size_t kPosition = 119;  // 40 bits
 }  // namespace rebuild_answer
 

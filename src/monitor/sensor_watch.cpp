@@ -36,8 +36,8 @@ std::vector<SensorEvent> SensorWatch::Check(unsigned drive, unsigned device, con
   if (celsius >= limits.tempAlarmC) {
     if (++memory.hotReadings >= kReadingsBeforeAlarm && !memory.tempAlarm) {
       memory.tempAlarm = true;
-      events.push_back({d + " Temperature too high, " + degrees + ", ", kAlarmTemperatureHigh,
-                        n + " Over Heat, " + degrees + "."});
+      events.push_back(
+          {d + " Temperature too high, " + degrees + ", ", kAlarmTemperatureHigh, n + " Over Heat, " + degrees + "."});
     }
   } else {
     memory.hotReadings = 0;

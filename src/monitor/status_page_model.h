@@ -27,22 +27,22 @@ struct LabelState {
 };
 
 struct StatusPageView {
-  std::string mode;            // Label17
-  std::string redundancyNote;  // under the mode: striping and JBOD keep no second copy
-  std::string systemCapacity;  // Label27
-  LabelState hdd1Capacity;     // Label25
-  LabelState hdd1Model;        // Label51
-  LabelState hdd2Capacity;     // Label26
-  LabelState hdd2Model;        // Label52
-  std::string arrayState;      // Label18
-  std::string firmware;        // Label48
-  bool firmwareValid = true;   // false: the flash holds no valid image, Label48 warns
+  std::string mode;               // Label17
+  std::string redundancyNote;     // under the mode: striping and JBOD keep no second copy
+  std::string systemCapacity;     // Label27
+  LabelState hdd1Capacity;        // Label25
+  LabelState hdd1Model;           // Label51
+  LabelState hdd2Capacity;        // Label26
+  LabelState hdd2Model;           // Label52
+  std::string arrayState;         // Label18
+  std::string firmware;           // Label48
+  bool firmwareValid = true;      // false: the flash holds no valid image, Label48 warns
   bool sensorPanelShown = false;  // Panel11
-  LabelState fan;              // Label5
-  LabelState temperature;      // Label7
-  bool logButtonShown = false;  // Image0_Log
-  bool current = true;         // the values come from the last refresh
-  std::string notice;          // why they do not, when they do not
+  LabelState fan;                 // Label5
+  LabelState temperature;         // Label7
+  bool logButtonShown = false;    // Image0_Log
+  bool current = true;            // the values come from the last refresh
+  std::string notice;             // why they do not, when they do not
 };
 
 // How far the record of the enclosure shown can be trusted.

@@ -17,8 +17,8 @@ constexpr std::size_t kFilledMark = 1;  // 0xA0 once detection filled the record
 constexpr std::size_t kHdd1StateCode = 30;
 constexpr std::size_t kHdd2StateCode = 31;
 constexpr std::size_t kArrayMode = 57;
-constexpr std::size_t kHdd1Serial = 58;   // 20 bytes, ATA string
-constexpr std::size_t kHdd2Serial = 78;   // 20 bytes
+constexpr std::size_t kHdd1Serial = 58;     // 20 bytes, ATA string
+constexpr std::size_t kHdd2Serial = 78;     // 20 bytes
 constexpr std::size_t kArrayCapacity = 98;  // written as 48 bits, read as 40
 constexpr std::size_t kDriveFlags = 104;
 constexpr std::size_t kActivityFlags = 105;
@@ -28,7 +28,7 @@ constexpr std::size_t kHdd1Capacity = 296;  // written as 48 bits, read as 40
 constexpr std::size_t kHdd2Model = 302;
 constexpr std::size_t kHdd2Capacity = 342;
 constexpr std::size_t kEnvironmentFlags = 348;
-constexpr std::size_t kFanSpeed = 349;      // 16 bits
+constexpr std::size_t kFanSpeed = 349;  // 16 bits
 constexpr std::size_t kTemperature = 351;
 }  // namespace status_offset
 

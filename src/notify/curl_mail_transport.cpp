@@ -83,7 +83,8 @@ int WatchExchange(CURL*, curl_infotype type, char* data, std::size_t size, void*
     if (exchange.pendingRecipient.empty()) return 0;
     // Only the last line of a reply ("550 ..." rather than "550-...") settles it.
     if (reply.size() >= 3 && (reply.size() == 3 || reply[3] == ' ')) {
-      if (reply[0] == '4' || reply[0] == '5') exchange.rejected.push_back(exchange.pendingRecipient + " (" + reply + ")");
+      if (reply[0] == '4' || reply[0] == '5')
+        exchange.rejected.push_back(exchange.pendingRecipient + " (" + reply + ")");
       exchange.pendingRecipient.clear();
     }
   }
@@ -144,13 +145,12 @@ const CurlLibrary* MailLibrary(std::string& error) {
   return &library;
 }
 
-std::string FailureText(const CurlLibrary& library, CURLcode code, const char* detail, const std::string& lastRefusal, const SmtpAccount& account,
-                        bool aborted) {
+std::string FailureText(const CurlLibrary& library, CURLcode code, const char* detail, const std::string& lastRefusal,
+                        const SmtpAccount& account, bool aborted) {
   const std::string server = account.host + " port " + std::to_string(account.port);
   switch (code) {
     case CURLE_OPERATION_TIMEDOUT:
-      return "The mail server " + server + " did not answer within " + std::to_string(account.timeoutSeconds) +
-             " s.";
+      return "The mail server " + server + " did not answer within " + std::to_string(account.timeoutSeconds) + " s.";
     case CURLE_USE_SSL_FAILED:
       if (account.login && !account.allowPlainLogin) return std::string(kNoEncryptionText);
       break;
@@ -159,15 +159,13 @@ std::string FailureText(const CurlLibrary& library, CURLcode code, const char* d
              (account.caFile.empty() ? std::string(" against the system's certificates")
                                      : " against " + account.caFile) +
              (detail && *detail ? std::string(" (") + detail + ")." : std::string("."));
-    case CURLE_SSL_CACERT_BADFILE:
-      return "The certificate file " + account.caFile + " cannot be used.";
+    case CURLE_SSL_CACERT_BADFILE: return "The certificate file " + account.caFile + " cannot be used.";
     case CURLE_LOGIN_DENIED:
       return "The mail server " + server + " refused the login of account \"" + account.account + "\".";
     case CURLE_ABORTED_BY_CALLBACK:
       if (aborted) return "Sending mail to " + server + " was given up.";
       break;
-    default:
-      break;
+    default: break;
   }
   std::string text = "Sending mail to " + server + " failed: " + library.easyStrerror(code);
   if (detail && *detail) text += std::string(" (") + detail + ")";
@@ -205,7 +203,8 @@ DeliveryResult CurlMailTransport::Send(const SmtpAccount& account, const Outgoin
   exchange.abort = &abort;
 
   curl_slist* recipients = nullptr;
-  for (const auto& recipient : mail.recipients) recipients = library->slistAppend(recipients, ("<" + recipient + ">").c_str());
+  for (const auto& recipient : mail.recipients)
+    recipients = library->slistAppend(recipients, ("<" + recipient + ">").c_str());
   const std::string url = SmtpUrl(account.host, account.port);
   const std::string from = "<" + mail.senderAddress + ">";
   char detail[CURL_ERROR_SIZE] = {};

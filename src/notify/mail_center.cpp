@@ -123,9 +123,9 @@ void MailCenter::LoadMailSettings() {
   std::uint32_t count = 0;
   std::uint32_t mask = 0;
   std::string folder;
-  for (const StoreResult& read : {store_.ReadInteger(kValueRecipientCount, count),
-                                  store_.ReadInteger(kValueSuppressMask, mask),
-                                  store_.ReadString(kValueMailFolder, folder)}) {
+  for (const StoreResult& read :
+       {store_.ReadInteger(kValueRecipientCount, count), store_.ReadInteger(kValueSuppressMask, mask),
+        store_.ReadString(kValueMailFolder, folder)}) {
     if (read.failed()) return fail(read);
   }
   loadedRecipientCount_ = count;
@@ -142,7 +142,8 @@ void MailCenter::LoadMailSettings() {
   std::vector<std::uint8_t> block;
   const StoreResult blockRead = store_.ReadBinary(kValuePasswordBlock, block);
   if (blockRead.failed()) return fail(blockRead);
-  if (blockRead.ok()) std::copy_n(block.begin(), std::min(block.size(), passwordBuffer_.size()), passwordBuffer_.begin());
+  if (blockRead.ok())
+    std::copy_n(block.begin(), std::min(block.size(), passwordBuffer_.size()), passwordBuffer_.begin());
   const DecodedPassword decoded = DecodePasswordBlock(passwordBuffer_);
   authState_ = decoded.authState;
   settings.push_back(decoded.password);
@@ -155,10 +156,9 @@ void MailCenter::LoadMailSettings() {
   // Values newer keys may hold; missing ones keep their defaults.
   std::uint32_t allowPlain = 0, fanMin = 0, tempLimit = kDefaultTempAlarm;
   std::string caFile;
-  for (const StoreResult& read : {store_.ReadInteger(kValueAllowPlainLogin, allowPlain),
-                                  store_.ReadString(kValueCaFile, caFile),
-                                  store_.ReadInteger(kValueFanMinRpm, fanMin),
-                                  store_.ReadInteger(kValueTempAlarm, tempLimit)}) {
+  for (const StoreResult& read :
+       {store_.ReadInteger(kValueAllowPlainLogin, allowPlain), store_.ReadString(kValueCaFile, caFile),
+        store_.ReadInteger(kValueFanMinRpm, fanMin), store_.ReadInteger(kValueTempAlarm, tempLimit)}) {
     if (read.failed()) return fail(read);
   }
   allowPlainLogin_ = allowPlain != 0;
@@ -218,9 +218,9 @@ bool MailCenter::SaveMailSettings(MailPageModel& page) {
     return false;
   }
   if (!ParseLimitText(page.fanMinRpm, kMaxFanMinRpm, 0, fanMin)) {
-    ui_.messageBox("The fan limit \"" + page.fanMinRpm + "\" is not a speed in RPM (0 to " +
-                       std::to_string(kMaxFanMinRpm) + ").",
-                   std::string(kMailCaption), MessageKind::Plain);
+    ui_.messageBox(
+        "The fan limit \"" + page.fanMinRpm + "\" is not a speed in RPM (0 to " + std::to_string(kMaxFanMinRpm) + ").",
+        std::string(kMailCaption), MessageKind::Plain);
     return false;
   }
   const bool keyExisted = settingsKeyExists_;
@@ -465,8 +465,7 @@ void MailCenter::ComposeAlarmMails() {
 
 void MailCenter::SaveQueued(QueuedMail& mail) {
   std::string error;
-  if (!outboxFiles_.Save(mail, outbox_, error))
-    ui_.panel(kMailProgressPanel, "Mail kept in memory only: " + error);
+  if (!outboxFiles_.Save(mail, outbox_, error)) ui_.panel(kMailProgressPanel, "Mail kept in memory only: " + error);
 }
 
 bool MailCenter::PrepareDelivery(const std::vector<std::string>& wanted, const std::string& subject,
@@ -568,8 +567,8 @@ void MailCenter::TakeDeliveryOutcome(bool tellUi) {
   std::optional<DeliveryResult> result = delivery_.TakeResult();
   if (!result) return;
   smtpState_ = kSmtpDisconnected;
-  const auto found = std::find_if(outbox_.begin(), outbox_.end(),
-                                  [&](const QueuedMail& mail) { return mail.id == inFlightId_; });
+  const auto found =
+      std::find_if(outbox_.begin(), outbox_.end(), [&](const QueuedMail& mail) { return mail.id == inFlightId_; });
   inFlightId_.clear();
   MailReport report = lastReport_;
   report.rejected.insert(report.rejected.end(), result->rejected.begin(), result->rejected.end());
@@ -630,7 +629,8 @@ void MailCenter::RecordFailure(std::size_t index, const std::string& error) {
 
 void MailCenter::UpdateWaitingNotice() {
   // Mails on their first way are no news; once one failed, the count and the latest reason are.
-  const auto failed = std::find_if(outbox_.rbegin(), outbox_.rend(), [](const QueuedMail& m) { return m.attempts > 0; });
+  const auto failed =
+      std::find_if(outbox_.rbegin(), outbox_.rend(), [](const QueuedMail& m) { return m.attempts > 0; });
   std::string notice;
   if (failed != outbox_.rend()) {
     const std::size_t n = outbox_.size();

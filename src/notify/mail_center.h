@@ -16,9 +16,9 @@
 
 #include <array>
 #include <atomic>
+#include <cstdint>
 #include <deque>
 #include <functional>
-#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>

@@ -31,14 +31,14 @@ struct MailKindPage {
 
 struct MailPageModel {
   // "Setup" sub-page.
-  std::string port;           // Edit1
-  std::string host;           // Edit2
-  std::string senderName;     // Edit3
-  std::string senderAddress;  // Edit4
-  std::string timeOut;        // Edit5
-  std::string password;       // Edit8
-  std::string account;        // Edit12
-  bool login = false;         // CheckBox8; Edit8, Edit12, Label19 and Label20 show while it is ticked
+  std::string port;              // Edit1
+  std::string host;              // Edit2
+  std::string senderName;        // Edit3
+  std::string senderAddress;     // Edit4
+  std::string timeOut;           // Edit5
+  std::string password;          // Edit8
+  std::string account;           // Edit12
+  bool login = false;            // CheckBox8; Edit8, Edit12, Label19 and Label20 show while it is ticked
   bool allowPlainLogin = false;  // the login may be sent without TLS
 
   // The sensor limits, on the sub-pages of kinds 3 and 4.

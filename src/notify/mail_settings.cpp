@@ -25,9 +25,7 @@ std::string PathInFolder(const std::string& folder, const std::string& name) {
   return folder.back() == '/' ? folder + name : folder + "/" + name;
 }
 
-std::string AccountFromAddress(std::string_view address) {
-  return std::string(address.substr(0, address.find('@')));
-}
+std::string AccountFromAddress(std::string_view address) { return std::string(address.substr(0, address.find('@'))); }
 
 std::vector<std::string> SplitTextLines(std::string_view text) {
   std::vector<std::string> lines;

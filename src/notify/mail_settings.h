@@ -51,7 +51,7 @@ constexpr std::uint8_t kDirtySenderAddress = 0x08;  // Edit4
 constexpr std::uint8_t kDirtyTimeOut = 0x10;        // Edit5
 constexpr std::uint8_t kDirtyPassword = 0x20;       // Edit8, or the login box changed
 constexpr std::uint8_t kDirtyRecipients = 0x40;
-constexpr std::uint8_t kDirtyAccount = 0x80;        // Edit12
+constexpr std::uint8_t kDirtyAccount = 0x80;  // Edit12
 
 // MailRequestFlags.
 constexpr std::uint8_t kMailRequestLoad = 0x01;
@@ -64,8 +64,8 @@ constexpr std::uint8_t kAlarmSystemFailure = 2;
 constexpr std::uint8_t kAlarmOverHeat = 3;
 constexpr std::uint8_t kAlarmFanFailure = 4;
 constexpr std::uint8_t kAlarmDiskHealth = 5;  // a member disk's SMART data got worse
-constexpr std::array<std::string_view, kAlarmKindCount> MailKindCaptions = {
-    "Hard Disks Fail", "Device Removed", "Over Heat", "Fan Fail", "Disk Health"};
+constexpr std::array<std::string_view, kAlarmKindCount> MailKindCaptions = {"Hard Disks Fail", "Device Removed",
+                                                                            "Over Heat", "Fan Fail", "Disk Health"};
 // The kinds whose subject and text the E-mail page edits: all of them.
 constexpr int kEditedKindCount = kAlarmKindCount;
 

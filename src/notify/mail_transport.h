@@ -23,8 +23,7 @@ struct SmtpAccount {
 };
 
 // Why a login was not sent: the server offered no STARTTLS.
-constexpr std::string_view kNoEncryptionText =
-    "the server offers no encryption; the password would be sent in clear";
+constexpr std::string_view kNoEncryptionText = "the server offers no encryption; the password would be sent in clear";
 
 struct OutgoingMail {
   std::string senderName;
@@ -43,9 +42,9 @@ struct DeliveryEvents {
 };
 
 struct DeliveryResult {
-  bool delivered = false;              // the server accepted the message for at least one recipient
-  std::string error;                   // why not, or what went wrong after acceptance
-  std::vector<std::string> rejected;   // recipients the server refused, with its answer
+  bool delivered = false;             // the server accepted the message for at least one recipient
+  std::string error;                  // why not, or what went wrong after acceptance
+  std::vector<std::string> rejected;  // recipients the server refused, with its answer
 };
 
 class MailTransport {

@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "notify/reg_file_store.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 #include <filesystem>
 
@@ -26,8 +26,7 @@ std::string SettingsFileExposureWarning(const std::string& settingsFilePath) {
   if (::lstat(settingsFilePath.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return {};
   if ((info.st_mode & (S_IRGRP | S_IROTH)) == 0) return {};
   return "The settings file " + settingsFilePath +
-         " can be read by other users and holds the mail password; make it private with: chmod 600 " +
-         settingsFilePath;
+         " can be read by other users and holds the mail password; make it private with: chmod 600 " + settingsFilePath;
 }
 
 std::string DefaultMailFolder(const std::string& settingsFilePath) {
@@ -65,9 +64,7 @@ std::string FormatSettingsText(const SettingsKey& key) {
     AppendQuoted(out, name);
     out += '=';
     switch (value.type) {
-      case SettingsValueType::String:
-        AppendQuoted(out, value.text);
-        break;
+      case SettingsValueType::String: AppendQuoted(out, value.text); break;
       case SettingsValueType::Integer: {
         char digits[16];
         std::snprintf(digits, sizeof digits, "dword:%08x", static_cast<unsigned>(value.number));
@@ -140,9 +137,7 @@ bool ParseQuoted(std::string_view& text, std::string& out, std::string& error) {
         i += 2;
         break;
       }
-      default:
-        error = std::string("unknown escape \\") + escaped;
-        return false;
+      default: error = std::string("unknown escape \\") + escaped; return false;
     }
   }
   if (i >= text.size()) {
@@ -305,13 +300,9 @@ StoreResult RegFileSettingsStore::Load(bool& exists, SettingsKey& key) {
   std::string error;
   key.values.clear();
   switch (ReadWholeFile(path_, text, error)) {
-    case FileReadStatus::Missing:
-      exists = false;
-      return StoreResult::Ok();
-    case FileReadStatus::Failed:
-      return StoreResult::Failed("settings file " + error);
-    case FileReadStatus::Ok:
-      break;
+    case FileReadStatus::Missing: exists = false; return StoreResult::Ok();
+    case FileReadStatus::Failed: return StoreResult::Failed("settings file " + error);
+    case FileReadStatus::Ok: break;
   }
   exists = true;
   if (!ParseSettingsText(text, key, error))

@@ -50,8 +50,8 @@ class RegFileSettingsStore final : public SettingsStore {
  private:
   StoreResult Load(bool& exists, SettingsKey& key);
   StoreResult Save(const SettingsKey& key);
-  // Read, change (the change says whether it changed anything) and write back under a lock on the folder, so two programs that change
-  // settings at once do not lose each other's values.
+  // Read, change (the change says whether it changed anything) and write back under a lock on the folder, so two
+  // programs that change settings at once do not lose each other's values.
   template <typename Change>
   StoreResult Modify(Change change);
 

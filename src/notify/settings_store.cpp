@@ -48,7 +48,8 @@ void SettingsKey::Set(std::string_view name, SettingsValue value) {
 }
 
 bool SettingsKey::Erase(std::string_view name) {
-  auto it = std::find_if(values.begin(), values.end(), [&](const NamedValue& v) { return SameValueName(v.name, name); });
+  auto it =
+      std::find_if(values.begin(), values.end(), [&](const NamedValue& v) { return SameValueName(v.name, name); });
   if (it == values.end()) return false;
   values.erase(it);
   return true;
@@ -63,7 +64,8 @@ static const char* TypeName(SettingsValueType type) {
   return "unknown";
 }
 
-static StoreResult ReadTyped(SettingsStore& store, std::string_view name, SettingsValueType type, SettingsValue& value) {
+static StoreResult ReadTyped(SettingsStore& store, std::string_view name, SettingsValueType type,
+                             SettingsValue& value) {
   StoreResult result = store.Read(name, value);
   if (!result.ok()) return result;
   if (value.type != type)

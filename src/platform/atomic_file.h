@@ -7,8 +7,8 @@
 // Neither follows a symbolic link at the file's name: a link there is refused, so nobody can point
 // the program's files at someone else's.
 
-#include <string>
 #include <sys/types.h>
+#include <string>
 
 namespace rur {
 

@@ -19,7 +19,7 @@ LocalDateTime RealClock::localTime() {
   std::tm parts{};
   localtime_r(&now, &parts);
   return LocalDateTime{parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday,
-                       parts.tm_hour, parts.tm_min, parts.tm_sec};
+                       parts.tm_hour,        parts.tm_min,     parts.tm_sec};
 }
 
 VirtualClock::VirtualClock(LocalDateTime start) : startSeconds_(CivilSeconds(start)) {}
@@ -50,8 +50,8 @@ static std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
 }
 
 std::int64_t CivilSeconds(const LocalDateTime& t) {
-  return DaysFromCivil(t.year, static_cast<unsigned>(t.month), static_cast<unsigned>(t.day)) * 86400 +
-         t.hour * 3600 + t.minute * 60 + t.second;
+  return DaysFromCivil(t.year, static_cast<unsigned>(t.month), static_cast<unsigned>(t.day)) * 86400 + t.hour * 3600 +
+         t.minute * 60 + t.second;
 }
 
 LocalDateTime CivilFromSeconds(std::int64_t seconds) {
@@ -70,8 +70,11 @@ LocalDateTime CivilFromSeconds(std::int64_t seconds) {
   const unsigned d = doy - (153 * mp + 2) / 5 + 1;
   const unsigned m = mp < 10 ? mp + 3 : mp - 9;
   const std::int64_t y = static_cast<std::int64_t>(yoe) + era * 400 + (m <= 2);
-  return LocalDateTime{static_cast<int>(y), static_cast<int>(m), static_cast<int>(d),
-                       static_cast<int>(rest / 3600), static_cast<int>(rest % 3600 / 60),
+  return LocalDateTime{static_cast<int>(y),
+                       static_cast<int>(m),
+                       static_cast<int>(d),
+                       static_cast<int>(rest / 3600),
+                       static_cast<int>(rest % 3600 / 60),
                        static_cast<int>(rest % 60)};
 }
 

@@ -13,11 +13,11 @@ namespace rur {
 
 // The facts the rules depend on, gathered once so the rules themselves can be tested.
 struct PathFacts {
-  bool root = false;                        // the effective user is root
-  std::string stateHome;                    // $XDG_STATE_HOME, empty when unset
-  std::string configHome;                   // $XDG_CONFIG_HOME, empty when unset
-  std::string home;                         // $HOME, else the user database's home folder
-  std::string serviceStateDirectory;        // systemd's $STATE_DIRECTORY (its first folder)
+  bool root = false;                          // the effective user is root
+  std::string stateHome;                      // $XDG_STATE_HOME, empty when unset
+  std::string configHome;                     // $XDG_CONFIG_HOME, empty when unset
+  std::string home;                           // $HOME, else the user database's home folder
+  std::string serviceStateDirectory;          // systemd's $STATE_DIRECTORY (its first folder)
   std::string serviceConfigurationDirectory;  // systemd's $CONFIGURATION_DIRECTORY (its first folder)
 };
 

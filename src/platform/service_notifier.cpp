@@ -27,8 +27,8 @@ bool ServiceNotifier::Send(const std::string& state) const {
                                              (socketName_.front() == '/' ? 1 : 0));
   const int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return false;
-  const ssize_t sent = ::sendto(fd, state.data(), state.size(), MSG_NOSIGNAL,
-                                reinterpret_cast<const sockaddr*>(&address), length);
+  const ssize_t sent =
+      ::sendto(fd, state.data(), state.size(), MSG_NOSIGNAL, reinterpret_cast<const sockaddr*>(&address), length);
   ::close(fd);
   return sent == static_cast<ssize_t>(state.size());
 }

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "smart/attribute_names.h"
 
-
 namespace rur {
 namespace {
 

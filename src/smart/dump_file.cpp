@@ -110,8 +110,7 @@ std::optional<std::filesystem::path> WriteDumpFile(DumpKind kind, const std::uin
         SyncFolder(folder);
         ui.panel(4, "Svae File OK :" + path.string());
         return path;
-      case Publish::NameTaken:
-        continue;  // someone took the name since we looked: try the next one
+      case Publish::NameTaken: continue;  // someone took the name since we looked: try the next one
       case Publish::Failed:
         ::unlink(temporary->c_str());
         ReportCreateFailure(ui);

@@ -23,22 +23,18 @@ std::uint8_t AttributeGrade(const SmartAttribute& a) {
     case 5:  // reallocated sectors
       return belowThreshold ? kGradeError : raw ? kGradeCounted : kGradeGood;
     case 7:
-    case 8:
-      return belowThreshold ? kGradeError : kGradeGood;
+    case 8: return belowThreshold ? kGradeError : kGradeGood;
     case 10:  // spin-up retries
       return belowThreshold ? kGradeError : raw ? kGradeAlert : kGradeGood;
-    case 11:
-      return raw ? kGradeAlert : kGradeGood;
+    case 11: return raw ? kGradeAlert : kGradeGood;
     case 190:  // airflow temperature
       return belowThreshold ? kGradeAlert : kGradeGood;
     case 196:
     case 198:
-    case 199:
-      return raw ? kGradeCounted : kGradeGood;
+    case 199: return raw ? kGradeCounted : kGradeGood;
     case 197:  // pending sectors weigh double
       return raw ? kGradePending : kGradeGood;
-    default:
-      return kGradeGood;
+    default: return kGradeGood;
   }
 }
 
@@ -160,16 +156,16 @@ SmartPageModel EvaluateSmart(SmartState& state, unsigned slot, std::string_view 
   const unsigned bay = state.smartBay < kSmartBays ? state.smartBay : 0;
   const bool stored = slot < kSmartSlots;
   const SmartBayPages* pages = stored ? &state.store[slot][bay] : nullptr;
-  SmartPageModel model = EvaluateSmart(SmartEvaluationInput{stored ? pages->data : kEmptyPage,
-                                                            stored ? pages->thresholds : kEmptyPage, bay,
-                                                            BayCaption(bay), modelText, state.gridFocused});
+  SmartPageModel model =
+      EvaluateSmart(SmartEvaluationInput{stored ? pages->data : kEmptyPage, stored ? pages->thresholds : kEmptyPage,
+                                         bay, BayCaption(bay), modelText, state.gridFocused});
   if (stored) state.driveGrade[slot][bay] = model.driveGrade;
   state.gridFocused = model.gridFocused;
   return model;
 }
 
 SmartCellSelection SelectSmartCell(const SmartPageModel& model, const SmartPage& data, std::size_t column,
-                                         std::size_t row) {
+                                   std::size_t row) {
   SmartCellSelection selection;
   if (column == kColumnName) {
     selection.hint = row < model.rows.size() ? model.rows[row].cells[kColumnName] : std::string();

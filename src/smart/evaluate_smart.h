@@ -62,19 +62,19 @@ struct SmartRow {
 };
 
 struct SmartPageModel {
-  unsigned bay = 0;               // the bay shown; its button is the yellow one
-  std::size_t rowCount = 0;       // rows of StringGrid3: the entries before the first empty one
+  unsigned bay = 0;          // the bay shown; its button is the yellow one
+  std::size_t rowCount = 0;  // rows of StringGrid3: the entries before the first empty one
   bool gridVisible = false;
   // Every graded entry in page order. Rows from rowCount on lie beyond the grid (entries after a
   // gap in the table): they are not shown but still count toward the verdict.
   std::vector<SmartRow> rows;
   std::array<Rgb, kSmartEntryCount> rowColours{};  // RowColours, white where no row was written
-  std::string heading;            // Label22
-  std::string verdict;            // Label23: " Good ", " Warning ", " Error " or empty
+  std::string heading;                             // Label22
+  std::string verdict;                             // Label23: " Good ", " Warning ", " Error " or empty
   Rgb verdictColour = kRgbBlack;
-  std::uint8_t driveGrade = 0;    // the new DriveGrade of the bay
-  bool focusGrid = false;         // select column 0 of row 0 and give the grid the focus
-  bool gridFocused = false;       // the new GridFocused
+  std::uint8_t driveGrade = 0;  // the new DriveGrade of the bay
+  bool focusGrid = false;       // select column 0 of row 0 and give the grid the focus
+  bool gridFocused = false;     // the new GridFocused
 };
 
 struct SmartEvaluationInput {
@@ -100,6 +100,6 @@ struct SmartCellSelection {
   std::string hint;
 };
 SmartCellSelection SelectSmartCell(const SmartPageModel& model, const SmartPage& data, std::size_t column,
-                                         std::size_t row);
+                                   std::size_t row);
 
 }  // namespace rur

@@ -19,11 +19,11 @@ constexpr std::size_t kSmartEntrySize = 12;
 constexpr std::size_t kSmartRawSize = 6;
 
 namespace smart_entry {
-constexpr std::size_t kId = 0;          // 0 marks an empty entry
-constexpr std::size_t kCurrent = 3;     // current normalized value
-constexpr std::size_t kWorst = 4;       // worst normalized value
-constexpr std::size_t kRaw = 5;         // 6 bytes, least significant first
-constexpr std::size_t kThreshold = 1;   // in the threshold page's entry
+constexpr std::size_t kId = 0;         // 0 marks an empty entry
+constexpr std::size_t kCurrent = 3;    // current normalized value
+constexpr std::size_t kWorst = 4;      // worst normalized value
+constexpr std::size_t kRaw = 5;        // 6 bytes, least significant first
+constexpr std::size_t kThreshold = 1;  // in the threshold page's entry
 }  // namespace smart_entry
 
 constexpr std::size_t SmartEntryOffset(std::size_t position) { return kSmartTableOffset + kSmartEntrySize * position; }

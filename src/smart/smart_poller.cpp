@@ -12,8 +12,8 @@ void SmartPoller::Read(std::uint8_t kind, ControllerChannel& channel, const Devi
   ReadSmartPages(kind, channel, enclosures, state_);
 }
 
-bool SmartPoller::ReadBayNow(ControllerChannel& channel, unsigned slot, const SmartEnclosure& enclosure,
-                             unsigned bay, SmartBayPages& pages) {
+bool SmartPoller::ReadBayNow(ControllerChannel& channel, unsigned slot, const SmartEnclosure& enclosure, unsigned bay,
+                             SmartBayPages& pages) {
   const bool stored = slot < kSmartSlots && bay < kSmartBays;
   if (stored) pages = state_.store[slot][bay];
   const bool whole = ReadBayPagesNow(channel, enclosure, bay, pages);

@@ -19,7 +19,7 @@ struct SmartTickInput {
 
 struct SmartTickResult {
   std::optional<std::string> countdownText;  // the countdown text, when the SMART page is current
-  std::uint8_t raise = 0;              // request bits to set in RequestFlags
+  std::uint8_t raise = 0;                    // request bits to set in RequestFlags
 };
 
 // "Updating..." or "Updates after N seconds." / "Updates after 1 second."

@@ -9,12 +9,12 @@ namespace rur {
 
 std::uint32_t CommandFrame::crc() const {
   const std::size_t at = size() - 4;
-  return (std::uint32_t{bytes[at]} << 24) | (std::uint32_t{bytes[at + 1]} << 16) |
-         (std::uint32_t{bytes[at + 2]} << 8) | std::uint32_t{bytes[at + 3]};
+  return (std::uint32_t{bytes[at]} << 24) | (std::uint32_t{bytes[at + 1]} << 16) | (std::uint32_t{bytes[at + 2]} << 8) |
+         std::uint32_t{bytes[at + 3]};
 }
 
-CommandFrame BuildCommandFrame(const FrameGroup& group, std::uint8_t opcode,
-                               const std::array<std::uint8_t, 3>& params, const std::uint8_t* payload) {
+CommandFrame BuildCommandFrame(const FrameGroup& group, std::uint8_t opcode, const std::array<std::uint8_t, 3>& params,
+                               const std::uint8_t* payload) {
   CommandFrame frame;
   frame.isLong = payload != nullptr;
   for (std::size_t w = 0; w < kFrameWords.size(); ++w) {

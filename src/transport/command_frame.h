@@ -10,10 +10,10 @@
 namespace rur {
 
 // Frame layout.
-constexpr std::size_t kFrameWordsOffset = 0;     // four 16-bit words, least significant byte first
-constexpr std::size_t kFrameGroupOffset = 8;     // four group bytes
+constexpr std::size_t kFrameWordsOffset = 0;  // four 16-bit words, least significant byte first
+constexpr std::size_t kFrameGroupOffset = 8;  // four group bytes
 constexpr std::size_t kFrameOpcodeOffset = 12;
-constexpr std::size_t kFrameParamsOffset = 13;   // three parameter bytes
+constexpr std::size_t kFrameParamsOffset = 13;  // three parameter bytes
 constexpr std::size_t kFrameHeaderSize = 16;
 constexpr std::size_t kFramePayloadOffset = 16;  // long frames only
 constexpr std::size_t kFramePayloadSize = 128;
@@ -30,7 +30,7 @@ constexpr FrameGroup kGroupErase{0x00, 0x05, 0xEF, 0xFF};    // the SPI erase
 
 // Where each frame element lands as an LBA: base + byte (the words stand for themselves).
 constexpr std::uint32_t kGroupLbaBase = 256;
-constexpr std::uint32_t kOpcodeLbaBase = 512;   // opcode and parameters
+constexpr std::uint32_t kOpcodeLbaBase = 512;  // opcode and parameters
 constexpr std::uint32_t kPayloadLbaBase = 768;
 constexpr std::uint32_t kCrcLbaBase = 1024;
 // Read between two equal neighbouring LBAs, so the controller sees every element.
@@ -50,8 +50,7 @@ struct LbaSequence {
 };
 
 // payload: 128 bytes for a long frame, nullptr for a short one.
-CommandFrame BuildCommandFrame(const FrameGroup& group, std::uint8_t opcode,
-                               const std::array<std::uint8_t, 3>& params,
+CommandFrame BuildCommandFrame(const FrameGroup& group, std::uint8_t opcode, const std::array<std::uint8_t, 3>& params,
                                const std::uint8_t* payload = nullptr);
 LbaSequence BuildLbaSequence(const CommandFrame& frame);
 

@@ -30,8 +30,7 @@ ResultCode ControllerChannel::Query(unsigned drive, std::uint8_t code, Sector& a
   return SendFrameCommand(drive, Command{kGroupRead, code, QueryParams(), nullptr, limit}, answer);
 }
 
-ResultCode ControllerChannel::AtaIssue(unsigned drive, std::uint8_t ataCode, std::uint8_t member,
-                                       Sector& answer) {
+ResultCode ControllerChannel::AtaIssue(unsigned drive, std::uint8_t ataCode, std::uint8_t member, Sector& answer) {
   std::array<std::uint8_t, kFramePayloadSize> payload{};
   std::copy(std::begin(kFisTemplate), std::end(kFisTemplate), payload.begin());
   if (ataCode == ATA_IDENTIFY_DEVICE) {
@@ -45,8 +44,8 @@ ResultCode ControllerChannel::AtaIssue(unsigned drive, std::uint8_t ataCode, std
       drive, Command{kGroupPayload, CMD_ATA_ISSUE, {ataCode, member, 0}, payload.data(), kAtaPollLimit}, answer);
 }
 
-ResultCode ControllerChannel::AtaFetch(unsigned drive, std::uint8_t ataCode, std::uint8_t member,
-                                       std::uint8_t chunk, Sector& answer) {
+ResultCode ControllerChannel::AtaFetch(unsigned drive, std::uint8_t ataCode, std::uint8_t member, std::uint8_t chunk,
+                                       Sector& answer) {
   return SendFrameCommand(drive, Command{kGroupRead, CMD_ATA_FETCH, {ataCode, member, chunk}, nullptr, kAtaPollLimit},
                           answer);
 }

@@ -32,8 +32,7 @@ class ControllerChannel {
   // Commands that open the target drive themselves and close it before returning.
   ResultCode Query(unsigned drive, std::uint8_t code, Sector& answer);
   ResultCode AtaIssue(unsigned drive, std::uint8_t ataCode, std::uint8_t member, Sector& answer);
-  ResultCode AtaFetch(unsigned drive, std::uint8_t ataCode, std::uint8_t member, std::uint8_t chunk,
-                      Sector& answer);
+  ResultCode AtaFetch(unsigned drive, std::uint8_t ataCode, std::uint8_t member, std::uint8_t chunk, Sector& answer);
 
   // SPI commands run on a handle their caller opened. out/data hold 128 bytes.
   ResultCode SpiRead(ScsiDevice& device, std::uint32_t address, std::uint8_t* out);

@@ -21,10 +21,15 @@ constexpr std::uint8_t kStatusDone = 0x20;
 // A status byte mapped through the known set; anything unknown becomes kResultUnknownStatus.
 constexpr std::uint8_t MapStatusByte(std::uint8_t status) {
   switch (status) {
-    case 0x00: case 0x10: case 0x20: case 0xC0: case 0xD0: case 0xE0: case 0xF0: case 0xFF:
-      return status;
-    default:
-      return kResultUnknownStatus;
+    case 0x00:
+    case 0x10:
+    case 0x20:
+    case 0xC0:
+    case 0xD0:
+    case 0xE0:
+    case 0xF0:
+    case 0xFF: return status;
+    default: return kResultUnknownStatus;
   }
 }
 

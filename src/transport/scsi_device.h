@@ -15,7 +15,7 @@ using Sector = std::array<std::uint8_t, kSectorSize>;
 
 struct ScsiRequest {
   std::array<std::uint8_t, 10> cdb{};
-  std::uint8_t* buffer = nullptr;     // receives transferLength bytes
+  std::uint8_t* buffer = nullptr;  // receives transferLength bytes
   std::uint32_t transferLength = 0;
   std::uint32_t timeoutMs = 0;
 };

@@ -30,19 +30,19 @@ constexpr unsigned kDrive = 1;
 
 // The ways a command can fail.
 enum class Failure {
-  Status,          // the controller answers C0h
-  UnknownStatus,   // a status byte outside the known set
-  LateWithin,      // the answer shows late, but within the poll limit
-  LateBeyond,      // the answer shows only after the poll limit
+  Status,         // the controller answers C0h
+  UnknownStatus,  // a status byte outside the known set
+  LateWithin,     // the answer shows late, but within the poll limit
+  LateBeyond,     // the answer shows only after the poll limit
   WrongSignature,
   MixedSignature,
-  AnswerReadFails, // reads of LBA 17 fail at the transport
-  FrameReadFails,  // the first read of every frame fails at the transport
-  Unplugged,       // the enclosure is gone
+  AnswerReadFails,  // reads of LBA 17 fail at the transport
+  FrameReadFails,   // the first read of every frame fails at the transport
+  Unplugged,        // the enclosure is gone
 };
 
-constexpr Failure kEveryFailure[] = {Failure::Status,         Failure::UnknownStatus,  Failure::LateWithin,
-                                     Failure::LateBeyond,     Failure::WrongSignature, Failure::MixedSignature,
+constexpr Failure kEveryFailure[] = {Failure::Status,          Failure::UnknownStatus,  Failure::LateWithin,
+                                     Failure::LateBeyond,      Failure::WrongSignature, Failure::MixedSignature,
                                      Failure::AnswerReadFails, Failure::FrameReadFails, Failure::Unplugged};
 
 const char* Name(Failure failure) {
@@ -63,10 +63,10 @@ const char* Name(Failure failure) {
 struct CommandUnderTest {
   const char* name;
   sim::FaultCommand command;
-  std::uint8_t code;         // query code, or ATA code
-  unsigned pollsWithin;      // an answer this many polls late still arrives in time
-  unsigned pollsBeyond;      // this late it no longer does
-  bool opensItsOwnHandle;    // queries and ATA commands open the drive; SPI commands use the caller's
+  std::uint8_t code;       // query code, or ATA code
+  unsigned pollsWithin;    // an answer this many polls late still arrives in time
+  unsigned pollsBeyond;    // this late it no longer does
+  bool opensItsOwnHandle;  // queries and ATA commands open the drive; SPI commands use the caller's
 };
 
 // Poll limits: 1000 ms gives up after 2 s of 10 ms polls, 3000 ms after 4 s, 3 polls after the 4th.
@@ -92,14 +92,32 @@ std::optional<sim::Fault> FaultFor(Failure failure, const CommandUnderTest& comm
   fault.times = times;
   fault.fromMs = fromMs;
   switch (failure) {
-    case Failure::Status: fault.kind = sim::FaultKind::Status; fault.status = 0xC0; break;
-    case Failure::UnknownStatus: fault.kind = sim::FaultKind::Status; fault.status = 0x33; break;
-    case Failure::LateWithin: fault.kind = sim::FaultKind::LateAnswer; fault.polls = command.pollsWithin; break;
-    case Failure::LateBeyond: fault.kind = sim::FaultKind::LateAnswer; fault.polls = command.pollsBeyond; break;
+    case Failure::Status:
+      fault.kind = sim::FaultKind::Status;
+      fault.status = 0xC0;
+      break;
+    case Failure::UnknownStatus:
+      fault.kind = sim::FaultKind::Status;
+      fault.status = 0x33;
+      break;
+    case Failure::LateWithin:
+      fault.kind = sim::FaultKind::LateAnswer;
+      fault.polls = command.pollsWithin;
+      break;
+    case Failure::LateBeyond:
+      fault.kind = sim::FaultKind::LateAnswer;
+      fault.polls = command.pollsBeyond;
+      break;
     case Failure::WrongSignature: fault.kind = sim::FaultKind::WrongSignature; break;
     case Failure::MixedSignature: fault.kind = sim::FaultKind::MixedSignature; break;
-    case Failure::AnswerReadFails: fault.kind = sim::FaultKind::TransportFailure; fault.lba = kResponseLba; break;
-    case Failure::FrameReadFails: fault.kind = sim::FaultKind::TransportFailure; fault.lba = kFrameWords[0]; break;
+    case Failure::AnswerReadFails:
+      fault.kind = sim::FaultKind::TransportFailure;
+      fault.lba = kResponseLba;
+      break;
+    case Failure::FrameReadFails:
+      fault.kind = sim::FaultKind::TransportFailure;
+      fault.lba = kFrameWords[0];
+      break;
     case Failure::Unplugged: return std::nullopt;
   }
   return fault;
@@ -210,7 +228,6 @@ struct Watched : test::SimulatedEngine<> {
     engine.RunFor(12000);
     ASSERT_EQ(engine.deviceCount(), 1u);
   }
-
 };
 
 TEST(FaultMatrix, RefreshCountsEveryQueryFaultAndRecovers) {
@@ -251,8 +268,8 @@ TEST(FaultMatrix, UpgradeRetriesEveryFlashBlockNineTimes) {
       // failure (late within the limit is no failure at all) strikes every attempt.
       const bool survivable = failure == Failure::LateWithin || failure == Failure::Status;
       const unsigned times = failure == Failure::Status ? 8 : 0;
-      for (const unsigned strikes : survivable && failure == Failure::Status ? std::vector<unsigned>{8, 9}
-                                                                                : std::vector<unsigned>{times}) {
+      for (const unsigned strikes :
+           survivable&& failure == Failure::Status ? std::vector<unsigned>{8, 9} : std::vector<unsigned>{times}) {
         SCOPED_TRACE(std::string(phase.operation) + ", " + Name(failure) + ", " + std::to_string(strikes));
         Watched run;
         run.Settle();
@@ -314,8 +331,8 @@ TEST(FaultMatrix, SmartPassGivesUpAfterFourAttempts) {
         // Thresholds found incomplete are read again with the next data request: make it now.
         run.engine.smart().ForgetThresholds();
         run.engine.smart().ExpireCountdown();
-        const CommandUnderTest aimed{command.name, command.command, SMART_READ_THRESHOLDS, command.pollsWithin,
-                                     command.pollsBeyond, true};
+        const CommandUnderTest aimed{command.name,        command.command,     SMART_READ_THRESHOLDS,
+                                     command.pollsWithin, command.pollsBeyond, true};
         bool struck = false;
         run.ui.onPump = [&] {
           if (!struck && (run.engine.requests().busy() & REQ_SMART_THRESHOLDS)) {
@@ -426,17 +443,24 @@ TEST(FaultMatrix, RebuildOfSizeZeroAndNamesFullOfControlBytes) {
       std::fill_n(answer.begin() + rebuild_answer::kSize, 6, std::uint8_t{0});
   });
   test::RecordingUi ui;
-  Engine engine(drives, [] { return std::vector<MountedVolume>{{"sdb1", kDrive, 0, 0}}; }, clock, ui);
+  Engine engine(
+      drives,
+      [] {
+        return std::vector<MountedVolume>{{"sdb1", kDrive, 0, 0}};
+      },
+      clock, ui);
   engine.SetStepHook([&host] { host.Advance(); });
   EventLogWriter log("/nonexistent");
   std::string saved;
-  log.setFileFunctions([&saved](const std::string&, const std::string& contents, std::string&) {
-    saved = contents;
-    return true;
-  }, [&saved](const std::string&, std::string& contents) {
-    contents = saved;
-    return saved.empty() ? FileReadStatus::Missing : FileReadStatus::Ok;
-  });
+  log.setFileFunctions(
+      [&saved](const std::string&, const std::string& contents, std::string&) {
+        saved = contents;
+        return true;
+      },
+      [&saved](const std::string&, std::string& contents) {
+        contents = saved;
+        return saved.empty() ? FileReadStatus::Missing : FileReadStatus::Ok;
+      });
   engine.AttachEventLog(&log);
   engine.Start();
   ASSERT_TRUE(engine.RunUntilDetected(20000));

@@ -22,8 +22,10 @@ TEST(IdleWakeups, PollerWithoutWorkDoesNotWakeTheProgram) {
   Scheduler scheduler(clock);
   bool work = false;
   int polls = 0, ticks = 0;
-  scheduler.add("Timer4", 500, [&] { ++ticks; }, true);
-  scheduler.add("TRaidThread", 50, [&] { ++polls; }, true, [&] { return work; });
+  scheduler.add(
+      "Timer4", 500, [&] { ++ticks; }, true);
+  scheduler.add(
+      "TRaidThread", 50, [&] { ++polls; }, true, [&] { return work; });
 
   // Idle: the next wake-up is the half-second timer's, not the poller's.
   EXPECT_EQ(scheduler.nextDue(), 500u);

@@ -44,7 +44,12 @@ TEST(Responsiveness, DISABLED_EventLoopGapDuringUpgrade) {
   RealClock clock;
   sim::SimulatedHost host(scenario, clock);
   GapUi ui;
-  Engine engine(host, [] { return std::vector<MountedVolume>{{"sdb1", 1, 0, 0}}; }, clock, ui);
+  Engine engine(
+      host,
+      [] {
+        return std::vector<MountedVolume>{{"sdb1", 1, 0, 0}};
+      },
+      clock, ui);
   engine.SetStepHook([&host] { host.Advance(); });
   engine.Start();
   ASSERT_TRUE(engine.RunUntilDetected(30000));
@@ -69,8 +74,9 @@ TEST(Responsiveness, DISABLED_EventLoopGapDuringUpgrade) {
   EXPECT_EQ(outcome, UpgradeOutcome::Succeeded);
 
   const auto ms = [](Steady::duration d) { return std::chrono::duration<double, std::milli>(d).count(); };
-  std::cout << "upgrade of " << kImageLength << " bytes with " << scenario.requestCostUs << " us a request: "
-            << ms(took) / 1000 << " s, " << ui.pumps << " pumps, longest gap " << ms(ui.longest) << " ms\n";
+  std::cout << "upgrade of " << kImageLength << " bytes with " << scenario.requestCostUs
+            << " us a request: " << ms(took) / 1000 << " s, " << ui.pumps << " pumps, longest gap " << ms(ui.longest)
+            << " ms\n";
   EXPECT_LT(ms(ui.longest), 50.0);
   engine.Close();
 }

@@ -51,9 +51,9 @@ TEST_F(RurctlTest, MonitorWritesTheDemoDayLog) {
   for (std::string line; std::getline(printed, line);)
     if (line.rfind("Alarm: ", 0) != 0) logLines += line + "\n";
   EXPECT_EQ(log.out, logLines);  // every log line printed is a line of the file, in order
-  for (const char* line : {"RODE RUR v0.50.11-3 has started from ", "D1 HDD2 was removed, 05",
-                           "D1 HDD2 was inserted, 06", "D1 HDD2 was initialized, (SATA), 01",
-                           "D1 HDD1 --> HDD2 50%, ", "D1 HDD1 --> HDD2 Done, "})
+  for (const char* line :
+       {"RODE RUR v0.50.11-3 has started from ", "D1 HDD2 was removed, 05", "D1 HDD2 was inserted, 06",
+        "D1 HDD2 was initialized, (SATA), 01", "D1 HDD1 --> HDD2 50%, ", "D1 HDD1 --> HDD2 Done, "})
     EXPECT_NE(log.out.find(line), std::string::npos) << line;
   EXPECT_NE(run.out.find("Alarm: Device1 P1 Hard Disk Drive fail."), std::string::npos);
   EXPECT_EQ(Rurctl(std::string("--simulate ") + kRun + "log nowhere.log").status, 1);
@@ -66,8 +66,8 @@ TEST_F(RurctlTest, SmartGridMatchesTheSimulatedPages) {
   EXPECT_EQ(grid["bay"], 2);
   EXPECT_EQ(grid["verdict"], " Good ");
   ASSERT_GT(grid["rows"].size(), 5u);
-  const auto& hours = *std::find_if(grid["rows"].begin(), grid["rows"].end(),
-                                    [](const auto& row) { return row["id"] == 9; });
+  const auto& hours =
+      *std::find_if(grid["rows"].begin(), grid["rows"].end(), [](const auto& row) { return row["id"] == 9; });
   EXPECT_EQ(hours["name"], "09-Power-on hours count");
   EXPECT_EQ(hours["raw"].get<std::string>().size(), 12u);
   EXPECT_EQ(hours["colour"], "FFFFFF");
@@ -115,8 +115,8 @@ using namespace rur::test;
 // the device-change lines, CR LF ended.
 TEST_F(RurctlTest, MonitorDayFilesMatchTheGoldenFiles) {
   for (const std::string scenario : {"demo", "two-enclosures"}) {
-    const RunResult run = Rurctl("--simulate=" + scenario + " --virtual-time --data-dir " + scenario +
-                                 " monitor --for 300");
+    const RunResult run =
+        Rurctl("--simulate=" + scenario + " --virtual-time --data-dir " + scenario + " monitor --for 300");
     ASSERT_EQ(run.status, 0) << run.err;
     const std::string written = Read(dir_ / scenario / "260314.log");
     const std::string golden = Read(std::filesystem::path(RUR_TEST_DATA_DIR) / "golden" / (scenario + ".log"));
@@ -143,8 +143,8 @@ TEST_F(RurctlTest, SmartNumbersAreTheSimulatedDisksOwn) {
                                   [](const auto& d) { return d.type == rur::sim::DriveType::Enclosure; });
   ASSERT_NE(drive, scenario.drives.end());
   for (unsigned bay = 1; bay <= 2; ++bay) {
-    const RunResult run = Rurctl("--simulate --virtual-time --data-dir data smart --bay " + std::to_string(bay) +
-                                 " --json");
+    const RunResult run =
+        Rurctl("--simulate --virtual-time --data-dir data smart --bay " + std::to_string(bay) + " --json");
     ASSERT_EQ(run.status, 0) << run.err;
     const auto rows = nlohmann::json::parse(run.out)["rows"];
     const auto& attributes = drive->enclosure.members[bay - 1].disk.smart;
@@ -218,20 +218,25 @@ TEST_F(RurctlTest, OwnScenariosWatchedToTheEnd) {
     std::vector<std::string> neverPrinted;
   };
   const Case cases[] = {
-      {"silent-then-pulled", 200,
+      {"silent-then-pulled",
+       200,
        {"D1 Device is not answering, 2026/3/14 9:01:", "D1 Device is answering again, 2026/3/14 9:01:",
         "D1 HDD2 was removed, 052026/3/14 9:02:3", "Alarm: Device1 P1 Hard Disk Drive fail.",
         "Alarm: Device1 RAID system fail. Device1 has not answered for a minute"},
        {}},
-      {"five-enclosures", 60,
+      {"five-enclosures",
+       60,
        {"Device5 information :", "D5 HDD2 was removed, 05", "Alarm: Device5 P1 Hard Disk Drive fail."},
        {}},
       // Drive 1 really left and came back; drive 2 only warmed up and stays who it is.
-      {"replug-with-sensor-drift", 120,
+      {"replug-with-sensor-drift",
+       120,
        {"D1 Device was removed.", "D1 New Device was found.", "Alarm: Device1 RAID system fail."},
        {"D2 Device was removed.", "D2 New Device was found.", "Alarm: Device2"}},
       // The enclosure that moves into the first place never rebuilt: no ending for it.
-      {"unplug-while-rebuilding", 90, {"D1 HDD1 --> HDD2 9%, ", "D1 Device was removed."},
+      {"unplug-while-rebuilding",
+       90,
+       {"D1 HDD1 --> HDD2 9%, ", "D1 Device was removed."},
        {"HDD1 OK, HDD2 OK", "Done, "}},
   };
   for (const Case& c : cases) {

@@ -105,8 +105,7 @@ TEST_F(RurctlTest, SimulatedStateIsKeptBetweenRuns) {
   std::ofstream(dir_ / "dev" / "state.json") << state;
   const RunResult second = Rurctl("--simulate --virtual-time --sim-state dev --data-dir data query 0x11 --drive 1");
   EXPECT_EQ(second.status, 0) << second.err;
-  EXPECT_NE(second.out.find("0070  00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 47"), std::string::npos)
-      << second.out;
+  EXPECT_NE(second.out.find("0070  00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 47"), std::string::npos) << second.out;
 }
 
 }  // namespace

@@ -26,8 +26,10 @@ class UpgradeSafetyTest : public RurctlTest {
   // new.bin: the demo enclosure's own image with a newer version, so a flash that holds it was
   // written by the upgrade.
   void MakeImage() {
-    const RunResult backup = Rurctl("--simulate --virtual-time --sim-state base --data-dir base-data "
-                                    "firmware-backup old.bin --length " + std::to_string(kImageLength));
+    const RunResult backup = Rurctl(
+        "--simulate --virtual-time --sim-state base --data-dir base-data "
+        "firmware-backup old.bin --length " +
+        std::to_string(kImageLength));
     ASSERT_EQ(backup.status, 0) << backup.err;
     image_ = Read(dir_ / "old.bin");
     ASSERT_EQ(image_.size(), kImageLength);
@@ -60,9 +62,9 @@ TEST_F(UpgradeSafetyTest, KilledRunIsReportedAndTheNextRunRepairsTheFlash) {
   const std::vector<std::string> steps{"erase", "program", "verify"};
   std::vector<pid_t> runs;
   for (const std::string& step : steps)
-    runs.push_back(StartRurctl({"--simulate", "--sim-state", "dev-" + step, "--data-dir", "data-" + step,
-                                "firmware", "new.bin", "--yes"},
-                               step));
+    runs.push_back(StartRurctl(
+        {"--simulate", "--sim-state", "dev-" + step, "--data-dir", "data-" + step, "firmware", "new.bin", "--yes"},
+        step));
   for (std::size_t i = 0; i < steps.size(); ++i) {
     const std::string journal = (dir_ / ("data-" + steps[i]) / kJournalName).string();
     const bool reached =
@@ -105,8 +107,8 @@ TEST_F(UpgradeSafetyTest, SignalsDuringProgrammingDoNotEndTheRun) {
   const std::vector<std::pair<int, std::string>> signals{{SIGINT, "int"}, {SIGTERM, "term"}, {SIGHUP, "hup"}};
   std::vector<pid_t> runs;
   for (const auto& [signal, name] : signals)
-    runs.push_back(StartRurctl({"--verbose", "--simulate", "--sim-state", "dev-" + name, "--data-dir",
-                                "data-" + name, "firmware", "new.bin", "--yes"},
+    runs.push_back(StartRurctl({"--verbose", "--simulate", "--sim-state", "dev-" + name, "--data-dir", "data-" + name,
+                                "firmware", "new.bin", "--yes"},
                                name));
   std::vector<bool> programming;
   for (std::size_t i = 0; i < signals.size(); ++i) {
@@ -140,11 +142,14 @@ TEST_F(UpgradeSafetyTest, AnErasedFlashIsReportedAndCanBeWrittenAgain) {
                                               R"(], "faults": [{"drive": 1, "kind": "fail",
                                                   "command": "spi-write", "address": 0}]})";
   ASSERT_EQ(Rurctl("--simulate=plain.json --virtual-time --sim-state dev --data-dir data firmware-backup "
-                   "own.bin --length 8192").status, 0);
+                   "own.bin --length 8192")
+                .status,
+            0);
   std::string own = Read(dir_ / "own.bin");
 
-  const RunResult failed = Rurctl("--simulate=failing.json --virtual-time --sim-state dev --data-dir data "
-                                  "firmware own.bin --yes");
+  const RunResult failed = Rurctl(
+      "--simulate=failing.json --virtual-time --sim-state dev --data-dir data "
+      "firmware own.bin --yes");
   EXPECT_EQ(failed.status, 1);
   EXPECT_NE(failed.err.find("Message: SPI Program Fail."), std::string::npos) << failed.err;
   EXPECT_TRUE(FlashHead("dev") == std::string(kImageLength, '\xFF'));
@@ -171,12 +176,14 @@ TEST_F(UpgradeSafetyTest, DryRunBackupAndTheirTargets) {
   const RunResult dry = Rurctl(sim + "firmware new.bin --dry-run");
   EXPECT_EQ(dry.status, 0) << dry.err;
   EXPECT_NE(dry.out.find("Device: Device1 (drive 1, simulated drive 1), RODE RUR Dual Bay RAID, firmware "),
-            std::string::npos) << dry.out;
+            std::string::npos)
+      << dry.out;
   EXPECT_NE(dry.out.find("Image:  new.bin, version 15011510, 8192 bytes, checksum "), std::string::npos) << dry.out;
   EXPECT_NE(dry.out.find("Would erase 0x00000-0x07FFF (8 blocks of 4096 bytes), program 8192 bytes (64 blocks "
                          "of 128 bytes) from address 0 and read them back to verify.\nDry run: nothing was erased "
                          "or written.\n"),
-            std::string::npos) << dry.out;
+            std::string::npos)
+      << dry.out;
   EXPECT_TRUE(FlashHead("base") != image_);
   EXPECT_FALSE(fs::exists(dir_ / "base-data" / kJournalName));
 

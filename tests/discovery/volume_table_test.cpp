@@ -12,7 +12,8 @@ namespace {
 
 TEST(VolumeTable, KeepsTwentyRowsAndNamesADrivesVolumes) {
   std::vector<MountedVolume> volumes;
-  for (unsigned i = 0; i < 21; ++i) volumes.push_back({"sd" + std::string(1, char('a' + i % 3)) + std::to_string(i), i % 3, 0, 0});
+  for (unsigned i = 0; i < 21; ++i)
+    volumes.push_back({"sd" + std::string(1, char('a' + i % 3)) + std::to_string(i), i % 3, 0, 0});
   const VolumeTable table = BuildVolumeTable(volumes);
   EXPECT_EQ(table.rows.size(), 20u);
   EXPECT_TRUE(table.truncated);
@@ -35,12 +36,11 @@ TEST(HostVolumes, MountedPartitionsOfNumberedDisks) {
     fs::create_directories(root / "class");
     fs::create_directory_symlink(root / "block" / disk / part, root / "class" / part);
   }
-  std::ofstream(root / "mountinfo")
-      << "22 1 8:2 / / rw - ext4 /dev/sda2 rw\n"
-      << "30 22 8:17 / /media/x rw shared:1 - vfat /dev/sdb1 rw\n"
-      << "31 22 8:17 / /media/y rw - vfat /dev/sdb1 rw\n"
-      << "32 22 259:1 / /home rw - ext4 /dev/nvme0n1p1 rw\n"
-      << "33 22 0:5 / /proc rw - proc proc rw\n";
+  std::ofstream(root / "mountinfo") << "22 1 8:2 / / rw - ext4 /dev/sda2 rw\n"
+                                    << "30 22 8:17 / /media/x rw shared:1 - vfat /dev/sdb1 rw\n"
+                                    << "31 22 8:17 / /media/y rw - vfat /dev/sdb1 rw\n"
+                                    << "32 22 259:1 / /home rw - ext4 /dev/nvme0n1p1 rw\n"
+                                    << "33 22 0:5 / /proc rw - proc proc rw\n";
   const auto volumes =
       ListHostVolumes((root / "mountinfo").string(), (root / "class").string(), (root / "block").string());
   ASSERT_EQ(volumes.size(), 2u);

@@ -8,9 +8,9 @@
 
 #include "emulator/scenario.h"
 #include "emulator/simulated_host.h"
-#include "transport/controller_channel.h"
 #include "platform/clock.h"
 #include "platform/user_interface.h"
+#include "transport/controller_channel.h"
 
 namespace rur::test {
 

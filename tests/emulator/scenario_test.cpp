@@ -33,9 +33,9 @@ TEST(Scenario, BundledScenariosLoad) {
   EXPECT_EQ(demo.timeline[1].kind, sim::EventKind::MemberInserted);
   EXPECT_EQ(demo.timeline[2].kind, sim::EventKind::RebuildStarted);
   // The rebuild ends within about five minutes of program time.
-  const double end = demo.timeline[2].atMs / 1000.0 +
-                     static_cast<double>(demo.drives[1].enclosure.members[1].disk.capacity) /
-                         static_cast<double>(demo.drives[1].enclosure.rebuildSpeed);
+  const double end =
+      demo.timeline[2].atMs / 1000.0 + static_cast<double>(demo.drives[1].enclosure.members[1].disk.capacity) /
+                                           static_cast<double>(demo.drives[1].enclosure.rebuildSpeed);
   EXPECT_LT(end, 300.0);
 }
 
@@ -100,8 +100,7 @@ TEST(Scenario, MalformedScenariosNameThePlace) {
        "drives[0].temperature: must be at most 255"},
       {R"({"drives": [{"number": 1, "type": "enclosure", "productName": "a name that is rather longer than forty characters"}]})",
        "drives[0].productName: longer than 40 characters"},
-      {R"({"start": "2026-02-30 10:00:00", "drives": [{"number": 1, "type": "disk"}]})",
-       "start: no such date-time"},
+      {R"({"start": "2026-02-30 10:00:00", "drives": [{"number": 1, "type": "disk"}]})", "start: no such date-time"},
       {R"({"drives": [{"number": 0, "type": "disk"}],
            "timeline": [{"at": 5, "drive": 0, "event": "member-removed", "member": "HDD1"}]})",
        "timeline[0].drive: drive 0 is a plain disk, not an enclosure"},
@@ -109,7 +108,8 @@ TEST(Scenario, MalformedScenariosNameThePlace) {
        "timeline[0].drive: no drive 2 in drives"},
       {R"({"drives": [)" + enclosure + R"(], "timeline": [{"at": -1, "drive": 1, "event": "plugged"}]})",
        "timeline[0].at: expected seconds between 0 and 1e9"},
-      {R"({"drives": [)" + enclosure + R"(], "timeline": [{"at": 1, "drive": 1, "event": "member-failed", "member": "HDD3"}]})",
+      {R"({"drives": [)" + enclosure +
+           R"(], "timeline": [{"at": 1, "drive": 1, "event": "member-failed", "member": "HDD3"}]})",
        "timeline[0].member: expected HDD1 or HDD2"},
       {R"({"drives": [)" + enclosure + R"(], "timeline": [{"at": 1, "drive": 1, "event": "smart", "member": "HDD1"}]})",
        "timeline[0].attribute: missing"},

@@ -50,7 +50,7 @@ TEST(SimulatedEnclosure, StatusQueriesAnswerTheControllerState) {
 
   ASSERT_EQ(rig.channel.Query(1, QUERY_IDENTITY, rig.answer), kResultOk);
   EXPECT_EQ(BigEndian(&rig.answer[88], 4), 0x14031510u);  // the version field of the image in flash
-  EXPECT_EQ(rig.answer[91] & 0x10, 0x10);                   // block A is HDD1
+  EXPECT_EQ(rig.answer[91] & 0x10, 0x10);                 // block A is HDD1
   EXPECT_EQ(rig.answer[92], 0x27);
   EXPECT_EQ(rig.answer[93], 0x70);
   EXPECT_EQ(rig.answer[124] | rig.answer[125], 0);  // sensors reported
@@ -247,15 +247,20 @@ TEST(SimulatedEnclosure, FaultsStrikeAsScenariosDescribe) {
        },
        {0xC0, 0xC0, 0x00, 0x00}},
       {R"({"drive": 1, "kind": "status", "command": "query"})",
-       [](SimulatedRig& rig) { return Queries(rig, QUERY_IDENTITY, 1); }, {kResultUnknownStatus}},
+       [](SimulatedRig& rig) { return Queries(rig, QUERY_IDENTITY, 1); },
+       {kResultUnknownStatus}},
       {R"({"drive": 1, "kind": "wrong-signature", "times": 1})",
-       [](SimulatedRig& rig) { return Queries(rig, QUERY_PROBE, 2); }, {kResultNoAnswer, 0x00}},
+       [](SimulatedRig& rig) { return Queries(rig, QUERY_PROBE, 2); },
+       {kResultNoAnswer, 0x00}},
       {R"({"drive": 1, "kind": "mixed-signature"})",
-       [](SimulatedRig& rig) { return Queries(rig, QUERY_MEMBERS, 1); }, {kResultNoAnswer}},
+       [](SimulatedRig& rig) { return Queries(rig, QUERY_MEMBERS, 1); },
+       {kResultNoAnswer}},
       {R"({"drive": 1, "kind": "transport", "lba": 17, "times": 1})",
-       [](SimulatedRig& rig) { return Queries(rig, QUERY_MEMBERS, 2); }, {kResultResponseReadFailed, 0x00}},
+       [](SimulatedRig& rig) { return Queries(rig, QUERY_MEMBERS, 2); },
+       {kResultResponseReadFailed, 0x00}},
       {R"({"drive": 1, "kind": "transport", "lba": 67, "times": 1})",
-       [](SimulatedRig& rig) { return Queries(rig, QUERY_MEMBERS, 2); }, {kResultSequenceReadFailed, 0x00}},
+       [](SimulatedRig& rig) { return Queries(rig, QUERY_MEMBERS, 2); },
+       {kResultSequenceReadFailed, 0x00}},
       {R"({"drive": 1, "kind": "fail", "from": 10, "until": 20})",
        [](SimulatedRig& rig) {
          std::vector<ResultCode> results;
@@ -275,12 +280,14 @@ TEST(SimulatedEnclosure, FaultsStrikeAsScenariosDescribe) {
        },
        {0x00}},
       {R"({"drive": 1, "kind": "late", "command": "ata-issue", "polls": 4})",
-       [](SimulatedRig& rig) { return std::vector<ResultCode>{rig.channel.AtaIssue(1, SMART_READ_DATA, 0, rig.answer)}; },
+       [](SimulatedRig& rig) {
+         return std::vector<ResultCode>{rig.channel.AtaIssue(1, SMART_READ_DATA, 0, rig.answer)};
+       },
        {kResultNoAnswer}},
   };
   for (const FaultCase& c : cases) {
-    const std::string json = std::string(kMirror).insert(std::string(kMirror).size() - 1,
-                                                         std::string(R"(, "faults": [)") + c.fault + "]");
+    const std::string json =
+        std::string(kMirror).insert(std::string(kMirror).size() - 1, std::string(R"(, "faults": [)") + c.fault + "]");
     SimulatedRig rig(json);
     EXPECT_EQ(c.run(rig), c.expected) << c.fault;
   }

@@ -45,7 +45,7 @@ TEST(SimulatedHost, DemoPullsReinsertsAndRebuildsHdd2) {
   };
   // HDD2 sits on port 1, member block B at 160. Nobody calls Advance(): the queries see the events.
   const Moment moments[] = {{29, 0x00, false}, {31, 0x05, false}, {61, 0x06, false}, {66, 0x01, true},
-                            {180, 0x01, true}, {289, 0x01, true},  {291, 0x00, false}};
+                            {180, 0x01, true}, {289, 0x01, true}, {291, 0x00, false}};
   std::uint64_t lastPosition = 0;
   for (const Moment& m : moments) {
     rig.At(m.at);
@@ -173,8 +173,8 @@ TEST(SimulatedHost, EnclosureStateOutlivesTheProgram) {
   SimulatedRig fresh(Bundled("demo"));
   const sim::SpiFlash& flash = rig.host.controller(1)->flash();
   EXPECT_EQ(flash.at(0x1000), fresh.host.controller(1)->flash().at(0x1000));  // the rest of the image
-  EXPECT_EQ(flash.at(0x00), 0xFF);                                           // erased, never rewritten
-  EXPECT_EQ(flash.at(0x10000), 0xFF);                                        // beyond the image
+  EXPECT_EQ(flash.at(0x00), 0xFF);                                            // erased, never rewritten
+  EXPECT_EQ(flash.at(0x10000), 0xFF);                                         // beyond the image
 
   // A damaged state file stops the start and says which file.
   std::ofstream(dir.path / "state.json") << "{\"format\": 1, \"drives\": {\"1\": {\"fan\": -3}}}";

@@ -16,8 +16,7 @@ namespace {
 using test::MakeImage;
 
 struct FirmwareImageTest : ::testing::Test {
-  std::filesystem::path dir = std::filesystem::temp_directory_path() /
-                              ("rur-image-" + std::to_string(::getpid()));
+  std::filesystem::path dir = std::filesystem::temp_directory_path() / ("rur-image-" + std::to_string(::getpid()));
   test::RecordingUi ui;
   FirmwareImage image;
   UpgradeDeviceFacts device = test::DeviceFacts(0x14010100, 0x27, 0x60);
@@ -35,7 +34,9 @@ struct FirmwareImageTest : ::testing::Test {
     ui.boxes.clear();
     return LoadFirmwareImage(Write(bytes), image, device, ui);
   }
-  std::string OnlyBox() { return ui.boxes.size() == 1 ? ui.boxes[0].text : "boxes: " + std::to_string(ui.boxes.size()); }
+  std::string OnlyBox() {
+    return ui.boxes.size() == 1 ? ui.boxes[0].text : "boxes: " + std::to_string(ui.boxes.size());
+  }
 };
 
 TEST_F(FirmwareImageTest, AcceptedImageIsHeldPaddedWithErasedBytes) {
@@ -73,9 +74,12 @@ TEST_F(FirmwareImageTest, ForeignFilesAreRefusedWithTheFirstFailingCheck) {
   } cases[] = {
       {[&](auto& b) { std::copy(guidText.begin(), guidText.end(), b.begin() + 0x84); }, guidError},
       {[&](auto& b) { std::copy(bigEndianGuid, bigEndianGuid + 16, b.begin() + 0x84); }, guidError},
-      {[](auto& b) { b[0x83] = 'B'; },
-       "Threr are METADATA_SINGATURE error in the firmware file.\nPlease check it."},
-      {[](auto& b) { b[0x80] = 0; b[0x90] ^= 1; }, guidError},
+      {[](auto& b) { b[0x83] = 'B'; }, "Threr are METADATA_SINGATURE error in the firmware file.\nPlease check it."},
+      {[](auto& b) {
+         b[0x80] = 0;
+         b[0x90] ^= 1;
+       },
+       guidError},
       {[](auto& b) { b[0xA1] = 0x50; }, "The firmware is not for this product.\nPlease check it."},
   };
   for (const Case& c : cases) {
@@ -115,15 +119,16 @@ TEST(FirmwareProductCheck, CodesAndVersionThreshold) {
   };
   for (const Case& c : cases)
     EXPECT_EQ(ProductAccepts(c.device, c.deviceVersion, c.image, c.imageVersion), c.accepted)
-        << std::hex << int(c.device[1]) << " v" << c.deviceVersion << " / " << int(c.image[0]) << ' '
-        << int(c.image[1]) << " v" << c.imageVersion;
+        << std::hex << int(c.device[1]) << " v" << c.deviceVersion << " / " << int(c.image[0]) << ' ' << int(c.image[1])
+        << " v" << c.imageVersion;
 }
 
 TEST_F(FirmwareImageTest, FilesThatCannotBeImagesAreRefusedBeforeReading) {
-  const std::pair<std::size_t, const char*> cases[] = {
-      {100, "The firmware file is too short"}, {161, "The firmware file is too short"},
-      {0, "The firmware file is too short"},   {9u << 20, "The firmware file is too large"},
-      {8u << 20, "The firmware file is too large"}};
+  const std::pair<std::size_t, const char*> cases[] = {{100, "The firmware file is too short"},
+                                                       {161, "The firmware file is too short"},
+                                                       {0, "The firmware file is too short"},
+                                                       {9u << 20, "The firmware file is too large"},
+                                                       {8u << 20, "The firmware file is too large"}};
   for (const auto& [length, start] : cases) {
     ui.panelTexts[0].clear();
     EXPECT_FALSE(Load(MakeImage({.length = static_cast<std::uint32_t>(length)}))) << length;

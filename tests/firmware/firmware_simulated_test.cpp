@@ -10,11 +10,11 @@
 
 #include <unistd.h>
 
-#include "support/simulated_engine.h"
 #include "emulator/simulated_host.h"
 #include "firmware_test_support.h"
 #include "support/recording_ui.h"
 #include "support/sim_scenarios.h"
+#include "support/simulated_engine.h"
 #include "transport/command_frame.h"
 
 namespace rur {
@@ -56,13 +56,27 @@ TEST(FirmwareOnSimulator, UpgradesAndFailuresInsideTheEngine) {
   } cases[] = {
       {"40,000 bytes", 40000, 0x01, {}, UpgradeOutcome::Succeeded, "SPI Verify OK", 0x14000},
       {"65,536 bytes", 65536, 0x01, {}, UpgradeOutcome::Succeeded, "SPI Verify OK", 0x12000},
-      {"write fails twice", 8192, 0x01, {SpiFault(sim::FaultCommand::SpiWrite, 0x100, 2)},
-       UpgradeOutcome::Succeeded, "WriteSPI fail2 times, Address = 0100", 0x8000},
-      {"erase fails nine times", 8192, 0x01, {SpiFault(sim::FaultCommand::SpiErase, 0x3000, 9)},
-       UpgradeOutcome::EraseFailed, "EraseSPI fail, Address = 3000", 0},
-      {"block will not program", 8192, 0x01,
+      {"write fails twice",
+       8192,
+       0x01,
+       {SpiFault(sim::FaultCommand::SpiWrite, 0x100, 2)},
+       UpgradeOutcome::Succeeded,
+       "WriteSPI fail2 times, Address = 0100",
+       0x8000},
+      {"erase fails nine times",
+       8192,
+       0x01,
+       {SpiFault(sim::FaultCommand::SpiErase, 0x3000, 9)},
+       UpgradeOutcome::EraseFailed,
+       "EraseSPI fail, Address = 3000",
+       0},
+      {"block will not program",
+       8192,
+       0x01,
        {SpiFault(sim::FaultCommand::SpiWrite, 0x800, 0, sim::FaultKind::SpiWontProgram)},
-       UpgradeOutcome::VerifyFailed, "SPI Verify fail !!!", 0},
+       UpgradeOutcome::VerifyFailed,
+       "SPI Verify fail !!!",
+       0},
       {"type mismatch", 8192, 0x02, {}, UpgradeOutcome::TypeMismatch, "SPI = 01, BIN = 02", 0},
   };
   const auto dir = std::filesystem::temp_directory_path() / ("rur-fw-sim-" + std::to_string(::getpid()));
@@ -77,10 +91,9 @@ TEST(FirmwareOnSimulator, UpgradesAndFailuresInsideTheEngine) {
 
     const auto image = test::MakeImage({.length = c.length, .firmwareType = c.imageType});
     const std::string path = (dir / "fw.bin").string();
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(image.data()),
-                                                static_cast<std::streamsize>(image.size()));
-    const UpgradeDeviceFacts facts{engine.devices().currentInfo[0].controllerKind,
-                                   engine.identity(engine.DriveAt(0))};
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
+    const UpgradeDeviceFacts facts{engine.devices().currentInfo[0].controllerKind, engine.identity(engine.DriveAt(0))};
     ASSERT_TRUE(engine.firmware().LoadImage(path, facts));
 
     engine.RunFor(12000);  // monitoring armed and refreshing

@@ -25,7 +25,8 @@ inline std::vector<std::uint8_t> MakeImage(const ImageSpec& spec) {
   std::copy(kImageSignature.begin(), kImageSignature.end(), bytes.begin() + image_offset::kSignature);
   std::copy(kImageGuid.begin(), kImageGuid.end(), bytes.begin() + image_offset::kGuid);
   bytes[image_offset::kFirmwareType] = spec.firmwareType;
-  for (int k = 0; k < 4; ++k) bytes[image_offset::kVersion + k] = static_cast<std::uint8_t>(spec.version >> (24 - 8 * k));
+  for (int k = 0; k < 4; ++k)
+    bytes[image_offset::kVersion + k] = static_cast<std::uint8_t>(spec.version >> (24 - 8 * k));
   bytes[image_offset::kProductCode] = spec.productCode[0];
   bytes[image_offset::kProductCode + 1] = spec.productCode[1];
   return bytes;

@@ -66,7 +66,7 @@ TEST_F(FirmwareUpgradeTest, ImageReplacesTheFlashAndTheRestOfTheExtentIsErased) 
     std::size_t erases, writes;
     int maximum;
   } cases[] = {
-      {40000, 0xA000, 20, 313, 680},    // small extent erased twice over
+      {40000, 0xA000, 20, 313, 680},  // small extent erased twice over
       {65536, 0x12000, 18, 512, 1200},
       {57344, 0x10000, 32, 448, 1070},  // the largest extent that is still doubled
   };
@@ -91,8 +91,8 @@ TEST_F(FirmwareUpgradeTest, ImageReplacesTheFlashAndTheRestOfTheExtentIsErased) 
     EXPECT_TRUE(std::all_of(rom.begin() + c.length, rom.begin() + eraseEnd, [](auto b) { return b == 0xFF; }));
     EXPECT_EQ(rom[eraseEnd], kOldFirmware);
 
-    EXPECT_EQ(ui.panelTexts[4], (std::vector<std::string>{"SPI = 21, BIN = 21", "SPI Erase OK", "SPI Program OK",
-                                                           "SPI Verify OK"}));
+    EXPECT_EQ(ui.panelTexts[4],
+              (std::vector<std::string>{"SPI = 21, BIN = 21", "SPI Erase OK", "SPI Program OK", "SPI Verify OK"}));
     EXPECT_EQ(ui.panelCaptions, (std::vector<std::string>{"Process 1 / 3", "Process 2 / 3", "Process 3 / 3"}));
     EXPECT_EQ(ui.label, "Firmware Update...");
     ASSERT_EQ(ui.boxes.size(), 1u);
@@ -121,14 +121,17 @@ TEST_F(FirmwareUpgradeTest, FailuresEndTheRunWithTheirText) {
        "SPI Program Fail.", "WriteSPI fail, Address = 0200", 4 + 9},
       {"read-back fails", [&] { drives.Fail(sim::FaultCommand::SpiRead, 0x80, 9); }, UpgradeOutcome::ReadBackFailed,
        "ReadSPI fail, Address = 0080", "ReadSPI fail 9 times, Address = 0080", 32},
-      {"read-back differs",
-       [&] { drives.Fail(sim::FaultCommand::SpiWrite, 0x800, 0, sim::FaultKind::SpiWontProgram); },
+      {"read-back differs", [&] { drives.Fail(sim::FaultCommand::SpiWrite, 0x800, 0, sim::FaultKind::SpiWontProgram); },
        UpgradeOutcome::VerifyFailed, "SPI Verify fail !!!", "SPI Program OK", 32},
-      {"device gone", [&] { drives.gone = true; }, UpgradeOutcome::EraseFailed, "SPI Erase Fail.",
-       "SPI = 21, BIN = 21", 0},
+      {"device gone", [&] { drives.gone = true; }, UpgradeOutcome::EraseFailed, "SPI Erase Fail.", "SPI = 21, BIN = 21",
+       0},
       // Gone before the read-back: the run must not end on "SPI Program OK".
       {"device gone after programming",
-       [&] { ui.onPump = [&] { if (drives.count(CMD_SPI_WRITE) == 32) drives.gone = true; }; },
+       [&] {
+         ui.onPump = [&] {
+           if (drives.count(CMD_SPI_WRITE) == 32) drives.gone = true;
+         };
+       },
        UpgradeOutcome::ReadBackFailed, "SPI Verify fail !!!", "SPI Program OK", 32},
   };
   for (const Case& c : cases) {
@@ -226,12 +229,21 @@ TEST_F(FirmwareUpgradeTest, JournalStandsForTheRunUntilItsVerifySucceeds) {
     bool left;                           // a record is there after the run
   } cases[] = {
       {"success", [] {}, UpgradeOutcome::Succeeded, {"erase", "program", "verify"}, false},
-      {"program fails", [&] { drives.Fail(sim::FaultCommand::SpiWrite, 0x200, 9); }, UpgradeOutcome::ProgramFailed,
-       {"erase", "program"}, true},
-      {"verify fails", [&] { drives.Fail(sim::FaultCommand::SpiWrite, 0x800, 0, sim::FaultKind::SpiWontProgram); }, UpgradeOutcome::VerifyFailed,
-       {"erase", "program", "verify"}, true},
+      {"program fails",
+       [&] { drives.Fail(sim::FaultCommand::SpiWrite, 0x200, 9); },
+       UpgradeOutcome::ProgramFailed,
+       {"erase", "program"},
+       true},
+      {"verify fails",
+       [&] { drives.Fail(sim::FaultCommand::SpiWrite, 0x800, 0, sim::FaultKind::SpiWontProgram); },
+       UpgradeOutcome::VerifyFailed,
+       {"erase", "program", "verify"},
+       true},
       // No journal, no erase: the run that could not be recorded leaves the flash alone.
-      {"journal cannot be written", [&] { std::filesystem::remove_all(dir); }, UpgradeOutcome::JournalFailed, {},
+      {"journal cannot be written",
+       [&] { std::filesystem::remove_all(dir); },
+       UpgradeOutcome::JournalFailed,
+       {},
        false},
   };
   for (const Case& c : cases) {

@@ -32,8 +32,8 @@ TEST_F(SpiFlashTest, RangesWalkWholeBlocksAndCountProgress) {
     std::uint8_t opcode;
     std::uint32_t address, length;
     std::uint32_t blocks;
-  } cases[] = {{CMD_SPI_READ, 0, 256, 2},        {CMD_SPI_READ, 0, 200, 2},       {CMD_SPI_READ, 0, 0, 0},
-               {CMD_SPI_WRITE, 0x100, 384, 3},   {CMD_SPI_ERASE, 0, 0x12000, 18}, {CMD_SPI_ERASE, 0, 0x12001, 19}};
+  } cases[] = {{CMD_SPI_READ, 0, 256, 2},      {CMD_SPI_READ, 0, 200, 2},       {CMD_SPI_READ, 0, 0, 0},
+               {CMD_SPI_WRITE, 0x100, 384, 3}, {CMD_SPI_ERASE, 0, 0x12000, 18}, {CMD_SPI_ERASE, 0, 0x12001, 19}};
   std::vector<std::uint8_t> buffer(0x200, 0xEE);
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << int(c.opcode) << " length " << c.length);

@@ -21,10 +21,10 @@ TEST(BayMemory, AReplacedDiskIsNoticedInTheRunAndAfterARestart) {
   };
   const Step steps[] = {
       {1, {"A", "B"}, {}},
-      {1, {"A", ""}, {}},                  // HDD2 pulled: nothing is forgotten
-      {1, {"A", "C"}, {"1: B -> C"}},      // another disk comes back
+      {1, {"A", ""}, {}},              // HDD2 pulled: nothing is forgotten
+      {1, {"A", "C"}, {"1: B -> C"}},  // another disk comes back
       {1, {"A", "C"}, {}},
-      {4, {"X", "Y"}, {}},                 // a second enclosure
+      {4, {"X", "Y"}, {}},                   // a second enclosure
       {3, {"A", "D"}, {"1: C -> D"}, true},  // after a restart, on another drive, known by HDD1
       {4, {"", "Y"}, {}},
       {4, {"Z", "Y"}, {"0: X -> Z"}},

@@ -12,8 +12,8 @@
 #include "monitor/sensor_watch.h"
 #include "platform/atomic_file.h"
 
-#include <filesystem>
 #include <unistd.h>
+#include <filesystem>
 
 namespace rur {
 namespace {
@@ -80,22 +80,21 @@ struct LogFixture : ::testing::Test {
 
 TEST_F(LogFixture, StartBannerBlockThenPulledAndReinsertedMember) {
   Cycle(true);
-  std::vector<std::string> expected{
-      kSeparatorLine,
-      "RODE RUR v0.50.11-3 has started from 2016/5/6 14:03:32",
-      "Device1 information :",
-      "Model# Dual Bay RAID",
-      "Mirroring(RAID1), F/W Rev. V1.02.03",
-      "Configured Capacity : 931 GB(1953525168 Sectors)",
-      "  HDD1 is present.(SATA)00",
-      "    Model no.: WDC WD10EZEX",
-      "    Serial no.: \"WD-1\"",
-      "    Capacity : 931 GB(1953525168 Sectors)",
-      "  HDD2 is present.(SATA)00",
-      "    Model no.: ST1000DM003",
-      "    Serial no.: \"Z1\"",
-      "    Capacity : 931 GB(1953525168 Sectors)",
-      kSeparatorLine};
+  std::vector<std::string> expected{kSeparatorLine,
+                                    "RODE RUR v0.50.11-3 has started from 2016/5/6 14:03:32",
+                                    "Device1 information :",
+                                    "Model# Dual Bay RAID",
+                                    "Mirroring(RAID1), F/W Rev. V1.02.03",
+                                    "Configured Capacity : 931 GB(1953525168 Sectors)",
+                                    "  HDD1 is present.(SATA)00",
+                                    "    Model no.: WDC WD10EZEX",
+                                    "    Serial no.: \"WD-1\"",
+                                    "    Capacity : 931 GB(1953525168 Sectors)",
+                                    "  HDD2 is present.(SATA)00",
+                                    "    Model no.: ST1000DM003",
+                                    "    Serial no.: \"Z1\"",
+                                    "    Capacity : 931 GB(1953525168 Sectors)",
+                                    kSeparatorLine};
   EXPECT_EQ(File(), expected);
   EXPECT_EQ(files["/logs/160506.log"].substr(0, 85), kSeparatorLine + "\r\n");
 
@@ -252,9 +251,9 @@ TEST(DeviceChanges, FoundAndRemovedByIdentity) {
             (std::vector<std::string>{"D1 New Device was found.", "D2 New Device was found."}));
   EXPECT_EQ(lines(DetectDeviceChanges({a, b}, {})),
             (std::vector<std::string>{"D1 Device was removed.!", "D2 Device was removed.!"}));
-  EXPECT_EQ(lines(DetectDeviceChanges({a}, {c, b})),
-            (std::vector<std::string>{"D1 Device was removed.!", "D1 New Device was found.",
-                                      "D2 New Device was found."}));
+  EXPECT_EQ(
+      lines(DetectDeviceChanges({a}, {c, b})),
+      (std::vector<std::string>{"D1 Device was removed.!", "D1 New Device was found.", "D2 New Device was found."}));
 }
 
 }  // namespace
@@ -333,14 +332,14 @@ TEST(SensorWatch, CountsOnlyOnTwoReadingsInARowAndClearsOnce) {
     std::vector<std::string> lines;
   } refreshes[] = {
       {2600, 38, {}},
-      {0, 38, {}},                             // one reading alone is not a stopped fan
+      {0, 38, {}},  // one reading alone is not a stopped fan
       {2600, 50, {}},
-      {850, 55, {}},                           // below the minimum, at the limit: both start counting
+      {850, 55, {}},  // below the minimum, at the limit: both start counting
       {800, 60, {"D2 Fan stopped, 800 RPM, ", "D2 Temperature too high, 60 C, "}},
-      {0, 70, {}},                             // no repeat while it holds
+      {0, 70, {}},                                 // no repeat while it holds
       {2400, 51, {"D2 Fan running, 2400 RPM, "}},  // 51 C is not yet 5 C below
       {0, 50, {"D2 Temperature normal, 50 C, "}},
-      {0, 56, {"D2 Fan stopped, 0 RPM, "}},        // raised again only after it cleared
+      {0, 56, {"D2 Fan stopped, 0 RPM, "}},  // raised again only after it cleared
   };
   SensorWatch watch;
   const SensorLimits limits{900, 55};
@@ -420,7 +419,9 @@ TEST(EventLogFile, TwoWritersShareTheDayFile) {
   now = CivilFromSeconds(CivilSeconds(now) + 1);
   window.WriteEventLog(1, {{&identity, &healthy}}, now, false);
   const auto& after = window.lines();
-  EXPECT_EQ(std::count_if(after.begin(), after.end(), [](const std::string& l) { return l.rfind("D1 HDD1 --> HDD2 40%, ", 0) == 0; }), 1);
+  EXPECT_EQ(std::count_if(after.begin(), after.end(),
+                          [](const std::string& l) { return l.rfind("D1 HDD1 --> HDD2 40%, ", 0) == 0; }),
+            1);
   for (const std::string& line : after) {
     EXPECT_EQ(line.find("HDD1 OK, HDD2 OK"), std::string::npos);
     EXPECT_EQ(line.find("Done, "), std::string::npos);

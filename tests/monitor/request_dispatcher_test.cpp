@@ -11,8 +11,12 @@ namespace {
 TEST(RequestDispatcher, RefreshFirstOneAtATimeAndArmingDropsThePending) {
   std::string ran;
   RequestDispatcher* self = nullptr;
-  RequestDispatcher dispatcher([&] { ran += 'R'; self->Dispatch(); },  // a job that pumps comes back
-                               [&] { ran += 'T'; }, [&] { ran += 'D'; });
+  RequestDispatcher dispatcher(
+      [&] {
+        ran += 'R';
+        self->Dispatch();
+      },  // a job that pumps comes back
+      [&] { ran += 'T'; }, [&] { ran += 'D'; });
   self = &dispatcher;
   dispatcher.Raise(REQ_SMART_DATA | REQ_REFRESH | REQ_SMART_THRESHOLDS);
   dispatcher.Dispatch();

@@ -58,7 +58,7 @@ TEST(MembersAnswer, ModesAndStateCodes) {
 TEST(MembersAnswer, WhichMembersKeepTheirDetails) {
   Sector answer{};
   PutMember(answer, members_answer::kBlockA, 5, "GONE", "S1", 10);     // absent
-  PutMember(answer, members_answer::kBlockB, 6, "FRESH-2", "S2", 20);    // inserted
+  PutMember(answer, members_answer::kBlockB, 6, "FRESH-2", "S2", 20);  // inserted
   StatusRecord record{};
   TextToAtaString("OLD-ONE", record.data() + status_offset::kHdd1Model, kModelLength);
   TextToAtaString("OLD-TWO", record.data() + status_offset::kHdd2Model, kModelLength);

@@ -84,8 +84,8 @@ TEST(StatusPage, PanelsChangeOnlyWithFlagsAndProgress) {
 TEST(StatusPage, SensorPanelRules) {
   StatusPageModel page;
   StatusRecord record = MirroredRecord();
-  const std::pair<std::uint8_t, bool> cases[] = {{0xA0, true}, {0xA5, true}, {0xAA, false}, {0xFF, false},
-                                                 {0x00, false}};
+  const std::pair<std::uint8_t, bool> cases[] = {
+      {0xA0, true}, {0xA5, true}, {0xAA, false}, {0xFF, false}, {0x00, false}};
   for (auto [environment, shown] : cases) {
     record[status_offset::kEnvironmentFlags] = environment;
     page.Redraw(record, "", true, false);

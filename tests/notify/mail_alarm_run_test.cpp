@@ -22,16 +22,23 @@ using mailtest::SmtpSink;
 
 void WriteMailSettings(const mailtest::ScratchFolder& data, std::uint16_t port, std::uint32_t suppressMask,
                        const std::string& timeOut = "2") {
-  data.Write("KV_RODE_RUR.reg", "[SOFTWARE\\KV_RODE_RUR]\n"
-                                "\"Port\"=\"" + std::to_string(port) + "\"\n"
-                                "\"SMTP\"=\"127.0.0.1\"\n"
-                                "\"UserName\"=\"Server room\"\n"
-                                "\"Addr\"=\"rur@example.com\"\n"
-                                "\"TimeOut\"=\"" + timeOut + "\"\n"
-                                "\"EMailSend\"=dword:" + std::to_string(suppressMask) + "\n"
-                                "\"ToAddrCount\"=dword:00000002\n"
-                                "\"ToAddr_00\"=\"ops@example.com\"\n"
-                                "\"ToAddr_01\"=\"boss@example.org\"\n");
+  data.Write("KV_RODE_RUR.reg",
+             "[SOFTWARE\\KV_RODE_RUR]\n"
+             "\"Port\"=\"" +
+                 std::to_string(port) +
+                 "\"\n"
+                 "\"SMTP\"=\"127.0.0.1\"\n"
+                 "\"UserName\"=\"Server room\"\n"
+                 "\"Addr\"=\"rur@example.com\"\n"
+                 "\"TimeOut\"=\"" +
+                 timeOut +
+                 "\"\n"
+                 "\"EMailSend\"=dword:" +
+                 std::to_string(suppressMask) +
+                 "\n"
+                 "\"ToAddrCount\"=dword:00000002\n"
+                 "\"ToAddr_00\"=\"ops@example.com\"\n"
+                 "\"ToAddr_01\"=\"boss@example.org\"\n");
 }
 
 // A simulated run of a scenario (the bundled demo when `scenario` is empty) on virtual time.
@@ -196,11 +203,11 @@ TEST_F(MailAlarmRun, AStoppedFanAndAHotEnclosureRaiseOneAlarmEachAndLogWhenTheyC
   std::vector<std::string> sensorLines;
   for (const auto& line : run.program.eventLog().lines())
     if (line.find(" Fan ") != std::string::npos || line.find(" Temperature ") != std::string::npos)
-      sensorLines.push_back(line.substr(0, line.find(" C, ") != std::string::npos ? line.find(" C, ") + 4
-                                                                                  : line.find(" RPM, ") + 6));
-  EXPECT_EQ(sensorLines, (std::vector<std::string>{"D1 Fan stopped, 0 RPM, ", "D1 Fan running, 2500 RPM, ",
-                                                   "D1 Temperature too high, 71 C, ",
-                                                   "D1 Temperature normal, 49 C, "}));
+      sensorLines.push_back(
+          line.substr(0, line.find(" C, ") != std::string::npos ? line.find(" C, ") + 4 : line.find(" RPM, ") + 6));
+  EXPECT_EQ(sensorLines,
+            (std::vector<std::string>{"D1 Fan stopped, 0 RPM, ", "D1 Fan running, 2500 RPM, ",
+                                      "D1 Temperature too high, 71 C, ", "D1 Temperature normal, 49 C, "}));
   const auto mails = sink.Mails();
   ASSERT_EQ(mails.size(), 2u);
   EXPECT_EQ(mails[0].BodyLines().front(), "Device1 Fan fail, 0 RPM.");
@@ -248,7 +255,8 @@ TEST_F(MailAlarmRun, AWorseningDiskIsMailedOncePerChangeAlsoAcrossARestart) {
     EXPECT_EQ(failed.at(1), "  SMART verdict: Good -> Error");
     EXPECT_TRUE(Contains(failed, noCopy));
 
-    EXPECT_TRUE(run.LogHas("D1 HDD1 attribute 5 Reallocated sector count raw 0 -> 24, serial \"WD-AAA111\", 2026/3/14 "));
+    EXPECT_TRUE(
+        run.LogHas("D1 HDD1 attribute 5 Reallocated sector count raw 0 -> 24, serial \"WD-AAA111\", 2026/3/14 "));
     EXPECT_TRUE(run.LogHas("D1 HDD1 SMART verdict Good -> Error, serial \"WD-AAA111\", 2026/3/14 "));
     for (const auto& line : run.program.eventLog().lines())
       for (const char c : line) EXPECT_TRUE(c >= 0x20 && c < 0x7F) << line;
@@ -294,8 +302,9 @@ TEST_F(MailAlarmRun, ASwappedDiskIsNamedAndARebuildFromAnAilingDiskAsksForABacku
 
   const auto lines = AllBodyLines(sink);
   EXPECT_TRUE(Contains(lines, "Device1 HDD2 replaced: serial \"ST-BBB222\" -> \"NEW-CCC333\"."));
-  EXPECT_TRUE(Contains(lines, "The rebuild reads every sector of HDD1; if HDD1 fails before it ends, the array is "
-                              "lost. Take a backup now."));
+  EXPECT_TRUE(Contains(lines,
+                       "The rebuild reads every sector of HDD1; if HDD1 fails before it ends, the array is "
+                       "lost. Take a backup now."));
   // A first look at HDD1 already found the pending sectors; a mirror keeps a second copy.
   EXPECT_TRUE(Contains(lines, "  SMART verdict: Warning (when first seen)"));
   for (const auto& line : lines) EXPECT_EQ(line.find("no second copy"), std::string::npos) << line;

@@ -86,8 +86,8 @@ TEST_F(MailFixture, FreshInstallSavesEveryValueAndLoadsItBack) {
 
   center.MailDispatch();
   EXPECT_EQ(ui.panelTexts[kMailRequestPanel].back(), "Email=1");
-  EXPECT_EQ(center.MailSettings(), (std::vector<std::string>{"25", "mail.example.com", "Rode", "alarm@example.com",
-                                                             "0", "secret", "alarm"}));
+  EXPECT_EQ(center.MailSettings(),
+            (std::vector<std::string>{"25", "mail.example.com", "Rode", "alarm@example.com", "0", "secret", "alarm"}));
   EXPECT_EQ(center.AuthState(), kAuthLogin);
   EXPECT_EQ(center.MailSuppressMask, 2u);
   EXPECT_EQ(center.MailTexts(1).contents.size(), 3u);
@@ -255,9 +255,8 @@ TEST_F(MailFixture, AlarmMailCarriesAlarmHostDescriptionAndUserText) {
   EXPECT_EQ(center.MailRequestFlags.load(), 0);
   EXPECT_EQ(center.SmtpState(), kSmtpDisconnected);
   EXPECT_EQ(ui.panelTexts[kMailRequestPanel].back(), "Connect");
-  EXPECT_EQ(ui.panelTexts[kMailProgressPanel],
-            (std::vector<std::string>{"Mail is Sending...", "Send mail Success!", "Mail is Sending...",
-                                      "Send mail Success!"}));
+  EXPECT_EQ(ui.panelTexts[kMailProgressPanel], (std::vector<std::string>{"Mail is Sending...", "Send mail Success!",
+                                                                         "Mail is Sending...", "Send mail Success!"}));
   EXPECT_TRUE(ui.boxes.empty());
   EXPECT_TRUE(center.Outbox().empty());
 
@@ -290,7 +289,7 @@ TEST_F(MailFixture, AlarmsThatCannotGoAreDroppedAndFailuresDoNotStopTheMail) {
   EXPECT_EQ(center.MailRequestFlags.load(), 0);
   EXPECT_EQ(center.LastReport().outcome, MailOutcome::Failed);
   EXPECT_EQ(ui.panelTexts[kMailProgressPanel].back(), "Send mail failed: " + transport.answer.error);
-  EXPECT_TRUE(ui.boxes.empty());  // an alarm has nobody to click a box
+  EXPECT_TRUE(ui.boxes.empty());          // an alarm has nobody to click a box
   ASSERT_EQ(center.Outbox().size(), 1u);  // it waits for its next turn
   EXPECT_EQ(center.Outbox()[0].attempts, 1u);
   EXPECT_EQ(center.WaitingNotice(), "1 mail waits in the outbox: " + transport.answer.error);
@@ -328,8 +327,11 @@ TEST_F(MailFixture, AlarmsThatCannotGoAreDroppedAndFailuresDoNotStopTheMail) {
     const char* timeOut;
     bool sent;
     unsigned seconds;
-  } cases[] = {{"abc", "0", false, 0}, {"70000", "0", false, 0}, {"", "0", false, 0},
-               {"587", "5", true, 5},  {"587", "x", true, 30}};
+  } cases[] = {{"abc", "0", false, 0},
+               {"70000", "0", false, 0},
+               {"", "0", false, 0},
+               {"587", "5", true, 5},
+               {"587", "x", true, 30}};
   for (const auto& c : cases) {
     store.key.Set("Port", SettingsValue::String(c.port));
     store.key.Set("TimeOut", SettingsValue::String(c.timeOut));

@@ -9,8 +9,8 @@
 #include "notify/mail_center.h"
 #include "notify/mail_test_support.h"
 #include "notify/smtp_sink.h"
-#include "support/recording_ui.h"
 #include "notify/system_info.h"
+#include "support/recording_ui.h"
 
 namespace rur {
 namespace {
@@ -68,7 +68,9 @@ TEST_F(SmtpFixture, AlarmArrivesAtEveryRecipientWithItsSubjectAndBody) {
   SmtpSink sink;
   ASSERT_NE(sink.port(), 0);
   folder.Write("EmailSubject Hard Disks Fail.txt", "Disk failure in the server room\r\n");
-  folder.Write("EmailContens Hard Disks Fail.txt", "Replace the disk.\r\n.\r\nGr\xC3\xBC\xC3\x9F" "e\r\n");
+  folder.Write("EmailContens Hard Disks Fail.txt",
+               "Replace the disk.\r\n.\r\nGr\xC3\xBC\xC3\x9F"
+               "e\r\n");
   UseServer(sink.port(), {"ops@example.com", "boss@example.org"});
   RaiseDriveAlarm();
 
@@ -86,14 +88,13 @@ TEST_F(SmtpFixture, AlarmArrivesAtEveryRecipientWithItsSubjectAndBody) {
   EXPECT_EQ(mail.BodyLines(),
             (std::vector<std::string>{"Device1 P0 Hard Disk Drive fail.", "Device1 information :", "Model# RAID Box",
                                       "Mirroring(RAID1), F/W Rev. 1.02", "",
-                                      "=========== [System Information] ==============", "",
-                                      "MotherBoard : ACME - X1", "", "System Name : station", "",
-                                      "IP Address  : 192.0.2.7, fe80::1", "",
+                                      "=========== [System Information] ==============", "", "MotherBoard : ACME - X1",
+                                      "", "System Name : station", "", "IP Address  : 192.0.2.7, fe80::1", "",
                                       "===============================================", "Replace the disk.", ".",
-                                      "Gr\xC3\xBC\xC3\x9F" "e"}));
+                                      "Gr\xC3\xBC\xC3\x9F"
+                                      "e"}));
   EXPECT_TRUE(sink.Logins().empty());  // login off: no AUTH at all
-  EXPECT_EQ(ui.panelTexts[kMailProgressPanel],
-            (std::vector<std::string>{"Mail is Sending...", "Send mail Success!"}));
+  EXPECT_EQ(ui.panelTexts[kMailProgressPanel], (std::vector<std::string>{"Mail is Sending...", "Send mail Success!"}));
   EXPECT_EQ(center.SmtpState(), kSmtpDisconnected);
 }
 
@@ -207,9 +208,7 @@ TEST_F(SmtpFixture, AnUndeliveredAlarmIsRetriedUntilTheServerIsBackOrThreeDaysHa
 
 TEST_F(SmtpFixture, BrokenServersEndInTimeWithAClearOutcomeAndTheNextAlarmStillGoes) {
   using Clock = std::chrono::steady_clock;
-  auto seconds = [](Clock::time_point since) {
-    return std::chrono::duration<double>(Clock::now() - since).count();
-  };
+  auto seconds = [](Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); };
 
   UseServer(SmtpSink::ClosedPort(), {"ops@example.com"});
   auto start = Clock::now();
@@ -223,8 +222,8 @@ TEST_F(SmtpFixture, BrokenServersEndInTimeWithAClearOutcomeAndTheNextAlarmStillG
   UseServer(silent.port(), {"ops@example.com"}, false, "1");
   start = Clock::now();
   RaiseDriveAlarm();
-  EXPECT_EQ(center.LastReport().text, "The mail server 127.0.0.1 port " + std::to_string(silent.port()) +
-                                          " did not answer within 1 s.");
+  EXPECT_EQ(center.LastReport().text,
+            "The mail server 127.0.0.1 port " + std::to_string(silent.port()) + " did not answer within 1 s.");
   EXPECT_LT(seconds(start), 3.5);
   EXPECT_GT(ui.pumps, 0);  // the window stayed alive meanwhile
 
@@ -239,8 +238,8 @@ TEST_F(SmtpFixture, BrokenServersEndInTimeWithAClearOutcomeAndTheNextAlarmStillG
   EXPECT_LT(seconds(start), 0.5);
   center.FinishDeliveries();
   EXPECT_LT(seconds(start), 3.5);
-  EXPECT_EQ(center.LastReport().text, "The mail server 127.0.0.1 port " + std::to_string(stalling.port()) +
-                                          " did not answer within 2 s.");
+  EXPECT_EQ(center.LastReport().text,
+            "The mail server 127.0.0.1 port " + std::to_string(stalling.port()) + " did not answer within 2 s.");
   EXPECT_EQ(center.Outbox().size(), waiting + 1);
   EXPECT_TRUE(stalling.Mails().empty());
 

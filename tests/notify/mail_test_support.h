@@ -3,10 +3,10 @@
 // Pieces the mail tests share: a transport that records what it was asked to send, and a scratch
 // folder.
 
+#include <unistd.h>
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "notify/mail_transport.h"

@@ -16,7 +16,9 @@ TEST(SystemInfo, FiveLinesWithTheFirstInterfaceThatHasAddresses) {
   } cases[] = {
       {{}, ""},
       {{{"lo", true, {"127.0.0.1", "::1"}}}, ""},
-      {{{"lo", true, {"127.0.0.1"}}, {"eth0", false, {}}, {"wlan0", false, {"10.0.0.5", "fe80::2"}},
+      {{{"lo", true, {"127.0.0.1"}},
+        {"eth0", false, {}},
+        {"wlan0", false, {"10.0.0.5", "fe80::2"}},
         {"eth1", false, {"10.1.1.1"}}},
        "10.0.0.5, fe80::2"},
   };
@@ -26,8 +28,7 @@ TEST(SystemInfo, FiveLinesWithTheFirstInterfaceThatHasAddresses) {
   const auto lines = SystemInfoText(HostFacts{"ACME", "X1", "station", {}});
   EXPECT_EQ(lines, (std::vector<std::string>{"\n=========== [System Information] ==============",
                                              "\nMotherBoard : ACME - X1", "\nSystem Name : station",
-                                             "\nIP Address  : ",
-                                             "\n==============================================="}));
+                                             "\nIP Address  : ", "\n==============================================="}));
   EXPECT_EQ(SystemInfoMessage({"\na", "\nb"}), "\na\nb");
 
   // Board facts come from sysfs files; a missing one leaves its value empty.
@@ -40,14 +41,19 @@ TEST(SystemInfo, FiveLinesWithTheFirstInterfaceThatHasAddresses) {
 }
 
 TEST(MailMessage, HeadersCannotBeInjectedAndEveryLineEndsInCrLf) {
-  OutgoingMail mail{"Ren\xC3\xA9", "alarm@example.com", {"a@example.com"},
-                    "Alarm\r\nBcc: victim@example.com", {"one", "\ntwo\rthree", ""}};
+  OutgoingMail mail{"Ren\xC3\xA9",
+                    "alarm@example.com",
+                    {"a@example.com"},
+                    "Alarm\r\nBcc: victim@example.com",
+                    {"one", "\ntwo\rthree", ""}};
   const std::string text = ComposeMessage(mail, MessageStamp{"Thu, 07 May 2026 10:00:00 +0200", "<1@example.com>"});
   EXPECT_NE(text.find("\r\nSubject: Alarm  Bcc: victim@example.com\r\n"), std::string::npos) << text;
   EXPECT_NE(text.find("From: =?UTF-8?B?UmVuw6k=?= <alarm@example.com>\r\n"), std::string::npos);
   EXPECT_NE(text.find("\r\n\r\none\r\n\r\ntwo\r\nthree\r\n\r\n"), std::string::npos);
   EXPECT_EQ(text.find("\n\n"), std::string::npos);  // no bare line feed anywhere
-  EXPECT_EQ(EncodeHeaderText("Gr\xC3\xBC\xC3\x9F" "e"), "=?UTF-8?B?R3LDvMOfZQ==?=");
+  EXPECT_EQ(EncodeHeaderText("Gr\xC3\xBC\xC3\x9F"
+                             "e"),
+            "=?UTF-8?B?R3LDvMOfZQ==?=");
   EXPECT_EQ(FormatMailbox("A \"B\"", "x@y"), "\"A \\\"B\\\"\" <x@y>");
   EXPECT_EQ(FormatMailbox("", "x@y"), "x@y");
   for (const char* bad : {"", "a b@c", "a@b>\r\nRCPT TO:<c@d", "<a@b>"}) EXPECT_FALSE(IsUsableAddress(bad)) << bad;

@@ -56,12 +56,13 @@ TEST(RegFileSettingsStore, ValuesSurviveTheFileWithAwkwardTextAndOwnerOnlyMode) 
 TEST(RegFileSettingsStore, AcceptsHandWrittenExportsAndRefusesToOverwriteWhatDoesNotParse) {
   SettingsKey key;
   std::string error;
-  ASSERT_TRUE(ParseSettingsText("Windows Registry Editor Version 5.00\r\n\r\n"
-                                "[HKEY_LOCAL_MACHINE\\SOFTWARE\\KV_RODE_RUR]\r\n"
-                                "; a comment\r\n"
-                                "\"ProductID\"=hex:01,02,\\\r\n  03,04\r\n"
-                                "\"ToAddrCount\"=dword:2\r\n",
-                                key, error))
+  ASSERT_TRUE(
+      ParseSettingsText("Windows Registry Editor Version 5.00\r\n\r\n"
+                        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\KV_RODE_RUR]\r\n"
+                        "; a comment\r\n"
+                        "\"ProductID\"=hex:01,02,\\\r\n  03,04\r\n"
+                        "\"ToAddrCount\"=dword:2\r\n",
+                        key, error))
       << error;
   ASSERT_NE(key.Find("ProductID"), nullptr);
   EXPECT_EQ(key.Find("ProductID")->bytes, (std::vector<std::uint8_t>{1, 2, 3, 4}));
@@ -113,7 +114,7 @@ TEST(PasswordBlock, RoundTripsAndTheCheckByteCarriesTheLoginSwitch) {
       {"", 0x5C, true, ""},
       {"secret", 0, true, "secret"},
       {"123456789012345", 0xFF, true, "123456789012345"},
-      {"1234567890123456789", 7, false, "123456789012345"},     // cut to 15
+      {"1234567890123456789", 7, false, "123456789012345"},    // cut to 15
       {"12345678901234\xC3\xA9", 7, false, "12345678901234"},  // never inside a character
       {"\xFF\xFE\xF1", 1, true, "\xFF\xFE\xF1"},               // byte + i wraps around
   };

@@ -5,10 +5,10 @@
 // back from its folder.
 
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
-#include <netinet/in.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -95,8 +95,8 @@ class SmtpSink {
 
   // `port` 0: a free port.
   explicit SmtpSink(Mode mode = Mode::Normal, const std::string& reject = {}, std::uint16_t port = 0) {
-    folder_ = std::filesystem::temp_directory_path() / ("rur-smtp-" + std::to_string(getpid()) + "-" +
-                                                        std::to_string(++Counter()));
+    folder_ = std::filesystem::temp_directory_path() /
+              ("rur-smtp-" + std::to_string(getpid()) + "-" + std::to_string(++Counter()));
     std::filesystem::create_directories(folder_);
     const char* modeName = mode == Mode::Auth       ? "auth"
                            : mode == Mode::Reject   ? "reject"
@@ -120,8 +120,10 @@ class SmtpSink {
     for (int i = 0; i < 500 && port_ == 0; ++i) {
       std::ifstream file(folder_ / "port");
       unsigned port = 0;
-      if (file >> port) port_ = static_cast<std::uint16_t>(port);
-      else std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      if (file >> port)
+        port_ = static_cast<std::uint16_t>(port);
+      else
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
   }
 

@@ -133,15 +133,17 @@ TEST(CrashSafeFiles, FirmwareBackupIsOldOrNew) {
   std::mt19937 random(1);
   for (int kill = 0; kill < kKillsPerFile; ++kill) {
     const Fingerprint before = FileFingerprint(path);
-    const auto announced = SaveUntilKilled([&](const Announcer& announcer) {
-      for (std::size_t round = 1;; ++round) {
-        // Sizes differ, so a backup cut short could never pass for a whole one.
-        const std::string bytes = Filler(round, (1 << 20) - round * 977 % 65536);
-        announcer.Saving(bytes);
-        std::string saveError;
-        WriteFileAtomically(path.string(), bytes, 0644, saveError);
-      }
-    }, random);
+    const auto announced = SaveUntilKilled(
+        [&](const Announcer& announcer) {
+          for (std::size_t round = 1;; ++round) {
+            // Sizes differ, so a backup cut short could never pass for a whole one.
+            const std::string bytes = Filler(round, (1 << 20) - round * 977 % 65536);
+            announcer.Saving(bytes);
+            std::string saveError;
+            WriteFileAtomically(path.string(), bytes, 0644, saveError);
+          }
+        },
+        random);
     ExpectOldOrNew(path, before, announced);
   }
   ExpectOnlyHiddenLeftovers(folder.path, "flash.bin");
@@ -154,31 +156,33 @@ TEST(CrashSafeFiles, DayLogIsOldOrNew) {
   const fs::path path = EventLogWriter(folder.path.string()).DayFilePath(day);
   for (int kill = 0; kill < kKillsPerFile; ++kill) {
     const Fingerprint before = FileFingerprint(path);
-    const auto announced = SaveUntilKilled([&](const Announcer& announcer) {
-      EventLogWriter writer(folder.path.string());
-      // The writer's own save, announced first.
-      writer.setFileFunctions(
-          [&announcer](const std::string& file, const std::string& contents, std::string& error) {
-            announcer.Saving(contents);
-            return WriteFileAtomically(file, contents, 0644, error);
-          },
-          [](const std::string& file, std::string& contents) {
-            std::string error;
-            return ReadWholeFile(file, contents, error);
-          });
-      IdentifyBlock identity{};
-      StatusRecord record{};
-      record[status_offset::kFilledMark] = kRecordFilled;
-      LocalDateTime now = day;
-      writer.WriteEventLog(1, {{&identity, &record}}, now, true);
-      for (int cycle = 0;; ++cycle) {
-        // A member pulled and put back, over and over: two lines a cycle into an ever longer file.
-        record[status_offset::kDriveFlags] = cycle % 2 ? kBothPresent : (kHdd1Present | kHdd2Absent);
-        record[status_offset::kHdd2StateCode] = cycle % 2 ? 0x00 : 0x05;
-        now.second = cycle % 60;
-        writer.WriteEventLog(1, {{&identity, &record}}, now, false);
-      }
-    }, random);
+    const auto announced = SaveUntilKilled(
+        [&](const Announcer& announcer) {
+          EventLogWriter writer(folder.path.string());
+          // The writer's own save, announced first.
+          writer.setFileFunctions(
+              [&announcer](const std::string& file, const std::string& contents, std::string& error) {
+                announcer.Saving(contents);
+                return WriteFileAtomically(file, contents, 0644, error);
+              },
+              [](const std::string& file, std::string& contents) {
+                std::string error;
+                return ReadWholeFile(file, contents, error);
+              });
+          IdentifyBlock identity{};
+          StatusRecord record{};
+          record[status_offset::kFilledMark] = kRecordFilled;
+          LocalDateTime now = day;
+          writer.WriteEventLog(1, {{&identity, &record}}, now, true);
+          for (int cycle = 0;; ++cycle) {
+            // A member pulled and put back, over and over: two lines a cycle into an ever longer file.
+            record[status_offset::kDriveFlags] = cycle % 2 ? kBothPresent : (kHdd1Present | kHdd2Absent);
+            record[status_offset::kHdd2StateCode] = cycle % 2 ? 0x00 : 0x05;
+            now.second = cycle % 60;
+            writer.WriteEventLog(1, {{&identity, &record}}, now, false);
+          }
+        },
+        random);
     ExpectOldOrNew(path, before, announced);
   }
   ExpectOnlyHiddenLeftovers(folder.path, fs::path(path).filename().string());
@@ -190,20 +194,22 @@ TEST(CrashSafeFiles, SettingsFileIsOldOrNew) {
   std::mt19937 random(3);
   for (int kill = 0; kill < kKillsPerFile; ++kill) {
     const Fingerprint before = FileFingerprint(path);
-    const auto announced = SaveUntilKilled([&](const Announcer& announcer) {
-      RegFileSettingsStore store(path);
-      // What the file holds after each write, to announce it first.
-      SettingsKey mirror;
-      std::string text, error;
-      if (ReadWholeFile(path, text, error) == FileReadStatus::Ok) ParseSettingsText(text, mirror, error);
-      for (std::uint32_t round = 0;; ++round) {
-        const std::string name = "Recipient" + std::to_string(round % 40);
-        const SettingsValue value = SettingsValue::String(Filler(round, 200 + round % 300));
-        mirror.Set(name, value);
-        announcer.Saving(FormatSettingsText(mirror));
-        store.Write(name, value);
-      }
-    }, random);
+    const auto announced = SaveUntilKilled(
+        [&](const Announcer& announcer) {
+          RegFileSettingsStore store(path);
+          // What the file holds after each write, to announce it first.
+          SettingsKey mirror;
+          std::string text, error;
+          if (ReadWholeFile(path, text, error) == FileReadStatus::Ok) ParseSettingsText(text, mirror, error);
+          for (std::uint32_t round = 0;; ++round) {
+            const std::string name = "Recipient" + std::to_string(round % 40);
+            const SettingsValue value = SettingsValue::String(Filler(round, 200 + round % 300));
+            mirror.Set(name, value);
+            announcer.Saving(FormatSettingsText(mirror));
+            store.Write(name, value);
+          }
+        },
+        random);
     ExpectOldOrNew(path, before, announced);
     std::string text, error;
     SettingsKey key;
@@ -221,16 +227,18 @@ TEST(CrashSafeFiles, DumpFilesAreWholeOrAbsent) {
   for (std::size_t i = 0; i < pages.size(); ++i) pages[i] = static_cast<std::uint8_t>(i * 13);
   const std::string whole(pages.begin(), pages.end());
   for (int kill = 0; kill < kKillsPerFile; ++kill) {
-    SaveUntilKilled([&](const Announcer& announcer) {
-      Ui quiet;
-      for (;;) {
-        announcer.Saving(whole);
-        // All 36 names taken: make room, as someone collecting the dumps would.
-        if (!WriteDumpFile(DumpKind::SmartData, pages.data(), pages.size(), folder.path, quiet))
-          for (const auto& entry : fs::directory_iterator(folder.path))
-            if (entry.path().filename().string().rfind("dSMART", 0) == 0) fs::remove(entry.path());
-      }
-    }, random);
+    SaveUntilKilled(
+        [&](const Announcer& announcer) {
+          Ui quiet;
+          for (;;) {
+            announcer.Saving(whole);
+            // All 36 names taken: make room, as someone collecting the dumps would.
+            if (!WriteDumpFile(DumpKind::SmartData, pages.data(), pages.size(), folder.path, quiet))
+              for (const auto& entry : fs::directory_iterator(folder.path))
+                if (entry.path().filename().string().rfind("dSMART", 0) == 0) fs::remove(entry.path());
+          }
+        },
+        random);
     for (const auto& entry : fs::directory_iterator(folder.path)) {
       const std::string name = entry.path().filename().string();
       if (name.rfind("dSMART", 0) != 0) continue;

@@ -34,13 +34,12 @@ TEST(ProgramPaths, FolderRules) {
     PathFacts facts;
     bool simulate;
     std::string explicitDir;
-    std::string data;      // empty: no folder can be chosen
+    std::string data;  // empty: no folder can be chosen
     std::string settings;
   } cases[] = {
       {"user", user, false, "", "/var/state/rode-rur", "/var/config/rode-rur"},
       {"user without XDG", noXdg, false, "", "/home/ann/.local/state/rode-rur", "/home/ann/.config/rode-rur"},
-      {"relative XDG ignored", relativeXdg, false, "", "/home/ann/.local/state/rode-rur",
-       "/home/ann/.config/rode-rur"},
+      {"relative XDG ignored", relativeXdg, false, "", "/home/ann/.local/state/rode-rur", "/home/ann/.config/rode-rur"},
       {"root", root, false, "", "/var/lib/rode-rur", "/etc/rode-rur"},
       {"systemd folders", service, false, "", "/var/lib/rode-rur-a", "/etc/rode-rur-b"},
       {"service user", userService, false, "", "/var/lib/rode-rur", "/etc/rode-rur"},

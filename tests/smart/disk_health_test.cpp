@@ -28,7 +28,8 @@ TEST(DiskHealth, EachWorseningIsReportedOnceAndNothingElse) {
   };
   const Step steps[] = {
       {"first seen, good", {{5, 100, 100, 36, 0}, {197, 100, 100, 0, 0}, {194, 36, 50, 0, 36}}, {}},
-      {"reallocated sectors appear", {{5, 100, 100, 36, 3}, {197, 100, 100, 0, 0}},
+      {"reallocated sectors appear",
+       {{5, 100, 100, 36, 3}, {197, 100, 100, 0, 0}},
        {"  Attribute 5 Reallocated sector count, raw count: 0 -> 3"}},
       {"unchanged", {{5, 100, 100, 36, 3}, {197, 100, 100, 0, 0}}, {}},
       {"down", {{5, 100, 100, 36, 2}, {197, 100, 100, 0, 0}}, {}},
@@ -36,13 +37,16 @@ TEST(DiskHealth, EachWorseningIsReportedOnceAndNothingElse) {
       {"a pending sector: warning",
        {{5, 100, 100, 36, 3}, {197, 100, 100, 0, 1}},
        {"  SMART verdict: Good -> Warning", "  Attribute 197 Current pending sector count, raw count: 0 -> 1"}},
-      {"below its threshold: error", {{5, 30, 30, 36, 3}, {197, 100, 100, 0, 1}},
+      {"below its threshold: error",
+       {{5, 30, 30, 36, 3}, {197, 100, 100, 0, 1}},
        {"  SMART verdict: Warning -> Error"}},
       {"back to a warning, then error again", {{5, 100, 100, 36, 3}, {197, 100, 100, 0, 1}}, {}},
       {"error again", {{5, 30, 30, 36, 3}, {197, 100, 100, 0, 1}}, {}},
       {"an uncorrectable count the disk did not show before is where growth counts from",
-       {{5, 30, 30, 36, 3}, {197, 100, 100, 0, 1}, {198, 100, 100, 0, 7}}, {}},
-      {"and grows", {{5, 30, 30, 36, 3}, {197, 100, 100, 0, 1}, {198, 100, 100, 0, 9}},
+       {{5, 30, 30, 36, 3}, {197, 100, 100, 0, 1}, {198, 100, 100, 0, 7}},
+       {}},
+      {"and grows",
+       {{5, 30, 30, 36, 3}, {197, 100, 100, 0, 1}, {198, 100, 100, 0, 9}},
        {"  Attribute 198 Offline scan uncorrectable count, raw count: 7 -> 9"}},
   };
   DiskHealthWatch watch;
@@ -62,11 +66,12 @@ TEST(DiskHealth, EachWorseningIsReportedOnceAndNothingElse) {
 
   // A disk first seen in a bad state is reported at once; another disk's history is its own.
   const DiskHealthReport first = watch.Check(Disk("ST-2", 1), Reading({{197, 100, 100, 0, 8}}));
-  EXPECT_EQ(first.logLines, std::vector<std::string>{"D1 HDD2 SMART verdict Warning when first seen, serial \"ST-2\", "});
+  EXPECT_EQ(first.logLines,
+            std::vector<std::string>{"D1 HDD2 SMART verdict Warning when first seen, serial \"ST-2\", "});
   EXPECT_EQ(first.alarmLines.back(), "  SMART verdict: Warning (when first seen)");
   const DiskHealthReport grew = watch.Check(Disk("ST-2", 1), Reading({{197, 100, 100, 0, 9}}));
-  EXPECT_EQ(grew.logLines,
-            std::vector<std::string>{"D1 HDD2 attribute 197 Current pending sector count raw 8 -> 9, serial \"ST-2\", "});
+  EXPECT_EQ(grew.logLines, std::vector<std::string>{
+                               "D1 HDD2 attribute 197 Current pending sector count raw 8 -> 9, serial \"ST-2\", "});
 }
 
 TEST(DiskHealth, WhatWasReportedSurvivesARestartAndABadFileIsNamed) {
@@ -99,10 +104,12 @@ TEST(DiskHealth, ARebuildSourceThatIsNotHealthyAsksForABackup) {
   watch.Check(Disk("WD-1"), Reading({{197, 100, 100, 0, 4}}));
   const DiskHealthReport pending = watch.CheckRebuildSource(Disk("WD-1"), 1, Reading({{197, 100, 100, 0, 4}}));
   ASSERT_EQ(pending.alarmLines.size(), 2u);
-  EXPECT_EQ(pending.alarmLines[0], "Device1 HDD2 is being rebuilt from HDD1 (model \"WDC WD10EZEX\", serial "
-                                   "\"WD-1\"), SMART verdict Warning.");
-  EXPECT_EQ(pending.alarmLines[1],
-            "The rebuild reads every sector of HDD1; if HDD1 fails before it ends, the array is lost. Take a backup now.");
+  EXPECT_EQ(pending.alarmLines[0],
+            "Device1 HDD2 is being rebuilt from HDD1 (model \"WDC WD10EZEX\", serial "
+            "\"WD-1\"), SMART verdict Warning.");
+  EXPECT_EQ(
+      pending.alarmLines[1],
+      "The rebuild reads every sector of HDD1; if HDD1 fails before it ends, the array is lost. Take a backup now.");
   EXPECT_EQ(pending.logLines, std::vector<std::string>{"D1 HDD1 is the source of the rebuild of HDD2, SMART verdict "
                                                        "Warning: take a backup now, serial \"WD-1\", "});
 

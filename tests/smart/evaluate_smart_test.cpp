@@ -92,8 +92,8 @@ TEST(SmartRows, ShowNamesValuesAndRawDigits) {
                                  {0xBF, 1, 2, 3, 0}});
   const SmartPageModel model = Evaluate(pages, 1);
   ASSERT_EQ(model.rowCount, 4u);
-  EXPECT_EQ(model.rows[0].cells, (std::array<std::string, kSmartColumns>{"05-Reallocated sector count", "200",
-                                                                         "199", "36", "060504030201", "Alert"}));
+  EXPECT_EQ(model.rows[0].cells, (std::array<std::string, kSmartColumns>{"05-Reallocated sector count", "200", "199",
+                                                                         "36", "060504030201", "Alert"}));
   EXPECT_EQ(model.rows[1].cells[kColumnName], "AAh-UnKnown");
   EXPECT_EQ(model.rows[2].cells[kColumnName], "B4-Unused Reserved Block Count Total");
   EXPECT_EQ(model.rows[3].cells[kColumnName], "BF-G-sense error rate");

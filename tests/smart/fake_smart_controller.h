@@ -68,8 +68,10 @@ class FakeSmartController final : public DriveSource {
  private:
   void Answer(unsigned drive, FakeSmartEnclosure& e, const CommandFrame& frame) {
     const std::uint8_t* params = frame.bytes.data() + kFrameParamsOffset;
-    const SeenCommand c{drive, frame.bytes[kFrameOpcodeOffset], params[0], params[1], params[2],
-                        frame.isLong ? frame.bytes[kFramePayloadOffset + kFisFeaturesOffset] : std::uint8_t{0}};
+    const SeenCommand c{
+        drive,     frame.bytes[kFrameOpcodeOffset],
+        params[0], params[1],
+        params[2], frame.isLong ? frame.bytes[kFramePayloadOffset + kFisFeaturesOffset] : std::uint8_t{0}};
     ++e.framesSeen;
     seen.push_back(c);
     const bool fetch = c.opcode == CMD_ATA_FETCH;

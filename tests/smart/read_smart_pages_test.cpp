@@ -3,13 +3,13 @@
 
 #include "monitor/request_flags.h"
 #include "monitor/status_record.h"
+#include "platform/clock.h"
+#include "platform/user_interface.h"
 #include "smart/evaluate_smart.h"
 #include "smart/fake_smart_controller.h"
 #include "smart/read_smart_pages.h"
 #include "smart/smart_pages.h"
 #include "smart/smart_tick.h"
-#include "platform/clock.h"
-#include "platform/user_interface.h"
 
 namespace rur {
 namespace {
@@ -81,14 +81,14 @@ TEST_F(SmartPassTest, PagesOfEveryBayComeFromItsPortAndDecode) {
   state.smartBay = 1;
   SmartPageModel model = EvaluateSmart(state, 0, "");
   ASSERT_EQ(model.rowCount, 2u);
-  EXPECT_EQ(model.rows[0].cells, (std::array<std::string, 6>{"03-Spinup time", "97", "96", "0", "000000000000",
-                                                              "Good"}));
+  EXPECT_EQ(model.rows[0].cells,
+            (std::array<std::string, 6>{"03-Spinup time", "97", "96", "0", "000000000000", "Good"}));
   EXPECT_EQ(model.rows[1].cells[kColumnRaw], "0028000E0024");
   state.smartBay = 0;
   model = EvaluateSmart(state, 1, "");
   ASSERT_EQ(model.rowCount, 2u);
-  EXPECT_EQ(model.rows[0].cells, (std::array<std::string, 6>{"BE-Airflow Temperature", "64", "44", "45",
-                                                              "0000002C1436", "Alert"}));
+  EXPECT_EQ(model.rows[0].cells,
+            (std::array<std::string, 6>{"BE-Airflow Temperature", "64", "44", "45", "0000002C1436", "Alert"}));
   EXPECT_EQ(model.rows[1].cells[kColumnRaw], "000000000138");
 }
 
@@ -111,7 +111,7 @@ TEST_F(SmartPassTest, EmptyBaysAreZeroedWithoutACommandAndEveryEnclosureIsRead) 
   EXPECT_EQ(state.store[0][1].data, SmartPage{});
   EXPECT_EQ(state.store[1][0].data, SmartPage{});
   EXPECT_NE(state.store[2][0].data, SmartPage{});  // a third enclosure is read as well
-  EXPECT_EQ(controller.seen.size(), 20u);  // HDD1 of the first and the third enclosure, once per kind
+  EXPECT_EQ(controller.seen.size(), 20u);          // HDD1 of the first and the third enclosure, once per kind
   for (const SeenCommand& c : controller.seen) EXPECT_TRUE(c.drive == 2u || c.drive == 6u);
 
   state.smartBay = 1;

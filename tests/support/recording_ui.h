@@ -43,7 +43,7 @@ struct RecordingUi : Ui {
   std::vector<std::string> panelCaptions;         // its caption every time it was shown
   std::string label;                              // the label inside it, as last set
   std::vector<std::string> firmwareFiles;         // every file name shown for the Upgrade page
-  std::function<void()> onPump;  // runs inside every pump, as the window's event loop would
+  std::function<void()> onPump;                   // runs inside every pump, as the window's event loop would
 
   void panel(int index, const std::string& text) override {
     if (index < 0 || index >= kPanelCount) {

@@ -25,8 +25,7 @@ inline sim::DriveSpec Enclosure(unsigned number, std::uint8_t mode = sim::kArray
   enclosure.mode = mode;
   enclosure.members[0].disk = {"WDC WD10EZEX-08WN4A0", "WD-WCC6Y1234567", "01.01A01", 1953525168,
                                sim::DefaultSmartAttributes(38)};
-  enclosure.members[1].disk = {"ST1000DM010-2EP102", "Z9A0B1C2", "CC46", 1953525168,
-                               sim::DefaultSmartAttributes(39)};
+  enclosure.members[1].disk = {"ST1000DM010-2EP102", "Z9A0B1C2", "CC46", 1953525168, sim::DefaultSmartAttributes(39)};
   return drive;
 }
 

@@ -23,7 +23,8 @@ struct SimulatedEngine {
   explicit SimulatedEngine(sim::Scenario scenario, bool start = true)
       : clock(MakeClock(scenario)),
         host(std::move(scenario), clock),
-        engine(host, [this] { return host.volumes(); }, clock, ui) {
+        engine(
+            host, [this] { return host.volumes(); }, clock, ui) {
     host.setDeviceChangeListener([this] { engine.DeviceChangeNotice(); });
     engine.SetStepHook([this] { host.Advance(); });
     if (start) engine.Start();

@@ -29,8 +29,8 @@ TEST(CommandFrame, ProbeQueryFrameAndLbas) {
   EXPECT_EQ(frame.crc(), 0x1BDF382Eu);
   const LbaSequence sequence = BuildLbaSequence(frame);
   const std::vector<std::uint32_t> lbas(sequence.lbas.begin(), sequence.lbas.begin() + sequence.count);
-  EXPECT_EQ(lbas, (std::vector<std::uint32_t>{67, 113, 167, 223, 256, 260, 495, 511, 528, 719, 735, 751, 1051,
-                                              1247, 1080, 1070}));
+  EXPECT_EQ(lbas, (std::vector<std::uint32_t>{67, 113, 167, 223, 256, 260, 495, 511, 528, 719, 735, 751, 1051, 1247,
+                                              1080, 1070}));
 }
 
 TEST(CommandFrame, MembersQueryCrcAndLastLbas) {

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
+#include "platform/clock.h"
+#include "platform/user_interface.h"
 #include "support/recording_ui.h"
 #include "support/scripted_device.h"
 #include "transport/commands.h"
 #include "transport/controller_channel.h"
-#include "platform/clock.h"
-#include "platform/user_interface.h"
 
 namespace rur {
 namespace {
@@ -32,8 +32,8 @@ TEST_F(ChannelTest, QuerySendsTheFrameThenPollsUntilBothSignatures) {
   AnswerAtPoll(3, SignedAnswer(0x20));
   EXPECT_EQ(channel.Query(0, QUERY_PROBE, answer), kResultOk);
   const auto lbas = drives.disk.readLbas();
-  const std::vector<std::uint32_t> frame{67, 113, 167, 223, 256, 260, 495, 511, 528, 719, 735, 751, 1051,
-                                         1247, 1080, 1070};
+  const std::vector<std::uint32_t> frame{67,  113, 167, 223, 256,  260,  495,  511,
+                                         528, 719, 735, 751, 1051, 1247, 1080, 1070};
   ASSERT_EQ(lbas.size(), frame.size() + 3 * 2);
   EXPECT_TRUE(std::equal(frame.begin(), frame.end(), lbas.begin()));
   for (std::size_t i = frame.size(); i < lbas.size(); i += 2) {
@@ -68,8 +68,8 @@ TEST_F(ChannelTest, StatusBytesMapToResults) {
   struct Case {
     std::uint8_t status;
     ResultCode result;
-  } cases[] = {{0x20, 0x00}, {0x00, 0x00}, {0x10, 0x10}, {0xC0, 0xC0}, {0xE0, 0xE0},
-               {0xFF, 0xFF}, {0x33, 0xF4}, {0x21, 0xF4}};
+  } cases[] = {{0x20, 0x00}, {0x00, 0x00}, {0x10, 0x10}, {0xC0, 0xC0},
+               {0xE0, 0xE0}, {0xFF, 0xFF}, {0x33, 0xF4}, {0x21, 0xF4}};
   for (const Case& c : cases) {
     drives.disk.responsePolls = 0;
     AnswerAtPoll(1, SignedAnswer(c.status));

@@ -80,9 +80,12 @@ class EmailPageTest : public QObject {
       QString text;
       std::uint8_t bit;
     } edits[] = {
-        {"Edit1", QStringLiteral("2525"), kDirtyPort},        {"Edit2", QStringLiteral("mail.example.org"), kDirtyHost},
-        {"Edit3", QStringLiteral("Ops Desk"), kDirtySenderName}, {"Edit4", QStringLiteral("ops@example.org"), kDirtySenderAddress},
-        {"Edit5", QStringLiteral("12"), kDirtyTimeOut},       {"Edit12", QStringLiteral("opsuser"), kDirtyAccount},
+        {"Edit1", QStringLiteral("2525"), kDirtyPort},
+        {"Edit2", QStringLiteral("mail.example.org"), kDirtyHost},
+        {"Edit3", QStringLiteral("Ops Desk"), kDirtySenderName},
+        {"Edit4", QStringLiteral("ops@example.org"), kDirtySenderAddress},
+        {"Edit5", QStringLiteral("12"), kDirtyTimeOut},
+        {"Edit12", QStringLiteral("opsuser"), kDirtyAccount},
         {"Edit8", QStringLiteral("s3cret"), kDirtyPassword},
     };
     Click(run, "CheckBox8");
@@ -125,8 +128,8 @@ class EmailPageTest : public QObject {
     QVERIFY(run.messages.empty());
     RegFileSettingsStore stored(run.program.settingsPath());
     const std::pair<const char*, const char*> strings[] = {
-        {"Port", "2525"}, {"SMTP", "mail.example.org"}, {"UserName", "Ops Desk"}, {"Addr", "ops@example.org"},
-        {"TimeOut", "12"}, {"UserID", "opsuser"}, {"ToAddr_00", "admin@example.org"}};
+        {"Port", "2525"},  {"SMTP", "mail.example.org"}, {"UserName", "Ops Desk"},          {"Addr", "ops@example.org"},
+        {"TimeOut", "12"}, {"UserID", "opsuser"},        {"ToAddr_00", "admin@example.org"}};
     for (const auto& [name, value] : strings) {
       std::string text;
       QVERIFY2(stored.ReadString(name, text).ok(), name);

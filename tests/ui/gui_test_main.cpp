@@ -28,10 +28,14 @@ int main(int argc, char** argv) {
   int passed = 0;
   for (const auto& make : rur::ui::test::GuiTests()) {
     std::unique_ptr<QObject> test = make();
-    if (!only.isEmpty() && only != QString::fromLatin1(test->metaObject()->className()).section(QLatin1String("::"), -1))
+    if (!only.isEmpty() &&
+        only != QString::fromLatin1(test->metaObject()->className()).section(QLatin1String("::"), -1))
       continue;
     const int result = QTest::qExec(test.get(), static_cast<int>(rest.size()), rest.data());
-    if (result == 0) ++passed; else failures += 1;
+    if (result == 0)
+      ++passed;
+    else
+      failures += 1;
   }
   std::printf("%d passed, %d failed\n", passed, failures);
   // A CTest entry naming a class that does not exist must not pass by running nothing.

@@ -20,5 +20,4 @@ bool RegisterGuiTest() {
 
 }  // namespace rur::ui::test
 
-#define RUR_GUI_TEST(Class) \
-  static const bool registered##Class = ::rur::ui::test::RegisterGuiTest<Class>()
+#define RUR_GUI_TEST(Class) static const bool registered##Class = ::rur::ui::test::RegisterGuiTest<Class>()

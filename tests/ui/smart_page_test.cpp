@@ -61,8 +61,8 @@ class SmartPageTest : public QObject {
     QCOMPARE(grid->rowCount(), 4);
     QCOMPARE(Row(grid, 0), QStringList({"01-Raw read error rate", "100", "100", "50", "000000000000", "Good"}));
     QCOMPARE(Row(grid, 1), QStringList({"05-Reallocated sector count", "100", "99", "100", "000000000000", "Error"}));
-    QCOMPARE(Row(grid, 2), QStringList({"C5-Current pending sector count", "100", "100", "0", "000000000001",
-                                        "Alert"}));
+    QCOMPARE(Row(grid, 2),
+             QStringList({"C5-Current pending sector count", "100", "100", "0", "000000000001", "Alert"}));
     QCOMPARE(Row(grid, 3), QStringList({"AAh-UnKnown", "98", "97", "10", "060504030201", "Good"}));
     const std::vector<QColor> colours{Qt::white, Qt::red, Qt::yellow, Qt::white};
     for (int r = 0; r < 4; ++r) QCOMPARE(PaintedColour(grid, r, 3), colours[static_cast<std::size_t>(r)]);

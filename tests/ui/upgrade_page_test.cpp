@@ -49,7 +49,8 @@ bool ShowsPicture(GuiRun& run, const char* button, const QString& source) {
 // A demo-like enclosure whose flash suffers one fault.
 std::string FaultyEnclosure(const std::string& fault) {
   return R"({"drives": [{"number": 1, "type": "enclosure", "firmware": {"version": "0x14031510", "type": 1}}],
-             "faults": [)" + fault + "]}";
+             "faults": [)" +
+         fault + "]}";
 }
 
 }  // namespace
@@ -74,7 +75,8 @@ class UpgradePageTest : public QObject {
     Load(run, goodPath);
     QVERIFY(run.messages.empty());
     const std::uint32_t sum = ImageChecksum(good.data(), good.size());
-    QCOMPARE(run.panel(0), QStringLiteral("Chksum:") + QStringLiteral("%1").arg(sum, 8, 16, QLatin1Char('0')).toUpper());
+    QCOMPARE(run.panel(0),
+             QStringLiteral("Chksum:") + QStringLiteral("%1").arg(sum, 8, 16, QLatin1Char('0')).toUpper());
     QCOMPARE(run.panel(2), QStringLiteral("F:14031510"));
     QCOMPARE(run.panel(3), QStringLiteral("C:14040110"));
     QCOMPARE(run.panel(4), QStringLiteral("File:") + goodPath);
@@ -153,7 +155,7 @@ class UpgradePageTest : public QObject {
     QCOMPARE(run.messages[1].caption, QStringLiteral("Firmware Upgrade Message"));
     QCOMPARE(run.messages[1].kind, MessageKind::Exclamation);
     QCOMPARE(captions, (std::set<QString>{QStringLiteral("Process 1 / 3"), QStringLiteral("Process 2 / 3"),
-                                         QStringLiteral("Process 3 / 3")}));
+                                          QStringLiteral("Process 3 / 3")}));
     QCOMPARE(bar->maximum(), 680);  // 40,000 bytes: erase extent A000h
     QVERIFY(highestProgress > 0);
     QCOMPARE(run.panel(4), QStringLiteral("SPI Verify OK"));

@@ -6,21 +6,21 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <unistd.h>
 #include <vector>
 
 #include "emulator/disk_data.h"
 #include "emulator/nbd/exported_drive.h"
 #include "emulator/simulated_host.h"
+#include "platform/user_interface.h"
 #include "support/sim_scenarios.h"
 #include "transport/command_frame.h"
 #include "transport/commands.h"
 #include "transport/controller_channel.h"
 #include "transport/pass_through.h"
-#include "platform/user_interface.h"
 
 namespace rur {
 namespace {
@@ -62,8 +62,8 @@ struct TempFile {
   TempFile() : path(std::filesystem::temp_directory_path() / ("rur-exported-" + std::to_string(::getpid()))) {}
   ~TempFile() { std::filesystem::remove(path); }
   void Write(const std::vector<std::uint8_t>& bytes) const {
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   }
   std::filesystem::path path;
 };
@@ -134,9 +134,9 @@ TEST(ExportedDrive, RangesBecomeTheReadsAHostWouldSend) {
   };
   const Case cases[] = {
       {17 * 512, 512, {{17, 1}}},
-      {0, 4096, {{0, 8}}},                                // a partition scan: one request, not eight
-      {1000, 100, {{1, 2}}},                              // inside two sectors
-      {0, 0x10000u * 512, {{0, 0xFFFF}, {0xFFFF, 1}}},    // longer than one READ(10) can carry
+      {0, 4096, {{0, 8}}},                              // a partition scan: one request, not eight
+      {1000, 100, {{1, 2}}},                            // inside two sectors
+      {0, 0x10000u * 512, {{0, 0xFFFF}, {0xFFFF, 1}}},  // longer than one READ(10) can carry
   };
   for (const Case& c : cases) {
     ExportRig rig;

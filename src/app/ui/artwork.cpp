@@ -102,8 +102,8 @@ void DrawGlyph(QPainter& painter, Glyph glyph, const QRectF& box, const QColor& 
     case Glyph::Smart: {
       // A heartbeat across a rounded frame: the health of the disks.
       painter.drawRoundedRect(QRectF(at(0.08, 0.14), QSizeF(0.84 * w, 0.72 * h)), 4, 4);
-      painter.drawPolyline(QPolygonF({at(0.16, 0.54), at(0.34, 0.54), at(0.44, 0.3), at(0.56, 0.74),
-                                      at(0.66, 0.48), at(0.84, 0.48)}));
+      painter.drawPolyline(
+          QPolygonF({at(0.16, 0.54), at(0.34, 0.54), at(0.44, 0.3), at(0.56, 0.74), at(0.66, 0.48), at(0.84, 0.48)}));
       break;
     }
     case Glyph::About: {

@@ -46,7 +46,8 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine& out, st
     }
     if (!sim::ResolveScenarioArgument(value, out.options.scenarioPath, error)) return false;
   }
-  for (const auto& [option, field] : {std::pair{&dataDir, &out.options.dataDir}, {&simState, &out.options.simStateDir}}) {
+  for (const auto& [option, field] :
+       {std::pair{&dataDir, &out.options.dataDir}, {&simState, &out.options.simStateDir}}) {
     if (!parser.isSet(*option)) continue;
     *field = Std(parser.value(*option));
     if (field->empty()) {

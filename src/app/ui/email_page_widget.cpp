@@ -53,12 +53,12 @@ QString TextBoxText(const std::vector<std::string>& lines) {
 }  // namespace
 
 EmailPageWidget::EmailPageWidget(PageHost& host) : NotebookPage(QStringLiteral("EmailPage"), host) {
-  const std::array<QString, kTabCount> tabNames{QStringLiteral("Image3_Setup"),      QStringLiteral("Image3_HDDFail"),
-                                                QStringLiteral("Image3_DeviceRemove"), QStringLiteral("Image3_OverHeat"),
-                                                QStringLiteral("Image3_FanFail"),      QStringLiteral("Image3_DiskHealth")};
-  const std::array<QString, kTabCount> tabCaptions{QStringLiteral("Setup"),     QStringLiteral("HDD_Fail"),
+  const std::array<QString, kTabCount> tabNames{
+      QStringLiteral("Image3_Setup"),    QStringLiteral("Image3_HDDFail"), QStringLiteral("Image3_DeviceRemove"),
+      QStringLiteral("Image3_OverHeat"), QStringLiteral("Image3_FanFail"), QStringLiteral("Image3_DiskHealth")};
+  const std::array<QString, kTabCount> tabCaptions{QStringLiteral("Setup"),        QStringLiteral("HDD_Fail"),
                                                    QStringLiteral("DeviceRemove"), QStringLiteral("Over Heat"),
-                                                   QStringLiteral("Fan Fail"),  QStringLiteral("Disk Health")};
+                                                   QStringLiteral("Fan Fail"),     QStringLiteral("Disk Health")};
   // Six tabs share the page's width.
   const std::array<int, kTabCount> tabWidths{48, 64, 90, 66, 56, 76};
   int x = 3;
@@ -82,9 +82,9 @@ EmailPageWidget::EmailPageWidget(PageHost& host) : NotebookPage(QStringLiteral("
   subPages_ = new QStackedWidget(this);
   subPages_->setObjectName(QStringLiteral("Notebook2"));
   subPages_->setGeometry(0, kSubPageTop, kPageWidth, kSubPageHeight);
-  const std::array<QString, kTabCount> pageNames{QStringLiteral("Setup"),    QStringLiteral("HDD_Fail"),
+  const std::array<QString, kTabCount> pageNames{QStringLiteral("Setup"),        QStringLiteral("HDD_Fail"),
                                                  QStringLiteral("DeviceRemove"), QStringLiteral("OverHeat"),
-                                                 QStringLiteral("FanFail"), QStringLiteral("DiskHealth")};
+                                                 QStringLiteral("FanFail"),      QStringLiteral("DiskHealth")};
   std::array<QWidget*, kTabCount> pages{};
   for (std::size_t i = 0; i < pages.size(); ++i) {
     pages[i] = new QWidget(subPages_);
@@ -208,7 +208,8 @@ EmailPageWidget::KindControls EmailPageWidget::BuildKindPage(QWidget* page, int 
   controls.contents->setFont(WindowFont(12));
 
   int noteY = 166;
-  for (const QString& text : {QStringLiteral("Auto Add :"), note, QStringLiteral("system info. in front of E-Mail contents.")}) {
+  for (const QString& text :
+       {QStringLiteral("Auto Add :"), note, QStringLiteral("system info. in front of E-Mail contents.")}) {
     SetTextColour(AddCaption(page, text, {kRightX, noteY, kColumnWidth + 8, 15}, 11), kMuted);
     noteY += 15;
   }

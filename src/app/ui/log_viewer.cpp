@@ -116,9 +116,8 @@ void LogViewerDialog::ShowRealTimeLog() {
 
 void LogViewerDialog::ViewLogFile() {
   followTimer_->stop();
-  const QString path = dialogs_.chooseFile
-                           ? dialogs_.chooseFile(this, QStringLiteral("Log File (*.log);;All File (*)"))
-                           : QString();
+  const QString path =
+      dialogs_.chooseFile ? dialogs_.chooseFile(this, QStringLiteral("Log File (*.log);;All File (*)")) : QString();
   if (path.isEmpty()) return;
   std::string text;
   std::string error;

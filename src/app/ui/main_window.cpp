@@ -72,8 +72,8 @@ class MainWindow::Sink final : public Ui {
     if (OnWindowThread()) {
       window_.SetPanel(index, shown);
     } else {
-      QMetaObject::invokeMethod(&window_, [window = &window_, index, shown] { window->SetPanel(index, shown); },
-                                Qt::QueuedConnection);
+      QMetaObject::invokeMethod(
+          &window_, [window = &window_, index, shown] { window->SetPanel(index, shown); }, Qt::QueuedConnection);
     }
   }
   void messageBox(const std::string& text, const std::string& caption, MessageKind kind) override {
@@ -95,9 +95,8 @@ class MainWindow::Sink final : public Ui {
     OnWindow([window = &window_, what] { window->EngineChanged(what); });
   }
   void detectionNotice(const DetectionNotice& notice) override {
-    OnWindow([window = &window_, text = Q(notice.text), shown = notice.shown] {
-      window->ShowDetectionNotice(text, shown);
-    });
+    OnWindow(
+        [window = &window_, text = Q(notice.text), shown = notice.shown] { window->ShowDetectionNotice(text, shown); });
   }
   void navigationEnabled(bool enabled) override {
     OnWindow([window = &window_, enabled] { window->SetNavigationEnabled(enabled); });
@@ -209,16 +208,16 @@ void MainWindow::BuildFrame() {
   connect(statusBar_, &PanelStatusBar::doubleClicked, this, [this] { ShowSystemInformation(); });
 }
 
-MainWindow::NavigationButton MainWindow::MakeNavigationButton(const QString& name, const QString& caption,
-                                                              Glyph glyph, int page, int y) {
+MainWindow::NavigationButton MainWindow::MakeNavigationButton(const QString& name, const QString& caption, Glyph glyph,
+                                                              int page, int y) {
   NavigationButton nav;
   nav.page = page;
   nav.button = new ImageButton(name, this);
   nav.button->setGeometry(kNavigationX, y, kNavigationWidth, kNavigationHeight);
-  nav.yellow = PictureSource(name + QStringLiteral("_Yellow"), NavigationPicture(caption, glyph, ButtonLook::Yellow),
-                             this);
-  nav.white = PictureSource(name + QStringLiteral("_White"), NavigationPicture(caption, glyph, ButtonLook::White),
-                            this);
+  nav.yellow =
+      PictureSource(name + QStringLiteral("_Yellow"), NavigationPicture(caption, glyph, ButtonLook::Yellow), this);
+  nav.white =
+      PictureSource(name + QStringLiteral("_White"), NavigationPicture(caption, glyph, ButtonLook::White), this);
   nav.yellow->move(kNavigationX, y);
   nav.white->move(kNavigationX, y);
   nav.button->setPixmap(nav.white->pixmap());
@@ -253,9 +252,8 @@ void MainWindow::Start() {
   setWindowIcon(ApplicationIcon());
   QApplication::setWindowIcon(ApplicationIcon());
   qApp->installEventFilter(new ToolTipDuration(this));
-  connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager& manager) {
-    SessionEnding(manager);
-  });
+  connect(qApp, &QGuiApplication::commitDataRequest, this,
+          [this](QSessionManager& manager) { SessionEnding(manager); });
 
   // Pages first: starting the program already reports detection texts to them.
   for (auto& nav : navigation_) nav.button->setEnabled(false);
@@ -361,8 +359,8 @@ void MainWindow::ShowMailWaiting(const QString& text) {
 
 void MainWindow::ShowMessage(const QString& text, const QString& caption, MessageKind kind) {
   const bool upgradeRuns = program_ && program_->engine().UpgradeRunning();
-  const DialogHooks::MessageFunction& show = upgradeRuns && dialogs_.openMessageBox ? dialogs_.openMessageBox
-                                                                                    : dialogs_.messageBox;
+  const DialogHooks::MessageFunction& show =
+      upgradeRuns && dialogs_.openMessageBox ? dialogs_.openMessageBox : dialogs_.messageBox;
   if (show) show(this, text, caption, kind);
 }
 

@@ -99,8 +99,8 @@ QPixmap ListButtonPicture(ListAction action) {
   painter.setPen(QPen(colour, 2, Qt::SolidLine, Qt::RoundCap));
   const qreal middle = (kListButtonSide - 1) / 2.0;
   painter.drawLine(QPointF(6, middle), QPointF(kListButtonSide - 6, middle));
-  if (action == ListAction::Add) painter.drawLine(QPointF(kListButtonSide / 2.0, middle - 5),
-                                                  QPointF(kListButtonSide / 2.0, middle + 5));
+  if (action == ListAction::Add)
+    painter.drawLine(QPointF(kListButtonSide / 2.0, middle - 5), QPointF(kListButtonSide / 2.0, middle + 5));
   return pixmap;
 }
 

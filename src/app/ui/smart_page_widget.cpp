@@ -108,10 +108,10 @@ SmartPageWidget::SmartPageWidget(PageHost& host) : NotebookPage(QStringLiteral("
   for (std::size_t i = 0; i < 2; ++i) {
     bayButtons_[i] = new ImageButton(names[i], this);
     bayButtons_[i]->setGeometry(QRect(places[i], QSize(kBayButtonWidth, kBayButtonHeight)));
-    bayYellow_[i] = PictureSource(names[i] + QStringLiteral("_Yellow"),
-                                  BayButtonPicture(captions[i], ButtonLook::Yellow), this);
-    bayWhite_[i] = PictureSource(names[i] + QStringLiteral("_White"),
-                                 BayButtonPicture(captions[i], ButtonLook::White), this);
+    bayYellow_[i] =
+        PictureSource(names[i] + QStringLiteral("_Yellow"), BayButtonPicture(captions[i], ButtonLook::Yellow), this);
+    bayWhite_[i] =
+        PictureSource(names[i] + QStringLiteral("_White"), BayButtonPicture(captions[i], ButtonLook::White), this);
     bayYellow_[i]->move(places[i]);
     bayWhite_[i]->move(places[i]);
   }
@@ -156,12 +156,11 @@ SmartPageWidget::SmartPageWidget(PageHost& host) : NotebookPage(QStringLiteral("
 
 Rgb SmartPageWidget::rowColour(int row) const {
   return row >= 0 && row < static_cast<int>(rowColours_.size()) ? rowColours_[static_cast<std::size_t>(row)]
-                                                                  : kRgbWhite;
+                                                                : kRgbWhite;
 }
 
 void SmartPageWidget::EngineChanged(UiUpdate what) {
   if (what == UiUpdate::SmartPage) ShowModel();
-
 }
 
 void SmartPageWidget::ShowBayButtons(unsigned bay) {

@@ -76,9 +76,8 @@ StatusPageWidget::StatusPageWidget(PageHost& host, const DeviceButtonPictures& d
   for (const QRect& card : {kHdd1Card, kHdd2Card}) {
     const bool first = card == kHdd1Card;
     const int x = card.x() + 12;
-    AddLabel(first ? QStringLiteral("Label45") : QStringLiteral("Label46"), first ? QStringLiteral("HDD1")
-                                                                                  : QStringLiteral("HDD2"),
-             {x, card.y() + 8, 80, 20}, 15, true);
+    AddLabel(first ? QStringLiteral("Label45") : QStringLiteral("Label46"),
+             first ? QStringLiteral("HDD1") : QStringLiteral("HDD2"), {x, card.y() + 8, 80, 20}, 15, true);
     AddLabel(first ? QStringLiteral("Label49") : QStringLiteral("Label50"), QStringLiteral("Capacity"),
              {x, card.y() + 32, 120, 16}, 11);
     QLabel* capacity = AddLabel(first ? QStringLiteral("Label25") : QStringLiteral("Label26"), QString(),
@@ -91,9 +90,9 @@ StatusPageWidget::StatusPageWidget(PageHost& host, const DeviceButtonPictures& d
     (first ? hdd1CapacityLabel_ : hdd2CapacityLabel_) = capacity;
     (first ? hdd1ModelLabel_ : hdd2ModelLabel_) = model;
   }
-  arrayStateLabel_ = AddLabel(QStringLiteral("Label18"), QString(),
-                              {kHdd1Card.right() + 2, kHdd1Card.y() + 14, kHdd2Card.x() - kHdd1Card.right() - 4, 92},
-                              14, true);
+  arrayStateLabel_ =
+      AddLabel(QStringLiteral("Label18"), QString(),
+               {kHdd1Card.right() + 2, kHdd1Card.y() + 14, kHdd2Card.x() - kHdd1Card.right() - 4, 92}, 14, true);
   arrayStateLabel_->setAlignment(Qt::AlignCenter);
   SetTextColour(arrayStateLabel_, kTeal.darker(115));
 

@@ -41,20 +41,20 @@ class StatusPageWidget : public NotebookPage {
   std::array<QLabel*, 2> deviceYellow_{};
   std::array<QLabel*, 2> deviceWhite_{};
   ImageButton* otherDevicesButton_ = nullptr;  // Device3 and on, from a menu
-  ImageButton* logButton_ = nullptr;       // Image0_Log
-  QLabel* arrayModeLabel_ = nullptr;       // Label17
-  QLabel* redundancyNoteLabel_ = nullptr;  // under the mode of a striped or JBOD array
-  QLabel* systemCapacityLabel_ = nullptr;  // Label27
-  QLabel* hdd1CapacityLabel_ = nullptr;    // Label25
-  QLabel* hdd1ModelLabel_ = nullptr;       // Label51
-  QLabel* hdd2CapacityLabel_ = nullptr;    // Label26
-  QLabel* hdd2ModelLabel_ = nullptr;       // Label52
-  QLabel* arrayStateLabel_ = nullptr;      // Label18: state, or rebuild progress and direction
-  QLabel* firmwareLabel_ = nullptr;        // Label48
-  QFrame* sensorPanel_ = nullptr;          // Panel11: fan speed and temperature
-  QLabel* fanLabel_ = nullptr;             // Label5
-  QLabel* temperatureLabel_ = nullptr;     // Label7
-  QLabel* noticeLabel_ = nullptr;          // why the values shown are not current
+  ImageButton* logButton_ = nullptr;           // Image0_Log
+  QLabel* arrayModeLabel_ = nullptr;           // Label17
+  QLabel* redundancyNoteLabel_ = nullptr;      // under the mode of a striped or JBOD array
+  QLabel* systemCapacityLabel_ = nullptr;      // Label27
+  QLabel* hdd1CapacityLabel_ = nullptr;        // Label25
+  QLabel* hdd1ModelLabel_ = nullptr;           // Label51
+  QLabel* hdd2CapacityLabel_ = nullptr;        // Label26
+  QLabel* hdd2ModelLabel_ = nullptr;           // Label52
+  QLabel* arrayStateLabel_ = nullptr;          // Label18: state, or rebuild progress and direction
+  QLabel* firmwareLabel_ = nullptr;            // Label48
+  QFrame* sensorPanel_ = nullptr;              // Panel11: fan speed and temperature
+  QLabel* fanLabel_ = nullptr;                 // Label5
+  QLabel* temperatureLabel_ = nullptr;         // Label7
+  QLabel* noticeLabel_ = nullptr;              // why the values shown are not current
 };
 
 }  // namespace rur::ui

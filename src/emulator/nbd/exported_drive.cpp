@@ -107,8 +107,8 @@ bool ExportedDrive::Read(std::uint8_t* out, std::uint32_t length, std::uint64_t 
 bool ExportedDrive::Write(std::uint32_t length, std::uint64_t offset) {
   ++counters_.refusedWrites;
   const std::uint64_t lba = offset / kSectorSize;
-  const auto count = static_cast<std::uint32_t>(std::min<std::uint64_t>(
-      (length + kSectorSize - 1) / kSectorSize, kMaxSectorsPerRead));
+  const auto count =
+      static_cast<std::uint32_t>(std::min<std::uint64_t>((length + kSectorSize - 1) / kSectorSize, kMaxSectorsPerRead));
   // The drive sees the request as a host would send it, and refuses it: no data goes anywhere.
   std::vector<std::uint8_t> ignored(std::size_t{std::max(count, 1u)} * kSectorSize);
   host_.Serve(drive_, MakeRequest(kOpWrite10, std::min<std::uint64_t>(lba, kMaxReadLba), count, ignored.data()));

@@ -40,12 +40,12 @@ class ExportedDrive {
   bool Write(std::uint32_t length, std::uint64_t offset);
 
   struct Counters {
-    std::uint64_t reads = 0;           // READ(10) requests sent to the drive
+    std::uint64_t reads = 0;  // READ(10) requests sent to the drive
     std::uint64_t sectorsRead = 0;
     std::uint64_t singleSectorReads = 0;
     std::uint64_t failedReads = 0;
-    std::uint64_t refusedWrites = 0;   // writes the server was asked for
-    std::uint64_t refusedRequests = 0; // requests the simulated drive refused (should equal the above)
+    std::uint64_t refusedWrites = 0;    // writes the server was asked for
+    std::uint64_t refusedRequests = 0;  // requests the simulated drive refused (should equal the above)
   };
   Counters counters() const;
 

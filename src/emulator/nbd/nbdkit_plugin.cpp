@@ -114,8 +114,7 @@ bool WriteInfo(const std::string& path, std::string& error) {
 int ConfigComplete() {
   try {
     Settings& settings = server->settings;
-    const std::string path =
-        settings.scenario.empty() ? rur::sim::BundledScenarioPath("demo") : settings.scenario;
+    const std::string path = settings.scenario.empty() ? rur::sim::BundledScenarioPath("demo") : settings.scenario;
     rur::sim::Scenario scenario;
     std::string error;
     if (!rur::sim::LoadScenarioFile(path, scenario, error)) {
@@ -138,8 +137,8 @@ int ConfigComplete() {
       }
     }
     if (!found) {
-      nbdkit_error("the scenario has no drive %s", settings.defaultDrive.empty() ? "that is an enclosure"
-                                                                                : settings.defaultDrive.c_str());
+      nbdkit_error("the scenario has no drive %s",
+                   settings.defaultDrive.empty() ? "that is an enclosure" : settings.defaultDrive.c_str());
       return -1;
     }
     server->host = std::make_unique<SimulatedHost>(std::move(scenario), server->clock);
@@ -223,12 +222,11 @@ void Close(void* handle) {
   try {
     const auto* connection = static_cast<Connection*>(handle);
     const ExportedDrive::Counters counts = connection->exported->counters();
-    nbdkit_debug("drive %u: %llu reads (%llu single-sector), %llu sectors, %llu failed, %llu writes refused",
-                 connection->drive, static_cast<unsigned long long>(counts.reads),
-                 static_cast<unsigned long long>(counts.singleSectorReads),
-                 static_cast<unsigned long long>(counts.sectorsRead),
-                 static_cast<unsigned long long>(counts.failedReads),
-                 static_cast<unsigned long long>(counts.refusedWrites));
+    nbdkit_debug(
+        "drive %u: %llu reads (%llu single-sector), %llu sectors, %llu failed, %llu writes refused", connection->drive,
+        static_cast<unsigned long long>(counts.reads), static_cast<unsigned long long>(counts.singleSectorReads),
+        static_cast<unsigned long long>(counts.sectorsRead), static_cast<unsigned long long>(counts.failedReads),
+        static_cast<unsigned long long>(counts.refusedWrites));
     delete connection;
     SaveState();
   } catch (const std::exception& e) {
@@ -267,9 +265,8 @@ void LogRequest(std::chrono::steady_clock::time_point begin, char operation, uns
   const auto end = std::chrono::steady_clock::now();
   const auto since = std::chrono::duration_cast<std::chrono::microseconds>(begin - server->started).count();
   const auto took = std::chrono::duration_cast<std::chrono::microseconds>(end - begin).count();
-  std::fprintf(server->log, "%lld %lld %c %u %llu %u %d\n", static_cast<long long>(since),
-               static_cast<long long>(took), operation, drive, static_cast<unsigned long long>(offset / 512),
-               (count + 511) / 512, completed ? 1 : 0);
+  std::fprintf(server->log, "%lld %lld %c %u %llu %u %d\n", static_cast<long long>(since), static_cast<long long>(took),
+               operation, drive, static_cast<unsigned long long>(offset / 512), (count + 511) / 512, completed ? 1 : 0);
 }
 
 int PRead(void* handle, void* buffer, uint32_t count, uint64_t offset, uint32_t /*flags*/) {
