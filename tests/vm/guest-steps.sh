@@ -61,7 +61,8 @@ step buffered-reads sh -c 'for i in 1 2; do dd if=/dev/sdb of=/dev/null bs=512 s
 # read the disk may talk to the enclosure.
 chmod o+r /dev/sdb
 mkdir -p /etc
-mkdir -m 0777 /tmp/user
+# The data folder must belong to its user and be closed to others, as the program checks.
+mkdir -m 0700 /tmp/user && chown 1000:1000 /tmp/user
 printf 'root:x:0:0::/:/bin/sh\nrur:x:1000:1000::/tmp/user:/bin/sh\n' > /etc/passwd
 printf 'root:x:0:\nrur:x:1000:\n' > /etc/group
 step query-user su rur -s /bin/sh -c "id; rurctl --data-dir /tmp/user query 17 --drive 1"
