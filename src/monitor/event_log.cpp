@@ -143,6 +143,23 @@ void EventLogWriter::SaveEarlierDays(const std::string& today) {
   }
 }
 
+bool EventLogWriter::SaveUnsaved(const std::string& path, bool locked, const std::string& lockError,
+                                 FileReadStatus read, std::vector<std::string>& fileLines,
+                                 std::vector<std::string>& unsaved) {
+  if (!locked) {
+    lastError_ = lockError;
+    return false;
+  }
+  if (read == FileReadStatus::Failed) {
+    lastError_ = "cannot read " + path;
+    return false;
+  }
+  if (!AppendToFile(path, fileLines, unsaved)) return false;
+  fileLines.insert(fileLines.end(), unsaved.begin(), unsaved.end());
+  unsaved.clear();
+  return true;
+}
+
 bool EventLogWriter::AppendLine(const std::string& line, const LocalDateTime& now, std::string& error) {
   std::string lockError;
   const std::shared_ptr<void> lock = lock_(lockError);
@@ -153,17 +170,8 @@ bool EventLogWriter::AppendLine(const std::string& line, const LocalDateTime& no
   const FileReadStatus read = lock ? load_(path, contents) : FileReadStatus::Failed;
   std::vector<std::string> fileLines =
       read == FileReadStatus::Ok ? SplitLogLines(contents) : std::vector<std::string>{};
-  bool saved = false;
-  if (!lock) {
-    lastError_ = lockError;
-  } else if (read == FileReadStatus::Failed) {
-    lastError_ = "cannot read " + path;
-  } else {
-    saved = AppendToFile(path, fileLines, unsaved);
-  }
+  const bool saved = SaveUnsaved(path, lock != nullptr, lockError, read, fileLines, unsaved);
   if (saved) {
-    fileLines.insert(fileLines.end(), unsaved.begin(), unsaved.end());
-    unsaved.clear();
     eventLog_ = std::move(fileLines);
   } else {
     // Kept for the next save that succeeds, and shown meanwhile.
@@ -248,17 +256,7 @@ EventLogResult EventLogWriter::WriteEventLog(std::uint32_t changedMask, const st
 
   unsaved.insert(unsaved.end(), batch.begin(), batch.end());
   if (!unsaved.empty()) {
-    bool saved = false;
-    if (!lock) {
-      lastError_ = lockError;
-    } else if (read == FileReadStatus::Failed) {
-      lastError_ = "cannot read " + path;
-    } else {
-      saved = AppendToFile(path, fileLines, unsaved);
-    }
-    if (saved) {
-      fileLines.insert(fileLines.end(), unsaved.begin(), unsaved.end());
-      unsaved.clear();
+    if (SaveUnsaved(path, lock != nullptr, lockError, read, fileLines, unsaved)) {
       failing_ = false;
       result.saved = true;
     } else {

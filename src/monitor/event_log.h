@@ -106,6 +106,10 @@ class EventLogWriter {
                     std::vector<std::string>& out);
   std::vector<std::string>& UnsavedFor(const std::string& path);
   // Appends lines to what the file holds now; false with lastError_ set when that fails.
+  // Appends what waits for `path` to the file's lines under the lock; on success the lines hold
+  // the whole file and nothing waits. False with lastError_ when the lock or the read failed.
+  bool SaveUnsaved(const std::string& path, bool locked, const std::string& lockError, FileReadStatus read,
+                   std::vector<std::string>& fileLines, std::vector<std::string>& unsaved);
   bool AppendToFile(const std::string& path, const std::vector<std::string>& fileLines,
                     const std::vector<std::string>& lines);
   void SaveEarlierDays(const std::string& today);
