@@ -243,7 +243,7 @@ void Engine::ReportInvalidFlash() {
     if (!eventLog_->AppendLine("D" + std::to_string(i + 1) +
                                    " Flash holds no valid firmware image; run the firmware upgrade again, " +
                                    FormatDateTime(clock_.localTime()),
-                               clock_.localTime(), error))
+                               clock_.localTime(), error, EventTag(LogEventKind::FlashInvalid, i)))
       ui_.panel(4, "Event log kept in memory: " + error);
   }
   invalidFlashDrives_ = invalid;

@@ -25,6 +25,7 @@
 #include "monitor/bay_memory.h"
 #include "monitor/device_watch.h"
 #include "monitor/identify_block.h"
+#include "monitor/log_event.h"
 #include "monitor/request_dispatcher.h"
 #include "monitor/sensor_watch.h"
 #include "monitor/status_page_model.h"
@@ -73,7 +74,12 @@ class Engine {
   void AddPoller(std::string name, std::uint64_t intervalMs, std::function<void()> handler,
                  std::function<bool()> wanted);
   // The event log and the mail centre, when the program keeps them (tests may leave them out).
-  void AttachEventLog(EventLogWriter* log) { eventLog_ = log; }
+  void AttachEventLog(EventLogWriter* log);
+  // Told of every event as it happens: each day-log line this program writes, with its kind and
+  // the enclosure and bay it concerns, and each alarm (also those whose mail is switched off).
+  void AddEventListener(std::function<void(const LogEvent&)> listener) {
+    eventListeners_.push_back(std::move(listener));
+  }
   void AttachMail(MailCenter* mail) { mail_ = mail; }
   // Where firmware upgrades keep their journal, and how a drive is named in it (its device node,
   // or the simulated drive's name).
@@ -174,7 +180,12 @@ class Engine {
   void FollowDevices(const DetectionResult& found);
   // An alarm with its kind's sentence, and a second one where the kind's sentence needs it.
   void RaiseAlarm(std::uint8_t kind, unsigned device, unsigned bay, const std::string& sentence = {});
-  void RaiseAlarmWithSentences(std::uint8_t kind, unsigned device, std::vector<std::string> sentences);
+  // bay: 1 or 2 when the alarm concerns one member, else 0.
+  void RaiseAlarmWithSentences(std::uint8_t kind, unsigned device, std::vector<std::string> sentences,
+                               unsigned bay = 0);
+  void TellEvent(const LogEvent& event);
+  // Who an event about the device at `position` concerns.
+  LogEventTag EventTag(LogEventKind kind, unsigned position, unsigned bay = 0) const;
   // Fan and temperature of the devices the cycle read: log lines and alarms.
   void CheckSensors(std::uint32_t mask);
   // The member disks of the devices the cycle read: a disk replaced in its bay, a rebuild that
@@ -189,6 +200,7 @@ class Engine {
   Ui& ui_;
   ControllerChannel channel_;
   Scheduler scheduler_;
+  std::vector<std::function<void(const LogEvent&)>> eventListeners_;
   std::function<void()> stepHook_;
   EventLogWriter* eventLog_ = nullptr;
   MailCenter* mail_ = nullptr;

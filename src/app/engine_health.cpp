@@ -32,7 +32,8 @@ void Engine::UseDataFolder(const std::string& folder) {
 
 void Engine::ApplyHealthReport(unsigned slot, const DiskHealthReport& report) {
   if (eventLog_)
-    for (const std::string& line : report.logLines) eventLog_->QueueLine(line);
+    for (const std::string& line : report.logLines)
+      eventLog_->QueueLine(line, EventTag(LogEventKind::DiskHealth, slot));
   if (!report.alarmLines.empty()) RaiseAlarmWithSentences(kAlarmDiskHealth, slot, report.alarmLines);
   if (!report.saveError.empty())
     ui_.panel(kDeviceOperationPanel, "Disk health kept in memory only: " + report.saveError);
@@ -56,8 +57,9 @@ void Engine::WatchMembers(std::uint32_t mask) {
     for (const BayReplacement& change : replaced) {
       const std::string what =
           BayName(change.bay) + " replaced: serial \"" + change.oldSerial + "\" -> \"" + change.newSerial + "\"";
-      if (eventLog_) eventLog_->QueueLine("D" + n + " " + what + ", ");
-      RaiseAlarmWithSentences(kAlarmDiskHealth, slot, {"Device" + n + " " + what + "."});
+      if (eventLog_)
+        eventLog_->QueueLine("D" + n + " " + what + ", ", EventTag(LogEventKind::DiskReplaced, slot, change.bay + 1));
+      RaiseAlarmWithSentences(kAlarmDiskHealth, slot, {"Device" + n + " " + what + "."}, change.bay + 1);
     }
     // Another disk may grade against other thresholds.
     if (!replaced.empty()) dispatcher_.Raise(REQ_SMART_THRESHOLDS);

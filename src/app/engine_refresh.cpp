@@ -85,11 +85,11 @@ bool Engine::RefreshDevice(unsigned slot, const std::string& c) {
     if (outcome == RefreshOutcome::GaveUp) return false;
     if (outcome == RefreshOutcome::Failed) {
       if (watch.Failed(now, info.failureCounter, target.failure) == WatchEvent::NotAnswering) {
-        if (eventLog_) eventLog_->QueueDeviceNote(slot, kNotAnsweringNote);
+        if (eventLog_) eventLog_->QueueDeviceNote(slot, kNotAnsweringNote, EventTag(LogEventKind::NotAnswering, slot));
       }
     } else {
       if (watch.Answered(clock_.nowMs(), info.failureCounter) == WatchEvent::AnsweringAgain && eventLog_)
-        eventLog_->QueueDeviceNote(slot, kAnsweringAgainNote);
+        eventLog_->QueueDeviceNote(slot, kAnsweringAgainNote, EventTag(LogEventKind::AnsweringAgain, slot));
       // A capacity detection could not read is read with the first good answer.
       if (!info.capacityKnown)
         info.capacityKnown =
@@ -129,7 +129,13 @@ void Engine::ReportDeviceChanges(const DetectionResult& found) {
   for (const DeviceChange& change :
        DetectDeviceChanges(KnownEnclosures(devices_.current, devices_.currentCount, identity_),
                            KnownEnclosures(found.entries, found.count, found.identity))) {
-    eventLog_->QueueDeviceChange(change.line);
+    if (change.removedDevice >= 0)
+      eventLog_->QueueDeviceChange(change.line,
+                                   EventTag(LogEventKind::DeviceRemoved, static_cast<unsigned>(change.removedDevice)));
+    else
+      eventLog_->QueueDeviceChange(
+          change.line, {LogEventKind::DeviceFound, change.foundDevice,
+                        change.foundDevice >= 0 ? static_cast<int>(DriveOf(found.entries[change.foundDevice])) : -1});
     if (change.removedDevice >= 0) RaiseAlarm(kAlarmDeviceRemoved, static_cast<unsigned>(change.removedDevice), 0);
   }
   if (eventLog_->deviceChangesPending()) eventLog_->QueueDeviceChange(kDeviceHadChangedLine);
@@ -171,7 +177,7 @@ void Engine::CheckSensors(std::uint32_t mask) {
     if (!(mask & (1u << slot)) || !devices_.currentInfo[slot].hasSensor) continue;
     const unsigned drive = DriveOf(devices_.current[slot]);
     for (const SensorEvent& event : sensors_.Check(drive, slot, records_[drive], limits)) {
-      if (eventLog_) eventLog_->QueueLine(event.logLine);
+      if (eventLog_) eventLog_->QueueLine(event.logLine, EventTag(event.kind, slot));
       if (event.alarmKind != 0) RaiseAlarmWithSentences(event.alarmKind, slot, {event.alarmSentence});
     }
   }
@@ -180,10 +186,28 @@ void Engine::CheckSensors(std::uint32_t mask) {
 void Engine::RaiseAlarm(std::uint8_t kind, unsigned device, unsigned bay, const std::string& sentence) {
   std::vector<std::string> sentences{AlarmSentence(kind, device, bay)};
   if (!sentence.empty()) sentences.push_back(sentence);
-  RaiseAlarmWithSentences(kind, device, std::move(sentences));
+  RaiseAlarmWithSentences(kind, device, std::move(sentences), kind == kAlarmMemberRemoved ? bay + 1 : 0);
 }
 
-void Engine::RaiseAlarmWithSentences(std::uint8_t kind, unsigned device, std::vector<std::string> sentences) {
+void Engine::AttachEventLog(EventLogWriter* log) {
+  eventLog_ = log;
+  if (eventLog_) eventLog_->setEventListener([this](const LogEvent& event) { TellEvent(event); });
+}
+
+void Engine::TellEvent(const LogEvent& event) {
+  for (const auto& listener : eventListeners_) listener(event);
+}
+
+LogEventTag Engine::EventTag(LogEventKind kind, unsigned position, unsigned bay) const {
+  const int drive = position < devices_.currentCount ? static_cast<int>(DriveOf(devices_.current[position])) : -1;
+  return {kind, static_cast<int>(position), drive, bay};
+}
+
+void Engine::RaiseAlarmWithSentences(std::uint8_t kind, unsigned device, std::vector<std::string> sentences,
+                                     unsigned bay) {
+  std::string text;
+  for (const std::string& sentence : sentences) text += (text.empty() ? "" : " ") + sentence;
+  TellEvent(LogEvent{EventTag(LogEventKind::Alarm, device, bay), text, clock_.localTime(), kind});
   if (!mail_) return;
   if (mail_->MailSuppressMask & (1u << (kind - 1))) return;
   std::vector<std::string> lines;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/program.h"
 
+#include "app/event_facts.h"
 #include "app/pumping_clock.h"
 #include "emulator/scenario.h"
 #include "emulator/simulated_host.h"
@@ -88,7 +89,8 @@ bool Program::Open(const ProgramOptions& options, Ui& ui, std::string& error) {
                                        SystemInfoText(CollectHostFacts()));
   engine_->AttachMail(mail_.get());
   mail_->UseOutbox(OutboxFolderOf(dataDirectory_));
-  mail_->SetLogSink([this](const std::string& line) { eventLog_->QueueLine(line); });
+  mail_->SetLogSink(
+      [this](const std::string& line) { eventLog_->QueueLine(line, LogEventTag{LogEventKind::MailGivenUp}); });
 
   if (simulator_) {
     simulator_->setDeviceChangeListener([this] { engine_->DeviceChangeNotice(); });
@@ -113,7 +115,8 @@ void Program::ReportUnfinishedUpgrades() {
   for (const UpgradeJournalRecord& record : journal_->Unfinished()) {
     const std::string text = UnfinishedUpgradeText(record);
     std::string error;
-    if (!eventLog_->AppendLine(text, clock_->localTime(), error)) ui.panel(4, "Event log kept in memory: " + error);
+    if (!eventLog_->AppendLine(text, clock_->localTime(), error, LogEventTag{LogEventKind::UpgradeUnfinished}))
+      ui.panel(4, "Event log kept in memory: " + error);
     ui.messageBox(text + "\n" + UnfinishedUpgradeDetails(record), "Firmware Upgrade Message", MessageKind::Warning);
   }
 }
@@ -126,10 +129,26 @@ void Program::Start() {
       "mail", kEmailThreadIntervalMs, [this] { mail_->EmailThreadTick(); }, [this] { return mail_->HasWork(); });
 }
 
+void Program::RunOnEvents(std::vector<std::string> programs, HookRunner::Report report,
+                          std::chrono::milliseconds limit) {
+  if (programs.empty() || !engine_) return;
+  hooks_ = std::make_unique<HookRunner>(std::move(programs), std::move(report), limit);
+  HookRunner* hooks = hooks_.get();
+  engine_->AddEventListener([this, hooks](const LogEvent& event) {
+    if (!EventRunsPrograms(event)) return;
+    const EventFacts facts = DescribeEvent(event, *this);
+    hooks->Run(EventEnvironment(facts), facts.event);
+  });
+  // Takes up ended programs and ends overdue ones while the engine runs.
+  engine_->AddPoller(
+      "event programs", 1000, [hooks] { hooks->Poll(); }, [hooks] { return hooks->running() != 0; });
+}
+
 bool Program::Close(std::string& error) {
   if (closed_ || !engine_) return true;
   if (!engine_->Close()) return false;
   closed_ = true;
+  if (hooks_) hooks_->WaitAll();
   if (simulator_ && !options_.simStateDir.empty() && !simulator_->saveState(options_.simStateDir, error)) return false;
   return true;
 }

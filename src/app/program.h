@@ -4,10 +4,13 @@
 // engine, event log, settings and mail. The window and rurctl both start from here, so a run
 // behaves the same whichever face it has.
 
+#include <chrono>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/engine.h"
+#include "platform/hook_runner.h"
 
 namespace rur {
 
@@ -49,6 +52,15 @@ class Program {
   void ReportUnfinishedUpgrades();
   // How the user knows physical drive n: its device node, or the simulated drive's name.
   std::string DrivePath(unsigned drive) const;
+  // The offset from UTC of a local time of the program's clock, in seconds.
+  int clockUtcOffset(const LocalDateTime& time) const { return clock_->utcOffsetSeconds(time); }
+  // Runs each of `programs` on every event (see EventRunsPrograms) with the event in its
+  // environment; `report` hears of those that fail. Close waits for those still running.
+  void RunOnEvents(std::vector<std::string> programs, HookRunner::Report report,
+                   std::chrono::milliseconds limit = kHookTimeLimit);
+  void WaitForEventPrograms() {
+    if (hooks_) hooks_->WaitAll();
+  }
   // Stops the engine; false while a firmware upgrade refuses it. Saves a simulated enclosure's state.
   bool Close(std::string& error);
 
@@ -76,6 +88,7 @@ class Program {
   std::unique_ptr<MailTransport> transport_;
   std::unique_ptr<MailCenter> mail_;
   std::unique_ptr<UpgradeJournal> journal_;
+  std::unique_ptr<HookRunner> hooks_;
   HostDriveSource* hostDrives_ = nullptr;  // drives_ when working on the host's disks
   bool unfinishedReported_ = false;
   bool closed_ = false;

@@ -8,10 +8,6 @@
 namespace rur::cli {
 
 int RunDumpSmart(CommandContext& context) {
-  if (!context.args.empty()) {
-    context.err << "dump-smart: takes no arguments\n";
-    return kExitUsage;
-  }
   if (!StartAndDetect(context, "dump-smart")) return kExitFailed;
   Engine& engine = context.env.engine();
   if (engine.deviceCount() == 0) {

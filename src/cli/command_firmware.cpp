@@ -11,9 +11,13 @@
 #include <cstdio>
 #include <iostream>
 
+#include <nlohmann/json.hpp>
+
+#include "cli/command_failure.h"
 #include "cli/engine_session.h"
 #include "monitor/device_names.h"
 #include "platform/atomic_file.h"
+#include "platform/input_file.h"
 #include "platform/interruption_hold.h"
 
 namespace rur::cli {
@@ -57,6 +61,32 @@ void ShowPlan(CommandContext& context, std::uint32_t imageLength) {
               << "Dry run: nothing was erased or written.\n";
 }
 
+// What --dry-run --json tells: the device, the image and what the upgrade would erase and write.
+nlohmann::json DryRunJson(CommandContext& context, unsigned position, const std::string& file) {
+  Engine& engine = context.env.engine();
+  const unsigned drive = engine.DriveAt(position);
+  const IdentifyBlock& identity = engine.identity(drive);
+  const FirmwareImage& image = engine.firmware().image();
+  const UpgradePlan plan = PlanUpgrade(image.length);
+  return {
+      {"device", position + 1},
+      {"drive", drive},
+      {"path", context.env.program().DrivePath(drive)},
+      {"product", DeviceProductName(identity)},
+      {"firmware", FirmwareRevisionText(identity)},
+      {"firmware_version", Hex(DeviceFirmwareVersion(identity), "%X")},
+      {"image",
+       {{"file", file},
+        {"version", Hex(ImageVersion(image), "%X")},
+        {"length", image.length},
+        {"checksum", Hex(image.checksum, "%08X")}}},
+      {"erase",
+       {{"first", 0}, {"length", plan.eraseLength}, {"blocks", plan.eraseBlocks}, {"block_size", kSpiEraseBlockSize}}},
+      {"program",
+       {{"first", 0}, {"length", image.length}, {"blocks", plan.programBlocks}, {"block_size", kSpiBlockSize}}},
+      {"dry_run", true}};
+}
+
 bool OnTerminal() { return ::isatty(STDIN_FILENO) == 1; }
 
 bool UserConfirms(CommandContext& context, unsigned position) {
@@ -75,32 +105,34 @@ bool NotARegularFile(const std::string& path) {
 }  // namespace
 
 int RunFirmware(CommandContext& context) {
-  ParsedArguments parsed;
+  const CommandOptions& options = context.options;
+  const bool dryRun = options.dryRun;
+  const std::string& file = options.words.front();
+  // Far larger than any image; a FIFO or a device is never opened.
+  constexpr std::uint64_t kLargestImageFile = 64u << 20;
   std::string error;
-  if (!ParseArguments(context.args, {"--device", "--drive"}, {"--yes", "--dry-run"}, parsed, error) ||
-      parsed.positionals.size() != 1) {
-    context.err << "firmware: " << (error.empty() ? "expected one image file" : error) << '\n';
-    return kExitUsage;
-  }
-  const bool dryRun = parsed.has("--dry-run");
-  if (dryRun && parsed.has("--yes")) {
-    context.err << "firmware: --dry-run changes nothing, so it takes no --yes\n";
-    return kExitUsage;
-  }
-  if (!dryRun && !parsed.has("--yes") && !OnTerminal()) {
+  if (!CheckInputFile(file, kLargestImageFile, error)) return Fail(context, "firmware", error, kExitUsage);
+  if (options.json && !dryRun) return Fail(context, "firmware", "--json goes with --dry-run only", kExitUsage);
+  if (!dryRun && !options.yes && !OnTerminal()) {
     context.err << "firmware: no terminal to confirm the upgrade on; add --yes to upgrade without asking, or "
                    "--dry-run to check only\n";
     return kExitUsage;
   }
   if (!StartAndDetect(context, "firmware", dryRun ? EventLogUse::Off : EventLogUse::On)) return kExitFailed;
   unsigned position = 0;
-  if (!DevicePosition(context, parsed, "firmware", 1, position)) return kExitFailed;
+  if (const int status = DevicePosition(context, "firmware", 1, position); status != kExitOk) return status;
 
   Engine& engine = context.env.engine();
   engine.PickUpgradeDevice(position);
   FirmwareUpgrade& firmware = engine.firmware();
-  const std::string& file = parsed.positionals[0];
-  if (!firmware.LoadImage(file, engine.UpgradeFacts(position))) return kExitFailed;
+  if (!firmware.LoadImage(file, engine.UpgradeFacts(position)))
+    return Fail(context, "firmware", "the image " + file + " was refused");
+  if (options.json) {
+    if (firmware.CheckUpgrade() != UpgradeOutcome::Succeeded)
+      return Fail(context, "firmware", "the image does not fit this device");
+    context.out << DryRunJson(context, position, file).dump(2) << '\n';
+    return kExitOk;
+  }
   ShowUpgrade(context, position, file);
 
   if (dryRun) {
@@ -108,7 +140,7 @@ int RunFirmware(CommandContext& context) {
     ShowPlan(context, firmware.image().length);
     return kExitOk;
   }
-  if (!parsed.has("--yes") && !UserConfirms(context, position)) {
+  if (!options.yes && !UserConfirms(context, position)) {
     context.err << "firmware: not confirmed; the flash was not touched\n";
     return kExitFailed;
   }
@@ -126,20 +158,9 @@ int RunFirmware(CommandContext& context) {
 }
 
 int RunFirmwareBackup(CommandContext& context) {
-  ParsedArguments parsed;
+  const std::uint64_t length = context.options.length;
   std::string error;
-  if (!ParseArguments(context.args, {"--device", "--drive", "--length"}, {}, parsed, error) ||
-      parsed.positionals.size() != 1) {
-    context.err << "firmware-backup: " << (error.empty() ? "expected one file to write, or -" : error) << '\n';
-    return kExitUsage;
-  }
-  constexpr std::uint64_t kDefaultLength = 1u << 20;
-  std::uint64_t length = kDefaultLength;
-  if (parsed.has("--length") && (!ParseNumber(parsed.options["--length"], kSpiReachableBytes, length) || length == 0)) {
-    context.err << "firmware-backup: --length takes a byte count from 1 to " << kSpiReachableBytes << '\n';
-    return kExitUsage;
-  }
-  const std::string& target = parsed.positionals[0];
+  const std::string& target = context.options.words.front();
   const bool toStandardOutput = target == "-";
   if (!toStandardOutput && NotARegularFile(target)) {
     context.err << "firmware-backup: " << target
@@ -148,7 +169,7 @@ int RunFirmwareBackup(CommandContext& context) {
   }
   if (!StartAndDetect(context, "firmware-backup")) return kExitFailed;
   unsigned position = 0;
-  if (!DevicePosition(context, parsed, "firmware-backup", 1, position)) return kExitFailed;
+  if (const int status = DevicePosition(context, "firmware-backup", 1, position); status != kExitOk) return status;
 
   Engine& engine = context.env.engine();
   std::vector<std::uint8_t> bytes;

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// rurctl log [FILE]: the day's event log of the data folder, or any log file.
+// rurctl log [FILE] [--json]: the day's event log of the data folder, or any log file.
 
-#include "cli/command_table.h"
+#include <nlohmann/json.hpp>
+
+#include "cli/command_failure.h"
 #include "monitor/event_log.h"
 #include "monitor/log_viewer_model.h"
 #include "platform/date_time_text.h"
@@ -9,18 +11,17 @@
 namespace rur::cli {
 
 int RunLog(CommandContext& context) {
-  if (context.args.size() > 1) {
-    context.err << "log: takes at most one file\n";
-    return kExitUsage;
-  }
-  std::string path = context.args.empty() ? std::string() : context.args.front();
+  const auto& words = context.options.words;
+  std::string path = words.empty() ? std::string() : words.front();
   if (path.empty()) path = EventLogWriter(context.env.dataDirectory()).DayFilePath(context.env.clock().localTime());
   std::string text, error;
-  if (!LoadLogFileText(path, text, error)) {
-    context.err << "log: " << error << '\n';
-    return kExitFailed;
+  if (!LoadLogFileText(path, text, error)) return Fail(context, "log", error);
+  const std::vector<std::string> lines = SplitLogLines(text);
+  if (context.options.json) {
+    context.out << nlohmann::json{{"file", path}, {"lines", lines}}.dump(2) << '\n';
+    return kExitOk;
   }
-  for (const auto& line : SplitLogLines(text)) context.out << line << '\n';
+  for (const auto& line : lines) context.out << line << '\n';
   return kExitOk;
 }
 

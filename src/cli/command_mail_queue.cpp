@@ -3,8 +3,9 @@
 // kind, recipients, attempts, the last error); with --flush each is tried now with the stored
 // settings, and what still waits is listed again.
 
-#include "cli/command_arguments.h"
-#include "cli/command_table.h"
+#include <nlohmann/json.hpp>
+
+#include "cli/command_failure.h"
 #include "notify/mail_outbox.h"
 #include "notify/standalone_mail.h"
 
@@ -17,6 +18,18 @@ std::string AgeText(std::int64_t seconds) {
   if (days > 0) return std::to_string(days) + " d " + std::to_string(hours % 24) + " h";
   if (hours > 0) return std::to_string(hours) + " h " + std::to_string(minutes % 60) + " min";
   return std::to_string(minutes) + " min";
+}
+
+nlohmann::json MailsJson(const std::vector<QueuedMail>& mails, std::int64_t now) {
+  nlohmann::json list = nlohmann::json::array();
+  for (const QueuedMail& mail : mails)
+    list.push_back({{"id", mail.id},
+                    {"age_seconds", std::max<std::int64_t>(0, now - mail.raisedAt)},
+                    {"kind", mail.kind},
+                    {"recipients", mail.recipients},
+                    {"attempts", mail.attempts},
+                    {"last_error", mail.lastError}});
+  return list;
 }
 
 void ListMails(const std::vector<QueuedMail>& mails, std::int64_t now, std::ostream& out) {
@@ -35,19 +48,18 @@ void ListMails(const std::vector<QueuedMail>& mails, std::int64_t now, std::ostr
 }  // namespace
 
 int RunMailQueue(CommandContext& context) {
-  ParsedArguments parsed;
-  std::string error;
-  if (!ParseArguments(context.args, {}, {"--flush"}, parsed, error) || !parsed.positionals.empty()) {
-    context.err << "mail-queue: " << (error.empty() ? "takes no words, only --flush" : error) << '\n';
-    return kExitUsage;
-  }
+  const bool json = context.options.json;
   const std::string folder = OutboxFolderOf(context.env.dataDirectory());
   const std::int64_t now = CivilSeconds(context.env.clock().localTime());
 
-  if (!parsed.has("--flush")) {
+  if (!context.options.flush) {
     std::vector<std::string> problems;
     const std::vector<QueuedMail> mails = MailOutbox(folder).Load(problems);
     for (const auto& problem : problems) context.err << "mail-queue: " << problem << '\n';
+    if (json) {
+      context.out << nlohmann::json{{"outbox", folder}, {"mails", MailsJson(mails, now)}}.dump(2) << '\n';
+      return kExitOk;
+    }
     if (mails.empty()) context.out << "No mail waits in " << folder << ".\n";
     ListMails(mails, now, context.out);
     return kExitOk;
@@ -58,18 +70,22 @@ int RunMailQueue(CommandContext& context) {
                       context.env.ui(), context.env.clock());
   const bool loaded = mail.Load();
   for (const auto& message : mail.TakeMessages()) context.err << "mail-queue: " << message << '\n';
-  if (!loaded) {
-    context.err << "mail-queue: no mail settings could be loaded from " << mail.settingsPath() << '\n';
-    return kExitFailed;
-  }
+  if (!loaded) return Fail(context, "mail-queue", "no mail settings could be loaded from " + mail.settingsPath());
   MailCenter& center = mail.center();
   center.UseOutbox(folder);
   const std::size_t before = center.Outbox().size();
   center.FlushOutbox();
   const std::size_t waiting = center.Outbox().size();
-  context.out << before - waiting << " of " << before << (before == 1 ? " mail" : " mails") << " sent.\n";
+  if (json) {
+    nlohmann::json report{{"outbox", folder}, {"sent", before - waiting}, {"mails", MailsJson(center.Outbox(), now)}};
+    if (waiting != 0)
+      report["error"] = std::to_string(waiting) + (waiting == 1 ? " mail still waits" : " mails still wait");
+    context.out << report.dump(2) << '\n';
+  } else {
+    context.out << before - waiting << " of " << before << (before == 1 ? " mail" : " mails") << " sent.\n";
+  }
   if (waiting == 0) return kExitOk;
-  ListMails(center.Outbox(), now, context.out);
+  if (!json) ListMails(center.Outbox(), now, context.out);
   context.err << "mail-queue: " << waiting << (waiting == 1 ? " mail still waits" : " mails still wait") << '\n';
   return kExitFailed;
 }

@@ -2,26 +2,70 @@
 // rurctl mail-settings: the stored mail settings as the program loads them, the password masked,
 // with the recipients and the subject and text of each alarm kind.
 
-#include "cli/command_table.h"
+#include <nlohmann/json.hpp>
+
+#include "cli/command_failure.h"
 #include "notify/mail_message.h"
 #include "notify/standalone_mail.h"
 
 namespace rur::cli {
+namespace {
+
+// The stored values under their names in the settings file (the keys mail-set takes), the
+// password only as whether one is set.
+nlohmann::json MailSettingsJson(StandaloneMail& mail) {
+  const MailCenter& center = mail.center();
+  const auto& settings = center.MailSettings();
+  nlohmann::json values{
+      {std::string(kValuePort), settings[kSettingPort]},
+      {std::string(kValueHost), settings[kSettingHost]},
+      {std::string(kValueSenderName), settings[kSettingSenderName]},
+      {std::string(kValueSenderAddress), settings[kSettingSenderAddress]},
+      {std::string(kValueTimeOut), settings[kSettingTimeOut]},
+      {std::string(kValueAccount), settings[kSettingAccount]},
+      {"Login", center.AuthState() == kAuthLogin},
+      {"Password", settings[kSettingPassword].empty() ? "" : "********"},
+      {std::string(kValueSuppressMask), center.MailSuppressMask},
+      {std::string(kValueMailFolder), center.MailFolder()},
+      {std::string(kValueAllowPlainLogin), center.AllowPlainLogin() ? 1 : 0},
+      {std::string(kValueCaFile), center.CaFile()},
+      {std::string(kValueFanMinRpm), center.FanMinRpm()},
+      {std::string(kValueTempAlarm), center.TempAlarm()},
+  };
+  nlohmann::json kinds = nlohmann::json::array();
+  for (int kind = 1; kind <= kAlarmKindCount; ++kind) {
+    const MailKindTexts& texts = center.MailTexts(kind);
+    kinds.push_back({{"kind", kind},
+                     {"caption", MailKindCaptions[static_cast<std::size_t>(kind - 1)]},
+                     {"mailed", ((center.MailSuppressMask >> (kind - 1)) & 1) == 0},
+                     {"subject", texts.subject.empty() ? std::string() : texts.subject.front()},
+                     {"text", texts.contents}});
+  }
+  return {{"settings_file", mail.settingsPath()},
+          {"password_decodes", center.AuthState() == kAuthLogin || center.AuthState() == kAuthNone},
+          {"values", values},
+          {"recipients", center.Recipients()},
+          {"kinds", kinds}};
+}
+
+}  // namespace
 
 int RunMailSettings(CommandContext& context) {
-  if (!context.args.empty()) {
-    context.err << "mail-settings: takes no arguments\n";
-    return kExitUsage;
-  }
   const GlobalOptions& options = context.env.options();
   StandaloneMail mail(options.simulate || !options.dataDir.empty() ? context.env.dataDirectory() : std::string(),
                       context.env.ui(), context.env.clock());
   const bool loaded = mail.Load();
-  for (const auto& message : mail.TakeMessages()) context.err << "mail-settings: " << message << '\n';
+  std::string problems;
+  for (const auto& message : mail.TakeMessages()) problems += (problems.empty() ? "" : " ") + message;
   if (!loaded) {
     if (!mail.center().SettingsKeyExists())
-      context.err << "mail-settings: no mail settings are stored in " << mail.settingsPath() << '\n';
-    return kExitFailed;
+      problems += (problems.empty() ? "" : " ") + std::string("no mail settings are stored in ") + mail.settingsPath();
+    return Fail(context, "mail-settings", problems);
+  }
+  if (!problems.empty()) context.err << "mail-settings: " << problems << '\n';
+  if (context.options.json) {
+    context.out << MailSettingsJson(mail).dump(2) << '\n';
+    return kExitOk;
   }
 
   const MailCenter& center = mail.center();

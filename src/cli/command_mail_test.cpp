@@ -8,10 +8,6 @@
 namespace rur::cli {
 
 int RunMailTest(CommandContext& context) {
-  if (!context.args.empty()) {
-    context.err << "mail-test: takes no arguments\n";
-    return kExitUsage;
-  }
   const GlobalOptions& options = context.env.options();
   StandaloneMail mail(options.simulate || !options.dataDir.empty() ? context.env.dataDirectory() : std::string(),
                       context.env.ui(), context.env.clock());

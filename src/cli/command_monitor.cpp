@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// rurctl monitor [--for SECONDS]: the program without its window: detection, a refresh every
-// 5 s, device changes, the day's event log and alarm mails. Every new log line is printed too.
+// rurctl monitor [--for SECONDS] [--json] [--exec PROG]...: the program without its window:
+// detection, a refresh every 5 s, device changes, the day's event log and alarm mails. Every new
+// log line is printed too; with --json each line and alarm is one JSON object on standard output
+// and everything else goes to standard error. --exec runs programs on the events.
 // At its end it waits for the mails on their way; what could not be delivered stays in the
 // outbox for the next run, which is no failure of the monitor. Log lines that cannot be saved
 // are reported on stderr, and a run that ends with some unsaved exits with a failure.
@@ -10,6 +12,9 @@
 
 #include <csignal>
 
+#include <nlohmann/json.hpp>
+
+#include "app/event_facts.h"
 #include "cli/engine_session.h"
 #include "cli/monitor_service.h"
 #include "monitor/event_log.h"
@@ -42,21 +47,28 @@ void ReloadMailSettings(MailCenter& mail, const std::string& settingsPath, const
   out.flush();
 }
 
+// One event as a line of the JSON stream.
+nlohmann::json EventJson(const EventFacts& facts) {
+  nlohmann::json line{{"time", facts.time},
+                      {"event", facts.event},
+                      {"device", facts.device > 0 ? nlohmann::json(facts.device) : nlohmann::json()},
+                      {"drive", facts.drive >= 0 ? nlohmann::json(facts.drive) : nlohmann::json()},
+                      {"path", facts.path},
+                      {"text", facts.text}};
+  if (facts.bay != 0) line["bay"] = facts.bay;
+  if (facts.alarmKind != 0) line["alarm_kind"] = facts.alarmKind;
+  return line;
+}
+
 }  // namespace
 
 int RunMonitor(CommandContext& context) {
-  ParsedArguments parsed;
-  std::string error;
-  if (!ParseArguments(context.args, {"--for"}, {}, parsed, error) || !parsed.positionals.empty()) {
-    context.err << "monitor: " << (error.empty() ? "takes no words, only --for SECONDS" : error) << '\n';
-    return kExitUsage;
-  }
-  std::uint64_t seconds = 0;
-  const bool bounded = parsed.has("--for");
-  if (bounded && !ParseNumber(parsed.options["--for"], 365ull * 24 * 3600, seconds)) {
-    context.err << "monitor: --for takes a number of seconds\n";
-    return kExitUsage;
-  }
+  const CommandOptions& options = context.options;
+  const bool bounded = options.forSeconds.has_value();
+  const std::uint64_t seconds = options.forSeconds.value_or(0);
+  const bool json = options.json;
+  // With --json standard output holds the JSON lines alone.
+  std::ostream& notes = json ? context.err : context.out;
   Clock& clock = context.env.clock();
   if (!bounded && clock.isVirtual()) {
     context.err << "monitor: on virtual time give the span to run with --for SECONDS\n";
@@ -71,9 +83,17 @@ int RunMonitor(CommandContext& context) {
   MonitorService service(ServiceNotifier::FromEnvironment(), StreamIsJournal(STDOUT_FILENO));
 
   Engine& engine = context.env.engine();
-  EventLogWriter& log = context.env.program().eventLog();
-  MailCenter& mail = context.env.program().mail();
-  context.env.program().Start();
+  Program& program = context.env.program();
+  EventLogWriter& log = program.eventLog();
+  MailCenter& mail = program.mail();
+  if (json) {
+    engine.AddEventListener([&context, &program](const LogEvent& event) {
+      context.out << EventJson(DescribeEvent(event, program)).dump() << '\n';
+    });
+  }
+  program.RunOnEvents(options.exec,
+                      [&context](const std::string& text) { context.err << "monitor: " << text << '\n'; });
+  program.Start();
   const std::uint64_t end = clock.nowMs() + seconds * 1000;
   std::size_t printed = log.lines().size();
   std::uint64_t alarmsShown = mail.AlarmsRaised();
@@ -94,8 +114,12 @@ int RunMonitor(CommandContext& context) {
   while (!stopRequested && (!bounded || clock.nowMs() < end)) {
     engine.RunFor(bounded ? std::min(kSliceMs, end - clock.nowMs()) : kSliceMs);
     service.Update(engine);
-    PrintNewLines(log, printed, service, context.out);
-    printAlarms();
+    if (json) {
+      context.out.flush();
+    } else {
+      PrintNewLines(log, printed, service, context.out);
+      printAlarms();
+    }
     // Said once, also without --verbose: a watch whose log is not saved must not look fine.
     if (log.unsavedLineCount() == 0) {
       toldUnsaved = false;
@@ -106,7 +130,7 @@ int RunMonitor(CommandContext& context) {
     }
     if (reloadRequested) {
       reloadRequested = 0;
-      ReloadMailSettings(mail, context.env.program().settingsPath(), service, context.out);
+      ReloadMailSettings(mail, program.settingsPath(), service, notes);
     }
   }
   service.Stopping();
@@ -114,7 +138,11 @@ int RunMonitor(CommandContext& context) {
   std::signal(SIGTERM, SIG_DFL);
   std::signal(SIGHUP, SIG_DFL);
   mail.FinishDeliveries();
-  PrintNewLines(log, printed, service, context.out);
+  program.WaitForEventPrograms();
+  if (json)
+    context.out.flush();
+  else
+    PrintNewLines(log, printed, service, context.out);
   if (const std::size_t waiting = mail.Outbox().size(); waiting != 0)
     context.err << "monitor: " << waiting << (waiting == 1 ? " mail waits" : " mails wait") << " in the outbox "
                 << OutboxFolderOf(context.env.dataDirectory()) << " (rurctl mail-queue lists them)\n";

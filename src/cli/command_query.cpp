@@ -15,14 +15,9 @@
 namespace rur::cli {
 
 int RunQuery(CommandContext& context) {
-  ParsedArguments parsed;
-  std::string error;
-  if (!ParseArguments(context.args, {"--drive"}, {}, parsed, error)) {
-    context.err << "query: " << error << '\n';
-    return kExitUsage;
-  }
+  const std::string& text = context.options.words.front();
   std::uint64_t code = 0, drive = 0;
-  if (parsed.positionals.size() != 1 || !ParseHexNumber(parsed.positionals[0], 0xFF, code)) {
+  if (!ParseHexNumber(text, 0xFF, code)) {
     context.err << "query: expected one query code in hexadecimal, e.g. 0x17\n";
     return kExitUsage;
   }
@@ -30,10 +25,10 @@ int RunQuery(CommandContext& context) {
   // erase and write among them), which have their own guarded commands.
   constexpr std::uint8_t kStatusQueries[] = {QUERY_PROBE, QUERY_IDENTITY, QUERY_REBUILD, QUERY_MEMBERS};
   if (std::find(std::begin(kStatusQueries), std::end(kStatusQueries), code) == std::end(kStatusQueries)) {
-    context.err << "query: " << parsed.positionals[0] << " is not a status query; the codes are 10, 11, 15 and 17\n";
+    context.err << "query: " << text << " is not a status query; the codes are 10, 11, 15 and 17\n";
     return kExitUsage;
   }
-  if (parsed.has("--drive") && !ParseNumber(parsed.options["--drive"], 15, drive)) {
+  if (!context.options.drive.empty() && !ParseNumber(context.options.drive, 15, drive)) {
     context.err << "query: --drive takes a drive number from 0 to 15\n";
     return kExitUsage;
   }

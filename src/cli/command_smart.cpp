@@ -1,41 +1,45 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// rurctl smart [--device N] [--bay 1|2] [--json]: a threshold and a data pass through the
-// controller, then the graded grid of one bay as the SMART page shows it.
+// rurctl smart [--device N | --drive D] [--bay 1|2] [--json]: a threshold and a data pass through
+// the controller, then the graded grid of one bay as the SMART page shows it. The exit status
+// carries the verdict; a bay whose pages could not be read is a failure, not an empty grid.
 
+#include "cli/command_failure.h"
 #include "cli/engine_session.h"
 #include "cli/smart_report.h"
+#include "monitor/array_health.h"
+#include "monitor/member_disk.h"
 
 namespace rur::cli {
 
 int RunSmart(CommandContext& context) {
-  ParsedArguments parsed;
-  std::string error;
-  if (!ParseArguments(context.args, {"--device", "--drive", "--bay"}, {"--json"}, parsed, error) ||
-      !parsed.positionals.empty()) {
-    context.err << "smart: " << (error.empty() ? "unexpected words" : error) << '\n';
-    return kExitUsage;
-  }
-  std::uint64_t bay = 1;
-  if (parsed.has("--bay") && (!ParseNumber(parsed.options["--bay"], 2, bay) || bay < 1)) {
-    context.err << "smart: --bay takes 1 (HDD1) or 2 (HDD2)\n";
-    return kExitUsage;
-  }
   if (!StartAndDetect(context, "smart")) return kExitFailed;
   unsigned position = 0;
-  if (!DevicePosition(context, parsed, "smart", 1, position)) return kExitFailed;
+  if (const int status = DevicePosition(context, "smart", 1, position); status != kExitOk) return status;
 
   Engine& engine = context.env.engine();
+  const unsigned bay = context.options.bay;
   engine.ReadSmartNow();
   engine.SelectDevice(position);  // the heading takes the model as the status page shows it
-  engine.SelectSmartBay(static_cast<unsigned>(bay - 1));
+  engine.SelectSmartBay(bay - 1);
+  const std::string bayName = "HDD" + std::to_string(bay);
+  if (!engine.smart().state().store[position][bay - 1].dataRead) {
+    const bool holdsDisk = BayHoldsDisk(engine.record(engine.DriveAt(position)), bay - 1);
+    return Fail(context, "smart",
+                DeviceLabel(engine, position) + ": " +
+                    (holdsDisk ? "the SMART data of " + bayName + " could not be read" : bayName + " holds no disk"));
+  }
   const SmartPageModel& page = engine.smart().page();
-  if (parsed.has("--json")) {
-    context.out << SmartJson(page, position + 1, static_cast<unsigned>(bay)).dump(2) << '\n';
+  if (context.options.json) {
+    context.out << SmartJson(page, position + 1, bay).dump(2) << '\n';
   } else {
     context.out << DeviceLabel(engine, position) << "\n" << SmartText(page);
   }
   if (!engine.smart().state().thresholdsValid) context.err << "smart: some threshold pages could not be read\n";
-  return kExitOk;
+  const ArrayHealth health = ArrayHealthOf(engine.record(engine.DriveAt(position)));
+  int status = (health.failed ? kExitUnavailable : 0) | (health.degraded ? kExitDegraded : 0);
+  if (page.verdict == " Error ") status |= kExitSmartError;
+  if (page.verdict == " Warning ") status |= kExitSmartWarning;
+  return status;
 }
 
 }  // namespace rur::cli

@@ -9,16 +9,22 @@
 #include <vector>
 
 #include "cli/cli_environment.h"
+#include "cli/command_options.h"
 
 namespace rur::cli {
 
 constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;  // the command ran and the device or the check said no
 constexpr int kExitUsage = 2;   // bad arguments, or the run could not start
+// Added to a status that worked, for status and smart: what a script watching the array needs.
+constexpr int kExitDegraded = 4;       // an array runs without its second copy
+constexpr int kExitUnavailable = 8;    // an enclosure does not answer, or its array has failed
+constexpr int kExitSmartWarning = 16;  // a SMART verdict " Warning "
+constexpr int kExitSmartError = 32;    // a SMART verdict " Error "
 
 struct CommandContext {
   CliEnvironment& env;
-  const std::vector<std::string>& args;  // the words after the command's name
+  const CommandOptions& options;  // the command's own options and words, checked
   std::ostream& out;
   std::ostream& err;
 };
@@ -48,5 +54,7 @@ int RunFirmwareBackup(CommandContext& context);
 int RunMailSettings(CommandContext& context);
 int RunMailTest(CommandContext& context);
 int RunMailQueue(CommandContext& context);
+int RunMailSet(CommandContext& context);
+int RunMailRecipients(CommandContext& context);
 
 }  // namespace rur::cli

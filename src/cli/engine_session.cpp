@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/engine_session.h"
 
+#include "cli/command_arguments.h"
+#include "cli/command_failure.h"
+
 namespace rur::cli {
 
 bool StartAndDetect(CommandContext& context, std::string_view command, EventLogUse log) {
@@ -8,43 +11,37 @@ bool StartAndDetect(CommandContext& context, std::string_view command, EventLogU
   if (log == EventLogUse::Off) engine.AttachEventLog(nullptr);
   context.env.program().Start();
   if (!engine.RunUntilDetected(kDetectionWaitMs)) {
-    context.err << command << ": detection did not finish within " << kDetectionWaitMs / 1000 << " s\n";
+    Fail(context, command, "detection did not finish within " + std::to_string(kDetectionWaitMs / 1000) + " s");
     return false;
   }
   return true;
 }
 
-bool DevicePosition(CommandContext& context, const ParsedArguments& parsed, std::string_view command, unsigned fallback,
-                    unsigned& position) {
+int DevicePosition(CommandContext& context, std::string_view command, unsigned fallback, unsigned& position) {
   const Engine& engine = context.env.engine();
-  if (parsed.has("--drive")) {
+  const CommandOptions& options = context.options;
+  if (!options.drive.empty()) {
     std::uint64_t drive = 0;
-    if (parsed.has("--device") || !ParseNumber(parsed.options.at("--drive"), 15, drive)) {
-      context.err << command << ": --drive takes one physical drive number from 0 to 15 (not with --device)\n";
-      return false;
+    if (!ParseNumber(options.drive, 15, drive)) {
+      return Fail(context, command, "--drive takes one physical drive number from 0 to 15", kExitUsage);
     }
     for (unsigned i = 0; i < engine.deviceCount(); ++i) {
       if (engine.DriveAt(i) == drive) {
         position = i;
-        return true;
+        return kExitOk;
       }
     }
-    context.err << command << ": no enclosure on drive " << drive << '\n';
-    return false;
+    return Fail(context, command, "no enclosure on drive " + std::to_string(drive));
   }
-  std::uint64_t device = fallback;
-  if (parsed.has("--device") && !ParseNumber(parsed.options.at("--device"), kMaxDevices, device)) {
-    context.err << command << ": --device takes a device number from 1 to " << kMaxDevices << '\n';
-    return false;
-  }
+  const unsigned device = options.device != 0 ? options.device : fallback;
   const unsigned count = engine.deviceCount();
   if (device < 1 || device > count) {
-    context.err << command << ": no Device" << device << " (" << count << " enclosure" << (count == 1 ? "" : "s")
-                << " found)\n";
-    return false;
+    return Fail(context, command,
+                "no Device" + std::to_string(device) + " (" + std::to_string(count) + " enclosure" +
+                    (count == 1 ? "" : "s") + " found)");
   }
-  position = static_cast<unsigned>(device - 1);
-  return true;
+  position = device - 1;
+  return kExitOk;
 }
 
 }  // namespace rur::cli

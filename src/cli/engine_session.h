@@ -6,7 +6,6 @@
 #include <string>
 #include <string_view>
 
-#include "cli/command_arguments.h"
 #include "cli/command_table.h"
 
 namespace rur::cli {
@@ -21,10 +20,9 @@ enum class EventLogUse { Off, On };
 bool StartAndDetect(CommandContext& context, std::string_view command, EventLogUse log = EventLogUse::Off);
 
 // --device N (numbered from 1, default `fallback`) or --drive D (the physical drive, which does not
-// shift when another enclosure goes missing) as a position of the device table; false with a
-// message when it names no detected enclosure.
-bool DevicePosition(CommandContext& context, const ParsedArguments& parsed, std::string_view command, unsigned fallback,
-                    unsigned& position);
+// shift when another enclosure goes missing) as a position of the device table. kExitOk, or with a
+// message kExitUsage for a --drive that names no drive and kExitFailed when no enclosure is there.
+int DevicePosition(CommandContext& context, std::string_view command, unsigned fallback, unsigned& position);
 // "Device1 (drive 2)": how commands that change or read a controller name it.
 std::string DeviceLabel(const Engine& engine, unsigned position);
 

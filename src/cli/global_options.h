@@ -1,10 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The options every rurctl command understands. They may stand before or after the command name,
-// so no command may give one of its own options the same name.
+// The options every rurctl command understands (command_line.cpp reads them). They may stand
+// before or after the command name, so no command may give one of its own options the same name.
 
 #include <string>
-#include <vector>
 
 namespace rur::cli {
 
@@ -15,13 +14,10 @@ struct GlobalOptions {
   std::string dataDir;       // --data-dir DIR
   bool virtualTime = false;  // --virtual-time
   std::string trace;         // --trace FILE
-  bool verbose = false;      // --verbose: show status-bar texts and messages on stderr
-  bool help = false;         // --help or -h
-  bool version = false;      // --version
+  bool verbose = false;      // --verbose: what is being done, to which device, on stderr
+  bool debug = false;        // --debug: --verbose and the engine's raw status-bar traces
+  bool quiet = false;        // -q, --quiet: errors only
 };
-
-// Removes the global options from args and fills out; args keeps the command and its arguments.
-bool ParseGlobalOptions(std::vector<std::string>& args, GlobalOptions& out, std::string& error);
 
 // The option lines of rurctl --help.
 std::string GlobalOptionsHelp();

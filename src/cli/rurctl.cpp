@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "cli/command_line.h"
 #include "cli/command_table.h"
 #include "cli/global_options.h"
 #include "platform/branding.h"
@@ -20,46 +21,30 @@ std::string Usage() {
     head.resize(std::max(width, head.size()), ' ');
     text += "  " + head + "  " + std::string(command.summary) + "\n";
   }
-  text += "\noptions:\n" + GlobalOptionsHelp() +
-          "\nexit status: 0 done, 1 the command failed, 2 bad arguments or the run could not start\n";
+  text += "\noptions:\n" + GlobalOptionsHelp() + "\n" + ExitStatusHelp();
   return text;
 }
 
 int RunRurctl(std::vector<std::string> args, std::ostream& out, std::ostream& err) {
-  GlobalOptions options;
-  std::string error;
-  if (!ParseGlobalOptions(args, options, error)) {
-    err << "rurctl: " << error << "\nTry rurctl --help.\n";
-    return kExitUsage;
+  CommandLine line;
+  std::string text;
+  switch (ParseCommandLine(args, line, text)) {
+    case CommandLineOutcome::ShowText: out << text; return kExitOk;
+    case CommandLineOutcome::UsageError: err << text; return kExitUsage;
+    case CommandLineOutcome::Run: break;
   }
-  if (options.help) {
-    out << Usage();
-    return kExitOk;
-  }
-  if (options.version) {
-    out << "rurctl " << VersionText << '\n';
-    return kExitOk;
-  }
-  if (args.empty()) {
-    err << Usage();
-    return kExitUsage;
-  }
-  const Command* command = FindCommand(args.front());
-  if (command == nullptr) {
-    err << "rurctl: unknown command " << args.front();
-    if (args.front().size() > 5 && args.front().ends_with(".json")) err << " (a scenario goes as --simulate=FILE)";
-    err << "\nTry rurctl --help.\n";
-    return kExitUsage;
-  }
-  const std::vector<std::string> commandArgs(args.begin() + 1, args.end());
+  // Errors only: what the command prints as its result is dropped, its errors stay.
+  std::ostream silent(nullptr);
+  std::ostream& output = line.global.quiet ? silent : out;
 
-  auto env = CliEnvironment::Create(options, error);
+  std::string error;
+  auto env = CliEnvironment::Create(line.global, error);
   if (!env) {
     err << "rurctl: " << error << '\n';
     return kExitUsage;
   }
-  CommandContext context{*env, commandArgs, out, err};
-  int status = command->run(context);
+  CommandContext context{*env, line.options, output, err};
+  int status = line.command->run(context);
   if (!env->Finish(error)) {
     err << "rurctl: " << error << '\n';
     if (status == kExitOk) status = kExitFailed;

@@ -71,6 +71,7 @@ std::vector<DeviceStatus> CollectStatus(Engine& engine) {
     const StatusCurrency currency = engine.Currency(i);
     status.current = currency.current;
     status.error = currency.error;
+    status.health = ArrayHealthOf(record);
     status.members[0] = Member(record, 1);
     status.members[1] = Member(record, 2);
     devices.push_back(std::move(status));
@@ -101,6 +102,10 @@ std::string StatusText(const std::vector<DeviceStatus>& devices) {
       if (c == '\n') c = ' ';
     text += "  State:             " + state + "\n";
     if (!d.current) text += "  Not current:       " + d.error + "\n";
+    if (d.health.failed)
+      text += "  Health:            the array has failed\n";
+    else if (d.health.degraded)
+      text += "  Health:            degraded: the array runs without its second copy\n";
   }
   return text;
 }
@@ -137,6 +142,8 @@ nlohmann::json StatusJson(const std::vector<DeviceStatus>& devices) {
                     {"temperature", d.temperature},
                     {"sensor_shown", d.sensorShown},
                     {"current", d.current},
+                    {"degraded", d.health.degraded},
+                    {"failed", d.health.failed},
                     {"members", members}});
     if (!d.current) list.back()["error"] = d.error;
   }

@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include "app/engine.h"
+#include "monitor/array_health.h"
 
 namespace rur {
 
@@ -44,6 +45,7 @@ struct DeviceStatus {
   bool sensorShown = false;
   bool current = true;  // the values come from the last refresh; else they are the last good ones
   std::string error;    // why they are not current
+  ArrayHealth health;
   MemberStatus members[2];
 };
 

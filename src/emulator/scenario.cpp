@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "emulator/scenario_json.h"
+#include "platform/input_file.h"
 #include "platform/program_paths.h"
 
 namespace rur::sim {
@@ -545,6 +546,14 @@ bool ParseScenario(const std::string& jsonText, Scenario& out, std::string& erro
 
 bool LoadScenarioFile(const std::string& path, Scenario& out, std::string& error) {
   const std::string fileName = std::filesystem::path(path).filename().string();
+  // Far above any scenario a person writes; a device or a pipe is never read.
+  constexpr std::uint64_t kLargestScenario = 16u << 20;
+  std::error_code missing;
+  std::string unreadable;
+  if (std::filesystem::exists(path, missing) && !CheckInputFile(path, kLargestScenario, unreadable)) {
+    error = "scenario " + unreadable;
+    return false;
+  }
   std::ifstream file(path, std::ios::binary);
   if (!file) {
     error = "scenario " + path + ": cannot be read";

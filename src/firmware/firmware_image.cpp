@@ -62,13 +62,15 @@ std::uint32_t ImageChecksum(const std::uint8_t* data, std::size_t length) {
 
 std::optional<std::uint64_t> PosixImageFileReader::Open(const std::string& path) {
   Close();
-  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Without O_NONBLOCK a FIFO would hold the open until some writer came.
+  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd_ < 0) return std::nullopt;
   struct stat info {};
   if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
     Close();
     return std::nullopt;
   }
+  ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
   return static_cast<std::uint64_t>(info.st_size);
 }
 

@@ -77,7 +77,7 @@ std::vector<DeviceChange> DetectDeviceChanges(const std::vector<KnownEnclosure>&
   std::size_t nextNew = 0;
   auto foundUpTo = [&](std::size_t end) {
     for (; nextNew < end; ++nextNew)
-      if (match[nextNew] < 0) changes.push_back({Found(nextNew), -1});
+      if (match[nextNew] < 0) changes.push_back({Found(nextNew), -1, static_cast<int>(nextNew)});
   };
   for (std::size_t k = 0; k < oldDevices.size(); ++k) {
     if (partner[k] < 0) {

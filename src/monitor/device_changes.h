@@ -22,6 +22,7 @@ struct KnownEnclosure {
 struct DeviceChange {
   std::string line;        // "D2 New Device was found." or "D1 Device was removed."
   int removedDevice = -1;  // the old device index whose removal raises an alarm
+  int foundDevice = -1;    // the new device index of an enclosure that came
 };
 
 // Whether two identity answers describe the same enclosure. The answer also carries readings that

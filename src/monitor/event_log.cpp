@@ -83,24 +83,29 @@ std::string EventLogWriter::DayFilePath(const LocalDateTime& day) const {
   return (std::filesystem::path(folder_) / (DayFileStem(day) + ".log")).string();
 }
 
-void EventLogWriter::QueueDeviceChange(const std::string& line) {
-  pendingDeviceChanges_.push_back(line);
+void EventLogWriter::QueueDeviceChange(const std::string& line, LogEventTag tag) {
+  pendingDeviceChanges_.push_back({line, tag});
   deviceChangesPending_ = true;
 }
 
-void EventLogWriter::QueueDeviceNote(unsigned device, const std::string& text) {
-  deviceNotes_.emplace_back(device, text);
+void EventLogWriter::QueueDeviceNote(unsigned device, const std::string& text, LogEventTag tag) {
+  deviceNotes_.push_back({device, text, tag});
+}
+
+void EventLogWriter::Tell(const Batch& batch, const LocalDateTime& now) const {
+  if (!listener_) return;
+  for (std::size_t i = 0; i < batch.lines.size(); ++i) listener_(LogEvent{batch.tags[i], batch.lines[i], now, 0});
 }
 
 void EventLogWriter::FollowDevices(const std::vector<int>& oldPositionOfNew) {
   std::vector<DeviceMemory> followed(oldPositionOfNew.size());
-  std::vector<std::pair<unsigned, std::string>> notes;
+  std::vector<DeviceNote> notes;
   for (std::size_t j = 0; j < oldPositionOfNew.size(); ++j) {
     const int old = oldPositionOfNew[j];
     if (old < 0) continue;
     if (static_cast<std::size_t>(old) < memory_.size()) followed[j] = memory_[static_cast<std::size_t>(old)];
     for (const auto& note : deviceNotes_)
-      if (note.first == static_cast<unsigned>(old)) notes.emplace_back(static_cast<unsigned>(j), note.second);
+      if (note.device == static_cast<unsigned>(old)) notes.push_back({static_cast<unsigned>(j), note.text, note.tag});
   }
   memory_ = std::move(followed);
   deviceNotes_ = std::move(notes);
@@ -160,7 +165,9 @@ bool EventLogWriter::SaveUnsaved(const std::string& path, bool locked, const std
   return true;
 }
 
-bool EventLogWriter::AppendLine(const std::string& line, const LocalDateTime& now, std::string& error) {
+bool EventLogWriter::AppendLine(const std::string& line, const LocalDateTime& now, std::string& error,
+                                LogEventTag tag) {
+  if (listener_) listener_(LogEvent{tag, line, now, 0});
   std::string lockError;
   const std::shared_ptr<void> lock = lock_(lockError);
   const std::string path = DayFilePath(now);
@@ -199,12 +206,13 @@ EventLogResult EventLogWriter::WriteEventLog(std::uint32_t changedMask, const st
   std::string contents;
   const FileReadStatus read = load_(path, contents);
   std::vector<std::string> fileLines;
-  std::vector<std::string> batch;  // this call's lines
+  Batch batch;  // this call's lines
+  constexpr LogEventTag kBanner{LogEventKind::Banner};
   if (read == FileReadStatus::Ok) {
     fileLines = SplitLogLines(contents);
   } else if (read == FileReadStatus::Missing && unsaved.empty()) {
     // A new day, or the day's file was deleted.
-    if (!programStarted) batch.push_back(kSeparatorLine);
+    if (!programStarted) batch.Add(kSeparatorLine, kBanner);
     reopened = true;
   } else if (read == FileReadStatus::Failed) {
     // What the file holds cannot be read, so it must not be replaced: keep showing what it held.
@@ -216,13 +224,13 @@ EventLogResult EventLogWriter::WriteEventLog(std::uint32_t changedMask, const st
     for (unsigned i = 0; i < count; ++i) memory_[i].prevDriveFlags = (*devices[i].record)[status_offset::kDriveFlags];
   };
   if (programStarted) {
-    batch.push_back(kSeparatorLine);
-    batch.push_back(std::string(ApplicationTitle) + " has started from " + stamp);
+    batch.Add(kSeparatorLine, kBanner);
+    batch.Add(std::string(ApplicationTitle) + " has started from " + stamp, kBanner);
     reopened = true;
     rememberFlags();
   } else if (deviceChangesPending_) {
-    batch.push_back(kSeparatorLine);
-    for (const auto& line : pendingDeviceChanges_) batch.push_back(line + stamp);
+    batch.Add(kSeparatorLine, kBanner);
+    for (const auto& change : pendingDeviceChanges_) batch.Add(change.line + stamp, change.tag);
     pendingDeviceChanges_.clear();
     deviceChangesPending_ = false;
     reopened = true;
@@ -231,14 +239,20 @@ EventLogResult EventLogWriter::WriteEventLog(std::uint32_t changedMask, const st
 
   if (reopened) {
     for (unsigned i = 0; i < count; ++i)
-      if (changedMask & (1u << i))
-        BuildDeviceInfoBlock(i, *devices[i].identity, *devices[i].record, InfoForm::Log, 0, batch);
-    batch.push_back(kSeparatorLine);
+      if (changedMask & (1u << i)) {
+        BuildDeviceInfoBlock(i, *devices[i].identity, *devices[i].record, InfoForm::Log, 0, batch.lines);
+        batch.Tag({LogEventKind::Info, static_cast<int>(i), (*devices[i].record)[status_offset::kOwnerDrive]});
+      }
+    batch.Add(kSeparatorLine, kBanner);
   }
 
   for (unsigned i = 0; i < count; ++i) {
-    for (const auto& note : deviceNotes_)
-      if (note.first == i) batch.push_back("D" + std::to_string(i + 1) + " " + note.second + ", " + stamp);
+    for (const auto& note : deviceNotes_) {
+      if (note.device != i) continue;
+      LogEventTag tag = note.tag;
+      tag.device = static_cast<int>(i);
+      batch.Add("D" + std::to_string(i + 1) + " " + note.text + ", " + stamp, tag);
+    }
     if (!(changedMask & (1u << i))) continue;
     const StatusRecord& record = *devices[i].record;
     const std::uint8_t flags = record[status_offset::kDriveFlags];
@@ -250,11 +264,12 @@ EventLogResult EventLogWriter::WriteEventLog(std::uint32_t changedMask, const st
     }
     RebuildLines(i, record, stamp, batch);
   }
-  for (const auto& line : queuedLines_) batch.push_back(line + stamp);
+  for (const auto& queued : queuedLines_) batch.Add(queued.line + stamp, queued.tag);
   queuedLines_.clear();
   deviceNotes_.clear();
 
-  unsaved.insert(unsaved.end(), batch.begin(), batch.end());
+  Tell(batch, now);
+  unsaved.insert(unsaved.end(), batch.lines.begin(), batch.lines.end());
   if (!unsaved.empty()) {
     if (SaveUnsaved(path, lock != nullptr, lockError, read, fileLines, unsaved)) {
       failing_ = false;
@@ -271,35 +286,43 @@ EventLogResult EventLogWriter::WriteEventLog(std::uint32_t changedMask, const st
 }
 
 void EventLogWriter::BayTransitions(unsigned device, std::uint8_t old, const StatusRecord& record,
-                                    const std::string& stamp, std::vector<std::string>& out, EventLogResult& result) {
+                                    const std::string& stamp, Batch& out, EventLogResult& result) {
   const std::string n = "D" + std::to_string(device + 1);
   const std::uint8_t flags = record[status_offset::kDriveFlags];
+  const int drive = record[status_offset::kOwnerDrive];
   for (unsigned bay = 0; bay < 2; ++bay) {
     const BayBits& b = kBays[bay];
     const std::string code = StateCodeHex(record[b.stateCode]);
     const std::string name = b.name;
+    auto tag = [&](LogEventKind kind) { return LogEventTag{kind, static_cast<int>(device), drive, bay + 1}; };
     if (flags & b.absent) {
       if (old & b.absent) continue;
-      out.push_back(n + " " + name + " was removed, " + code + stamp);
+      out.Add(n + " " + name + " was removed, " + code + stamp, tag(LogEventKind::MemberRemoved));
       result.alarms.push_back({kAlarmMemberRemoved, device, bay});
     } else if (flags & b.present) {
       if (old & b.present) continue;
-      out.push_back(n + b.initialized + code + stamp);
-      AppendMemberDetails(record, static_cast<int>(bay + 1), "  ", out);
+      out.Add(n + b.initialized + code + stamp, tag(LogEventKind::MemberInitialized));
+      AppendMemberDetails(record, static_cast<int>(bay + 1), "  ", out.lines);
+      out.Tag(tag(LogEventKind::Info));
       result.smartThresholdsWanted = true;
     } else if (flags & b.failed) {
       if (old & b.failed) continue;
-      out.push_back(n + " " + name + " was failed, Capacity too small." + code + stamp);
-      AppendMemberDetails(record, static_cast<int>(bay + 1), "  ", out);
+      out.Add(n + " " + name + " was failed, Capacity too small." + code + stamp, tag(LogEventKind::MemberFailed));
+      AppendMemberDetails(record, static_cast<int>(bay + 1), "  ", out.lines);
+      out.Tag(tag(LogEventKind::Info));
     } else if (flags & b.inserted) {
       if (old & b.inserted) continue;
-      out.push_back(n + " " + name + " was inserted, " + code + stamp);
+      out.Add(n + " " + name + " was inserted, " + code + stamp, tag(LogEventKind::MemberInserted));
     }
   }
 }
 
-bool EventLogWriter::RebuildLines(unsigned device, const StatusRecord& record, const std::string& stamp,
-                                  std::vector<std::string>& out) {
+bool EventLogWriter::RebuildLines(unsigned device, const StatusRecord& record, const std::string& stamp, Batch& out) {
+  const int drive = record[status_offset::kOwnerDrive];
+  // The bay being rebuilt: the one that receives the copy.
+  auto tag = [&](LogEventKind kind, std::uint8_t bay) {
+    return LogEventTag{kind, static_cast<int>(device), drive, bay + 1u};
+  };
   const std::string n = "D" + std::to_string(device + 1);
   DeviceMemory& memory = memory_[device];
   const std::uint8_t activity = record[status_offset::kActivityFlags];
@@ -309,16 +332,17 @@ bool EventLogWriter::RebuildLines(unsigned device, const StatusRecord& record, c
     if (memory.lastProgress != kNoProgress && memory.lastProgress == progress) return false;
     memory.lastProgress = progress;
     memory.activityBay = (activity & kHdd1Rebuilding) ? 0 : 1;
-    out.push_back(n + direction(memory.activityBay) + std::to_string(progress) + "%, " + stamp);
+    out.Add(n + direction(memory.activityBay) + std::to_string(progress) + "%, " + stamp,
+            tag(LogEventKind::RebuildProgress, memory.activityBay));
     return true;
   }
   if (memory.lastProgress == kNoProgress) return false;
   bool added = false;
   if ((record[status_offset::kDriveFlags] & kBothPresent) == kBothPresent) {
     if (memory.lastProgress == kLastStepBeforeDone) {
-      out.push_back(n + direction(memory.activityBay) + "Done, " + stamp);
+      out.Add(n + direction(memory.activityBay) + "Done, " + stamp, tag(LogEventKind::RebuildDone, memory.activityBay));
     } else {
-      out.push_back(n + " HDD1 OK, HDD2 OK, " + stamp);
+      out.Add(n + " HDD1 OK, HDD2 OK, " + stamp, {LogEventKind::MembersOk, static_cast<int>(device), drive, 0});
     }
     added = true;
   }

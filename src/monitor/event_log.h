@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "monitor/identify_block.h"
+#include "monitor/log_event.h"
 #include "monitor/status_record.h"
 #include "platform/atomic_file.h"
 #include "platform/clock.h"
@@ -68,20 +69,22 @@ class EventLogWriter {
   }
 
   // Lines of a device-list change, logged with the next cycle's time stamp.
-  void QueueDeviceChange(const std::string& line);
+  void QueueDeviceChange(const std::string& line, LogEventTag tag = {});
   bool deviceChangesPending() const { return deviceChangesPending_; }
   // A line of some other event (sensors, mail), logged after the next cycle's own lines with
   // that cycle's time stamp appended.
-  void QueueLine(const std::string& line) { queuedLines_.push_back(line); }
+  void QueueLine(const std::string& line, LogEventTag tag = {}) { queuedLines_.push_back({line, tag}); }
   // A line about one device ("Device is not answering"), logged as "D<n> " + text + ", " + stamp.
-  void QueueDeviceNote(unsigned device, const std::string& text);
+  void QueueDeviceNote(unsigned device, const std::string& text, LogEventTag tag = {});
   // The device list changed: oldPositionOfNew[j] is the old position of the enclosure now at j,
   // or -1 for a new one. What the log remembers per enclosure moves with it.
   void FollowDevices(const std::vector<int>& oldPositionOfNew);
   // Adds a line to the day's file at once, outside the refresh cycle (what start-up or detection
   // found). False with the error when the file could not be saved; the line is then kept for the
   // next save that succeeds.
-  bool AppendLine(const std::string& line, const LocalDateTime& now, std::string& error);
+  bool AppendLine(const std::string& line, const LocalDateTime& now, std::string& error, LogEventTag tag = {});
+  // Told of every line this writer adds, with what it is about, as the line is made.
+  void setEventListener(std::function<void(const LogEvent&)> listener) { listener_ = std::move(listener); }
 
   const std::vector<std::string>& lines() const { return eventLog_; }
   const std::string& folder() const { return folder_; }
@@ -100,10 +103,29 @@ class EventLogWriter {
     std::string path;
     std::vector<std::string> lines;
   };
+  struct Batch {
+    std::vector<std::string> lines;
+    std::vector<LogEventTag> tags;  // one per line
+    // Tags the lines added since the last call.
+    void Tag(LogEventTag tag) { tags.resize(lines.size(), tag); }
+    void Add(std::string line, LogEventTag tag) {
+      lines.push_back(std::move(line));
+      Tag(tag);
+    }
+  };
+  struct QueuedLine {
+    std::string line;
+    LogEventTag tag;
+  };
+  struct DeviceNote {
+    unsigned device;
+    std::string text;
+    LogEventTag tag;
+  };
   void BayTransitions(unsigned device, std::uint8_t old, const StatusRecord& record, const std::string& stamp,
-                      std::vector<std::string>& out, EventLogResult& result);
-  bool RebuildLines(unsigned device, const StatusRecord& record, const std::string& stamp,
-                    std::vector<std::string>& out);
+                      Batch& out, EventLogResult& result);
+  bool RebuildLines(unsigned device, const StatusRecord& record, const std::string& stamp, Batch& out);
+  void Tell(const Batch& batch, const LocalDateTime& now) const;
   std::vector<std::string>& UnsavedFor(const std::string& path);
   // Appends lines to what the file holds now; false with lastError_ set when that fails.
   // Appends what waits for `path` to the file's lines under the lock; on success the lines hold
@@ -120,10 +142,11 @@ class EventLogWriter {
   LockFunction lock_;
   std::vector<std::string> eventLog_;
   std::vector<DeviceMemory> memory_;
-  std::vector<std::string> pendingDeviceChanges_;
-  std::vector<std::string> queuedLines_;
+  std::vector<QueuedLine> pendingDeviceChanges_;
+  std::vector<QueuedLine> queuedLines_;
   bool deviceChangesPending_ = false;
-  std::vector<std::pair<unsigned, std::string>> deviceNotes_;
+  std::vector<DeviceNote> deviceNotes_;
+  std::function<void(const LogEvent&)> listener_;
   std::vector<UnsavedLines> unsaved_;  // per day file, oldest first
   bool failing_ = false;               // the last save failed
   std::string lastError_;

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "platform/atomic_file.h"
+#include "platform/input_file.h"
 
 namespace rur {
 
@@ -26,10 +27,11 @@ LogViewStep LogFollower::Follow(const std::vector<std::string>& log) {
 
 bool LoadLogFileText(const std::string& path, std::string& text, std::string& error) {
   constexpr std::uintmax_t kLargestShownFile = 64u << 20;
-  std::error_code sizeError;
-  const auto size = std::filesystem::file_size(path, sizeError);
-  if (!sizeError && size > kLargestShownFile) {
-    error = "The file " + path + " is too large to show (" + std::to_string(size >> 20) + " MB).";
+  // A device or a pipe would be read without end; a missing file is told below.
+  std::error_code missing;
+  std::string problem;
+  if (std::filesystem::exists(path, missing) && !CheckInputFile(path, kLargestShownFile, problem)) {
+    error = "Cannot show " + problem + ".";
     return false;
   }
   const FileReadStatus status = ReadWholeFile(path, text, error);

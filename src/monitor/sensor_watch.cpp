@@ -21,13 +21,14 @@ std::vector<SensorEvent> SensorWatch::Check(unsigned drive, unsigned device, con
   if (fanLow) {
     if (++memory.fanLowReadings >= kReadingsBeforeAlarm && !memory.fanAlarm) {
       memory.fanAlarm = true;
-      events.push_back({d + " Fan stopped, " + speed + ", ", kAlarmFanStopped, n + " Fan fail, " + speed + "."});
+      events.push_back({d + " Fan stopped, " + speed + ", ", kAlarmFanStopped, n + " Fan fail, " + speed + ".",
+                        LogEventKind::FanFailure});
     }
   } else {
     memory.fanLowReadings = 0;
     if (memory.fanAlarm) {
       memory.fanAlarm = false;
-      events.push_back({d + " Fan running, " + speed + ", ", 0, {}});
+      events.push_back({d + " Fan running, " + speed + ", ", 0, {}, LogEventKind::FanRunning});
     }
   }
 
@@ -36,14 +37,14 @@ std::vector<SensorEvent> SensorWatch::Check(unsigned drive, unsigned device, con
   if (celsius >= limits.tempAlarmC) {
     if (++memory.hotReadings >= kReadingsBeforeAlarm && !memory.tempAlarm) {
       memory.tempAlarm = true;
-      events.push_back(
-          {d + " Temperature too high, " + degrees + ", ", kAlarmTemperatureHigh, n + " Over Heat, " + degrees + "."});
+      events.push_back({d + " Temperature too high, " + degrees + ", ", kAlarmTemperatureHigh,
+                        n + " Over Heat, " + degrees + ".", LogEventKind::OverTemperature});
     }
   } else {
     memory.hotReadings = 0;
     if (memory.tempAlarm && celsius + kTempClearMarginC <= limits.tempAlarmC) {
       memory.tempAlarm = false;
-      events.push_back({d + " Temperature normal, " + degrees + ", ", 0, {}});
+      events.push_back({d + " Temperature normal, " + degrees + ", ", 0, {}, LogEventKind::TemperatureNormal});
     }
   }
   return events;

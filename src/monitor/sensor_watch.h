@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "monitor/log_event.h"
 #include "monitor/status_record.h"
 
 namespace rur {
@@ -31,6 +32,7 @@ struct SensorEvent {
   std::string logLine;         // without its time stamp: "D1 Fan stopped, 0 RPM, "
   std::uint8_t alarmKind = 0;  // 0 when the condition cleared
   std::string alarmSentence;   // "Device1 Fan fail, 0 RPM."
+  LogEventKind kind = LogEventKind::Info;
 };
 
 class SensorWatch {

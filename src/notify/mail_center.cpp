@@ -270,7 +270,9 @@ bool MailCenter::SaveMailSettings(MailPageModel& page) {
     if (failed(store_.WriteInteger(kValueRecipientCount, count))) return false;
   }
 
+  if (!page.mailFolder.empty()) mailFolder_ = page.mailFolder;
   if (failed(store_.WriteString(kValueMailFolder, mailFolder_))) return false;
+  if ((!page.caFile.empty() || !caFile_.empty()) && failed(store_.WriteString(kValueCaFile, page.caFile))) return false;
   if (!WriteKindFiles(page)) return false;
 
   MailRequestFlags |= kMailRequestLoad;
@@ -292,6 +294,8 @@ void MailCenter::FillMailPage(MailPageModel& page, bool setSuppressBoxes) {
     page.account = Setting(kSettingAccount);
     page.login = (authState_ & kAuthLogin) != 0;
     page.allowPlainLogin = allowPlainLogin_;
+    page.caFile = caFile_;
+    page.mailFolder = mailFolder_;
     page.tempAlarm = std::to_string(tempAlarm_);
     page.fanMinRpm = std::to_string(fanMinRpm_);
     for (std::size_t i = 0; i < page.kinds.size(); ++i) {
@@ -312,6 +316,7 @@ void MailCenter::FillMailPage(MailPageModel& page, bool setSuppressBoxes) {
     page.timeOut = kDefaultTimeOut;
     page.tempAlarm = std::to_string(kDefaultTempAlarm);
     page.fanMinRpm = "0";
+    page.mailFolder = mailFolder_;
   }
   ShowSubPage(page, page.subPage);
   settingsDirty_ = 0;

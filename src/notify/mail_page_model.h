@@ -40,6 +40,8 @@ struct MailPageModel {
   std::string account;           // Edit12
   bool login = false;            // CheckBox8; Edit8, Edit12, Label19 and Label20 show while it is ticked
   bool allowPlainLogin = false;  // the login may be sent without TLS
+  std::string caFile;            // the PEM bundle that verifies the server (not on the page; kept as loaded)
+  std::string mailFolder;        // the folder of the subject and text files (not on the page; kept as loaded)
 
   // The sensor limits, on the sub-pages of kinds 3 and 4.
   std::string tempAlarm;  // degrees C from which the temperature alarm counts

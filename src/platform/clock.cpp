@@ -22,6 +22,21 @@ LocalDateTime RealClock::localTime() {
                        parts.tm_hour,        parts.tm_min,     parts.tm_sec};
 }
 
+int Clock::utcOffsetSeconds(const LocalDateTime& time) const {
+  std::tm parts{};
+  parts.tm_year = time.year - 1900;
+  parts.tm_mon = time.month - 1;
+  parts.tm_mday = time.day;
+  parts.tm_hour = time.hour;
+  parts.tm_min = time.minute;
+  parts.tm_sec = time.second;
+  parts.tm_isdst = -1;
+  const std::time_t instant = std::mktime(&parts);
+  std::tm local{};
+  if (instant == static_cast<std::time_t>(-1) || localtime_r(&instant, &local) == nullptr) return 0;
+  return static_cast<int>(local.tm_gmtoff);
+}
+
 VirtualClock::VirtualClock(LocalDateTime start) : startSeconds_(CivilSeconds(start)) {}
 
 std::uint64_t VirtualClock::nowMs() {

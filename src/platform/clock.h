@@ -25,6 +25,8 @@ class Clock : public PollClock {
  public:
   virtual LocalDateTime localTime() = 0;
   virtual bool isVirtual() const { return false; }
+  // How far a local time of this clock is ahead of UTC, in seconds (east positive).
+  virtual int utcOffsetSeconds(const LocalDateTime& time) const;
 };
 
 class RealClock final : public Clock {
@@ -41,6 +43,8 @@ class VirtualClock final : public Clock {
   void sleepMs(std::uint64_t ms) override;
   LocalDateTime localTime() override;
   bool isVirtual() const override { return true; }
+  // Virtual time keeps no time zone: its stamps read as UTC.
+  int utcOffsetSeconds(const LocalDateTime&) const override { return 0; }
   void advanceMs(std::uint64_t ms) { sleepMs(ms); }
 
  private:

@@ -15,6 +15,14 @@ std::string FormatDateTime(const LocalDateTime& t) {
   return text;
 }
 
+std::string IsoDateTimeText(const LocalDateTime& t, int utcOffsetSeconds) {
+  const int minutes = (utcOffsetSeconds < 0 ? -utcOffsetSeconds : utcOffsetSeconds) / 60;
+  char text[64];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d%c%02d:%02d", t.year, t.month, t.day, t.hour, t.minute,
+                t.second, utcOffsetSeconds < 0 ? '-' : '+', minutes / 60, minutes % 60);
+  return text;
+}
+
 std::string DayFileStem(const LocalDateTime& t) {
   char text[16];
   std::snprintf(text, sizeof text, "%02d%02d%02d", t.year % 100, t.month % 100, t.day % 100);

@@ -9,6 +9,8 @@
 namespace rur {
 
 std::string FormatDateTime(const LocalDateTime& time);
+// ISO 8601 with the offset from UTC: "2026-01-01T00:05:00+01:00".
+std::string IsoDateTimeText(const LocalDateTime& time, int utcOffsetSeconds);
 // "yymmdd", the name of a day's event log without its ending.
 std::string DayFileStem(const LocalDateTime& time);
 

@@ -1,0 +1,14 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "cli/command_failure.h"
+
+#include <nlohmann/json.hpp>
+
+namespace rur::cli {
+
+int Fail(CommandContext& context, std::string_view command, const std::string& message, int status) {
+  context.err << command << ": " << message << '\n';
+  if (context.options.json) context.out << nlohmann::json{{"error", message}}.dump(2) << '\n';
+  return status;
+}
+
+}  // namespace rur::cli
