@@ -1,7 +1,7 @@
-#!/ usr / bin / env bash
-#SPDX - License - Identifier : GPL - 3.0 - or -later
-#Installs the Debian packages the build and the tests need, only those that are missing,
-#without questions.Safe to run again and again.
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Installs the Debian packages the build and the tests need, only those that are missing,
+# without questions. Safe to run again and again.
 set -euo pipefail
 
 packages=(
@@ -9,19 +9,22 @@ packages=(
   qt6-base-dev qt6-svg-dev libcurl4-openssl-dev libudev-dev nlohmann-json3-dev libcli11-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   python3-aiosmtpd python3-cryptography fonts-liberation
-#the Debian package and its checks(scripts / check - package.sh)
+  # the Debian package and its checks (scripts/check-package.sh)
   dpkg-dev fakeroot lintian appstream desktop-file-utils man-db
 )
 packages+=("$@")
 
 missing=()
-for package in "${packages[@]}";
-do
-  if
-    !dpkg - query - W - f = '${Status}' "$package" 2 > / dev / null | grep - q "install ok installed";
-then missing += ("$package")fi done[$ { #missing[@] } - eq 0]&& exit 0
+for package in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$package")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
 
-    echo "Installing: ${missing[*]}" sudo = "" if["$(id -u)" - ne 0];
-then sudo = "sudo";
-fi export DEBIAN_FRONTEND = noninteractive $sudo apt - get update - q $sudo apt - get install - y - q-- no - install -
-                            recommends "${missing[@]}"
+echo "Installing: ${missing[*]}"
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -q
+$sudo apt-get install -y -q --no-install-recommends "${missing[@]}"

@@ -14,8 +14,6 @@
 namespace rur {
 namespace {
 
-constexpr int kDeviceOperationPanel = 4;
-
 std::string FolderFile(const std::string& folder, const char* name) {
   return (std::filesystem::path(folder) / name).string();
 }

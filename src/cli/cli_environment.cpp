@@ -10,7 +10,7 @@ namespace rur::cli {
 
 std::unique_ptr<CliEnvironment> CliEnvironment::Create(const GlobalOptions& options, std::string& error) {
   std::unique_ptr<CliEnvironment> env(new CliEnvironment(options));
-  env->ui_ = std::make_unique<CliUi>(std::cerr, options.verbose);
+  env->ui_ = std::make_unique<CliUi>(std::cerr, CliUi::Voice{options.verbose, options.debug, options.quiet});
   ProgramOptions programOptions;
   programOptions.simulate = options.simulate;
   if (options.simulate && !sim::ResolveScenarioArgument(options.scenario, programOptions.scenarioPath, error))

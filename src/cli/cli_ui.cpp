@@ -6,7 +6,18 @@
 namespace rur::cli {
 
 void CliUi::panel(int index, const std::string& text) {
-  if (verbose_) err_ << "[panel " << index << "] " << text << '\n';
+  if (voice_.debug) {
+    err_ << "[panel " << index << "] " << text << '\n';
+  } else if (index == kDeviceOperationPanel && !text.empty()) {
+    note(text);
+  }
+}
+
+void CliUi::note(const std::string& text) {
+  if (!voice_.verbose || voice_.quiet) return;
+  if (barShown_) err_ << '\n';
+  barShown_ = false;
+  err_ << text << '\n';
 }
 
 void CliUi::messageBox(const std::string& text, const std::string& caption, MessageKind) {
@@ -18,7 +29,7 @@ void CliUi::messageBox(const std::string& text, const std::string& caption, Mess
 }
 
 void CliUi::mailWaiting(const std::string& text) {
-  if (text.empty()) return;
+  if (text.empty() || voice_.quiet) return;
   if (barShown_) err_ << '\n';
   barShown_ = false;
   err_ << "Mail: " << text << '\n';
@@ -43,7 +54,7 @@ void CliUi::finishProgress() {
 }
 
 void CliUi::DrawBar(int position, int maximum) {
-  if (maximum <= 0) return;
+  if (maximum <= 0 || voice_.quiet) return;
   constexpr int kWidth = 40;
   const int clamped = std::clamp(position, 0, maximum);
   const int filled = clamped * kWidth / maximum;

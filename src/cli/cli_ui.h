@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The window's stand-in on a terminal: message boxes and waiting mails go to standard error (they
-// are what the user must read), status-bar panels only with --verbose, and a long operation's progress as a
-// bar that redraws itself at most a few times a second.
+// are what the user must read), and a long operation's progress as a bar that redraws itself at
+// most a few times a second. With --verbose the texts of device operations (the status bar's last
+// panel) and the commands' own notes say what is being done; the engine's raw traces of the other
+// panels only with --debug. --quiet keeps the bar and the notices away.
 
 #include <chrono>
 #include <functional>
@@ -15,7 +17,14 @@ namespace rur::cli {
 
 class CliUi final : public Ui {
  public:
-  CliUi(std::ostream& err, bool verbose) : err_(err), verbose_(verbose) {}
+  struct Voice {
+    bool verbose = false;
+    bool debug = false;
+    bool quiet = false;
+  };
+  CliUi(std::ostream& err, Voice voice) : err_(err), voice_(voice) {}
+  // A note for --verbose: what is being done, to which device.
+  void note(const std::string& text);
 
   void panel(int index, const std::string& text) override;
   void messageBox(const std::string& text, const std::string& caption, MessageKind kind) override;
@@ -32,7 +41,7 @@ class CliUi final : public Ui {
   void DrawBar(int position, int maximum);
 
   std::ostream& err_;
-  bool verbose_;
+  Voice voice_;
   std::function<std::pair<int, int>()> progressSource_;
   std::chrono::steady_clock::time_point lastDraw_{};
   bool barShown_ = false;

@@ -18,6 +18,7 @@ int RunSmart(CommandContext& context) {
 
   Engine& engine = context.env.engine();
   const unsigned bay = context.options.bay;
+  context.env.ui().note("smart: reading the SMART thresholds and data of every member disk");
   engine.ReadSmartNow();
   engine.SelectDevice(position);  // the heading takes the model as the status page shows it
   engine.SelectSmartBay(bay - 1);

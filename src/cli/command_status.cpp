@@ -11,6 +11,7 @@ namespace rur::cli {
 int RunStatus(CommandContext& context) {
   if (!StartAndDetect(context, "status")) return kExitFailed;
   Engine& engine = context.env.engine();
+  context.env.ui().note("status: reading the state of every enclosure");
   engine.RefreshNow();
   const auto devices = CollectStatus(engine);
   if (devices.empty()) return Fail(context, "status", "No Drive found!");

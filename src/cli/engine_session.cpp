@@ -9,11 +9,15 @@ namespace rur::cli {
 bool StartAndDetect(CommandContext& context, std::string_view command, EventLogUse log) {
   Engine& engine = context.env.engine();
   if (log == EventLogUse::Off) engine.AttachEventLog(nullptr);
+  context.env.ui().note(std::string(command) + ": looking for enclosures among the drives");
   context.env.program().Start();
   if (!engine.RunUntilDetected(kDetectionWaitMs)) {
     Fail(context, command, "detection did not finish within " + std::to_string(kDetectionWaitMs / 1000) + " s");
     return false;
   }
+  for (unsigned i = 0; i < engine.deviceCount(); ++i)
+    context.env.ui().note(std::string(command) + ": found " + DeviceLabel(engine, i) + " at " +
+                          context.env.program().DrivePath(engine.DriveAt(i)));
   return true;
 }
 

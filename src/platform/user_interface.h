@@ -11,6 +11,10 @@ namespace rur {
 
 enum class MessageKind { Plain, Information, Warning, Error, Exclamation };
 
+// The status bar's panel for the texts of device operations, which speak to the user; the other
+// panels carry the engine's traces.
+constexpr int kDeviceOperationPanel = 4;
+
 // Parts of the engine's state that changed; a face reads the new values through the engine's views.
 enum class UiUpdate {
   DeviceControls,  // which devices are present and ticked, and the selected one
