@@ -150,6 +150,10 @@ bool Program::Close(std::string& error) {
   closed_ = true;
   if (hooks_) hooks_->WaitAll();
   if (simulator_ && !options_.simStateDir.empty() && !simulator_->saveState(options_.simStateDir, error)) return false;
+  if (simulator_ && simulator_->traceLost()) {
+    error = "the trace file " + options_.traceFile + " could not be written; the trace is incomplete";
+    return false;
+  }
   return true;
 }
 

@@ -111,7 +111,7 @@ int RunFirmware(CommandContext& context) {
   // Far larger than any image; a FIFO or a device is never opened.
   constexpr std::uint64_t kLargestImageFile = 64u << 20;
   std::string error;
-  if (!CheckInputFile(file, kLargestImageFile, error)) return Fail(context, "firmware", error, kExitUsage);
+  if (!CheckInputFile(file, kLargestImageFile, error)) return Fail(context, "firmware", file + " " + error, kExitUsage);
   if (options.json && !dryRun) return Fail(context, "firmware", "--json goes with --dry-run only", kExitUsage);
   if (!dryRun && !options.yes && !OnTerminal()) {
     context.err << "firmware: no terminal to confirm the upgrade on; add --yes to upgrade without asking, or "

@@ -222,7 +222,7 @@ std::string CommandHelp(const std::string& name) {
     text += "\n";
     for (const CLI::Option* option : options) {
       std::string head = option->get_name(false, true);
-      if (option->get_type_size() != 0 && option->nonpositional()) head += " " + option->get_type_name();
+      if (option->get_expected_min() > 0 && option->nonpositional()) head += " " + option->get_type_name();
       head.resize(std::max<std::size_t>(head.size(), 24), ' ');
       text += "  " + head + "  " + option->get_description() + "\n";
     }
@@ -283,10 +283,37 @@ CommandLineOutcome ParseCommandLine(const std::vector<std::string>& args, Comman
   AddGlobalOptions(app, global);
   auto commandApp = CommandApp(*command, line.options);
   CLI::App* sub = app.add_subcommand(std::move(commandApp));
+  // Named here, since the parser would take an unknown option for one of the command's words.
+  bool afterName = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& word = args[i];
+    if (word == "--") break;
+    afterName = afterName || word == name;
+    if (word.size() < 2 || word[0] != '-') continue;
+    const std::string option = word.substr(0, word.find('='));
+    const CLI::Option* known = sub->get_option_no_throw(option);
+    if (known == nullptr) known = app.get_option_no_throw(option);
+    const std::string who = afterName && known != app.get_option_no_throw(option) ? name : "rurctl";
+    if (known == nullptr) {
+      text = UsageError(afterName ? name : "rurctl", "unknown option " + word);
+      return CommandLineOutcome::UsageError;
+    }
+    if (known->get_expected_min() > 0 && word.find('=') == std::string::npos &&
+        (i + 1 >= args.size() || args[i + 1].empty() || args[i + 1] == "--")) {
+      text = UsageError(who, option + " needs a value");
+      return CommandLineOutcome::UsageError;
+    }
+  }
   // CLI11 wants the words last first.
   std::vector<std::string> reversed(args.rbegin(), args.rend());
   try {
     app.parse(reversed);
+  } catch (const CLI::ValidationError& error) {
+    // "--bay: takes 1 (HDD1) or 2 (HDD2)" reads as "--bay takes ...".
+    std::string message = error.what();
+    if (const auto colon = message.find(": "); colon != std::string::npos && message[0] == '-') message.erase(colon, 1);
+    text = UsageError(sub->parsed() ? name : "rurctl", message);
+    return CommandLineOutcome::UsageError;
   } catch (const CLI::ParseError& error) {
     text = UsageError(sub->parsed() ? name : "rurctl", error.what());
     return CommandLineOutcome::UsageError;

@@ -551,7 +551,7 @@ bool LoadScenarioFile(const std::string& path, Scenario& out, std::string& error
   std::error_code missing;
   std::string unreadable;
   if (std::filesystem::exists(path, missing) && !CheckInputFile(path, kLargestScenario, unreadable)) {
-    error = "scenario " + unreadable;
+    error = "scenario " + path + " " + unreadable;
     return false;
   }
   std::ifstream file(path, std::ios::binary);

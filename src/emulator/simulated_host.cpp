@@ -174,6 +174,7 @@ void SimulatedHost::Trace(const std::string& line) {
   if (!trace_.is_open()) return;
   trace_ << line << '\n';
   trace_.flush();  // a trace must survive a program that is killed
+  if (!trace_) traceLost_ = true;
 }
 
 SimulatedController* SimulatedHost::controller(unsigned drive) {

@@ -54,6 +54,8 @@ class SimulatedHost final : public DriveSource {
   std::size_t refusedRequests() const { return refused_; }  // requests other than READ(10) and INQUIRY
   // Appends "<drive> READ <lba>" or "<drive> INQUIRY" per request; false when the file cannot be opened.
   bool setTraceFile(const std::string& path);
+  // Some trace line could not be written (a full disk, a closed pipe): the trace is incomplete.
+  bool traceLost() const { return traceLost_; }
 
   bool saveState(const std::string& dir, std::string& error) const;
   bool loadState(const std::string& dir, std::string& error);  // missing state = fresh, not an error
@@ -93,6 +95,7 @@ class SimulatedHost final : public DriveSource {
   std::vector<Request> requests_;
   std::size_t refused_ = 0;
   std::ofstream trace_;
+  bool traceLost_ = false;  // a trace line could not be written
   std::function<void()> listener_;
   std::string autoSaveError_;
 };

@@ -10,8 +10,8 @@ ArrayHealth ArrayHealthOf(const StatusRecord& record) {
   const int present = ((flags & kHdd1Present) ? 1 : 0) + ((flags & kHdd2Present) ? 1 : 0);
   ArrayHealth health;
   health.failed = present == 0 || (mode == kModeStriping && present < 2);
-  health.degraded =
-      (flags & (kHdd1Failed | kHdd2Failed)) != 0 || (mode == kModeMirroring && (present < 2 || rebuilding));
+  health.degraded = !health.failed && ((flags & (kHdd1Failed | kHdd2Failed)) != 0 ||
+                                       (mode == kModeMirroring && (present < 2 || rebuilding)));
   return health;
 }
 

@@ -8,7 +8,7 @@
 namespace rur {
 
 struct ArrayHealth {
-  bool degraded = false;  // runs, but without its second copy (or with a failed member)
+  bool degraded = false;  // runs, but without its second copy (or with a failed member); not when failed
   bool failed = false;    // holds no usable array
 };
 

@@ -31,7 +31,7 @@ bool LoadLogFileText(const std::string& path, std::string& text, std::string& er
   std::error_code missing;
   std::string problem;
   if (std::filesystem::exists(path, missing) && !CheckInputFile(path, kLargestShownFile, problem)) {
-    error = "Cannot show " + problem + ".";
+    error = "The file " + path + " " + problem + ".";
     return false;
   }
   const FileReadStatus status = ReadWholeFile(path, text, error);

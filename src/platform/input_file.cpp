@@ -11,19 +11,19 @@ namespace rur {
 bool CheckInputFile(const std::string& path, std::uint64_t maxBytes, std::string& error) {
   struct stat info {};
   if (::stat(path.c_str(), &info) != 0) {
-    error = path + ": " + std::strerror(errno);
+    error = std::string("cannot be read: ") + std::strerror(errno);
     return false;
   }
   if (S_ISDIR(info.st_mode)) {
-    error = path + " is a folder, not a file";
+    error = "is a folder, not a file";
     return false;
   }
   if (!S_ISREG(info.st_mode)) {
-    error = path + " is not a regular file (a device, a pipe or a socket), so it is not read";
+    error = "is not a regular file (a device, a pipe or a socket), so it is not read";
     return false;
   }
   if (static_cast<std::uint64_t>(info.st_size) > maxBytes) {
-    error = path + " is too large (" + std::to_string(info.st_size) + " bytes; at most " + std::to_string(maxBytes) +
+    error = "is too large (" + std::to_string(info.st_size) + " bytes; at most " + std::to_string(maxBytes) +
             " are expected)";
     return false;
   }

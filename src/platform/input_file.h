@@ -9,8 +9,8 @@
 
 namespace rur {
 
-// True when `path` is a regular file (links followed) of at most `maxBytes`; else false with a
-// message that names the file.
+// True when `path` is a regular file (links followed) of at most `maxBytes`; else false with the
+// reason, to follow the file's name: "is not a regular file (...)".
 bool CheckInputFile(const std::string& path, std::uint64_t maxBytes, std::string& error);
 
 }  // namespace rur

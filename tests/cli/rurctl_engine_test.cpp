@@ -35,7 +35,7 @@ TEST_F(RurctlTest, DetectAndStatusOnTheBundledScenarios) {
   EXPECT_TRUE(device["sensor_shown"].get<bool>());
 
   status = Rurctl(std::string("--simulate=two-enclosures ") + kRun + "status --json");
-  ASSERT_EQ(status.status, 0) << status.err;
+  ASSERT_EQ(status.status, 4) << "Device1 rebuilds: degraded\n" << status.err;
   EXPECT_EQ(nlohmann::json::parse(status.out).size(), 2u);
   // Looking leaves no trace in the day's log.
   EXPECT_TRUE(fs::is_empty(dir_ / "data") || !fs::exists(dir_ / "data" / "260314.log"));
@@ -161,6 +161,159 @@ TEST_F(RurctlTest, SmartNumbersAreTheSimulatedDisksOwn) {
   }
 }
 
+// What a script reads from the exit status: 0 for a healthy array, health bits when the command
+// worked, 1 when it did not (with "error" in its JSON, never an empty result).
+TEST_F(RurctlTest, HealthIsInTheExitStatus) {
+  struct Case {
+    const char* name;
+    std::string enclosure;  // fields of drive 1
+    std::string faults;
+    const char* command;
+    int status;
+  };
+  const std::string ok = R"("members": [{}, {}])";
+  const Case cases[] = {
+      {"healthy", ok, "", "status", 0},
+      {"healthy", ok, "", "smart --bay 2", 0},
+      {"member absent", R"("members": [{}, {"state": "absent"}])", "", "status", 4},
+      {"member failed", R"("members": [{"state": "failed"}, {}])", "", "status", 4},
+      {"member rebuilding", R"("members": [{}, {}], "rebuild": {"member": "HDD2", "position": 1000, "speed": 1})", "",
+       "status", 4},
+      {"member inserted", R"("members": [{}, {"state": "inserted"}])", "", "status", 4},
+      {"empty bay in JBOD", R"("mode": "jbod", "members": [{}, {"state": "absent"}])", "", "status", 0},
+      {"failed member in JBOD", R"("mode": "jbod", "members": [{}, {"state": "failed"}])", "", "status", 4},
+      {"both members gone", R"("members": [{"state": "absent"}, {"state": "absent"}])", "", "status", 8},
+      {"not answering", ok, R"(, "faults": [{"drive": 1, "kind": "fail", "command": "query", "code": "0x17",
+        "from": 1}])",
+       "status", 8},
+      {"SMART warning", R"("members": [{}, {"smart": [{"id": 197, "value": 100, "worst": 100, "threshold": 0,
+        "raw": 8}]}])",
+       "", "smart --bay 2", 16},
+      {"SMART error", R"("members": [{"smart": [{"id": 5, "value": 30, "worst": 30, "threshold": 36,
+        "raw": 900}]}, {}])",
+       "", "smart --json", 32},
+      {"SMART error on a degraded array", R"("members": [{"smart": [{"id": 5, "value": 30, "worst": 30,
+        "threshold": 36, "raw": 900}]}, {"state": "absent"}])",
+       "", "smart", 36},
+      {"SMART read fails", ok, R"(, "faults": [{"drive": 1, "kind": "fail", "command": "ata-fetch", "port": 0}])",
+       "smart --json", 1},
+      {"SMART of an empty bay", R"("members": [{}, {"state": "absent"}])", "", "smart --bay 2 --json", 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::ofstream(dir_ / "s.json", std::ios::trunc)
+        << R"({"start": "2026-03-14 09:00:00", "drives": [{"number": 1, "type": "enclosure", )" << c.enclosure << "}]"
+        << c.faults << "}";
+    const RunResult run = Rurctl(std::string("--simulate=s.json --virtual-time ") + c.command);
+    EXPECT_EQ(run.status, c.status) << run.out << run.err;
+    if (std::string(c.command).find("--json") == std::string::npos) continue;
+    const auto json = nlohmann::json::parse(run.out);
+    EXPECT_EQ(json.contains("error"), c.status == 1) << run.out;
+    if (c.status == 1) {
+      EXPECT_FALSE(json.contains("rows"));
+    }
+  }
+  // A command that failed says so in JSON too.
+  const RunResult none = Rurctl("--simulate=faults --virtual-time --data-dir data log missing.log --json");
+  EXPECT_EQ(none.status, 1);
+  EXPECT_EQ(nlohmann::json::parse(none.out)["error"], "The file missing.log does not exist.");
+}
+
+// The demo's five minutes as a script sees them: one JSON object per line on standard output, in
+// the order of the events, and a program run once per event but never for rebuild progress.
+TEST_F(RurctlTest, MonitorStreamsEventsAsJsonAndRunsAProgramOnEach) {
+  const fs::path hook = dir_ / "hook.sh";
+  std::ofstream(hook) << "#!/bin/sh\n"
+                         "echo \"$RUR_EVENT|$RUR_DEVICE|$RUR_DRIVE|$RUR_PATH|$RUR_BAY|$RUR_TIME|$RUR_TEXT\" >> '"
+                      << (dir_ / "hook.log").string() << "'\n";
+  fs::permissions(hook, fs::perms::owner_all);
+  const RunResult run =
+      Rurctl(std::string("--simulate ") + kRun + "monitor --for 300 --json --exec ./hook.sh --exec ./missing-hook");
+  ASSERT_EQ(run.status, 0) << run.err;
+
+  std::vector<std::string> kinds;
+  std::istringstream lines(run.out);
+  for (std::string line; std::getline(lines, line);) {
+    const auto event = nlohmann::json::parse(line);  // every line is one object
+    for (const char* key : {"time", "device", "drive", "event", "text"}) ASSERT_TRUE(event.contains(key)) << line;
+    EXPECT_EQ(event["time"].get<std::string>().substr(19), "+00:00") << "virtual time reads as UTC";
+    const std::string kind = event["event"];
+    if (kind == "banner" || kind == "info") continue;
+    if (kinds.empty() || kinds.back() != kind) kinds.push_back(kind);
+    EXPECT_EQ(event["bay"], 2) << line;
+    EXPECT_EQ(event["device"], 1);
+    EXPECT_EQ(event["drive"], 1);
+  }
+  const std::vector<std::string> expected{"member-removed",   "alarm",       "member-inserted", "member-initialized",
+                                          "rebuild-progress", "rebuild-done"};
+  EXPECT_EQ(kinds, expected);
+
+  const std::string ran = Read(dir_ / "hook.log");
+  EXPECT_EQ(ran.find("rebuild-progress"), std::string::npos);
+  std::vector<std::string> runs;
+  std::istringstream hookLines(ran);
+  for (std::string line; std::getline(hookLines, line);) runs.push_back(line.substr(0, line.find('|')));
+  const std::vector<std::string> expectedRuns{"member-removed", "alarm", "member-inserted", "member-initialized",
+                                              "rebuild-done"};
+  EXPECT_EQ(runs, expectedRuns);
+  EXPECT_EQ(ran.rfind("member-removed|1|1|simulated drive 1|2|2026-03-14T09:00:", 0), 0u) << ran;
+  EXPECT_NE(ran.find("|D1 HDD2 was removed, 05"), std::string::npos) << ran;
+  EXPECT_NE(run.err.find("monitor: ./missing-hook could not be started for member-removed"), std::string::npos)
+      << run.err;
+}
+
+// A server without a desktop gets its mail settings from rurctl; the file is the one the window
+// reads, and the test mail goes out with them (the password through standard input only).
+TEST_F(RurctlTest, MailIsSetUpWithoutTheWindow) {
+  using rur::mailtest::SmtpSink;
+  if (!SmtpSink::Available()) GTEST_SKIP() << "/usr/bin/python3 cannot import aiosmtpd";
+  SmtpSink sink(SmtpSink::Mode::Auth);
+  ASSERT_NE(sink.port(), 0);
+  const std::string run = std::string("--simulate ") + kRun;
+  const std::pair<std::string, std::string> steps[] = {
+      {"mail-set SMTP 127.0.0.1", ""},
+      {"mail-set Port " + std::to_string(sink.port()), ""},
+      {"mail-set Addr rur@example.com", ""},
+      {"mail-set UserID rur", ""},
+      {"mail-set Login on", ""},
+      {"mail-set AllowPlainLogin 1", ""},
+      {"mail-set Password -", "s3cret pass\n"},
+      {"mail-recipients add ops@example.com", ""},
+      {"mail-recipients add dev@example.com", ""},
+      {"mail-recipients remove ops@example.com", ""},
+  };
+  for (const auto& [arguments, input] : steps) {
+    const RunResult step = Rurctl(run + arguments, input);
+    EXPECT_EQ(step.status, 0) << arguments << "\n" << step.err;
+  }
+  const RunResult noAt = Rurctl(run + "mail-recipients add nobody");
+  EXPECT_EQ(noAt.status, 2);
+  EXPECT_NE(noAt.err.find("E-Mail Address formula error!"), std::string::npos) << noAt.err;
+  const std::string stored = Read(dir_ / "data" / "KV_RODE_RUR.reg");
+  EXPECT_EQ(stored.find("s3cret"), std::string::npos) << "the password is kept scrambled";
+
+  const RunResult settings = Rurctl(run + "mail-settings --json");
+  ASSERT_EQ(settings.status, 0) << settings.err;
+  const auto json = nlohmann::json::parse(settings.out);
+  EXPECT_EQ(json["values"]["SMTP"], "127.0.0.1");
+  EXPECT_EQ(json["values"]["Password"], "********");
+  EXPECT_EQ(json["values"]["Login"], true);
+  EXPECT_EQ(json["recipients"], nlohmann::json::array({"dev@example.com"}));
+
+  const RunResult test = Rurctl(run + "mail-test");
+  EXPECT_EQ(test.status, 0) << test.err;
+  ASSERT_EQ(sink.Mails().size(), 1u);
+  ASSERT_EQ(sink.Logins().size(), 1u);
+  EXPECT_EQ(sink.Logins()[0].login, "rur");
+  EXPECT_EQ(sink.Logins()[0].password, "s3cret pass");
+
+  // Ten recipients at most, as on the E-mail page.
+  for (int n = 0; n < 9; ++n) Rurctl(run + "mail-recipients add r" + std::to_string(n) + "@example.com");
+  const RunResult eleventh = Rurctl(run + "mail-recipients add r10@example.com");
+  EXPECT_EQ(eleventh.status, 1);
+  EXPECT_NE(eleventh.err.find("there are 10 recipients already"), std::string::npos) << eleventh.err;
+}
+
 TEST_F(RurctlTest, UndeliveredAlarmMailWaitsInTheOutboxUntilAFlushDeliversIt) {
   using rur::mailtest::SmtpSink;
   if (!SmtpSink::Available()) GTEST_SKIP() << "/usr/bin/python3 cannot import aiosmtpd";
@@ -259,13 +412,13 @@ TEST_F(RurctlTest, OwnScenariosWatchedToTheEnd) {
 // zeros; a capacity detection could not read comes with the next good refresh. Each enclosure keeps
 // its own rebuild arrow.
 TEST_F(RurctlTest, StatusIsMarkedWhenNotCurrentAndKeepsEachEnclosuresArrow) {
-  auto status = [this](const char* scenario) {
+  auto status = [this](const char* scenario, int exitStatus) {
     const fs::path file = fs::path(RUR_TEST_DATA_DIR) / "scenarios" / (std::string(scenario) + ".json");
     const RunResult run = Rurctl("--simulate=" + file.string() + " --virtual-time --data-dir data status --json");
-    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.status, exitStatus) << run.err;
     return nlohmann::json::parse(run.out);
   };
-  const auto failed = status("members-fail-at-detection");
+  const auto failed = status("members-fail-at-detection", 8);
   ASSERT_EQ(failed.size(), 2u);
   EXPECT_EQ(failed[0]["array_state"], "Normal");
   EXPECT_EQ(failed[0]["capacity_text"], "931 GB");
@@ -277,7 +430,7 @@ TEST_F(RurctlTest, StatusIsMarkedWhenNotCurrentAndKeepsEachEnclosuresArrow) {
   EXPECT_EQ(failed[1]["mode_text"], "");
   EXPECT_EQ(failed[1]["capacity_text"], "");
 
-  const auto rebuilding = status("both-rebuilding-at-half");
+  const auto rebuilding = status("both-rebuilding-at-half", 4);
   ASSERT_EQ(rebuilding.size(), 2u);
   EXPECT_EQ(rebuilding[0]["array_state"], "50%\n>>>>\nRebuilding");
   EXPECT_EQ(rebuilding[1]["array_state"], "50%\n<<<<\nRebuilding");

@@ -37,12 +37,14 @@ class RurctlTest : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(dir_); }
 
-  // Runs rurctl in the test's folder, with a state home there so nothing lands in the user's home.
-  RunResult Rurctl(const std::string& arguments) {
-    const fs::path out = dir_ / "stdout.txt", err = dir_ / "stderr.txt";
+  // Runs rurctl in the test's folder, with a state home there so nothing lands in the user's home;
+  // `input` is its standard input.
+  RunResult Rurctl(const std::string& arguments, const std::string& input = "") {
+    const fs::path out = dir_ / "stdout.txt", err = dir_ / "stderr.txt", in = dir_ / "stdin.txt";
+    std::ofstream(in) << input;
     const std::string command = "cd '" + dir_.string() + "' && XDG_STATE_HOME='" + (dir_ / "state").string() +
-                                "' '" RURCTL_PATH "' " + arguments + " </dev/null >'" + out.string() + "' 2>'" +
-                                err.string() + "'";
+                                "' '" RURCTL_PATH "' " + arguments + " <'" + in.string() + "' >'" + out.string() +
+                                "' 2>'" + err.string() + "'";
     RunResult run;
     const int raw = std::system(command.c_str());
     run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;

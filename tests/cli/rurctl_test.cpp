@@ -56,18 +56,53 @@ TEST_F(RurctlTest, BadInputStopsBeforeAnythingStarts) {
        "rurctl: scenario bad.json: drives[0].members[0].state: expected a number or one of present, rebuilding, "
        "inserted, failed, absent\n"},
       {"--simulate=missing.json query 0x17", "rurctl: scenario missing.json: cannot be read\n"},
-      {"--simulate query", "query: expected one query code in hexadecimal, e.g. 0x17\n"},
+      {"--simulate query", "query: CODE is required\nTry rurctl query --help.\n"},
       {"--simulate query 0x17 --drive 16", "query: --drive takes a drive number from 0 to 15\n"},
-      {"--simulate query 0x17 --bay 1", "query: unknown option --bay\n"},
+      {"--simulate query 0x17 --bay 1", "query: unknown option --bay\nTry rurctl query --help.\n"},
+      {"--simulate query 0x17 --drive", "query: --drive needs a value\nTry rurctl query --help.\n"},
+      // Bounds: a digit above the bound must not wrap round to a small number.
+      {"--simulate smart --bay 3", "smart: --bay takes 1 (HDD1) or 2 (HDD2)\nTry rurctl smart --help.\n"},
+      {"--simulate smart --bay=9", "smart: --bay takes 1 (HDD1) or 2 (HDD2)\nTry rurctl smart --help.\n"},
+      {"--simulate smart --bay 0", "smart: --bay takes 1 (HDD1) or 2 (HDD2)\nTry rurctl smart --help.\n"},
+      {"--simulate smart --bay 18446744073709551617",
+       "smart: --bay takes 1 (HDD1) or 2 (HDD2)\nTry rurctl smart --help.\n"},
+      {"--simulate smart --device 11",
+       "smart: --device takes a device number from 1 to 10\nTry rurctl smart --help.\n"},
+      {"--simulate smart --device 1 --drive 1", "smart: --device excludes --drive\nTry rurctl smart --help.\n"},
+      {"--simulate smart extra", "smart: The following argument was not expected: extra\nTry rurctl smart --help.\n"},
+      {"--simulate firmware-backup - --length 0",
+       "firmware-backup: --length takes a byte count from 1 to 8388608\nTry rurctl firmware-backup --help.\n"},
+      {"--simulate monitor --for soon",
+       "monitor: --for takes a number of seconds, at most a year\nTry rurctl monitor --help.\n"},
+      {"--simulate --virtual-time monitor", "monitor: on virtual time give the span to run with --for SECONDS\n"},
+      {"--simulate mail-recipients drop a@b", "mail-recipients: expected add or remove, not drop\n"},
+      {"--simulate mail-set Password secret",
+       "mail-set: the password is read from standard input: mail-set Password -\n"},
+      {"--simulate mail-set Colour red",
+       "mail-set: unknown setting Colour; the keys: Port, SMTP, UserName, Addr, TimeOut, UserID, Login, Password, "
+       "EMailSend, FilePath, AllowPlainLogin, CAFile, FanMinRPM, TempAlarm\n"},
+      {"--simulate mail-set Port 70000", "mail-set: The SMTP port \"70000\" is not a port number (1 to 65535).\n"},
+      {"--simulate --nope detect", "rurctl: unknown option --nope\nTry rurctl --help.\n"},
+      {"--simulate= detect", "rurctl: --simulate= needs a scenario file\nTry rurctl --help.\n"},
+      {"--simulate detect --data-dir", "rurctl: --data-dir needs a value\nTry rurctl --help.\n"},
+      {"help frobnicate", "rurctl: unknown command frobnicate\nTry rurctl --help.\n"},
+      // Files that are no regular files are not opened: a FIFO would never answer.
+      {"--simulate firmware /dev/zero --dry-run",
+       "firmware: /dev/zero is not a regular file (a device, a pipe or a socket), so it is not read\n"},
       // The SPI erase code, and any other that is not a status query.
       {"--simulate query 23", "query: 23 is not a status query; the codes are 10, 11, 15 and 17\n"},
       {"--simulate query 0x20", "query: 0x20 is not a status query; the codes are 10, 11, 15 and 17\n"},
-      {"--simulate firmware fw.bin",
+      {"--simulate firmware Makefile",
        "firmware: no terminal to confirm the upgrade on; add --yes to upgrade without asking, or --dry-run to check "
        "only\n"},
+      {"--simulate firmware Makefile --yes --dry-run",
+       "firmware: --yes excludes --dry-run\nTry rurctl firmware --help.\n"},
       {"--trace t.txt query 0x17", "rurctl: --trace works with --simulate only\nTry rurctl --help.\n"},
+      {"--simulate scenario.json",
+       "rurctl: unknown command scenario.json (a scenario goes as --simulate=FILE)\nTry rurctl --help.\n"},
       {"--simulate frobnicate", "rurctl: unknown command frobnicate\nTry rurctl --help.\n"},
   };
+  std::ofstream(dir_ / "Makefile") << "all:\n";
   for (const Case& c : cases) {
     const RunResult run = Rurctl(c.arguments);
     EXPECT_EQ(run.status, 2) << c.arguments;
@@ -87,6 +122,22 @@ TEST_F(RurctlTest, HelpListsTheCommandsAndOptions) {
                            "--virtual-time", "--trace FILE"})
     EXPECT_NE(run.out.find(text), std::string::npos) << text;
   EXPECT_EQ(Rurctl("").status, 2);
+  EXPECT_NE(run.out.find("16 a SMART verdict Warning"), std::string::npos) << "the exit statuses are told";
+
+  // One command's help, asked either way, names its options; the version in three ways.
+  for (const char* arguments : {"help smart", "smart --help", "--simulate smart -h --bay 7"}) {
+    const RunResult help = Rurctl(arguments);
+    EXPECT_EQ(help.status, 0) << arguments;
+    EXPECT_EQ(help.out.rfind("usage: rurctl [OPTIONS] smart [--device N | --drive D] [--bay 1|2] [--json]\n", 0), 0u)
+        << help.out;
+    EXPECT_NE(help.out.find("--bay 1|2"), std::string::npos);
+    EXPECT_NE(help.out.find("32 a SMART verdict Error"), std::string::npos);
+  }
+  for (const char* arguments : {"--version", "-V", "status --version"}) {
+    const RunResult version = Rurctl(arguments);
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "rurctl v0.50.11-3\n");
+  }
 }
 
 TEST_F(RurctlTest, SimulatedStateIsKeptBetweenRuns) {
