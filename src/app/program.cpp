@@ -100,6 +100,8 @@ bool Program::Open(const ProgramOptions& options, Ui& ui, std::string& error) {
       if (udev_->TakeEvents()) engine_->DeviceChangeNotice();
     });
   }
+  RunOnEvents(options.eventPrograms,
+              [&ui](const std::string& text) { ui.panel(kDeviceOperationPanel, "Event program: " + text); });
   return true;
 }
 

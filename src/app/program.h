@@ -33,6 +33,7 @@ struct ProgramOptions {
   bool virtualTime = false;
   std::string traceFile;          // requests of the simulated drives, one line each
   bool pumpWhileWaiting = false;  // real clock: waits let the window handle its events
+  std::vector<std::string> eventPrograms;  // run on every event (RunOnEvents); failures go to the status bar
 };
 
 class Program {

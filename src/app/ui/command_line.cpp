@@ -19,7 +19,8 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine& out, st
   const QCommandLineOption simState(QStringLiteral("sim-state"), QString(), QStringLiteral("DIR"));
   const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
   const QCommandLineOption version(QStringLiteral("version"));
-  parser.addOptions({simulate, dataDir, simState, help, version});
+  const QCommandLineOption exec(QStringLiteral("exec"), QString(), QStringLiteral("PROG"));
+  parser.addOptions({simulate, dataDir, simState, help, version, exec});
 
   // The parser knows no option with an optional value: a bare --simulate means the demo.
   QStringList words{QStringLiteral("rode-rur")};
@@ -55,6 +56,13 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine& out, st
       return false;
     }
   }
+  for (const QString& program : parser.values(exec)) {
+    if (program.isEmpty()) {
+      error = "--exec needs a program";
+      return false;
+    }
+    out.options.eventPrograms.push_back(Std(program));
+  }
   if (!out.options.simulate && !out.options.simStateDir.empty()) {
     error = "--sim-state works with --simulate only";
     return false;
@@ -69,6 +77,8 @@ std::string CommandLineHelp() {
          "                      faults); without FILE the demo\n"
          "  --sim-state DIR     keep the simulated enclosures' state in DIR between runs\n"
          "  --data-dir DIR      keep the program's files (logs, dumps, settings) in DIR\n"
+         "  --exec PROG         run PROG on every event but rebuild progress, as rurctl monitor --exec\n"
+         "                      does (repeatable)\n"
          "  -h, --help          show this help\n"
          "  --version           show the version\n"
          "Without --simulate the program works on the host's disks.\n";
