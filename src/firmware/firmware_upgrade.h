@@ -5,6 +5,7 @@
 // through the progress timer, which whoever drives the timers feeds to ProgressTick once a second.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,7 @@ constexpr int ProgressMaximum(std::uint32_t extent) {
 
 enum class UpgradeOutcome {
   Busy,           // another long operation runs: nothing done, nothing shown
+  DeviceBusy,     // another process holds the device's controller: refused at once, with a box
   NoImage,
   ImageTooLarge,
   TypeMismatch,
@@ -68,6 +70,8 @@ class FirmwareUpgrade {
 
   // Reads the flash of the device at position from address 0, under the busy mark like an upgrade.
   bool BackupFlash(unsigned position, std::uint32_t length, std::vector<std::uint8_t>& out);
+  // What held the device when the last upgrade or backup was refused; empty when none was.
+  const std::string& busyHolder() const { return busyHolder_; }
 
   FirmwareImage& image() { return image_; }
   const FirmwareImage& image() const { return image_; }
@@ -91,6 +95,9 @@ class FirmwareUpgrade {
   };
 
   UpgradeOutcome RunSteps();
+  // The device's controller for a whole run, shared with other processes; empty (with
+  // busyHolder_ set) when another one holds it.
+  std::unique_ptr<ControllerHold> HoldDevice(unsigned position);
   void ShowPanel(bool shown, const std::string& caption);
   void UpdateBar();
 
@@ -105,6 +112,7 @@ class FirmwareUpgrade {
   bool panelShown_ = false;
   std::string panelCaption_;
   std::string labelCaption_;
+  std::string busyHolder_;
 };
 
 }  // namespace rur

@@ -27,7 +27,8 @@ ScsiRequest MakeInquiryRequest(std::uint8_t* buffer) {
 }
 
 DeviceHandle OpenDrive(DriveSource& source, unsigned number) {
-  return source.OpenPhysicalDrive(number & 0x0F);
+  if (number >= kDriveNumberLimit) return nullptr;
+  return source.OpenPhysicalDrive(number);
 }
 
 bool ReadSectors(ScsiDevice& device, std::uint32_t lba, std::uint8_t* buffer, std::uint8_t count) {
