@@ -11,7 +11,9 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
+#include <vector>
 
 #include "app/scheduler.h"
 #include "discovery/detection.h"
@@ -44,6 +46,8 @@ constexpr int kPageSmart = 5;
 
 // The refresh walks the first two devices (the two device check boxes).
 constexpr unsigned kRefreshedSlots = 2;
+// A device another process keeps busy is told at most this often.
+constexpr std::uint64_t kBusyReportIntervalMs = 60000;
 
 class Engine {
  public:
@@ -73,6 +77,8 @@ class Engine {
   // The event log and the mail centre, when the program keeps them (tests may leave them out).
   void AttachEventLog(EventLogWriter* log) { eventLog_ = log; }
   void AttachMail(MailCenter* mail) { mail_ = mail; }
+  // Which drives detection probes (USB disks by default); before Start.
+  void SetProbeScope(ProbeScope scope) { detection_.SetScope(std::move(scope)); }
   // The system reported a device change of any kind (any thread).
   void DeviceChangeNotice() { detection_.DeviceChangeNotice(); }
 
@@ -102,6 +108,14 @@ class Engine {
   unsigned selectedDevice() const { return devices_.selected; }
   unsigned DriveAt(unsigned position) const { return DriveOf(devices_.current[position]); }
   const IdentifyBlock& identity(unsigned drive) const { return identity_[drive]; }
+  // The names of a drive the last detection probed (path, by-id name); empty fields when unknown.
+  DriveFacts DriveNames(unsigned drive) const;
+  // "/dev/sdb", or "drive 1" when the path is unknown.
+  std::string DrivePathText(unsigned drive) const;
+  // Drives the last detection could not read, and why ("cannot read /dev/sdb: permission denied").
+  const std::vector<std::string>& accessProblems() const { return accessProblems_; }
+  // Drives another process held through the last detection (not counted as enclosures).
+  const std::vector<BusyDrive>& busyDrives() const { return busyDrives_; }
   const StatusRecord& record(unsigned drive) const { return records_[drive]; }
   const StatusRecord& SelectedRecord() const;
   const StatusPageView& statusPage() const { return statusPage_.view(); }
@@ -155,6 +169,8 @@ class Engine {
   void WriteCycleLog(std::uint8_t mask);
   void ReportDeviceChanges(const DetectionResult& found);
   void RaiseAlarm(std::uint8_t kind, unsigned device, unsigned bay);
+  // A device skipped because another process holds its controller: at most once a minute.
+  void ReportBusy(unsigned device, unsigned drive, const std::string& holder);
   void RaiseAlarmWithSentence(std::uint8_t kind, unsigned device, const std::string& sentence);
   // Fan and temperature of the devices the cycle read: log lines and alarms.
   void CheckSensors(std::uint8_t mask);
@@ -196,6 +212,10 @@ class Engine {
   std::string revisionText_;
   bool sensorDisplay_ = false;
   DetectionNotice notice_{"Drive detecting", true};
+  std::vector<DriveFacts> probedDrives_;
+  std::vector<std::string> accessProblems_;
+  std::vector<BusyDrive> busyDrives_;
+  std::map<unsigned, std::uint64_t> busyReportedMs_;  // by drive
   bool logAvailable_ = false;
 
   Scheduler::TimerId progressTimer_ = 0, monitorTimer_ = 0, smartTimer_ = 0, deviceChangeTimer_ = 0;

@@ -51,6 +51,10 @@ void Engine::Refresh() {
     const RefreshOutcome outcome =
         RefreshEnclosure(channel_, clock_, ui_, c, target, records_[drive], [this] { return ShouldGiveUp(); });
     info.rebuildRunning = target.rebuildRunning;
+    if (outcome == RefreshOutcome::Busy) {
+      ReportBusy(slot, drive, channel_.record().busyHolder);
+      continue;
+    }
     if (outcome == RefreshOutcome::GaveUp) {
       refreshInProgress_ = false;
       return;
@@ -75,6 +79,17 @@ void Engine::Refresh() {
     ui_.panel(0, "5x," + c);
   }
   refreshInProgress_ = false;
+}
+
+void Engine::ReportBusy(unsigned device, unsigned drive, const std::string& holder) {
+  const std::uint64_t now = clock_.nowMs();
+  const auto last = busyReportedMs_.find(drive);
+  if (last != busyReportedMs_.end() && now - last->second < kBusyReportIntervalMs) return;
+  busyReportedMs_[drive] = now;
+  const std::string text =
+      "D" + std::to_string(device + 1) + " skipped: " + DrivePathText(drive) + " is in use by " + holder + ", ";
+  ui_.panel(4, text.substr(0, text.size() - 2));
+  if (eventLog_) eventLog_->QueueLine(text);
 }
 
 void Engine::RefreshNow() {

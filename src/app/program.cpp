@@ -43,7 +43,10 @@ bool Program::Open(const ProgramOptions& options, Ui& ui, std::string& error) {
   VolumeLister volumes;
   if (options.simulate) {
     auto host = std::make_unique<sim::SimulatedHost>(scenario, *clock_);
-    if (!options.simStateDir.empty() && !host->loadState(options.simStateDir, error)) return false;
+    if (!options.simStateDir.empty()) {
+      if (!host->loadState(options.simStateDir, error)) return false;
+      host->ShareStateFolder(options.simStateDir);
+    }
     if (!options.traceFile.empty() && !host->setTraceFile(options.traceFile)) {
       error = "cannot open the trace file " + options.traceFile;
       return false;
@@ -71,6 +74,11 @@ bool Program::Open(const ProgramOptions& options, Ui& ui, std::string& error) {
   mail_ = std::make_unique<MailCenter>(*settings_, ui, *clock_, *transport_, DefaultMailFolder(settingsPath_),
                                        SystemInfoText(CollectHostFacts()));
   engine_->AttachMail(mail_.get());
+  ProbeScope scope;
+  std::uint32_t allDisks = 0;
+  scope.allDisks = options.allDisks || (settings_->ReadInteger(kProbeAllDisksSetting, allDisks).ok() && allDisks != 0);
+  scope.alsoDrives = options.alsoDrives;
+  engine_->SetProbeScope(std::move(scope));
   mail_->UseOutbox(OutboxFolderOf(dataDirectory_));
   mail_->SetLogSink([this](const std::string& line) { eventLog_->QueueLine(line); });
 

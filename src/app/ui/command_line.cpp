@@ -51,6 +51,8 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine& out, st
         return false;
       }
       out.options.scenarioPath = ScenarioPath(value);
+    } else if (word == "--all-disks") {
+      out.options.allDisks = true;
     } else if (word == "--help" || word == "-h") {
       out.help = true;
     } else if (TakeValue(args, i, "--data-dir", out.options.dataDir, error) ||
@@ -78,6 +80,8 @@ std::string CommandLineHelp() {
          "                      faults); without FILE the demo\n"
          "  --sim-state DIR     keep the simulated enclosures' state in DIR between runs\n"
          "  --data-dir DIR      keep the program's files (logs, dumps, settings) in DIR\n"
+         "  --all-disks         look for enclosures on every disk, not only on USB disks (also the\n"
+         "                      setting ProbeAllDisks = 1)\n"
          "  -h, --help          show this help\n"
          "Without --simulate the program works on the host's disks.\n";
 }
