@@ -31,10 +31,17 @@ struct ProgramOptions {
   std::string simStateDir;   // where a simulated enclosure keeps its state between runs
   std::string dataDir;       // overrides the data folder
   bool virtualTime = false;
-  std::string traceFile;          // requests of the simulated drives, one line each
-  bool pumpWhileWaiting = false;  // real clock: waits let the window handle its events
+  std::string traceFile;                   // requests of the simulated drives, one line each
+  bool pumpWhileWaiting = false;           // real clock: waits let the window handle its events
   std::vector<std::string> eventPrograms;  // run on every event (RunOnEvents); failures go to the status bar
+  // Detection probes the disks on a USB bus; allDisks (or the setting "ProbeAllDisks" = 1) every
+  // disk. Drives named explicitly are probed whatever their bus.
+  bool allDisks = false;
+  std::vector<unsigned> alsoDrives;
 };
+
+// The setting that makes the window (and rurctl) probe every disk, a 32-bit integer: 1 = on.
+constexpr const char* kProbeAllDisksSetting = "ProbeAllDisks";
 
 class Program {
  public:

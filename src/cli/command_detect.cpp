@@ -12,16 +12,33 @@ namespace rur::cli {
 int RunDetect(CommandContext& context) {
   if (!StartAndDetect(context, "detect")) return kExitFailed;
   const Engine& engine = context.env.engine();
-  if (engine.deviceCount() == 0) return Fail(context, "detect", "No Drive found!");
+  ReportDetectionProblems(context, "detect");
+  if (engine.deviceCount() == 0) {
+    std::string message = "No Drive found!";
+    if (!engine.accessProblems().empty())
+      message +=
+          "\ndetect: some disks could not be read; run as root, or give your user read access to the "
+          "enclosure (rurctl udev-rule, docs/permissions.md)";
+    return Fail(context, "detect", message);
+  }
   nlohmann::json list = nlohmann::json::array();
   for (unsigned i = 0; i < engine.deviceCount(); ++i) {
     const unsigned drive = engine.DriveAt(i);
     const int kind = static_cast<int>(engine.devices().currentInfo[i].controllerKind);
     const std::string product = DeviceProductName(engine.identity(drive));
-    if (context.options.json)
-      list.push_back({{"device", i + 1}, {"drive", drive}, {"controller_kind", kind}, {"product", product}});
-    else
-      context.out << "Device" << i + 1 << " drive=" << drive << " kind=" << kind << " product=" << product << '\n';
+    const DriveFacts names = engine.DriveNames(drive);
+    if (context.options.json) {
+      list.push_back({{"device", i + 1},
+                      {"drive", drive},
+                      {"controller_kind", kind},
+                      {"product", product},
+                      {"path", names.path},
+                      {"by_id", names.byId}});
+    } else {
+      context.out << "Device" << i + 1 << " drive=" << drive << " kind=" << kind << " product=" << product
+                  << " path=" << (names.path.empty() ? "-" : names.path)
+                  << " id=" << (names.byId.empty() ? "-" : names.byId) << '\n';
+    }
   }
   if (context.options.json) context.out << list.dump(2) << '\n';
   return kExitOk;

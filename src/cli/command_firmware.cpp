@@ -14,6 +14,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/command_failure.h"
+#include "cli/drive_names.h"
 #include "cli/engine_session.h"
 #include "monitor/device_names.h"
 #include "platform/atomic_file.h"
@@ -102,6 +103,39 @@ bool NotARegularFile(const std::string& path) {
   return ::lstat(path.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode) && !S_ISLNK(existing.st_mode);
 }
 
+// Before anything else: a drive another process holds (a second upgrade, most likely) is refused
+// at once, naming what holds it. With --drive the drive itself is checked; otherwise detection
+// shows which drives were held, and device numbers could point elsewhere while one is missing.
+bool RefuseHeldDrive(CommandContext& context, std::string_view command) {
+  if (context.options.drive.empty()) return true;
+  unsigned drive = 0;
+  std::string error;
+  DriveSource& drives = context.env.program().drives();
+  if (!ResolveDriveName(drives, context.options.drive, drive, error)) return true;  // told later
+  const HoldAttempt held = drives.HoldController(drive, kShortCommandHoldWaitMs);
+  if (held.outcome != HoldAttempt::Outcome::Busy) return true;
+  context.err << command << ": " << context.options.drive << " is in use by " << held.holder
+              << "; try again when it has finished\n";
+  return false;
+}
+
+bool RefuseAfterDetection(CommandContext& context, std::string_view command) {
+  const Engine& engine = context.env.engine();
+  if (engine.busyDrives().empty()) return true;
+  for (const BusyDrive& busy : engine.busyDrives())
+    context.err << command << ": " << busy.path << " is in use by " << busy.holder
+                << "; try again when it has finished\n";
+  return false;
+}
+
+bool TellDeviceBusy(CommandContext& context, std::string_view command, unsigned position) {
+  const Engine& engine = context.env.engine();
+  if (engine.firmware().busyHolder().empty()) return false;
+  context.err << command << ": " << engine.DrivePathText(engine.DriveAt(position)) << " is in use by "
+              << engine.firmware().busyHolder() << "; try again when it has finished\n";
+  return true;
+}
+
 }  // namespace
 
 int RunFirmware(CommandContext& context) {
@@ -118,7 +152,10 @@ int RunFirmware(CommandContext& context) {
                    "--dry-run to check only\n";
     return kExitUsage;
   }
+  if (!RefuseHeldDrive(context, "firmware")) return kExitFailed;
+  if (const int status = ProbeNamedDrive(context, "firmware"); status != kExitOk) return status;
   if (!StartAndDetect(context, "firmware", dryRun ? EventLogUse::Off : EventLogUse::On)) return kExitFailed;
+  if (!RefuseAfterDetection(context, "firmware")) return kExitFailed;
   unsigned position = 0;
   if (const int status = DevicePosition(context, "firmware", 1, position); status != kExitOk) return status;
 
@@ -154,6 +191,7 @@ int RunFirmware(CommandContext& context) {
     outcome = firmware.RunUpgrade();
   }
   ui.finishProgress();
+  if (outcome == UpgradeOutcome::DeviceBusy) TellDeviceBusy(context, "firmware", position);
   return outcome == UpgradeOutcome::Succeeded ? kExitOk : kExitFailed;
 }
 
@@ -167,13 +205,17 @@ int RunFirmwareBackup(CommandContext& context) {
                 << " exists and is not a regular file; name a new or regular file, or - for standard output\n";
     return kExitUsage;
   }
+  if (!RefuseHeldDrive(context, "firmware-backup")) return kExitFailed;
+  if (const int status = ProbeNamedDrive(context, "firmware-backup"); status != kExitOk) return status;
   if (!StartAndDetect(context, "firmware-backup")) return kExitFailed;
+  if (!RefuseAfterDetection(context, "firmware-backup")) return kExitFailed;
   unsigned position = 0;
   if (const int status = DevicePosition(context, "firmware-backup", 1, position); status != kExitOk) return status;
 
   Engine& engine = context.env.engine();
   std::vector<std::uint8_t> bytes;
   if (!engine.firmware().BackupFlash(position, static_cast<std::uint32_t>(length), bytes)) {
+    if (TellDeviceBusy(context, "firmware-backup", position)) return kExitFailed;
     context.err << "firmware-backup: the flash could not be read\n";
     return kExitFailed;
   }

@@ -135,6 +135,10 @@ const std::map<std::string, DefineOptions, std::less<>>& OptionDefinitions() {
              ->expected(2);
        }},
       {"mail-test", [](CLI::App&, CommandOptions&) {}},
+      {"udev-rule",
+       [](CLI::App& c, CommandOptions& o) {
+         c.add_option("--group", o.group, "the group given read access (default rode-rur)")->type_name("NAME");
+       }},
       {"mail-queue",
        [](CLI::App& c, CommandOptions& o) {
          c.add_flag("--flush", o.flush, "try every waiting mail now");
@@ -150,6 +154,7 @@ void AddGlobalOptions(CLI::App& app, GlobalOptions& global) {
   app.add_option("--sim-state", global.simState, "keep the simulated enclosures' state in DIR")->type_name("DIR");
   app.add_option("--data-dir", global.dataDir, "keep the program's files in DIR")->type_name("DIR");
   app.add_flag("--virtual-time", global.virtualTime, "run on a virtual clock");
+  app.add_flag("--all-disks", global.allDisks, "look for enclosures on every disk, not only on USB disks");
   app.add_option("--trace", global.trace, "append one line per request a simulated drive receives")->type_name("FILE");
   app.add_flag("--verbose", global.verbose, "tell on stderr what is being done, to which device");
   app.add_flag("--debug", global.debug, "--verbose, with the engine's raw traces");

@@ -22,6 +22,7 @@ struct CommandOptions {
   bool dryRun = false;                      // firmware --dry-run
   std::uint64_t length = 1u << 20;          // firmware-backup --length
   bool flush = false;                       // mail-queue --flush
+  std::string group;                        // udev-rule --group
 };
 
 }  // namespace rur::cli

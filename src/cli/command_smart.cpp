@@ -12,6 +12,7 @@
 namespace rur::cli {
 
 int RunSmart(CommandContext& context) {
+  if (const int status = ProbeNamedDrive(context, "smart"); status != kExitOk) return status;
   if (!StartAndDetect(context, "smart")) return kExitFailed;
   unsigned position = 0;
   if (const int status = DevicePosition(context, "smart", 1, position); status != kExitOk) return status;

@@ -14,12 +14,15 @@ int RunStatus(CommandContext& context) {
   context.env.ui().note("status: reading the state of every enclosure");
   engine.RefreshNow();
   const auto devices = CollectStatus(engine);
+  ReportDetectionProblems(context, "status");
   if (devices.empty()) return Fail(context, "status", "No Drive found!");
   if (context.options.json) {
     context.out << StatusJson(devices).dump(2) << '\n';
   } else {
     context.out << StatusText(devices);
   }
+  // A device another process holds could not be read: the command did not do its whole job.
+  if (!engine.busyDrives().empty()) return kExitFailed;
   int status = kExitOk;
   for (const DeviceStatus& device : devices) {
     if (!device.current || device.health.failed) status |= kExitUnavailable;

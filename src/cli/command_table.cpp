@@ -6,7 +6,8 @@ namespace rur::cli {
 const std::vector<Command>& Commands() {
   static const std::vector<Command> commands{
       {"query", "CODE [--drive N]",
-       "send the status query CODE (hex: 10, 11, 15, 17) to drive N (default 0); print the result and the answer",
+       "send the status query CODE (hex: 10, 11, 15, 17) to drive N (a number, /dev/sdX or a by-id name; "
+       "default 0); print the result and the answer",
        RunQuery},
       {"detect", "[--json]", "find the enclosures among the drives; one line each (exit 1 when none)", RunDetect},
       {"status", "[--json]", "detection and one refresh, then what the status page shows for each enclosure",
@@ -41,6 +42,10 @@ const std::vector<Command>& Commands() {
        RunMailSet},
       {"mail-recipients", "add|remove ADDRESS", "add or remove a recipient of the alarm mails (at most 10)",
        RunMailRecipients},
+      {"udev-rule", "[--group NAME]",
+       "print a udev rule giving the group NAME (default rode-rur) and the desktop user read access to the "
+       "enclosures found",
+       RunUdevRule},
   };
   return commands;
 }

@@ -56,5 +56,6 @@ int RunMailTest(CommandContext& context);
 int RunMailQueue(CommandContext& context);
 int RunMailSet(CommandContext& context);
 int RunMailRecipients(CommandContext& context);
+int RunUdevRule(CommandContext& context);
 
 }  // namespace rur::cli

@@ -1,10 +1,30 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/engine_session.h"
 
-#include "cli/command_arguments.h"
 #include "cli/command_failure.h"
+#include "cli/drive_names.h"
 
 namespace rur::cli {
+
+int ProbeNamedDrive(CommandContext& context, std::string_view command) {
+  if (context.options.drive.empty()) return kExitOk;
+  unsigned drive = 0;
+  std::string error;
+  if (!ResolveDriveName(context.env.program().drives(), context.options.drive, drive, error))
+    return Fail(context, command, error, kExitUsage);
+  Engine& engine = context.env.engine();
+  ProbeScope scope = engine.detection().scope();
+  scope.alsoDrives.push_back(drive);
+  engine.SetProbeScope(std::move(scope));
+  return kExitOk;
+}
+
+void ReportDetectionProblems(CommandContext& context, std::string_view command) {
+  const Engine& engine = context.env.engine();
+  for (const std::string& problem : engine.accessProblems()) context.err << command << ": " << problem << '\n';
+  for (const BusyDrive& busy : engine.busyDrives())
+    context.err << command << ": " << busy.path << " is in use by " << busy.holder << '\n';
+}
 
 bool StartAndDetect(CommandContext& context, std::string_view command, EventLogUse log) {
   Engine& engine = context.env.engine();
@@ -25,17 +45,18 @@ int DevicePosition(CommandContext& context, std::string_view command, unsigned f
   const Engine& engine = context.env.engine();
   const CommandOptions& options = context.options;
   if (!options.drive.empty()) {
-    std::uint64_t drive = 0;
-    if (!ParseNumber(options.drive, 15, drive)) {
-      return Fail(context, command, "--drive takes one physical drive number from 0 to 15", kExitUsage);
-    }
+    unsigned drive = 0;
+    std::string error;
+    if (!ResolveDriveName(context.env.program().drives(), options.drive, drive, error))
+      return Fail(context, command, error, kExitUsage);
     for (unsigned i = 0; i < engine.deviceCount(); ++i) {
       if (engine.DriveAt(i) == drive) {
         position = i;
         return kExitOk;
       }
     }
-    return Fail(context, command, "no enclosure on drive " + std::to_string(drive));
+    return Fail(context, command,
+                "no enclosure on drive " + std::to_string(drive) + " (" + engine.DrivePathText(drive) + ")");
   }
   const unsigned device = options.device != 0 ? options.device : fallback;
   const unsigned count = engine.deviceCount();

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the engine-driven commands share: starting the program and waiting for the first
-// detection, and reading a device position from --device.
+// detection, and reading a device position from --device or --drive.
 
 #include <string>
 #include <string_view>
@@ -15,15 +15,22 @@ constexpr std::uint64_t kDetectionWaitMs = 120000;
 
 enum class EventLogUse { Off, On };
 
+// --drive D names a drive (number, device path or by-id name): it is probed whatever its bus. Call
+// before StartAndDetect; kExitOk, or kExitUsage with a message when D names no drive.
+int ProbeNamedDrive(CommandContext& context, std::string_view command);
+
 // Starts the program and runs it until the first detection was published. Commands that only
 // look keep the event log off, so a status query leaves no banner in the day's log.
 bool StartAndDetect(CommandContext& context, std::string_view command, EventLogUse log = EventLogUse::Off);
 
-// --device N (numbered from 1, default `fallback`) or --drive D (the physical drive, which does not
-// shift when another enclosure goes missing) as a position of the device table. kExitOk, or with a
-// message kExitUsage for a --drive that names no drive and kExitFailed when no enclosure is there.
+// --device N (numbered from 1, default `fallback`) or --drive D (the physical drive by number, path
+// or by-id name, which does not shift when another enclosure goes missing) as a position of the
+// device table. kExitOk, or with a message kExitUsage for a --drive that names no drive and
+// kExitFailed when no enclosure is there.
 int DevicePosition(CommandContext& context, std::string_view command, unsigned fallback, unsigned& position);
 // "Device1 (drive 2)": how commands that change or read a controller name it.
 std::string DeviceLabel(const Engine& engine, unsigned position);
+// Tells on err what detection could not read and which drives other processes held.
+void ReportDetectionProblems(CommandContext& context, std::string_view command);
 
 }  // namespace rur::cli

@@ -13,6 +13,8 @@ std::string GlobalOptionsHelp() {
          "  --virtual-time      run on a virtual clock: waits cost nothing and runs repeat exactly\n"
          "  --trace FILE        append one line per request a simulated drive receives:\n"
          "                      \"<drive> READ <lba>\" or \"<drive> INQUIRY\"\n"
+         "  --all-disks         look for enclosures on every disk, not only on USB disks (a command's\n"
+         "                      --drive reaches its drive whatever the bus)\n"
          "  --verbose           tell on stderr what is being done, to which device\n"
          "  --debug             --verbose, and the engine's raw traces (status-bar panel codes)\n"
          "  -q, --quiet         print errors only\n"

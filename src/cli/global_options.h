@@ -17,6 +17,7 @@ struct GlobalOptions {
   bool verbose = false;      // --verbose: what is being done, to which device, on stderr
   bool debug = false;        // --debug: --verbose and the engine's raw status-bar traces
   bool quiet = false;        // -q, --quiet: errors only
+  bool allDisks = false;     // --all-disks: look for enclosures on every disk, not only USB disks
 };
 
 // The option lines of rurctl --help.

@@ -35,7 +35,9 @@ int RunRurctl(std::vector<std::string> args, std::ostream& out, std::ostream& er
   }
   // Errors only: what the command prints as its result is dropped, its errors stay.
   std::ostream silent(nullptr);
-  std::ostream& output = line.global.quiet ? silent : out;
+  // Bytes asked for on standard output (firmware-backup -) are data, not talk: they stay.
+  const bool dataOnOutput = line.command->name == "firmware-backup";
+  std::ostream& output = line.global.quiet && !dataOnOutput ? silent : out;
 
   std::string error;
   auto env = CliEnvironment::Create(line.global, error);

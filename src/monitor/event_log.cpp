@@ -342,7 +342,7 @@ bool EventLogWriter::RebuildLines(unsigned device, const StatusRecord& record, c
     if (memory.lastProgress == kLastStepBeforeDone) {
       out.Add(n + direction(memory.activityBay) + "Done, " + stamp, tag(LogEventKind::RebuildDone, memory.activityBay));
     } else {
-      out.Add(n + " HDD1 OK, HDD2 OK, " + stamp, {LogEventKind::MembersOk, static_cast<int>(device), drive, 0});
+      out.Add(n + " HDD1 OK, HDD2 OK, " + stamp, tag(LogEventKind::RebuildDone, memory.activityBay));
     }
     added = true;
   }

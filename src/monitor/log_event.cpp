@@ -13,7 +13,6 @@ std::string_view LogEventName(LogEventKind kind) {
     case LogEventKind::MemberFailed: return "member-failed";
     case LogEventKind::RebuildProgress: return "rebuild-progress";
     case LogEventKind::RebuildDone: return "rebuild-done";
-    case LogEventKind::MembersOk: return "members-ok";
     case LogEventKind::DeviceRemoved: return "device-removed";
     case LogEventKind::DeviceFound: return "device-found";
     case LogEventKind::NotAnswering: return "not-answering";

@@ -21,8 +21,7 @@ enum class LogEventKind : std::uint8_t {
   MemberInitialized,
   MemberFailed,
   RebuildProgress,
-  RebuildDone,
-  MembersOk,  // both members present again after a rebuild that was not seen to its end
+  RebuildDone,  // also a rebuild whose last step was not seen: both members present again
   DeviceRemoved,
   DeviceFound,
   NotAnswering,
