@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/program.h"
 
+#include <chrono>
+
+#include "app/metrics_textfile.h"
 #include "app/pumping_clock.h"
 #include "emulator/scenario.h"
 #include "emulator/simulated_host.h"
@@ -16,6 +19,18 @@
 #include "platform/udev_watcher.h"
 
 namespace rur {
+namespace {
+
+// The settings value that names the window's folder for the metrics file.
+constexpr const char* kMetricsFolderValue = "MetricsTextfileDir";
+
+// Seconds since 1970 UTC; a virtual clock's time counts as UTC.
+std::int64_t UnixSeconds(Clock& clock) {
+  if (clock.isVirtual()) return CivilSeconds(clock.localTime());
+  return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
+}
+
+}  // namespace
 
 Program::Program() = default;
 
@@ -90,6 +105,17 @@ bool Program::Open(const ProgramOptions& options, Ui& ui, std::string& error) {
   mail_->UseOutbox(OutboxFolderOf(dataDirectory_));
   mail_->SetLogSink([this](const std::string& line) { eventLog_->QueueLine(line); });
 
+  std::string metricsFolder;
+  if (settings_->ReadString(kMetricsFolderValue, metricsFolder).ok()) WriteMetricsTo(metricsFolder);
+  engine_->SetRefreshHook([this] {
+    if (!metrics_) return;
+    const bool failedBefore = metrics_->failing();
+    if (!metrics_->Write(CollectMetrics(
+            *engine_, mail_.get(), [this](unsigned drive) { return DrivePath(drive); }, UnixSeconds(*clock_))) &&
+        !failedBefore)
+      ui_->panel(4, "Metrics not written: " + metrics_->lastError());
+  });
+
   if (simulator_) {
     simulator_->setDeviceChangeListener([this] { engine_->DeviceChangeNotice(); });
     engine_->SetStepHook([this] { simulator_->Advance(); });
@@ -104,6 +130,14 @@ bool Program::Open(const ProgramOptions& options, Ui& ui, std::string& error) {
 std::string Program::DrivePath(unsigned drive) const {
   if (hostDrives_) return hostDrives_->DrivePath(drive);
   return "simulated drive " + std::to_string(drive);
+}
+
+void Program::WriteMetricsTo(const std::string& folder) {
+  if (folder.empty()) {
+    metrics_.reset();
+  } else {
+    metrics_ = std::make_unique<MetricsTextfile>(folder);
+  }
 }
 
 void Program::ReportUnfinishedUpgrades() {

@@ -18,6 +18,7 @@ class EventLogWriter;
 class HostDriveSource;
 class MailCenter;
 class MailTransport;
+class MetricsTextfile;
 class SettingsStore;
 class UdevWatcher;
 class UpgradeJournal;
@@ -49,6 +50,11 @@ class Program {
   void ReportUnfinishedUpgrades();
   // How the user knows physical drive n: its device node, or the simulated drive's name.
   std::string DrivePath(unsigned drive) const;
+  // Writes the metrics file into `folder` after every refresh from now on (empty: no more), in
+  // place of the folder the settings name ("MetricsTextfileDir").
+  void WriteMetricsTo(const std::string& folder);
+  // The metrics file, or nullptr when none is written.
+  const MetricsTextfile* metrics() const { return metrics_.get(); }
   // Stops the engine; false while a firmware upgrade refuses it. Saves a simulated enclosure's state.
   bool Close(std::string& error);
 
@@ -76,6 +82,7 @@ class Program {
   std::unique_ptr<MailTransport> transport_;
   std::unique_ptr<MailCenter> mail_;
   std::unique_ptr<UpgradeJournal> journal_;
+  std::unique_ptr<MetricsTextfile> metrics_;
   HostDriveSource* hostDrives_ = nullptr;  // drives_ when working on the host's disks
   bool unfinishedReported_ = false;
   bool closed_ = false;

@@ -4,13 +4,15 @@
 // At its end it waits for the mails on their way; what could not be delivered stays in the
 // outbox for the next run, which is no failure of the monitor. Log lines that cannot be saved
 // are reported on stderr, and a run that ends with some unsaved exits with a failure.
-// SIGHUP reloads the mail settings; SIGINT and SIGTERM end the run.
+// SIGHUP reloads the mail settings; SIGINT and SIGTERM end the run. With --textfile-dir DIR the
+// metrics file DIR/rode_rur.prom is written after every refresh (cli/metrics_option.h).
 
 #include <unistd.h>
 
 #include <csignal>
 
 #include "cli/engine_session.h"
+#include "cli/metrics_option.h"
 #include "cli/monitor_service.h"
 #include "monitor/event_log.h"
 #include "notify/mail_center.h"
@@ -47,10 +49,15 @@ void ReloadMailSettings(MailCenter& mail, const std::string& settingsPath, const
 int RunMonitor(CommandContext& context) {
   ParsedArguments parsed;
   std::string error;
-  if (!ParseArguments(context.args, {"--for"}, {}, parsed, error) || !parsed.positionals.empty()) {
-    context.err << "monitor: " << (error.empty() ? "takes no words, only --for SECONDS" : error) << '\n';
+  if (!ParseArguments(context.args, {"--for", kTextfileDirOption}, {}, parsed, error) || !parsed.positionals.empty()) {
+    context.err << "monitor: " << (error.empty() ? "takes no words, only --for SECONDS and --textfile-dir DIR" : error)
+                << '\n';
     return kExitUsage;
   }
+  MetricsOption metrics;
+  if (parsed.has(kTextfileDirOption) &&
+      !metrics.Use(parsed.options[kTextfileDirOption], context.env.program(), context.err))
+    return kExitUsage;
   std::uint64_t seconds = 0;
   const bool bounded = parsed.has("--for");
   if (bounded && !ParseNumber(parsed.options["--for"], 365ull * 24 * 3600, seconds)) {
@@ -104,6 +111,7 @@ int RunMonitor(CommandContext& context) {
       context.err << "monitor: the event log cannot be saved (" << log.lastSaveError()
                   << "); its lines are kept and saved again every cycle\n";
     }
+    metrics.ReportWriteFailure(context.env.program(), context.err);
     if (reloadRequested) {
       reloadRequested = 0;
       ReloadMailSettings(mail, context.env.program().settingsPath(), service, context.out);
