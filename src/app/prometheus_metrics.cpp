@@ -7,6 +7,7 @@
 #include "app/engine.h"
 #include "monitor/device_names.h"
 #include "monitor/member_disk.h"
+#include "monitor/sensor_watch.h"
 #include "notify/mail_center.h"
 #include "notify/mail_settings.h"
 #include "smart/attribute_names.h"
@@ -175,7 +176,7 @@ MetricsSnapshot CollectMetrics(const Engine& engine, const MailCenter* mail,
       e.members[bay] = MemberOf(record, bay, position < kSmartSlots ? &smart.store[position][bay] : nullptr);
     const std::uint8_t environment = record[status_offset::kEnvironmentFlags];
     if (engine.devices().currentInfo[position].hasSensor && (environment & 0xF0) == kSensorsValid) {
-      e.fanRpm = record[status_offset::kFanSpeed] + 256u * record[status_offset::kFanSpeed + 1];
+      e.fanRpm = FanSpeedRpm(record);
       e.temperatureCelsius = record[status_offset::kTemperature];
     }
     snapshot.enclosures.push_back(std::move(e));
