@@ -105,8 +105,6 @@ bool Program::Open(const ProgramOptions& options, Ui& ui, std::string& error) {
   mail_->UseOutbox(OutboxFolderOf(dataDirectory_));
   mail_->SetLogSink([this](const std::string& line) { eventLog_->QueueLine(line); });
 
-  std::string metricsFolder;
-  if (settings_->ReadString(kMetricsFolderValue, metricsFolder).ok()) WriteMetricsTo(metricsFolder);
   engine_->SetRefreshHook([this] {
     if (!metrics_) return;
     const bool failedBefore = metrics_->failing();
@@ -130,6 +128,12 @@ bool Program::Open(const ProgramOptions& options, Ui& ui, std::string& error) {
 std::string Program::DrivePath(unsigned drive) const {
   if (hostDrives_) return hostDrives_->DrivePath(drive);
   return "simulated drive " + std::to_string(drive);
+}
+
+std::string Program::StoredMetricsFolder() {
+  std::string folder;
+  if (!settings_ || !settings_->ReadString(kMetricsFolderValue, folder).ok()) folder.clear();
+  return folder;
 }
 
 void Program::WriteMetricsTo(const std::string& folder) {

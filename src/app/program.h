@@ -50,9 +50,11 @@ class Program {
   void ReportUnfinishedUpgrades();
   // How the user knows physical drive n: its device node, or the simulated drive's name.
   std::string DrivePath(unsigned drive) const;
-  // Writes the metrics file into `folder` after every refresh from now on (empty: no more), in
-  // place of the folder the settings name ("MetricsTextfileDir").
+  // Writes the metrics file into `folder` after every refresh from now on (empty: no more).
   void WriteMetricsTo(const std::string& folder);
+  // The folder the settings name for the metrics file (the string value "MetricsTextfileDir"
+  // beside the mail settings); empty when none is set. The window and rurctl monitor use it.
+  std::string StoredMetricsFolder();
   // The metrics file, or nullptr when none is written.
   const MetricsTextfile* metrics() const { return metrics_.get(); }
   // Stops the engine; false while a firmware upgrade refuses it. Saves a simulated enclosure's state.

@@ -55,9 +55,11 @@ int RunMonitor(CommandContext& context) {
     return kExitUsage;
   }
   MetricsOption metrics;
-  if (parsed.has(kTextfileDirOption) &&
-      !metrics.Use(parsed.options[kTextfileDirOption], context.env.program(), context.err))
-    return kExitUsage;
+  if (parsed.has(kTextfileDirOption)) {
+    if (!metrics.Use(parsed.options[kTextfileDirOption], context.env.program(), context.err)) return kExitUsage;
+  } else {
+    metrics.UseStored(context.env.program());
+  }
   std::uint64_t seconds = 0;
   const bool bounded = parsed.has("--for");
   if (bounded && !ParseNumber(parsed.options["--for"], 365ull * 24 * 3600, seconds)) {

@@ -11,8 +11,10 @@ const std::vector<Command>& Commands() {
       {"detect", "", "find the enclosures among the drives; one line each (exit 1 when none)", RunDetect},
       {"status", "[--json]", "detection and one refresh, then what the status page shows for each enclosure",
        RunStatus},
-      {"monitor", "[--for SECONDS]",
-       "watch like the window does: refresh every 5 s, event log, alarm mails; print each new log line", RunMonitor},
+      {"monitor", "[--for SECONDS] [--textfile-dir DIR]",
+       "watch like the window does: refresh every 5 s, event log, alarm mails; print each new log line; with "
+       "--textfile-dir, Prometheus metrics in DIR/rode_rur.prom",
+       RunMonitor},
       {"log", "[FILE]", "print today's event log of the data folder, or FILE", RunLog},
       {"smart", "[--device N | --drive D] [--bay 1|2] [--json]",
        "read the SMART pages and print the graded grid of one bay", RunSmart},
