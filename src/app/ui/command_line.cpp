@@ -19,7 +19,8 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine& out, st
   const QCommandLineOption simState(QStringLiteral("sim-state"), QString(), QStringLiteral("DIR"));
   const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
   const QCommandLineOption version(QStringLiteral("version"));
-  parser.addOptions({simulate, dataDir, simState, help, version});
+  const QCommandLineOption allDisks(QStringLiteral("all-disks"));
+  parser.addOptions({simulate, dataDir, simState, help, version, allDisks});
 
   // The parser knows no option with an optional value: a bare --simulate means the demo.
   QStringList words{QStringLiteral("rode-rur")};
@@ -37,6 +38,7 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine& out, st
   // Session managers and desktop files may pass words of their own; they are not ours to judge.
   out.help = parser.isSet(help);
   out.version = parser.isSet(version);
+  out.options.allDisks = parser.isSet(allDisks);
   if (parser.isSet(simulate)) {
     out.options.simulate = true;
     const std::string value = Std(parser.value(simulate));
@@ -69,6 +71,8 @@ std::string CommandLineHelp() {
          "                      faults); without FILE the demo\n"
          "  --sim-state DIR     keep the simulated enclosures' state in DIR between runs\n"
          "  --data-dir DIR      keep the program's files (logs, dumps, settings) in DIR\n"
+         "  --all-disks         look for enclosures on every disk, not only on USB disks (also the\n"
+         "                      setting ProbeAllDisks = 1)\n"
          "  -h, --help          show this help\n"
          "  --version           show the version\n"
          "Without --simulate the program works on the host's disks.\n";
