@@ -6,6 +6,14 @@
 #include "platform/atomic_file.h"
 
 namespace rur {
+namespace {
+
+// The same enclosure across refreshes: its device node, or its drive number where that is unknown.
+bool SameEnclosure(const EnclosureMetrics& a, const EnclosureMetrics& b) {
+  return a.path.empty() && b.path.empty() ? a.drive == b.drive : a.path == b.path;
+}
+
+}  // namespace
 
 bool MetricsTextfile::Write(MetricsSnapshot snapshot) {
   for (const EnclosureMetrics& now : snapshot.enclosures) {
@@ -19,7 +27,7 @@ bool MetricsTextfile::Write(MetricsSnapshot snapshot) {
   }
   for (const EnclosureMetrics& earlier : seen_) {
     const bool present = std::any_of(snapshot.enclosures.begin(), snapshot.enclosures.end(),
-                                     [&](const EnclosureMetrics& e) { return e.path == earlier.path; });
+                                     [&](const EnclosureMetrics& e) { return SameEnclosure(e, earlier); });
     if (present) continue;
     EnclosureMetrics gone = earlier;
     gone.up = false;

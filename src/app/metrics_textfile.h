@@ -28,7 +28,7 @@ class MetricsTextfile {
 
  private:
   std::string folder_;
-  std::vector<EnclosureMetrics> seen_;  // every enclosure of the run, by path, as last seen
+  std::vector<EnclosureMetrics> seen_;  // every enclosure of the run, as last seen
   std::string lastError_;
 };
 

@@ -114,9 +114,7 @@ bool Program::Open(const ProgramOptions& options, Ui& ui, std::string& error) {
   engine_->SetRefreshHook([this] {
     if (!metrics_) return;
     const bool failedBefore = metrics_->failing();
-    if (!metrics_->Write(CollectMetrics(
-            *engine_, mail_.get(), [this](unsigned drive) { return DrivePath(drive); }, UnixSeconds(*clock_))) &&
-        !failedBefore)
+    if (!metrics_->Write(CollectMetrics(*engine_, mail_.get(), UnixSeconds(*clock_))) && !failedBefore)
       ui_->panel(4, "Metrics not written: " + metrics_->lastError());
   });
 

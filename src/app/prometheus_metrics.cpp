@@ -150,8 +150,7 @@ const char* AlarmKindLabel(int kind) {
   }
 }
 
-MetricsSnapshot CollectMetrics(const Engine& engine, const MailCenter* mail,
-                               const std::function<std::string(unsigned)>& drivePath, std::int64_t refreshSeconds) {
+MetricsSnapshot CollectMetrics(const Engine& engine, const MailCenter* mail, std::int64_t refreshSeconds) {
   MetricsSnapshot snapshot;
   snapshot.refreshSeconds = refreshSeconds;
   for (unsigned position = 0; position < engine.deviceCount(); ++position) {
@@ -162,7 +161,7 @@ MetricsSnapshot CollectMetrics(const Engine& engine, const MailCenter* mail,
     EnclosureMetrics e;
     e.device = position + 1;
     e.drive = drive;
-    e.path = drivePath(drive);
+    e.path = engine.DriveNames(drive).path;
     e.product = DeviceProductName(identity);
     e.firmware = FirmwareRevisionText(identity);
     e.mode = ModeLabel(record[status_offset::kArrayMode]);

@@ -33,7 +33,7 @@ struct MemberMetrics {
 struct EnclosureMetrics {
   unsigned device = 1;  // numbered from 1, as the window names them
   unsigned drive = 0;
-  std::string path;  // the device node, or the simulated drive's name
+  std::string path;  // the device node ("/dev/sdb"), as status --json gives it; empty when unknown
   std::string product;
   std::string firmware;
   std::string mode;        // "striping", "mirroring", "nraid", "jbod", "bypass" or "undefined"
@@ -53,9 +53,8 @@ struct MetricsSnapshot {
   std::optional<std::size_t> outboxMessages;  // when the program keeps mail
 };
 
-// What the engine and the mail centre know now. `drivePath` names a physical drive.
-MetricsSnapshot CollectMetrics(const Engine& engine, const MailCenter* mail,
-                               const std::function<std::string(unsigned)>& drivePath, std::int64_t refreshSeconds);
+// What the engine and the mail centre know now.
+MetricsSnapshot CollectMetrics(const Engine& engine, const MailCenter* mail, std::int64_t refreshSeconds);
 
 // The text exposition format: every family with its HELP and TYPE lines, its series together.
 std::string PrometheusText(const MetricsSnapshot& snapshot);

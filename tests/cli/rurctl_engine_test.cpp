@@ -369,9 +369,8 @@ TEST_F(RurctlTest, MonitorMetricsKeepAnUnpluggedEnclosureAndTellWhatCannotBeWrit
       Rurctl("--simulate=two-enclosures --virtual-time --data-dir data monitor --for 60 --textfile-dir metrics").status,
       0);
   const std::string metrics = Read(dir_ / "metrics" / "rode_rur.prom");
-  EXPECT_NE(metrics.find("rode_rur_up{device=\"1\",drive=\"1\",path=\"simulated drive 1\"} 1\n"), std::string::npos);
-  EXPECT_NE(metrics.find("rode_rur_up{device=\"2\",drive=\"2\",path=\"simulated drive 2\"} 0\n"), std::string::npos)
-      << metrics;
+  EXPECT_NE(metrics.find("rode_rur_up{device=\"1\",drive=\"1\",path=\"/dev/sdb\"} 1\n"), std::string::npos);
+  EXPECT_NE(metrics.find("rode_rur_up{device=\"2\",drive=\"2\",path=\"/dev/sdc\"} 0\n"), std::string::npos) << metrics;
   EXPECT_NE(metrics.find("rode_rur_enclosure_info{device=\"2\""), std::string::npos);
   EXPECT_EQ(metrics.find("rode_rur_array_state{device=\"2\""), std::string::npos);
   EXPECT_NE(metrics.find("rode_rur_alarms_total{kind=\"enclosure_removed\"} 1\n"), std::string::npos);

@@ -50,7 +50,7 @@ with tempfile.TemporaryDirectory() as work:
                               stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
     try:
         scrape(url, time.monotonic() + 10)
-        device = {"device": "1", "drive": "1", "path": "simulated drive 1"}
+        device = {"device": "1", "drive": "1", "path": "/dev/sdb"}
 
         run_monitor(rurctl, "demo", 45, os.path.join(work, "data"), textfiles)
         pulled = scrape(url, time.monotonic() + 5)
