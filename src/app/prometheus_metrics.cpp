@@ -161,7 +161,9 @@ MetricsSnapshot CollectMetrics(const Engine& engine, const MailCenter* mail, std
     EnclosureMetrics e;
     e.device = position + 1;
     e.drive = drive;
-    e.path = engine.DriveNames(drive).path;
+    const DriveFacts names = engine.DriveNames(drive);
+    e.path = names.path;
+    e.byId = names.byId;
     e.product = DeviceProductName(identity);
     e.firmware = FirmwareRevisionText(identity);
     e.mode = ModeLabel(record[status_offset::kArrayMode]);
@@ -194,8 +196,8 @@ std::string PrometheusText(const MetricsSnapshot& snapshot) {
   {
     Family family(out, "enclosure_info", "gauge", "The enclosure's product, controller firmware and array mode.");
     for (const EnclosureMetrics& e : enclosures)
-      family.Add(EnclosureLabels(e) + ',' + Label("product", e.product) + ',' + Label("firmware", e.firmware) + ',' +
-                     Label("mode", e.mode),
+      family.Add(EnclosureLabels(e) + ',' + Label("by_id", e.byId) + ',' + Label("product", e.product) + ',' +
+                     Label("firmware", e.firmware) + ',' + Label("mode", e.mode),
                  "1");
   }
   {

@@ -34,6 +34,7 @@ struct EnclosureMetrics {
   unsigned device = 1;  // numbered from 1, as the window names them
   unsigned drive = 0;
   std::string path;  // the device node ("/dev/sdb"), as status --json gives it; empty when unknown
+  std::string byId;  // its stable /dev/disk/by-id name, on the info series only; empty when none
   std::string product;
   std::string firmware;
   std::string mode;        // "striping", "mirroring", "nraid", "jbod", "bypass" or "undefined"
