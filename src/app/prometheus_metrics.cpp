@@ -26,13 +26,18 @@ std::string ModeLabel(std::uint8_t mode) {
   }
 }
 
-// The array as the status page grades it: both members present, one, none, or a rebuild running.
+// The array by its mode: a mirror with one member left is degraded; striping and spanning
+// arrays lose their data with either member; bypass passes each disk through on its own, so an
+// empty bay there is no fault.
 std::string ArrayStateOf(const StatusRecord& record) {
   if (record[status_offset::kActivityFlags] & (kHdd1Rebuilding | kHdd2Rebuilding)) return "rebuilding";
-  switch (record[status_offset::kDriveFlags] & kBothPresent) {
-    case kBothPresent: return "normal";
-    case 0: return "failed";
-    default: return "degraded";
+  const std::uint8_t present = record[status_offset::kDriveFlags] & kBothPresent;
+  if (present == 0) return "failed";
+  if (present == kBothPresent) return "normal";
+  switch (record[status_offset::kArrayMode]) {
+    case kModeMirroring: return "degraded";
+    case kModeBypass: return "normal";
+    default: return "failed";
   }
 }
 

@@ -361,8 +361,8 @@ TEST_F(RurctlTest, MonitorWhoseLogCannotBeSavedSaysSoAndFails) {
 }
 
 // The metrics file: an enclosure unplugged during the run stays in it as not answering, with
-// nothing of its array; a folder that is not there stops the start; a file that cannot be
-// written is told once while the watch goes on.
+// nothing of its array; an empty bay in bypass mode is no fault; a folder that is not there stops the start; a file
+// that cannot be written is told once while the watch goes on.
 TEST_F(RurctlTest, MonitorMetricsKeepAnUnpluggedEnclosureAndTellWhatCannotBeWritten) {
   fs::create_directories(dir_ / "metrics");
   ASSERT_EQ(
@@ -374,6 +374,11 @@ TEST_F(RurctlTest, MonitorMetricsKeepAnUnpluggedEnclosureAndTellWhatCannotBeWrit
   EXPECT_NE(metrics.find("rode_rur_enclosure_info{device=\"2\""), std::string::npos);
   EXPECT_EQ(metrics.find("rode_rur_array_state{device=\"2\""), std::string::npos);
   EXPECT_NE(metrics.find("rode_rur_alarms_total{kind=\"enclosure_removed\"} 1\n"), std::string::npos);
+
+  // Bypass passes each disk through: its empty bay leaves the array normal.
+  ASSERT_EQ(Rurctl("--simulate=bypass --virtual-time --data-dir bypass monitor --for 20 --textfile-dir metrics").status,
+            0);
+  EXPECT_NE(Read(dir_ / "metrics" / "rode_rur.prom").find("state=\"normal\"} 1\n"), std::string::npos);
 
   const RunResult nowhere = Rurctl("--simulate --virtual-time --data-dir data monitor --for 10 --textfile-dir nowhere");
   EXPECT_EQ(nowhere.status, 2);
