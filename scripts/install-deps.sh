@@ -11,6 +11,8 @@ packages=(
   python3-aiosmtpd python3-cryptography fonts-liberation
   # the Debian package and its checks (scripts/check-package.sh)
   dpkg-dev fakeroot lintian appstream desktop-file-utils man-db
+  # the monitor's metrics checked with promtool and served by node_exporter (tests/monitoring)
+  prometheus prometheus-node-exporter
 )
 packages+=("$@")
 

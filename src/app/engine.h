@@ -74,6 +74,8 @@ class Engine {
   std::uint64_t NextDue() const { return scheduler_.nextDue(); }
   // Called at every step before the timers (a simulator applies its timeline here).
   void SetStepHook(std::function<void()> hook) { stepHook_ = std::move(hook); }
+  // Called after every refresh cycle, also one that found nothing to read (the metrics file).
+  void SetRefreshHook(std::function<void()> hook) { refreshHook_ = std::move(hook); }
   // A poller of the program's own on the engine's timers (see Scheduler::add).
   void AddPoller(std::string name, std::uint64_t intervalMs, std::function<void()> handler,
                  std::function<bool()> wanted);
@@ -171,7 +173,8 @@ class Engine {
   void DeviceChangeTick();  // every 500 ms: the device-change countdown and publishing a detection
   void MonitorTick();       // every 5 s: arms the monitor, then asks for a refresh
   void SmartTick();         // every second: the SMART countdown
-  void Refresh();           // the refresh of every ticked device's status
+  void Refresh();           // the refresh of every ticked device's status, then the refresh hook
+  void RefreshTickedDevices();
   // One device's part of the refresh; false when the cycle must end at once.
   bool RefreshDevice(unsigned position, const std::string& cycleText);
   void SmartRead(std::uint8_t kind);
@@ -218,6 +221,7 @@ class Engine {
   Scheduler scheduler_;
   std::vector<std::function<void(const LogEvent&)>> eventListeners_;
   std::function<void()> stepHook_;
+  std::function<void()> refreshHook_;
   EventLogWriter* eventLog_ = nullptr;
   MailCenter* mail_ = nullptr;
 

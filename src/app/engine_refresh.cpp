@@ -31,6 +31,11 @@ std::vector<KnownEnclosure> KnownEnclosures(const std::array<DeviceEntry, kMaxDe
 }  // namespace
 
 void Engine::Refresh() {
+  RefreshTickedDevices();
+  if (refreshHook_) refreshHook_();
+}
+
+void Engine::RefreshTickedDevices() {
   ++refreshCounter_;
   const std::string c = Hex2(refreshCounter_);
   ui_.panel(3, "G = 2x, " + c);

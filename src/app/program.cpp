@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/program.h"
 
+#include <chrono>
+
 #include "app/event_facts.h"
+#include "app/metrics_textfile.h"
 #include "app/pumping_clock.h"
 #include "emulator/scenario.h"
 #include "emulator/simulated_host.h"
@@ -17,6 +20,18 @@
 #include "platform/udev_watcher.h"
 
 namespace rur {
+namespace {
+
+// The settings value that names the window's folder for the metrics file.
+constexpr const char* kMetricsFolderValue = "MetricsTextfileDir";
+
+// Seconds since 1970 UTC; a virtual clock's time counts as UTC.
+std::int64_t UnixSeconds(Clock& clock) {
+  if (clock.isVirtual()) return CivilSeconds(clock.localTime());
+  return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
+}
+
+}  // namespace
 
 Program::Program() = default;
 
@@ -98,6 +113,13 @@ bool Program::Open(const ProgramOptions& options, Ui& ui, std::string& error) {
   mail_->SetLogSink(
       [this](const std::string& line) { eventLog_->QueueLine(line, LogEventTag{LogEventKind::MailGivenUp}); });
 
+  engine_->SetRefreshHook([this] {
+    if (!metrics_) return;
+    const bool failedBefore = metrics_->failing();
+    if (!metrics_->Write(CollectMetrics(*engine_, mail_.get(), UnixSeconds(*clock_))) && !failedBefore)
+      ui_->panel(4, "Metrics not written: " + metrics_->lastError());
+  });
+
   if (simulator_) {
     simulator_->setDeviceChangeListener([this] { engine_->DeviceChangeNotice(); });
     engine_->SetStepHook([this] { simulator_->Advance(); });
@@ -114,6 +136,20 @@ bool Program::Open(const ProgramOptions& options, Ui& ui, std::string& error) {
 std::string Program::DrivePath(unsigned drive) const {
   if (hostDrives_) return hostDrives_->DrivePath(drive);
   return "simulated drive " + std::to_string(drive);
+}
+
+std::string Program::StoredMetricsFolder() {
+  std::string folder;
+  if (!settings_ || !settings_->ReadString(kMetricsFolderValue, folder).ok()) folder.clear();
+  return folder;
+}
+
+void Program::WriteMetricsTo(const std::string& folder) {
+  if (folder.empty()) {
+    metrics_.reset();
+  } else {
+    metrics_ = std::make_unique<MetricsTextfile>(folder);
+  }
 }
 
 void Program::ReportUnfinishedUpgrades() {

@@ -21,6 +21,7 @@ class EventLogWriter;
 class HostDriveSource;
 class MailCenter;
 class MailTransport;
+class MetricsTextfile;
 class SettingsStore;
 class UdevWatcher;
 class UpgradeJournal;
@@ -69,6 +70,13 @@ class Program {
   void WaitForEventPrograms() {
     if (hooks_) hooks_->WaitAll();
   }
+  // Writes the metrics file into `folder` after every refresh from now on (empty: no more).
+  void WriteMetricsTo(const std::string& folder);
+  // The folder the settings name for the metrics file (the string value "MetricsTextfileDir"
+  // beside the mail settings); empty when none is set. The window and rurctl monitor use it.
+  std::string StoredMetricsFolder();
+  // The metrics file, or nullptr when none is written.
+  const MetricsTextfile* metrics() const { return metrics_.get(); }
   // Stops the engine; false while a firmware upgrade refuses it. Saves a simulated enclosure's state.
   bool Close(std::string& error);
 
@@ -97,6 +105,7 @@ class Program {
   std::unique_ptr<MailCenter> mail_;
   std::unique_ptr<UpgradeJournal> journal_;
   std::unique_ptr<HookRunner> hooks_;
+  std::unique_ptr<MetricsTextfile> metrics_;
   HostDriveSource* hostDrives_ = nullptr;  // drives_ when working on the host's disks
   bool unfinishedReported_ = false;
   bool closed_ = false;

@@ -7,6 +7,7 @@
 #include <map>
 
 #include "cli/command_arguments.h"
+#include "cli/metrics_option.h"
 #include "cli/rurctl.h"
 #include "discovery/device_table.h"
 #include "firmware/spi_flash.h"
@@ -91,6 +92,11 @@ const std::map<std::string, DefineOptions, std::less<>>& OptionDefinitions() {
              ->type_name("PROG")
              ->take_last()
              ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+         c.add_option_function<std::string>(
+              kTextfileDirOption, [&o](const std::string& folder) { o.textfileDir = folder; },
+              "write the Prometheus metrics file rode_rur.prom into DIR after every refresh (node_exporter's "
+              "textfile collector; default: the folder the settings name)")
+             ->type_name("DIR");
        }},
       {"log",
        [](CLI::App& c, CommandOptions& o) {

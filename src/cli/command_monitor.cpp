@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// rurctl monitor [--for SECONDS] [--json] [--exec PROG]...: the program without its window:
+// rurctl monitor [--for SECONDS] [--json] [--exec PROG]... [--textfile-dir DIR]: the program without its window:
 // detection, a refresh every 5 s, device changes, the day's event log and alarm mails. Every new
 // log line is printed too; with --json each line and alarm is one JSON object on standard output
 // and everything else goes to standard error. --exec runs programs on the events.
 // At its end it waits for the mails on their way; what could not be delivered stays in the
 // outbox for the next run, which is no failure of the monitor. Log lines that cannot be saved
 // are reported on stderr, and a run that ends with some unsaved exits with a failure.
-// SIGHUP reloads the mail settings; SIGINT and SIGTERM end the run.
+// SIGHUP reloads the mail settings; SIGINT and SIGTERM end the run. With --textfile-dir DIR the
+// metrics file DIR/rode_rur.prom is written after every refresh (cli/metrics_option.h).
 
 #include <unistd.h>
 
@@ -16,6 +17,7 @@
 
 #include "app/event_facts.h"
 #include "cli/engine_session.h"
+#include "cli/metrics_option.h"
 #include "cli/monitor_service.h"
 #include "monitor/event_log.h"
 #include "notify/mail_center.h"
@@ -69,6 +71,12 @@ int RunMonitor(CommandContext& context) {
   const bool json = options.json;
   // With --json standard output holds the JSON lines alone.
   std::ostream& notes = json ? context.err : context.out;
+  MetricsOption metrics;
+  if (options.textfileDir) {
+    if (!metrics.Use(*options.textfileDir, context.env.program(), context.err)) return kExitUsage;
+  } else {
+    metrics.UseStored(context.env.program());
+  }
   Clock& clock = context.env.clock();
   if (!bounded && clock.isVirtual()) {
     context.err << "monitor: on virtual time give the span to run with --for SECONDS\n";
@@ -128,6 +136,7 @@ int RunMonitor(CommandContext& context) {
       context.err << "monitor: the event log cannot be saved (" << log.lastSaveError()
                   << "); its lines are kept and saved again every cycle\n";
     }
+    metrics.ReportWriteFailure(context.env.program(), context.err);
     if (reloadRequested) {
       reloadRequested = 0;
       ReloadMailSettings(mail, program.settingsPath(), service, notes);

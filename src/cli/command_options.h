@@ -18,6 +18,7 @@ struct CommandOptions {
   unsigned bay = 1;                         // --bay 1|2
   std::optional<std::uint64_t> forSeconds;  // monitor --for
   std::vector<std::string> exec;            // monitor --exec PROG, in the order given
+  std::optional<std::string> textfileDir;   // monitor --textfile-dir DIR
   bool yes = false;                         // firmware --yes
   bool dryRun = false;                      // firmware --dry-run
   std::uint64_t length = 1u << 20;          // firmware-backup --length

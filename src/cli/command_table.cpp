@@ -12,9 +12,9 @@ const std::vector<Command>& Commands() {
       {"detect", "[--json]", "find the enclosures among the drives; one line each (exit 1 when none)", RunDetect},
       {"status", "[--json]", "detection and one refresh, then what the status page shows for each enclosure",
        RunStatus},
-      {"monitor", "[--for SECONDS] [--json] [--exec PROG]...",
+      {"monitor", "[--for SECONDS] [--json] [--exec PROG]... [--textfile-dir DIR]",
        "watch like the window does: refresh every 5 s, event log, alarm mails; print each new log line; --exec runs "
-       "PROG for each event",
+       "PROG for each event; with --textfile-dir, Prometheus metrics in DIR/rode_rur.prom",
        RunMonitor},
       {"log", "[FILE] [--json]", "print today's event log of the data folder, or FILE", RunLog},
       {"smart", "[--device N | --drive D] [--bay 1|2] [--json]",

@@ -4,25 +4,17 @@
 #include "monitor/ata_text.h"
 #include "monitor/capacity_text.h"
 #include "monitor/device_names.h"
+#include "monitor/member_disk.h"
 
 namespace rur {
 namespace {
-
-std::string MemberState(std::uint8_t flags, int member) {
-  const unsigned shift = member == 1 ? 0 : 4;
-  if (flags & (kHdd1Absent << shift)) return "absent";
-  if (flags & (kHdd1Present << shift)) return "present";
-  if (flags & (kHdd1Failed << shift)) return "failed";
-  if (flags & (kHdd1Inserted << shift)) return "inserted";
-  return "none";
-}
 
 MemberStatus Member(const StatusRecord& record, int member) {
   const bool first = member == 1;
   MemberStatus status;
   status.bay = static_cast<unsigned>(member);
   status.stateCode = record[first ? status_offset::kHdd1StateCode : status_offset::kHdd2StateCode];
-  status.state = MemberState(record[status_offset::kDriveFlags], member);
+  status.state = MemberStateName(record, static_cast<unsigned>(member - 1));
   status.model = TrimModelText(
       AtaStringToText(record.data() + (first ? status_offset::kHdd1Model : status_offset::kHdd2Model), kModelLength));
   status.serial =

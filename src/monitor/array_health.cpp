@@ -3,16 +3,33 @@
 
 namespace rur {
 
-ArrayHealth ArrayHealthOf(const StatusRecord& record) {
+ArrayState ArrayStateOf(const StatusRecord& record) {
+  if (record[status_offset::kActivityFlags] & (kHdd1Rebuilding | kHdd2Rebuilding)) return ArrayState::Rebuilding;
   const std::uint8_t flags = record[status_offset::kDriveFlags];
-  const std::uint8_t mode = record[status_offset::kArrayMode];
-  const bool rebuilding = (record[status_offset::kActivityFlags] & (kHdd1Rebuilding | kHdd2Rebuilding)) != 0;
-  const int present = ((flags & kHdd1Present) ? 1 : 0) + ((flags & kHdd2Present) ? 1 : 0);
-  ArrayHealth health;
-  health.failed = present == 0 || (mode == kModeStriping && present < 2);
-  health.degraded = !health.failed && ((flags & (kHdd1Failed | kHdd2Failed)) != 0 ||
-                                       (mode == kModeMirroring && (present < 2 || rebuilding)));
-  return health;
+  const std::uint8_t present = flags & kBothPresent;
+  if (present == 0) return ArrayState::Failed;
+  const bool memberFailed = (flags & (kHdd1Failed | kHdd2Failed)) != 0;
+  if (present == kBothPresent) return memberFailed ? ArrayState::Degraded : ArrayState::Normal;
+  switch (record[status_offset::kArrayMode]) {
+    case kModeMirroring: return ArrayState::Degraded;
+    case kModeBypass: return memberFailed ? ArrayState::Degraded : ArrayState::Normal;
+    default: return ArrayState::Failed;
+  }
+}
+
+std::string_view ArrayStateName(ArrayState state) {
+  switch (state) {
+    case ArrayState::Normal: return "normal";
+    case ArrayState::Degraded: return "degraded";
+    case ArrayState::Rebuilding: return "rebuilding";
+    case ArrayState::Failed: return "failed";
+  }
+  return "failed";
+}
+
+ArrayHealth ArrayHealthOf(const StatusRecord& record) {
+  const ArrayState state = ArrayStateOf(record);
+  return {state == ArrayState::Degraded || state == ArrayState::Rebuilding, state == ArrayState::Failed};
 }
 
 }  // namespace rur

@@ -12,6 +12,15 @@ bool BayHoldsDisk(const StatusRecord& record, unsigned bay) {
   return (flags & (kHdd1Present | kHdd1Inserted | kHdd1Failed)) != 0;
 }
 
+std::string MemberStateName(const StatusRecord& record, unsigned bay) {
+  const unsigned flags = record[status_offset::kDriveFlags] >> (bay == 0 ? 0 : 4);
+  if (flags & kHdd1Absent) return "absent";
+  if (flags & kHdd1Present) return "present";
+  if (flags & kHdd1Failed) return "failed";
+  if (flags & kHdd1Inserted) return "inserted";
+  return "none";
+}
+
 MemberDiskName MemberDiskOf(const StatusRecord& record, unsigned bay) {
   const bool first = bay == 0;
   MemberDiskName disk;

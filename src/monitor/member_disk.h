@@ -16,6 +16,9 @@ struct MemberDiskName {
 
 // A disk sits in the bay: it is not absent and is present, inserted or failed.
 bool BayHoldsDisk(const StatusRecord& record, unsigned bay);
+// The bay's state by the drive flags: "absent", "present", "failed", "inserted", or "none" when
+// no flag is set (the members were never read).
+std::string MemberStateName(const StatusRecord& record, unsigned bay);
 MemberDiskName MemberDiskOf(const StatusRecord& record, unsigned bay);
 // "HDD1" or "HDD2".
 std::string BayName(unsigned bay);

@@ -362,6 +362,7 @@ void MailCenter::SelectRecipient(MailPageModel& page, int row) {
 
 void MailCenter::RequestAlarm(std::uint8_t kind, std::vector<std::string> lines) {
   ++alarmsRaised_;
+  if (kind >= 1 && kind <= kAlarmKindCount) ++alarmsRaisedByKind_[kind - 1u];
   recentAlarms_.push_back({kind, lines});
   if (recentAlarms_.size() > kRecentAlarmsKept) recentAlarms_.pop_front();
   alarms_.push_back({kind, std::move(lines)});

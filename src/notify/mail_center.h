@@ -143,6 +143,10 @@ class MailCenter {
   const std::string& WaitingNotice() const { return waitingNotice_; }
   // Alarms raised so far, and the latest few of them.
   std::uint64_t AlarmsRaised() const { return alarmsRaised_; }
+  // Alarms raised in this run of one kind (1..kAlarmKindCount); 0 for any other number.
+  std::uint64_t AlarmsRaisedOfKind(int kind) const {
+    return kind >= 1 && kind <= kAlarmKindCount ? alarmsRaisedByKind_[static_cast<std::size_t>(kind - 1)] : 0;
+  }
   const std::deque<RaisedAlarm>& RecentAlarms() const { return recentAlarms_; }
   bool AllowPlainLogin() const { return allowPlainLogin_; }
   const std::string& CaFile() const { return caFile_; }
@@ -196,6 +200,7 @@ class MailCenter {
 
   std::vector<RaisedAlarm> alarms_;  // raised, not yet composed
   std::uint64_t alarmsRaised_ = 0;
+  std::array<std::uint64_t, kAlarmKindCount> alarmsRaisedByKind_{};
   std::deque<RaisedAlarm> recentAlarms_;
   MailOutbox outboxFiles_;
   std::vector<QueuedMail> outbox_;

@@ -242,8 +242,10 @@ TEST_F(RurctlTest, HealthIsInTheExitStatus) {
       {"member rebuilding", R"("members": [{}, {}], "rebuild": {"member": "HDD2", "position": 1000, "speed": 1})", "",
        "status", 4},
       {"member inserted", R"("members": [{}, {"state": "inserted"}])", "", "status", 4},
-      {"empty bay in JBOD", R"("mode": "jbod", "members": [{}, {"state": "absent"}])", "", "status", 0},
-      {"failed member in JBOD", R"("mode": "jbod", "members": [{}, {"state": "failed"}])", "", "status", 4},
+      {"empty bay in bypass", R"("mode": "bypass", "members": [{}, {"state": "absent"}])", "", "status", 0},
+      {"failed member in bypass", R"("mode": "bypass", "members": [{}, {"state": "failed"}])", "", "status", 4},
+      // A spanned array lives on both disks.
+      {"empty bay in JBOD", R"("mode": "jbod", "members": [{}, {"state": "absent"}])", "", "status", 8},
       {"both members gone", R"("members": [{"state": "absent"}, {"state": "absent"}])", "", "status", 8},
       {"not answering", ok, R"(, "faults": [{"drive": 1, "kind": "fail", "command": "query", "code": "0x17",
         "from": 1}])",
@@ -511,6 +513,39 @@ TEST_F(RurctlTest, MonitorWhoseLogCannotBeSavedSaysSoAndFails) {
   for (std::size_t at = 0; (at = run.err.find("the event log cannot be saved", at)) != std::string::npos; ++at) ++told;
   EXPECT_EQ(told, 1u) << run.err;
   EXPECT_NE(run.err.find("event log lines could not be saved to data"), std::string::npos) << run.err;
+}
+
+// The metrics file: an enclosure unplugged during the run stays in it as not answering, with
+// nothing of its array; an empty bay in bypass mode is no fault; a folder that is not there stops the start; a file
+// that cannot be written is told once while the watch goes on.
+TEST_F(RurctlTest, MonitorMetricsKeepAnUnpluggedEnclosureAndTellWhatCannotBeWritten) {
+  fs::create_directories(dir_ / "metrics");
+  ASSERT_EQ(
+      Rurctl("--simulate=two-enclosures --virtual-time --data-dir data monitor --for 60 --textfile-dir metrics").status,
+      0);
+  const std::string metrics = Read(dir_ / "metrics" / "rode_rur.prom");
+  EXPECT_NE(metrics.find("rode_rur_up{device=\"1\",drive=\"1\",path=\"/dev/sdb\"} 1\n"), std::string::npos);
+  EXPECT_NE(metrics.find("rode_rur_up{device=\"2\",drive=\"2\",path=\"/dev/sdc\"} 0\n"), std::string::npos) << metrics;
+  EXPECT_NE(metrics.find("rode_rur_enclosure_info{device=\"2\""), std::string::npos);
+  EXPECT_EQ(metrics.find("rode_rur_array_state{device=\"2\""), std::string::npos);
+  EXPECT_NE(metrics.find("rode_rur_alarms_total{kind=\"enclosure_removed\"} 1\n"), std::string::npos);
+
+  // Bypass passes each disk through: its empty bay leaves the array normal.
+  ASSERT_EQ(Rurctl("--simulate=bypass --virtual-time --data-dir bypass monitor --for 20 --textfile-dir metrics").status,
+            0);
+  EXPECT_NE(Read(dir_ / "metrics" / "rode_rur.prom").find("state=\"normal\"} 1\n"), std::string::npos);
+
+  const RunResult nowhere = Rurctl("--simulate --virtual-time --data-dir data monitor --for 10 --textfile-dir nowhere");
+  EXPECT_EQ(nowhere.status, 2);
+  EXPECT_NE(nowhere.err.find("--textfile-dir \"nowhere\" is not a folder"), std::string::npos) << nowhere.err;
+
+  fs::create_directories(dir_ / "blocked" / "rode_rur.prom");
+  const RunResult blocked = Rurctl("--simulate --virtual-time --data-dir data monitor --for 60 --textfile-dir blocked");
+  EXPECT_EQ(blocked.status, 0) << blocked.err;
+  std::size_t told = 0;
+  for (std::size_t at = 0; (at = blocked.err.find("the metrics file cannot be written", at)) != std::string::npos; ++at)
+    ++told;
+  EXPECT_EQ(told, 1u) << blocked.err;
 }
 
 }  // namespace

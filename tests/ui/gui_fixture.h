@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QTemporaryDir>
 #include <deque>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -28,7 +29,13 @@ struct ShownMessage {
 class GuiRun {
  public:
   // scenario: a bundled scenario's name, or a scenario's JSON text when it starts with "{".
-  explicit GuiRun(const std::string& scenario) : window(Hooks()) {
+  // settings: the values of the settings file the program finds, one "Name"="text" line each.
+  explicit GuiRun(const std::string& scenario, const std::string& settings = {}) : window(Hooks()) {
+    if (!settings.empty()) {
+      const std::string path = dir.filePath(QStringLiteral("KV_RODE_RUR.reg")).toStdString();
+      std::ofstream(path) << "[SOFTWARE\\KV_RODE_RUR]\n" << settings;
+      std::filesystem::permissions(path, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    }
     ProgramOptions options;
     options.simulate = true;
     options.virtualTime = true;

@@ -49,6 +49,19 @@ class WindowTest : public QObject {
     QVERIFY(run.find("Image0_Log")->isVisible());
   }
 
+  // The folder for the metrics file comes from the settings, beside the mail settings.
+  void theWindowWritesTheMetricsWhereItsSettingsSay() {
+    QTemporaryDir metrics;
+    GuiRun run("demo", "\"MetricsTextfileDir\"=\"" + metrics.path().toStdString() + "\"\n");
+    QVERIFY2(run.opened, qPrintable(run.openError));
+    QVERIFY(run.detect());
+    run.run(40000);
+    std::ifstream file(metrics.filePath(QStringLiteral("rode_rur.prom")).toStdString());
+    const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    QVERIFY2(text.find("bay=\"2\",state=\"absent\"} 1\n") != std::string::npos, text.c_str());
+    QVERIFY(run.messages.empty());
+  }
+
   void startUpWithoutAnEnclosure() {
     GuiRun run(R"({"drives": [{"number": 0, "type": "disk"}]})");
     QVERIFY2(run.opened, qPrintable(run.openError));

@@ -264,6 +264,7 @@ void MainWindow::Start() {
   setWindowTitle(Q(std::string(ApplicationTitle)));
 
   if (!program_) return;
+  program_->WriteMetricsTo(program_->StoredMetricsFolder());
   program_->Start();
   ShowPage();
   if (!program_->clock().isVirtual()) {

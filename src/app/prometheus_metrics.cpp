@@ -1,0 +1,272 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/prometheus_metrics.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "app/engine.h"
+#include "monitor/array_health.h"
+#include "monitor/device_names.h"
+#include "monitor/member_disk.h"
+#include "monitor/sensor_watch.h"
+#include "notify/mail_center.h"
+#include "notify/mail_settings.h"
+#include "smart/attribute_names.h"
+
+namespace rur {
+namespace {
+
+std::string ModeLabel(std::uint8_t mode) {
+  switch (mode) {
+    case kModeStriping: return "striping";
+    case kModeMirroring: return "mirroring";
+    case kModeNraid: return "nraid";
+    case kModeJbod: return "jbod";
+    case kModeBypass: return "bypass";
+    default: return "undefined";
+  }
+}
+
+MemberMetrics MemberOf(const StatusRecord& record, unsigned bay, const SmartBayPages* pages) {
+  MemberMetrics member;
+  const std::uint8_t rebuilt = bay == 0 ? kHdd1Rebuilding : kHdd2Rebuilding;
+  const std::string flagged = MemberStateName(record, bay);
+  member.state = (record[status_offset::kActivityFlags] & rebuilt) && flagged != "absent" ? "rebuilding" : flagged;
+  member.capacityBytes =
+      ReadLe(record.data() + (bay == 0 ? status_offset::kHdd1Capacity : status_offset::kHdd2Capacity), 5) * 512;
+  // Only pages a pass read whole belong for certain to the disk the record names.
+  if (pages != nullptr && pages->dataRead && BayHoldsDisk(record, bay)) {
+    const SmartPageModel graded =
+        EvaluateSmart(SmartEvaluationInput{pages->data, pages->thresholds, bay, {}, {}, true});
+    if (!graded.rows.empty()) {
+      for (const SmartRow& row : graded.rows) member.attributes.push_back(row.attribute);
+      member.verdict = VerdictOfGrade(graded.driveGrade);
+    }
+  }
+  return member;
+}
+
+// Label values escape the backslash, the double quote and the line feed.
+std::string Escaped(const std::string& text) {
+  std::string out;
+  for (const char c : text) {
+    if (c == '\\') {
+      out += "\\\\";
+    } else if (c == '"') {
+      out += "\\\"";
+    } else if (c == '\n') {
+      out += "\\n";
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+std::string Number(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.10g", value);
+  return text;
+}
+
+// Writes one family: its HELP and TYPE lines before its first series, then every series added
+// to it. A family without series is left out whole.
+class Family {
+ public:
+  Family(std::string& out, const char* name, const char* type, const char* help)
+      : out_(out), name_(name), type_(type), help_(help) {}
+  void Add(const std::string& labels, const std::string& value) {
+    if (!started_) out_ += "# HELP rode_rur_" + name_ + ' ' + help_ + "\n# TYPE rode_rur_" + name_ + ' ' + type_ + '\n';
+    started_ = true;
+    out_ += "rode_rur_" + name_;
+    if (!labels.empty()) out_ += '{' + labels + '}';
+    out_ += ' ' + value + '\n';
+  }
+
+ private:
+  std::string& out_;
+  std::string name_;
+  const char* type_;
+  const char* help_;
+  bool started_ = false;
+};
+
+std::string Label(const char* name, const std::string& value) {
+  return std::string(name) + "=\"" + Escaped(value) + '"';
+}
+
+std::string EnclosureLabels(const EnclosureMetrics& e) {
+  return Label("device", std::to_string(e.device)) + ',' + Label("drive", std::to_string(e.drive)) + ',' +
+         Label("path", e.path);
+}
+
+std::string BayLabels(const EnclosureMetrics& e, unsigned bay) {
+  return EnclosureLabels(e) + ',' + Label("bay", std::to_string(bay + 1));
+}
+
+std::string AttributeLabels(const EnclosureMetrics& e, unsigned bay, const SmartAttribute& attribute) {
+  const auto name = FindSmartAttributeName(attribute.id);
+  return BayLabels(e, bay) + ',' + Label("id", std::to_string(attribute.id)) + ',' +
+         Label("name", name ? std::string(*name) : "UnKnown");
+}
+
+std::uint64_t RawValue(const SmartAttribute& attribute) {
+  std::uint64_t raw = 0;
+  for (std::size_t i = kSmartRawSize; i-- > 0;) raw = (raw << 8) | attribute.raw[i];
+  return raw;
+}
+
+// One family per SMART column, each over every attribute of every bay that has pages.
+void SmartFamily(std::string& out, const MetricsSnapshot& snapshot, const char* name, const char* help,
+                 const std::function<std::string(const SmartAttribute&)>& value) {
+  Family family(out, name, "gauge", help);
+  for (const EnclosureMetrics& e : snapshot.enclosures) {
+    if (!e.known) continue;
+    for (unsigned bay = 0; bay < e.members.size(); ++bay)
+      for (const SmartAttribute& attribute : e.members[bay].attributes)
+        family.Add(AttributeLabels(e, bay, attribute), value(attribute));
+  }
+}
+
+}  // namespace
+
+const char* AlarmKindLabel(int kind) {
+  switch (kind) {
+    case kAlarmDriveFailure: return "drive_failure";
+    case kAlarmSystemFailure: return "enclosure_removed";
+    case kAlarmOverHeat: return "over_temperature";
+    case kAlarmFanFailure: return "fan_failure";
+    case kAlarmDiskHealth: return "disk_health";
+    default: return "other";
+  }
+}
+
+MetricsSnapshot CollectMetrics(const Engine& engine, const MailCenter* mail, std::int64_t refreshSeconds) {
+  MetricsSnapshot snapshot;
+  snapshot.refreshSeconds = refreshSeconds;
+  for (unsigned position = 0; position < engine.deviceCount(); ++position) {
+    const unsigned drive = engine.DriveAt(position);
+    const StatusRecord& record = engine.record(drive);
+    const IdentifyBlock& identity = engine.identity(drive);
+    const DeviceWatch* watch = engine.watch(position);
+    EnclosureMetrics e;
+    e.device = position + 1;
+    e.drive = drive;
+    const DriveFacts names = engine.DriveNames(drive);
+    e.path = names.path;
+    e.byId = names.byId;
+    e.product = DeviceProductName(identity);
+    e.firmware = FirmwareRevisionText(identity);
+    e.mode = ModeLabel(record[status_offset::kArrayMode]);
+    e.up = watch != nullptr && watch->current();
+    e.known = watch != nullptr && watch->known();
+    e.arrayState = std::string(ArrayStateName(ArrayStateOf(record)));
+    if (e.arrayState == "rebuilding")
+      e.rebuildRatio = std::min(100, static_cast<int>(record[status_offset::kActivityProgress])) / 100.0;
+    const SmartState& smart = engine.smart().state();
+    for (unsigned bay = 0; bay < 2; ++bay)
+      e.members[bay] = MemberOf(record, bay, position < kSmartSlots ? &smart.store[position][bay] : nullptr);
+    const std::uint8_t environment = record[status_offset::kEnvironmentFlags];
+    if (engine.devices().currentInfo[position].hasSensor && (environment & 0xF0) == kSensorsValid) {
+      e.fanRpm = FanSpeedRpm(record);
+      e.temperatureCelsius = record[status_offset::kTemperature];
+    }
+    snapshot.enclosures.push_back(std::move(e));
+  }
+  if (mail != nullptr) {
+    for (int kind = 1; kind <= kAlarmKindCount && kind <= static_cast<int>(snapshot.alarmsByKind.size()); ++kind)
+      snapshot.alarmsByKind[static_cast<std::size_t>(kind - 1)] = mail->AlarmsRaisedOfKind(kind);
+    snapshot.outboxMessages = mail->Outbox().size();
+  }
+  return snapshot;
+}
+
+std::string PrometheusText(const MetricsSnapshot& snapshot) {
+  std::string out;
+  const auto& enclosures = snapshot.enclosures;
+  {
+    Family family(out, "enclosure_info", "gauge", "The enclosure's product, controller firmware and array mode.");
+    for (const EnclosureMetrics& e : enclosures)
+      family.Add(EnclosureLabels(e) + ',' + Label("by_id", e.byId) + ',' + Label("product", e.product) + ',' +
+                     Label("firmware", e.firmware) + ',' + Label("mode", e.mode),
+                 "1");
+  }
+  {
+    Family family(out, "up", "gauge", "1 when the enclosure answered its last query, 0 when not.");
+    for (const EnclosureMetrics& e : enclosures) family.Add(EnclosureLabels(e), e.up ? "1" : "0");
+  }
+  {
+    Family family(out, "array_state", "gauge", "1 for the array's current state, 0 for the others.");
+    for (const EnclosureMetrics& e : enclosures) {
+      if (!e.known) continue;
+      for (const char* state : kArrayStateNames)
+        family.Add(EnclosureLabels(e) + ',' + Label("state", state), e.arrayState == state ? "1" : "0");
+    }
+  }
+  {
+    Family family(out, "member_state", "gauge", "1 for the member disk's current state, 0 for the others.");
+    for (const EnclosureMetrics& e : enclosures) {
+      if (!e.known) continue;
+      for (unsigned bay = 0; bay < e.members.size(); ++bay)
+        for (const char* state : kMemberStateNames)
+          family.Add(BayLabels(e, bay) + ',' + Label("state", state), e.members[bay].state == state ? "1" : "0");
+    }
+  }
+  {
+    Family family(out, "member_capacity_bytes", "gauge", "The member disk's capacity in bytes.");
+    for (const EnclosureMetrics& e : enclosures) {
+      if (!e.known) continue;
+      for (unsigned bay = 0; bay < e.members.size(); ++bay)
+        if (e.members[bay].state != "absent" && e.members[bay].state != "none")
+          family.Add(BayLabels(e, bay), std::to_string(e.members[bay].capacityBytes));
+    }
+  }
+  {
+    Family family(out, "rebuild_progress_ratio", "gauge", "How far the running rebuild is, 0 to 1; 0 without one.");
+    for (const EnclosureMetrics& e : enclosures)
+      if (e.known) family.Add(EnclosureLabels(e), Number(e.rebuildRatio));
+  }
+  {
+    Family family(out, "fan_rpm", "gauge", "The enclosure's fan speed in revolutions per minute.");
+    for (const EnclosureMetrics& e : enclosures)
+      if (e.known && e.fanRpm) family.Add(EnclosureLabels(e), std::to_string(*e.fanRpm));
+  }
+  {
+    Family family(out, "temperature_celsius", "gauge", "The enclosure's temperature in degrees Celsius.");
+    for (const EnclosureMetrics& e : enclosures)
+      if (e.known && e.temperatureCelsius) family.Add(EnclosureLabels(e), std::to_string(*e.temperatureCelsius));
+  }
+  SmartFamily(out, snapshot, "smart_attribute_value", "The SMART attribute's current normalized value.",
+              [](const SmartAttribute& a) { return std::to_string(a.current); });
+  SmartFamily(out, snapshot, "smart_attribute_worst", "The SMART attribute's worst normalized value.",
+              [](const SmartAttribute& a) { return std::to_string(a.worst); });
+  SmartFamily(out, snapshot, "smart_attribute_threshold", "The SMART attribute's threshold.",
+              [](const SmartAttribute& a) { return std::to_string(a.threshold); });
+  SmartFamily(out, snapshot, "smart_attribute_raw", "The SMART attribute's raw value.",
+              [](const SmartAttribute& a) { return std::to_string(RawValue(a)); });
+  {
+    Family family(out, "smart_verdict", "gauge", "The member disk's SMART verdict: 0 good, 1 warning, 2 error.");
+    for (const EnclosureMetrics& e : enclosures) {
+      if (!e.known) continue;
+      for (unsigned bay = 0; bay < e.members.size(); ++bay)
+        if (const auto verdict = e.members[bay].verdict)
+          family.Add(BayLabels(e, bay), std::to_string(static_cast<int>(*verdict)));
+    }
+  }
+  {
+    Family family(out, "last_refresh_timestamp_seconds", "gauge", "When the monitor last refreshed, in Unix time.");
+    family.Add({}, std::to_string(snapshot.refreshSeconds));
+  }
+  {
+    Family family(out, "alarms_total", "counter", "Alarms the monitor raised since it started, by kind.");
+    for (std::size_t i = 0; i < snapshot.alarmsByKind.size(); ++i)
+      family.Add(Label("kind", AlarmKindLabel(static_cast<int>(i + 1))), std::to_string(snapshot.alarmsByKind[i]));
+  }
+  if (snapshot.outboxMessages) {
+    Family family(out, "mail_outbox_messages", "gauge", "Alarm mails waiting in the outbox to be delivered.");
+    family.Add({}, std::to_string(*snapshot.outboxMessages));
+  }
+  return out;
+}
+
+}  // namespace rur
