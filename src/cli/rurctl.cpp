@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/rurctl.h"
 
-#include <algorithm>
+#include <string_view>
 
 #include "cli/command_line.h"
 #include "cli/command_table.h"
@@ -14,12 +14,23 @@ std::string Usage() {
   std::string text = "rurctl " + std::string(VersionText) +
                      ": the RODE RUR enclosure tool for scripts and servers\n\n"
                      "usage: rurctl [OPTIONS] COMMAND [ARGUMENTS]\n\ncommands:\n";
-  std::size_t width = 0;
-  for (const Command& command : Commands()) width = std::max(width, command.name.size() + command.usage.size() + 1);
+  // Each command on a line of its own, its summary below, wrapped to fit a terminal.
+  constexpr std::size_t kWidth = 100;
   for (const Command& command : Commands()) {
-    std::string head = std::string(command.name) + " " + std::string(command.usage);
-    head.resize(std::max(width, head.size()), ' ');
-    text += "  " + head + "  " + std::string(command.summary) + "\n";
+    text += "  " + std::string(command.name) + (command.usage.empty() ? "" : " " + std::string(command.usage)) + "\n";
+    std::string line = "      ";
+    std::string_view words = command.summary;
+    while (!words.empty()) {
+      const std::size_t space = words.find(' ');
+      const std::string_view word = words.substr(0, space);
+      if (line.size() > 6 && line.size() + 1 + word.size() > kWidth) {
+        text += line + "\n";
+        line = "      ";
+      }
+      line += (line.size() > 6 ? " " : "") + std::string(word);
+      words = space == std::string_view::npos ? std::string_view() : words.substr(space + 1);
+    }
+    text += line + "\n";
   }
   text += "\noptions:\n" + GlobalOptionsHelp() + "\n" + ExitStatusHelp();
   return text;
