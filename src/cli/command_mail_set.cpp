@@ -4,6 +4,7 @@
 // save, so the same checks apply and the stored file is the one the window reads. The password
 // comes from standard input only, never from the command line, where other users could see it.
 
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -94,8 +95,20 @@ bool ApplySetting(MailCenter& center, MailPageModel& page, const std::string& ke
       return false;
     }
     std::string password;
-    if (::isatty(STDIN_FILENO) == 1) std::cerr << "Password: " << std::flush;
+    // Typed at a terminal, the password is not shown.
+    termios saved{};
+    const bool terminal = ::isatty(STDIN_FILENO) == 1 && ::tcgetattr(STDIN_FILENO, &saved) == 0;
+    if (terminal) {
+      termios quiet = saved;
+      quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+      ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+      std::cerr << "Password: " << std::flush;
+    }
     if (!std::getline(std::cin, password)) password.clear();
+    if (terminal) {
+      ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+      std::cerr << '\n';
+    }
     if (!password.empty() && password.back() == '\r') password.pop_back();
     page.password = password;
     center.EditChanged(kDirtyPassword);
