@@ -2,9 +2,12 @@
 // The frame of the main window: start-up, navigation and its guards, the pressed look, closing
 // during an upgrade, the status bar and the command line.
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QLineEdit>
 #include <QStackedWidget>
+#include <QTableWidget>
 #include <QtTest>
 
 #include "app/ui/command_line.h"
@@ -87,6 +90,57 @@ class WindowTest : public QObject {
     QCOMPARE(run.find<QStackedWidget>("Notebook1")->currentIndex(), 0);
     QVERIFY(ShowsPicture(run, "Image_Sts", "Yellow"));
     QVERIFY(ShowsPicture(run, "Image_SMART", "White"));
+  }
+
+  // Without a mouse: Tab reaches every button of every page, each has a name for screen readers,
+  // and Enter or Space activates it.
+  void keyboardReachesAndActivatesEveryButton() {
+    GuiRun run("two-enclosures");
+    QVERIFY(run.detect());
+    QApplication::setActiveWindow(&run.window);
+    QVERIFY(QTest::qWaitForWindowActive(&run.window));
+    run.find<QWidget>("Image_Sts")->setFocus();
+    const auto walk = [] {
+      QSet<QWidget*> reached;
+      for (int step = 0; step < 120; ++step) {
+        reached.insert(QApplication::focusWidget());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+      }
+      return reached;
+    };
+    for (const char* page : kNavigation) {
+      auto* navigation = run.find<ImageButton>(page);
+      navigation->setFocus();
+      QTest::keyClick(navigation, Qt::Key_Return);
+      const QSet<QWidget*> reached = walk();
+      QWidget* shown = run.find<QStackedWidget>("Notebook1")->currentWidget();
+      QVERIFY2(run.window.findChild<QStackedWidget*>(QStringLiteral("Notebook1"))->currentIndex() ==
+                   run.engine().currentPage(),
+               page);
+      for (ImageButton* button : run.window.findChildren<ImageButton*>()) {
+        if (!button->isVisibleTo(&run.window) || !button->isVisible() || !button->isEnabled()) continue;
+        if (button->parentWidget() != &run.window && !shown->isAncestorOf(button)) continue;
+        QVERIFY2(reached.contains(button), qPrintable(button->objectName()));
+        QVERIFY2(!button->accessibleName().isEmpty(), qPrintable(button->objectName()));
+      }
+    }
+    // Enter on a page's buttons: a device button selects, the E-mail tabs switch, + adds the
+    // address typed in "E-Mail To", and so does Enter in the field itself.
+    QTest::keyClick(run.find<ImageButton>("Image_Sts"), Qt::Key_Return);
+    QTest::keyClick(run.find<ImageButton>("Image0_D2"), Qt::Key_Space);
+    QCOMPARE(run.engine().selectedDevice(), 1u);
+    QTest::keyClick(run.find<ImageButton>("Image_Email"), Qt::Key_Enter);
+    QCOMPARE(run.engine().currentPage(), 3);
+    QTest::keyClick(run.find<ImageButton>("Image3_HDDFail"), Qt::Key_Return);
+    auto* address = run.find<QLineEdit>("Edit7");
+    QVERIFY(address->isVisible());
+    QTest::keyClicks(address, QStringLiteral("ops@example.org"));
+    QTest::keyClick(address, Qt::Key_Return);
+    QCOMPARE(run.find<QTableWidget>("StringGrid1")->item(0, 0)->text(), QStringLiteral("ops@example.org"));
+    QTest::keyClicks(address, QStringLiteral("desk@example.org"));
+    QTest::keyClick(run.find<ImageButton>("Image3_1P"), Qt::Key_Space);
+    QCOMPARE(run.find<QTableWidget>("StringGrid1")->item(1, 0)->text(), QStringLiteral("desk@example.org"));
+    QCOMPARE(address->accessibleName(), QStringLiteral("E-Mail To"));
   }
 
   void navigationWaitsForTheFirstDrawingAndForAnUpgrade() {

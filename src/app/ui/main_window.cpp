@@ -212,7 +212,7 @@ MainWindow::NavigationButton MainWindow::MakeNavigationButton(const QString& nam
                                                               int page, int y) {
   NavigationButton nav;
   nav.page = page;
-  nav.button = new ImageButton(name, this);
+  nav.button = new ImageButton(name, this, caption, QStringLiteral("Opens the %1 page").arg(caption));
   nav.button->setGeometry(kNavigationX, y, kNavigationWidth, kNavigationHeight);
   nav.yellow =
       PictureSource(name + QStringLiteral("_Yellow"), NavigationPicture(caption, glyph, ButtonLook::Yellow), this);
@@ -239,6 +239,12 @@ void MainWindow::BuildNavigation() {
       MakeNavigationButton(QStringLiteral("Image_About"), QStringLiteral("About"), Glyph::About, kPageAbout,
                            kNavigationDesignY[5]),
   };
+  // Tab walks the navigation column top down, then the device boxes under it, then the page.
+  for (std::size_t i = 1; i < navigation_.size(); ++i) setTabOrder(navigation_[i - 1].button, navigation_[i].button);
+  setTabOrder(navigation_.back().button, device1Box_);
+  setTabOrder(device1Box_, device2Box_);
+  device1Box_->setAccessibleDescription(QStringLiteral("Watches the first enclosure and shows its button"));
+  device2Box_->setAccessibleDescription(QStringLiteral("Watches the second enclosure and shows its button"));
   connect(navigation_[0].button, &ImageButton::clicked, this, [this] { OpenStatusPage(); });
   connect(navigation_[2].button, &ImageButton::clicked, this, [this] { OpenUpgradePage(); });
   connect(navigation_[3].button, &ImageButton::clicked, this, [this] { OpenEmailPage(); });

@@ -40,7 +40,8 @@ UpgradePageWidget::UpgradePageWidget(PageHost& host, DeviceButtonPictures device
     : NotebookPage(QStringLiteral("UpgradePage"), host), pictures_(std::move(devicePictures)) {
   const std::array<QString, 2> names{QStringLiteral("Image2_D1"), QStringLiteral("Image2_D2")};
   for (std::size_t i = 0; i < pickers_.size(); ++i) {
-    pickers_[i] = new ImageButton(names[i], this);
+    pickers_[i] = new ImageButton(names[i], this, QStringLiteral("Device%1").arg(i + 1),
+                                  QStringLiteral("Picks the enclosure to upgrade"));
     pickers_[i]->setGeometry(8 + static_cast<int>(i) * (kDeviceButtonWidth + 6), 0, kDeviceButtonWidth,
                              kDeviceButtonHeight);
     pickers_[i]->setPixmap(pictures_.white[i]);
@@ -57,15 +58,17 @@ UpgradePageWidget::UpgradePageWidget(PageHost& host, DeviceButtonPictures device
   firmwareFileEdit_->setObjectName(QStringLiteral("Edit9"));
   firmwareFileEdit_->setGeometry(20, 96, 285, 26);
   firmwareFileEdit_->setReadOnly(true);
-  firmwareFileEdit_->setFocusPolicy(Qt::ClickFocus);
+  firmwareFileEdit_->setAccessibleName(QStringLiteral("Firmware File"));
 
-  loadButton_ = new ImageButton(QStringLiteral("Image2_Load"), this);
+  loadButton_ = new ImageButton(QStringLiteral("Image2_Load"), this, QStringLiteral("Load"),
+                                QStringLiteral("Chooses a firmware file and checks it"));
   loadButton_->setGeometry(313, 96, 84, kActionButtonHeight);
   loadButton_->setPixmap(ActionButtonPicture(QStringLiteral("Load"), 84, ActionLook::Secondary));
   loadButton_->setPressedLook(true);
   connect(loadButton_, &ImageButton::clicked, this, [this] { LoadFirmwareFile(); });
 
-  upgradeButton_ = new ImageButton(QStringLiteral("Image2_Upgrade"), this);
+  upgradeButton_ = new ImageButton(QStringLiteral("Image2_Upgrade"), this, QStringLiteral("Upgrade"),
+                                   QStringLiteral("Writes the loaded firmware to the picked enclosure"));
   upgradeButton_->setGeometry(kPageWidth - 8 - 120, 0, 120, kActionButtonHeight);
   upgradeButton_->setPixmap(ActionButtonPicture(QStringLiteral("Upgrade"), 120, ActionLook::Primary));
   upgradeButton_->setPressedLook(true);
