@@ -19,7 +19,8 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine& out, st
   const QCommandLineOption simState(QStringLiteral("sim-state"), QString(), QStringLiteral("DIR"));
   const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
   const QCommandLineOption version(QStringLiteral("version"));
-  parser.addOptions({simulate, dataDir, simState, help, version});
+  const QCommandLineOption debug(QStringLiteral("debug"));
+  parser.addOptions({simulate, dataDir, simState, help, version, debug});
 
   // The parser knows no option with an optional value: a bare --simulate means the demo.
   QStringList words{QStringLiteral("rode-rur")};
@@ -37,6 +38,7 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine& out, st
   // Session managers and desktop files may pass words of their own; they are not ours to judge.
   out.help = parser.isSet(help);
   out.version = parser.isSet(version);
+  out.debug = parser.isSet(debug);
   if (parser.isSet(simulate)) {
     out.options.simulate = true;
     const std::string value = Std(parser.value(simulate));
@@ -69,6 +71,7 @@ std::string CommandLineHelp() {
          "                      faults); without FILE the demo\n"
          "  --sim-state DIR     keep the simulated enclosures' state in DIR between runs\n"
          "  --data-dir DIR      keep the program's files (logs, dumps, settings) in DIR\n"
+         "  --debug             show the refresh and mail trace counters in the status bar\n"
          "  -h, --help          show this help\n"
          "  --version           show the version\n"
          "Without --simulate the program works on the host's disks.\n";

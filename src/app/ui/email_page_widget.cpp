@@ -9,6 +9,7 @@
 #include <QPlainTextEdit>
 #include <QStackedWidget>
 #include <QTableWidget>
+#include <tuple>
 
 #include "app/program.h"
 #include "app/ui/artwork.h"
@@ -48,6 +49,22 @@ QString TextBoxText(const std::vector<std::string>& lines) {
   QStringList shown;
   for (const auto& line : lines) shown << Q(line);
   return shown.join(QLatin1Char('\n'));
+}
+
+// The settings a page holds, without where the user stands on it (sub-page, selected row, an
+// address typed but not added).
+bool SameSettings(const MailPageModel& a, const MailPageModel& b) {
+  const auto settings = [](const MailPageModel& m) {
+    return std::tie(m.port, m.host, m.senderName, m.senderAddress, m.timeOut, m.password, m.account, m.login,
+                    m.allowPlainLogin, m.tempAlarm, m.fanMinRpm, m.recipientEditor);
+  };
+  if (settings(a) != settings(b)) return false;
+  for (std::size_t i = 0; i < a.kinds.size(); ++i) {
+    const MailKindPage& x = a.kinds[i];
+    const MailKindPage& y = b.kinds[i];
+    if (std::tie(x.subject, x.contents, x.suppress) != std::tie(y.subject, y.contents, y.suppress)) return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -316,6 +333,7 @@ void EmailPageWidget::PageOpened() {
   Collect();
   center->ShowMailPage(model_);
   Fill();
+  stored_ = model_;
 }
 
 void EmailPageWidget::ShowSubPage(int subPage) {
@@ -352,12 +370,34 @@ void EmailPageWidget::SelectRecipient(int row) {
 
 void EmailPageWidget::ApplyLoginBox() { ShowLoginFields(loginBox_->isChecked()); }
 
-void EmailPageWidget::SaveSettings() {
+bool EmailPageWidget::SaveSettings() {
   MailCenter* center = mail();
-  if (!center) return;
+  if (!center) return false;
   Collect();
-  center->SaveMailSettings(model_);
+  const bool saved = center->SaveMailSettings(model_);
   Fill();
+  if (saved) {
+    stored_ = model_;
+    host_.SetPanel(4, QStringLiteral("E-mail settings saved"));
+  }
+  return saved;
+}
+
+bool EmailPageWidget::HasUnsavedEdits() {
+  if (!mail()) return false;
+  Collect();
+  return !SameSettings(model_, stored_);
+}
+
+bool EmailPageWidget::MayLeave() {
+  if (!HasUnsavedEdits() || !host_.dialogs().askLeave) return true;
+  switch (host_.dialogs().askLeave(window(), QStringLiteral("The E-mail settings were changed. Save them?"),
+                                   QStringLiteral("E-Mail Message"))) {
+    case LeaveChoice::Save: return SaveSettings();
+    case LeaveChoice::Discard: RevertSettings(); return true;
+    case LeaveChoice::Cancel: break;
+  }
+  return false;
 }
 
 void EmailPageWidget::RevertSettings() {
@@ -366,6 +406,7 @@ void EmailPageWidget::RevertSettings() {
   Collect();
   center->RevertMailSettings(model_);
   Fill();
+  stored_ = model_;
 }
 
 void EmailPageWidget::SendTestMail() {

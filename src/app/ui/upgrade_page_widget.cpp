@@ -2,6 +2,7 @@
 #include "app/ui/upgrade_page_widget.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -53,6 +54,9 @@ UpgradePageWidget::UpgradePageWidget(PageHost& host, DeviceButtonPictures device
   AddLabel(QStringLiteral("Label53"), QStringLiteral("Firmware Version:"), {20, 48, 126, 18});
   firmwareVersionLabel_ = AddLabel(QStringLiteral("Label54"), QString(), {kValueX, 48, 250, 18}, 13, true);
   AddLabel(QStringLiteral("FileCaption"), QStringLiteral("Firmware File:"), {20, 74, 126, 18});
+
+  checksumLabel_ = AddLabel(QStringLiteral("ChecksumLabel"), QString(), {kValueX, 74, 250, 18}, 12);
+  SetTextColour(checksumLabel_, colours::kMuted);
 
   firmwareFileEdit_ = new QLineEdit(this);
   firmwareFileEdit_->setObjectName(QStringLiteral("Edit9"));
@@ -147,11 +151,18 @@ void UpgradePageWidget::ShowPickers() {
 void UpgradePageWidget::LoadFirmwareFile() {
   Engine* engine = host_.engine();
   if (!engine || !engine->firmware().CanChooseFile() || !host_.dialogs().chooseFile) return;
-  const QString path = host_.dialogs().chooseFile(window(), kFirmwareFileFilter);
+  const QString path = host_.dialogs().chooseFile(window(), kFirmwareFileFilter, lastFolder_);
   if (path.isEmpty()) return;
-  engine->firmware().LoadImage(QFile::encodeName(path).toStdString(),
-                               engine->UpgradeFacts(engine->firmware().pickedDevice()));
+  lastFolder_ = QFileInfo(path).absolutePath();
+  checksumLabel_->clear();
+  if (!engine->firmware().LoadImage(QFile::encodeName(path).toStdString(),
+                                    engine->UpgradeFacts(engine->firmware().pickedDevice()))) {
+    // A refused file is not the one an upgrade would write: the field does not keep it.
+    firmwareFileEdit_->clear();
+  }
 }
+
+void UpgradePageWidget::ShowChecksum(const QString& text) { checksumLabel_->setText(text); }
 
 void UpgradePageWidget::StartUpgrade() {
   if (Engine* engine = host_.engine()) engine->firmware().RunUpgrade();
