@@ -6,12 +6,15 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QStackedWidget>
 #include <QTableWidget>
 #include <QtTest>
 
 #include "app/ui/command_line.h"
+#include "app/ui/desktop_notifier.h"
 #include "app/ui/image_button.h"
+#include "app/ui/tray_icon.h"
 #include "gui_fixture.h"
 #include "gui_test_registry.h"
 #include "platform/branding.h"
@@ -141,6 +144,53 @@ class WindowTest : public QObject {
     QTest::keyClick(run.find<ImageButton>("Image3_1P"), Qt::Key_Space);
     QCOMPARE(run.find<QTableWidget>("StringGrid1")->item(1, 0)->text(), QStringLiteral("desk@example.org"));
     QCOMPARE(address->accessibleName(), QStringLiteral("E-Mail To"));
+  }
+
+  // The tray icon follows the worst enclosure, and logged events go out as desktop notices:
+  // an alarm as critical, naming the enclosure and bay.
+  void trayStateAndNotifications() {
+    GuiRun run("demo");
+    struct Recorder : DesktopNotifier {
+      std::vector<DesktopNotice>* seen;
+      void Notify(const DesktopNotice& notice) override { seen->push_back(notice); }
+    };
+    std::vector<DesktopNotice> notices;
+    auto recorder = std::make_unique<Recorder>();
+    recorder->seen = &notices;
+    run.window.SetNotifier(std::move(recorder));
+    run.window.CreateTrayIcon();
+    QVERIFY(run.detect());
+    TrayIcon* tray = run.window.trayIcon();
+    QCOMPARE(tray->state(), TrayState::Normal);
+    QCOMPARE(tray->toolTip(), QStringLiteral("RODE RUR - normal\nDevice1: Normal"));
+
+    run.run(35000);  // HDD2 pulled at 30 s
+    QCOMPARE(tray->state(), TrayState::Degraded);
+    QVERIFY(tray->toolTip().contains(QStringLiteral("Device1: Single HDD Present")));
+    QVERIFY(!notices.empty());
+    QCOMPARE(notices[0].summary, QStringLiteral("Device1 HDD2 was removed"));
+    QVERIFY(notices[0].body.startsWith(QStringLiteral("D1 HDD2 was removed, ")));
+    QVERIFY(notices[0].critical);
+
+    run.run(300000);  // back, rebuilt
+    QCOMPARE(tray->state(), TrayState::Normal);
+    bool rebuildDone = false;
+    for (const DesktopNotice& notice : notices) rebuildDone |= notice.summary.endsWith(QStringLiteral("Done"));
+    QVERIFY(rebuildDone);
+    QCOMPARE(tray->menu()->actions().first()->text(), QStringLiteral("Show window"));
+
+    // Notices turned off: nothing more is sent.
+    run.window.SetNotificationsOn(false);
+    const std::size_t before = notices.size();
+    run.run(200000);
+    QCOMPARE(notices.size(), before);
+
+    // Classifying lines: progress steps and banners say nothing; the program's words name the bay.
+    QVERIFY(!NoticeForLogLine(QStringLiteral("D1 HDD1 --> HDD2 45%, 2026/3/14 9:02:48")));
+    QVERIFY(!NoticeForLogLine(QStringLiteral("RODE RUR v0.50.11-3 has started from 2026/3/14 9:00:02")));
+    const auto found = NoticeForLogLine(QStringLiteral("D2 New Device was found.2026/3/14 22:16:29"));
+    QVERIFY(found && !found->critical);
+    QCOMPARE(found->summary, QStringLiteral("Device2 New Device was found."));
   }
 
   void navigationWaitsForTheFirstDrawingAndForAnUpgrade() {
