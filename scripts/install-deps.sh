@@ -11,6 +11,8 @@ packages=(
   python3-aiosmtpd python3-cryptography fonts-liberation
   # the Debian package and its checks (scripts/check-package.sh)
   dpkg-dev fakeroot lintian appstream desktop-file-utils man-db
+  # the desktop notifications under a virtual X server (tests/ui/desktop-notification-test.sh)
+  xvfb dbus dunst
 )
 packages+=("$@")
 

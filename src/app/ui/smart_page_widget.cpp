@@ -171,7 +171,11 @@ void SmartPageWidget::ShowBayButtons(unsigned bay) {
 void SmartPageWidget::ShowModel() {
   const SmartPageModel& model = host_.engine()->smart().page();
   ShowBayButtons(model.bay);
-  headingLabel_->setText(Q(model.heading));
+  // A long model would run past the page: the heading ends in "..." and the tooltip has it whole.
+  const QString heading = Q(model.heading);
+  const QString shown = headingLabel_->fontMetrics().elidedText(heading, Qt::ElideRight, headingLabel_->width());
+  headingLabel_->setText(shown);
+  headingLabel_->setToolTip(shown == heading ? QString() : heading);
   verdictLabel_->setText(Q(model.verdict));
   SetTextColour(verdictLabel_, QColor::fromRgb(static_cast<QRgb>(model.verdictColour)));
   rowColours_ = model.rowColours;
