@@ -10,7 +10,7 @@
 
 namespace rur::ui {
 namespace {
-constexpr int kTextPadding = 9;  // left and right inside a panel
+constexpr int kTextPadding = 18;  // left and right inside a panel, with room for rounding
 }  // namespace
 
 PanelStatusBar::PanelStatusBar(const QString& name, std::vector<int> panelWidths, QWidget* parent) : QWidget(parent) {
