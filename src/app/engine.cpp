@@ -145,6 +145,19 @@ StatusCurrency Engine::Currency(unsigned position) const {
   return currency;
 }
 
+DriveFacts Engine::DriveNames(unsigned drive) const {
+  for (const DriveFacts& facts : probedDrives_)
+    if (facts.number == drive) return facts;
+  DriveFacts unknown;
+  unknown.number = drive;
+  return unknown;
+}
+
+std::string Engine::DrivePathText(unsigned drive) const {
+  const DriveFacts names = DriveNames(drive);
+  return names.path.empty() ? "drive " + std::to_string(drive) : names.path;
+}
+
 UpgradeDeviceFacts Engine::UpgradeFacts(unsigned position) const {
   UpgradeDeviceFacts facts;
   if (position >= devices_.currentCount) return facts;
@@ -170,6 +183,10 @@ void Engine::RequestDetection() {
     start.upgradeDrive = static_cast<int>(DriveOf(start.upgradeEntry));
   }
   start.records = records_;
+  start.knownEntries = devices_.current;
+  start.knownInfo = devices_.currentInfo;
+  start.knownCount = devices_.currentCount;
+  start.knownIdentity = identity_;
   detection_.Request(std::move(start));
 }
 
@@ -208,8 +225,16 @@ void Engine::PublishDetection() {
   devices_.currentCount = found.count;
   identity_ = found.identity;
   bays_.ForgetDrives();
+  probedDrives_ = found.probed;
   everDetected_ = true;
   ReportInvalidFlash();
+  // Told once per detection: the window's panel, rurctl's detect and status.
+  accessProblems_ = found.accessProblems;
+  for (const std::string& problem : accessProblems_) ui_.panel(4, problem);
+  busyDrives_ = found.busy;
+  for (const BusyDrive& busy : busyDrives_) ui_.panel(4, busy.path + " is in use by " + busy.holder);
+  // A drive held through the probe is looked at again once it may be free.
+  if (!busyDrives_.empty()) detection_.RetryLater();
   if (volumeTable_.truncated) ui_.messageBox("Drive Count Must less than 20.", "", MessageKind::Plain);
 
   if (devices_.currentCount == 0) {
@@ -234,10 +259,10 @@ void Engine::PublishDetection() {
 }
 
 void Engine::ReportInvalidFlash() {
-  std::uint32_t invalid = 0;
+  std::uint64_t invalid = 0;
   for (unsigned i = 0; i < devices_.currentCount; ++i) {
     if (devices_.currentInfo[i].firmwareValid) continue;
-    const std::uint32_t bit = 1u << DriveAt(i);
+    const std::uint64_t bit = std::uint64_t{1} << DriveAt(i);
     invalid |= bit;
     if (!eventLog_ || (invalidFlashDrives_ & bit)) continue;
     std::string error;

@@ -12,6 +12,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,9 @@ constexpr int kPageEmail = 3;
 constexpr int kPageAbout = 4;
 constexpr int kPageSmart = 5;
 
+// A device another process keeps busy is told at most this often.
+constexpr std::uint64_t kBusyReportIntervalMs = 60000;
+
 class Engine {
  public:
   Engine(DriveSource& drives, VolumeLister volumes, Clock& clock, Ui& ui);
@@ -81,6 +85,8 @@ class Engine {
   // Where the memories of the disks are kept: which disk sits in which bay, and what of each
   // disk's health was already reported. Without it they last for the run.
   void UseDataFolder(const std::string& folder);
+  // Which drives detection probes (USB disks by default); before Start.
+  void SetProbeScope(ProbeScope scope) { detection_.SetScope(std::move(scope)); }
   // The system reported a device change of any kind (any thread).
   void DeviceChangeNotice() { detection_.DeviceChangeNotice(); }
 
@@ -110,6 +116,14 @@ class Engine {
   unsigned selectedDevice() const { return devices_.selected; }
   unsigned DriveAt(unsigned position) const { return DriveOf(devices_.current[position]); }
   const IdentifyBlock& identity(unsigned drive) const { return identity_[drive]; }
+  // The names of a drive the last detection probed (path, by-id name); empty fields when unknown.
+  DriveFacts DriveNames(unsigned drive) const;
+  // "/dev/sdb", or "drive 1" when the path is unknown.
+  std::string DrivePathText(unsigned drive) const;
+  // Drives the last detection could not read, and why ("cannot read /dev/sdb: permission denied").
+  const std::vector<std::string>& accessProblems() const { return accessProblems_; }
+  // Drives another process held through the last detection (not counted as enclosures).
+  const std::vector<BusyDrive>& busyDrives() const { return busyDrives_; }
   const StatusRecord& record(unsigned drive) const { return records_[drive]; }
   const StatusRecord& SelectedRecord() const;
   const StatusPageView& statusPage() const { return statusPage_.view(); }
@@ -175,6 +189,8 @@ class Engine {
   // An alarm with its kind's sentence, and a second one where the kind's sentence needs it.
   void RaiseAlarm(std::uint8_t kind, unsigned device, unsigned bay, const std::string& sentence = {});
   void RaiseAlarmWithSentences(std::uint8_t kind, unsigned device, std::vector<std::string> sentences);
+  // A device skipped because another process holds its controller: at most once a minute.
+  void ReportBusy(unsigned device, unsigned drive, const std::string& holder);
   // Fan and temperature of the devices the cycle read: log lines and alarms.
   void CheckSensors(std::uint32_t mask);
   // The member disks of the devices the cycle read: a disk replaced in its bay, a rebuild that
@@ -232,10 +248,14 @@ class Engine {
   std::string revisionText_;
   bool sensorDisplay_ = false;
   DetectionNotice notice_{"Drive detecting", true};
+  std::vector<DriveFacts> probedDrives_;
+  std::vector<std::string> accessProblems_;
+  std::vector<BusyDrive> busyDrives_;
+  std::map<unsigned, std::uint64_t> busyReportedMs_;  // by drive
   bool logAvailable_ = false;
   // Detection changed the device list or the selection: the next status page drawing fills every label.
   bool redrawWhole_ = false;
-  std::uint32_t invalidFlashDrives_ = 0;  // by drive: reported in the day log already
+  std::uint64_t invalidFlashDrives_ = 0;  // by drive: reported in the day log already
 
   Scheduler::TimerId progressTimer_ = 0, monitorTimer_ = 0, smartTimer_ = 0, deviceChangeTimer_ = 0;
 };

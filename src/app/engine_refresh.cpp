@@ -83,7 +83,10 @@ bool Engine::RefreshDevice(unsigned slot, const std::string& c) {
         RefreshEnclosure(channel_, clock_, ui_, c, target, records_[drive], [this] { return ShouldGiveUp(); });
     info.rebuildRunning = target.rebuildRunning;
     if (outcome == RefreshOutcome::GaveUp) return false;
-    if (outcome == RefreshOutcome::Failed) {
+    if (outcome == RefreshOutcome::Busy) {
+      // Another process holds the controller: skipped, neither an answer nor a failure.
+      ReportBusy(slot, drive, channel_.record().busyHolder);
+    } else if (outcome == RefreshOutcome::Failed) {
       if (watch.Failed(now, info.failureCounter, target.failure) == WatchEvent::NotAnswering) {
         if (eventLog_) eventLog_->QueueDeviceNote(slot, kNotAnsweringNote);
       }
@@ -99,6 +102,17 @@ bool Engine::RefreshDevice(unsigned slot, const std::string& c) {
   }
   if (watch.SilenceAlarmDue(clock_.nowMs())) RaiseAlarm(kAlarmDeviceRemoved, slot, 0, NotAnsweringSentence(slot));
   return true;
+}
+
+void Engine::ReportBusy(unsigned device, unsigned drive, const std::string& holder) {
+  const std::uint64_t now = clock_.nowMs();
+  const auto last = busyReportedMs_.find(drive);
+  if (last != busyReportedMs_.end() && now - last->second < kBusyReportIntervalMs) return;
+  busyReportedMs_[drive] = now;
+  const std::string text =
+      "D" + std::to_string(device + 1) + " skipped: " + DrivePathText(drive) + " is in use by " + holder + ", ";
+  ui_.panel(4, text.substr(0, text.size() - 2));
+  if (eventLog_) eventLog_->QueueLine(text);
 }
 
 void Engine::RefreshNow() {

@@ -49,6 +49,7 @@ bool Program::Open(const ProgramOptions& options, Ui& ui, std::string& error) {
     auto host = std::make_unique<sim::SimulatedHost>(scenario, *clock_);
     if (!options.simStateDir.empty()) {
       if (!host->loadState(options.simStateDir, error)) return false;
+      host->ShareStateFolder(options.simStateDir);
       host->saveStateOnFlashChange(options.simStateDir);
     }
     if (!options.traceFile.empty() && !host->setTraceFile(options.traceFile)) {
@@ -87,6 +88,11 @@ bool Program::Open(const ProgramOptions& options, Ui& ui, std::string& error) {
   mail_ = std::make_unique<MailCenter>(*settings_, ui, *clock_, *transport_, DefaultMailFolder(settingsPath_),
                                        SystemInfoText(CollectHostFacts()));
   engine_->AttachMail(mail_.get());
+  ProbeScope scope;
+  std::uint32_t allDisks = 0;
+  scope.allDisks = options.allDisks || (settings_->ReadInteger(kProbeAllDisksSetting, allDisks).ok() && allDisks != 0);
+  scope.alsoDrives = options.alsoDrives;
+  engine_->SetProbeScope(std::move(scope));
   mail_->UseOutbox(OutboxFolderOf(dataDirectory_));
   mail_->SetLogSink([this](const std::string& line) { eventLog_->QueueLine(line); });
 

@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/engine.h"
 
@@ -30,7 +31,14 @@ struct ProgramOptions {
   bool virtualTime = false;
   std::string traceFile;          // requests of the simulated drives, one line each
   bool pumpWhileWaiting = false;  // real clock: waits let the window handle its events
+  // Detection probes the disks on a USB bus; allDisks (or the setting "ProbeAllDisks" = 1) every
+  // disk. Drives named explicitly are probed whatever their bus.
+  bool allDisks = false;
+  std::vector<unsigned> alsoDrives;
 };
+
+// The setting that makes the window (and rurctl) probe every disk, a 32-bit integer: 1 = on.
+constexpr const char* kProbeAllDisksSetting = "ProbeAllDisks";
 
 class Program {
  public:

@@ -19,6 +19,7 @@ std::unique_ptr<CliEnvironment> CliEnvironment::Create(const GlobalOptions& opti
   programOptions.dataDir = options.dataDir;
   programOptions.virtualTime = options.virtualTime;
   programOptions.traceFile = options.trace;
+  programOptions.allDisks = options.allDisks;
   if (!env->program_.Open(programOptions, *env->ui_, error)) return nullptr;
   return env;
 }

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <iostream>
 
+#include "cli/drive_names.h"
 #include "cli/engine_session.h"
 #include "monitor/device_names.h"
 #include "platform/atomic_file.h"
@@ -72,6 +73,39 @@ bool NotARegularFile(const std::string& path) {
   return ::lstat(path.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode) && !S_ISLNK(existing.st_mode);
 }
 
+// Before anything else: a drive another process holds (a second upgrade, most likely) is refused
+// at once, naming what holds it. With --drive the drive itself is checked; otherwise detection
+// shows which drives were held, and device numbers could point elsewhere while one is missing.
+bool RefuseHeldDrive(CommandContext& context, const ParsedArguments& parsed, std::string_view command) {
+  if (!parsed.has("--drive")) return true;
+  unsigned drive = 0;
+  std::string error;
+  DriveSource& drives = context.env.program().drives();
+  if (!ResolveDriveName(drives, parsed.options.at("--drive"), drive, error)) return true;  // told later
+  const HoldAttempt held = drives.HoldController(drive, kShortCommandHoldWaitMs);
+  if (held.outcome != HoldAttempt::Outcome::Busy) return true;
+  context.err << command << ": " << parsed.options.at("--drive") << " is in use by " << held.holder
+              << "; try again when it has finished\n";
+  return false;
+}
+
+bool RefuseAfterDetection(CommandContext& context, std::string_view command) {
+  const Engine& engine = context.env.engine();
+  if (engine.busyDrives().empty()) return true;
+  for (const BusyDrive& busy : engine.busyDrives())
+    context.err << command << ": " << busy.path << " is in use by " << busy.holder
+                << "; try again when it has finished\n";
+  return false;
+}
+
+bool TellDeviceBusy(CommandContext& context, std::string_view command, unsigned position) {
+  const Engine& engine = context.env.engine();
+  if (engine.firmware().busyHolder().empty()) return false;
+  context.err << command << ": " << engine.DrivePathText(engine.DriveAt(position)) << " is in use by "
+              << engine.firmware().busyHolder() << "; try again when it has finished\n";
+  return true;
+}
+
 }  // namespace
 
 int RunFirmware(CommandContext& context) {
@@ -92,7 +126,10 @@ int RunFirmware(CommandContext& context) {
                    "--dry-run to check only\n";
     return kExitUsage;
   }
+  if (!RefuseHeldDrive(context, parsed, "firmware")) return kExitFailed;
+  if (!ProbeNamedDrive(context, parsed, "firmware")) return kExitUsage;
   if (!StartAndDetect(context, "firmware", dryRun ? EventLogUse::Off : EventLogUse::On)) return kExitFailed;
+  if (!RefuseAfterDetection(context, "firmware")) return kExitFailed;
   unsigned position = 0;
   if (!DevicePosition(context, parsed, "firmware", 1, position)) return kExitFailed;
 
@@ -122,6 +159,7 @@ int RunFirmware(CommandContext& context) {
     outcome = firmware.RunUpgrade();
   }
   ui.finishProgress();
+  if (outcome == UpgradeOutcome::DeviceBusy) TellDeviceBusy(context, "firmware", position);
   return outcome == UpgradeOutcome::Succeeded ? kExitOk : kExitFailed;
 }
 
@@ -146,13 +184,17 @@ int RunFirmwareBackup(CommandContext& context) {
                 << " exists and is not a regular file; name a new or regular file, or - for standard output\n";
     return kExitUsage;
   }
+  if (!RefuseHeldDrive(context, parsed, "firmware-backup")) return kExitFailed;
+  if (!ProbeNamedDrive(context, parsed, "firmware-backup")) return kExitUsage;
   if (!StartAndDetect(context, "firmware-backup")) return kExitFailed;
+  if (!RefuseAfterDetection(context, "firmware-backup")) return kExitFailed;
   unsigned position = 0;
   if (!DevicePosition(context, parsed, "firmware-backup", 1, position)) return kExitFailed;
 
   Engine& engine = context.env.engine();
   std::vector<std::uint8_t> bytes;
   if (!engine.firmware().BackupFlash(position, static_cast<std::uint32_t>(length), bytes)) {
+    if (TellDeviceBusy(context, "firmware-backup", position)) return kExitFailed;
     context.err << "firmware-backup: the flash could not be read\n";
     return kExitFailed;
   }

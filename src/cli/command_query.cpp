@@ -8,6 +8,7 @@
 
 #include "cli/command_arguments.h"
 #include "cli/command_table.h"
+#include "cli/drive_names.h"
 #include "cli/hex_dump.h"
 #include "transport/commands.h"
 #include "transport/controller_channel.h"
@@ -21,7 +22,8 @@ int RunQuery(CommandContext& context) {
     context.err << "query: " << error << '\n';
     return kExitUsage;
   }
-  std::uint64_t code = 0, drive = 0;
+  std::uint64_t code = 0;
+  unsigned drive = 0;
   if (parsed.positionals.size() != 1 || !ParseHexNumber(parsed.positionals[0], 0xFF, code)) {
     context.err << "query: expected one query code in hexadecimal, e.g. 0x17\n";
     return kExitUsage;
@@ -33,15 +35,20 @@ int RunQuery(CommandContext& context) {
     context.err << "query: " << parsed.positionals[0] << " is not a status query; the codes are 10, 11, 15 and 17\n";
     return kExitUsage;
   }
-  if (parsed.has("--drive") && !ParseNumber(parsed.options["--drive"], 15, drive)) {
-    context.err << "query: --drive takes a drive number from 0 to 15\n";
+  if (parsed.has("--drive") &&
+      !ResolveDriveName(context.env.program().drives(), parsed.options["--drive"], drive, error)) {
+    context.err << "query: " << error << '\n';
     return kExitUsage;
   }
 
   context.env.program().ReportUnfinishedUpgrades();
   Sector answer{};
   ControllerChannel channel(context.env.program().drives(), context.env.clock(), context.env.ui());
-  const ResultCode result = channel.Query(static_cast<unsigned>(drive), static_cast<std::uint8_t>(code), answer);
+  const ResultCode result = channel.Query(drive, static_cast<std::uint8_t>(code), answer);
+  if (result == kResultControllerBusy) {
+    context.err << "query: drive " << drive << " is in use by " << channel.record().busyHolder << '\n';
+    return kExitFailed;
+  }
   char line[32];
   std::snprintf(line, sizeof line, "result %02X\n", result);
   context.out << line << HexDump(answer.data(), answer.size());

@@ -20,6 +20,7 @@ int RunSmart(CommandContext& context) {
     context.err << "smart: --bay takes 1 (HDD1) or 2 (HDD2)\n";
     return kExitUsage;
   }
+  if (!ProbeNamedDrive(context, parsed, "smart")) return kExitUsage;
   if (!StartAndDetect(context, "smart")) return kExitFailed;
   unsigned position = 0;
   if (!DevicePosition(context, parsed, "smart", 1, position)) return kExitFailed;

@@ -23,6 +23,7 @@ int RunStatus(CommandContext& context) {
   } else {
     context.out << StatusText(devices);
   }
+  ReportDetectionProblems(context, "status");
   if (devices.empty()) {
     context.err << "status: No Drive found!\n";
     return kExitFailed;

@@ -6,7 +6,8 @@ namespace rur::cli {
 const std::vector<Command>& Commands() {
   static const std::vector<Command> commands{
       {"query", "CODE [--drive N]",
-       "send the status query CODE (hex: 10, 11, 15, 17) to drive N (default 0); print the result and the answer",
+       "send the status query CODE (hex: 10, 11, 15, 17) to drive N (a number, /dev/sdX or a by-id name; "
+       "default 0); print the result and the answer",
        RunQuery},
       {"detect", "", "find the enclosures among the drives; one line each (exit 1 when none)", RunDetect},
       {"status", "[--json]", "detection and one refresh, then what the status page shows for each enclosure",
@@ -33,6 +34,10 @@ const std::vector<Command>& Commands() {
       {"mail-queue", "[--flush]",
        "list the alarm mails that wait in the outbox (age, kind, recipients, last error); --flush tries them now",
        RunMailQueue},
+      {"udev-rule", "[--group NAME]",
+       "print a udev rule giving the group NAME (default rode-rur) and the desktop user read access to the "
+       "enclosures found",
+       RunUdevRule},
   };
   return commands;
 }

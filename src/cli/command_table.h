@@ -48,5 +48,6 @@ int RunFirmwareBackup(CommandContext& context);
 int RunMailSettings(CommandContext& context);
 int RunMailTest(CommandContext& context);
 int RunMailQueue(CommandContext& context);
+int RunUdevRule(CommandContext& context);
 
 }  // namespace rur::cli

@@ -1,7 +1,32 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/engine_session.h"
 
+#include "cli/drive_names.h"
+
 namespace rur::cli {
+
+bool ProbeNamedDrive(CommandContext& context, const ParsedArguments& parsed, std::string_view command) {
+  if (!parsed.has("--drive")) return true;
+  unsigned drive = 0;
+  std::string error;
+  if (parsed.has("--device") ||
+      !ResolveDriveName(context.env.program().drives(), parsed.options.at("--drive"), drive, error)) {
+    context.err << command << ": " << (error.empty() ? "--drive does not go with --device" : error) << '\n';
+    return false;
+  }
+  Engine& engine = context.env.engine();
+  ProbeScope scope = engine.detection().scope();
+  scope.alsoDrives.push_back(drive);
+  engine.SetProbeScope(std::move(scope));
+  return true;
+}
+
+void ReportDetectionProblems(CommandContext& context, std::string_view command) {
+  const Engine& engine = context.env.engine();
+  for (const std::string& problem : engine.accessProblems()) context.err << command << ": " << problem << '\n';
+  for (const BusyDrive& busy : engine.busyDrives())
+    context.err << command << ": " << busy.path << " is in use by " << busy.holder << '\n';
+}
 
 bool StartAndDetect(CommandContext& context, std::string_view command, EventLogUse log) {
   Engine& engine = context.env.engine();
@@ -18,9 +43,11 @@ bool DevicePosition(CommandContext& context, const ParsedArguments& parsed, std:
                     unsigned& position) {
   const Engine& engine = context.env.engine();
   if (parsed.has("--drive")) {
-    std::uint64_t drive = 0;
-    if (parsed.has("--device") || !ParseNumber(parsed.options.at("--drive"), 15, drive)) {
-      context.err << command << ": --drive takes one physical drive number from 0 to 15 (not with --device)\n";
+    unsigned drive = 0;
+    std::string error;
+    if (parsed.has("--device") ||
+        !ResolveDriveName(context.env.program().drives(), parsed.options.at("--drive"), drive, error)) {
+      context.err << command << ": " << (error.empty() ? "--drive does not go with --device" : error) << '\n';
       return false;
     }
     for (unsigned i = 0; i < engine.deviceCount(); ++i) {
@@ -29,7 +56,7 @@ bool DevicePosition(CommandContext& context, const ParsedArguments& parsed, std:
         return true;
       }
     }
-    context.err << command << ": no enclosure on drive " << drive << '\n';
+    context.err << command << ": no enclosure on drive " << drive << " (" << engine.DrivePathText(drive) << ")\n";
     return false;
   }
   std::uint64_t device = fallback;

@@ -16,16 +16,22 @@ constexpr std::uint64_t kDetectionWaitMs = 120000;
 
 enum class EventLogUse { Off, On };
 
+// --drive D names a drive (number, device path or by-id name): it is probed whatever its bus. Call
+// before StartAndDetect; false with a message when D names no drive.
+bool ProbeNamedDrive(CommandContext& context, const ParsedArguments& parsed, std::string_view command);
+
 // Starts the program and runs it until the first detection was published. Commands that only
 // look keep the event log off, so a status query leaves no banner in the day's log.
 bool StartAndDetect(CommandContext& context, std::string_view command, EventLogUse log = EventLogUse::Off);
 
-// --device N (numbered from 1, default `fallback`) or --drive D (the physical drive, which does not
-// shift when another enclosure goes missing) as a position of the device table; false with a
-// message when it names no detected enclosure.
+// --device N (numbered from 1, default `fallback`) or --drive D (the physical drive by number, path
+// or by-id name, which does not shift when another enclosure goes missing) as a position of the
+// device table; false with a message when it names no detected enclosure.
 bool DevicePosition(CommandContext& context, const ParsedArguments& parsed, std::string_view command, unsigned fallback,
                     unsigned& position);
 // "Device1 (drive 2)": how commands that change or read a controller name it.
 std::string DeviceLabel(const Engine& engine, unsigned position);
+// Tells on err what detection could not read and which drives other processes held.
+void ReportDetectionProblems(CommandContext& context, std::string_view command);
 
 }  // namespace rur::cli

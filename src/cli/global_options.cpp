@@ -57,9 +57,12 @@ bool ParseGlobalOptions(std::vector<std::string>& args, GlobalOptions& out, std:
       if (!error.empty()) return false;
       continue;
     }
-    if (word == "--virtual-time" || word == "--verbose" || word == "--help" || word == "-h" || word == "--version") {
+    if (word == "--virtual-time" || word == "--verbose" || word == "--all-disks" || word == "--help" || word == "-h" ||
+        word == "--version") {
       if (word == "--virtual-time")
         out.virtualTime = true;
+      else if (word == "--all-disks")
+        out.allDisks = true;
       else if (word == "--verbose")
         out.verbose = true;
       else if (word == "--version")
@@ -88,6 +91,8 @@ std::string GlobalOptionsHelp() {
          "  --virtual-time      run on a virtual clock: waits cost nothing and runs repeat exactly\n"
          "  --trace FILE        append one line per request a simulated drive receives:\n"
          "                      \"<drive> READ <lba>\" or \"<drive> INQUIRY\"\n"
+         "  --all-disks         look for enclosures on every disk, not only on USB disks (a command's\n"
+         "                      --drive reaches its drive whatever the bus)\n"
          "  --verbose           show status-bar texts and messages on stderr\n"
          "  -h, --help          show this help\n"
          "  --version           show the version\n";

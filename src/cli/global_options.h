@@ -16,6 +16,7 @@ struct GlobalOptions {
   bool virtualTime = false;  // --virtual-time
   std::string trace;         // --trace FILE
   bool verbose = false;      // --verbose: show status-bar texts and messages on stderr
+  bool allDisks = false;     // --all-disks: look for enclosures on every disk, not only USB disks
   bool help = false;         // --help or -h
   bool version = false;      // --version
 };

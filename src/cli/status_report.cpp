@@ -51,6 +51,8 @@ std::vector<DeviceStatus> CollectStatus(Engine& engine) {
     DeviceStatus status;
     status.device = i + 1;
     status.drive = drive;
+    status.path = engine.DriveNames(drive).path;
+    status.byId = engine.DriveNames(drive).byId;
     status.controllerKind = static_cast<int>(engine.devices().currentInfo[i].controllerKind);
     status.product = DeviceProductName(engine.identity(drive));
     status.nameText = engine.DeviceNameText(i);
@@ -120,6 +122,8 @@ nlohmann::json StatusJson(const std::vector<DeviceStatus>& devices) {
     }
     list.push_back({{"device", d.device},
                     {"drive", d.drive},
+                    {"path", d.path},
+                    {"by_id", d.byId},
                     {"controller_kind", d.controllerKind},
                     {"product", d.product},
                     {"firmware", d.firmware},

@@ -25,6 +25,8 @@ struct MemberStatus {
 struct DeviceStatus {
   unsigned device = 1;  // numbered from 1, as the window names them
   unsigned drive = 0;
+  std::string path;  // "/dev/sdb"
+  std::string byId;  // the /dev/disk/by-id name, empty when it has none
   int controllerKind = 0;
   std::string product;
   std::string nameText;  // product and volumes, as the device buttons' hints

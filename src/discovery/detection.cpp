@@ -35,7 +35,7 @@ void Detection::Wake() {
 }
 
 void Detection::Start(bool ownThread) {
-  Count(logicalDrives_, physicalDriveCount_);
+  Count(logicalDrives_, drives_);
   probing_ = true;
   countdown_ = 0;
   if (!ownThread) return;
@@ -87,28 +87,49 @@ bool Detection::RecountDrives() {
   probing_ = true;
   countdown_ = 0;
   std::vector<std::string> logical;
-  unsigned physical = 0;
-  Count(logical, physical);
-  if (logical.size() == logicalDrives_.size() && physical == physicalDriveCount_) {
+  DriveCount drives;
+  Count(logical, drives);
+  const auto numbers = [](const DriveCount& count) {
+    std::vector<unsigned> list;
+    for (const DriveFacts& facts : count.openable) list.push_back(facts.number);
+    return list;
+  };
+  const bool retry = std::exchange(retry_, false);
+  if (!retry && logical.size() == logicalDrives_.size() && numbers(drives) == numbers(drives_) &&
+      drives.accessProblems == drives_.accessProblems) {
     probing_ = false;
     return false;
   }
   logicalDrives_ = std::move(logical);
-  physicalDriveCount_ = physical;
+  drives_ = std::move(drives);
   return true;
 }
 
-void Detection::Count(std::vector<std::string>& logical, unsigned& physical) {
+bool Detection::Wanted(const DriveFacts& drive) const {
+  return drive.usb() || scope_.allDisks ||
+         std::find(scope_.alsoDrives.begin(), scope_.alsoDrives.end(), drive.number) != scope_.alsoDrives.end();
+}
+
+void Detection::Count(std::vector<std::string>& logical, DriveCount& drives) {
   logical = LogicalDriveList(services_.volumes ? services_.volumes() : std::vector<MountedVolume>{});
-  physical = 0;
-  for (unsigned drive = 0; drive < kMaxPhysicalDrives; ++drive) {
-    if (OpenDrive(services_.drives, drive)) ++physical;  // the handle closes at once
+  drives = DriveCount{};
+  for (const DriveFacts& facts : services_.drives.ListDrives()) {
+    if (facts.number >= kMaxPhysicalDrives || !Wanted(facts)) continue;
+    const OpenCheck check = services_.drives.CheckOpen(facts.number);
+    if (check.outcome == OpenCheck::Outcome::Opens) {
+      drives.openable.push_back(facts);
+    } else if (check.outcome == OpenCheck::Outcome::NoAccess) {
+      drives.accessProblems.push_back("cannot read " + facts.path + ": " + check.reason);
+    }
     services_.ui.pump();
   }
 }
 
 void Detection::Job() {
   staged_.records = start_.records;
+  staged_.accessProblems = drives_.accessProblems;
+  staged_.probed = drives_.openable;
+  staged_.busy.clear();
   staged_.volumes = BuildVolumeTable(services_.volumes ? services_.volumes() : std::vector<MountedVolume>{});
   if (!ProbePass() && !stop_) ProbePass();
   detecting_ = false;
@@ -118,22 +139,39 @@ void Detection::Job() {
 bool Detection::ProbePass() {
   for (auto& slot : staged_.identity) slot.fill(0);
   staged_.count = 0;
-  unsigned visited = 0;
-  for (unsigned drive = 0; drive < kMaxPhysicalDrives && visited < physicalDriveCount_; ++drive) {
+  for (const DriveFacts& facts : drives_.openable) {
+    const unsigned drive = facts.number;
     if (stop_) break;
+    // Held through the first pass: a second wait would not end differently.
+    if (std::any_of(staged_.busy.begin(), staged_.busy.end(),
+                    [&](const BusyDrive& busy) { return busy.drive == drive; }))
+      continue;
+    if (staged_.count >= kMaxDevices) break;
     services_.ui.pump();
     if (!start_.programStarted && start_.upgradeDrive == static_cast<int>(drive)) {
       // The controller is busy with the upgrade: keep what we knew of it.
       staged_.entries[staged_.count] = start_.upgradeEntry;
       staged_.info[staged_.count++] = start_.upgradeInfo;
-      ++visited;
       continue;
     }
     if (!OpenDrive(services_.drives, drive)) continue;
     ProbeDrive(drive, staged_.count);
-    ++visited;
+    if (services_.channel.record().lastResult == kResultControllerBusy && !CarryOverKnown(drive))
+      staged_.busy.push_back(BusyDrive{drive, facts.path, services_.channel.record().busyHolder});
   }
   return staged_.count > 0;
+}
+
+bool Detection::CarryOverKnown(unsigned drive) {
+  for (unsigned i = 0; i < start_.knownCount; ++i) {
+    if (DriveOf(start_.knownEntries[i]) != drive) continue;
+    // Another process holds the controller (an upgrade, most likely): it is still there.
+    staged_.identity[drive] = start_.knownIdentity[drive];
+    staged_.entries[staged_.count] = start_.knownEntries[i];
+    staged_.info[staged_.count++] = start_.knownInfo[i];
+    return true;
+  }
+  return false;
 }
 
 void Detection::ProbeDrive(unsigned drive, unsigned position) {

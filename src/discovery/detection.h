@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// Finding the enclosures among the physical drives. A detection job probes every drive (two passes
-// when the first finds nothing) on its own thread, or inline on the virtual clock, and leaves its
-// result to be published on the engine's main context. Device-change notices start a countdown;
-// when it runs out the drives are counted again and a new detection is requested if they changed.
+// Finding the enclosures among the physical drives. A detection job probes the drives on a USB bus
+// (every disk with allDisks, and drives named explicitly whatever their bus; two passes when the
+// first finds nothing) on its own thread, or inline on the virtual clock, and leaves its result to
+// be published on the engine's main context. A drive that cannot be read for lack of permission is
+// reported; one whose controller another process holds is carried over when it was known. Device-change notices start a
+// countdown; when it runs out the drives are counted again and a new detection is requested if they changed.
 
 #include <array>
 #include <atomic>
@@ -14,6 +16,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "discovery/device_table.h"
@@ -31,6 +34,19 @@ namespace rur {
 constexpr int kDeviceChangeStart = 16;
 constexpr int kDeviceChangeDue = 26;
 
+// Which drives a detection probes.
+struct ProbeScope {
+  bool allDisks = false;             // every disk, not only those on a USB bus
+  std::vector<unsigned> alsoDrives;  // drives named explicitly, probed whatever their bus
+};
+
+// A drive whose controller another process held through the probe.
+struct BusyDrive {
+  unsigned drive = 0;
+  std::string path;
+  std::string holder;
+};
+
 // What a detection starts from, taken on the main context when it is requested, so the job never
 // touches live state.
 struct DetectionStart {
@@ -39,6 +55,11 @@ struct DetectionStart {
   DeviceEntry upgradeEntry = 0;
   DevicePosition upgradeInfo;
   std::array<StatusRecord, kStatusRecordSlots> records{};  // the probe updates its copy
+  // The devices known now: one that another process holds through the probe is carried over.
+  std::array<DeviceEntry, kMaxDevices> knownEntries{};
+  std::array<DevicePosition, kMaxDevices> knownInfo{};
+  unsigned knownCount = 0;
+  std::array<IdentifyBlock, kIdentifySlots> knownIdentity{};
 };
 
 // What a finished detection found.
@@ -49,6 +70,12 @@ struct DetectionResult {
   std::array<IdentifyBlock, kIdentifySlots> identity{};
   std::array<StatusRecord, kStatusRecordSlots> records{};
   VolumeTable volumes;
+  // "cannot read /dev/sdb: permission denied", once per drive.
+  std::vector<std::string> accessProblems;
+  // Held by another process and not known before: worth another detection later.
+  std::vector<BusyDrive> busy;
+  // Every drive probed, with its names (detect and status show them).
+  std::vector<DriveFacts> probed;
 };
 
 class Detection {
@@ -68,6 +95,9 @@ class Detection {
   Detection(const Detection&) = delete;
   Detection& operator=(const Detection&) = delete;
 
+  // Which drives are probed; set before Start.
+  void SetScope(ProbeScope scope) { scope_ = std::move(scope); }
+  const ProbeScope& scope() const { return scope_; }
   // Counts the drives and volumes; with ownThread the jobs run on a thread of their own, else
   // RunRequested runs them.
   void Start(bool ownThread);
@@ -92,13 +122,26 @@ class Detection {
   // Counts the drives and volumes again when a change is due: true when they differ from the last
   // count (a detection is then wanted), false when nothing changed.
   bool RecountDrives();
+  // Asks for a new detection after the device-change wait even when the count does not change
+  // (a drive was busy).
+  void RetryLater() {
+    retry_ = true;
+    countdown_ = kDeviceChangeStart;
+  }
 
   // Set from a request (or a due change) until its result was published or nothing changed.
   bool probing() const { return probing_; }
   void ProbingOver() { probing_ = false; }
 
  private:
-  void Count(std::vector<std::string>& logical, unsigned& physical);
+  // The candidates that open now, and the reasons of those that cannot be read.
+  struct DriveCount {
+    std::vector<DriveFacts> openable;
+    std::vector<std::string> accessProblems;
+  };
+  void Count(std::vector<std::string>& logical, DriveCount& drives);
+  bool Wanted(const DriveFacts& drive) const;
+  bool CarryOverKnown(unsigned drive);
   void Job();
   bool ProbePass();
   void ProbeDrive(unsigned drive, unsigned position);
@@ -108,8 +151,10 @@ class Detection {
   Services services_;
   DetectionStart start_;
   DetectionResult staged_;
+  ProbeScope scope_;
   std::vector<std::string> logicalDrives_;
-  unsigned physicalDriveCount_ = 0;
+  DriveCount drives_;
+  bool retry_ = false;
   std::atomic<int> countdown_{0};
   bool probing_ = true;
 

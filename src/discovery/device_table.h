@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The enclosures found among the physical drives. An entry is one byte: the drive number in bits
-// 0..3 and 0x40 for an accepted enclosure. Devices are numbered by their position here
+// 0..5 and 0x40 for an accepted enclosure. Devices are numbered by their position here
 // ("Device1", "Device2"); per-position facts from identification travel with the entries.
 
 #include <array>
@@ -14,7 +14,7 @@ namespace rur {
 
 using DeviceEntry = std::uint8_t;
 constexpr DeviceEntry kEntryAccepted = 0x40;
-constexpr DeviceEntry kEntryDriveMask = 0x0F;
+constexpr DeviceEntry kEntryDriveMask = 0x3F;  // drive numbers 0..63
 constexpr unsigned kMaxDevices = 10;
 // "No device" for UpgradeTarget and similar indexes.
 constexpr std::uint32_t kNoDevice = 256;

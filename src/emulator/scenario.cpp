@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "emulator/scenario_json.h"
+#include "platform/host_drives.h"
 #include "platform/program_paths.h"
 
 namespace rur::sim {
@@ -187,7 +188,7 @@ bool ReadDrive(const json& value, const std::string& place, DriveSpec& out, std:
   else
     return Fail(error, Child(place, "type"), "expected disk or enclosure");
 
-  std::vector<std::string_view> keys{"number", "type", "plugged", "inquiry", "volumes"};
+  std::vector<std::string_view> keys{"number", "type", "plugged", "bus", "inquiry", "volumes"};
   if (out.type == DriveType::Enclosure) {
     keys.insert(keys.end(), {"controller", "productName", "productCode", "swapPorts", "capacity", "sensors", "fan",
                              "temperature", "mode", "members", "rebuild", "rebuildSpeed", "firmware"});
@@ -195,10 +196,12 @@ bool ReadDrive(const json& value, const std::string& place, DriveSpec& out, std:
   if (!ExpectObject(value, place, keys, error) || !OptionalBool(value, "plugged", place, out.plugged, error))
     return false;
 
-  const char letter = static_cast<char>('a' + out.number);
+  if (!OptionalText(value, "bus", place, 8, out.bus, error)) return false;
+  if (std::find(std::begin(kSimulatedBuses), std::end(kSimulatedBuses), out.bus) == std::end(kSimulatedBuses))
+    return Fail(error, Child(place, "bus"), "expected usb, sata, sas or nvme");
   out.inquiry = out.type == DriveType::Enclosure ? InquirySpec{"RODE", "RUR DUAL BAY", "0100"}
                                                  : InquirySpec{"ATA", "SIMULATED DISK", "1.00"};
-  out.volumes = {std::string("sd") + letter + "1"};
+  out.volumes = {KernelDiskName(out.number) + "1"};
   if (const auto inquiry = value.find("inquiry"); inquiry != value.end()) {
     if (!ReadInquiry(*inquiry, Child(place, "inquiry"), out.inquiry, error)) return false;
   }

@@ -29,7 +29,7 @@ constexpr std::uint8_t kArrayStriping = 1;
 constexpr std::uint8_t kArrayMirroring = 2;
 constexpr std::uint8_t kArrayBypass = 3;
 
-constexpr unsigned kMaxSimulatedDrives = 10;     // drive numbers 0..9
+constexpr unsigned kMaxSimulatedDrives = 64;     // drive numbers 0..63
 constexpr std::size_t kMaxSmartAttributes = 30;  // entries of a SMART page
 
 struct SmartAttribute {
@@ -93,10 +93,14 @@ struct EnclosureSpec {
 
 enum class DriveType { PlainDisk, Enclosure };
 
+// The buses a simulated drive may sit on: an enclosure is a USB disk, a system disk is not.
+constexpr const char* kSimulatedBuses[] = {"usb", "sata", "sas", "nvme"};
+
 struct DriveSpec {
   unsigned number = 0;
   DriveType type = DriveType::PlainDisk;
   bool plugged = true;
+  std::string bus = "usb";
   InquirySpec inquiry;
   std::vector<std::string> volumes;
   EnclosureSpec enclosure;  // enclosures only

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "emulator/disk_data.h"
+#include "platform/host_drives.h"
 #include "transport/pass_through.h"
 
 namespace rur::sim {
@@ -23,6 +24,30 @@ class SimulatedDevice final : public ScsiDevice {
   SimulatedHost& host_;
   unsigned drive_;
 };
+
+// The simulated bridge's USB identity: the pid.codes test vendor, the product code as product.
+constexpr const char* kSimulatedUsbVendor = "1209";
+constexpr const char* kSimulatedUsbProduct = "2760";
+
+// "RUR DUAL BAY " -> "RUR_DUAL_BAY", as udev builds by-id names from INQUIRY fields.
+std::string IdText(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c == ' ') {
+      if (!out.empty() && out.back() != '_') out += '_';
+    } else {
+      out += c;
+    }
+  }
+  while (!out.empty() && out.back() == '_') out.pop_back();
+  return out;
+}
+
+std::string SimulatedSerial(unsigned number) {
+  char text[16];
+  std::snprintf(text, sizeof text, "SIM%04u", number);
+  return text;
+}
 
 std::uint32_t CdbLba(const std::array<std::uint8_t, 10>& cdb) {
   return (std::uint32_t{cdb[2]} << 24) | (std::uint32_t{cdb[3]} << 16) | (std::uint32_t{cdb[4]} << 8) | cdb[5];
@@ -64,6 +89,49 @@ DeviceHandle SimulatedHost::OpenPhysicalDrive(unsigned number) {
   NotifyIfChanged(changed);
   if (!open) return nullptr;
   return std::make_unique<SimulatedDevice>(*this, number);
+}
+
+std::vector<DriveFacts> SimulatedHost::ListDrives() {
+  Advance();
+  std::lock_guard lock(mutex_);
+  std::vector<DriveFacts> drives;
+  for (const auto& [number, drive] : drives_) {
+    if (!drive.plugged) continue;
+    DriveFacts facts;
+    facts.number = number;
+    facts.bus = drive.spec.bus;
+    facts.path = "/dev/" + KernelDiskName(number);
+    const InquirySpec& inquiry = drive.spec.inquiry;
+    const std::string serial = SimulatedSerial(number);
+    if (facts.bus == "usb") {
+      facts.byId = "usb-" + IdText(inquiry.vendor) + "_" + IdText(inquiry.product) + "_" + serial + "-0:0";
+      facts.usbVendorId = kSimulatedUsbVendor;
+      facts.usbProductId = kSimulatedUsbProduct;
+      facts.usbSerial = serial;
+    } else {
+      const std::string prefix = facts.bus == "sata" ? "ata-" : facts.bus == "sas" ? "scsi-" : "nvme-";
+      facts.byId = prefix + IdText(inquiry.product) + "_" + serial;
+    }
+    drives.push_back(std::move(facts));
+  }
+  return drives;
+}
+
+HoldAttempt SimulatedHost::HoldController(unsigned number, std::uint32_t waitMs) {
+  std::string dir;
+  {
+    std::lock_guard lock(mutex_);
+    dir = sharedDir_;
+  }
+  if (dir.empty()) return DriveSource::HoldController(number, waitMs);
+  HoldOptions options;
+  options.createFile = true;
+  options.taken = [this, number] { ReloadFlashIfNewer(number); };
+  options.releasing = [this, number] { SaveIfFlashChanged(number); };
+  HoldAttempt attempt = holds_.Hold(LockFile(number), waitMs, std::move(options));
+  if (attempt.outcome == HoldAttempt::Outcome::Failed)
+    attempt.error = "simulated drive " + std::to_string(number) + ": " + attempt.error;
+  return attempt;
 }
 
 void SimulatedHost::Advance() {

@@ -3,7 +3,9 @@
 // The host as a scenario describes it: simulated physical drives (plain disks and enclosures)
 // that the program opens by number like real ones. It plays the scenario's timeline on the clock,
 // records every request a drive receives (and can trace them to a file), refuses anything but
-// READ(10) and INQUIRY, and can save the enclosures' state so they outlive the program.
+// READ(10) and INQUIRY, and can save the enclosures' state so they outlive the program. Processes
+// that share a state folder share the enclosures: a lock file per drive there is the drive's
+// controller hold, as the flock on a disk node is on a real host.
 // One host serves every thread of the program; its handles must not outlive it.
 
 #include <array>
@@ -20,6 +22,7 @@
 #include "emulator/scenario.h"
 #include "emulator/simulated_controller.h"
 #include "platform/clock.h"
+#include "platform/controller_holds.h"
 #include "platform/mounted_volume.h"
 #include "transport/scsi_device.h"
 
@@ -31,6 +34,11 @@ class SimulatedHost final : public DriveSource {
   ~SimulatedHost() override;
 
   DeviceHandle OpenPhysicalDrive(unsigned number) override;  // empty for no drive / unplugged drive
+  // The plugged drives with their bus and the names a host would give them: /dev/sd<letters> by
+  // drive number and a by-id name from the INQUIRY fields.
+  std::vector<DriveFacts> ListDrives() override;
+  // Without a shared state folder the hold is this process's alone.
+  HoldAttempt HoldController(unsigned number, std::uint32_t waitMs) override;
 
   // Applies the timeline events due at the clock's time; fires the listener on plug or unplug.
   // Requests and opens call it too, so an event is seen by the first command after its time.
@@ -55,13 +63,20 @@ class SimulatedHost final : public DriveSource {
   // Appends "<drive> READ <lba>" or "<drive> INQUIRY" per request; false when the file cannot be opened.
   bool setTraceFile(const std::string& path);
 
-  bool saveState(const std::string& dir, std::string& error) const;
+  // Saves the drives whose state differs from what dir holds (all of them into a new folder); in
+  // a shared folder each under its drive's hold, so a drive another process is changing is left
+  // alone. A drive whose flash changed is also saved as soon as this process lets go of it.
+  bool saveState(const std::string& dir, std::string& error);
   bool loadState(const std::string& dir, std::string& error);  // missing state = fresh, not an error
   // Saves the state into dir whenever a flash changes (every erase and write command), so a
   // program killed in the middle of an upgrade leaves the flash as far as it got. The first
   // failed save is kept for autoSaveError().
   void saveStateOnFlashChange(const std::string& dir);
   const std::string& autoSaveError() const { return autoSaveError_; }
+  // Shares the state folder with the other processes that use it (after loadState): the drives'
+  // controller holds become lock files there, and a drive taken after another process saved a
+  // new flash for it loads that flash first.
+  void ShareStateFolder(const std::string& dir);
 
   SimulatedController* controller(unsigned drive);  // null for plain disks and unknown drives
   bool plugged(unsigned drive) const;
@@ -79,7 +94,19 @@ class SimulatedHost final : public DriveSource {
     std::unique_ptr<SimulatedController> controller;
   };
 
+  // What a state folder holds of one drive, as this host last loaded or saved it.
+  struct SavedDrive {
+    std::string controllerJson;
+    std::vector<std::uint8_t> flash;
+    std::string flashStamp;  // identity and time of the flash file
+  };
+
   bool AdvanceLocked();  // true when a drive was plugged or unplugged
+  bool SaveDrives(const std::string& dir, const std::vector<unsigned>& numbers, std::string& error);
+  bool FlashChanged(unsigned number) const;
+  void ReloadFlashIfNewer(unsigned number);
+  void SaveIfFlashChanged(unsigned number);
+  std::string LockFile(unsigned number) const;
   void Apply(const TimelineEvent& event, bool& deviceChanged);
   void Trace(const std::string& line);
   void NotifyIfChanged(bool changed);
@@ -95,6 +122,12 @@ class SimulatedHost final : public DriveSource {
   std::ofstream trace_;
   std::function<void()> listener_;
   std::string autoSaveError_;
+  std::string savedDir_;                  // the folder `saved_` describes
+  std::map<unsigned, SavedDrive> saved_;  // by drive number
+  std::string sharedDir_;
+  std::string saveError_;  // a save when a drive was let go failed; saveState reports it
+  ControllerHolds holds_;
+  ControllerHolds folderLock_;  // state.json, which every drive's save rewrites
 };
 
 }  // namespace rur::sim

@@ -3,6 +3,8 @@
 // flash, its members and their disks, the rebuild, fan and temperature. The scenario stays the
 // description of the hardware; this state is what happened to it since.
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -19,6 +21,9 @@ using nlohmann::json;
 namespace fs = std::filesystem;
 
 constexpr const char* kStateFile = "state.json";
+constexpr const char* kStateLockFile = "state.lock";
+// How long a save waits for another process's hold on a drive or on state.json (real time).
+constexpr std::uint32_t kSaveHoldWaitMs = 2000;
 constexpr int kStateFormat = 1;
 
 std::string FlashFileName(unsigned drive) { return "drive" + std::to_string(drive) + ".flash"; }
@@ -40,13 +45,6 @@ bool WriteFileAtomically(const fs::path& path, const char* data, std::size_t siz
     return false;
   }
   return true;
-}
-
-// Only the used part of the flash: the rest reads as erased when it is loaded again.
-bool SaveFlash(const SpiFlash& flash, const fs::path& path, std::string& error) {
-  std::vector<std::uint8_t> used(flash.usedLength());
-  flash.Read(0, used.data(), used.size());
-  return WriteFileAtomically(path, reinterpret_cast<const char*>(used.data()), used.size(), error);
 }
 
 json ControllerToJson(SimulatedController& controller) {
@@ -119,24 +117,168 @@ bool ControllerFromJson(const json& value, const std::string& place, SimulatedCo
   return true;
 }
 
+std::vector<std::uint8_t> UsedFlash(const SimulatedController& controller) {
+  const SpiFlash& flash = controller.flash();
+  std::vector<std::uint8_t> used(flash.usedLength());
+  flash.Read(0, used.data(), used.size());
+  return used;
+}
+
+// Which file stands at path now: a save renames a new file over it, so the inode changes too.
+std::string FileStamp(const fs::path& path) {
+  struct stat facts {};
+  if (::stat(path.c_str(), &facts) != 0) return {};
+  return std::to_string(facts.st_ino) + ":" + std::to_string(facts.st_mtim.tv_sec) + "." +
+         std::to_string(facts.st_mtim.tv_nsec) + ":" + std::to_string(facts.st_size);
+}
+
 }  // namespace
 
-bool SimulatedHost::saveState(const std::string& dir, std::string& error) const {
+std::string SimulatedHost::LockFile(unsigned number) const {
+  return (fs::path(sharedDir_) / ("drive" + std::to_string(number) + ".lock")).string();
+}
+
+void SimulatedHost::ShareStateFolder(const std::string& dir) {
   std::lock_guard lock(mutex_);
+  std::error_code ignored;
+  fs::create_directories(dir, ignored);
+  sharedDir_ = dir;
+}
+
+bool SimulatedHost::FlashChanged(unsigned number) const {
+  const auto drive = drives_.find(number);
+  if (drive == drives_.end() || !drive->second.controller) return false;
+  const auto saved = saved_.find(number);
+  return saved == saved_.end() || UsedFlash(*drive->second.controller) != saved->second.flash;
+}
+
+void SimulatedHost::ReloadFlashIfNewer(unsigned number) {
+  std::lock_guard lock(mutex_);
+  const auto drive = drives_.find(number);
+  if (sharedDir_.empty() || savedDir_ != sharedDir_ || drive == drives_.end() || !drive->second.controller) return;
+  const fs::path path = fs::path(sharedDir_) / FlashFileName(number);
+  const std::string stamp = FileStamp(path);
+  SavedDrive& saved = saved_[number];
+  if (stamp.empty() || stamp == saved.flashStamp) return;
+  // Another process saved a new flash for this drive while it held it.
+  std::ifstream file(path, std::ios::binary);
+  std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  if (!file.eof() && !file) return;
+  if (bytes.size() > SpiFlash::kSize) return;
+  drive->second.controller->flash().Fill(bytes);
+  saved.flash = UsedFlash(*drive->second.controller);
+  saved.flashStamp = stamp;
+}
+
+void SimulatedHost::SaveIfFlashChanged(unsigned number) {
+  std::lock_guard lock(mutex_);
+  if (sharedDir_.empty() || !FlashChanged(number)) return;
+  std::string error;
+  if (!SaveDrives(sharedDir_, {number}, error)) saveError_ = error;
+}
+
+bool SimulatedHost::saveState(const std::string& dir, std::string& error) {
+  std::lock_guard lock(mutex_);
+  std::vector<unsigned> changed;
+  for (const auto& [number, drive] : drives_) {
+    if (!drive.controller) continue;
+    const auto saved = saved_.find(number);
+    if (dir != savedDir_ || saved == saved_.end() || FlashChanged(number) ||
+        ControllerToJson(*drive.controller).dump() != saved->second.controllerJson)
+      changed.push_back(number);
+  }
+  if (!saveError_.empty()) {
+    error = saveError_;
+    saveError_.clear();
+    return false;
+  }
+  if (changed.empty()) return true;
+  if (dir != sharedDir_) return SaveDrives(dir, changed, error);
+  // In a shared folder a drive is saved only while this process holds it.
+  std::vector<unsigned> held;
+  std::vector<std::unique_ptr<ControllerHold>> holds;
+  std::string busy;
+  for (unsigned number : changed) {
+    HoldAttempt attempt = HoldController(number, kSaveHoldWaitMs);
+    if (attempt.outcome == HoldAttempt::Outcome::Held) {
+      holds.push_back(std::move(attempt.hold));
+      held.push_back(number);
+    } else {
+      busy +=
+          (busy.empty() ? "" : "; ") + std::string("simulated drive ") + std::to_string(number) +
+          (attempt.outcome == HoldAttempt::Outcome::Busy ? " is in use by " + attempt.holder : ": " + attempt.error);
+    }
+  }
+  // Drives whose flash was saved as they were let go may need nothing more.
+  std::vector<unsigned> still;
+  for (unsigned number : held) {
+    const auto saved = saved_.find(number);
+    if (saved == saved_.end() || FlashChanged(number) ||
+        ControllerToJson(*drives_.at(number).controller).dump() != saved->second.controllerJson)
+      still.push_back(number);
+  }
+  if (!still.empty() && !SaveDrives(dir, still, error)) return false;
+  if (!busy.empty()) {
+    error = busy + ": its state was not saved";
+    return false;
+  }
+  return true;
+}
+
+bool SimulatedHost::SaveDrives(const std::string& dir, const std::vector<unsigned>& numbers, std::string& error) {
   std::error_code code;
   fs::create_directories(dir, code);
   if (code) {
     error = "cannot create the simulator state folder " + dir + ": " + code.message();
     return false;
   }
-  json drives = json::object();
-  for (const auto& [number, drive] : drives_) {
-    if (!drive.controller) continue;
-    if (!SaveFlash(drive.controller->flash(), fs::path(dir) / FlashFileName(number), error)) return false;
-    drives[std::to_string(number)] = ControllerToJson(*drive.controller);
+  const bool sameFolder = dir == savedDir_;
+  for (unsigned number : numbers) {
+    const SimulatedController& controller = *drives_.at(number).controller;
+    if (sameFolder && !FlashChanged(number) && saved_.count(number) != 0) continue;
+    // Only the used part of the flash: the rest reads as erased when it is loaded again.
+    const std::vector<std::uint8_t> used = UsedFlash(controller);
+    if (!WriteFileAtomically(fs::path(dir) / FlashFileName(number), reinterpret_cast<const char*>(used.data()),
+                             used.size(), error))
+      return false;
   }
+
+  // state.json holds every drive: other processes' drives are read back and kept as they are.
+  std::unique_ptr<ControllerHold> folderHold;
+  if (dir == sharedDir_) {
+    HoldAttempt attempt =
+        folderLock_.Hold((fs::path(dir) / kStateLockFile).string(), kSaveHoldWaitMs, HoldOptions{true, {}, {}});
+    if (attempt.outcome != HoldAttempt::Outcome::Held) {
+      error = "cannot save the simulator state in " + dir + ": " +
+              (attempt.outcome == HoldAttempt::Outcome::Busy ? "in use by " + attempt.holder : attempt.error);
+      return false;
+    }
+    folderHold = std::move(attempt.hold);
+  }
+  const fs::path statePath = fs::path(dir) / kStateFile;
+  json drives = json::object();
+  if (fs::exists(statePath, code)) {
+    std::ifstream file(statePath, std::ios::binary);
+    const json existing = json::parse(file, nullptr, false);
+    if (existing.is_object() && existing.contains("drives") && existing["drives"].is_object())
+      drives = existing["drives"];
+  }
+  for (unsigned number : numbers) drives[std::to_string(number)] = ControllerToJson(*drives_.at(number).controller);
   const std::string text = json{{"format", kStateFormat}, {"scenario", scenario_.name}, {"drives", drives}}.dump(2);
-  return WriteFileAtomically(fs::path(dir) / kStateFile, text.data(), text.size(), error);
+  if (!WriteFileAtomically(statePath, text.data(), text.size(), error)) return false;
+
+  if (!sameFolder) {
+    saved_.clear();
+    savedDir_ = dir;
+  }
+  for (unsigned number : numbers) {
+    SimulatedController& controller = *drives_.at(number).controller;
+    SavedDrive& saved = saved_[number];
+    saved.controllerJson = ControllerToJson(controller).dump();
+    saved.flash = UsedFlash(controller);
+    saved.flashStamp = FileStamp(fs::path(dir) / FlashFileName(number));
+  }
+  return true;
 }
 
 void SimulatedHost::saveStateOnFlashChange(const std::string& dir) {
@@ -145,13 +287,22 @@ void SimulatedHost::saveStateOnFlashChange(const std::string& dir) {
     if (!drive.controller) continue;
     // Runs inside a request, with the host's lock already held by this thread. Once the whole
     // state is there, an SPI command has changed only this flash.
-    const SpiFlash* flash = &drive.controller->flash();
-    drive.controller->setFlashChangedListener([this, dir, flash, number = number] {
+    drive.controller->setFlashChangedListener([this, dir, number = number] {
       std::string error;
       std::error_code code;
-      const bool saved = fs::exists(fs::path(dir) / kStateFile, code)
-                             ? SaveFlash(*flash, fs::path(dir) / FlashFileName(number), error)
-                             : saveState(dir, error);
+      bool saved;
+      if (fs::exists(fs::path(dir) / kStateFile, code)) {
+        const std::vector<std::uint8_t> used = UsedFlash(*drives_.at(number).controller);
+        const fs::path path = fs::path(dir) / FlashFileName(number);
+        saved = WriteFileAtomically(path, reinterpret_cast<const char*>(used.data()), used.size(), error);
+        // What the folder now holds of this drive, so the save at its release has nothing left to do.
+        if (saved && dir == savedDir_) {
+          saved_[number].flash = used;
+          saved_[number].flashStamp = FileStamp(path);
+        }
+      } else {
+        saved = SaveDrives(dir, {number}, error);
+      }
       if (!saved && autoSaveError_.empty()) autoSaveError_ = error;
     });
   }
@@ -161,6 +312,8 @@ bool SimulatedHost::loadState(const std::string& dir, std::string& error) {
   std::lock_guard lock(mutex_);
   const fs::path statePath = fs::path(dir) / kStateFile;
   std::error_code code;
+  savedDir_ = dir;
+  saved_.clear();
   if (!fs::exists(statePath, code)) return true;  // a device never saved starts as the scenario says
   const std::string where = "simulator state " + statePath.string();
   std::ifstream file(statePath, std::ios::binary);
@@ -203,6 +356,10 @@ bool SimulatedHost::loadState(const std::string& dir, std::string& error) {
         }
         controller.flash().Fill(bytes);
       }
+      SavedDrive& baseline = saved_[number];
+      baseline.controllerJson = ControllerToJson(controller).dump();
+      baseline.flash = UsedFlash(controller);
+      baseline.flashStamp = FileStamp(fs::path(dir) / FlashFileName(number));
     }
   } catch (const json::exception& e) {
     error = where + ": unexpected content: " + e.what();

@@ -73,8 +73,25 @@ void FirmwareUpgrade::AttachJournal(UpgradeJournal* journal,
   describe_ = std::move(describe);
 }
 
+std::unique_ptr<ControllerHold> FirmwareUpgrade::HoldDevice(unsigned position) {
+  busyHolder_.clear();
+  if (position >= devices_.currentCount) return nullptr;
+  HoldAttempt held =
+      flash_.channel().drives().HoldController(DriveOf(devices_.current[position]), kShortCommandHoldWaitMs);
+  if (held.outcome == HoldAttempt::Outcome::Busy) busyHolder_ = held.holder;
+  return std::move(held.hold);
+}
+
 UpgradeOutcome FirmwareUpgrade::RunUpgrade() {
   if (state_.OperationBusy.load()) return UpgradeOutcome::Busy;
+  // No other process may send a command to the controller until the flash is whole again.
+  const auto hold = HoldDevice(state_.UpgradeSelection.load());
+  if (!busyHolder_.empty()) {
+    ui_.messageBox("Device" + std::to_string(state_.UpgradeSelection.load() + 1) + " is in use by " + busyHolder_ +
+                       ".\nPlease try again when it has finished.",
+                   kMessageCaption, MessageKind::Plain);
+    return UpgradeOutcome::DeviceBusy;
+  }
   LongOperation operation(*this);
   const UpgradeOutcome checked = Precheck();
   return checked == UpgradeOutcome::Succeeded ? RunSteps() : checked;
@@ -223,6 +240,8 @@ UpgradeOutcome FirmwareUpgrade::RunSteps() {
 
 bool FirmwareUpgrade::BackupFlash(unsigned position, std::uint32_t length, std::vector<std::uint8_t>& out) {
   if (state_.OperationBusy.load()) return false;
+  const auto hold = HoldDevice(position);
+  if (!busyHolder_.empty()) return false;
   LongOperation operation(*this);
   state_.UpgradeTarget = position;
   state_.ProgressCount = 0;

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -46,7 +47,8 @@ constexpr UpgradePlan PlanUpgrade(std::uint32_t imageLength) {
 }
 
 enum class UpgradeOutcome {
-  Busy,  // another long operation runs: nothing done, nothing shown
+  Busy,        // another long operation runs: nothing done, nothing shown
+  DeviceBusy,  // another process holds the device's controller: refused at once, with a box
   NoImage,
   ImageTooLarge,
   TypeMismatch,
@@ -95,6 +97,8 @@ class FirmwareUpgrade {
 
   // Reads the flash of the device at position from address 0, under the busy mark like an upgrade.
   bool BackupFlash(unsigned position, std::uint32_t length, std::vector<std::uint8_t>& out);
+  // What held the device when the last upgrade or backup was refused; empty when none was.
+  const std::string& busyHolder() const { return busyHolder_; }
 
   FirmwareImage& image() { return image_; }
   const FirmwareImage& image() const { return image_; }
@@ -122,6 +126,9 @@ class FirmwareUpgrade {
   bool OpenJournal(unsigned target);
   void JournalStep(UpgradeStep step);
   void CloseJournal();
+  // The device's controller for a whole run, shared with other processes; empty (with
+  // busyHolder_ set) when another one holds it.
+  std::unique_ptr<ControllerHold> HoldDevice(unsigned position);
   void ShowPanel(bool shown, const std::string& caption);
   void UpdateBar();
 
@@ -139,6 +146,7 @@ class FirmwareUpgrade {
   bool panelShown_ = false;
   std::string panelCaption_;
   std::string labelCaption_;
+  std::string busyHolder_;
 };
 
 }  // namespace rur

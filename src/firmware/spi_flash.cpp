@@ -84,7 +84,13 @@ bool SpiFlash::RunBlocks(unsigned drive, const Range& range) {
   }
 
   Ui& ui = ui_;
-  DeviceHandle device = OpenDrive(channel_.drives(), drive);
+  // One hold for the whole range; an upgrade holds the drive already and this nests inside.
+  const HoldAttempt held = channel_.drives().HoldController(drive, kShortCommandHoldWaitMs);
+  if (held.outcome == HoldAttempt::Outcome::Busy) {
+    ShowStatus(std::string(name) + ": the device is in use by " + held.holder);
+    return false;
+  }
+  DeviceHandle device = held.outcome == HoldAttempt::Outcome::Held ? OpenDrive(channel_.drives(), drive) : nullptr;
   if (!device) {
     ui.messageBox("Invalid Drive", "", MessageKind::Plain);
     return false;

@@ -7,10 +7,12 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "transport/scsi_device.h"
+
 namespace rur {
 
 using IdentifyBlock = std::array<std::uint8_t, 512>;
-constexpr std::size_t kIdentifySlots = 10;
+constexpr std::size_t kIdentifySlots = kDriveNumberLimit;  // one per physical drive number
 
 namespace identify_offset {
 constexpr std::size_t kFirmwareRevision = 46;  // 8 bytes, copied from answer bytes 88..95

@@ -96,6 +96,7 @@ RefreshOutcome RefreshEnclosure(ControllerChannel& channel, Clock& clock, Ui& ui
     if (record[status_offset::kActivityFlags] == 0) break;
     target.rebuildRunning = true;
   }
+  if (!ok && channel.record().lastResult == kResultControllerBusy) return RefreshOutcome::Busy;
   return ok ? RefreshOutcome::Refreshed : RefreshOutcome::Failed;
 }
 

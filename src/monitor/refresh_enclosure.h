@@ -26,6 +26,7 @@ struct EnclosureRefresh {
 enum class RefreshOutcome {
   Refreshed,
   Failed,  // a query failed
+  Busy,    // another process held the controller: skipped, not a failure
   GaveUp,  // an upgrade started or the program is closing: the cycle ends at once
 };
 

@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "transport/scsi_device.h"
+
 namespace rur {
 
 using StatusRecord = std::array<std::uint8_t, 512>;
@@ -35,7 +37,7 @@ constexpr std::size_t kTemperature = 351;
 constexpr std::uint8_t kRecordFilled = 0xA0;
 constexpr std::size_t kSerialLength = 20;
 constexpr std::size_t kModelLength = 40;
-constexpr std::uint8_t kStatusRecordSlots = 16;
+constexpr std::size_t kStatusRecordSlots = kDriveNumberLimit;  // one per physical drive number
 
 // ArrayMode values as the record keeps them.
 constexpr std::uint8_t kModeStriping = 0;

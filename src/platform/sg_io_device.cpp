@@ -26,6 +26,11 @@ DeviceHandle SgIoDevice::Open(const std::string& path) {
   return DeviceHandle(new SgIoDevice(fd));
 }
 
+DeviceHandle SgIoDevice::Adopt(int fd) {
+  if (fd < 0) return nullptr;
+  return DeviceHandle(new SgIoDevice(fd));
+}
+
 SgIoDevice::~SgIoDevice() { ::close(fd_); }
 
 bool SgIoDevice::Execute(const ScsiRequest& request) {

@@ -12,6 +12,8 @@ class SgIoDevice final : public ScsiDevice {
  public:
   // Empty handle when the path cannot be opened (missing device, no permission).
   static DeviceHandle Open(const std::string& path);
+  // Takes over an open descriptor of the device (closed with the handle).
+  static DeviceHandle Adopt(int fd);
   ~SgIoDevice() override;
   bool Execute(const ScsiRequest& request) override;
 

@@ -15,8 +15,12 @@ constexpr std::uint8_t kBayPresent[kSmartBays] = {kHdd1Present, kHdd2Present};
 bool ReadBayPage(ControllerChannel& channel, unsigned drive, std::uint8_t kind, std::uint8_t port, SmartPage& page) {
   Sector answer{};
   bool issued = false;
-  for (unsigned attempt = 0; attempt < kSmartAttempts && !issued; ++attempt)
-    issued = channel.AtaIssue(drive, kind, port, answer) == kResultOk;
+  // Another process holding the controller will not let go within the attempts.
+  for (unsigned attempt = 0; attempt < kSmartAttempts && !issued; ++attempt) {
+    const ResultCode result = channel.AtaIssue(drive, kind, port, answer);
+    issued = result == kResultOk;
+    if (result == kResultControllerBusy) return false;
+  }
   if (!issued) return false;
 
   bool complete = true;
@@ -71,8 +75,11 @@ int ReadSmartPages(std::uint8_t kind, ControllerChannel& channel, std::span<cons
         continue;
       }
       const bool whole = ReadBayPage(channel, enclosure.drive, kind, SmartPort(bay, enclosure.memberOrder), page);
-      if (!whole) gaveUp = true;
       if (!thresholds) pages.dataRead = whole;
+      if (!whole) {
+        gaveUp = true;
+        if (channel.record().lastResult == kResultControllerBusy) break;  // the other bay waits too
+      }
     }
   }
   // A data pass that failed is simply repeated a minute later; thresholds are re-read with every

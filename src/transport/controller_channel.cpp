@@ -68,12 +68,18 @@ ResultCode ControllerChannel::SpiErase(ScsiDevice& device, std::uint32_t address
 }
 
 ResultCode ControllerChannel::SendFrameCommand(unsigned drive, const Command& command, Sector& answer) {
+  const HoldAttempt held = drives_.HoldController(drive, kShortCommandHoldWaitMs);
+  if (held.outcome == HoldAttempt::Outcome::Busy) {
+    record_.busyHolder = held.holder;
+    return record_.lastResult = kResultControllerBusy;
+  }
+  if (held.outcome == HoldAttempt::Outcome::Failed) return record_.lastResult = kResultOpenFailed;
   DeviceHandle device = OpenDrive(drives_, drive);
-  if (!device) return kResultOpenFailed;
+  if (!device) return record_.lastResult = kResultOpenFailed;
   const ResultCode result = Execute(*device, command);
   device.reset();  // closed before the caller sees the answer
   answer = record_.answer;
-  return result;
+  return record_.lastResult = result;
 }
 
 ResultCode ControllerChannel::Execute(ScsiDevice& device, const Command& command) {

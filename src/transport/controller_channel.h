@@ -3,10 +3,12 @@
 // The read-sequence channel to the enclosure controller: a command goes out as single-sector
 // reads that spell its frame, and the answer is polled from LBA 17 until both signatures appear.
 // One channel serves the whole program; its request record is reused by every command, so
-// commands must never overlap (the engine keeps detection and the poll cycle apart).
+// commands must never overlap (the engine keeps detection and the poll cycle apart). Across
+// processes, each command sequence holds the drive's controller hold (DriveSource::HoldController).
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 #include "transport/command_frame.h"
 #include "transport/pacing.h"
@@ -22,19 +24,25 @@ struct RequestRecord {
   Sector answer{};
   std::uint8_t lastStatus = 0;
   ControllerKind controllerKind = ControllerKind::Raid;
-  std::uint32_t polls = 0;  // polls made by the last wait for an answer
+  std::uint32_t polls = 0;            // polls made by the last wait for an answer
+  ResultCode lastResult = kResultOk;  // of the last command that opened its own drive
+  std::string busyHolder;             // what held the controller when the last command found it busy
 };
+
+// How long a short command waits for another process to let go of the controller (real time).
+constexpr std::uint32_t kShortCommandHoldWaitMs = 1000;
 
 class ControllerChannel {
  public:
   ControllerChannel(DriveSource& drives, PollClock& clock, EventPump& pump);
 
-  // Commands that open the target drive themselves and close it before returning.
+  // Commands that open the target drive themselves and close it before returning. Each holds the
+  // drive's controller for its frame and polls; kResultControllerBusy when another process kept it.
   ResultCode Query(unsigned drive, std::uint8_t code, Sector& answer);
   ResultCode AtaIssue(unsigned drive, std::uint8_t ataCode, std::uint8_t member, Sector& answer);
   ResultCode AtaFetch(unsigned drive, std::uint8_t ataCode, std::uint8_t member, std::uint8_t chunk, Sector& answer);
 
-  // SPI commands run on a handle their caller opened. out/data hold 128 bytes.
+  // SPI commands run on a handle their caller opened, under the caller's hold. out/data hold 128 bytes.
   ResultCode SpiRead(ScsiDevice& device, std::uint32_t address, std::uint8_t* out);
   ResultCode SpiWrite(ScsiDevice& device, std::uint32_t address, const std::uint8_t* data);
   ResultCode SpiErase(ScsiDevice& device, std::uint32_t address);

@@ -27,7 +27,10 @@ ScsiRequest MakeInquiryRequest(std::uint8_t* buffer) {
   return request;
 }
 
-DeviceHandle OpenDrive(DriveSource& source, unsigned number) { return source.OpenPhysicalDrive(number & 0x0F); }
+DeviceHandle OpenDrive(DriveSource& source, unsigned number) {
+  if (number >= kDriveNumberLimit) return nullptr;
+  return source.OpenPhysicalDrive(number);
+}
 
 bool ReadSectors(ScsiDevice& device, std::uint32_t lba, std::uint8_t* buffer, std::uint8_t count) {
   if (buffer == nullptr || count == 0) return false;

@@ -17,7 +17,8 @@ constexpr std::uint32_t kInquiryTimeoutMs = 200u * 1000u;
 ScsiRequest MakeRead10Request(std::uint32_t lba, std::uint8_t* buffer, std::uint8_t count);
 ScsiRequest MakeInquiryRequest(std::uint8_t* buffer);
 
-// Physical drive numbers are masked to their low four bits, as the device table stores them.
+// Physical drive numbers beyond what the device table can hold open nothing: masking them would
+// reach another drive.
 DeviceHandle OpenDrive(DriveSource& source, unsigned number);
 bool ReadSectors(ScsiDevice& device, std::uint32_t lba, std::uint8_t* buffer, std::uint8_t count);
 bool InquiryDevice(ScsiDevice& device, std::uint8_t* buffer);

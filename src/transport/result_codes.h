@@ -14,6 +14,8 @@ constexpr ResultCode kResultSequenceReadFailed = 0xFF;
 constexpr ResultCode kResultResponseReadFailed = 0xF1;
 constexpr ResultCode kResultNoAnswer = 0xF2;
 constexpr ResultCode kResultUnknownStatus = 0xF4;
+// Another process of the program held the controller for longer than a short command waits.
+constexpr ResultCode kResultControllerBusy = 0xF3;
 
 // Status byte of an answer that means "carried out".
 constexpr std::uint8_t kStatusDone = 0x20;

@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+
+#include <unistd.h>
 
 #include "monitor/ata_text.h"
 #include "monitor/device_names.h"
@@ -94,6 +97,48 @@ TEST(EngineDetection, MemberOrderNamesCapacitiesAndControllerKinds) {
   EXPECT_EQ(run.Record(2)[status_offset::kArrayMode], kModeBypass);
 }
 
+// A server's eight internal disks and enclosures at drives 9 and 12 (and one enclosure behind an
+// internal bus at 13): by default only the USB disks are probed, so finding them costs no more than
+// a second of program time each, the internal disks nothing; every disk with allDisks; a drive
+// named explicitly whatever its bus.
+TEST(EngineDetection, ProbesUsbDisksUnlessToldOtherwise) {
+  struct Case {
+    const char* name;
+    ProbeScope scope;
+    std::vector<unsigned> found;
+    bool internalProbed;
+  };
+  const Case cases[] = {
+      {"USB disks only", {}, {9, 12}, false},
+      {"every disk", {true, {}}, {9, 12, 13}, true},
+      {"drive 13 named", {false, {13}}, {9, 12, 13}, false},
+  };
+  for (const Case& c : cases) {
+    std::vector<sim::DriveSpec> drives;
+    for (unsigned number = 0; number < 8; ++number) {
+      drives.push_back(PlainDisk(number));
+      drives.back().bus = number < 4 ? "sata" : "sas";
+    }
+    drives.push_back(Enclosure(9));
+    drives.push_back(Enclosure(12));
+    drives.push_back(Enclosure(13));
+    drives.back().bus = "sata";
+    EngineRun run(ScenarioOf(drives), false);
+    run.engine.SetProbeScope(c.scope);
+    run.engine.Start();
+    ASSERT_TRUE(run.engine.RunUntilDetected(120000)) << c.name;
+    std::vector<unsigned> found;
+    for (unsigned i = 0; i < run.engine.deviceCount(); ++i) found.push_back(run.engine.DriveAt(i));
+    EXPECT_EQ(found, c.found) << c.name;
+    EXPECT_EQ(run.engine.DriveNames(12).path, "/dev/sdm") << c.name;
+    EXPECT_EQ(run.CommandsTo(0) != 0, c.internalProbed) << c.name;
+    if (!c.internalProbed) {
+      EXPECT_LE(run.clock.nowMs(), 1000u * c.found.size()) << c.name;
+    }
+    EXPECT_EQ(run.host.refusedRequests(), 0u) << c.name;
+  }
+}
+
 TEST(EngineDeviceChanges, RecountFiveSecondsAfterTheLastNotice) {
   sim::Scenario scenario = ScenarioOf({PlainDisk(0), Enclosure(1)});
   sim::TimelineEvent unplug;
@@ -150,6 +195,44 @@ TEST(EngineRefresh, FailingDeviceIsNotAnsweringAfterSixFailures) {
   EXPECT_TRUE(engine.deviceChecked(0));
   EXPECT_EQ(engine.devices().currentInfo[0].failureCounter, 0u);
   EXPECT_EQ(failures, 6);
+}
+
+// Another process holds the controller (a second program on the same state folder, in the middle
+// of an upgrade): the refresh waits about a second, skips the device without counting a failure,
+// says so once a minute, and reads it again as soon as it is let go.
+TEST(EngineRefresh, ControllerHeldByAnotherProcessIsSkippedNotFailed) {
+  const auto folder = std::filesystem::temp_directory_path() / ("rur-held-" + std::to_string(::getpid()));
+  std::filesystem::remove_all(folder);
+  EngineRun run(ScenarioOf({Enclosure(1)}), false);
+  run.host.ShareStateFolder(folder.string());
+  Engine& engine = run.engine;
+  engine.Start();
+  ASSERT_TRUE(engine.RunUntilDetected(20000));
+  engine.RunFor(12000);  // armed, then a first refresh draws the page
+  ASSERT_FALSE(engine.programStarted());
+
+  VirtualClock otherClock(LocalDateTime{2026, 3, 14, 9, 0, 0});
+  sim::SimulatedHost other(ScenarioOf({Enclosure(1)}), otherClock);
+  other.ShareStateFolder(folder.string());
+  {
+    const HoldAttempt held = other.HoldController(1, 0);
+    ASSERT_EQ(held.outcome, HoldAttempt::Outcome::Held) << held.error;
+    const std::size_t before = run.CommandsTo(1);
+    engine.RunFor(10000);  // two refreshes, a second of real time each
+    EXPECT_EQ(run.CommandsTo(1), before);
+    EXPECT_TRUE(engine.deviceChecked(0));
+    EXPECT_EQ(engine.devices().currentInfo[0].failureCounter, 0u);
+    const auto& texts = run.ui.panelTexts[4];
+    EXPECT_EQ(
+        std::count_if(texts.begin(), texts.end(),
+                      [](const std::string& text) { return text.rfind("D1 skipped: /dev/sdb is in use by ", 0) == 0; }),
+        1);
+  }
+  const std::size_t before = run.CommandsTo(1);
+  engine.RunFor(5000);
+  EXPECT_GT(run.CommandsTo(1), before);
+  EXPECT_EQ(engine.devices().currentInfo[0].failureCounter, 0u);
+  std::filesystem::remove_all(folder);
 }
 
 TEST(EngineRefresh, FirstTickArmsTheMonitorTheNextRefreshes) {

@@ -1,6 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The engine-driven rurctl commands on the bundled scenarios, on virtual time.
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <chrono>
+
 #include <nlohmann/json.hpp>
 
 #include "cli/rurctl_fixture.h"
@@ -16,7 +22,9 @@ constexpr const char* kRun = "--virtual-time --data-dir data ";
 TEST_F(RurctlTest, DetectAndStatusOnTheBundledScenarios) {
   RunResult detect = Rurctl(std::string("--simulate ") + kRun + "detect");
   EXPECT_EQ(detect.status, 0) << detect.err;
-  EXPECT_EQ(detect.out, "Device1 drive=1 kind=0 product=RODE RUR Dual Bay RAID\n");
+  EXPECT_EQ(
+      detect.out,
+      "Device1 drive=1 kind=0 product=RODE RUR Dual Bay RAID path=/dev/sdb id=usb-RODE_RUR_DUAL_BAY_SIM0001-0:0\n");
 
   detect = Rurctl(std::string("--simulate=port-multiplier ") + kRun + "detect");
   EXPECT_NE(detect.out.find("kind=1"), std::string::npos) << detect.out;
@@ -29,6 +37,8 @@ TEST_F(RurctlTest, DetectAndStatusOnTheBundledScenarios) {
   EXPECT_EQ(device["mode_text"], "Mirroring(RAID1)");
   EXPECT_EQ(device["array_state"], "Normal");
   EXPECT_EQ(device["drive"], 1);
+  EXPECT_EQ(device["path"], "/dev/sdb");
+  EXPECT_EQ(device["by_id"], "usb-RODE_RUR_DUAL_BAY_SIM0001-0:0");
   EXPECT_EQ(device["members"].size(), 2u);
   EXPECT_EQ(device["members"][1]["state"], "present");
   EXPECT_EQ(device["capacity_text"], "931 GB");
@@ -53,7 +63,7 @@ TEST_F(RurctlTest, MonitorWritesTheDemoDayLog) {
   EXPECT_EQ(log.out, logLines);  // every log line printed is a line of the file, in order
   for (const char* line :
        {"RODE RUR v0.50.11-3 has started from ", "D1 HDD2 was removed, 05", "D1 HDD2 was inserted, 06",
-        "D1 HDD2 was initialized, (SATA), 01", "D1 HDD1 --> HDD2 50%, ", "D1 HDD1 --> HDD2 Done, "})
+        "D1 HDD2 was initialized, (SATA), 01", "D1 HDD1 --> HDD2 51%, ", "D1 HDD1 OK, HDD2 OK, "})
     EXPECT_NE(log.out.find(line), std::string::npos) << line;
   EXPECT_NE(run.out.find("Alarm: Device1 P1 Hard Disk Drive fail."), std::string::npos);
   EXPECT_EQ(Rurctl(std::string("--simulate ") + kRun + "log nowhere.log").status, 1);
@@ -78,6 +88,34 @@ TEST_F(RurctlTest, SmartGridMatchesTheSimulatedPages) {
   EXPECT_EQ(fs::file_size(dir_ / "data" / "sSMART00.bin"), 1024u);
 }
 
+// A drive by number, device path or by-id name; a udev rule for the enclosure found.
+TEST_F(RurctlTest, DrivesAreNamedByNumberPathOrById) {
+  const std::string sim = std::string("--simulate ") + kRun;
+  for (const std::string name :
+       {"1", "/dev/sdb", "usb-RODE_RUR_DUAL_BAY_SIM0001-0:0", "/dev/disk/by-id/usb-RODE_RUR_DUAL_BAY_SIM0001-0:0"}) {
+    const RunResult query = Rurctl(sim + "query 0x10 --drive " + name);
+    EXPECT_EQ(query.status, 0) << name << ": " << query.err;
+    EXPECT_EQ(query.out.rfind("result 00\n", 0), 0u) << name;
+  }
+  const RunResult smart = Rurctl(sim + "smart --drive /dev/sdb --json");
+  EXPECT_EQ(smart.status, 0) << smart.err;
+  // The system disk is no USB disk: not probed by default, but reached when named.
+  EXPECT_EQ(Rurctl(sim + "query 0x10 --drive /dev/sda").out.rfind("result F2\n", 0), 0u);
+  EXPECT_EQ(Rurctl(sim + "smart --drive /dev/sda").status, 1);
+  EXPECT_EQ(Rurctl(sim + "query 0x10 --drive /dev/sdq").status, 2);
+
+  const RunResult rule = Rurctl(sim + "udev-rule --group storage-ro");
+  ASSERT_EQ(rule.status, 0) << rule.err;
+  EXPECT_NE(rule.out.find("# Device1 (/dev/sdb): RODE RUR Dual Bay RAID\n"
+                          "SUBSYSTEM==\"block\", ENV{DEVTYPE}==\"disk\", ENV{ID_BUS}==\"usb\", "
+                          "ENV{ID_VENDOR_ID}==\"1209\", ENV{ID_MODEL_ID}==\"2760\", ENV{ID_SERIAL_SHORT}==\"SIM0001\", "
+                          "GROUP=\"storage-ro\", MODE=\"0640\", TAG+=\"uaccess\"\n"),
+            std::string::npos)
+      << rule.out;
+  for (const char* group : {"'a\"b'", "Root", "'x$(id)'"})
+    EXPECT_EQ(Rurctl(sim + "udev-rule --group " + group).status, 2) << group;
+}
+
 TEST_F(RurctlTest, FirmwareUpgradeSurvivesARestart) {
   const std::string sim = std::string("--simulate --sim-state dev ") + kRun;
   RunResult backup = Rurctl(sim + "firmware-backup old.bin --length 65536");
@@ -91,6 +129,30 @@ TEST_F(RurctlTest, FirmwareUpgradeSurvivesARestart) {
   image[0x9E] = 0x02;
   image[0x9F] = 0x03;
   std::ofstream(dir_ / "new.bin", std::ios::binary) << image;
+
+  // While another process holds the enclosure (here: this test, as a second upgrade would), an
+  // upgrade and a backup are refused at once, naming the holder, and the flash stays as it was.
+  const std::string flashBefore = Read(dir_ / "dev" / "drive1.flash");
+  {
+    const int lock = ::open((dir_ / "dev" / "drive1.lock").c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644);
+    ASSERT_GE(lock, 0);
+    ASSERT_EQ(::flock(lock, LOCK_EX | LOCK_NB), 0);
+    const std::string holder = "(process " + std::to_string(::getpid()) + ")";
+    for (const std::string command :
+         {"firmware new.bin --yes", "firmware new.bin --yes --drive /dev/sdb", "firmware-backup other.bin --drive 1"}) {
+      const auto start = std::chrono::steady_clock::now();
+      const RunResult refused = Rurctl(sim + command);
+      EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5)) << command;
+      EXPECT_EQ(refused.status, 1) << command;
+      EXPECT_NE(refused.err.find("is in use by "), std::string::npos) << command << ": " << refused.err;
+      EXPECT_NE(refused.err.find(holder), std::string::npos) << command << ": " << refused.err;
+      EXPECT_EQ(refused.err.find("Firmware Upgrade 3/3 completed!"), std::string::npos) << command;
+    }
+    ::close(lock);
+  }
+  EXPECT_EQ(Read(dir_ / "dev" / "drive1.flash"), flashBefore);
+  EXPECT_FALSE(fs::exists(dir_ / "other.bin"));
+
   const RunResult upgrade = Rurctl(sim + "firmware new.bin --yes");
   ASSERT_EQ(upgrade.status, 0) << upgrade.err;
   EXPECT_NE(upgrade.err.find("Firmware Upgrade 3/3 completed!"), std::string::npos) << upgrade.err;

@@ -57,7 +57,9 @@ TEST_F(RurctlTest, BadInputStopsBeforeAnythingStarts) {
        "inserted, failed, absent\n"},
       {"--simulate=missing.json query 0x17", "rurctl: scenario missing.json: cannot be read\n"},
       {"--simulate query", "query: expected one query code in hexadecimal, e.g. 0x17\n"},
-      {"--simulate query 0x17 --drive 16", "query: --drive takes a drive number from 0 to 15\n"},
+      {"--simulate query 0x17 --drive 64",
+       "query: --drive takes a drive number from 0 to 63, a device path or a /dev/disk/by-id name; \"64\" names no "
+       "drive (drives: /dev/sda, /dev/sdb)\n"},
       {"--simulate query 0x17 --bay 1", "query: unknown option --bay\n"},
       // The SPI erase code, and any other that is not a status query.
       {"--simulate query 23", "query: 23 is not a status query; the codes are 10, 11, 15 and 17\n"},

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -182,6 +183,71 @@ TEST(SimulatedHost, EnclosureStateOutlivesTheProgram) {
   EXPECT_FALSE(again.host.loadState(stateDir, error));
   EXPECT_NE(error.find("state.json"), std::string::npos) << error;
   EXPECT_NE(error.find("drives.1.fan"), std::string::npos) << error;
+}
+
+}  // namespace
+}  // namespace rur
+
+namespace rur {
+namespace {
+
+// Two programs on one state folder share the enclosure as two processes share a disk: one command
+// sequence at a time through the drive's lock file, a flash written by one is what the other
+// reads next, and a program that only looked never writes its older flash back.
+TEST(SimulatedHost, ProgramsSharingAStateFolderTakeTurnsOnTheController) {
+  TempDir dir;
+  const std::string stateDir = dir.path.string();
+  SimulatedRig first(Bundled("demo"));
+  SimulatedRig second(Bundled("demo"));
+  std::string error;
+  for (SimulatedRig* rig : {&first, &second}) {
+    ASSERT_TRUE(rig->host.loadState(stateDir, error)) << error;
+    rig->host.ShareStateFolder(stateDir);
+  }
+
+  {
+    HoldAttempt held = first.host.HoldController(1, 0);
+    ASSERT_EQ(held.outcome, HoldAttempt::Outcome::Held) << held.error;
+    // The other program waits about a second, then gives up without sending a single read.
+    second.host.clearRequests();
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(second.channel.Query(1, QUERY_IDENTITY, second.answer), kResultControllerBusy);
+    const auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(waited, std::chrono::milliseconds(900));
+    EXPECT_LT(waited, std::chrono::milliseconds(3000));
+    EXPECT_TRUE(second.host.requests().empty());
+    EXPECT_NE(second.channel.record().busyHolder.find("(process " + std::to_string(::getpid()) + ")"),
+              std::string::npos)
+        << second.channel.record().busyHolder;
+
+    // The holder's own commands nest inside its hold: a new version field in block 0x80.
+    DeviceHandle device = OpenDrive(first.host, 1);
+    std::uint8_t block[128];
+    ASSERT_EQ(first.channel.SpiRead(*device, 0x80, block), kResultOk);
+    block[0x9C - 0x80] = 0x16;
+    ASSERT_EQ(first.channel.SpiErase(*device, 0), kResultOk);
+    ASSERT_EQ(first.channel.SpiWrite(*device, 0x80, block), kResultOk);
+    ASSERT_EQ(first.channel.Query(1, QUERY_PROBE, first.answer), kResultOk);
+  }
+  // Let go: the changed flash is saved, and the other program reads it with its next command.
+  ASSERT_TRUE(std::filesystem::exists(dir.path / "drive1.flash"));
+  ASSERT_EQ(second.channel.Query(1, QUERY_IDENTITY, second.answer), kResultOk);
+  EXPECT_EQ(BigEndian(&second.answer[88], 4), 0x16031510u);
+
+  // A program that changed nothing of the flash leaves the saved flash alone at its end.
+  SimulatedRig watcher(Bundled("demo"));
+  ASSERT_TRUE(watcher.host.loadState(stateDir, error)) << error;
+  watcher.host.ShareStateFolder(stateDir);
+  {
+    HoldAttempt held = first.host.HoldController(1, 0);
+    DeviceHandle device = OpenDrive(first.host, 1);
+    ASSERT_EQ(first.channel.SpiErase(*device, 0), kResultOk);
+  }
+  watcher.At(10);
+  ASSERT_TRUE(watcher.host.saveState(stateDir, error)) << error;
+  SimulatedRig after(Bundled("demo"));
+  ASSERT_TRUE(after.host.loadState(stateDir, error)) << error;
+  EXPECT_EQ(after.host.controller(1)->flash().at(0x9C), 0xFF);  // the erase stands
 }
 
 }  // namespace

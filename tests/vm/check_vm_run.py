@@ -68,6 +68,17 @@ def check_status(checks: Checks) -> None:
     detect = checks.ok("detect").text().splitlines()
     checks.expect([line.split()[:2] for line in detect] == [["Device1", "drive=1"], ["Device2", "drive=2"]],
                   f"detection finds the enclosures on sdb and sdc, not on the plain sda: {detect}")
+    for line in detect:
+        drive = line.split()[1].split("=")[1]
+        checks.expect(f" path=/dev/sd{'abc'[int(drive)]} " in line, f"detect names the device node: {line}")
+    usb_only = checks.step("detect-usb-only")
+    checks.expect(usb_only.status == 1 and "No Drive found!" in usb_only.text(),
+                  "by default only USB disks are probed: none among the virtio disks")
+    checks.expect("result 00" in checks.ok("query-by-path").text(), "query --drive /dev/sdb reaches the enclosure")
+    checks.ok("smart-by-path")
+    no_access = checks.step("detect-no-access")
+    checks.expect(no_access.status == 1 and "cannot read /dev/sdb: permission denied" in no_access.text(),
+                  f"a user without read access is told so: {no_access.text()!r}")
     status = checks.ok("status").text()
     checks.expect("Device1 (drive 1): RODE RUR Dual Bay RAID [sdb1]" in status,
                   "the partition mounted in the guest shows as Device1's volume")

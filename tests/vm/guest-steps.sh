@@ -1,17 +1,21 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # The steps the virtual-machine test runs in the guest (sourced by the guest's /init, which
 # provides `step NAME COMMAND...` and $udevd). The disks: sda a plain disk (drive 0), sdb the
-# mirrored enclosure (drive 1) with a partition, sdc the striped enclosure (drive 2).
+# mirrored enclosure (drive 1) with a partition, sdc the striped enclosure (drive 2). They sit on
+# virtio-scsi, not on USB, so detection is told to look at every disk (--all-disks).
 # tests/vm/check_vm_run.py checks the results on the host.
 
 marker_disk=/dev/sdb
-rur() { rurctl --data-dir /tmp/rur "$@"; }
+rur() { rurctl --data-dir /tmp/rur --all-disks "$@"; }
 
 step partitions cat /proc/partitions
 step mount mount -t ext2 -o ro /dev/sdb1 /mnt
 step mounted cat /mnt/volume.txt
 
+step detect-usb-only rurctl --data-dir /tmp/rur detect
 step detect rur detect
+step query-by-path rurctl --data-dir /tmp/rur query 11 --drive /dev/sdb
+step smart-by-path rurctl --data-dir /tmp/rur smart --drive /dev/sdc --bay 1 --json
 step status rur status
 step status-json rur status --json
 step smart-hdd1 rur smart --device 1 --bay 1 --json
@@ -66,6 +70,10 @@ mkdir -m 0700 /tmp/user && chown 1000:1000 /tmp/user
 printf 'root:x:0:0::/:/bin/sh\nrur:x:1000:1000::/tmp/user:/bin/sh\n' > /etc/passwd
 printf 'root:x:0:\nrur:x:1000:\n' > /etc/group
 step query-user su rur -s /bin/sh -c "id; rurctl --data-dir /tmp/user query 17 --drive 1"
+# Without read access the user is told which disk and why, not only that nothing was found.
+chmod o-r /dev/sdb
+step detect-no-access su rur -s /bin/sh -c "rurctl --data-dir /tmp/user --all-disks detect"
+chmod o+r /dev/sdb
 
 step umount umount /mnt
 
@@ -82,7 +90,7 @@ wait_for_log() {
   echo "\"$1\" after $((tries / 10)).$((tries % 10)) s"
 }
 device_change() {
-  rurctl --data-dir /tmp/rur monitor > /tmp/monitor.log 2>&1 &
+  rurctl --data-dir /tmp/rur --all-disks monitor > /tmp/monitor.log 2>&1 &
   monitor=$!
   wait_for_log "has started" &&
     echo 1 > /sys/block/sdb/device/delete &&

@@ -20,7 +20,8 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine& out, st
   const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
   const QCommandLineOption version(QStringLiteral("version"));
   const QCommandLineOption debug(QStringLiteral("debug"));
-  parser.addOptions({simulate, dataDir, simState, help, version, debug});
+  const QCommandLineOption allDisks(QStringLiteral("all-disks"));
+  parser.addOptions({simulate, dataDir, simState, help, version, debug, allDisks});
 
   // The parser knows no option with an optional value: a bare --simulate means the demo.
   QStringList words{QStringLiteral("rode-rur")};
@@ -39,6 +40,7 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine& out, st
   out.help = parser.isSet(help);
   out.version = parser.isSet(version);
   out.debug = parser.isSet(debug);
+  out.options.allDisks = parser.isSet(allDisks);
   if (parser.isSet(simulate)) {
     out.options.simulate = true;
     const std::string value = Std(parser.value(simulate));
@@ -72,6 +74,8 @@ std::string CommandLineHelp() {
          "  --sim-state DIR     keep the simulated enclosures' state in DIR between runs\n"
          "  --data-dir DIR      keep the program's files (logs, dumps, settings) in DIR\n"
          "  --debug             show the refresh and mail trace counters in the status bar\n"
+         "  --all-disks         look for enclosures on every disk, not only on USB disks (also the\n"
+         "                      setting ProbeAllDisks = 1)\n"
          "  -h, --help          show this help\n"
          "  --version           show the version\n"
          "Without --simulate the program works on the host's disks.\n";
