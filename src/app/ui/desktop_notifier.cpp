@@ -60,7 +60,10 @@ std::optional<DesktopNotice> NoticeForLogLine(const QString& line) {
   const bool critical = has(kAlarmWords);
   if (!critical && !has(kRecoveryWords)) return std::nullopt;
   // The summary is the event without its state code and time stamp.
-  QString event = rest.section(QLatin1Char(','), 0, 0).trimmed();
+  // "HDD1 OK, HDD2 OK" (a rebuild ended) is one event although it holds a comma.
+  static const QRegularExpression kBothOk(QStringLiteral("^HDD1 OK, HDD2 OK"));
+  const QRegularExpressionMatch bothOk = kBothOk.match(rest);
+  QString event = bothOk.hasMatch() ? bothOk.captured(0) : rest.section(QLatin1Char(','), 0, 0).trimmed();
   static const QRegularExpression kStamp(QStringLiteral("\\d{4}/\\d{1,2}/\\d{1,2}( \\d{1,2}:\\d{2}(:\\d{2})?)?$"));
   event.remove(kStamp);
   DesktopNotice notice;

@@ -68,7 +68,7 @@ TrayIcon::TrayIcon(QObject* parent) : QObject(parent) {
   icon_->setObjectName(QStringLiteral("trayIcon"));
   icon_->setContextMenu(menu_);
   connect(icon_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-    if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick) emit showWindowRequested();
+    if (reason == QSystemTrayIcon::Trigger) emit showWindowRequested();
   });
   icon_->show();
 }
