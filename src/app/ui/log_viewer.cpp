@@ -38,7 +38,8 @@ bool LooksLikeText(const std::string& bytes) {
 }  // namespace
 
 LogViewerDialog::LogViewerDialog(Program& program, DialogHooks dialogs, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint),
       program_(program),
       dialogs_(std::move(dialogs)) {
   setObjectName(QStringLiteral("TForm5"));

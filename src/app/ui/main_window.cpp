@@ -446,9 +446,14 @@ void MainWindow::PlaceOnScreen() {
   move(at);
 }
 
+QString MainWindow::DesktopSettingsFile() const {
+  // Beside the day logs, so a simulated run keeps its own, as it does every other file.
+  return Q(program_->dataDirectory()) + QStringLiteral("/desktop.ini");
+}
+
 void MainWindow::LoadDesktopSettings() {
   if (!program_) return;
-  QSettings settings(Q(program_->dataDirectory()) + QStringLiteral("/desktop.ini"), QSettings::IniFormat);
+  QSettings settings(DesktopSettingsFile(), QSettings::IniFormat);
   keepInTray_ = settings.value(QStringLiteral("keepInTray"), false).toBool();
   notificationsOn_ = settings.value(QStringLiteral("notifications"), true).toBool();
 }
@@ -456,14 +461,14 @@ void MainWindow::LoadDesktopSettings() {
 void MainWindow::SetKeepInTray(bool keep) {
   keepInTray_ = keep;
   if (!program_) return;
-  QSettings settings(Q(program_->dataDirectory()) + QStringLiteral("/desktop.ini"), QSettings::IniFormat);
+  QSettings settings(DesktopSettingsFile(), QSettings::IniFormat);
   settings.setValue(QStringLiteral("keepInTray"), keep);
 }
 
 void MainWindow::SetNotificationsOn(bool on) {
   notificationsOn_ = on;
   if (!program_) return;
-  QSettings settings(Q(program_->dataDirectory()) + QStringLiteral("/desktop.ini"), QSettings::IniFormat);
+  QSettings settings(DesktopSettingsFile(), QSettings::IniFormat);
   settings.setValue(QStringLiteral("notifications"), on);
 }
 

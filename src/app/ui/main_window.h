@@ -138,6 +138,7 @@ class MainWindow : public QWidget, public PageHost {
   void NotifyNewLogLines();
   void QuitProgram();
   void LoadDesktopSettings();
+  QString DesktopSettingsFile() const;
 
   DialogHooks dialogs_;
   std::unique_ptr<Sink> sink_;
