@@ -212,6 +212,12 @@ class EmailPageTest : public QObject {
     QVERIFY(RegFileSettingsStore(run.program.settingsPath()).ReadString("SMTP", host).ok());
     QCOMPARE(host, std::string("smtp.example.org"));
     QCOMPARE(run.messages.size(), std::size_t{3});  // a question each time, and no other box
+
+    // Closing the window asks too; Cancel keeps it open.
+    Click(run, "Image_Email");
+    Type(run, "Edit2", QStringLiteral("other.example.org"));
+    QVERIFY(!run.window.close());
+    QCOMPARE(run.messages.size(), std::size_t{4});
   }
 
   void recipientListRules() {

@@ -99,6 +99,22 @@ class StatusPageTest : public QObject {
     QCOMPARE(TextColour(run.find("Label5")), colours::kError);
   }
 
+  // A 40-character model stays within its card, on two lines at most, whole in the tooltip.
+  void longModelNameIsElided() {
+    GuiRun run(R"({"start": "2026-03-14 09:00:00", "drives": [{"number": 0, "type": "enclosure",
+      "members": [{"model": "WESTERLY DIGITAL ULTRASTAR HC550 DC 18TB", "capacity": 1000000000},
+                  {"model": "KESTREL KD500", "capacity": 1000000000}]}]})");
+    QVERIFY2(run.opened, qPrintable(run.openError));
+    QVERIFY(run.detect());
+    QLabel* model = run.find("Label51");
+    QCOMPARE(model->toolTip(), QStringLiteral("WESTERLY DIGITAL ULTRASTAR HC550 DC 18TB"));
+    const QStringList lines = model->text().split(QLatin1Char('\n'));
+    QCOMPARE(lines.size(), 2);
+    for (const QString& line : lines) QVERIFY(model->fontMetrics().horizontalAdvance(line) <= model->width());
+    QVERIFY(lines[1].endsWith(QChar(0x2026)));
+    QCOMPARE(run.find("Label52")->toolTip(), QString());
+  }
+
   void rebuildTowardsHdd1ShowsItsProgress() {
     GuiRun run(kRebuildingHdd1);
     QVERIFY2(run.opened, qPrintable(run.openError));

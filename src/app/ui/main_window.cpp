@@ -597,6 +597,11 @@ void MainWindow::EngineChanged(UiUpdate what) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+  // Closing asks about unsaved E-mail edits as leaving the page does.
+  if (program_ && program_->engine().currentPage() == kPageEmail && !emailPage_->MayLeave()) {
+    event->ignore();
+    return;
+  }
   if (program_ && keepInTray_ && tray_ && !quitting_) {
     // The program keeps watching from the notification area.
     hide();
