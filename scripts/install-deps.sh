@@ -13,6 +13,8 @@ packages=(
   dpkg-dev fakeroot lintian appstream desktop-file-utils man-db
   # the monitor's metrics checked with promtool and served by node_exporter (tests/monitoring)
   prometheus prometheus-node-exporter
+  # the desktop notifications under a virtual X server (tests/ui/desktop-notification-test.sh)
+  xvfb dbus dunst
 )
 packages+=("$@")
 

@@ -245,6 +245,7 @@ void Engine::PublishDetection() {
     return;
   }
   devices_.selected = std::min(devices_.selected, devices_.currentCount - 1);
+  redrawWhole_ = true;
   ui_.navigationEnabled(true);
   logAvailable_ = true;
   ui_.eventLogAvailable();

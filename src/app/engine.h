@@ -269,6 +269,8 @@ class Engine {
   std::vector<BusyDrive> busyDrives_;
   std::map<unsigned, std::uint64_t> busyReportedMs_;  // by drive
   bool logAvailable_ = false;
+  // Detection changed the device list or the selection: the next status page drawing fills every label.
+  bool redrawWhole_ = false;
   std::uint64_t invalidFlashDrives_ = 0;  // by drive: reported in the day log already
 
   Scheduler::TimerId progressTimer_ = 0, monitorTimer_ = 0, smartTimer_ = 0, deviceChangeTimer_ = 0;

@@ -41,8 +41,9 @@ bool AnyChecked(const std::array<bool, kMaxDevices>& checked, unsigned count) {
 
 int Engine::RedrawStatusPage(bool force) {
   if (devices_.currentCount == 0 || !AnyChecked(deviceChecked_, devices_.currentCount)) return -1;
-  statusPage_.Redraw(devices_.selected, SelectedRecord(), revisionText_, sensorDisplay_, force,
+  statusPage_.Redraw(devices_.selected, SelectedRecord(), revisionText_, sensorDisplay_, force || redrawWhole_,
                      Currency(devices_.selected));
+  redrawWhole_ = false;
   statusPage_.view().firmwareValid = devices_.currentInfo[std::min(devices_.selected, kMaxDevices - 1)].firmwareValid;
   programStarted_ = false;
   if (statusPage_.view().logButtonShown && !logAvailable_) {

@@ -32,7 +32,10 @@ VolumeTable BuildVolumeTable(const std::vector<MountedVolume>& volumes) {
 std::string VolumeNamesOfDrive(const VolumeTable& table, unsigned driveNumber) {
   std::string names;
   for (const auto& row : table.rows) {
-    if (row.driveType == kDriveTypeFixed && row.diskNumber == driveNumber) names += row.name;
+    // Volume names are words ("sdb1"), not single letters: a blank keeps them apart.
+    if (row.driveType != kDriveTypeFixed || row.diskNumber != driveNumber) continue;
+    if (!names.empty()) names += ' ';
+    names += row.name;
   }
   return names;
 }

@@ -17,7 +17,7 @@ TEST(VolumeTable, KeepsTwentyRowsAndNamesADrivesVolumes) {
   const VolumeTable table = BuildVolumeTable(volumes);
   EXPECT_EQ(table.rows.size(), 20u);
   EXPECT_TRUE(table.truncated);
-  EXPECT_EQ(VolumeNamesOfDrive(table, 1), "sdb1sdb4sdb7sdb10sdb13sdb16sdb19");
+  EXPECT_EQ(VolumeNamesOfDrive(table, 1), "sdb1 sdb4 sdb7 sdb10 sdb13 sdb16 sdb19");
   EXPECT_EQ(LogicalDriveList(std::vector<MountedVolume>(30, MountedVolume{"x", 0, 0, 0})).size(), 24u);
   EXPECT_FALSE(BuildVolumeTable({{"sdb1", 1, 1048576, 4096}}).truncated);
 }

@@ -181,6 +181,45 @@ class EmailPageTest : public QObject {
     QCOMPARE(mail.SettingsDirty(), 0);
   }
 
+  // Leaving the page with edits asks Save / Discard / Cancel; OK says in the status bar that it saved.
+  void leavingWithUnsavedEditsAsks() {
+    GuiRun run("demo");
+    OpenEmailPage(run);
+    Click(run, "Image_About");  // nothing edited: no question
+    QCOMPARE(run.engine().currentPage(), 4);
+    QVERIFY(run.messages.empty());
+
+    Click(run, "Image_Email");
+    Type(run, "Edit2", QStringLiteral("mail.example.org"));
+    Click(run, "Image_Sts");  // no answer given: Cancel, the page and the edit stay
+    QCOMPARE(run.messages.size(), std::size_t{1});
+    QCOMPARE(run.messages[0].caption, kMailCaption);
+    QCOMPARE(run.engine().currentPage(), 3);
+    QCOMPARE(run.find<QLineEdit>("Edit2")->text(), QStringLiteral("mail.example.org"));
+
+    run.leaveAnswers.push_back(LeaveChoice::Discard);
+    Click(run, "Image_Sts");
+    QCOMPARE(run.engine().currentPage(), 0);
+    Click(run, "Image_Email");
+    QCOMPARE(run.find<QLineEdit>("Edit2")->text(), QString());
+
+    Type(run, "Edit2", QStringLiteral("smtp.example.org"));
+    run.leaveAnswers.push_back(LeaveChoice::Save);
+    Click(run, "Image_SMART");
+    QCOMPARE(run.engine().currentPage(), 5);
+    QCOMPARE(run.panel(4), QStringLiteral("E-mail settings saved"));
+    std::string host;
+    QVERIFY(RegFileSettingsStore(run.program.settingsPath()).ReadString("SMTP", host).ok());
+    QCOMPARE(host, std::string("smtp.example.org"));
+    QCOMPARE(run.messages.size(), std::size_t{3});  // a question each time, and no other box
+
+    // Closing the window asks too; Cancel keeps it open.
+    Click(run, "Image_Email");
+    Type(run, "Edit2", QStringLiteral("other.example.org"));
+    QVERIFY(!run.window.close());
+    QCOMPARE(run.messages.size(), std::size_t{4});
+  }
+
   void recipientListRules() {
     GuiRun run("demo");
     OpenEmailPage(run);

@@ -70,14 +70,17 @@ class GuiRun {
     return window.findChild<T*>(QString::fromLatin1(name));
   }
   QString text(const char* name) { return find<QLabel>(name)->text(); }
-  QString panel(int index) { return window.statusBar()->panelText(index); }
+  // What the engine last reported for status-bar panel index, shown or not.
+  QString panel(int index) { return window.panelText(index); }
 
   QTemporaryDir dir;
   std::vector<ShownMessage> messages;
   // Boxes that do not wait are real boxes of the window, left open as a user who walked away would.
   bool realOpenBoxes = false;
-  std::deque<QString> chosenFiles;  // answers of the open-file dialog; empty: cancelled
-  MainWindow window;                // outlives the program, which reports to it
+  std::deque<QString> chosenFiles;       // answers of the open-file dialog; empty: cancelled
+  std::vector<QString> chooserFolders;   // the folder each open-file dialog started in
+  std::deque<LeaveChoice> leaveAnswers;  // answers to "save the edits?"; none: Cancel
+  MainWindow window;                     // outlives the program, which reports to it
   Program program;
   bool opened = false;
   QString openError;
@@ -92,7 +95,15 @@ class GuiRun {
       messages.push_back({text, caption, kind, true});
       if (realOpenBoxes) DesktopDialogs().openMessageBox(parent, text, caption, kind);
     };
-    hooks.chooseFile = [this](QWidget*, const QString&) {
+    hooks.askLeave = [this](QWidget*, const QString& text, const QString& caption) {
+      messages.push_back({text, caption, MessageKind::Plain});
+      if (leaveAnswers.empty()) return LeaveChoice::Cancel;
+      const LeaveChoice answer = leaveAnswers.front();
+      leaveAnswers.pop_front();
+      return answer;
+    };
+    hooks.chooseFile = [this](QWidget*, const QString&, const QString& folder) {
+      chooserFolders.push_back(folder);
       if (chosenFiles.empty()) return QString();
       const QString file = chosenFiles.front();
       chosenFiles.pop_front();

@@ -141,7 +141,8 @@ class LogViewerTest : public QObject {
     QCOMPARE(MemoLines(viewer), LogLines(run));
     QVERIFY(timer->isActive());
 
-    // A file that cannot be read is reported and changes nothing; a cancelled choice stops following.
+    // A file that cannot be read, or is not text, is reported and the view goes on following the
+    // day's log, as its caption says; so does a cancelled choice.
     run.chosenFiles.push_back(run.dir.filePath(QStringLiteral("missing.log")));
     viewFile->click();
     QCOMPARE(run.messages.size(), std::size_t{1});
@@ -149,7 +150,25 @@ class LogViewerTest : public QObject {
     QVERIFY(run.messages[0].text.contains(QStringLiteral("missing.log")));
     QCOMPARE(viewer->windowTitle(), QStringLiteral("Event log - Real Time"));
     QCOMPARE(MemoLines(viewer), LogLines(run));
-    QVERIFY(!timer->isActive());
+    QVERIFY(timer->isActive());
+
+    const QString binary = run.dir.filePath(QStringLiteral("dSMART00.bin"));
+    QFile file(binary);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray("\x7f\x00\x01\x02garbage\x00\x00", 14));
+    file.close();
+    run.chosenFiles.push_back(binary);
+    viewFile->click();
+    QCOMPARE(run.messages.size(), std::size_t{2});
+    QCOMPARE(run.messages[1].text, QStringLiteral("dSMART00.bin is not a text file."));
+    QCOMPARE(MemoLines(viewer), LogLines(run));
+
+    viewFile->click();  // cancelled
+    QCOMPARE(viewer->windowTitle(), QStringLiteral("Event log - Real Time"));
+    QVERIFY(timer->isActive());
+    // Both choices started in the data folder, where the logs are.
+    QVERIFY(!run.chooserFolders.empty());
+    for (const QString& folder : run.chooserFolders) QCOMPARE(folder, run.dir.path());
   }
 };
 

@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QtTest>
 
+#include "app/ui/artwork.h"
 #include "app/ui/status_page_widget.h"
 #include "gui_fixture.h"
 #include "gui_test_registry.h"
@@ -75,11 +76,43 @@ class StatusPageTest : public QObject {
     QCOMPARE(run.text("Label26"), QStringLiteral("931 GB\n"));  // the last disk's facts, in grey
     QVERIFY(run.find("Label25")->isEnabled());
     QCOMPARE(run.text("Label18"), QStringLiteral("Single HDD\nPresent"));
+    QCOMPARE(TextColour(run.find("Label18")), colours::kWarning);
 
     run.run(30000);  // back at 60 s, rebuilt from 65 s
     QVERIFY2(run.text("Label18").endsWith(QStringLiteral("%\n>>>>\nRebuilding")), qPrintable(run.text("Label18")));
+    QVERIFY(TextColour(run.find("Label18")) != colours::kWarning);
     QVERIFY(run.find("Label26")->isEnabled());
     QVERIFY(run.find("Image0_Log")->isVisible());
+  }
+
+  // A failed member, a hot enclosure and a stopped fan stand out in the error colour; the texts stay.
+  void badStatesInColour() {
+    GuiRun run("faults");
+    QVERIFY(run.detect());
+    QCOMPARE(TextColour(run.find("Label7")), kBlueText);
+    run.run(125000);
+    QCOMPARE(run.text("Label18"), QStringLiteral("Single HDD\nPresent"));
+    QCOMPARE(TextColour(run.find("Label18")), colours::kWarning);
+    QCOMPARE(run.text("Label7"), QStringLiteral("58"));
+    QCOMPARE(TextColour(run.find("Label7")), colours::kError);
+    QCOMPARE(run.text("Label5"), QStringLiteral("0"));
+    QCOMPARE(TextColour(run.find("Label5")), colours::kError);
+  }
+
+  // A 40-character model stays within its card, on two lines at most, whole in the tooltip.
+  void longModelNameIsElided() {
+    GuiRun run(R"({"start": "2026-03-14 09:00:00", "drives": [{"number": 0, "type": "enclosure",
+      "members": [{"model": "WESTERLY DIGITAL ULTRASTAR HC550 DC 18TB", "capacity": 1000000000},
+                  {"model": "KESTREL KD500", "capacity": 1000000000}]}]})");
+    QVERIFY2(run.opened, qPrintable(run.openError));
+    QVERIFY(run.detect());
+    QLabel* model = run.find("Label51");
+    QCOMPARE(model->toolTip(), QStringLiteral("WESTERLY DIGITAL ULTRASTAR HC550 DC 18TB"));
+    const QStringList lines = model->text().split(QLatin1Char('\n'));
+    QCOMPARE(lines.size(), 2);
+    for (const QString& line : lines) QVERIFY(model->fontMetrics().horizontalAdvance(line) <= model->width());
+    QVERIFY(lines[1].endsWith(QChar(0x2026)));
+    QCOMPARE(run.find("Label52")->toolTip(), QString());
   }
 
   void rebuildTowardsHdd1ShowsItsProgress() {
@@ -124,6 +157,17 @@ class StatusPageTest : public QObject {
     QCOMPARE(run.text("Label51"), QStringLiteral("KESTREL KD1000SX"));
     QVERIFY(run.text("Label18").endsWith(QStringLiteral("%\n<<<<\nRebuilding")));
     QCOMPARE(run.window.windowTitle(), firstCaption);
+
+    // Device2 is unplugged while shown: the page moves to Device1 and shows its disks, not the
+    // vanished enclosure's, although both had the same disks present.
+    QTest::mouseClick(run.find("Image0_D2"), Qt::LeftButton);
+    QCOMPARE(run.text("Label51"), QStringLiteral("ORIOLE OR500"));
+    run.run(50000);
+    QCOMPARE(run.engine().selectedDevice(), 0u);
+    QCOMPARE(run.text("Label17"), QStringLiteral("Mirroring(RAID1)"));
+    QCOMPARE(run.text("Label51"), QStringLiteral("KESTREL KD1000SX"));
+    QCOMPARE(run.text("Label52"), QStringLiteral("KESTREL KD1000SX"));
+    QCOMPARE(run.text("Label26"), QStringLiteral("931 GB\n"));
   }
 
   void thirdEnclosureAndOneThatStopsAnswering() {

@@ -81,6 +81,9 @@ class UpgradePageTest : public QObject {
     QCOMPARE(run.panel(3), QStringLiteral("C:14040110"));
     QCOMPARE(run.panel(4), QStringLiteral("File:") + goodPath);
     QCOMPARE(run.find<QLineEdit>("Edit9")->text(), goodPath);
+    const QString checksum = run.panel(0);
+    run.run(12000);  // refreshes go on: the checksum stays on the page until the next load
+    QCOMPARE(run.text("ChecksumLabel"), checksum);
 
     // A cancelled dialog keeps the image.
     QTest::mouseClick(run.find("Image2_Load"), Qt::LeftButton);
@@ -94,7 +97,8 @@ class UpgradePageTest : public QObject {
     QCOMPARE(run.messages.size(), std::size_t{1});
     QCOMPARE(run.messages[0].text, QStringLiteral("Threr are GUID error in the firmware file.\nPlease check it."));
     QCOMPARE(run.messages[0].caption, QStringLiteral("Error"));
-    QCOMPARE(run.find<QLineEdit>("Edit9")->text(), badPath);
+    QCOMPARE(run.find<QLineEdit>("Edit9")->text(), QString());  // not the file an upgrade would write
+    QCOMPARE(run.chooserFolders.back(), run.dir.path());        // the folder of the last file chosen
     QTest::mouseClick(run.find("Image2_Upgrade"), Qt::LeftButton);
     QCOMPARE(run.messages.size(), std::size_t{2});
     QCOMPARE(run.messages[1].text, QStringLiteral("Please Load Firmware File First "));

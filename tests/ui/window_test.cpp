@@ -2,13 +2,19 @@
 // The frame of the main window: start-up, navigation and its guards, the pressed look, closing
 // during an upgrade, the status bar and the command line.
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QLineEdit>
+#include <QMenu>
 #include <QStackedWidget>
+#include <QTableWidget>
 #include <QtTest>
 
 #include "app/ui/command_line.h"
+#include "app/ui/desktop_notifier.h"
 #include "app/ui/image_button.h"
+#include "app/ui/tray_icon.h"
 #include "gui_fixture.h"
 #include "gui_test_registry.h"
 #include "platform/branding.h"
@@ -102,6 +108,107 @@ class WindowTest : public QObject {
     QVERIFY(ShowsPicture(run, "Image_SMART", "White"));
   }
 
+  // Without a mouse: Tab reaches every button of every page, each has a name for screen readers,
+  // and Enter or Space activates it.
+  void keyboardReachesAndActivatesEveryButton() {
+    GuiRun run("two-enclosures");
+    QVERIFY(run.detect());
+    QApplication::setActiveWindow(&run.window);
+    QVERIFY(QTest::qWaitForWindowActive(&run.window));
+    run.find<QWidget>("Image_Sts")->setFocus();
+    const auto walk = [] {
+      QSet<QWidget*> reached;
+      for (int step = 0; step < 120; ++step) {
+        reached.insert(QApplication::focusWidget());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+      }
+      return reached;
+    };
+    for (const char* page : kNavigation) {
+      auto* navigation = run.find<ImageButton>(page);
+      navigation->setFocus();
+      QTest::keyClick(navigation, Qt::Key_Return);
+      const QSet<QWidget*> reached = walk();
+      QWidget* shown = run.find<QStackedWidget>("Notebook1")->currentWidget();
+      QVERIFY2(run.window.findChild<QStackedWidget*>(QStringLiteral("Notebook1"))->currentIndex() ==
+                   run.engine().currentPage(),
+               page);
+      for (ImageButton* button : run.window.findChildren<ImageButton*>()) {
+        if (!button->isVisibleTo(&run.window) || !button->isVisible() || !button->isEnabled()) continue;
+        if (button->parentWidget() != &run.window && !shown->isAncestorOf(button)) continue;
+        QVERIFY2(reached.contains(button), qPrintable(button->objectName()));
+        QVERIFY2(!button->accessibleName().isEmpty(), qPrintable(button->objectName()));
+      }
+    }
+    // Enter on a page's buttons: a device button selects, the E-mail tabs switch, + adds the
+    // address typed in "E-Mail To", and so does Enter in the field itself.
+    QTest::keyClick(run.find<ImageButton>("Image_Sts"), Qt::Key_Return);
+    QTest::keyClick(run.find<ImageButton>("Image0_D2"), Qt::Key_Space);
+    QCOMPARE(run.engine().selectedDevice(), 1u);
+    QTest::keyClick(run.find<ImageButton>("Image_Email"), Qt::Key_Enter);
+    QCOMPARE(run.engine().currentPage(), 3);
+    QTest::keyClick(run.find<ImageButton>("Image3_HDDFail"), Qt::Key_Return);
+    auto* address = run.find<QLineEdit>("Edit7");
+    QVERIFY(address->isVisible());
+    QTest::keyClicks(address, QStringLiteral("ops@example.org"));
+    QTest::keyClick(address, Qt::Key_Return);
+    QCOMPARE(run.find<QTableWidget>("StringGrid1")->item(0, 0)->text(), QStringLiteral("ops@example.org"));
+    QTest::keyClicks(address, QStringLiteral("desk@example.org"));
+    QTest::keyClick(run.find<ImageButton>("Image3_1P"), Qt::Key_Space);
+    QCOMPARE(run.find<QTableWidget>("StringGrid1")->item(1, 0)->text(), QStringLiteral("desk@example.org"));
+    QCOMPARE(address->accessibleName(), QStringLiteral("E-Mail To"));
+  }
+
+  // The tray icon follows the worst enclosure, and logged events go out as desktop notices:
+  // an alarm as critical, naming the enclosure and bay.
+  void trayStateAndNotifications() {
+    GuiRun run("demo");
+    struct Recorder : DesktopNotifier {
+      std::vector<DesktopNotice>* seen;
+      void Notify(const DesktopNotice& notice) override { seen->push_back(notice); }
+    };
+    std::vector<DesktopNotice> notices;
+    auto recorder = std::make_unique<Recorder>();
+    recorder->seen = &notices;
+    run.window.SetNotifier(std::move(recorder));
+    run.window.CreateTrayIcon();
+    QVERIFY(run.detect());
+    TrayIcon* tray = run.window.trayIcon();
+    QCOMPARE(tray->state(), TrayState::Normal);
+    QCOMPARE(tray->toolTip(), QStringLiteral("RODE RUR - normal\nDevice1: Normal"));
+
+    run.run(35000);  // HDD2 pulled at 30 s
+    QCOMPARE(tray->state(), TrayState::Degraded);
+    QVERIFY(tray->toolTip().contains(QStringLiteral("Device1: Single HDD Present")));
+    QVERIFY(!notices.empty());
+    QCOMPARE(notices[0].summary, QStringLiteral("Device1 HDD2 was removed"));
+    QVERIFY(notices[0].body.startsWith(QStringLiteral("D1 HDD2 was removed, ")));
+    QVERIFY(notices[0].critical);
+
+    run.run(300000);  // back, rebuilt
+    QCOMPARE(tray->state(), TrayState::Normal);
+    bool rebuildDone = false;
+    // The rebuild's end: "Done" when its last step was seen, both disks OK otherwise.
+    for (const DesktopNotice& notice : notices)
+      rebuildDone |= notice.summary.endsWith(QStringLiteral("Done")) ||
+                     notice.summary == QStringLiteral("Device1 HDD1 OK, HDD2 OK");
+    QVERIFY(rebuildDone);
+    QCOMPARE(tray->menu()->actions().first()->text(), QStringLiteral("Show window"));
+
+    // Notices turned off: nothing more is sent.
+    run.window.SetNotificationsOn(false);
+    const std::size_t before = notices.size();
+    run.run(200000);
+    QCOMPARE(notices.size(), before);
+
+    // Classifying lines: progress steps and banners say nothing; the program's words name the bay.
+    QVERIFY(!NoticeForLogLine(QStringLiteral("D1 HDD1 --> HDD2 45%, 2026/3/14 9:02:48")));
+    QVERIFY(!NoticeForLogLine(QStringLiteral("RODE RUR v0.50.11-3 has started from 2026/3/14 9:00:02")));
+    const auto found = NoticeForLogLine(QStringLiteral("D2 New Device was found.2026/3/14 22:16:29"));
+    QVERIFY(found && !found->critical);
+    QCOMPARE(found->summary, QStringLiteral("Device2 New Device was found."));
+  }
+
   void navigationWaitsForTheFirstDrawingAndForAnUpgrade() {
     GuiRun run("demo");
     // A device change during the first detection holds the first refresh back: detected, but the
@@ -175,10 +282,25 @@ class WindowTest : public QObject {
     GuiRun run("demo");
     QVERIFY(run.detect());
     PanelStatusBar* bar = run.window.statusBar();
+    // By default what a user needs: the selected enclosure's state, the last refresh, the outbox.
+    run.run(6000);
+    QCOMPARE(bar->panelCount(), 4);
+    QCOMPARE(bar->panelText(0), QStringLiteral("Device1: Normal"));
+    QVERIFY2(bar->panelText(1).startsWith(QStringLiteral("Refreshed 09:00:")), qPrintable(bar->panelText(1)));
+    QCOMPARE(bar->panelText(2), QStringLiteral("Outbox empty"));
+    run.run(30000);  // HDD2 pulled
+    QCOMPARE(bar->panelText(0), QStringLiteral("Device1: Single HDD Present"));
+
+    // The trace counters with --debug, each panel wide enough for its text.
+    run.window.ShowTraces(true);
     QCOMPARE(bar->panelCount(), 5);
+    QCOMPARE(bar->panelText(2), run.panel(2));
+    bar->setPanelText(0, QStringLiteral("Chksum:007F1234 and a longer text"));
+    QVERIFY(bar->panelRect(0).width() > 100);
+    bar->setPanelText(0, QString());
     const std::vector<int> widths{100, 80, 80, 100};
-    for (int i = 0; i < 4; ++i) QCOMPARE(bar->panelRect(i).width(), widths[static_cast<std::size_t>(i)]);
-    QCOMPARE(bar->panelRect(4).left(), 360);
+    for (int i = 0; i < 4; ++i) QVERIFY(bar->panelRect(i).width() >= widths[static_cast<std::size_t>(i)]);
+    QVERIFY(bar->panelRect(4).left() >= 360);
 
     QTest::mouseDClick(bar, Qt::LeftButton);
     QCOMPARE(run.messages.size(), std::size_t{1});

@@ -41,6 +41,9 @@ inline const QColor kNight{0x17, 0x2A, 0x45};
 inline const QColor kTeal{0x16, 0x7D, 0x9A};
 inline const QColor kAmber{0xFF, 0xC9, 0x3C};
 inline const QColor kAmberDeep{0xF2, 0xA9, 0x00};
+// States that need the user: a degraded array (warning), a failed one or a stopped fan (error).
+inline const QColor kWarning{0xB3, 0x5C, 0x00};
+inline const QColor kError{0xC0, 0x39, 0x2B};
 }  // namespace colours
 
 // The window font at a pixel size.

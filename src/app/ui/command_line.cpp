@@ -20,8 +20,9 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine& out, st
   const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
   const QCommandLineOption version(QStringLiteral("version"));
   const QCommandLineOption exec(QStringLiteral("exec"), QString(), QStringLiteral("PROG"));
+  const QCommandLineOption debug(QStringLiteral("debug"));
   const QCommandLineOption allDisks(QStringLiteral("all-disks"));
-  parser.addOptions({simulate, dataDir, simState, help, version, allDisks, exec});
+  parser.addOptions({simulate, dataDir, simState, help, version, debug, allDisks, exec});
 
   // The parser knows no option with an optional value: a bare --simulate means the demo.
   QStringList words{QStringLiteral("rode-rur")};
@@ -39,6 +40,7 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine& out, st
   // Session managers and desktop files may pass words of their own; they are not ours to judge.
   out.help = parser.isSet(help);
   out.version = parser.isSet(version);
+  out.debug = parser.isSet(debug);
   out.options.allDisks = parser.isSet(allDisks);
   if (parser.isSet(simulate)) {
     out.options.simulate = true;
@@ -81,6 +83,7 @@ std::string CommandLineHelp() {
          "  --data-dir DIR      keep the program's files (logs, dumps, settings) in DIR\n"
          "  --exec PROG         run PROG on every event but rebuild progress, as rurctl monitor --exec\n"
          "                      does (repeatable)\n"
+         "  --debug             show the refresh and mail trace counters in the status bar\n"
          "  --all-disks         look for enclosures on every disk, not only on USB disks (also the\n"
          "                      setting ProbeAllDisks = 1)\n"
          "  -h, --help          show this help\n"

@@ -15,6 +15,7 @@ struct CommandLine {
   ProgramOptions options;
   bool help = false;
   bool version = false;
+  bool debug = false;  // the status bar shows the refresh and mail trace counters
 };
 
 // args without the program name; false with a message for an unknown or incomplete option.

@@ -2,6 +2,7 @@
 #include "app/ui/dialogs.h"
 
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QMessageBox>
 
 namespace rur::ui {
@@ -18,21 +19,45 @@ QMessageBox::Icon IconOf(MessageKind kind) {
   return QMessageBox::NoIcon;
 }
 
+// Qt sizes a box for its text only; a short text under a long caption would have its title cut
+// by the window manager. The box is made wide enough for its caption and the title bar's buttons.
+void FitCaption(QMessageBox& box) {
+  constexpr int kTitleBarButtons = 140;
+  auto* grid = qobject_cast<QGridLayout*>(box.layout());
+  if (!grid) return;
+  const int width = box.fontMetrics().horizontalAdvance(box.windowTitle()) + kTitleBarButtons;
+  grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Expanding), grid->rowCount(), 0, 1,
+                grid->columnCount());
+}
+
 }  // namespace
 
 DialogHooks DesktopDialogs() {
   DialogHooks hooks;
   hooks.messageBox = [](QWidget* parent, const QString& text, const QString& caption, MessageKind kind) {
     QMessageBox box(IconOf(kind), caption, text, QMessageBox::Ok, parent);
+    FitCaption(box);
     box.exec();
   };
   hooks.openMessageBox = [](QWidget* parent, const QString& text, const QString& caption, MessageKind kind) {
     auto* box = new QMessageBox(IconOf(kind), caption, text, QMessageBox::Ok, parent);
     box->setAttribute(Qt::WA_DeleteOnClose);
+    FitCaption(*box);
     box->open();  // modal to the window, but the event loop and the upgrade go on
   };
-  hooks.chooseFile = [](QWidget* parent, const QString& filter) {
-    return QFileDialog::getOpenFileName(parent, QString(), QString(), filter);
+  hooks.chooseFile = [](QWidget* parent, const QString& filter, const QString& folder) {
+    return QFileDialog::getOpenFileName(parent, QString(), folder, filter);
+  };
+  hooks.askLeave = [](QWidget* parent, const QString& text, const QString& caption) {
+    QMessageBox box(QMessageBox::Question, caption, text,
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent);
+    box.setDefaultButton(QMessageBox::Save);
+    FitCaption(box);
+    switch (box.exec()) {
+      case QMessageBox::Save: return LeaveChoice::Save;
+      case QMessageBox::Discard: return LeaveChoice::Discard;
+      default: return LeaveChoice::Cancel;
+    }
   };
   return hooks;
 }

@@ -12,6 +12,8 @@ class QWidget;
 
 namespace rur::ui {
 
+enum class LeaveChoice { Save, Discard, Cancel };
+
 struct DialogHooks {
   using MessageFunction =
       std::function<void(QWidget* parent, const QString& text, const QString& caption, MessageKind kind)>;
@@ -20,8 +22,10 @@ struct DialogHooks {
   // The same box, but it returns at once and stays open until the user closes it: while a firmware
   // upgrade runs nothing may wait for a click, or the flash would stay half-written meanwhile.
   MessageFunction openMessageBox;
-  // An open-file dialog; the chosen path, or empty when the user cancelled.
-  std::function<QString(QWidget* parent, const QString& filter)> chooseFile;
+  // An open-file dialog starting in folder; the chosen path, or empty when the user cancelled.
+  std::function<QString(QWidget* parent, const QString& filter, const QString& folder)> chooseFile;
+  // Leaving a page with unsaved edits: what the user wants done with them.
+  std::function<LeaveChoice(QWidget* parent, const QString& text, const QString& caption)> askLeave;
 };
 
 // The real dialogs.

@@ -9,6 +9,7 @@
 #include <QPlainTextEdit>
 #include <QStackedWidget>
 #include <QTableWidget>
+#include <tuple>
 
 #include "app/program.h"
 #include "app/ui/artwork.h"
@@ -50,6 +51,22 @@ QString TextBoxText(const std::vector<std::string>& lines) {
   return shown.join(QLatin1Char('\n'));
 }
 
+// The settings a page holds, without where the user stands on it (sub-page, selected row, an
+// address typed but not added).
+bool SameSettings(const MailPageModel& a, const MailPageModel& b) {
+  const auto settings = [](const MailPageModel& m) {
+    return std::tie(m.port, m.host, m.senderName, m.senderAddress, m.timeOut, m.password, m.account, m.login,
+                    m.allowPlainLogin, m.tempAlarm, m.fanMinRpm, m.recipientEditor);
+  };
+  if (settings(a) != settings(b)) return false;
+  for (std::size_t i = 0; i < a.kinds.size(); ++i) {
+    const MailKindPage& x = a.kinds[i];
+    const MailKindPage& y = b.kinds[i];
+    if (std::tie(x.subject, x.contents, x.suppress) != std::tie(y.subject, y.contents, y.suppress)) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 EmailPageWidget::EmailPageWidget(PageHost& host) : NotebookPage(QStringLiteral("EmailPage"), host) {
@@ -65,7 +82,7 @@ EmailPageWidget::EmailPageWidget(PageHost& host) : NotebookPage(QStringLiteral("
   for (std::size_t i = 0; i < tabs_.size(); ++i) {
     TabButton& tab = tabs_[i];
     const QRect place(x, 0, tabWidths[i], kTabButtonHeight);
-    tab.button = new ImageButton(tabNames[i], this);
+    tab.button = new ImageButton(tabNames[i], this, tabCaptions[i], QStringLiteral("Shows these mail settings"));
     tab.button->setGeometry(place);
     tab.yellow = PictureSource(tabNames[i] + QStringLiteral("_Yellow"),
                                TabButtonPicture(tabCaptions[i], tabWidths[i], ButtonLook::Yellow), this);
@@ -99,16 +116,45 @@ EmailPageWidget::EmailPageWidget(PageHost& host) : NotebookPage(QStringLiteral("
   kinds_[4] = BuildKindPage(pages[5], 5, QStringLiteral("Disk Health info. and "));
 
   const int buttonsY = kSubPageTop + kSubPageHeight + 4;
-  okButton_ = new ImageButton(QStringLiteral("Image3_OK"), this);
+  okButton_ = new ImageButton(QStringLiteral("Image3_OK"), this, QStringLiteral("OK"),
+                              QStringLiteral("Stores the mail settings"));
   okButton_->setGeometry(kPageWidth - 8 - 2 * kOkIgnoreWidth - 8, buttonsY, kOkIgnoreWidth, kActionButtonHeight);
   okButton_->setPixmap(ActionButtonPicture(QStringLiteral("OK"), kOkIgnoreWidth, ActionLook::Primary));
   okButton_->setPressedLook(true);
-  ignoreButton_ = new ImageButton(QStringLiteral("Image3_Ignore"), this);
+  ignoreButton_ = new ImageButton(QStringLiteral("Image3_Ignore"), this, QStringLiteral("Ignore"),
+                                  QStringLiteral("Puts the stored mail settings back"));
   ignoreButton_->setGeometry(kPageWidth - 8 - kOkIgnoreWidth, buttonsY, kOkIgnoreWidth, kActionButtonHeight);
   ignoreButton_->setPixmap(ActionButtonPicture(QStringLiteral("Ignore"), kOkIgnoreWidth, ActionLook::Secondary));
   ignoreButton_->setPressedLook(true);
   connect(okButton_, &ImageButton::clicked, this, [this] { SaveSettings(); });
   connect(ignoreButton_, &ImageButton::clicked, this, [this] { RevertSettings(); });
+
+  // Names for screen readers: the captions beside the fields.
+  const std::array<std::pair<QWidget*, const char*>, 9> setupNames{{{hostEdit_, "E-Mail Host (SMTP)"},
+                                                                    {portEdit_, "Port"},
+                                                                    {senderNameEdit_, "Name"},
+                                                                    {senderAddressEdit_, "E-Mail Address"},
+                                                                    {timeOutEdit_, "Time Out (Sec)"},
+                                                                    {accountEdit_, "Account"},
+                                                                    {passwordEdit_, "Password"},
+                                                                    {tempAlarmEdit_, "Over Heat alarm at (C)"},
+                                                                    {fanMinRpmEdit_, "Fan Fail alarm below (RPM)"}}};
+  for (const auto& [field, name] : setupNames) field->setAccessibleName(QString::fromLatin1(name));
+  for (std::size_t i = 0; i < kinds_.size(); ++i) {
+    const QString kind = tabCaptions[i + 1];
+    KindControls& controls = kinds_[i];
+    controls.subject->setAccessibleName(kind + QStringLiteral(" Subject"));
+    controls.contents->setAccessibleName(kind + QStringLiteral(" Contents"));
+    controls.suppress->setAccessibleDescription(QStringLiteral("No mail is sent for this alarm"));
+    if (!controls.grid) continue;
+    controls.addAddress->setAccessibleName(QStringLiteral("E-Mail To"));
+    controls.addAddress->setAccessibleDescription(QStringLiteral("Enter adds the address to the list"));
+    controls.grid->setAccessibleName(QStringLiteral("Recipients"));
+    // Enter in the address field adds the address, as the + button does.
+    connect(controls.addAddress, &QLineEdit::returnPressed, this, [this] { AddRecipient(); });
+  }
+  // Tab leaves a contents box instead of typing a tab into it.
+  for (KindControls& controls : kinds_) controls.contents->setTabChangesFocus(true);
 
   // Before the first opening the page shows what a fresh installation would.
   model_.port = kDefaultPort;
@@ -167,7 +213,8 @@ void EmailPageWidget::BuildSetup(QWidget* page) {
   plainLoginBox_->setToolTip(
       QStringLiteral("Sends the password in clear to a server that offers no STARTTLS; anyone on the way can read it"));
 
-  testButton_ = new ImageButton(QStringLiteral("Image3_Test"), page);
+  testButton_ = new ImageButton(QStringLiteral("Image3_Test"), page, QStringLiteral("Send Test Mail"),
+                                QStringLiteral("Sends a mail to the sender address with the stored settings"));
   testButton_->setGeometry(kRightX + kColumnWidth - 128, 197, 128, kActionButtonHeight);
   testButton_->setPixmap(ActionButtonPicture(QStringLiteral("Send Test Mail"), 128, ActionLook::Secondary));
   testButton_->setToolTip(QStringLiteral("Sends a mail to the sender address with the stored settings"));
@@ -224,11 +271,11 @@ void EmailPageWidget::BuildRecipientList(QWidget* page, KindControls& controls, 
                                          const QString& plusName, const QString& minusName, const QString& gridName) {
   AddCaption(page, QStringLiteral("E-Mail To"), {kLeftX, 0, kColumnWidth, 16});
   controls.addAddress = AddEdit(page, addName, {kLeftX, 16, kColumnWidth - 52, kEditHeight}, 0);
-  controls.add = new ImageButton(plusName, page);
+  controls.add = new ImageButton(plusName, page, QStringLiteral("Add address"));
   controls.add->setGeometry(kLeftX + kColumnWidth - 48, 16, kListButtonSide, kListButtonSide);
   controls.add->setPixmap(ListButtonPicture(ListAction::Add));
   controls.add->setToolTip(QStringLiteral("Add the address to the list"));
-  controls.remove = new ImageButton(minusName, page);
+  controls.remove = new ImageButton(minusName, page, QStringLiteral("Remove address"));
   controls.remove->setGeometry(kLeftX + kColumnWidth - kListButtonSide, 16, kListButtonSide, kListButtonSide);
   controls.remove->setPixmap(ListButtonPicture(ListAction::Remove));
   controls.remove->setToolTip(QStringLiteral("Remove the selected address from the list"));
@@ -286,6 +333,7 @@ void EmailPageWidget::PageOpened() {
   Collect();
   center->ShowMailPage(model_);
   Fill();
+  stored_ = model_;
 }
 
 void EmailPageWidget::ShowSubPage(int subPage) {
@@ -322,12 +370,34 @@ void EmailPageWidget::SelectRecipient(int row) {
 
 void EmailPageWidget::ApplyLoginBox() { ShowLoginFields(loginBox_->isChecked()); }
 
-void EmailPageWidget::SaveSettings() {
+bool EmailPageWidget::SaveSettings() {
   MailCenter* center = mail();
-  if (!center) return;
+  if (!center) return false;
   Collect();
-  center->SaveMailSettings(model_);
+  const bool saved = center->SaveMailSettings(model_);
   Fill();
+  if (saved) {
+    stored_ = model_;
+    host_.SetPanel(4, QStringLiteral("E-mail settings saved"));
+  }
+  return saved;
+}
+
+bool EmailPageWidget::HasUnsavedEdits() {
+  if (!mail()) return false;
+  Collect();
+  return !SameSettings(model_, stored_);
+}
+
+bool EmailPageWidget::MayLeave() {
+  if (!HasUnsavedEdits() || !host_.dialogs().askLeave) return true;
+  switch (host_.dialogs().askLeave(window(), QStringLiteral("The E-mail settings were changed. Save them?"),
+                                   QStringLiteral("E-Mail Message"))) {
+    case LeaveChoice::Save: return SaveSettings();
+    case LeaveChoice::Discard: RevertSettings(); return true;
+    case LeaveChoice::Cancel: break;
+  }
+  return false;
 }
 
 void EmailPageWidget::RevertSettings() {
@@ -336,6 +406,7 @@ void EmailPageWidget::RevertSettings() {
   Collect();
   center->RevertMailSettings(model_);
   Fill();
+  stored_ = model_;
 }
 
 void EmailPageWidget::SendTestMail() {

@@ -44,10 +44,14 @@ class EmailPageWidget : public NotebookPage {
   void SelectRecipient(int row);
   // The login box shows or hides the account and password fields.
   void ApplyLoginBox();
-  // "OK" stores the settings, "Ignore" puts the stored ones back.
-  void SaveSettings();
+  // "OK" stores the settings (true when they were), "Ignore" puts the stored ones back.
+  bool SaveSettings();
   void RevertSettings();
   void SendTestMail();
+  // The page holds edits that were neither stored nor put back.
+  bool HasUnsavedEdits();
+  // The user leaves the page: with unsaved edits, asks whether to save them; false to stay.
+  bool MayLeave();
 
  private:
   // The controls of one alarm kind's sub-page.
@@ -82,6 +86,7 @@ class EmailPageWidget : public NotebookPage {
   void Fill();
 
   MailPageModel model_;
+  MailPageModel stored_;  // the settings as last filled from or stored to the mail centre
   bool filling_ = false;
 
   static constexpr std::size_t kTabCount = 6;

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/ui/image_button.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -8,12 +11,63 @@ namespace rur::ui {
 namespace {
 constexpr int kPressedOffset = 2;
 constexpr qreal kDisabledOpacity = 0.45;
+const QColor kFocusFrame{0x16, 0x7D, 0x9A};
+
+// A picture button reads as a push button to assistive tools, not as a label.
+class ImageButtonAccessible : public QAccessibleWidget {
+ public:
+  explicit ImageButtonAccessible(QWidget* widget) : QAccessibleWidget(widget, QAccessible::Button) {
+    addControllingSignal(QStringLiteral("clicked()"));
+  }
+  QStringList actionNames() const override { return {pressAction()}; }
+  void doAction(const QString& action) override {
+    if (action == pressAction() && widget()->isEnabled()) QMetaObject::invokeMethod(widget(), "clicked");
+  }
+};
+
+QAccessibleInterface* ImageButtonAccessibleFactory(const QString& className, QObject* object) {
+  if (className == QLatin1String("rur::ui::ImageButton") && object && object->isWidgetType())
+    return new ImageButtonAccessible(static_cast<QWidget*>(object));
+  return nullptr;
+}
+
 }  // namespace
 
-ImageButton::ImageButton(const QString& name, QWidget* parent) : QLabel(parent) {
+ImageButton::ImageButton(const QString& name, QWidget* parent, const QString& caption, const QString& description)
+    : QLabel(parent) {
+  static const bool factoryInstalled = [] {
+    QAccessible::installFactory(ImageButtonAccessibleFactory);
+    return true;
+  }();
+  (void)factoryInstalled;
   setObjectName(name);
   setCursor(Qt::PointingHandCursor);
   setAttribute(Qt::WA_Hover, true);
+  setFocusPolicy(Qt::StrongFocus);
+  setAccessibleName(caption);
+  setAccessibleDescription(description);
+}
+
+void ImageButton::keyPressEvent(QKeyEvent* event) {
+  switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Space:
+      if (!event->isAutoRepeat()) emit clicked();
+      event->accept();
+      return;
+    default: QLabel::keyPressEvent(event);
+  }
+}
+
+void ImageButton::focusInEvent(QFocusEvent* event) {
+  QLabel::update();
+  QLabel::focusInEvent(event);
+}
+
+void ImageButton::focusOutEvent(QFocusEvent* event) {
+  QLabel::update();
+  QLabel::focusOutEvent(event);
 }
 
 void ImageButton::Sink() { move(x(), y() + kPressedOffset); }
@@ -77,6 +131,13 @@ void ImageButton::paintEvent(QPaintEvent* /*event*/) {
   QPainter painter(this);
   painter.setOpacity(isEnabled() ? 1.0 : kDisabledOpacity);
   painter.drawPixmap(0, 0, shown);
+  if (hasFocus()) {
+    painter.setOpacity(1.0);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setPen(QPen(kFocusFrame, 2, Qt::DashLine));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRoundedRect(QRectF(shown.rect()).adjusted(1, 1, -1, -1), 4, 4);
+  }
 }
 
 QLabel* PictureSource(const QString& name, const QPixmap& picture, QWidget* parent) {

@@ -2,6 +2,8 @@
 #pragma once
 // A picture that acts as a button: it reports clicks and double-clicks, fades while disabled,
 // brightens under the mouse and, where asked, sinks 2 pixels while a mouse button holds it down.
+// It takes the keyboard focus with Tab, shows a frame while it has it, and Enter or Space
+// activate it; screen readers know it as a button by its accessible name.
 
 #include <QLabel>
 
@@ -11,7 +13,9 @@ class ImageButton : public QLabel {
   Q_OBJECT
 
  public:
-  ImageButton(const QString& name, QWidget* parent);
+  // caption: what a screen reader says for the button; description: what it does.
+  ImageButton(const QString& name, QWidget* parent, const QString& caption = QString(),
+              const QString& description = QString());
   // Mouse-down moves the picture 2 pixels down and mouse-up moves it back, for any mouse button.
   void setPressedLook(bool on) { pressedLook_ = on; }
 
@@ -21,6 +25,9 @@ class ImageButton : public QLabel {
 
  protected:
   void mousePressEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void enterEvent(QEnterEvent* event) override;

@@ -2,6 +2,7 @@
 #include "app/ui/log_viewer.h"
 
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -23,10 +24,22 @@ constexpr int kTimerMs = 1000;
 const QColor kWindowText{0x00, 0x00, 0x00};
 const QColor kGreyText{0x6D, 0x6D, 0x6D};
 
+// A log is text: no NUL bytes and hardly any other control characters than line ends and tabs.
+bool LooksLikeText(const std::string& bytes) {
+  std::size_t control = 0;
+  for (const char c : bytes) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte == 0) return false;
+    if (byte < 0x20 && byte != '\r' && byte != '\n' && byte != '\t') ++control;
+  }
+  return control * 100 <= bytes.size();
+}
+
 }  // namespace
 
 LogViewerDialog::LogViewerDialog(Program& program, DialogHooks dialogs, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint),
       program_(program),
       dialogs_(std::move(dialogs)) {
   setObjectName(QStringLiteral("TForm5"));
@@ -116,13 +129,29 @@ void LogViewerDialog::ShowRealTimeLog() {
 
 void LogViewerDialog::ViewLogFile() {
   followTimer_->stop();
-  const QString path =
-      dialogs_.chooseFile ? dialogs_.chooseFile(this, QStringLiteral("Log File (*.log);;All File (*)")) : QString();
-  if (path.isEmpty()) return;
+  const QString path = dialogs_.chooseFile ? dialogs_.chooseFile(this, QStringLiteral("Log File (*.log);;All File (*)"),
+                                                                 Q(program_.dataDirectory()))
+                                           : QString();
+  if (path.isEmpty()) {
+    // Nothing else to show: the view goes on following the day's log, and its caption says so.
+    ShowLiveCaption();
+    followTimer_->start();
+    return;
+  }
   std::string text;
   std::string error;
   if (!LoadLogFileText(Std(path), text, error)) {
     if (dialogs_.messageBox) dialogs_.messageBox(this, Q(error), QStringLiteral("Error"), MessageKind::Error);
+    ShowLiveCaption();
+    followTimer_->start();
+    return;
+  }
+  if (!LooksLikeText(text)) {
+    if (dialogs_.messageBox)
+      dialogs_.messageBox(this, QStringLiteral("%1 is not a text file.").arg(QFileInfo(path).fileName()),
+                          QStringLiteral("Error"), MessageKind::Error);
+    ShowLiveCaption();
+    followTimer_->start();
     return;
   }
   QString shown = QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));

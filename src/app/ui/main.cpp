@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QTimer>
 #include <iostream>
 
 #include "app/program.h"
@@ -38,7 +39,17 @@ int main(int argc, char** argv) {
     std::cerr << "rode-rur: " << error << " (going on without the single-instance guard)\n";
   }
 
+  // Without a display the window cannot open; say so in a line rather than in Qt's plugin message.
+  const bool displayless = qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+                           qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+  if (displayless) {
+    std::cerr << "rode-rur: no display to open the window on (DISPLAY is not set); rurctl works without one\n";
+    return 1;
+  }
+
   QApplication application(argc, argv);
+  // Closing the window may leave the program running in the notification area.
+  QApplication::setQuitOnLastWindowClosed(false);
   QApplication::setApplicationName(QStringLiteral("rode-rur"));
 
   // The window outlives the program, which reports to it until its very end.
@@ -51,10 +62,15 @@ int main(int argc, char** argv) {
   window.Attach(program);
   // A viewer instance that stays hidden; the one the user sees is made afresh at each opening.
   rur::ui::LogViewerDialog hiddenViewer(program, window.dialogs(), nullptr);
+  window.ShowTraces(commandLine.debug);
   window.Start();
-  if (const QScreen* screen = QGuiApplication::primaryScreen())
-    window.move(screen->availableGeometry().center() - window.rect().center());
+  window.PlaceOnScreen();
   window.show();
+  // Now that the window manager framed it, the title bar counts too.
+  QTimer::singleShot(0, &window, [&window] { window.PlaceOnScreen(); });
+  QObject::connect(&application, &QGuiApplication::lastWindowClosed, &application, [&window] {
+    if (!window.isVisible() && !(window.keepInTray() && window.trayIcon())) QApplication::quit();
+  });
   const int result = QApplication::exec();
   program.Close(error);
   return result;

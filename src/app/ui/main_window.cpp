@@ -7,8 +7,10 @@
 #include <QGuiApplication>
 #include <QHelpEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QScreen>
 #include <QSessionManager>
+#include <QSettings>
 #include <QStackedWidget>
 #include <QThread>
 #include <QTimer>
@@ -26,7 +28,10 @@
 #include "app/ui/qt_text.h"
 #include "app/ui/smart_page_widget.h"
 #include "app/ui/status_page_widget.h"
+#include "app/ui/tray_icon.h"
 #include "app/ui/upgrade_page_widget.h"
+#include "monitor/event_log.h"
+#include "monitor/status_page_model.h"
 #include "notify/mail_center.h"
 #include "notify/system_info.h"
 #include "platform/branding.h"
@@ -43,6 +48,16 @@ constexpr std::array<int, 6> kNavigationDesignY{104, 160, 216, 272, 328, 384};
 constexpr std::array<unsigned, 6> kNavigationBits{0x01, 0x02, 0x04, 0x08, 0x10, 0x20};
 constexpr std::array<int, 5> kPanelWidths{100, 80, 80, 100, 250};
 constexpr int kMailWaitingPanel = 4;  // the widest panel, which device operations share
+// The user's status bar: the selected enclosure's state, the last refresh, the outbox, messages.
+constexpr std::array<int, 4> kSummaryWidths{150, 110, 100, 260};
+constexpr int kSummaryStatePanel = 0;
+constexpr int kSummaryRefreshPanel = 1;
+constexpr int kSummaryMailPanel = 2;
+constexpr int kSummaryMessagePanel = 3;
+constexpr int kTracePanel = 0;  // the refresh cycle's counters, reported at each step
+const QString kChecksumPrefix = QStringLiteral("Chksum:");
+
+QString OneLine(const std::string& text) { return Q(text).replace(QLatin1Char('\n'), QLatin1Char(' ')); }
 
 // Hints stay up for six seconds wherever they are shown.
 class ToolTipDuration : public QObject {
@@ -138,10 +153,12 @@ class MainWindow::Sink final : public Ui {
 };
 
 MainWindow::MainWindow(DialogHooks dialogs, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                          Qt::WindowCloseButtonHint),
+    // Without CustomizeWindowHint the window manager would be asked for every button, maximize too.
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       dialogs_(std::move(dialogs)),
-      sink_(std::make_unique<Sink>(*this)) {
+      sink_(std::make_unique<Sink>(*this)),
+      notifier_(SessionBusNotifier()) {
   setObjectName(QStringLiteral("TForm1"));
   setFixedSize(kClientWidth, kClientHeight);
   setFont(WindowFont());
@@ -202,8 +219,9 @@ void MainWindow::BuildFrame() {
   pages_ = {statusPage_, schedulePage, upgradePage_, emailPage_, aboutPage_, smartPage_};
   for (NotebookPage* page : pages_) pageBook_->addWidget(page);
 
-  std::vector<int> widths(kPanelWidths.begin(), kPanelWidths.end());
+  std::vector<int> widths(kSummaryWidths.begin(), kSummaryWidths.end());
   statusBar_ = new PanelStatusBar(QStringLiteral("StatusBar1"), widths, this);
+  statusBar_->setAccessibleName(QStringLiteral("Status bar"));
   statusBar_->setGeometry(0, kClientHeight - kStatusBarHeight, kClientWidth, kStatusBarHeight);
   connect(statusBar_, &PanelStatusBar::doubleClicked, this, [this] { ShowSystemInformation(); });
 }
@@ -212,7 +230,7 @@ MainWindow::NavigationButton MainWindow::MakeNavigationButton(const QString& nam
                                                               int page, int y) {
   NavigationButton nav;
   nav.page = page;
-  nav.button = new ImageButton(name, this);
+  nav.button = new ImageButton(name, this, caption, QStringLiteral("Opens the %1 page").arg(caption));
   nav.button->setGeometry(kNavigationX, y, kNavigationWidth, kNavigationHeight);
   nav.yellow =
       PictureSource(name + QStringLiteral("_Yellow"), NavigationPicture(caption, glyph, ButtonLook::Yellow), this);
@@ -239,6 +257,12 @@ void MainWindow::BuildNavigation() {
       MakeNavigationButton(QStringLiteral("Image_About"), QStringLiteral("About"), Glyph::About, kPageAbout,
                            kNavigationDesignY[5]),
   };
+  // Tab walks the navigation column top down, then the device boxes under it, then the page.
+  for (std::size_t i = 1; i < navigation_.size(); ++i) setTabOrder(navigation_[i - 1].button, navigation_[i].button);
+  setTabOrder(navigation_.back().button, device1Box_);
+  setTabOrder(device1Box_, device2Box_);
+  device1Box_->setAccessibleDescription(QStringLiteral("Watches the first enclosure and shows its button"));
+  device2Box_->setAccessibleDescription(QStringLiteral("Watches the second enclosure and shows its button"));
   connect(navigation_[0].button, &ImageButton::clicked, this, [this] { OpenStatusPage(); });
   connect(navigation_[2].button, &ImageButton::clicked, this, [this] { OpenUpgradePage(); });
   connect(navigation_[3].button, &ImageButton::clicked, this, [this] { OpenEmailPage(); });
@@ -264,6 +288,8 @@ void MainWindow::Start() {
   setWindowTitle(Q(std::string(ApplicationTitle)));
 
   if (!program_) return;
+  LoadDesktopSettings();
+  if (TrayIcon::Available()) CreateTrayIcon();
   program_->WriteMetricsTo(program_->StoredMetricsFolder());
   program_->Start();
   ShowPage();
@@ -315,7 +341,10 @@ void MainWindow::ShowPage() {
 
 void MainWindow::OpenPage(int page, NotebookPage* widget) {
   // The engine owns the rule of which page may open now.
-  if (!program_ || !program_->engine().OpenPage(page)) return;
+  if (!program_ || !program_->engine().NavigationAllowed()) return;
+  // Edits of the E-mail page are not dropped without a word.
+  if (program_->engine().currentPage() == kPageEmail && page != kPageEmail && !emailPage_->MayLeave()) return;
+  if (!program_->engine().OpenPage(page)) return;
   ShowPage();
   widget->PageOpened();
 }
@@ -349,13 +378,179 @@ void MainWindow::ApplyDevice2Box() {
 }
 
 void MainWindow::SetPanel(int index, const QString& text) {
-  statusBar_->setPanelText(index, index == kMailWaitingPanel && text.isEmpty() ? mailWaiting_ : text);
+  if (index < 0 || index >= enginePanels_.size()) return;
+  enginePanels_[index] = text;
+  // The checksum of a loaded image stays on the upgrade page until the next load.
+  if (index == kTracePanel && text.startsWith(kChecksumPrefix)) upgradePage_->ShowChecksum(text);
+  if (index == kTracePanel && !text.startsWith(kChecksumPrefix) && program_) {
+    const LocalDateTime now = program_->clock().localTime();
+    lastRefresh_ = QStringLiteral("Refreshed %1:%2:%3")
+                       .arg(now.hour, 2, 10, QLatin1Char('0'))
+                       .arg(now.minute, 2, 10, QLatin1Char('0'))
+                       .arg(now.second, 2, 10, QLatin1Char('0'));
+  }
+  if (tracesShown_) {
+    statusBar_->setPanelText(index, index == kMailWaitingPanel && text.isEmpty() ? mailWaiting_ : text);
+    return;
+  }
+  if (index == kMailWaitingPanel) statusBar_->setPanelText(kSummaryMessagePanel, text);
+  ShowSummary();
+}
+
+void MainWindow::ShowTraces(bool shown) {
+  tracesShown_ = shown;
+  if (shown) {
+    statusBar_->setPanelWidths(std::vector<int>(kPanelWidths.begin(), kPanelWidths.end()));
+    for (int i = 0; i < enginePanels_.size(); ++i) statusBar_->setPanelText(i, enginePanels_[i]);
+  } else {
+    statusBar_->setPanelWidths(std::vector<int>(kSummaryWidths.begin(), kSummaryWidths.end()));
+    statusBar_->setPanelText(kSummaryMessagePanel, enginePanels_[kMailWaitingPanel]);
+    ShowSummary();
+  }
+}
+
+void MainWindow::ShowSummary() {
+  if (tracesShown_) return;
+  QString state = detectionText_->isVisible() ? detectionText_->text() : QString();
+  if (program_ && program_->engine().deviceCount() > 0) {
+    const Engine& engine = program_->engine();
+    state =
+        QStringLiteral("Device%1: %2").arg(engine.selectedDevice() + 1).arg(OneLine(engine.statusPage().arrayState));
+  }
+  statusBar_->setPanelText(kSummaryStatePanel, state);
+  statusBar_->setPanelText(kSummaryRefreshPanel, lastRefresh_);
+  statusBar_->setPanelText(kSummaryMailPanel, mailWaiting_.isEmpty() ? QStringLiteral("Outbox empty") : mailWaiting_);
 }
 
 void MainWindow::ShowMailWaiting(const QString& text) {
+  if (!tracesShown_) {
+    mailWaiting_ = text;
+    ShowSummary();
+    return;
+  }
   const bool shown = statusBar_->panelText(kMailWaitingPanel) == mailWaiting_;
   mailWaiting_ = text;
   if (shown || !text.isEmpty()) statusBar_->setPanelText(kMailWaitingPanel, text);
+}
+
+void MainWindow::PlaceOnScreen() {
+  const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+  if (!screen) return;
+  const QRect area = screen->availableGeometry();
+  // Before the window manager framed the window its frame is the window itself; the title bar is
+  // then allowed for by keeping the top inside the area.
+  const QRect frame = frameGeometry();
+  QPoint at = area.center() - QPoint(frame.width() / 2, frame.height() / 2);
+  // A window larger than the area keeps its title bar (top left) on screen.
+  at.setX(std::max(area.left(), std::min(at.x(), area.right() + 1 - frame.width())));
+  at.setY(std::max(area.top(), std::min(at.y(), area.bottom() + 1 - frame.height())));
+  move(at);
+}
+
+QString MainWindow::DesktopSettingsFile() const {
+  // Beside the day logs, so a simulated run keeps its own, as it does every other file.
+  return Q(program_->dataDirectory()) + QStringLiteral("/desktop.ini");
+}
+
+void MainWindow::LoadDesktopSettings() {
+  if (!program_) return;
+  QSettings settings(DesktopSettingsFile(), QSettings::IniFormat);
+  keepInTray_ = settings.value(QStringLiteral("keepInTray"), false).toBool();
+  notificationsOn_ = settings.value(QStringLiteral("notifications"), true).toBool();
+}
+
+void MainWindow::SetKeepInTray(bool keep) {
+  keepInTray_ = keep;
+  if (!program_) return;
+  QSettings settings(DesktopSettingsFile(), QSettings::IniFormat);
+  settings.setValue(QStringLiteral("keepInTray"), keep);
+}
+
+void MainWindow::SetNotificationsOn(bool on) {
+  notificationsOn_ = on;
+  if (!program_) return;
+  QSettings settings(DesktopSettingsFile(), QSettings::IniFormat);
+  settings.setValue(QStringLiteral("notifications"), on);
+}
+
+void MainWindow::CreateTrayIcon() {
+  if (tray_) return;
+  tray_ = new TrayIcon(this);
+  QMenu* menu = tray_->menu();
+  menu->addSeparator();
+  QAction* keep = menu->addAction(QStringLiteral("Keep running in the tray when closed"));
+  keep->setCheckable(true);
+  keep->setChecked(keepInTray_);
+  connect(keep, &QAction::toggled, this, [this](bool on) { SetKeepInTray(on); });
+  QAction* notices = menu->addAction(QStringLiteral("Desktop notifications"));
+  notices->setCheckable(true);
+  notices->setChecked(notificationsOn_);
+  connect(notices, &QAction::toggled, this, [this](bool on) { SetNotificationsOn(on); });
+  connect(tray_, &TrayIcon::showWindowRequested, this, [this] {
+    showNormal();
+    raise();
+    activateWindow();
+  });
+  connect(tray_, &TrayIcon::eventLogRequested, this, [this] {
+    showNormal();
+    OpenLogViewer();
+  });
+  connect(tray_, &TrayIcon::quitRequested, this, [this] { QuitProgram(); });
+  ShowTrayState();
+}
+
+void MainWindow::QuitProgram() {
+  quitting_ = true;
+  if (close()) {
+    QApplication::quit();
+  } else {
+    quitting_ = false;  // an upgrade runs
+  }
+}
+
+void MainWindow::ShowTrayState() {
+  if (!tray_ || !program_) return;
+  const Engine& engine = program_->engine();
+  TrayState worst = TrayState::Normal;
+  QStringList lines;
+  for (unsigned i = 0; i < engine.deviceCount(); ++i) {
+    const StatusCurrency currency = engine.Currency(i);
+    QString state;
+    if (currency.notAnswering) {
+      state = OneLine(kNotAnsweringText);
+    } else {
+      const StatusRecord& record = engine.record(DriveOf(engine.devices().current[i]));
+      const std::uint8_t activity = record[status_offset::kActivityFlags];
+      state = OneLine((activity & (kHdd1Rebuilding | kHdd2Rebuilding))
+                          ? RebuildText(record[status_offset::kActivityProgress], activity)
+                          : ArrayStateText(record[status_offset::kDriveFlags]));
+    }
+    worst = std::max(worst, TrayStateOf(state));
+    lines << QStringLiteral("Device%1: %2").arg(i + 1).arg(state);
+  }
+  if (lines.isEmpty()) {
+    worst = TrayState::Failed;
+    lines << (detectionText_->text().isEmpty() ? QStringLiteral("No Drive found!") : detectionText_->text().trimmed());
+  }
+  tray_->Show(worst, lines);
+}
+
+void MainWindow::NotifyNewLogLines() {
+  if (!program_) return;
+  const EventLogWriter* log = program_->engine().eventLog();
+  if (!log) return;
+  const std::vector<std::string>& lines = log->lines();
+  // What was logged before the window looked the first time, or on an earlier day, is old news.
+  if (!logLinesCounted_ || lines.size() < notifiedLines_) {
+    notifiedLines_ = lines.size();
+    logLinesCounted_ = true;
+    return;
+  }
+  for (std::size_t i = notifiedLines_; i < lines.size(); ++i) {
+    const std::optional<DesktopNotice> notice = NoticeForLogLine(Q(lines[i]));
+    if (notice && notificationsOn_ && notifier_) notifier_->Notify(*notice);
+  }
+  notifiedLines_ = lines.size();
 }
 
 void MainWindow::ShowMessage(const QString& text, const QString& caption, MessageKind kind) {
@@ -397,9 +592,23 @@ void MainWindow::EngineChanged(UiUpdate what) {
     default: break;
   }
   for (NotebookPage* page : pages_) page->EngineChanged(what);
+  ShowSummary();
+  ShowTrayState();
+  NotifyNewLogLines();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+  // Closing asks about unsaved E-mail edits as leaving the page does.
+  if (program_ && program_->engine().currentPage() == kPageEmail && !emailPage_->MayLeave()) {
+    event->ignore();
+    return;
+  }
+  if (program_ && keepInTray_ && tray_ && !quitting_) {
+    // The program keeps watching from the notification area.
+    hide();
+    event->ignore();
+    return;
+  }
   if (!program_) {
     event->accept();
     return;

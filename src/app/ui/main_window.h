@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "app/ui/artwork.h"
+#include "app/ui/desktop_notifier.h"
 #include "app/ui/dialogs.h"
 #include "app/ui/log_viewer.h"
 #include "app/ui/notebook_page.h"
@@ -30,6 +31,7 @@ class Program;
 namespace rur::ui {
 
 class AboutPageWidget;
+class TrayIcon;
 class EmailPageWidget;
 class ImageButton;
 class PanelStatusBar;
@@ -62,6 +64,22 @@ class MainWindow : public QWidget, public PageHost {
   const DialogHooks& dialogs() const override { return dialogs_; }
   PanelStatusBar* statusBar() { return statusBar_; }
   void SetPanel(int index, const QString& text) override;
+  // What the engine last reported for status-bar panel index (0..4), shown or not.
+  QString panelText(int index) const { return enginePanels_.value(index); }
+  // The status bar shows the engine's trace counters instead of the user's summary.
+  void ShowTraces(bool shown);
+  // Places the window inside the screen's available area, title bar first when it does not fit.
+  void PlaceOnScreen();
+  // The notifier of new day-log lines (the session bus one unless a test puts its own).
+  void SetNotifier(std::unique_ptr<DesktopNotifier> notifier) { notifier_ = std::move(notifier); }
+  // The notification-area icon, made by Start where a notification area exists (or when asked).
+  void CreateTrayIcon();
+  TrayIcon* trayIcon() const { return tray_; }
+  // Settings of the desktop face: closing the window keeps the program in the tray; notices.
+  bool keepInTray() const { return keepInTray_; }
+  void SetKeepInTray(bool keep);
+  bool notificationsOn() const { return notificationsOn_; }
+  void SetNotificationsOn(bool on);
   // A message box; while a firmware upgrade runs it does not wait for the user.
   void ShowMessage(const QString& text, const QString& caption, MessageKind kind);
 
@@ -113,6 +131,14 @@ class MainWindow : public QWidget, public PageHost {
   NavigationButton MakeNavigationButton(const QString& name, const QString& caption, Glyph glyph, int page, int y);
   void OpenPage(int page, NotebookPage* widget);
   void SessionEnding(QSessionManager& manager);
+  // The user's summary in the status bar: the selected enclosure's state, the last refresh, the outbox.
+  void ShowSummary();
+  // Per-enclosure states into the tray icon; new day-log lines out as desktop notices.
+  void ShowTrayState();
+  void NotifyNewLogLines();
+  void QuitProgram();
+  void LoadDesktopSettings();
+  QString DesktopSettingsFile() const;
 
   DialogHooks dialogs_;
   std::unique_ptr<Sink> sink_;
@@ -135,6 +161,16 @@ class MainWindow : public QWidget, public PageHost {
   AboutPageWidget* aboutPage_ = nullptr;
   SmartPageWidget* smartPage_ = nullptr;
   QPointer<LogViewerDialog> viewer_;
+  QStringList enginePanels_{QString(), QString(), QString(), QString(), QString()};
+  bool tracesShown_ = false;
+  QString lastRefresh_;  // local time of the last refresh cycle
+  std::unique_ptr<DesktopNotifier> notifier_;
+  std::size_t notifiedLines_ = 0;  // day-log lines already looked at for notices
+  bool logLinesCounted_ = false;
+  TrayIcon* tray_ = nullptr;
+  bool keepInTray_ = false;
+  bool notificationsOn_ = true;
+  bool quitting_ = false;
 };
 
 }  // namespace rur::ui

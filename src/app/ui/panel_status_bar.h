@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The main window's status bar: five fixed panels side by side, the last one taking the rest of
-// the width. A double-click anywhere on it is reported.
+// The main window's status bar: panels side by side, each at least its design width and wider
+// when its text needs it, the last one taking the rest of the width (its text elided, in full as
+// the tooltip). A double-click anywhere on it is reported.
 
 #include <QStringList>
 #include <QWidget>
@@ -15,6 +16,8 @@ class PanelStatusBar : public QWidget {
  public:
   PanelStatusBar(const QString& name, std::vector<int> panelWidths, QWidget* parent);
   void setPanelText(int index, const QString& text);
+  // A new set of panels (their design widths), all empty.
+  void setPanelWidths(std::vector<int> panelWidths);
   QString panelText(int index) const;
   int panelCount() const { return static_cast<int>(widths_.size()); }
   // The rectangle panel `index` occupies.
@@ -26,6 +29,7 @@ class PanelStatusBar : public QWidget {
  protected:
   void paintEvent(QPaintEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
+  bool event(QEvent* event) override;
 
  private:
   std::vector<int> widths_;

@@ -106,7 +106,8 @@ SmartPageWidget::SmartPageWidget(PageHost& host) : NotebookPage(QStringLiteral("
   const std::array<QString, 2> captions{QStringLiteral("HDD1"), QStringLiteral("HDD2")};
   const std::array<QPoint, 2> places{QPoint(8, 0), QPoint(64, 0)};
   for (std::size_t i = 0; i < 2; ++i) {
-    bayButtons_[i] = new ImageButton(names[i], this);
+    bayButtons_[i] = new ImageButton(names[i], this, captions[i],
+                                     QStringLiteral("Shows the SMART attributes of the disk in this bay"));
     bayButtons_[i]->setGeometry(QRect(places[i], QSize(kBayButtonWidth, kBayButtonHeight)));
     bayYellow_[i] =
         PictureSource(names[i] + QStringLiteral("_Yellow"), BayButtonPicture(captions[i], ButtonLook::Yellow), this);
@@ -170,7 +171,11 @@ void SmartPageWidget::ShowBayButtons(unsigned bay) {
 void SmartPageWidget::ShowModel() {
   const SmartPageModel& model = host_.engine()->smart().page();
   ShowBayButtons(model.bay);
-  headingLabel_->setText(Q(model.heading));
+  // A long model would run past the page: the heading ends in "..." and the tooltip has it whole.
+  const QString heading = Q(model.heading);
+  const QString shown = headingLabel_->fontMetrics().elidedText(heading, Qt::ElideRight, headingLabel_->width());
+  headingLabel_->setText(shown);
+  headingLabel_->setToolTip(shown == heading ? QString() : heading);
   verdictLabel_->setText(Q(model.verdict));
   SetTextColour(verdictLabel_, QColor::fromRgb(static_cast<QRgb>(model.verdictColour)));
   rowColours_ = model.rowColours;

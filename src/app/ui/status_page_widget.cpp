@@ -1,16 +1,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/ui/status_page_widget.h"
 
+#include <QFontMetrics>
 #include <QFrame>
+
 #include <QLabel>
 #include <QMenu>
 #include <QPainter>
 #include <QPainterPath>
+#include <cstdlib>
 
 #include "app/program.h"
 #include "app/ui/artwork.h"
 #include "app/ui/image_button.h"
 #include "app/ui/qt_text.h"
+#include "notify/mail_center.h"
 
 namespace rur::ui {
 namespace {
@@ -33,6 +37,36 @@ void ShowLabel(QLabel* label, const LabelState& state) {
   label->setEnabled(state.enabled);
 }
 
+// A disk's model on at most two lines of its card; a longer one ends in "..." and the whole name
+// is the label's tooltip.
+void ShowModel(QLabel* label, const LabelState& state) {
+  ShowLabel(label, state);
+  const QString model = Q(state.text);
+  const QFontMetrics metrics(label->font());
+  const int width = label->width();
+  QString shown = model;
+  if (metrics.horizontalAdvance(model) > width) {
+    // Break after the last blank that keeps the first line within the card, else anywhere.
+    int split = model.size();
+    while (split > 0 && metrics.horizontalAdvance(model.left(split)) > width) --split;
+    const int blank = model.lastIndexOf(QLatin1Char(' '), split);
+    if (blank > 0) split = blank;
+    const QString first = model.left(split).trimmed();
+    const QString rest = metrics.elidedText(model.mid(split).trimmed(), Qt::ElideRight, width);
+    shown = first + QLatin1Char('\n') + rest;
+  }
+  label->setText(shown);
+  label->setToolTip(shown == model ? QString() : model);
+}
+
+// The array's state in the colour of its urgency: a healthy or rebuilding array in the page's
+// colour, a degraded one as a warning, a failed or silent one as an error. The texts stay as they are.
+QColor ArrayStateColour(const std::string& state) {
+  if (state == "Normal" || state.find("Rebuilding") != std::string::npos) return kTeal.darker(115);
+  if (state == "Failure" || state == kNotAnsweringText) return kError;
+  return kWarning;
+}
+
 }  // namespace
 
 StatusPageWidget::StatusPageWidget(PageHost& host, const DeviceButtonPictures& devicePictures)
@@ -40,7 +74,8 @@ StatusPageWidget::StatusPageWidget(PageHost& host, const DeviceButtonPictures& d
   const std::array<QString, 2> names{QStringLiteral("Image0_D1"), QStringLiteral("Image0_D2")};
   for (std::size_t i = 0; i < 2; ++i) {
     const QPoint at(8 + static_cast<int>(i) * (kDeviceButtonWidth + 6), 0);
-    deviceButtons_[i] = new ImageButton(names[i], this);
+    deviceButtons_[i] = new ImageButton(names[i], this, QStringLiteral("Device%1").arg(i + 1),
+                                        QStringLiteral("Shows this enclosure's status"));
     deviceButtons_[i]->setGeometry(QRect(at, QSize(kDeviceButtonWidth, kDeviceButtonHeight)));
     deviceYellow_[i] = PictureSource(names[i] + QStringLiteral("_Yellow"), devicePictures.yellow[i], this);
     deviceWhite_[i] = PictureSource(names[i] + QStringLiteral("_White"), devicePictures.white[i], this);
@@ -52,14 +87,16 @@ StatusPageWidget::StatusPageWidget(PageHost& host, const DeviceButtonPictures& d
   connect(deviceButtons_[0], &ImageButton::clicked, this, [this] { SelectDevice(0); });
   connect(deviceButtons_[1], &ImageButton::clicked, this, [this] { SelectDevice(1); });
   // A host with more enclosures gets a third button beside them that offers the rest.
-  otherDevicesButton_ = new ImageButton(QStringLiteral("otherDevicesButton"), this);
+  otherDevicesButton_ = new ImageButton(QStringLiteral("otherDevicesButton"), this, QStringLiteral("More devices"),
+                                        QStringLiteral("Offers the enclosures past Device2"));
   otherDevicesButton_->setGeometry(
       QRect(QPoint(8 + 2 * (kDeviceButtonWidth + 6), 0), QSize(kDeviceButtonWidth, kDeviceButtonHeight)));
   otherDevicesButton_->setPixmap(DeviceButtonPicture(kOtherDevicesCaption, ButtonLook::White));
   otherDevicesButton_->hide();
   connect(otherDevicesButton_, &ImageButton::clicked, this, [this] { ShowOtherDevicesMenu(); });
 
-  logButton_ = new ImageButton(QStringLiteral("Image0_Log"), this);
+  logButton_ = new ImageButton(QStringLiteral("Image0_Log"), this, QStringLiteral("Event log"),
+                               QStringLiteral("Opens the event log viewer"));
   logButton_->setGeometry(kPageWidth - 8 - kLogButtonWidth, 0, kLogButtonWidth, kLogButtonHeight);
   logButton_->setPixmap(LogButtonPicture());
   logButton_->setPressedLook(true);
@@ -85,7 +122,6 @@ StatusPageWidget::StatusPageWidget(PageHost& host, const DeviceButtonPictures& d
     capacity->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     QLabel* model = AddLabel(first ? QStringLiteral("Label51") : QStringLiteral("Label52"), QString(),
                              {x, card.y() + 82, 126, 34}, 12);
-    model->setWordWrap(true);
     model->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     (first ? hdd1CapacityLabel_ : hdd2CapacityLabel_) = capacity;
     (first ? hdd1ModelLabel_ : hdd2ModelLabel_) = model;
@@ -149,15 +185,22 @@ void StatusPageWidget::ShowLabels() {
   SetTextColour(firmwareLabel_, view.firmwareValid ? palette().color(QPalette::WindowText) : QColor(Qt::red));
   ShowLabel(fanLabel_, view.fan);
   ShowLabel(temperatureLabel_, view.temperature);
+  // A stopped fan and a temperature at the alarm limit stand out even before the alarm goes.
+  if (view.fan.text == "0") SetTextColour(fanLabel_, kError);
+  Program* program = host_.program();
+  const unsigned long temperature = std::strtoul(view.temperature.text.c_str(), nullptr, 10);
+  if (program && !view.temperature.text.empty() && temperature >= program->mail().TempAlarm())
+    SetTextColour(temperatureLabel_, kError);
   sensorPanel_->setVisible(view.sensorPanelShown);
   arrayModeLabel_->setText(Q(view.mode));
   redundancyNoteLabel_->setText(Q(view.redundancyNote));
   systemCapacityLabel_->setText(Q(view.systemCapacity));
   ShowLabel(hdd1CapacityLabel_, view.hdd1Capacity);
-  ShowLabel(hdd1ModelLabel_, view.hdd1Model);
+  ShowModel(hdd1ModelLabel_, view.hdd1Model);
   ShowLabel(hdd2CapacityLabel_, view.hdd2Capacity);
-  ShowLabel(hdd2ModelLabel_, view.hdd2Model);
+  ShowModel(hdd2ModelLabel_, view.hdd2Model);
   arrayStateLabel_->setText(Q(view.arrayState));
+  SetTextColour(arrayStateLabel_, ArrayStateColour(view.arrayState));
   noticeLabel_->setText(Q(view.notice));
   noticeLabel_->setVisible(!view.notice.empty());
   if (view.logButtonShown) logButton_->show();

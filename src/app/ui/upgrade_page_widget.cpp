@@ -2,6 +2,7 @@
 #include "app/ui/upgrade_page_widget.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -40,7 +41,8 @@ UpgradePageWidget::UpgradePageWidget(PageHost& host, DeviceButtonPictures device
     : NotebookPage(QStringLiteral("UpgradePage"), host), pictures_(std::move(devicePictures)) {
   const std::array<QString, 2> names{QStringLiteral("Image2_D1"), QStringLiteral("Image2_D2")};
   for (std::size_t i = 0; i < pickers_.size(); ++i) {
-    pickers_[i] = new ImageButton(names[i], this);
+    pickers_[i] = new ImageButton(names[i], this, QStringLiteral("Device%1").arg(i + 1),
+                                  QStringLiteral("Picks the enclosure to upgrade"));
     pickers_[i]->setGeometry(8 + static_cast<int>(i) * (kDeviceButtonWidth + 6), 0, kDeviceButtonWidth,
                              kDeviceButtonHeight);
     pickers_[i]->setPixmap(pictures_.white[i]);
@@ -53,19 +55,24 @@ UpgradePageWidget::UpgradePageWidget(PageHost& host, DeviceButtonPictures device
   firmwareVersionLabel_ = AddLabel(QStringLiteral("Label54"), QString(), {kValueX, 48, 250, 18}, 13, true);
   AddLabel(QStringLiteral("FileCaption"), QStringLiteral("Firmware File:"), {20, 74, 126, 18});
 
+  checksumLabel_ = AddLabel(QStringLiteral("ChecksumLabel"), QString(), {kValueX, 74, 250, 18}, 12);
+  SetTextColour(checksumLabel_, colours::kMuted);
+
   firmwareFileEdit_ = new QLineEdit(this);
   firmwareFileEdit_->setObjectName(QStringLiteral("Edit9"));
   firmwareFileEdit_->setGeometry(20, 96, 285, 26);
   firmwareFileEdit_->setReadOnly(true);
-  firmwareFileEdit_->setFocusPolicy(Qt::ClickFocus);
+  firmwareFileEdit_->setAccessibleName(QStringLiteral("Firmware File"));
 
-  loadButton_ = new ImageButton(QStringLiteral("Image2_Load"), this);
+  loadButton_ = new ImageButton(QStringLiteral("Image2_Load"), this, QStringLiteral("Load"),
+                                QStringLiteral("Chooses a firmware file and checks it"));
   loadButton_->setGeometry(313, 96, 84, kActionButtonHeight);
   loadButton_->setPixmap(ActionButtonPicture(QStringLiteral("Load"), 84, ActionLook::Secondary));
   loadButton_->setPressedLook(true);
   connect(loadButton_, &ImageButton::clicked, this, [this] { LoadFirmwareFile(); });
 
-  upgradeButton_ = new ImageButton(QStringLiteral("Image2_Upgrade"), this);
+  upgradeButton_ = new ImageButton(QStringLiteral("Image2_Upgrade"), this, QStringLiteral("Upgrade"),
+                                   QStringLiteral("Writes the loaded firmware to the picked enclosure"));
   upgradeButton_->setGeometry(kPageWidth - 8 - 120, 0, 120, kActionButtonHeight);
   upgradeButton_->setPixmap(ActionButtonPicture(QStringLiteral("Upgrade"), 120, ActionLook::Primary));
   upgradeButton_->setPressedLook(true);
@@ -144,11 +151,18 @@ void UpgradePageWidget::ShowPickers() {
 void UpgradePageWidget::LoadFirmwareFile() {
   Engine* engine = host_.engine();
   if (!engine || !engine->firmware().CanChooseFile() || !host_.dialogs().chooseFile) return;
-  const QString path = host_.dialogs().chooseFile(window(), kFirmwareFileFilter);
+  const QString path = host_.dialogs().chooseFile(window(), kFirmwareFileFilter, lastFolder_);
   if (path.isEmpty()) return;
-  engine->firmware().LoadImage(QFile::encodeName(path).toStdString(),
-                               engine->UpgradeFacts(engine->firmware().pickedDevice()));
+  lastFolder_ = QFileInfo(path).absolutePath();
+  checksumLabel_->clear();
+  if (!engine->firmware().LoadImage(QFile::encodeName(path).toStdString(),
+                                    engine->UpgradeFacts(engine->firmware().pickedDevice()))) {
+    // A refused file is not the one an upgrade would write: the field does not keep it.
+    firmwareFileEdit_->clear();
+  }
 }
+
+void UpgradePageWidget::ShowChecksum(const QString& text) { checksumLabel_->setText(text); }
 
 void UpgradePageWidget::StartUpgrade() {
   if (Engine* engine = host_.engine()) engine->firmware().RunUpgrade();

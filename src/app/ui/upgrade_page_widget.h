@@ -44,6 +44,8 @@ class UpgradePageWidget : public NotebookPage {
   void ShowUpgradePanel(bool shown, const QString& caption, const QString& label);
   // The name of the chosen firmware file.
   void ShowFirmwareFile(const QString& name);
+  // The loaded image's checksum, kept until the next load.
+  void ShowChecksum(const QString& text);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -57,6 +59,8 @@ class UpgradePageWidget : public NotebookPage {
   std::array<ImageButton*, 2> pickers_{};
   QLabel* firmwareVersionLabel_ = nullptr;  // Label54
   QLineEdit* firmwareFileEdit_ = nullptr;   // Edit9
+  QLabel* checksumLabel_ = nullptr;         // the loaded image's checksum
+  QString lastFolder_;                      // where the last firmware file was chosen
   ImageButton* loadButton_ = nullptr;       // Image2_Load
   ImageButton* upgradeButton_ = nullptr;    // Image2_Upgrade
   QLabel* progressPanel_ = nullptr;         // Panel1: "Process n / 3"
