@@ -3,7 +3,9 @@
 """Reads a test virtual machine's run (tools/vm/run-guest.sh output folder): the guest's steps
 with their output, and the disk requests each step caused, with counts and times.
 
-    tools/vm/vm_report.py OUT_DIR        prints one line of figures per step
+    tools/vm/vm_report.py OUT_DIR        prints one line of figures per step, the reads the
+                                         guest's kernel and udev made of their own, and the
+                                         read loop's medians (tools/vm/sg_read_loop.cpp)
 
 The guest reads one marker sector before each step (at 2000000 + 8 x step number on the
 enclosure's disk); the requests between two markers belong to the step that follows the first.
@@ -124,6 +126,23 @@ def figures(requests: list[Request]) -> dict:
     }
 
 
+def read_loop(step: Step) -> dict | None:
+    """The medians rur-sg-read-loop printed: bare_us, program_us (per read) and ratio."""
+    for line in step.output:
+        if line.startswith("median "):
+            try:
+                return {key: float(value) for key, value in (word.split("=", 1) for word in line.split()[1:])}
+            except ValueError:
+                return None
+    return None
+
+
+def others(requests: list[Request]) -> str:
+    """Reads of more than one sector: never the program's, which reads one sector a request."""
+    multi = [r for r in requests if r.op != "R" or r.sectors != 1]
+    return " ".join(f"{r.op}{r.lba}+{r.sectors}" for r in multi[:12]) + (" ..." if len(multi) > 12 else "")
+
+
 def report(run: Run) -> str:
     lines = [f"{'step':<20}{'status':>7}{'ms':>7}{'reads':>7}{'1-sect':>7}{'multi':>6}{'frames':>7}"
              f"{'polls':>6}{'span ms':>8}{'us/read':>8}{'server us':>10}"]
@@ -134,6 +153,13 @@ def report(run: Run) -> str:
         lines.append(f"{name:<20}{'' if status is None else status:>7}{'' if ms is None else ms:>7}"
                      f"{f['reads']:>7}{f['single']:>7}{f['multi']:>6}{f['frames']:>7}{f['polls']:>6}"
                      f"{f['span_ms']:>8.0f}{f['median_gap_us']:>8.0f}{f['mean_service_us']:>10.1f}")
+    for name, _, _, requests in rows:
+        if any(r.op != "R" or r.sectors != 1 for r in requests):
+            lines.append(f"other reads in {name}: {others(requests)}")
+    loop = read_loop(run.steps["read-loop"]) if "read-loop" in run.steps else None
+    if loop:
+        lines.append(f"read loop (median of the runs): bare SG_IO {loop['bare_us']:.1f} us/read, "
+                     f"program {loop['program_us']:.1f} us/read, ratio {loop['ratio']:.3f}")
     return "\n".join(lines)
 
 
