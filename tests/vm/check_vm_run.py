@@ -236,6 +236,16 @@ def check_usb(checks: Checks, transport: str) -> None:
         check_members(checks, devices[0])
     check_firmware(checks, [NEW_FIRMWARE])
     check_no_writes(checks)
+    # What the USB drivers send of their own (TEST UNIT READY, READ CAPACITY, MODE SENSE, REQUEST
+    # SENSE, the partition scan's reads) comes when the disk appears and goes, never in the middle
+    # of the program's commands, where it could break a frame.
+    for name in ("detect", "status-json", "smart-hdd1", "smart-hdd2", "firmware", "status-after"):
+        extra = {op: n for op, n in run.other_commands.get(name, {}).items() if op != vm_report.OP_INQUIRY}
+        checks.expect(not extra, f"only READ(10) and INQUIRY reach the disk during {name}: "
+                                 f"{vm_report.command_names(extra)}")
+        others = vm_report.others(checks.step(name).requests)
+        checks.expect(not others, f"only the program's single-sector reads reach the disk during {name}: {others}")
+    checks.expect(bool(run.other_commands), "the hypervisor traced the SCSI commands (scsi.log)")
 
 
 def main() -> int:

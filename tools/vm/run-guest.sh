@@ -18,7 +18,8 @@
 # --script is sourced by the guest's /init (which provides `step NAME COMMAND...`); --files are
 # copied to /vm in the guest. OUT receives console.log (kernel), results.log (the script's
 # output), requests.log (every NBD request with its time), trace.log (every request as the
-# simulated drive saw it), drives.tsv and nbdkit.log. Exits 0 when the guest ran the script to
+# simulated drive saw it), scsi.log (every SCSI command the guest sent, as the hypervisor's disk
+# emulation parsed it, READs with their LBA), drives.tsv and nbdkit.log. Exits 0 when the guest ran the script to
 # its end, 1 otherwise, 77 when qemu or nbdkit is not installed.
 set -euo pipefail
 
@@ -55,7 +56,7 @@ command -v nbdkit >/dev/null || { echo "run-guest: nbdkit is not installed" >&2;
 
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
-rm -f "$out"/{console,results,requests,trace,nbdkit}.log "$out/drives.tsv"
+rm -f "$out"/{console,results,requests,trace,nbdkit,scsi}.log "$out/drives.tsv"
 socket="$out/nbd.sock"
 rm -f "$socket"
 
@@ -127,6 +128,7 @@ qemu-system-x86_64 -accel tcg -nodefaults -no-user-config -display none -no-rebo
   -m 512 -smp 1 -kernel "$kernel/vmlinuz" -initrd "$out/initrd.cpio" \
   -append "console=ttyS0 panic=-1 rurvm.disks=$disks rurvm.udevd=$udevd" \
   -serial "file:$out/console.log" -serial "file:$out/results.log" \
+  -trace enable=scsi_req_parsed -trace enable=scsi_disk_dma_command_READ -D "$out/scsi.log" \
   "${disk_args[@]}" &
 qemu_pid=$!
 

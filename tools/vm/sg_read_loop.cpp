@@ -6,8 +6,8 @@
 //
 //   rur-sg-read-loop DEVICE [--lba N] [--reads N] [--runs N]
 //
-// The two sides take turns run by run (and go first in turn), so a machine that slows down or speeds up meanwhile
-// touches both alike. Prints one line per run and then the medians:
+// Within each run the two sides take turns every 50 reads (and go first in turn), so a machine that
+// slows down or speeds up meanwhile touches both alike. Prints one line per run and then the medians:
 //   run 1 bare_us=184.2 program_us=186.0
 //   median bare_us=185.1 program_us=186.3 ratio=1.006
 // (microseconds per read). Exits 1 when a read fails. The LBA should lie outside everything the
@@ -33,52 +33,69 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double MicrosecondsPerRead(Clock::time_point start, Clock::time_point end, unsigned reads) {
-  return std::chrono::duration<double, std::micro>(end - start).count() / reads;
+constexpr unsigned kStretch = 50;
+
+double MicrosecondsPerRead(Clock::duration total, unsigned reads) {
+  return std::chrono::duration<double, std::micro>(total).count() / reads;
 }
 
 // The bare loop: one descriptor, one request header filled once, nothing but the ioctl per read.
-bool BareLoop(int fd, std::uint32_t lba, unsigned reads, double& usPerRead) {
-  unsigned char cdb[10] = {0x28,
-                           0,
-                           static_cast<unsigned char>(lba >> 24),
-                           static_cast<unsigned char>(lba >> 16),
-                           static_cast<unsigned char>(lba >> 8),
-                           static_cast<unsigned char>(lba),
-                           0,
-                           0,
-                           1,
-                           0};
-  unsigned char sector[512];
-  unsigned char sense[32];
-  sg_io_hdr_t header;
-  std::memset(&header, 0, sizeof header);
-  header.interface_id = 'S';
-  header.dxfer_direction = SG_DXFER_FROM_DEV;
-  header.cmd_len = sizeof cdb;
-  header.cmdp = cdb;
-  header.mx_sb_len = sizeof sense;
-  header.sbp = sense;
-  header.dxfer_len = sizeof sector;
-  header.dxferp = sector;
-  header.timeout = 10000;
-  const auto start = Clock::now();
-  for (unsigned i = 0; i < reads; ++i) {
-    if (::ioctl(fd, SG_IO, &header) != 0 || header.host_status != 0 || header.status != 0) return false;
+class BareLoop {
+ public:
+  BareLoop(int fd, std::uint32_t lba) : fd_(fd) {
+    const unsigned char cdb[10] = {0x28,
+                                   0,
+                                   static_cast<unsigned char>(lba >> 24),
+                                   static_cast<unsigned char>(lba >> 16),
+                                   static_cast<unsigned char>(lba >> 8),
+                                   static_cast<unsigned char>(lba),
+                                   0,
+                                   0,
+                                   1,
+                                   0};
+    std::memcpy(cdb_, cdb, sizeof cdb_);
+    std::memset(&header_, 0, sizeof header_);
+    header_.interface_id = 'S';
+    header_.dxfer_direction = SG_DXFER_FROM_DEV;
+    header_.cmd_len = sizeof cdb_;
+    header_.cmdp = cdb_;
+    header_.mx_sb_len = sizeof sense_;
+    header_.sbp = sense_;
+    header_.dxfer_len = sizeof sector_;
+    header_.dxferp = sector_;
+    header_.timeout = 10000;
   }
-  usPerRead = MicrosecondsPerRead(start, Clock::now(), reads);
-  return true;
-}
+  bool Read(unsigned reads) {
+    for (unsigned i = 0; i < reads; ++i) {
+      if (::ioctl(fd_, SG_IO, &header_) != 0 || header_.host_status != 0 || header_.status != 0) return false;
+    }
+    return true;
+  }
+
+ private:
+  int fd_;
+  unsigned char cdb_[10];
+  unsigned char sector_[512];
+  unsigned char sense_[32];
+  sg_io_hdr_t header_;
+};
 
 // The program's way: the request made by MakeRead10Request and sent by SgIoDevice::Execute.
-bool ProgramLoop(rur::ScsiDevice& device, std::uint32_t lba, unsigned reads, double& usPerRead) {
+bool ProgramRead(rur::ScsiDevice& device, std::uint32_t lba, unsigned reads) {
   rur::Sector sector{};
-  const auto start = Clock::now();
   for (unsigned i = 0; i < reads; ++i) {
     if (!rur::ReadSectors(device, lba, sector.data(), 1)) return false;
   }
-  usPerRead = MicrosecondsPerRead(start, Clock::now(), reads);
   return true;
+}
+
+// Times one stretch of reads, adding its duration to total.
+template <typename Reads>
+bool Timed(Reads reads, Clock::duration& total) {
+  const auto start = Clock::now();
+  const bool ok = reads();
+  total += Clock::now() - start;
+  return ok;
 }
 
 double Median(std::vector<double> values) {
@@ -118,16 +135,24 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "rur-sg-read-loop: cannot open %s: %s\n", path.c_str(), std::strerror(errno));
     return 1;
   }
+  BareLoop bareLoop(fd, lba);
   std::vector<double> bare, program;
   for (unsigned run = 1; run <= runs; ++run) {
-    double bareUs = 0, programUs = 0;
-    // Which side goes first alternates too, so neither always meets the other's after-effects.
-    const bool ok = run % 2 ? BareLoop(fd, lba, reads, bareUs) && ProgramLoop(*device, lba, reads, programUs)
-                            : ProgramLoop(*device, lba, reads, programUs) && BareLoop(fd, lba, reads, bareUs);
+    Clock::duration bareTime{}, programTime{};
+    bool ok = true;
+    // Each run's reads go in stretches, the two sides taking turns and going first in turn, so
+    // another load on the machine falls on both alike.
+    for (unsigned done = 0, turn = 0; ok && done < reads; done += kStretch, ++turn) {
+      const unsigned count = std::min(kStretch, reads - done);
+      const auto bareStretch = [&] { return Timed([&] { return bareLoop.Read(count); }, bareTime); };
+      const auto programStretch = [&] { return Timed([&] { return ProgramRead(*device, lba, count); }, programTime); };
+      ok = turn % 2 ? bareStretch() && programStretch() : programStretch() && bareStretch();
+    }
     if (!ok) {
       std::fprintf(stderr, "rur-sg-read-loop: a read of LBA %u failed in run %u\n", lba, run);
       return 1;
     }
+    const double bareUs = MicrosecondsPerRead(bareTime, reads), programUs = MicrosecondsPerRead(programTime, reads);
     bare.push_back(bareUs);
     program.push_back(programUs);
     std::printf("run %u bare_us=%.1f program_us=%.1f\n", run, bareUs, programUs);

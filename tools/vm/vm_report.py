@@ -51,6 +51,17 @@ class Run:
     guest: list[str]
     before_steps: list[Request]
     requests: list[Request]
+    # SCSI commands other than READ(10), by the step they came in ("(boot)" before the first, and
+    # "(end)" after the last): operation code -> count. Empty when the run has no scsi.log.
+    other_commands: dict[str, dict[int, int]] = field(default_factory=dict)
+
+
+OP_READ10 = 0x28
+OP_INQUIRY = 0x12
+OPERATION_NAMES = {0x00: "TEST UNIT READY", 0x03: "REQUEST SENSE", 0x12: "INQUIRY", 0x1A: "MODE SENSE(6)",
+                   0x1E: "PREVENT ALLOW MEDIUM REMOVAL", 0x25: "READ CAPACITY(10)", 0x28: "READ(10)",
+                   0x35: "SYNCHRONIZE CACHE(10)", 0x5A: "MODE SENSE(10)", 0x9E: "READ CAPACITY(16)",
+                   0xA0: "REPORT LUNS", 0x85: "ATA PASS-THROUGH(16)", 0xA1: "ATA PASS-THROUGH(12)"}
 
 
 def read_requests(path: Path) -> list[Request]:
@@ -102,7 +113,35 @@ def read_run(out: Path) -> Run:
             continue
         if target is not None:
             target.append(request)
-    return Run(steps, guest, before, requests)
+    run = Run(steps, guest, before, requests)
+    if (out / "scsi.log").exists():
+        run.other_commands = read_scsi_log(out / "scsi.log", by_marker)
+    return run
+
+
+def read_scsi_log(path: Path, by_marker: dict[int, Step]) -> dict[str, dict[int, int]]:
+    """The hypervisor's trace of the SCSI commands it parsed (scsi_req_parsed, with each READ's
+    sector from scsi_disk_dma_command_READ), split at the marker reads like the request log."""
+    counts: dict[str, dict[int, int]] = {}
+    current = "(boot)"
+    for line in path.read_text(errors="replace").splitlines():
+        words = line.replace(",", " ").replace("(", " ").replace(")", " ").split()
+        if "scsi_req_parsed" in line and "command" in words:
+            operation = int(words[words.index("command") + 1])
+            if operation != OP_READ10:
+                step = counts.setdefault(current, {})
+                step[operation] = step.get(operation, 0) + 1
+        elif "scsi_disk_dma_command_READ" in line and "sector" in words and "count" in words:
+            sector, count = int(words[words.index("sector") + 1]), int(words[words.index("count") + 1])
+            marker = marker_of(Request(0, 0, "R", 0, sector, count, True))
+            if marker is not None:
+                step = by_marker.get(marker)
+                current = step.name if step else "(end)"
+    return counts
+
+
+def command_names(counts: dict[int, int]) -> str:
+    return ", ".join(f"{OPERATION_NAMES.get(op, f'{op:02X}h')} {n}" for op, n in sorted(counts.items()))
 
 
 def figures(requests: list[Request]) -> dict:
@@ -156,6 +195,8 @@ def report(run: Run) -> str:
     for name, _, _, requests in rows:
         if any(r.op != "R" or r.sectors != 1 for r in requests):
             lines.append(f"other reads in {name}: {others(requests)}")
+    for name, counts in run.other_commands.items():
+        lines.append(f"SCSI commands besides READ(10) in {name}: {command_names(counts)}")
     loop = read_loop(run.steps["read-loop"]) if "read-loop" in run.steps else None
     if loop:
         lines.append(f"read loop (median of the runs): bare SG_IO {loop['bare_us']:.1f} us/read, "
