@@ -61,7 +61,7 @@ OP_INQUIRY = 0x12
 OPERATION_NAMES = {0x00: "TEST UNIT READY", 0x03: "REQUEST SENSE", 0x12: "INQUIRY", 0x1A: "MODE SENSE(6)",
                    0x1E: "PREVENT ALLOW MEDIUM REMOVAL", 0x25: "READ CAPACITY(10)", 0x28: "READ(10)",
                    0x35: "SYNCHRONIZE CACHE(10)", 0x5A: "MODE SENSE(10)", 0x9E: "READ CAPACITY(16)",
-                   0xA0: "REPORT LUNS", 0x85: "ATA PASS-THROUGH(16)", 0xA1: "ATA PASS-THROUGH(12)"}
+                   0xA0: "REPORT LUNS", 0xA3: "MAINTENANCE IN", 0x85: "ATA PASS-THROUGH(16)", 0xA1: "ATA PASS-THROUGH(12)"}
 
 
 def read_requests(path: Path) -> list[Request]:
