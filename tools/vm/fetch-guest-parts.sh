@@ -33,6 +33,8 @@ command -v apt-cache >/dev/null && command -v dpkg-deb >/dev/null || skip "apt-c
 package=$(apt-cache depends "$meta_package" 2>/dev/null | awk '/Depends: linux-image-/ {print $2; exit}')
 [ -n "$package" ] || skip "no $meta_package in the package lists (run apt-get update)"
 version=${package#linux-image-}
+# One folder per flavour; a kernel kept straight in the cache folder is of an older layout.
+find "$cache" -mindepth 1 -maxdepth 1 -type d ! -name virtio ! -name usb -exec rm -rf {} + 2>/dev/null || true
 cache="$cache/$flavour"
 target="$cache/$version"
 
