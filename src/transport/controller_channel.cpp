@@ -110,6 +110,9 @@ ResultCode ControllerChannel::AwaitResponse(ScsiDevice& device, std::uint32_t li
   for (;;) {
     pump_.pump();
     ReadSectors(device, kSeparatorLba, scratch_.data(), 1);  // only keeps LBA 17 reads apart
+    // A read the disk turns down with a check condition still counts as done but brings no data
+    // (a USB bridge does so after a reset); the last command's answer must not be taken for it.
+    record_.answer.fill(0);
     if (!ReadSectors(device, kResponseLba, record_.answer.data(), 1)) return kResultResponseReadFailed;
     ++record_.polls;
     if (const auto kind = MatchSignatures(record_.answer)) {

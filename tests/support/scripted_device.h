@@ -27,6 +27,8 @@ struct ScriptedDisk {
   std::function<void(int poll, Sector&)> answer = [](int, Sector&) {};
   int responsePolls = 0;
   std::function<bool(std::uint32_t lba)> readFails = [](std::uint32_t) { return false; };
+  // Reads the disk turns down with a check condition: done at the transport level, no data.
+  std::function<bool(std::uint32_t lba)> checkCondition = [](std::uint32_t) { return false; };
   // Sees every read that does not fail, before a read of LBA 17 is answered.
   std::function<void(std::uint32_t lba)> onRead;
 
@@ -47,6 +49,7 @@ class ScriptedDevice final : public ScsiDevice {
     disk_.requests.push_back({request.cdb, lba, request.transferLength, request.timeoutMs});
     if (request.cdb[0] != kOpRead10) return true;
     if (disk_.readFails(lba)) return false;
+    if (disk_.checkCondition(lba)) return true;
     std::memset(request.buffer, 0, request.transferLength);
     if (disk_.onRead) disk_.onRead(lba);
     if (lba == 17) {

@@ -145,6 +145,12 @@ TEST_F(ChannelTest, TransportFailuresGiveTheirCodes) {
   // A failing separator read during the wait is ignored.
   drives.disk.readFails = [](std::uint32_t lba) { return lba == kSeparatorLba; };
   EXPECT_EQ(channel.Query(0, QUERY_PROBE, answer), kResultOk);
+
+  // Answer reads turned down with a check condition bring nothing: the last answer is not taken
+  // for this command's.
+  drives.disk.readFails = [](std::uint32_t) { return false; };
+  drives.disk.checkCondition = [](std::uint32_t lba) { return lba == kResponseLba; };
+  EXPECT_EQ(channel.AtaFetch(0, SMART_READ_DATA, 1, 2, answer), kResultNoAnswer);
 }
 
 TEST_F(ChannelTest, AtaIssueCarriesTheRegisterFis) {

@@ -13,8 +13,15 @@ step mount mount -t ext2 -o ro /dev/sdb1 /mnt
 step mounted cat /mnt/volume.txt
 
 step detect-usb-only rurctl --data-dir /tmp/rur detect
-step detect rur detect
+detect_saved() { rur detect > /tmp/detect.txt; result=$?; cat /tmp/detect.txt; return $result; }
+step detect detect_saved
 step query-by-path rurctl --data-dir /tmp/rur query 11 --drive /dev/sdb
+# udev's persistent-storage rules name the disks in /dev/disk/by-id; detect shows the name and
+# --drive takes it.
+if [ "$udevd" = yes ]; then
+  step by-id ls -l /dev/disk/by-id
+  step query-by-id rurctl --data-dir /tmp/rur query 11 --drive "$(sed -n 's/^Device1 .* id=\([^ ]*\).*/\1/p' /tmp/detect.txt)"
+fi
 step smart-by-path rurctl --data-dir /tmp/rur smart --drive /dev/sdc --bay 1 --json
 step status rur status
 step status-json rur status --json
@@ -24,6 +31,9 @@ step firmware rur --verbose firmware /vm/firmware.bin --device 1 --yes
 step status-after rur status --json
 step backup rur firmware-backup /tmp/backup.bin --device 1 --length 8192
 step backup-compare cmp /tmp/backup.bin /vm/firmware.bin
+# The program's read path against a bare SG_IO loop, on a sector below the markers that no
+# command uses.
+step read-loop rur-sg-read-loop /dev/sdb --lba 1900000
 
 # Another reader of the disk meanwhile: its multi-sector reads break the frames they fall into.
 # A broken frame may cost an answer, never give a wrong one.

@@ -1,20 +1,20 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Builds the test virtual machine's base initramfs: busybox, the kernel modules of a virtio SCSI
-# disk, udev's daemon when it was fetched, rurctl with the shared libraries it loads, and the
-# guest's /init.
+# Builds the test virtual machine's base initramfs: busybox, the kernel modules of the guest's
+# disks, udev's daemon with its persistent-storage rules when it was fetched, the programs the
+# guest runs (rurctl, rur-sg-read-loop) with the shared libraries they load, and the guest's /init.
 #
-#   tools/vm/build-initramfs.sh GUEST_PARTS_DIR RURCTL OUTPUT.cpio
+#   tools/vm/build-initramfs.sh GUEST_PARTS_DIR OUTPUT.cpio PROGRAM...
 #
-# GUEST_PARTS_DIR is what tools/vm/fetch-guest-parts.sh printed. rurctl (and udevadm) are copied
-# as built, dynamically linked, together with every library ldd names, at the same paths, so the
-# guest runs the very binary the host tests. A run adds its own files as a
-# second archive appended to this one (the kernel unpacks both).
+# GUEST_PARTS_DIR is what tools/vm/fetch-guest-parts.sh printed. Each PROGRAM (and udevadm) is
+# copied as built, dynamically linked, to /usr/bin under its own name, together with every library
+# ldd names at the same paths, so the guest runs the very binary the host tests. A run adds its
+# own files as a second archive appended to this one (the kernel unpacks both).
 set -euo pipefail
 
-kernel_dir="${1:?usage: build-initramfs.sh GUEST_PARTS_DIR RURCTL OUTPUT.cpio}"
-rurctl="${2:?}"
-output="${3:?}"
+kernel_dir="${1:?usage: build-initramfs.sh GUEST_PARTS_DIR OUTPUT.cpio PROGRAM...}"
+output="${2:?}"
+shift 2
 here="$(cd "$(dirname "$0")" && pwd)"
 
 busybox=$(command -v busybox || true)
@@ -55,11 +55,17 @@ copy_program() {
   fi
 }
 
-copy_program "$rurctl" /usr/bin/rurctl || { echo "build-initramfs: cannot copy $rurctl and its libraries" >&2; exit 1; }
+for program in "$@"; do
+  copy_program "$program" "/usr/bin/${program##*/}" ||
+    { echo "build-initramfs: cannot copy $program and its libraries" >&2; exit 1; }
+done
 # udevd is udevadm called by that name.
 if [ -x "$kernel_dir/udev/udevadm" ] && copy_program "$kernel_dir/udev/udevadm" /sbin/udevadm; then
-  mkdir -p "$root/lib/systemd" "$root/etc/udev/rules.d" "$root/run/udev"
+  mkdir -p "$root/lib/systemd" "$root/etc/udev/rules.d" "$root/lib/udev/rules.d" "$root/run/udev"
   ln -s /sbin/udevadm "$root/lib/systemd/systemd-udevd"
+  if [ -f "$kernel_dir/udev/60-persistent-storage.rules" ] && copy_program "$kernel_dir/udev/scsi_id" /lib/udev/scsi_id; then
+    cp "$kernel_dir/udev/60-persistent-storage.rules" "$root/lib/udev/rules.d/"
+  fi
 fi
 
 mkdir -p "$(dirname "$output")"

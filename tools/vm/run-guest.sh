@@ -7,16 +7,24 @@
 #
 #   tools/vm/run-guest.sh --kernel DIR --initramfs FILE --plugin FILE --script FILE --out DIR
 #                         [--scenario FILE] [--state DIR] [--disk-image FILE] [--files DIR]
-#                         [--timeout SECONDS]
+#                         [--transport virtio-scsi|usb-bot|usb-uas] [--drives "N ..."]
+#                         [--udevd yes|no] [--timeout SECONDS]
 #
+# --transport is how the disks reach the guest: on a virtio SCSI controller (the default), or each
+# as a USB mass-storage device on an xHCI controller, bulk-only (usb-bot, the usb-storage driver)
+# or USB Attached SCSI (usb-uas, the uas driver); the USB ones need the generic kernel. --drives
+# attaches only the drives named (default: every drive plugged at start). --udevd no boots the
+# guest without udev's daemon.
 # --script is sourced by the guest's /init (which provides `step NAME COMMAND...`); --files are
 # copied to /vm in the guest. OUT receives console.log (kernel), results.log (the script's
 # output), requests.log (every NBD request with its time), trace.log (every request as the
-# simulated drive saw it), drives.tsv and nbdkit.log. Exits 0 when the guest ran the script to
+# simulated drive saw it), scsi.log (every SCSI command the guest sent, as the hypervisor's disk
+# emulation parsed it, READs with their LBA), drives.tsv and nbdkit.log. Exits 0 when the guest ran the script to
 # its end, 1 otherwise, 77 when qemu or nbdkit is not installed.
 set -euo pipefail
 
 kernel="" initramfs="" plugin="" script="" out="" scenario="" state="" disk_image="" files="" timeout=300
+transport=virtio-scsi drives="" udevd=yes
 while [ $# -gt 0 ]; do
   case "$1" in
     --kernel) kernel=$2 ;;
@@ -29,6 +37,9 @@ while [ $# -gt 0 ]; do
     --disk-image) disk_image=$2 ;;
     --files) files=$2 ;;
     --timeout) timeout=$2 ;;
+    --transport) transport=$2 ;;
+    --drives) drives=$2 ;;
+    --udevd) udevd=$2 ;;
     *) echo "run-guest: unknown option $1" >&2; exit 2 ;;
   esac
   shift 2
@@ -36,12 +47,16 @@ done
 for required in kernel initramfs plugin script out; do
   [ -n "${!required}" ] || { echo "run-guest: --$required is required" >&2; exit 2; }
 done
+case "$transport" in
+  virtio-scsi|usb-bot|usb-uas) ;;
+  *) echo "run-guest: unknown transport $transport" >&2; exit 2 ;;
+esac
 command -v qemu-system-x86_64 >/dev/null || { echo "run-guest: qemu-system-x86_64 is not installed" >&2; exit 77; }
 command -v nbdkit >/dev/null || { echo "run-guest: nbdkit is not installed" >&2; exit 77; }
 
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
-rm -f "$out"/{console,results,requests,trace,nbdkit}.log "$out/drives.tsv"
+rm -f "$out"/{console,results,requests,trace,nbdkit,scsi}.log "$out/drives.tsv"
 socket="$out/nbd.sock"
 rm -f "$socket"
 
@@ -77,14 +92,24 @@ if [ ! -S "$socket" ]; then
 fi
 
 # One SCSI disk per drive plugged at start, in drive-number order, each answering INQUIRY with
-# the drive's own fields: the hypervisor answers INQUIRY, not the plugin.
+# the drive's own fields: the hypervisor answers INQUIRY, not the plugin. On USB each disk sits on
+# the SCSI bus of its own mass-storage device, as behind an enclosure's USB bridge.
 qemu_escape() { printf '%s' "${1//,/,,}"; }
-disk_args=()
+case "$transport" in
+  virtio-scsi) disk_args=(-device virtio-scsi-pci,id=scsi0) ;;
+  *) disk_args=(-device qemu-xhci,id=xhci) ;;
+esac
 disks=0
 while IFS=$'\t' read -r number kind plugged size vendor product revision; do
   [ "$plugged" = 1 ] || continue
-  disk_args+=(-drive "file=nbd+unix:///$number?socket=$socket,format=raw,if=none,id=drive$number,cache=none"
-              -device "scsi-hd,drive=drive$number,bus=scsi0.0,channel=0,scsi-id=$number,lun=0,vendor=$(qemu_escape "$vendor"),product=$(qemu_escape "$product"),ver=$(qemu_escape "$revision")")
+  if [ -n "$drives" ] && [[ " $drives " != *" $number "* ]]; then continue; fi
+  inquiry="vendor=$(qemu_escape "$vendor"),product=$(qemu_escape "$product"),ver=$(qemu_escape "$revision")"
+  disk_args+=(-drive "file=nbd+unix:///$number?socket=$socket,format=raw,if=none,id=drive$number,cache=none")
+  case "$transport" in
+    virtio-scsi) disk_args+=(-device "scsi-hd,drive=drive$number,bus=scsi0.0,channel=0,scsi-id=$number,lun=0,$inquiry") ;;
+    *) disk_args+=(-device "$transport,id=usb$number,bus=xhci.0"
+                   -device "scsi-hd,drive=drive$number,bus=usb$number.0,scsi-id=0,lun=0,$inquiry") ;;
+  esac
   disks=$((disks + 1))
 done < <(sort -n "$out/drives.tsv")
 
@@ -101,9 +126,10 @@ cat "$initramfs" "$out/run.cpio" > "$out/initrd.cpio"
 # Software emulation: KVM is not dependable on the machines this runs on.
 qemu-system-x86_64 -accel tcg -nodefaults -no-user-config -display none -no-reboot \
   -m 512 -smp 1 -kernel "$kernel/vmlinuz" -initrd "$out/initrd.cpio" \
-  -append "console=ttyS0 panic=-1 rurvm.disks=$disks" \
+  -append "console=ttyS0 panic=-1 rurvm.disks=$disks rurvm.udevd=$udevd" \
   -serial "file:$out/console.log" -serial "file:$out/results.log" \
-  -device virtio-scsi-pci,id=scsi0 "${disk_args[@]}" &
+  -trace enable=scsi_req_parsed -trace enable=scsi_disk_dma_command_READ -D "$out/scsi.log" \
+  "${disk_args[@]}" &
 qemu_pid=$!
 
 started=$SECONDS
