@@ -201,10 +201,16 @@ class WindowTest : public QObject {
     run.run(200000);
     QCOMPARE(notices.size(), before);
 
-    // Classifying lines: progress steps and banners say nothing; the program's words name the bay.
-    QVERIFY(!NoticeForLogLine(QStringLiteral("D1 HDD1 --> HDD2 45%, 2026/3/14 9:02:48")));
-    QVERIFY(!NoticeForLogLine(QStringLiteral("RODE RUR v0.50.11-3 has started from 2026/3/14 9:00:02")));
-    const auto found = NoticeForLogLine(QStringLiteral("D2 New Device was found.2026/3/14 22:16:29"));
+    // Classifying events: progress steps, banners and the alarm beside its line say nothing; the
+    // program's words name the enclosure.
+    const auto event = [](LogEventKind kind, int device, const char* text) {
+      return LogEvent{LogEventTag{kind, device, device + 1, 0}, text, {}, 0};
+    };
+    QVERIFY(!NoticeForEvent(event(LogEventKind::RebuildProgress, 0, "D1 HDD1 --> HDD2 45%, 2026/3/14 9:02:48")));
+    QVERIFY(!NoticeForEvent(event(LogEventKind::Banner, -1, "RODE RUR v0.50.11-3 has started from 2026/3/14 9:00:02")));
+    QVERIFY(!NoticeForEvent(event(LogEventKind::Alarm, 0, "Device1 P2 Hard Disk Drive fail.")));
+    const auto found =
+        NoticeForEvent(event(LogEventKind::DeviceFound, 1, "D2 New Device was found.2026/3/14 22:16:29"));
     QVERIFY(found && !found->critical);
     QCOMPARE(found->summary, QStringLiteral("Device2 New Device was found."));
   }

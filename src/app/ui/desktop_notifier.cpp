@@ -14,17 +14,35 @@ constexpr int kExpireDefault = -1;  // the service's own time-out
 constexpr unsigned char kUrgencyNormal = 1;
 constexpr unsigned char kUrgencyCritical = 2;
 
-// Words of the lines that report something wrong.
-const QStringList kAlarmWords{QStringLiteral("removed"),       QStringLiteral("fail"),
-                              QStringLiteral("stopped"),       QStringLiteral("too high"),
-                              QStringLiteral("not answering"), QStringLiteral("worse"),
-                              QStringLiteral("grew"),          QStringLiteral("replaced"),
-                              QStringLiteral("not healthy"),   QStringLiteral("source of the rebuild")};
-// Words of the good news worth a notice.
-const QStringList kRecoveryWords{QStringLiteral("Done"),       QStringLiteral("OK, HDD2 OK"),
-                                 QStringLiteral("found"),      QStringLiteral("answering again"),
-                                 QStringLiteral("inserted"),   QStringLiteral("running"),
-                                 QStringLiteral("initialized")};
+enum class Worth { None, Good, Bad };
+
+Worth WorthOf(LogEventKind kind) {
+  switch (kind) {
+    case LogEventKind::MemberRemoved:
+    case LogEventKind::MemberFailed:
+    case LogEventKind::DeviceRemoved:
+    case LogEventKind::NotAnswering:
+    case LogEventKind::FanFailure:
+    case LogEventKind::OverTemperature:
+    case LogEventKind::DiskReplaced:
+    case LogEventKind::DiskHealth:
+    case LogEventKind::FlashInvalid:
+    case LogEventKind::MailGivenUp:
+    case LogEventKind::UpgradeUnfinished: return Worth::Bad;
+    case LogEventKind::MemberInserted:
+    case LogEventKind::MemberInitialized:
+    case LogEventKind::RebuildDone:
+    case LogEventKind::DeviceFound:
+    case LogEventKind::AnsweringAgain:
+    case LogEventKind::FanRunning:
+    case LogEventKind::TemperatureNormal: return Worth::Good;
+    case LogEventKind::Banner:
+    case LogEventKind::Info:
+    case LogEventKind::RebuildProgress:
+    case LogEventKind::Alarm: return Worth::None;
+  }
+  return Worth::None;
+}
 
 class SessionBus final : public DesktopNotifier {
  public:
@@ -46,30 +64,25 @@ class SessionBus final : public DesktopNotifier {
 
 }  // namespace
 
-std::optional<DesktopNotice> NoticeForLogLine(const QString& line) {
-  static const QRegularExpression kDeviceLine(QStringLiteral("^D(\\d+) (.*)$"));
-  static const QRegularExpression kProgress(QStringLiteral("\\d+%, "));
-  const QRegularExpressionMatch match = kDeviceLine.match(line);
-  if (!match.hasMatch() || kProgress.match(line).hasMatch()) return std::nullopt;
-  const QString rest = match.captured(2);
-  const auto has = [&rest](const QStringList& words) {
-    for (const QString& word : words)
-      if (rest.contains(word, Qt::CaseInsensitive)) return true;
-    return false;
-  };
-  const bool critical = has(kAlarmWords);
-  if (!critical && !has(kRecoveryWords)) return std::nullopt;
-  // The summary is the event without its state code and time stamp.
+std::optional<DesktopNotice> NoticeForEvent(const LogEvent& event) {
+  const Worth worth = WorthOf(event.tag.kind);
+  if (worth == Worth::None) return std::nullopt;
+  const QString line = QString::fromStdString(event.text).trimmed();
+  // The summary is the event without the device's "D1 ", its state code and its time stamp;
   // "HDD1 OK, HDD2 OK" (a rebuild ended) is one event although it holds a comma.
+  static const QRegularExpression kDevicePrefix(QStringLiteral("^D\\d+ "));
+  QString rest = line;
+  rest.remove(kDevicePrefix);
   static const QRegularExpression kBothOk(QStringLiteral("^HDD1 OK, HDD2 OK"));
   const QRegularExpressionMatch bothOk = kBothOk.match(rest);
-  QString event = bothOk.hasMatch() ? bothOk.captured(0) : rest.section(QLatin1Char(','), 0, 0).trimmed();
+  QString what = bothOk.hasMatch() ? bothOk.captured(0) : rest.section(QLatin1Char(','), 0, 0).trimmed();
   static const QRegularExpression kStamp(QStringLiteral("\\d{4}/\\d{1,2}/\\d{1,2}( \\d{1,2}:\\d{2}(:\\d{2})?)?$"));
-  event.remove(kStamp);
+  what.remove(kStamp);
   DesktopNotice notice;
-  notice.summary = QStringLiteral("Device%1 %2").arg(match.captured(1), event.trimmed());
+  notice.summary = event.tag.device >= 0 ? QStringLiteral("Device%1 %2").arg(event.tag.device + 1).arg(what.trimmed())
+                                         : what.trimmed();
   notice.body = line;
-  notice.critical = critical;
+  notice.critical = worth == Worth::Bad;
   return notice;
 }
 

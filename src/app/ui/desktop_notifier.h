@@ -1,12 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Desktop notifications of what the monitor logged: alarms, rebuilds done, enclosures found,
-// removed, silent or answering again. The window hands each new day-log line to a notifier; the
-// one on the desktop talks to the session's notification service, tests put their own in.
+// removed, silent or answering again. The window hands each event the engine tells it of (with
+// the day log's line) to a notifier; the one on the desktop talks to the session's notification
+// service, tests put their own in.
 
 #include <QString>
 #include <memory>
 #include <optional>
+
+#include "monitor/log_event.h"
 
 namespace rur::ui {
 
@@ -16,9 +19,10 @@ struct DesktopNotice {
   bool critical = false;
 };
 
-// The notice for a day-log line, or none for lines nobody needs to be told of (rebuild steps,
-// banners, the device information that follows a change).
-std::optional<DesktopNotice> NoticeForLogLine(const QString& line);
+// The notice for an event of the day log, or none for events nobody needs to be told of (rebuild
+// steps, banners, the device information that follows a change, and the alarm itself, whose event
+// was told with its own line).
+std::optional<DesktopNotice> NoticeForEvent(const LogEvent& event);
 
 class DesktopNotifier {
  public:

@@ -290,6 +290,8 @@ void MainWindow::Start() {
   if (!program_) return;
   LoadDesktopSettings();
   if (TrayIcon::Available()) CreateTrayIcon();
+  // The program is destroyed before the window, so the engine never calls a window that is gone.
+  program_->engine().AddEventListener([this](const LogEvent& event) { NotifyEvent(event); });
   program_->WriteMetricsTo(program_->StoredMetricsFolder());
   program_->Start();
   ShowPage();
@@ -535,22 +537,9 @@ void MainWindow::ShowTrayState() {
   tray_->Show(worst, lines);
 }
 
-void MainWindow::NotifyNewLogLines() {
-  if (!program_) return;
-  const EventLogWriter* log = program_->engine().eventLog();
-  if (!log) return;
-  const std::vector<std::string>& lines = log->lines();
-  // What was logged before the window looked the first time, or on an earlier day, is old news.
-  if (!logLinesCounted_ || lines.size() < notifiedLines_) {
-    notifiedLines_ = lines.size();
-    logLinesCounted_ = true;
-    return;
-  }
-  for (std::size_t i = notifiedLines_; i < lines.size(); ++i) {
-    const std::optional<DesktopNotice> notice = NoticeForLogLine(Q(lines[i]));
-    if (notice && notificationsOn_ && notifier_) notifier_->Notify(*notice);
-  }
-  notifiedLines_ = lines.size();
+void MainWindow::NotifyEvent(const LogEvent& event) {
+  if (!notificationsOn_ || !notifier_) return;
+  if (const std::optional<DesktopNotice> notice = NoticeForEvent(event)) notifier_->Notify(*notice);
 }
 
 void MainWindow::ShowMessage(const QString& text, const QString& caption, MessageKind kind) {
@@ -594,7 +583,6 @@ void MainWindow::EngineChanged(UiUpdate what) {
   for (NotebookPage* page : pages_) page->EngineChanged(what);
   ShowSummary();
   ShowTrayState();
-  NotifyNewLogLines();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -133,9 +133,9 @@ class MainWindow : public QWidget, public PageHost {
   void SessionEnding(QSessionManager& manager);
   // The user's summary in the status bar: the selected enclosure's state, the last refresh, the outbox.
   void ShowSummary();
-  // Per-enclosure states into the tray icon; new day-log lines out as desktop notices.
+  // Per-enclosure states into the tray icon; the engine's events out as desktop notices.
   void ShowTrayState();
-  void NotifyNewLogLines();
+  void NotifyEvent(const LogEvent& event);
   void QuitProgram();
   void LoadDesktopSettings();
   QString DesktopSettingsFile() const;
@@ -165,8 +165,6 @@ class MainWindow : public QWidget, public PageHost {
   bool tracesShown_ = false;
   QString lastRefresh_;  // local time of the last refresh cycle
   std::unique_ptr<DesktopNotifier> notifier_;
-  std::size_t notifiedLines_ = 0;  // day-log lines already looked at for notices
-  bool logLinesCounted_ = false;
   TrayIcon* tray_ = nullptr;
   bool keepInTray_ = false;
   bool notificationsOn_ = true;
