@@ -27,6 +27,21 @@ constexpr std::uint8_t kSmartLbaHigh = 0xC2;
 bool IsQuery(std::uint8_t opcode) {
   return opcode == QUERY_PROBE || opcode == QUERY_IDENTITY || opcode == QUERY_REBUILD || opcode == QUERY_MEMBERS;
 }
+
+// Whether a frame's opcode is of the kind a fault names.
+bool CommandOfKind(FaultCommand kind, std::uint8_t opcode) {
+  switch (kind) {
+    case FaultCommand::Any: return true;
+    case FaultCommand::Query: return IsQuery(opcode);
+    case FaultCommand::SpiRead: return opcode == CMD_SPI_READ;
+    case FaultCommand::SpiErase: return opcode == CMD_SPI_ERASE;
+    case FaultCommand::SpiWrite: return opcode == CMD_SPI_WRITE;
+    case FaultCommand::AtaIssue: return opcode == CMD_ATA_ISSUE;
+    case FaultCommand::AtaFetch: return opcode == CMD_ATA_FETCH;
+  }
+  return false;
+}
+
 bool IsSpi(std::uint8_t opcode) { return opcode == CMD_SPI_READ || opcode == CMD_SPI_ERASE || opcode == CMD_SPI_WRITE; }
 bool IsAta(std::uint8_t opcode) { return opcode == CMD_ATA_ISSUE || opcode == CMD_ATA_FETCH; }
 
@@ -227,27 +242,7 @@ bool SimulatedController::FaultActive(const Fault& fault) const {
 bool SimulatedController::FaultMatches(const Fault& fault, const CommandFrame& frame) const {
   const std::uint8_t opcode = frame.bytes[kFrameOpcodeOffset];
   const std::uint8_t* params = frame.bytes.data() + kFrameParamsOffset;
-  switch (fault.command) {
-    case FaultCommand::Any: break;
-    case FaultCommand::Query:
-      if (!IsQuery(opcode)) return false;
-      break;
-    case FaultCommand::SpiRead:
-      if (opcode != CMD_SPI_READ) return false;
-      break;
-    case FaultCommand::SpiErase:
-      if (opcode != CMD_SPI_ERASE) return false;
-      break;
-    case FaultCommand::SpiWrite:
-      if (opcode != CMD_SPI_WRITE) return false;
-      break;
-    case FaultCommand::AtaIssue:
-      if (opcode != CMD_ATA_ISSUE) return false;
-      break;
-    case FaultCommand::AtaFetch:
-      if (opcode != CMD_ATA_FETCH) return false;
-      break;
-  }
+  if (!CommandOfKind(fault.command, opcode)) return false;
   if (fault.code) {
     const bool query = IsQuery(opcode) && opcode == *fault.code;
     const bool ata = IsAta(opcode) && params[0] == *fault.code;

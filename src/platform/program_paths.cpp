@@ -57,28 +57,28 @@ bool UserFolder(const PathFacts& facts, const std::string& variable, const char*
   return true;
 }
 
-bool StateFolder(const PathFacts& facts, std::string& out, std::string& error) {
-  if (Absolute(facts.serviceStateDirectory)) {
-    out = facts.serviceStateDirectory;
+// The service manager's folder when it gives one, the system's as root, the XDG one otherwise.
+bool ChooseFolder(const PathFacts& facts, const std::string& serviceFolder, const char* systemFolder,
+                  const std::string& xdgHome, const char* belowHome, std::string& out, std::string& error) {
+  if (Absolute(serviceFolder)) {
+    out = serviceFolder;
     return true;
   }
   if (facts.root) {
-    out = kSystemStateFolder;
+    out = systemFolder;
     return true;
   }
-  return UserFolder(facts, facts.stateHome, ".local/state", out, error);
+  return UserFolder(facts, xdgHome, belowHome, out, error);
+}
+
+bool StateFolder(const PathFacts& facts, std::string& out, std::string& error) {
+  return ChooseFolder(facts, facts.serviceStateDirectory, kSystemStateFolder, facts.stateHome, ".local/state", out,
+                      error);
 }
 
 bool SettingsFolder(const PathFacts& facts, std::string& out, std::string& error) {
-  if (Absolute(facts.serviceConfigurationDirectory)) {
-    out = facts.serviceConfigurationDirectory;
-    return true;
-  }
-  if (facts.root) {
-    out = kSystemSettingsFolder;
-    return true;
-  }
-  return UserFolder(facts, facts.configHome, ".config", out, error);
+  return ChooseFolder(facts, facts.serviceConfigurationDirectory, kSystemSettingsFolder, facts.configHome, ".config",
+                      out, error);
 }
 
 }  // namespace
