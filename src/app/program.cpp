@@ -134,7 +134,11 @@ bool Program::Open(const ProgramOptions& options, Ui& ui, std::string& error) {
 }
 
 std::string Program::DrivePath(unsigned drive) const {
-  if (hostDrives_) return hostDrives_->DrivePath(drive);
+  if (hostDrives_) {
+    // Detection already listed the drives it probed; the host is asked only for others.
+    const std::string probed = engine_ ? engine_->DriveNames(drive).path : std::string();
+    return probed.empty() ? hostDrives_->DrivePath(drive) : probed;
+  }
   return "simulated drive " + std::to_string(drive);
 }
 
