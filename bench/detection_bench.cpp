@@ -19,7 +19,7 @@ void BM_FirstDetection(benchmark::State& state) {
   std::uint64_t requests = 0;
   for (auto _ : state) {
     VirtualClock clock(LocalDateTime{2026, 3, 14, 9, 0, 0});
-    sim::SimulatedHost host(test::ScenarioOf({test::PlainDisk(0), test::Enclosure(1)}), clock);
+    sim::SimulatedHost host(test::ScenarioOf({test::PlainDisk(0), test::EnclosureDrive(1)}), clock);
     Ui ui;
     Engine engine(host, {}, clock, ui);
     engine.Start();
@@ -38,8 +38,8 @@ sim::Scenario ServerHost() {
     drives.push_back(test::PlainDisk(number));
     drives.back().bus = number < 4 ? "sata" : "sas";
   }
-  drives.push_back(test::Enclosure(9));
-  drives.push_back(test::Enclosure(12));
+  drives.push_back(test::EnclosureDrive(9));
+  drives.push_back(test::EnclosureDrive(12));
   return test::ScenarioOf(std::move(drives));
 }
 

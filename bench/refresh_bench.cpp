@@ -20,7 +20,7 @@ constexpr unsigned kEnclosures = 10;
 
 void BM_RefreshCycleTenEnclosures(benchmark::State& state) {
   std::vector<sim::DriveSpec> drives;
-  for (unsigned drive = 0; drive < kEnclosures; ++drive) drives.push_back(test::Enclosure(drive));
+  for (unsigned drive = 0; drive < kEnclosures; ++drive) drives.push_back(test::EnclosureDrive(drive));
   VirtualClock clock(LocalDateTime{2026, 3, 14, 9, 0, 0});
   sim::SimulatedHost host(test::ScenarioOf(drives), clock);
   Ui ui;

@@ -145,7 +145,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (const DeviceStatus& device : status) {
     CheckPrintable(device.product);
     CheckPrintable(device.firmware);
-    for (const MemberStatus& member : device.members) {
+    for (const MemberReport& member : device.members) {
       CheckPrintable(member.model);
       CheckPrintable(member.serial);
     }

@@ -242,6 +242,7 @@ void Engine::PublishDetection() {
     scheduler_.setEnabled(smartTimer_, false);
     detection_.ProbingOver();
     ShowDetectionNotice("No Drive found! ", true);
+    PublishModel();
     return;
   }
   devices_.selected = std::min(devices_.selected, devices_.currentCount - 1);
@@ -256,6 +257,7 @@ void Engine::PublishDetection() {
   scheduler_.setEnabled(monitorTimer_, true);
   scheduler_.setEnabled(smartTimer_, true);
   ShowDetectionNotice(" ", false);
+  PublishModel();
 }
 
 void Engine::ReportInvalidFlash() {

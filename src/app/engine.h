@@ -23,6 +23,8 @@
 #include "firmware/firmware_upgrade.h"
 #include "firmware/spi_flash.h"
 #include "firmware/upgrade_state.h"
+#include "model/alarm_centre.h"
+#include "model/enclosure.h"
 #include "monitor/bay_memory.h"
 #include "monitor/device_watch.h"
 #include "monitor/identify_block.h"
@@ -113,12 +115,26 @@ class Engine {
   void ReadSmartNow();
   // Runs one refresh cycle now, the first drawing included (the command-line tool).
   void RefreshNow();
-  // The firmware upgrade: loading an image, running it, a backup of the flash.
-  FirmwareUpgrade& firmware() { return firmware_; }
-  // The SMART pages and the page model; its countdown may be cut short.
-  SmartPoller& smart() { return smart_; }
+  // The firmware upgrade of the picked device: its image (checked against the device), the checks
+  // made before anything is erased, the run itself; and a backup of a device's flash.
+  bool LoadFirmwareImage(const std::string& path);
+  UpgradeOutcome CheckUpgrade() { return firmware_.CheckUpgrade(); }
+  UpgradeOutcome RunUpgrade() { return firmware_.RunUpgrade(); }
+  bool BackupFlash(unsigned position, std::uint32_t length, std::vector<std::uint8_t>& bytes) {
+    return firmware_.BackupFlash(position, length, bytes);
+  }
+  // Cuts the SMART countdown short: the next tick asks for a data pass.
+  void ExpireSmartCountdown() { smart_.ExpireCountdown(); }
 
   // --- views ---
+  // The model every face reads: one Enclosure per enclosure found, in device-list order, as the
+  // last detection or refresh cycle left it.
+  const EnclosureList& enclosures() const { return enclosures_; }
+  const Enclosure* enclosure(unsigned position) const {
+    return position < enclosures_.size() ? &enclosures_[position] : nullptr;
+  }
+  // Every alarm raised in this run, by kind, mailed or not.
+  const AlarmCentre& alarms() const { return alarms_; }
   const DeviceTable& devices() const { return devices_; }
   unsigned deviceCount() const { return devices_.currentCount; }
   unsigned selectedDevice() const { return devices_.selected; }
@@ -159,16 +175,22 @@ class Engine {
   bool refreshInProgress() const { return refreshInProgress_; }
   unsigned refreshCount() const { return refreshCounter_; }
   // The devices whose status the last refresh cycle read.
-  std::uint32_t changedMask() const { return changedMask_; }
+  DeviceMask changedMask() const { return changedMask_; }
   bool UpgradeRunning() const { return upgrade_.OperationBusy.load(); }
   bool closing() const { return closing_.load(); }
   // What the firmware image check needs of the device at a position.
   UpgradeDeviceFacts UpgradeFacts(unsigned position) const;
   EventLogWriter* eventLog() const { return eventLog_; }
-  // The marks a running upgrade leaves for every other sender of commands.
-  UpgradeState& upgradeMarks() { return upgrade_; }
+  // Whether an upgrade holds a target now (pages and SMART selection are frozen then).
+  bool UpgradeTargetSet() const { return upgrade_.targetSet(); }
 
  private:
+  // Tests reach the services' inner state through this (tests/support).
+  friend class EngineTestAccess;
+  // Builds the model from what the engine holds now and tells the faces.
+  void PublishModel();
+  // The typed status of the enclosure at a position, decoded from what the engine holds now.
+  EnclosureStatus StatusAt(unsigned position) const;
   // Timer handlers and the poll cycle's jobs.
   void DeviceChangeTick();  // every 500 ms: the device-change countdown and publishing a detection
   void MonitorTick();       // every 5 s: arms the monitor, then asks for a refresh
@@ -191,7 +213,7 @@ class Engine {
   bool ShouldGiveUp() const { return UpgradeRunning() || closing_; }
 
   // Events of the monitor: the day's log at the end of each cycle, device-list changes, alarms.
-  void WriteCycleLog(std::uint32_t mask);
+  void WriteCycleLog(DeviceMask mask);
   void ReportDeviceChanges(const DetectionResult& found);
   // What the engine keeps per enclosure follows it to its new position in a new device list.
   void FollowDevices(const DetectionResult& found);
@@ -206,10 +228,10 @@ class Engine {
   // A device skipped because another process holds its controller: at most once a minute.
   void ReportBusy(unsigned device, unsigned drive, const std::string& holder);
   // Fan and temperature of the devices the cycle read: log lines and alarms.
-  void CheckSensors(std::uint32_t mask);
+  void CheckSensors(DeviceMask mask);
   // The member disks of the devices the cycle read: a disk replaced in its bay, a rebuild that
   // starts reading every sector of the other disk.
-  void WatchMembers(std::uint32_t mask);
+  void WatchMembers(DeviceMask mask);
   void CheckRebuildSource(unsigned slot, unsigned sourceBay, unsigned rebuiltBay);
   // After a data pass: what got worse on each disk whose pages the pass read.
   void WatchDiskHealth();
@@ -226,6 +248,8 @@ class Engine {
   MailCenter* mail_ = nullptr;
 
   DeviceTable devices_;
+  EnclosureList enclosures_;
+  AlarmCentre alarms_;
   std::array<IdentifyBlock, kIdentifySlots> identity_{};  // as the last published detection found it
   std::array<StatusRecord, kStatusRecordSlots> records_{};
   VolumeTable volumeTable_;
@@ -243,20 +267,15 @@ class Engine {
   SensorWatch sensors_;
   BayMemory bays_;
   DiskHealthWatch health_;
-  static constexpr std::uint8_t kActivityUnknown = 0xFF;
-  std::array<std::uint8_t, kStatusRecordSlots> lastRebuildBits_ = MakeActivityUnknown();  // per drive
-  static std::array<std::uint8_t, kStatusRecordSlots> MakeActivityUnknown() {
-    std::array<std::uint8_t, kStatusRecordSlots> bits{};
-    bits.fill(kActivityUnknown);
-    return bits;
-  }
+  // Per drive: whether the last cycle that read it saw a rebuild (absent: never read).
+  std::map<unsigned, bool> lastRebuildSeen_;
 
   bool started_ = false;
   bool programStarted_ = true;
   bool everDetected_ = false;
   bool refreshInProgress_ = false;
   unsigned refreshCounter_ = 0;
-  std::uint32_t changedMask_ = 0;
+  DeviceMask changedMask_ = 0;
   int currentPage_ = kPageStatus;
   std::atomic<bool> closing_{false};
 

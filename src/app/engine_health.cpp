@@ -37,18 +37,25 @@ void Engine::ApplyHealthReport(unsigned slot, const DiskHealthReport& report) {
     ui_.panel(kDeviceOperationPanel, "Disk health kept in memory only: " + report.saveError);
 }
 
-void Engine::WatchMembers(std::uint32_t mask) {
+namespace {
+
+MemberDiskName DiskOf(const MemberStatus& member) { return {member.model, member.trimmedSerial()}; }
+
+}  // namespace
+
+void Engine::WatchMembers(DeviceMask mask) {
   // The first cycle after start-up only draws: nothing was read yet.
   if (programStarted_) return;
-  for (unsigned slot = 0; slot < devices_.currentCount && slot < 32; ++slot) {
-    if (!(mask & (1u << slot))) continue;
+  for (unsigned slot = 0; slot < devices_.currentCount; ++slot) {
+    if (!(mask & DeviceBit(slot))) continue;
     const unsigned drive = DriveOf(devices_.current[slot]);
-    const StatusRecord& record = records_[drive];
+    const EnclosureStatus status = StatusAt(slot);
+    if (!status.membersKnown()) continue;
     const std::string n = std::to_string(slot + 1);
 
     std::array<std::string, 2> serials;
     for (unsigned bay = 0; bay < 2; ++bay)
-      if (BayHoldsDisk(record, bay)) serials[bay] = MemberDiskOf(record, bay).serial;
+      if (status.member(bay)->holdsDisk()) serials[bay] = status.member(bay)->trimmedSerial();
     std::string saveError;
     const std::vector<BayReplacement> replaced = bays_.Observe(drive, serials, saveError);
     if (!saveError.empty()) ui_.panel(kDeviceOperationPanel, "Bay memory kept in memory only: " + saveError);
@@ -64,13 +71,13 @@ void Engine::WatchMembers(std::uint32_t mask) {
 
     // A rebuild that was not running in the last cycle (or that runs when first seen) starts to
     // read every sector of the other member.
-    const std::uint8_t rebuilding = record[status_offset::kActivityFlags] & (kHdd1Rebuilding | kHdd2Rebuilding);
-    const std::uint8_t before = lastRebuildBits_[drive];
-    lastRebuildBits_[drive] = rebuilding;
-    if (rebuilding == 0 || (before != kActivityUnknown && before != 0)) continue;
-    const unsigned rebuiltBay = (rebuilding & kHdd1Rebuilding) ? 0 : 1;
+    const bool before = lastRebuildSeen_.contains(drive) ? lastRebuildSeen_[drive] : false;
+    const bool known = lastRebuildSeen_.contains(drive);
+    lastRebuildSeen_[drive] = status.rebuildingBay.has_value();
+    if (!status.rebuildingBay || (known && before)) continue;
+    const unsigned rebuiltBay = *status.rebuildingBay;
     const unsigned sourceBay = 1 - rebuiltBay;
-    if (BayHoldsDisk(record, sourceBay)) CheckRebuildSource(slot, sourceBay, rebuiltBay);
+    if (status.member(sourceBay)->holdsDisk()) CheckRebuildSource(slot, sourceBay, rebuiltBay);
   }
 }
 
@@ -78,28 +85,29 @@ void Engine::CheckRebuildSource(unsigned slot, unsigned sourceBay, unsigned rebu
   // The controller belongs to a running upgrade.
   if (upgrade_.targetSet() || ShouldGiveUp()) return;
   const unsigned drive = DriveOf(devices_.current[slot]);
-  const StatusRecord& record = records_[drive];
-  const SmartEnclosure enclosure{drive, record[status_offset::kDriveFlags], devices_.currentInfo[slot].memberOrder};
+  const EnclosureStatus status = StatusAt(slot);
+  const SmartEnclosure enclosure{drive, status.driveFlags, devices_.currentInfo[slot].memberOrder};
   SmartBayPages pages;
   smart_.ReadBayNow(channel_, slot, enclosure, sourceBay, pages);
   // Thresholds that could not be read keep what the store held; a data page must be read now.
   const std::optional<DiskHealthReading> reading =
       pages.dataRead ? ReadDiskHealth(pages.data, pages.thresholds) : std::nullopt;
   ApplyHealthReport(
-      slot, health_.CheckRebuildSource({slot, sourceBay, MemberDiskOf(record, sourceBay)}, rebuiltBay, reading));
+      slot, health_.CheckRebuildSource({slot, sourceBay, DiskOf(*status.member(sourceBay))}, rebuiltBay, reading));
   if (currentPage_ == kPageSmart && slot == devices_.selected) EvaluateSmartPage();
 }
 
 void Engine::WatchDiskHealth() {
   for (unsigned slot = 0; slot < devices_.currentCount && slot < kSmartSlots; ++slot) {
-    const StatusRecord& record = records_[DriveOf(devices_.current[slot])];
+    const EnclosureStatus status = StatusAt(slot);
+    if (!status.membersKnown()) continue;
     for (unsigned bay = 0; bay < kSmartBays; ++bay) {
       const SmartBayPages& pages = smart_.state().store[slot][bay];
-      // Only pages this pass read whole belong for certain to the disk the record names.
-      if (!pages.dataRead || !BayHoldsDisk(record, bay)) continue;
+      // Only pages this pass read whole belong for certain to the disk the status names.
+      if (!pages.dataRead || !status.member(bay)->holdsDisk()) continue;
       const std::optional<DiskHealthReading> reading = ReadDiskHealth(pages.data, pages.thresholds);
       if (!reading) continue;
-      ApplyHealthReport(slot, health_.Check({slot, bay, MemberDiskOf(record, bay)}, *reading));
+      ApplyHealthReport(slot, health_.Check({slot, bay, DiskOf(*status.member(bay))}, *reading));
     }
   }
 }

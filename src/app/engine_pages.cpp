@@ -101,6 +101,10 @@ void Engine::SetDeviceChecked(unsigned position, bool ticked) {
   if (currentPage_ == kPageStatus) RedrawStatusPage(true);
 }
 
+bool Engine::LoadFirmwareImage(const std::string& path) {
+  return firmware_.LoadImage(path, UpgradeFacts(firmware_.pickedDevice()));
+}
+
 bool Engine::PickUpgradeDevice(unsigned position) {
   if (upgrade_.targetSet()) return false;
   const bool changed = firmware_.PickDevice(position);

@@ -32,6 +32,7 @@ std::vector<KnownEnclosure> KnownEnclosures(const std::array<DeviceEntry, kMaxDe
 
 void Engine::Refresh() {
   RefreshTickedDevices();
+  PublishModel();
   if (refreshHook_) refreshHook_();
 }
 
@@ -49,7 +50,7 @@ void Engine::RefreshTickedDevices() {
     ui_.panel(0, "0x," + c);
     if (!deviceChecked_[slot] || (UpgradeRunning() && upgrade_.UpgradeTarget.load() == slot)) continue;
     if (programStarted_) {
-      changedMask_ |= 1u << slot;
+      changedMask_ |= DeviceBit(slot);
       continue;
     }
     const DeviceWatch before = watch_[slot];
@@ -79,11 +80,7 @@ bool Engine::RefreshDevice(unsigned slot, const std::string& c) {
   const std::uint64_t now = clock_.nowMs();
   ui_.panel(0, "1x," + c);
   if (watch.Due(now, info.failureCounter)) {
-    EnclosureRefresh target{drive,
-                            info.hasSensor,
-                            (identity_[drive][identify_offset::kMemberOrder] & kMemberOrderBit) != 0,
-                            info.rebuildRunning,
-                            {}};
+    EnclosureRefresh target{drive, info.hasSensor, AnswerBlockAIsHdd1(identity_[drive]), info.rebuildRunning, {}};
     const RefreshOutcome outcome =
         RefreshEnclosure(channel_, clock_, ui_, c, target, records_[drive], [this] { return ShouldGiveUp(); });
     info.rebuildRunning = target.rebuildRunning;
@@ -102,7 +99,7 @@ bool Engine::RefreshDevice(unsigned slot, const std::string& c) {
       if (!info.capacityKnown)
         info.capacityKnown =
             FillArrayCapacity(channel_, clock_, drive, identity_[drive], info.hasName, records_[drive]);
-      changedMask_ |= 1u << slot;
+      changedMask_ |= DeviceBit(slot);
     }
   }
   if (watch.SilenceAlarmDue(clock_.nowMs())) RaiseAlarm(kAlarmDeviceRemoved, slot, 0, NotAnsweringSentence(slot));
@@ -126,14 +123,14 @@ void Engine::RefreshNow() {
   Refresh();
 }
 
-void Engine::WriteCycleLog(std::uint32_t mask) {
+void Engine::WriteCycleLog(DeviceMask mask) {
   CheckSensors(mask);
   WatchMembers(mask);
   if (!eventLog_) return;
   std::vector<LoggedDevice> logged;
   for (unsigned i = 0; i < devices_.currentCount; ++i) {
     const unsigned drive = DriveOf(devices_.current[i]);
-    logged.push_back({&identity_[drive], &records_[drive]});
+    logged.push_back({&identity_[drive], &records_[drive], devices_.currentInfo[i].capacityKnown});
   }
   const EventLogResult result = eventLog_->WriteEventLog(
       mask, logged, [this] { return clock_.localTime(); }, programStarted_);
@@ -184,7 +181,7 @@ void Engine::FollowDevices(const DetectionResult& found) {
   if (eventLog_) eventLog_->FollowDevices(oldOfNew);
 }
 
-void Engine::CheckSensors(std::uint32_t mask) {
+void Engine::CheckSensors(DeviceMask mask) {
   // The first cycle after start-up only draws: nothing was read yet.
   if (programStarted_) return;
   SensorLimits limits;
@@ -193,7 +190,7 @@ void Engine::CheckSensors(std::uint32_t mask) {
     limits.tempAlarmC = mail_->TempAlarm();
   }
   for (unsigned slot = 0; slot < devices_.currentCount; ++slot) {
-    if (!(mask & (1u << slot)) || !devices_.currentInfo[slot].hasSensor) continue;
+    if (!(mask & DeviceBit(slot)) || !devices_.currentInfo[slot].hasSensor) continue;
     const unsigned drive = DriveOf(devices_.current[slot]);
     for (const SensorEvent& event : sensors_.Check(drive, slot, records_[drive], limits)) {
       if (eventLog_) eventLog_->QueueLine(event.logLine, EventTag(event.kind, slot));
@@ -226,6 +223,7 @@ void Engine::RaiseAlarmWithSentences(std::uint8_t kind, unsigned device, std::ve
                                      unsigned bay) {
   std::string text;
   for (const std::string& sentence : sentences) text += (text.empty() ? "" : " ") + sentence;
+  alarms_.Count(kind);
   TellEvent(LogEvent{EventTag(LogEventKind::Alarm, device, bay), text, clock_.localTime(), kind});
   if (!mail_) return;
   if (mail_->MailSuppressMask & (1u << (kind - 1))) return;
@@ -233,9 +231,11 @@ void Engine::RaiseAlarmWithSentences(std::uint8_t kind, unsigned device, std::ve
   if (device < devices_.currentCount) {
     const unsigned drive = DriveOf(devices_.current[device]);
     lines = std::move(sentences);
-    const std::uint8_t mode = records_[drive][status_offset::kArrayMode];
-    if (ModeWithoutRedundancy(mode)) lines.push_back(NoRedundancySentence(mode));
-    BuildDeviceInfoBlock(device, identity_[drive], records_[drive], InfoForm::Alarm, kind, lines);
+    const EnclosureStatus status = StatusAt(device);
+    if (status.array && ModeWithoutRedundancy(status.array->mode))
+      lines.push_back(NoRedundancySentence(status.array->mode));
+    BuildDeviceInfoBlock(device, identity_[drive], records_[drive], InfoForm::Alarm, kind, lines,
+                         devices_.currentInfo[device].capacityKnown);
   }
   mail_->RequestAlarm(kind, std::move(lines));
 }

@@ -2,13 +2,10 @@
 #include "app/prometheus_metrics.h"
 
 #include <algorithm>
-#include <cstdio>
+#include <charconv>
 
 #include "app/engine.h"
 #include "monitor/array_health.h"
-#include "monitor/device_names.h"
-#include "monitor/member_disk.h"
-#include "monitor/sensor_watch.h"
 #include "notify/mail_center.h"
 #include "notify/mail_settings.h"
 #include "smart/attribute_names.h"
@@ -27,15 +24,12 @@ std::string ModeLabel(std::uint8_t mode) {
   }
 }
 
-MemberMetrics MemberOf(const StatusRecord& record, unsigned bay, const SmartBayPages* pages) {
+MemberMetrics MemberOf(const rur::MemberStatus& read, unsigned bay, const SmartBayPages* pages) {
   MemberMetrics member;
-  const std::uint8_t rebuilt = bay == 0 ? kHdd1Rebuilding : kHdd2Rebuilding;
-  const std::string flagged = MemberStateName(record, bay);
-  member.state = (record[status_offset::kActivityFlags] & rebuilt) && flagged != "absent" ? "rebuilding" : flagged;
-  member.capacityBytes =
-      ReadLe(record.data() + (bay == 0 ? status_offset::kHdd1Capacity : status_offset::kHdd2Capacity), 5) * 512;
-  // Only pages a pass read whole belong for certain to the disk the record names.
-  if (pages != nullptr && pages->dataRead && BayHoldsDisk(record, bay)) {
+  member.state = std::string(MemberStateWord(read.state));
+  member.capacityBytes = read.capacitySectors * 512;
+  // Only pages a pass read whole belong for certain to the disk the status names.
+  if (pages != nullptr && pages->dataRead && read.holdsDisk()) {
     const SmartPageModel graded =
         EvaluateSmart(SmartEvaluationInput{pages->data, pages->thresholds, bay, {}, {}, true});
     if (!graded.rows.empty()) {
@@ -63,10 +57,11 @@ std::string Escaped(const std::string& text) {
   return out;
 }
 
+// Machine formats never follow the user's locale: to_chars writes a point whatever it is.
 std::string Number(double value) {
   char text[32];
-  std::snprintf(text, sizeof text, "%.10g", value);
-  return text;
+  const auto result = std::to_chars(text, text + sizeof text, value);
+  return std::string(text, result.ptr);
 }
 
 // Writes one family: its HELP and TYPE lines before its first series, then every series added
@@ -144,40 +139,37 @@ const char* AlarmKindLabel(int kind) {
 MetricsSnapshot CollectMetrics(const Engine& engine, const MailCenter* mail, std::int64_t refreshSeconds) {
   MetricsSnapshot snapshot;
   snapshot.refreshSeconds = refreshSeconds;
-  for (unsigned position = 0; position < engine.deviceCount(); ++position) {
-    const unsigned drive = engine.DriveAt(position);
-    const StatusRecord& record = engine.record(drive);
-    const IdentifyBlock& identity = engine.identity(drive);
-    const DeviceWatch* watch = engine.watch(position);
+  const SmartState& smart = engine.smart().state();
+  for (const Enclosure& enclosure : engine.enclosures()) {
+    const EnclosureStatus& status = enclosure.status;
+    const unsigned position = enclosure.position;
     EnclosureMetrics e;
     e.device = position + 1;
-    e.drive = drive;
-    const DriveFacts names = engine.DriveNames(drive);
-    e.path = names.path;
-    e.byId = names.byId;
-    e.product = DeviceProductName(identity);
-    e.firmware = FirmwareRevisionText(identity);
-    e.mode = ModeLabel(record[status_offset::kArrayMode]);
-    e.up = watch != nullptr && watch->current();
-    e.known = watch != nullptr && watch->known();
-    e.arrayState = std::string(ArrayStateName(ArrayStateOf(record)));
-    if (e.arrayState == "rebuilding")
-      e.rebuildRatio = std::min(100, static_cast<int>(record[status_offset::kActivityProgress])) / 100.0;
-    const SmartState& smart = engine.smart().state();
-    for (unsigned bay = 0; bay < 2; ++bay)
-      e.members[bay] = MemberOf(record, bay, position < kSmartSlots ? &smart.store[position][bay] : nullptr);
-    const std::uint8_t environment = record[status_offset::kEnvironmentFlags];
-    if (engine.devices().currentInfo[position].hasSensor && (environment & 0xF0) == kSensorsValid) {
-      e.fanRpm = FanSpeedRpm(record);
-      e.temperatureCelsius = record[status_offset::kTemperature];
+    e.drive = enclosure.identity.drive;
+    e.path = enclosure.identity.path;
+    e.byId = enclosure.identity.byId;
+    e.product = status.product;
+    e.firmware = status.firmware;
+    e.mode = ModeLabel(status.array ? status.array->mode : kModeBypass + 1);
+    e.up = enclosure.current;
+    e.known = status.membersKnown();
+    e.arrayState = std::string(ArrayStateName(enclosure.health.array));
+    if (status.rebuildingBay) e.rebuildRatio = std::min(100, static_cast<int>(status.rebuildPercent)) / 100.0;
+    for (unsigned bay = 0; bay < 2; ++bay) {
+      if (const rur::MemberStatus* member = status.member(bay))
+        e.members[bay] = MemberOf(*member, bay, position < kSmartSlots ? &smart.store[position][bay] : nullptr);
+      else
+        e.members[bay].state = "none";
+    }
+    if (status.sensors) {
+      e.fanRpm = status.sensors->fanRpm;
+      e.temperatureCelsius = status.sensors->temperatureC;
     }
     snapshot.enclosures.push_back(std::move(e));
   }
-  if (mail != nullptr) {
-    for (int kind = 1; kind <= kAlarmKindCount && kind <= static_cast<int>(snapshot.alarmsByKind.size()); ++kind)
-      snapshot.alarmsByKind[static_cast<std::size_t>(kind - 1)] = mail->AlarmsRaisedOfKind(kind);
-    snapshot.outboxMessages = mail->Outbox().size();
-  }
+  for (unsigned kind = 1; kind <= kAlarmKinds && kind <= snapshot.alarmsByKind.size(); ++kind)
+    snapshot.alarmsByKind[kind - 1] = engine.alarms().RaisedOfKind(kind);
+  if (mail != nullptr) snapshot.outboxMessages = mail->Outbox().size();
   return snapshot;
 }
 

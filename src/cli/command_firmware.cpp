@@ -161,11 +161,10 @@ int RunFirmware(CommandContext& context) {
 
   Engine& engine = context.env.engine();
   engine.PickUpgradeDevice(position);
-  FirmwareUpgrade& firmware = engine.firmware();
-  if (!firmware.LoadImage(file, engine.UpgradeFacts(position)))
-    return Fail(context, "firmware", "the image " + file + " was refused");
+  const FirmwareUpgrade& firmware = engine.firmware();
+  if (!engine.LoadFirmwareImage(file)) return Fail(context, "firmware", "the image " + file + " was refused");
   if (options.json) {
-    if (firmware.CheckUpgrade() != UpgradeOutcome::Succeeded)
+    if (engine.CheckUpgrade() != UpgradeOutcome::Succeeded)
       return Fail(context, "firmware", "the image does not fit this device");
     context.out << DryRunJson(context, position, file).dump(2) << '\n';
     return kExitOk;
@@ -173,7 +172,7 @@ int RunFirmware(CommandContext& context) {
   ShowUpgrade(context, position, file);
 
   if (dryRun) {
-    if (firmware.CheckUpgrade() != UpgradeOutcome::Succeeded) return kExitFailed;
+    if (engine.CheckUpgrade() != UpgradeOutcome::Succeeded) return kExitFailed;
     ShowPlan(context, firmware.image().length);
     return kExitOk;
   }
@@ -188,7 +187,7 @@ int RunFirmware(CommandContext& context) {
   UpgradeOutcome outcome;
   {
     const InterruptionHold hold(kKeepRunningNotice);
-    outcome = firmware.RunUpgrade();
+    outcome = engine.RunUpgrade();
   }
   ui.finishProgress();
   if (outcome == UpgradeOutcome::DeviceBusy) TellDeviceBusy(context, "firmware", position);
@@ -214,7 +213,7 @@ int RunFirmwareBackup(CommandContext& context) {
 
   Engine& engine = context.env.engine();
   std::vector<std::uint8_t> bytes;
-  if (!engine.firmware().BackupFlash(position, static_cast<std::uint32_t>(length), bytes)) {
+  if (!engine.BackupFlash(position, static_cast<std::uint32_t>(length), bytes)) {
     if (TellDeviceBusy(context, "firmware-backup", position)) return kExitFailed;
     context.err << "firmware-backup: the flash could not be read\n";
     return kExitFailed;

@@ -25,7 +25,8 @@ int RunSmart(CommandContext& context) {
   engine.SelectSmartBay(bay - 1);
   const std::string bayName = "HDD" + std::to_string(bay);
   if (!engine.smart().state().store[position][bay - 1].dataRead) {
-    const bool holdsDisk = BayHoldsDisk(engine.record(engine.DriveAt(position)), bay - 1);
+    const MemberStatus* member = engine.enclosure(position)->status.member(bay - 1);
+    const bool holdsDisk = member != nullptr && member->holdsDisk();
     return Fail(context, "smart",
                 DeviceLabel(engine, position) + ": " +
                     (holdsDisk ? "the SMART data of " + bayName + " could not be read" : bayName + " holds no disk"));
@@ -37,7 +38,7 @@ int RunSmart(CommandContext& context) {
     context.out << DeviceLabel(engine, position) << "\n" << SmartText(page);
   }
   if (!engine.smart().state().thresholdsValid) context.err << "smart: some threshold pages could not be read\n";
-  const ArrayHealth health = ArrayHealthOf(engine.record(engine.DriveAt(position)));
+  const ArrayHealth health = ArrayHealthOf(engine.enclosure(position)->status);
   int status = (health.failed ? kExitUnavailable : 0) | (health.degraded ? kExitDegraded : 0);
   if (page.verdict == " Error ") status |= kExitSmartError;
   if (page.verdict == " Warning ") status |= kExitSmartWarning;

@@ -1,28 +1,33 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/status_report.h"
 
-#include "monitor/ata_text.h"
 #include "monitor/capacity_text.h"
-#include "monitor/device_names.h"
-#include "monitor/member_disk.h"
+#include "monitor/redundancy_note.h"
+#include "monitor/status_page_model.h"
 
 namespace rur {
 namespace {
 
-MemberStatus Member(const StatusRecord& record, int member) {
-  const bool first = member == 1;
-  MemberStatus status;
-  status.bay = static_cast<unsigned>(member);
-  status.stateCode = record[first ? status_offset::kHdd1StateCode : status_offset::kHdd2StateCode];
-  status.state = MemberStateName(record, static_cast<unsigned>(member - 1));
-  status.model = TrimModelText(
-      AtaStringToText(record.data() + (first ? status_offset::kHdd1Model : status_offset::kHdd2Model), kModelLength));
-  status.serial =
-      AtaStringToText(record.data() + (first ? status_offset::kHdd1Serial : status_offset::kHdd2Serial), kSerialLength);
-  status.capacitySectors =
-      ReadLe(record.data() + (first ? status_offset::kHdd1Capacity : status_offset::kHdd2Capacity), 5);
-  status.capacityText = CapacityText(status.capacitySectors);
-  return status;
+// A member being rebuilt has always been "present" here: its activity shows in the array state.
+std::string StateWord(MemberState state) {
+  return std::string(MemberStateWord(state == MemberState::Rebuilding ? MemberState::Present : state));
+}
+
+MemberReport Member(const EnclosureStatus& status, unsigned bay) {
+  MemberReport member;
+  member.bay = bay + 1;
+  const MemberStatus* read = status.member(bay);
+  if (read == nullptr) {
+    member.state = "none";
+    return member;
+  }
+  member.stateCode = read->stateCode;
+  member.state = StateWord(read->state);
+  member.model = read->model;
+  member.serial = read->serial;
+  member.capacitySectors = read->capacitySectors;
+  member.capacityText = CapacityText(read->capacitySectors);
+  return member;
 }
 
 std::string Trimmed(std::string text) {
@@ -32,45 +37,41 @@ std::string Trimmed(std::string text) {
 
 }  // namespace
 
-std::vector<DeviceStatus> CollectStatus(Engine& engine) {
+std::vector<DeviceStatus> CollectStatus(const Engine& engine) {
   std::vector<DeviceStatus> devices;
-  const unsigned selected = engine.selectedDevice();
-  for (unsigned i = 0; i < engine.deviceCount(); ++i) {
-    engine.SelectDevice(i);
-    const unsigned drive = engine.DriveAt(i);
-    const StatusRecord& record = engine.record(drive);
-    const StatusPageView& view = engine.statusPage();
+  for (const Enclosure& enclosure : engine.enclosures()) {
+    const EnclosureStatus& s = enclosure.status;
     DeviceStatus status;
-    status.device = i + 1;
-    status.drive = drive;
-    status.path = engine.DriveNames(drive).path;
-    status.byId = engine.DriveNames(drive).byId;
-    status.controllerKind = static_cast<int>(engine.devices().currentInfo[i].controllerKind);
-    status.product = DeviceProductName(engine.identity(drive));
-    status.nameText = engine.DeviceNameText(i);
-    status.firmware = view.firmware;
-    status.firmwareValid = view.firmwareValid;
-    status.mode = record[status_offset::kArrayMode];
-    status.modeText = view.mode;
-    status.redundancyNote = view.redundancyNote;
-    status.capacitySectors = ReadLe(record.data() + status_offset::kArrayCapacity, 5);
-    status.capacityText = view.systemCapacity;  // empty while nothing was read
-    status.driveFlags = record[status_offset::kDriveFlags];
-    status.activityFlags = record[status_offset::kActivityFlags];
-    status.progress = record[status_offset::kActivityProgress];
-    status.arrayState = view.arrayState;
-    status.fanRpm = record[status_offset::kFanSpeed] + 256u * record[status_offset::kFanSpeed + 1];
-    status.temperature = record[status_offset::kTemperature];
-    status.sensorShown = view.sensorPanelShown;
-    const StatusCurrency currency = engine.Currency(i);
-    status.current = currency.current;
-    status.error = currency.error;
-    status.health = ArrayHealthOf(record);
-    status.members[0] = Member(record, 1);
-    status.members[1] = Member(record, 2);
+    status.device = enclosure.position + 1;
+    status.drive = enclosure.identity.drive;
+    status.path = enclosure.identity.path;
+    status.byId = enclosure.identity.byId;
+    status.controllerKind = static_cast<int>(enclosure.identity.controllerKind);
+    status.product = s.product;
+    status.nameText = enclosure.nameText;
+    status.firmware = s.firmware;
+    status.firmwareValid = s.firmwareValid;
+    status.mode = s.array ? s.array->mode : 0;
+    status.modeText = ModeTextOf(s);
+    status.redundancyNote = s.array && ModeWithoutRedundancy(s.array->mode) ? kNoRedundancyNote : "";
+    status.capacitySectors = s.capacitySectors.value_or(0);
+    status.capacityText = CapacityTextOf(s);  // empty while nothing was read
+    status.driveFlags = s.driveFlags;
+    status.activityFlags = s.activityFlags;
+    status.progress = s.rebuildPercent;
+    status.arrayState = ArrayStateText(s, enclosure.answering);
+    if (s.sensors) {
+      status.fanRpm = s.sensors->fanRpm;
+      status.temperature = s.sensors->temperatureC;
+    }
+    status.sensorShown = SensorsShown(s, enclosure.current);
+    status.current = enclosure.current;
+    status.error = enclosure.error;
+    status.health = ArrayHealthOf(s);
+    status.members[0] = Member(s, 0);
+    status.members[1] = Member(s, 1);
     devices.push_back(std::move(status));
   }
-  if (selected < engine.deviceCount()) engine.SelectDevice(selected);
   return devices;
 }
 
@@ -86,7 +87,7 @@ std::string StatusText(const std::vector<DeviceStatus>& devices) {
     if (d.sensorShown)
       text += "  Fan:               " + std::to_string(d.fanRpm) + " RPM, temperature " +
               std::to_string(d.temperature) + "\n";
-    for (const MemberStatus& m : d.members) {
+    for (const MemberReport& m : d.members) {
       text += "  HDD" + std::to_string(m.bay) + ":              " + m.state;
       if (m.state != "none") text += ", " + m.model + ", serial \"" + Trimmed(m.serial) + "\", " + m.capacityText;
       text += "\n";
@@ -108,7 +109,7 @@ nlohmann::json StatusJson(const std::vector<DeviceStatus>& devices) {
   nlohmann::json list = nlohmann::json::array();
   for (const DeviceStatus& d : devices) {
     nlohmann::json members = nlohmann::json::array();
-    for (const MemberStatus& m : d.members) {
+    for (const MemberReport& m : d.members) {
       members.push_back({{"bay", m.bay},
                          {"state_code", m.stateCode},
                          {"state", m.state},

@@ -13,10 +13,10 @@
 
 namespace rur {
 
-struct MemberStatus {
+struct MemberReport {
   unsigned bay = 1;
   std::uint8_t stateCode = 0;
-  std::string state;  // "present", "absent", "failed", "inserted" or "none"
+  std::string state;  // "present", "absent", "failed", "inserted" or "none" (never read)
   std::string model;
   std::string serial;
   std::uint64_t capacitySectors = 0;
@@ -48,11 +48,11 @@ struct DeviceStatus {
   bool current = true;  // the values come from the last refresh; else they are the last good ones
   std::string error;    // why they are not current
   ArrayHealth health;
-  MemberStatus members[2];
+  MemberReport members[2];
 };
 
-// Draws the status page of every enclosure in turn (the selection returns to where it was).
-std::vector<DeviceStatus> CollectStatus(Engine& engine);
+// What the engine's model says of every enclosure.
+std::vector<DeviceStatus> CollectStatus(const Engine& engine);
 std::string StatusText(const std::vector<DeviceStatus>& devices);
 nlohmann::json StatusJson(const std::vector<DeviceStatus>& devices);
 

@@ -215,7 +215,7 @@ void Detection::ProbeDrive(unsigned drive, unsigned position) {
     }
   }
 
-  const bool blockAIsHdd1 = (slot[identify_offset::kMemberOrder] & kMemberOrderBit) != 0;
+  const bool blockAIsHdd1 = AnswerBlockAIsHdd1(slot);
   info.memberOrder = !blockAIsHdd1;
   info.hasSensor = slot[identify_offset::kSensorAbsent] == 0 && slot[identify_offset::kSensorAbsent + 1] == 0;
 

@@ -15,7 +15,8 @@ namespace rur {
 using DeviceEntry = std::uint8_t;
 constexpr DeviceEntry kEntryAccepted = 0x40;
 constexpr DeviceEntry kEntryDriveMask = 0x3F;  // drive numbers 0..63
-constexpr unsigned kMaxDevices = 10;
+// Every enclosure found has a position: one per drive number at most.
+constexpr unsigned kMaxDevices = kMaxPhysicalDrives;
 // "No device" for UpgradeTarget and similar indexes.
 constexpr std::uint32_t kNoDevice = 256;
 

@@ -3,14 +3,15 @@
 
 namespace rur {
 
-ArrayState ArrayStateOf(const StatusRecord& record) {
-  if (record[status_offset::kActivityFlags] & (kHdd1Rebuilding | kHdd2Rebuilding)) return ArrayState::Rebuilding;
-  const std::uint8_t flags = record[status_offset::kDriveFlags];
-  const std::uint8_t present = flags & kBothPresent;
-  if (present == 0) return ArrayState::Failed;
-  const bool memberFailed = (flags & (kHdd1Failed | kHdd2Failed)) != 0;
-  if (present == kBothPresent) return memberFailed ? ArrayState::Degraded : ArrayState::Normal;
-  switch (record[status_offset::kArrayMode]) {
+ArrayState ArrayStateOf(const EnclosureStatus& status) {
+  if (!status.array) return ArrayState::Normal;
+  if (status.rebuildingBay) return ArrayState::Rebuilding;
+  const auto& members = status.array->members;
+  const unsigned inArray = (members[0].inArray() ? 1u : 0u) + (members[1].inArray() ? 1u : 0u);
+  if (inArray == 0) return ArrayState::Failed;
+  const bool memberFailed = members[0].state == MemberState::Failed || members[1].state == MemberState::Failed;
+  if (inArray == 2) return memberFailed ? ArrayState::Degraded : ArrayState::Normal;
+  switch (status.array->mode) {
     case kModeMirroring: return ArrayState::Degraded;
     case kModeBypass: return memberFailed ? ArrayState::Degraded : ArrayState::Normal;
     default: return ArrayState::Failed;
@@ -27,8 +28,8 @@ std::string_view ArrayStateName(ArrayState state) {
   return "failed";
 }
 
-ArrayHealth ArrayHealthOf(const StatusRecord& record) {
-  const ArrayState state = ArrayStateOf(record);
+ArrayHealth ArrayHealthOf(const EnclosureStatus& status) {
+  const ArrayState state = ArrayStateOf(status);
   return {state == ArrayState::Degraded || state == ArrayState::Rebuilding, state == ArrayState::Failed};
 }
 

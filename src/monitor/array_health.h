@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// Whether an enclosure's array still keeps its data safe, from the members' states in its status
-// record: what scripts read from rurctl's exit status and what the metrics report.
+// Whether an enclosure's array still keeps its data safe, from the members' states: what scripts
+// read from rurctl's exit status, what the metrics, the tray and the service report.
 
 #include <string_view>
 
-#include "monitor/status_record.h"
+#include "monitor/enclosure_status.h"
 
 namespace rur {
 
@@ -14,7 +14,8 @@ enum class ArrayState { Normal, Degraded, Rebuilding, Failed };
 // The array by its mode: a mirror with one member left is degraded; striping and spanning (JBOD,
 // NRAID) arrays lose their data with either member; bypass passes each disk through on its own, so
 // an empty bay there is no fault. A failed member makes any array that still runs degraded.
-ArrayState ArrayStateOf(const StatusRecord& record);
+// An enclosure whose members were never read counts as normal: nothing is known against it.
+ArrayState ArrayStateOf(const EnclosureStatus& status);
 // "normal", "degraded", "rebuilding", "failed".
 std::string_view ArrayStateName(ArrayState state);
 
@@ -23,6 +24,6 @@ struct ArrayHealth {
   bool failed = false;    // holds no usable array
 };
 
-ArrayHealth ArrayHealthOf(const StatusRecord& record);
+ArrayHealth ArrayHealthOf(const EnclosureStatus& status);
 
 }  // namespace rur

@@ -59,15 +59,16 @@ std::string NotAnsweringSentence(unsigned device) {
 }
 
 void BuildDeviceInfoBlock(unsigned device, const IdentifyBlock& identity, const StatusRecord& record, InfoForm form,
-                          std::uint8_t alarmKind, std::vector<std::string>& lines) {
+                          std::uint8_t alarmKind, std::vector<std::string>& lines, bool capacityKnown) {
   const bool log = form == InfoForm::Log;
   lines.push_back("Device" + std::to_string(device + 1) + " information :");
   lines.push_back("Model# " +
                   TrimModelText(AtaStringToText(identity.data() + identify_offset::kProductName, kProductNameLength)));
   lines.push_back(ModeText(record[status_offset::kArrayMode]) + ", F/W Rev. " +
                   FirmwareRevisionText(identity, log ? RevisionForm::Log : RevisionForm::Alarm));
-  lines.push_back("Configured Capacity : " +
-                  CapacityWithSectors(ReadLe(record.data() + status_offset::kArrayCapacity, 5)));
+  if (capacityKnown)
+    lines.push_back("Configured Capacity : " +
+                    CapacityWithSectors(ReadLe(record.data() + status_offset::kArrayCapacity, 5)));
 
   const std::uint8_t flags = record[status_offset::kDriveFlags];
   const bool memberAlarm = !log && alarmKind == kAlarmMemberRemoved;

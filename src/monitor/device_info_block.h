@@ -17,9 +17,10 @@ enum class InfoForm { Log, Alarm };
 constexpr std::uint8_t kAlarmMemberRemoved = 1;  // a member disk was removed
 constexpr std::uint8_t kAlarmDeviceRemoved = 2;  // an enclosure was removed
 
-// Appends the block of device index `device` (numbered from 1 in the text).
+// Appends the block of device index `device` (numbered from 1 in the text). A capacity that was
+// never read is left out rather than written as 0.
 void BuildDeviceInfoBlock(unsigned device, const IdentifyBlock& identity, const StatusRecord& record, InfoForm form,
-                          std::uint8_t alarmKind, std::vector<std::string>& lines);
+                          std::uint8_t alarmKind, std::vector<std::string>& lines, bool capacityKnown = true);
 
 // "Device1 P0 Hard Disk Drive fail." or "Device1 RAID system fail."
 std::string AlarmSentence(std::uint8_t kind, unsigned device, unsigned bay);

@@ -189,7 +189,7 @@ bool EventLogWriter::AppendLine(const std::string& line, const LocalDateTime& no
   return saved;
 }
 
-EventLogResult EventLogWriter::WriteEventLog(std::uint32_t changedMask, const std::vector<LoggedDevice>& devices,
+EventLogResult EventLogWriter::WriteEventLog(DeviceMask changedMask, const std::vector<LoggedDevice>& devices,
                                              const std::function<LocalDateTime()>& clockNow, bool programStarted) {
   EventLogResult result;
   std::string lockError;
@@ -239,8 +239,9 @@ EventLogResult EventLogWriter::WriteEventLog(std::uint32_t changedMask, const st
 
   if (reopened) {
     for (unsigned i = 0; i < count; ++i)
-      if (changedMask & (1u << i)) {
-        BuildDeviceInfoBlock(i, *devices[i].identity, *devices[i].record, InfoForm::Log, 0, batch.lines);
+      if (changedMask & DeviceBit(i)) {
+        BuildDeviceInfoBlock(i, *devices[i].identity, *devices[i].record, InfoForm::Log, 0, batch.lines,
+                             devices[i].capacityKnown);
         batch.Tag({LogEventKind::Info, static_cast<int>(i), (*devices[i].record)[status_offset::kOwnerDrive]});
       }
     batch.Add(kSeparatorLine, kBanner);
@@ -253,7 +254,7 @@ EventLogResult EventLogWriter::WriteEventLog(std::uint32_t changedMask, const st
       tag.device = static_cast<int>(i);
       batch.Add("D" + std::to_string(i + 1) + " " + note.text + ", " + stamp, tag);
     }
-    if (!(changedMask & (1u << i))) continue;
+    if (!(changedMask & DeviceBit(i))) continue;
     const StatusRecord& record = *devices[i].record;
     const std::uint8_t flags = record[status_offset::kDriveFlags];
     DeviceMemory& memory = memory_[i];
@@ -310,6 +311,8 @@ void EventLogWriter::BayTransitions(unsigned device, std::uint8_t old, const Sta
       out.Add(n + " " + name + " was failed, Capacity too small." + code + stamp, tag(LogEventKind::MemberFailed));
       AppendMemberDetails(record, static_cast<int>(bay + 1), "  ", out.lines);
       out.Tag(tag(LogEventKind::Info));
+      // A member of the array that fails in its bay is as much lost to it as one pulled out.
+      if (old & b.present) result.alarms.push_back({kAlarmMemberRemoved, device, bay});
     } else if (flags & b.inserted) {
       if (old & b.inserted) continue;
       out.Add(n + " " + name + " was inserted, " + code + stamp, tag(LogEventKind::MemberInserted));

@@ -20,6 +20,7 @@
 #include "monitor/status_record.h"
 #include "platform/atomic_file.h"
 #include "platform/clock.h"
+#include "platform/drive_numbering.h"
 
 namespace rur {
 
@@ -30,6 +31,7 @@ constexpr const char* kEventLogLockName = "event-log.lock";
 struct LoggedDevice {
   const IdentifyBlock* identity;
   const StatusRecord* record;
+  bool capacityKnown = true;  // the array's capacity was read (the record holds 0 until it is)
 };
 
 struct AlarmRaise {
@@ -60,9 +62,9 @@ class EventLogWriter {
 
   // One call per refresh cycle. changedMask: bit i set when device i was refreshed this cycle.
   // The time is read once the log is locked, so a writer's stamps follow those already saved.
-  EventLogResult WriteEventLog(std::uint32_t changedMask, const std::vector<LoggedDevice>& devices,
+  EventLogResult WriteEventLog(DeviceMask changedMask, const std::vector<LoggedDevice>& devices,
                                const std::function<LocalDateTime()>& now, bool programStarted);
-  EventLogResult WriteEventLog(std::uint32_t changedMask, const std::vector<LoggedDevice>& devices,
+  EventLogResult WriteEventLog(DeviceMask changedMask, const std::vector<LoggedDevice>& devices,
                                const LocalDateTime& now, bool programStarted) {
     return WriteEventLog(
         changedMask, devices, [&now] { return now; }, programStarted);

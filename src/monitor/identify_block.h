@@ -34,4 +34,9 @@ constexpr std::size_t kCapacity = 200;        // 48 bits, least significant byte
 constexpr std::uint8_t kMemberOrderBit = 0x10;
 constexpr std::size_t kProductNameLength = 40;
 
+// Whether the first member block of the controller's answers describes HDD1.
+inline bool AnswerBlockAIsHdd1(const IdentifyBlock& identity) {
+  return (identity[identify_offset::kMemberOrder] & kMemberOrderBit) != 0;
+}
+
 }  // namespace rur

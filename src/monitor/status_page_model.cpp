@@ -58,6 +58,13 @@ std::string RebuildText(std::uint8_t progress, std::uint8_t activityFlags) {
   return std::to_string(progress) + direction;
 }
 
+std::string ArrayStateText(const EnclosureStatus& status, bool answering) {
+  if (!answering) return kNotAnsweringText;
+  if (!status.membersKnown()) return kNoAnswerYetText;
+  if (status.rebuildingBay) return RebuildText(status.rebuildPercent, status.activityFlags);
+  return ArrayStateText(status.driveFlags);
+}
+
 void StatusPageModel::FollowDevices(const std::vector<int>& oldPositionOfNew) {
   std::vector<Shown> followed(std::max<std::size_t>(oldPositionOfNew.size(), 1));
   for (std::size_t j = 0; j < oldPositionOfNew.size(); ++j) {

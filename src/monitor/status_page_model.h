@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "monitor/enclosure_status.h"
 #include "monitor/status_record.h"
 
 namespace rur {
@@ -88,5 +89,8 @@ void FillMemberLabels(const StatusRecord& record, int member, LabelState& capaci
 // "Normal", "Single HDD\nPresent" or "Failure" from the members' presence.
 std::string ArrayStateText(std::uint8_t driveFlags);
 std::string RebuildText(std::uint8_t progress, std::uint8_t activityFlags);
+// The array state as the status page shows it, for an enclosure whose status is known or not and
+// that answers or not.
+std::string ArrayStateText(const EnclosureStatus& status, bool answering);
 
 }  // namespace rur

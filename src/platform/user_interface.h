@@ -21,6 +21,7 @@ enum class UiUpdate {
   StatusPage,      // the status page model
   DeviceNames,     // firmware revision text and the device name texts
   SmartPage,       // the SMART page model
+  Enclosures,      // the model of every enclosure: statuses and health (after detection and each refresh)
 };
 
 // The notice about finding devices: "Drive detecting" (blinking while a detection runs),

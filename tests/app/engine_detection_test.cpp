@@ -23,7 +23,7 @@ std::string Model(const StatusRecord& record, std::size_t at) {
 }
 
 TEST(EngineDetection, FindsTheEnclosureAndSkipsThePlainDisk) {
-  EngineRun run(ScenarioOf({PlainDisk(0), Enclosure(1)}));
+  EngineRun run(ScenarioOf({PlainDisk(0), EnclosureDrive(1)}));
   ASSERT_TRUE(run.engine.RunUntilDetected(20000));
   const Engine& engine = run.engine;
   ASSERT_EQ(engine.deviceCount(), 1u);
@@ -65,14 +65,14 @@ TEST(EngineDetection, SecondPassOnlyWhenNothingWasFound) {
 }
 
 TEST(EngineDetection, MemberOrderNamesCapacitiesAndControllerKinds) {
-  sim::DriveSpec swapped = Enclosure(0, sim::kArrayStriping);
+  sim::DriveSpec swapped = EnclosureDrive(0, sim::kArrayStriping);
   swapped.enclosure.swapPorts = true;
   swapped.enclosure.productName.clear();  // no name from the controller: INQUIRY gives it
   swapped.inquiry = {"ABCDEFGH", "IJKLMNOPQRSTUVWX", "0001"};
   swapped.enclosure.members[1].disk.capacity = 1000;
   swapped.enclosure.members[0].disk.capacity = 1200;
   swapped.enclosure.sensors = false;
-  sim::DriveSpec multiplier = Enclosure(2, sim::kArrayBypass);
+  sim::DriveSpec multiplier = EnclosureDrive(2, sim::kArrayBypass);
   multiplier.enclosure.kind = ControllerKind::PortMultiplier;
   EngineRun run(ScenarioOf({swapped, PlainDisk(1), multiplier}));
   ASSERT_TRUE(run.engine.RunUntilDetected(20000));
@@ -119,9 +119,9 @@ TEST(EngineDetection, ProbesUsbDisksUnlessToldOtherwise) {
       drives.push_back(PlainDisk(number));
       drives.back().bus = number < 4 ? "sata" : "sas";
     }
-    drives.push_back(Enclosure(9));
-    drives.push_back(Enclosure(12));
-    drives.push_back(Enclosure(13));
+    drives.push_back(EnclosureDrive(9));
+    drives.push_back(EnclosureDrive(12));
+    drives.push_back(EnclosureDrive(13));
     drives.back().bus = "sata";
     EngineRun run(ScenarioOf(drives), false);
     run.engine.SetProbeScope(c.scope);
@@ -140,7 +140,7 @@ TEST(EngineDetection, ProbesUsbDisksUnlessToldOtherwise) {
 }
 
 TEST(EngineDeviceChanges, RecountFiveSecondsAfterTheLastNotice) {
-  sim::Scenario scenario = ScenarioOf({PlainDisk(0), Enclosure(1)});
+  sim::Scenario scenario = ScenarioOf({PlainDisk(0), EnclosureDrive(1)});
   sim::TimelineEvent unplug;
   unplug.atMs = 40000;
   unplug.drive = 1;
@@ -171,7 +171,7 @@ TEST(EngineDeviceChanges, RecountFiveSecondsAfterTheLastNotice) {
 }
 
 TEST(EngineRefresh, FailingDeviceIsNotAnsweringAfterSixFailures) {
-  EngineRun run(ScenarioOf({Enclosure(0)}));
+  EngineRun run(ScenarioOf({EnclosureDrive(0)}));
   ASSERT_TRUE(run.engine.RunUntilDetected(20000));
   Engine& engine = run.engine;
   engine.RunFor(12000);  // armed, then a first refresh draws the page
@@ -203,7 +203,7 @@ TEST(EngineRefresh, FailingDeviceIsNotAnsweringAfterSixFailures) {
 TEST(EngineRefresh, ControllerHeldByAnotherProcessIsSkippedNotFailed) {
   const auto folder = std::filesystem::temp_directory_path() / ("rur-held-" + std::to_string(::getpid()));
   std::filesystem::remove_all(folder);
-  EngineRun run(ScenarioOf({Enclosure(1)}), false);
+  EngineRun run(ScenarioOf({EnclosureDrive(1)}), false);
   run.host.ShareStateFolder(folder.string());
   Engine& engine = run.engine;
   engine.Start();
@@ -212,7 +212,7 @@ TEST(EngineRefresh, ControllerHeldByAnotherProcessIsSkippedNotFailed) {
   ASSERT_FALSE(engine.programStarted());
 
   VirtualClock otherClock(LocalDateTime{2026, 3, 14, 9, 0, 0});
-  sim::SimulatedHost other(ScenarioOf({Enclosure(1)}), otherClock);
+  sim::SimulatedHost other(ScenarioOf({EnclosureDrive(1)}), otherClock);
   other.ShareStateFolder(folder.string());
   {
     const HoldAttempt held = other.HoldController(1, 0);
@@ -236,7 +236,7 @@ TEST(EngineRefresh, ControllerHeldByAnotherProcessIsSkippedNotFailed) {
 }
 
 TEST(EngineRefresh, FirstTickArmsTheMonitorTheNextRefreshes) {
-  EngineRun run(ScenarioOf({Enclosure(0)}));
+  EngineRun run(ScenarioOf({EnclosureDrive(0)}));
   Engine& engine = run.engine;
   ASSERT_TRUE(engine.RunUntilDetected(20000));
   // Detection left the refresh and both SMART passes pending; they are served, then the first
@@ -264,7 +264,7 @@ using namespace test;
 // A controller that reports a member "being rebuilt" while no rebuild runs would keep the
 // refresh alternating between its two queries; the cycle ends after a few passes all the same.
 TEST(EngineRefresh, ContradictingControllerCannotHangTheCycle) {
-  sim::DriveSpec drive = Enclosure(0);
+  sim::DriveSpec drive = EnclosureDrive(0);
   drive.enclosure.members[1].state = sim::kMemberRebuilding;
   drive.enclosure.rebuild.reset();
   EngineRun run(ScenarioOf({drive}));

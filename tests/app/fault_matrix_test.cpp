@@ -18,6 +18,7 @@
 #include "firmware/firmware_test_support.h"
 #include "monitor/event_log.h"
 #include "monitor/query_answers.h"
+#include "support/engine_test_access.h"
 #include "support/simulated_engine.h"
 #include "transport/command_frame.h"
 #include "transport/commands.h"
@@ -143,7 +144,7 @@ TEST(FaultMatrix, ResultCodeOfEveryCommandForEveryFault) {
     for (const Failure failure : kEveryFailure) {
       SCOPED_TRACE(std::string(command.name) + ", " + Name(failure));
       VirtualClock clock;
-      sim::SimulatedHost host(test::ScenarioOf({test::Enclosure(kDrive)}), clock);
+      sim::SimulatedHost host(test::ScenarioOf({test::EnclosureDrive(kDrive)}), clock);
       test::RecordingUi ui;
       ControllerChannel channel(host, clock, ui);
       Sector answer{};
@@ -174,7 +175,7 @@ TEST(FaultMatrix, ResultCodeOfEveryCommandForEveryFault) {
 
 // The engine on the virtual clock over one simulated enclosure.
 struct Watched : test::SimulatedEngine<> {
-  explicit Watched(sim::Scenario scenario = test::ScenarioOf({test::Enclosure(kDrive)}))
+  explicit Watched(sim::Scenario scenario = test::ScenarioOf({test::EnclosureDrive(kDrive)}))
       : SimulatedEngine(std::move(scenario)) {}
 
   // Detected, armed, and the status page drawn once, as after a few seconds of a real run.
@@ -189,8 +190,8 @@ struct Watched : test::SimulatedEngine<> {
 
   // No mark is left behind, and the poll cycle refreshes the device again.
   void ExpectIdleAndRefreshing() {
-    EXPECT_EQ(engine.upgradeMarks().UpgradeTarget.load(), kNoDevice);
-    EXPECT_FALSE(engine.upgradeMarks().OperationBusy.load());
+    EXPECT_EQ(EngineTestAccess::Marks(engine).UpgradeTarget.load(), kNoDevice);
+    EXPECT_FALSE(EngineTestAccess::Marks(engine).OperationBusy.load());
     EXPECT_EQ(engine.requests().busy(), 0);
     EXPECT_FALSE(engine.refreshInProgress());
     EXPECT_FALSE(engine.firmware().panelShown());
@@ -274,7 +275,7 @@ TEST(FaultMatrix, UpgradeRetriesEveryFlashBlockNineTimes) {
         Watched run;
         run.Settle();
         const auto image = test::MakeImage({.length = 4096, .firmwareType = 0x01});
-        test::HoldImage(run.engine.firmware().image(), image);
+        test::HoldImage(EngineTestAccess::Firmware(run.engine).image(), image);
         bool struck = false;
         run.ui.onPump = [&] {
           run.clock.advanceMs(1);
@@ -285,7 +286,7 @@ TEST(FaultMatrix, UpgradeRetriesEveryFlashBlockNineTimes) {
             run.Strike(failure, phase.command, strikes);
           }
         };
-        const UpgradeOutcome outcome = run.engine.firmware().RunUpgrade();
+        const UpgradeOutcome outcome = run.engine.RunUpgrade();
         EXPECT_TRUE(struck);
         const bool survives = failure == Failure::LateWithin || (failure == Failure::Status && strikes < 9);
         if (survives) {
@@ -306,7 +307,7 @@ TEST(FaultMatrix, UpgradeRetriesEveryFlashBlockNineTimes) {
           }
         }
         if (failure == Failure::Unplugged) {
-          EXPECT_EQ(run.engine.upgradeMarks().UpgradeTarget.load(), kNoDevice);
+          EXPECT_EQ(EngineTestAccess::Marks(run.engine).UpgradeTarget.load(), kNoDevice);
           EXPECT_FALSE(run.engine.UpgradeRunning());
           run.ReplugAndRediscover();
         }
@@ -329,8 +330,8 @@ TEST(FaultMatrix, SmartPassGivesUpAfterFourAttempts) {
         ASSERT_TRUE(run.engine.smart().state().thresholdsValid);
         const SmartPage before = run.engine.smart().state().store[0][0].thresholds;
         // Thresholds found incomplete are read again with the next data request: make it now.
-        run.engine.smart().ForgetThresholds();
-        run.engine.smart().ExpireCountdown();
+        EngineTestAccess::Smart(run.engine).ForgetThresholds();
+        EngineTestAccess::Smart(run.engine).ExpireCountdown();
         const CommandUnderTest aimed{command.name,        command.command,     SMART_READ_THRESHOLDS,
                                      command.pollsWithin, command.pollsBeyond, true};
         bool struck = false;
@@ -383,7 +384,7 @@ TEST(FaultMatrix, UnplugInTheMiddleOfDetectionRefreshOrSmartPass) {
       ASSERT_EQ(run.engine.deviceCount(), 1u);
     } else {
       run.Settle();
-      if (moment == Moment::SmartPass) run.engine.smart().ExpireCountdown();
+      if (moment == Moment::SmartPass) EngineTestAccess::Smart(run.engine).ExpireCountdown();
       run.engine.RunFor(6000);
       EXPECT_TRUE(pulled);
       run.ReplugAndRediscover();
@@ -427,7 +428,7 @@ class PatchedDrives final : public DriveSource {
 };
 
 TEST(FaultMatrix, RebuildOfSizeZeroAndNamesFullOfControlBytes) {
-  sim::Scenario scenario = test::ScenarioOf({test::Enclosure(kDrive)});
+  sim::Scenario scenario = test::ScenarioOf({test::EnclosureDrive(kDrive)});
   sim::EnclosureSpec& enclosure = scenario.drives[0].enclosure;
   enclosure.productName = "RODE\r\nD1 HDD1 was removed, 05\x1b[2J";
   enclosure.members[0].disk.model = "WDC\r\nD1 HDD2 was removed, 05 2026/3/14\x07\x1b]0;x\x07";

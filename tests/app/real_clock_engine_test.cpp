@@ -16,7 +16,7 @@ struct RealClockRun : test::SimulatedEngine<test::RecordingUi, RealClock> {
 };
 
 TEST(RealClockEngine, DetectsOnItsThreadThenRefreshes) {
-  RealClockRun run(test::ScenarioOf({test::Enclosure(1), test::Enclosure(2, sim::kArrayStriping)}));
+  RealClockRun run(test::ScenarioOf({test::EnclosureDrive(1), test::EnclosureDrive(2, sim::kArrayStriping)}));
   run.engine.Start();
   ASSERT_TRUE(run.engine.RunUntilDetected(10000));
   EXPECT_EQ(run.engine.deviceCount(), 2u);
@@ -30,7 +30,7 @@ TEST(RealClockEngine, DetectsOnItsThreadThenRefreshes) {
 TEST(RealClockEngine, DeviceChangeWhileTheThreadProbes) {
   // The second enclosure goes away while the first detection is still probing: the simulator
   // reports the change from the detection thread, and the engine takes it from there.
-  sim::Scenario scenario = test::ScenarioOf({test::Enclosure(1), test::Enclosure(2)});
+  sim::Scenario scenario = test::ScenarioOf({test::EnclosureDrive(1), test::EnclosureDrive(2)});
   sim::TimelineEvent unplug;
   unplug.atMs = 300;
   unplug.drive = 2;

@@ -14,6 +14,7 @@
 #include "app/engine.h"
 #include "emulator/simulated_host.h"
 #include "firmware/firmware_test_support.h"
+#include "support/engine_test_access.h"
 #include "support/recording_ui.h"
 #include "support/sim_scenarios.h"
 
@@ -39,7 +40,7 @@ struct GapUi : test::RecordingUi {
 
 TEST(Responsiveness, DISABLED_EventLoopGapDuringUpgrade) {
   const char* cost = std::getenv("RUR_REQUEST_COST_US");
-  sim::Scenario scenario = test::ScenarioOf({test::Enclosure(1)});
+  sim::Scenario scenario = test::ScenarioOf({test::EnclosureDrive(1)});
   scenario.requestCostUs = cost ? static_cast<std::uint32_t>(std::strtoul(cost, nullptr, 10)) : 1000;
   RealClock clock;
   sim::SimulatedHost host(scenario, clock);
@@ -56,7 +57,8 @@ TEST(Responsiveness, DISABLED_EventLoopGapDuringUpgrade) {
   engine.RunFor(6000);  // monitoring armed
 
   constexpr std::uint32_t kImageLength = 16384;
-  test::HoldImage(engine.firmware().image(), test::MakeImage({.length = kImageLength, .firmwareType = 0x01}));
+  test::HoldImage(EngineTestAccess::Firmware(engine).image(),
+                  test::MakeImage({.length = kImageLength, .firmwareType = 0x01}));
   bool stepping = false;
   ui.onPump = [&] {
     if (stepping) return;  // the engine's own pumps inside a step are the same event loop
@@ -68,7 +70,7 @@ TEST(Responsiveness, DISABLED_EventLoopGapDuringUpgrade) {
   ui.last = start;
   ui.longest = {};
   ui.pumps = 0;
-  const UpgradeOutcome outcome = engine.firmware().RunUpgrade();
+  const UpgradeOutcome outcome = engine.RunUpgrade();
   ui.Mark();
   const auto took = Steady::now() - start;
   EXPECT_EQ(outcome, UpgradeOutcome::Succeeded);

@@ -12,6 +12,7 @@
 
 #include "emulator/simulated_host.h"
 #include "firmware_test_support.h"
+#include "support/engine_test_access.h"
 #include "support/recording_ui.h"
 #include "support/sim_scenarios.h"
 #include "support/simulated_engine.h"
@@ -25,7 +26,7 @@ constexpr unsigned kDrive = 1;
 struct SimulatedUpgrade : test::SimulatedEngine<> {
   explicit SimulatedUpgrade(std::vector<sim::Fault> faults) : SimulatedEngine(Scenario(std::move(faults))) {}
   static sim::Scenario Scenario(std::vector<sim::Fault> faults) {
-    sim::Scenario scenario = test::ScenarioOf({test::Enclosure(kDrive)});
+    sim::Scenario scenario = test::ScenarioOf({test::EnclosureDrive(kDrive)});
     scenario.start = LocalDateTime{2026, 3, 14, 9, 0, 0};
     scenario.faults = std::move(faults);
     return scenario;
@@ -94,7 +95,7 @@ TEST(FirmwareOnSimulator, UpgradesAndFailuresInsideTheEngine) {
     std::ofstream(path, std::ios::binary)
         .write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
     const UpgradeDeviceFacts facts{engine.devices().currentInfo[0].controllerKind, engine.identity(engine.DriveAt(0))};
-    ASSERT_TRUE(engine.firmware().LoadImage(path, facts));
+    ASSERT_TRUE(EngineTestAccess::Firmware(engine).LoadImage(path, facts));
 
     engine.RunFor(12000);  // monitoring armed and refreshing
     run.host.clearRequests();
@@ -105,10 +106,10 @@ TEST(FirmwareOnSimulator, UpgradesAndFailuresInsideTheEngine) {
       closeRefused = closeRefused || !engine.Close();
     };
     const std::uint64_t start = run.clock.nowMs();
-    EXPECT_EQ(engine.firmware().RunUpgrade(), c.outcome);
+    EXPECT_EQ(engine.RunUpgrade(), c.outcome);
     run.ui.onPump = nullptr;
     EXPECT_TRUE(run.ui.panelShowed(4, c.panelSeen));
-    EXPECT_EQ(engine.upgradeMarks().UpgradeTarget.load(), kNoDevice);
+    EXPECT_EQ(EngineTestAccess::Marks(engine).UpgradeTarget.load(), kNoDevice);
     EXPECT_FALSE(engine.UpgradeRunning());
     EXPECT_EQ(run.host.refusedRequests(), 0u);
 

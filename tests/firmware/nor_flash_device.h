@@ -56,7 +56,7 @@ class NorFlashController {
   }
 
   VirtualClock controllerClock_;  // the controller's own: timeline and fault windows stay at 0
-  sim::SimulatedController controller_{Enclosure(0), controllerClock_};
+  sim::SimulatedController controller_{EnclosureDrive(0), controllerClock_};
   std::uint64_t pendingMicros_ = 0;
 };
 

@@ -40,7 +40,7 @@ class SimulatedFlashDrives final : public DriveSource {
 
   // A fresh enclosure: factory flash, no faults, nothing logged, the drive present.
   void Reset() {
-    host_ = std::make_unique<sim::SimulatedHost>(ScenarioOf({Enclosure(drive_)}), clock_);
+    host_ = std::make_unique<sim::SimulatedHost>(ScenarioOf({EnclosureDrive(drive_)}), clock_);
     host_->controller(drive_)->setExecutedListener(
         [this](const sim::ExecutedCommand& command) { commands.push_back(SpiCommandOf(command)); });
     commands.clear();

@@ -14,7 +14,7 @@ inline sim::DriveSpec PlainDisk(unsigned number) {
   return drive;
 }
 
-inline sim::DriveSpec Enclosure(unsigned number, std::uint8_t mode = sim::kArrayMirroring) {
+inline sim::DriveSpec EnclosureDrive(unsigned number, std::uint8_t mode = sim::kArrayMirroring) {
   sim::DriveSpec drive;
   drive.number = number;
   drive.type = sim::DriveType::Enclosure;

@@ -16,6 +16,7 @@
 #include "app/ui/main_window.h"
 #include "app/ui/panel_status_bar.h"
 #include "emulator/scenario.h"
+#include "support/engine_test_access.h"
 
 namespace rur::ui::test {
 
@@ -51,7 +52,7 @@ class GuiRun {
   }
   ~GuiRun() {
     std::string ignored;
-    engine().upgradeMarks().OperationBusy = false;
+    EngineTestAccess::Marks(engine()).OperationBusy = false;
     program.Close(ignored);
   }
 

@@ -100,13 +100,13 @@ class LogViewerTest : public QObject {
     auto* memo = viewer->findChild<QPlainTextEdit*>(QStringLiteral("Memo1"));
     const QColor live = memo->palette().color(QPalette::Text);
 
-    run.engine().upgradeMarks().OperationBusy = true;  // an upgrade disarms monitoring at the next tick
+    EngineTestAccess::Marks(run.engine()).OperationBusy = true;  // an upgrade disarms monitoring at the next tick
     run.run(5000);
     viewer->FollowLog();
     QCOMPARE(viewer->windowTitle(), QStringLiteral("Event log - Real Time( Paused )"));
     QVERIFY(memo->palette().color(QPalette::Text) != live);
 
-    run.engine().upgradeMarks().OperationBusy = false;
+    EngineTestAccess::Marks(run.engine()).OperationBusy = false;
     run.run(5000);
     viewer->FollowLog();
     QCOMPARE(viewer->windowTitle(), QStringLiteral("Event log - Real Time"));

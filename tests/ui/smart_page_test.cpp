@@ -93,10 +93,10 @@ class SmartPageTest : public QObject {
     QTest::mouseClick(run.find("Image_Sts"), Qt::LeftButton);
     QTest::mouseClick(run.find("Image_SMART"), Qt::LeftButton);
     QCOMPARE(run.text("Label22"), QStringLiteral(" SMART - HDD2 : ORIOLE OR500"));
-    run.engine().upgradeMarks().UpgradeTarget = 0;
+    EngineTestAccess::Marks(run.engine()).UpgradeTarget = 0;
     QTest::mouseClick(run.find("Image5_HDD1"), Qt::LeftButton);
     QCOMPARE(run.text("Label22"), QStringLiteral(" SMART - HDD2 : ORIOLE OR500"));
-    run.engine().upgradeMarks().UpgradeTarget = kNoDevice;
+    EngineTestAccess::Marks(run.engine()).UpgradeTarget = kNoDevice;
     QTest::mouseClick(run.find("Image5_HDD1"), Qt::LeftButton);
     QCOMPARE(run.text("Label23"), QStringLiteral(" Error "));
   }

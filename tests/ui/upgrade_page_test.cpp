@@ -87,7 +87,7 @@ class UpgradePageTest : public QObject {
 
     // A cancelled dialog keeps the image.
     QTest::mouseClick(run.find("Image2_Load"), Qt::LeftButton);
-    QVERIFY(run.engine().firmware().image().loaded());
+    QVERIFY(EngineTestAccess::Firmware(run.engine()).image().loaded());
 
     // A refused image leaves none, even after a good one: Upgrade then asks for a file.
     auto badGuid = rur::test::MakeImage(DemoImage());
@@ -170,7 +170,7 @@ class UpgradePageTest : public QObject {
     QVERIFY(run.find("Image2_D1")->isEnabled());
     QVERIFY(run.find("Image2_Load")->isEnabled());
     QVERIFY(run.find<QCheckBox>("CheckBox1")->isEnabled());
-    QCOMPARE(run.engine().upgradeMarks().UpgradeTarget.load(), kNoDevice);
+    QCOMPARE(EngineTestAccess::Marks(run.engine()).UpgradeTarget.load(), kNoDevice);
     QTest::mouseClick(run.find("Image_Sts"), Qt::LeftButton);
     QCOMPARE(run.engine().currentPage(), kPageStatus);
   }

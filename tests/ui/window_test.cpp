@@ -230,11 +230,11 @@ class WindowTest : public QObject {
     run.run(11000);
     QVERIFY(!run.engine().programStarted());
 
-    run.engine().upgradeMarks().UpgradeTarget = 0;  // stands for an upgrade holding the device
+    EngineTestAccess::Marks(run.engine()).UpgradeTarget = 0;  // stands for an upgrade holding the device
     for (const char* name : kNavigation) QTest::mouseClick(run.find(name), Qt::LeftButton);
     QCOMPARE(notebook->currentIndex(), 0);
     QVERIFY(ShowsPicture(run, "Image_SMART", "White"));
-    run.engine().upgradeMarks().UpgradeTarget = kNoDevice;
+    EngineTestAccess::Marks(run.engine()).UpgradeTarget = kNoDevice;
 
     QTest::mouseClick(run.find("Image_SMART"), Qt::LeftButton);
     QCOMPARE(notebook->currentIndex(), 5);
@@ -268,8 +268,8 @@ class WindowTest : public QObject {
   void closingIsRefusedWhileAnUpgradeRuns() {
     GuiRun run("demo");
     QVERIFY(run.detect());
-    run.engine().upgradeMarks().OperationBusy = true;
-    run.engine().upgradeMarks().UpgradeTarget = 0;
+    EngineTestAccess::Marks(run.engine()).OperationBusy = true;
+    EngineTestAccess::Marks(run.engine()).UpgradeTarget = 0;
     QVERIFY(!run.window.close());
     QVERIFY(run.window.isVisible());
     QCOMPARE(run.messages.size(), std::size_t{1});
@@ -277,8 +277,8 @@ class WindowTest : public QObject {
     QCOMPARE(run.messages[0].caption, QStringLiteral("Message"));
     QVERIFY(!run.engine().closing());
 
-    run.engine().upgradeMarks().OperationBusy = false;
-    run.engine().upgradeMarks().UpgradeTarget = kNoDevice;
+    EngineTestAccess::Marks(run.engine()).OperationBusy = false;
+    EngineTestAccess::Marks(run.engine()).UpgradeTarget = kNoDevice;
     QVERIFY(run.window.close());
     QVERIFY(run.engine().closing());
     QCOMPARE(run.messages.size(), std::size_t{1});

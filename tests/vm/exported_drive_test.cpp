@@ -69,7 +69,7 @@ struct TempFile {
 };
 
 struct ExportRig {
-  explicit ExportRig(sim::Scenario scenario = test::ScenarioOf({test::PlainDisk(0), test::Enclosure(1)}))
+  explicit ExportRig(sim::Scenario scenario = test::ScenarioOf({test::PlainDisk(0), test::EnclosureDrive(1)}))
       : host(std::move(scenario), clock), drives(host), channel(drives, clock, ui) {}
   VirtualClock clock{LocalDateTime{2026, 3, 14, 9, 0, 0}};
   sim::SimulatedHost host;
@@ -159,9 +159,9 @@ TEST(ExportedDrive, RangesBecomeTheReadsAHostWouldSend) {
 }
 
 TEST(ExportedDrive, WritesAreRefusedAndReadsFailWhereThereIsNoDisk) {
-  auto unplugged = test::Enclosure(2);
+  auto unplugged = test::EnclosureDrive(2);
   unplugged.plugged = false;
-  ExportRig rig(test::ScenarioOf({test::PlainDisk(0), test::Enclosure(1), unplugged}));
+  ExportRig rig(test::ScenarioOf({test::PlainDisk(0), test::EnclosureDrive(1), unplugged}));
   ExportedDrive& drive = rig.drives.enclosure;
 
   EXPECT_FALSE(drive.Write(4096, 0));

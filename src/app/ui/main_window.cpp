@@ -59,6 +59,16 @@ const QString kChecksumPrefix = QStringLiteral("Chksum:");
 
 QString OneLine(const std::string& text) { return Q(text).replace(QLatin1Char('\n'), QLatin1Char(' ')); }
 
+// The array state in the status page's words, with what else is wrong with the enclosure.
+QString HealthLine(const Enclosure& enclosure) {
+  QString line = OneLine(ArrayStateText(enclosure.status, enclosure.answering));
+  const EnclosureHealth& health = enclosure.health;
+  if (health.fanFault) line += QStringLiteral(", fan %1 RPM").arg(enclosure.status.sensors->fanRpm);
+  if (health.overheated) line += QStringLiteral(", %1 \u00B0C").arg(enclosure.status.sensors->temperatureC);
+  if (health.firmwareInvalid) line += QStringLiteral(", no valid firmware");
+  return line;
+}
+
 // Hints stay up for six seconds wherever they are shown.
 class ToolTipDuration : public QObject {
  public:
@@ -414,10 +424,11 @@ void MainWindow::ShowTraces(bool shown) {
 void MainWindow::ShowSummary() {
   if (tracesShown_) return;
   QString state = detectionText_->isVisible() ? detectionText_->text() : QString();
-  if (program_ && program_->engine().deviceCount() > 0) {
+  if (program_) {
+    // The selected enclosure's health, from the model, whatever page is shown.
     const Engine& engine = program_->engine();
-    state =
-        QStringLiteral("Device%1: %2").arg(engine.selectedDevice() + 1).arg(OneLine(engine.statusPage().arrayState));
+    if (const Enclosure* enclosure = engine.enclosure(engine.selectedDevice()))
+      state = QStringLiteral("Device%1: %2").arg(enclosure->position + 1).arg(HealthLine(*enclosure));
   }
   statusBar_->setPanelText(kSummaryStatePanel, state);
   statusBar_->setPanelText(kSummaryRefreshPanel, lastRefresh_);
@@ -512,23 +523,11 @@ void MainWindow::QuitProgram() {
 
 void MainWindow::ShowTrayState() {
   if (!tray_ || !program_) return;
-  const Engine& engine = program_->engine();
   TrayState worst = TrayState::Normal;
   QStringList lines;
-  for (unsigned i = 0; i < engine.deviceCount(); ++i) {
-    const StatusCurrency currency = engine.Currency(i);
-    QString state;
-    if (currency.notAnswering) {
-      state = OneLine(kNotAnsweringText);
-    } else {
-      const StatusRecord& record = engine.record(DriveOf(engine.devices().current[i]));
-      const std::uint8_t activity = record[status_offset::kActivityFlags];
-      state = OneLine((activity & (kHdd1Rebuilding | kHdd2Rebuilding))
-                          ? RebuildText(record[status_offset::kActivityProgress], activity)
-                          : ArrayStateText(record[status_offset::kDriveFlags]));
-    }
-    worst = std::max(worst, TrayStateOf(state));
-    lines << QStringLiteral("Device%1: %2").arg(i + 1).arg(state);
+  for (const Enclosure& enclosure : program_->engine().enclosures()) {
+    worst = std::max(worst, TrayStateOf(enclosure.health));
+    lines << QStringLiteral("Device%1: %2").arg(enclosure.position + 1).arg(HealthLine(enclosure));
   }
   if (lines.isEmpty()) {
     worst = TrayState::Failed;

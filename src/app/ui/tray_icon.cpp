@@ -36,11 +36,15 @@ QIcon StateIcon(TrayState state) {
 
 }  // namespace
 
-TrayState TrayStateOf(const QString& arrayState) {
-  if (arrayState == QLatin1String("Normal")) return TrayState::Normal;
-  if (arrayState.contains(QLatin1String("Rebuilding"))) return TrayState::Rebuilding;
-  if (arrayState.startsWith(QLatin1String("Single HDD"))) return TrayState::Degraded;
-  return TrayState::Failed;
+TrayState TrayStateOf(const EnclosureHealth& health) {
+  if (health.level == HealthLevel::Critical) return TrayState::Failed;
+  switch (health.array) {
+    case ArrayState::Rebuilding: return TrayState::Rebuilding;
+    case ArrayState::Degraded: return TrayState::Degraded;
+    case ArrayState::Failed: return TrayState::Failed;
+    case ArrayState::Normal: break;
+  }
+  return health.level == HealthLevel::Good ? TrayState::Normal : TrayState::Degraded;
 }
 
 QString TrayStateName(TrayState state) {

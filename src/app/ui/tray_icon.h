@@ -7,6 +7,8 @@
 #include <QObject>
 #include <QStringList>
 
+#include "model/enclosure_health.h"
+
 class QAction;
 class QMenu;
 class QSystemTrayIcon;
@@ -43,7 +45,7 @@ class TrayIcon : public QObject {
 };
 
 // The state an array's text stands for: "Normal", a rebuild, a single disk, a failure, no answer.
-TrayState TrayStateOf(const QString& arrayState);
+TrayState TrayStateOf(const EnclosureHealth& health);
 QString TrayStateName(TrayState state);
 
 }  // namespace rur::ui

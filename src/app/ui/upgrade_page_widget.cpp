@@ -126,7 +126,7 @@ void UpgradePageWidget::SetUpgradeStartable(bool startable) { upgradeButton_->se
 
 void UpgradePageWidget::PickDevice(unsigned position) {
   Engine* engine = host_.engine();
-  if (!engine || engine->upgradeMarks().targetSet()) return;
+  if (!engine || engine->UpgradeTargetSet()) return;
   engine->PickUpgradeDevice(position);
   RefreshPickers();
 }
@@ -155,8 +155,7 @@ void UpgradePageWidget::LoadFirmwareFile() {
   if (path.isEmpty()) return;
   lastFolder_ = QFileInfo(path).absolutePath();
   checksumLabel_->clear();
-  if (!engine->firmware().LoadImage(QFile::encodeName(path).toStdString(),
-                                    engine->UpgradeFacts(engine->firmware().pickedDevice()))) {
+  if (!engine->LoadFirmwareImage(QFile::encodeName(path).toStdString())) {
     // A refused file is not the one an upgrade would write: the field does not keep it.
     firmwareFileEdit_->clear();
   }
@@ -165,7 +164,7 @@ void UpgradePageWidget::LoadFirmwareFile() {
 void UpgradePageWidget::ShowChecksum(const QString& text) { checksumLabel_->setText(text); }
 
 void UpgradePageWidget::StartUpgrade() {
-  if (Engine* engine = host_.engine()) engine->firmware().RunUpgrade();
+  if (Engine* engine = host_.engine()) engine->RunUpgrade();
 }
 
 void UpgradePageWidget::ShowProgress(int position, int maximum) {
