@@ -130,7 +130,9 @@ void Engine::WriteCycleLog(DeviceMask mask) {
   std::vector<LoggedDevice> logged;
   for (unsigned i = 0; i < devices_.currentCount; ++i) {
     const unsigned drive = DriveOf(devices_.current[i]);
-    logged.push_back({&identity_[drive], &records_[drive], devices_.currentInfo[i].capacityKnown});
+    const bool known = i < watch_.size() && watch_[i].known();
+    logged.push_back({&identity_[drive], &records_[drive], static_cast<int>(drive), known,
+                      known && devices_.currentInfo[i].capacityKnown});
   }
   const EventLogResult result = eventLog_->WriteEventLog(
       mask, logged, [this] { return clock_.localTime(); }, programStarted_);

@@ -238,12 +238,11 @@ EventLogResult EventLogWriter::WriteEventLog(DeviceMask changedMask, const std::
   }
 
   if (reopened) {
-    for (unsigned i = 0; i < count; ++i)
-      if (changedMask & DeviceBit(i)) {
-        BuildDeviceInfoBlock(i, *devices[i].identity, *devices[i].record, InfoForm::Log, 0, batch.lines,
-                             devices[i].capacityKnown);
-        batch.Tag({LogEventKind::Info, static_cast<int>(i), (*devices[i].record)[status_offset::kOwnerDrive]});
-      }
+    for (unsigned i = 0; i < count; ++i) {
+      if (!(changedMask & DeviceBit(i))) continue;
+      memory_[i].infoPending = !devices[i].membersKnown;
+      if (!memory_[i].infoPending) InfoBlock(i, devices[i], batch);
+    }
     batch.Add(kSeparatorLine, kBanner);
   }
 
@@ -258,12 +257,18 @@ EventLogResult EventLogWriter::WriteEventLog(DeviceMask changedMask, const std::
     const StatusRecord& record = *devices[i].record;
     const std::uint8_t flags = record[status_offset::kDriveFlags];
     DeviceMemory& memory = memory_[i];
-    if (!reopened && memory.prevDriveFlags != flags) {
+    if (memory.infoPending) {
+      if (!devices[i].membersKnown) continue;
+      // The first good status: what it says is the starting point, not a change.
+      memory.infoPending = false;
+      memory.prevDriveFlags = flags;
+      InfoBlock(i, devices[i], batch);
+    } else if (!reopened && memory.prevDriveFlags != flags) {
       const std::uint8_t old = memory.prevDriveFlags == 0xFF ? 0 : memory.prevDriveFlags;
       memory.prevDriveFlags = flags;
-      BayTransitions(i, old, record, stamp, batch, result);
+      BayTransitions(i, devices[i].drive, old, record, stamp, batch, result);
     }
-    RebuildLines(i, record, stamp, batch);
+    RebuildLines(i, devices[i].drive, record, stamp, batch);
   }
   for (const auto& queued : queuedLines_) batch.Add(queued.line + stamp, queued.tag);
   queuedLines_.clear();
@@ -286,11 +291,15 @@ EventLogResult EventLogWriter::WriteEventLog(DeviceMask changedMask, const std::
   return result;
 }
 
-void EventLogWriter::BayTransitions(unsigned device, std::uint8_t old, const StatusRecord& record,
+void EventLogWriter::InfoBlock(unsigned device, const LoggedDevice& logged, Batch& out) const {
+  BuildDeviceInfoBlock(device, *logged.identity, *logged.record, InfoForm::Log, 0, out.lines, logged.capacityKnown);
+  out.Tag({LogEventKind::Info, static_cast<int>(device), logged.drive});
+}
+
+void EventLogWriter::BayTransitions(unsigned device, int drive, std::uint8_t old, const StatusRecord& record,
                                     const std::string& stamp, Batch& out, EventLogResult& result) {
   const std::string n = "D" + std::to_string(device + 1);
   const std::uint8_t flags = record[status_offset::kDriveFlags];
-  const int drive = record[status_offset::kOwnerDrive];
   for (unsigned bay = 0; bay < 2; ++bay) {
     const BayBits& b = kBays[bay];
     const std::string code = StateCodeHex(record[b.stateCode]);
@@ -320,8 +329,8 @@ void EventLogWriter::BayTransitions(unsigned device, std::uint8_t old, const Sta
   }
 }
 
-bool EventLogWriter::RebuildLines(unsigned device, const StatusRecord& record, const std::string& stamp, Batch& out) {
-  const int drive = record[status_offset::kOwnerDrive];
+bool EventLogWriter::RebuildLines(unsigned device, int drive, const StatusRecord& record, const std::string& stamp,
+                                  Batch& out) {
   // The bay being rebuilt: the one that receives the copy.
   auto tag = [&](LogEventKind kind, std::uint8_t bay) {
     return LogEventTag{kind, static_cast<int>(device), drive, bay + 1u};

@@ -31,6 +31,8 @@ constexpr const char* kEventLogLockName = "event-log.lock";
 struct LoggedDevice {
   const IdentifyBlock* identity;
   const StatusRecord* record;
+  int drive = -1;             // the physical drive, for the events' tags
+  bool membersKnown = true;   // the members were read: the record holds real states
   bool capacityKnown = true;  // the array's capacity was read (the record holds 0 until it is)
 };
 
@@ -97,6 +99,8 @@ class EventLogWriter {
 
  private:
   struct DeviceMemory {
+    // The information block waits for the device's first good status: nothing unread is logged.
+    bool infoPending = false;
     std::uint8_t prevDriveFlags = 0;
     std::uint8_t lastProgress = 0xFF;
     std::uint8_t activityBay = 0;
@@ -124,9 +128,10 @@ class EventLogWriter {
     std::string text;
     LogEventTag tag;
   };
-  void BayTransitions(unsigned device, std::uint8_t old, const StatusRecord& record, const std::string& stamp,
-                      Batch& out, EventLogResult& result);
-  bool RebuildLines(unsigned device, const StatusRecord& record, const std::string& stamp, Batch& out);
+  void BayTransitions(unsigned device, int drive, std::uint8_t old, const StatusRecord& record,
+                      const std::string& stamp, Batch& out, EventLogResult& result);
+  bool RebuildLines(unsigned device, int drive, const StatusRecord& record, const std::string& stamp, Batch& out);
+  void InfoBlock(unsigned device, const LoggedDevice& logged, Batch& out) const;
   void Tell(const Batch& batch, const LocalDateTime& now) const;
   std::vector<std::string>& UnsavedFor(const std::string& path);
   // Appends lines to what the file holds now; false with lastError_ set when that fails.
