@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <cstdlib>
+#include <filesystem>
 #include <sstream>
 
 #include "app/prometheus_metrics.h"
@@ -20,7 +23,24 @@ std::size_t CountLines(const std::string& text, const std::string& start) {
   return count;
 }
 
+// A locale that writes 0,37 for the whole scope, built from the system's locale sources when it is
+// not installed (the window runs under the user's locale; a scraper reads only points).
+class CommaLocale {
+ public:
+  CommaLocale() {
+    const std::string folder = (std::filesystem::temp_directory_path() / "rur-locales").string();
+    if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8")) {
+      std::filesystem::create_directories(folder);
+      const std::string build = "localedef -i de_DE -f UTF-8 '" + folder + "/de_DE.UTF-8' >/dev/null 2>&1";
+      if (std::system(build.c_str()) == 0) setenv("LOCPATH", folder.c_str(), 1);
+      std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
+    }
+  }
+  ~CommaLocale() { std::setlocale(LC_NUMERIC, "C"); }
+};
+
 TEST(PrometheusMetricsTest, LabelsAreEscapedAndStatesAreOneHot) {
+  const CommaLocale comma;
   MetricsSnapshot snapshot;
   EnclosureMetrics e;
   e.path = "/dev/sdb";

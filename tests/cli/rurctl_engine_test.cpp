@@ -326,6 +326,60 @@ TEST_F(RurctlTest, MonitorStreamsEventsAsJsonAndRunsAProgramOnEach) {
       << run.err;
 }
 
+// A member that fails in its bay is the alarm users want first: one alarm, one day-log line, one
+// hook run and one mail; with that kind's mail switched off the alarm still counts in the metrics.
+TEST_F(RurctlTest, AMemberFailingInItsBayIsOneAlarmMailedOrNot) {
+  using rur::mailtest::SmtpSink;
+  std::ofstream(dir_ / "fails.json") << R"({"name": "fails", "drives": [
+    {"number": 1, "type": "enclosure", "mode": "mirroring", "fan": 2650, "temperature": 37,
+     "members": [{"model": "KESTREL KD1000SX", "serial": "KD1", "capacity": 1953525168},
+                 {"model": "KESTREL KD1000SX", "serial": "KD2", "capacity": 1953525168}]}],
+    "timeline": [{"at": 30, "drive": 1, "event": "member-failed", "member": "HDD2"}]})";
+  std::ofstream(dir_ / "hook.sh") << "#!/bin/sh\necho \"$RUR_EVENT $RUR_BAY\" >> hook.log\n";
+  fs::permissions(dir_ / "hook.sh", fs::perms::owner_all);
+  fs::create_directories(dir_ / "metrics");
+  const std::string run = std::string("--simulate=fails.json ") + kRun;
+  const bool mailed = SmtpSink::Available();
+  std::unique_ptr<SmtpSink> sink;
+  if (mailed) {
+    sink = std::make_unique<SmtpSink>();
+    const std::vector<std::string> steps{"mail-set SMTP 127.0.0.1", "mail-set Port " + std::to_string(sink->port()),
+                                         "mail-set Addr rur@example.com", "mail-recipients add ops@example.com"};
+    for (const std::string& step : steps) ASSERT_EQ(Rurctl(run + step).status, 0) << step;
+  }
+  const auto alarms = [](const std::string& out) {
+    std::vector<std::string> seen;
+    std::istringstream lines(out);
+    for (std::string line; std::getline(lines, line);) {
+      const auto event = nlohmann::json::parse(line);
+      if (event["event"] == "alarm" || event["event"] == "member-failed")
+        seen.push_back(event["event"].get<std::string>() + " " + std::to_string(event["bay"].get<int>()));
+    }
+    return seen;
+  };
+  const std::vector<std::string> expected{"member-failed 2", "alarm 2"};
+  const RunResult watched = Rurctl(run + "monitor --for 60 --json --exec ./hook.sh");
+  ASSERT_EQ(watched.status, 0) << watched.err;
+  EXPECT_EQ(alarms(watched.out), expected);
+  EXPECT_EQ(Read(dir_ / "hook.log"), "member-failed 2\nalarm 2\n");
+  const RunResult log = Rurctl(run + "log");
+  EXPECT_NE(log.out.find("D1 HDD2 was failed"), std::string::npos) << log.out;
+  if (mailed) {
+    ASSERT_EQ(sink->Mails().size(), 1u);
+    EXPECT_NE(sink->Mails()[0].text.find("Device1 P1 Hard Disk Drive fail."), std::string::npos);
+  }
+
+  ASSERT_EQ(Rurctl(run + "mail-set EMailSend 1").status, 0);
+  const RunResult silent = Rurctl(run + "monitor --for 100 --json --textfile-dir metrics");
+  ASSERT_EQ(silent.status, 0) << silent.err;
+  EXPECT_EQ(alarms(silent.out), expected);
+  const std::string metrics = Read(dir_ / "metrics" / "rode_rur.prom");
+  EXPECT_NE(metrics.find("rode_rur_alarms_total{kind=\"drive_failure\"} 1\n"), std::string::npos) << metrics;
+  if (mailed) {
+    EXPECT_EQ(sink->Mails().size(), 1u) << "that kind's mail is off";
+  }
+}
+
 // A server without a desktop gets its mail settings from rurctl; the file is the one the window
 // reads, and the test mail goes out with them (the password through standard input only).
 TEST_F(RurctlTest, MailIsSetUpWithoutTheWindow) {
