@@ -29,6 +29,7 @@
 #include "monitor/device_watch.h"
 #include "monitor/identify_block.h"
 #include "monitor/log_event.h"
+#include "monitor/refresh_enclosure.h"
 #include "monitor/request_dispatcher.h"
 #include "monitor/sensor_watch.h"
 #include "monitor/status_page_model.h"
@@ -197,8 +198,9 @@ class Engine {
   void SmartTick();         // every second: the SMART countdown
   void Refresh();           // the refresh of every ticked device's status, then the refresh hook
   void RefreshTickedDevices();
-  // One device's part of the refresh; false when the cycle must end at once.
-  bool RefreshDevice(unsigned position, const std::string& cycleText);
+  // What one device's refresh came to: its watch, a busy controller, a capacity still to read.
+  void TakeRefreshOutcome(unsigned position, const EnclosureRefresh& target, RefreshOutcome outcome,
+                          std::uint64_t askedMs);
   void SmartRead(std::uint8_t kind);
 
   void RequestDetection();

@@ -45,7 +45,10 @@ void Engine::RefreshTickedDevices() {
   changedMask_ = 0;
   ui_.panel(2, "SC = 1x" + Hex2(devices_.currentCount) + c);
 
-  bool watchChanged = false;
+  // The devices this cycle looks at, and those of them whose turn it is to be asked.
+  const std::uint64_t now = clock_.nowMs();
+  std::vector<unsigned> looked, asked;
+  std::vector<EnclosureRefresh> targets;
   for (unsigned slot = 0; slot < devices_.currentCount; ++slot) {
     ui_.panel(0, "0x," + c);
     if (!deviceChecked_[slot] || (UpgradeRunning() && upgrade_.UpgradeTarget.load() == slot)) continue;
@@ -53,13 +56,38 @@ void Engine::RefreshTickedDevices() {
       changedMask_ |= DeviceBit(slot);
       continue;
     }
-    const DeviceWatch before = watch_[slot];
-    if (!RefreshDevice(slot, c)) {
-      refreshInProgress_ = false;
-      return;
-    }
+    looked.push_back(slot);
+    DevicePosition& info = devices_.currentInfo[slot];
+    ui_.panel(0, "1x," + c);
+    if (!watch_[slot].Due(now, info.failureCounter)) continue;
+    const unsigned drive = DriveAt(slot);
+    asked.push_back(slot);
+    targets.push_back({drive, info.hasSensor, AnswerBlockAIsHdd1(identity_[drive]), info.rebuildRunning, {}, {}});
+  }
+  const std::vector<DeviceWatch> before = watch_;
+  std::vector<EnclosureRefresh*> targetOf;
+  std::vector<StatusRecord*> recordOf;
+  for (std::size_t i = 0; i < asked.size(); ++i) {
+    targetOf.push_back(&targets[i]);
+    recordOf.push_back(&records_[targets[i].drive]);
+  }
+  std::vector<RefreshOutcome> outcomes;
+  const bool finished = RefreshSideBySide(
+      channel_, clock_, ui_, c, targetOf, recordOf, [this] { return ShouldGiveUp(); }, outcomes);
+  for (std::size_t i = 0; i < asked.size(); ++i)
+    devices_.currentInfo[asked[i]].rebuildRunning = targets[i].rebuildRunning;
+  if (!finished) {
+    refreshInProgress_ = false;
+    return;
+  }
+  for (std::size_t i = 0; i < asked.size(); ++i) TakeRefreshOutcome(asked[i], targets[i], outcomes[i], now);
+  bool watchChanged = false;
+  for (const unsigned slot : looked) {
+    if (watch_[slot].SilenceAlarmDue(clock_.nowMs()))
+      RaiseAlarm(kAlarmDeviceRemoved, slot, 0, NotAnsweringSentence(slot));
     const DeviceWatch& after = watch_[slot];
-    if (after.error() != before.error() || after.notAnswering() != before.notAnswering()) watchChanged = true;
+    if (after.error() != before[slot].error() || after.notAnswering() != before[slot].notAnswering())
+      watchChanged = true;
   }
 
   ui_.panel(0, "3x," + c);
@@ -72,38 +100,27 @@ void Engine::RefreshTickedDevices() {
   refreshInProgress_ = false;
 }
 
-bool Engine::RefreshDevice(unsigned slot, const std::string& c) {
+void Engine::TakeRefreshOutcome(unsigned slot, const EnclosureRefresh& target, RefreshOutcome outcome,
+                                std::uint64_t askedMs) {
   devices_.active = slot;
-  const unsigned drive = DriveOf(devices_.current[slot]);
+  const unsigned drive = target.drive;
   DevicePosition& info = devices_.currentInfo[slot];
   DeviceWatch& watch = watch_[slot];
-  const std::uint64_t now = clock_.nowMs();
-  ui_.panel(0, "1x," + c);
-  if (watch.Due(now, info.failureCounter)) {
-    EnclosureRefresh target{drive, info.hasSensor, AnswerBlockAIsHdd1(identity_[drive]), info.rebuildRunning, {}};
-    const RefreshOutcome outcome =
-        RefreshEnclosure(channel_, clock_, ui_, c, target, records_[drive], [this] { return ShouldGiveUp(); });
-    info.rebuildRunning = target.rebuildRunning;
-    if (outcome == RefreshOutcome::GaveUp) return false;
-    if (outcome == RefreshOutcome::Busy) {
-      // Another process holds the controller: skipped, neither an answer nor a failure.
-      ReportBusy(slot, drive, channel_.record().busyHolder);
-    } else if (outcome == RefreshOutcome::Failed) {
-      if (watch.Failed(now, info.failureCounter, target.failure) == WatchEvent::NotAnswering) {
-        if (eventLog_) eventLog_->QueueDeviceNote(slot, kNotAnsweringNote, EventTag(LogEventKind::NotAnswering, slot));
-      }
-    } else {
-      if (watch.Answered(clock_.nowMs(), info.failureCounter) == WatchEvent::AnsweringAgain && eventLog_)
-        eventLog_->QueueDeviceNote(slot, kAnsweringAgainNote, EventTag(LogEventKind::AnsweringAgain, slot));
-      // A capacity detection could not read is read with the first good answer.
-      if (!info.capacityKnown)
-        info.capacityKnown =
-            FillArrayCapacity(channel_, clock_, drive, identity_[drive], info.hasName, records_[drive]);
-      changedMask_ |= DeviceBit(slot);
+  if (outcome == RefreshOutcome::Busy) {
+    // Another process holds the controller: skipped, neither an answer nor a failure.
+    ReportBusy(slot, drive, target.busyHolder);
+  } else if (outcome == RefreshOutcome::Failed) {
+    if (watch.Failed(askedMs, info.failureCounter, target.failure) == WatchEvent::NotAnswering) {
+      if (eventLog_) eventLog_->QueueDeviceNote(slot, kNotAnsweringNote, EventTag(LogEventKind::NotAnswering, slot));
     }
+  } else {
+    if (watch.Answered(clock_.nowMs(), info.failureCounter) == WatchEvent::AnsweringAgain && eventLog_)
+      eventLog_->QueueDeviceNote(slot, kAnsweringAgainNote, EventTag(LogEventKind::AnsweringAgain, slot));
+    // A capacity detection could not read is read with the first good answer.
+    if (!info.capacityKnown)
+      info.capacityKnown = FillArrayCapacity(channel_, clock_, drive, identity_[drive], info.hasName, records_[drive]);
+    changedMask_ |= DeviceBit(slot);
   }
-  if (watch.SilenceAlarmDue(clock_.nowMs())) RaiseAlarm(kAlarmDeviceRemoved, slot, 0, NotAnsweringSentence(slot));
-  return true;
 }
 
 void Engine::ReportBusy(unsigned device, unsigned drive, const std::string& holder) {

@@ -47,57 +47,90 @@ std::string Hex2(unsigned value) {
   return text;
 }
 
-RefreshOutcome RefreshEnclosure(ControllerChannel& channel, Clock& clock, Ui& ui, const std::string& c,
-                                EnclosureRefresh& target, StatusRecord& record,
-                                const std::function<bool()>& shouldGiveUp) {
-  const unsigned drive = target.drive;
-  Sector answer{};
-  bool ok = true;
-  target.failure.clear();
-  // Sends one query; a failure is remembered with its query and result.
-  const auto ask = [&](std::uint8_t query) {
-    const ResultCode result = channel.Query(drive, query, answer);
-    if (result != kResultOk) target.failure = QueryFailureText(query, result);
-    return result == kResultOk;
-  };
-  if (target.hasSensor) {
-    ui.panel(0, "1y," + c);
-    clock.sleepMs(kQueryGapMs);
-    ok = ask(QUERY_IDENTITY);
-    if (ok) CopySensorReadings(answer.data(), record);
-    if (shouldGiveUp()) return RefreshOutcome::GaveUp;
-  }
+EnclosureRefreshRun::EnclosureRefreshRun(EnclosureRefresh& target, StatusRecord& record, std::uint64_t startMs)
+    : target_(target),
+      record_(record),
+      stage_(target.hasSensor        ? Stage::Sensors
+             : target.rebuildRunning ? Stage::Rebuild
+                                     : Stage::Members),
+      dueMs_(startMs + kQueryGapMs) {
+  target_.failure.clear();
+}
 
-  ui.panel(0, "2x," + c);
-  for (unsigned pass = 0; ok && pass < kMaxQueryPasses; ++pass) {
-    const std::string r = Hex2(pass);
-    ui.panel(0, r + ",yy," + c);
-    if (target.rebuildRunning) {
+void EnclosureRefreshRun::Finish(bool ok) {
+  ok_ = ok;
+  stage_ = Stage::Done;
+}
+
+void EnclosureRefreshRun::Step(ControllerChannel& channel, Clock& clock, Ui& ui, const std::string& c) {
+  Sector answer{};
+  const auto ask = [&](std::uint8_t query) {
+    const ResultCode result = channel.Query(target_.drive, query, answer);
+    if (result == kResultOk) return true;
+    target_.failure = QueryFailureText(query, result);
+    busy_ = channel.record().lastResult == kResultControllerBusy;
+    if (busy_) target_.busyHolder = channel.record().busyHolder;
+    return false;
+  };
+  const std::string r = Hex2(pass_);
+  switch (stage_) {
+    case Stage::Sensors:
+      ui.panel(0, "1y," + c);
+      if (!ask(QUERY_IDENTITY)) return Finish(false);
+      CopySensorReadings(answer.data(), record_);
+      ui.panel(0, "2x," + c);
+      stage_ = target_.rebuildRunning ? Stage::Rebuild : Stage::Members;
+      break;
+    case Stage::Rebuild:
       ui.panel(1, "y0," + r);
-      clock.sleepMs(kQueryGapMs);
-      ok = ask(QUERY_REBUILD);
+      if (!ask(QUERY_REBUILD)) return Finish(false);
       ui.panel(1, "y1," + r);
-      if (shouldGiveUp()) return RefreshOutcome::GaveUp;
-      if (!ok) break;
       if (const auto progress = RebuildProgress(answer)) {
-        record[status_offset::kActivityProgress] = *progress;
-        break;
+        record_[status_offset::kActivityProgress] = *progress;
+        return Finish(true);
       }
-      target.rebuildRunning = false;
-    }
-    ui.panel(1, "y2," + r);
-    clock.sleepMs(kQueryGapMs);
-    ok = ask(QUERY_MEMBERS);
-    ui.panel(1, "y3," + r);
-    if (shouldGiveUp()) return RefreshOutcome::GaveUp;
-    if (!ok) break;
-    DecodeMembersAnswer(answer, target.blockAIsHdd1, RecordFill::Refresh, true, record);
-    ui.panel(0, r + ",yz," + c);
-    if (record[status_offset::kActivityFlags] == 0) break;
-    target.rebuildRunning = true;
+      target_.rebuildRunning = false;
+      stage_ = Stage::Members;
+      break;
+    case Stage::Members:
+      ui.panel(1, "y2," + r);
+      if (!ask(QUERY_MEMBERS)) return Finish(false);
+      ui.panel(1, "y3," + r);
+      DecodeMembersAnswer(answer, target_.blockAIsHdd1, RecordFill::Refresh, true, record_);
+      ui.panel(0, r + ",yz," + c);
+      if (record_[status_offset::kActivityFlags] == 0 || ++pass_ >= kMaxQueryPasses) return Finish(true);
+      target_.rebuildRunning = true;
+      stage_ = Stage::Rebuild;
+      break;
+    case Stage::Done: return;
   }
-  if (!ok && channel.record().lastResult == kResultControllerBusy) return RefreshOutcome::Busy;
-  return ok ? RefreshOutcome::Refreshed : RefreshOutcome::Failed;
+  dueMs_ = clock.nowMs() + kQueryGapMs;
+}
+
+RefreshOutcome EnclosureRefreshRun::outcome() const {
+  if (ok_) return RefreshOutcome::Refreshed;
+  return busy_ ? RefreshOutcome::Busy : RefreshOutcome::Failed;
+}
+
+bool RefreshSideBySide(ControllerChannel& channel, Clock& clock, Ui& ui, const std::string& cycleText,
+                       std::vector<EnclosureRefresh*> targets, std::vector<StatusRecord*> records,
+                       const std::function<bool()>& shouldGiveUp, std::vector<RefreshOutcome>& outcomes) {
+  std::vector<EnclosureRefreshRun> runs;
+  runs.reserve(targets.size());
+  for (std::size_t i = 0; i < targets.size(); ++i) runs.emplace_back(*targets[i], *records[i], clock.nowMs());
+  for (;;) {
+    EnclosureRefreshRun* next = nullptr;
+    for (EnclosureRefreshRun& run : runs)
+      if (!run.done() && (next == nullptr || run.dueMs() < next->dueMs())) next = &run;
+    if (next == nullptr) break;
+    const std::uint64_t now = clock.nowMs();
+    if (next->dueMs() > now) clock.sleepMs(next->dueMs() - now);
+    next->Step(channel, clock, ui, cycleText);
+    if (shouldGiveUp()) return false;
+  }
+  outcomes.clear();
+  for (const EnclosureRefreshRun& run : runs) outcomes.push_back(run.outcome());
+  return true;
 }
 
 }  // namespace rur
