@@ -117,8 +117,11 @@ TEST_F(FirmwareUpgradeTest, FailuresEndTheRunWithTheirText) {
        kDoneText, "WriteSPI fail2 times, Address = 0100", 34},
       {"erase fails nine times", [&] { drives.Fail(sim::FaultCommand::SpiErase, 0x3000, 9); },
        UpgradeOutcome::EraseFailed, "SPI Erase Fail.", "EraseSPI fail, Address = 3000", 0},
+      // The header's two blocks are programmed last, so a run cut off before them leaves no header.
       {"program fails", [&] { drives.Fail(sim::FaultCommand::SpiWrite, 0x200, 9); }, UpgradeOutcome::ProgramFailed,
-       "SPI Program Fail.", "WriteSPI fail, Address = 0200", 4 + 9},
+       "SPI Program Fail.", "WriteSPI fail, Address = 0200", 2 + 9},
+      {"program fails at the header", [&] { drives.Fail(sim::FaultCommand::SpiWrite, 0x80, 9); },
+       UpgradeOutcome::ProgramFailed, "SPI Program Fail.", "WriteSPI fail, Address = 0080", 30 + 1 + 9},
       {"read-back fails", [&] { drives.Fail(sim::FaultCommand::SpiRead, 0x80, 9); }, UpgradeOutcome::ReadBackFailed,
        "ReadSPI fail, Address = 0080", "ReadSPI fail 9 times, Address = 0080", 32},
       {"read-back differs", [&] { drives.Fail(sim::FaultCommand::SpiWrite, 0x800, 0, sim::FaultKind::SpiWontProgram); },
@@ -145,6 +148,11 @@ TEST_F(FirmwareUpgradeTest, FailuresEndTheRunWithTheirText) {
     EXPECT_EQ(ui.boxes.back().text, c.finalBox);
     EXPECT_TRUE(ui.panelShowed(4, c.panelSeen));
     EXPECT_EQ(drives.count(CMD_SPI_WRITE), c.writes);
+    if (c.outcome == UpgradeOutcome::ProgramFailed) {
+      std::vector<std::uint8_t> head(kFlashHeadLength);
+      drives.flash().Read(0, head.data(), head.size());
+      EXPECT_FALSE(HasImageHeader(head.data()));
+    }
     if (c.outcome == UpgradeOutcome::EraseFailed) {
       EXPECT_EQ(drives.count(CMD_SPI_READ), 0u);
     }
@@ -272,7 +280,7 @@ TEST_F(FirmwareUpgradeTest, JournalStandsForTheRunUntilItsVerifySucceeds) {
                 "Firmware upgrade of Device1 did not finish (started 2026/3/14 9:00:00): its flash may be "
                 "incomplete. Do not power it off; run the upgrade again with the same image.");
       std::string error;
-      ASSERT_TRUE(journal.Remove(kDrive, error)) << error;
+      ASSERT_TRUE(journal.Remove(RecordKey(left[0]), error)) << error;
     }
     if (c.outcome == UpgradeOutcome::JournalFailed) {
       EXPECT_TRUE(drives.commands.empty());
