@@ -184,7 +184,8 @@ void Program::ReportUnfinishedUpgrades() {
     if (UpgradeRunsElsewhere(*drives_, record)) continue;
     const std::string text = UnfinishedUpgradeText(record);
     std::string error;
-    if (logUnfinished_ && !eventLog_->AppendLine(text, clock_->localTime(), error, LogEventTag{LogEventKind::UpgradeUnfinished}))
+    if (logUnfinished_ &&
+        !eventLog_->AppendLine(text, clock_->localTime(), error, LogEventTag{LogEventKind::UpgradeUnfinished}))
       ui.panel(4, "Event log kept in memory: " + error);
     ui.messageBox(text + "\n" + UnfinishedUpgradeDetails(record), "Firmware Upgrade Message", MessageKind::Warning);
   }

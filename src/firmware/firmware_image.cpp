@@ -49,7 +49,9 @@ bool ImageCarriesCode(const std::uint8_t* bytes, std::uint32_t length) {
   if (length <= image_offset::kHeaderEnd) return false;
   const std::uint8_t* code = bytes + image_offset::kHeaderEnd;
   const std::uint8_t* end = bytes + length;
-  const auto allAre = [&](std::uint8_t value) { return std::all_of(code, end, [value](std::uint8_t b) { return b == value; }); };
+  const auto allAre = [&](std::uint8_t value) {
+    return std::all_of(code, end, [value](std::uint8_t b) { return b == value; });
+  };
   return !allAre(kErasedImageByte) && !allAre(0x00);
 }
 
@@ -176,11 +178,12 @@ bool LoadFirmwareImage(const std::string& path, FirmwareImage& image, const Upgr
   }
   // Refused before anything is erased: the controller would start from a header with no code.
   if (!ImageCarriesCode(header, length)) {
-    Refuse(image, ui,
-           length <= image_offset::kHeaderEnd
-               ? "The firmware file holds a header and no code (" + std::to_string(length) + " bytes).\nPlease check it."
-               : "The firmware file holds no code after its header: every byte after it is " +
-                     std::string(header[image_offset::kHeaderEnd] == 0 ? "00" : "FF") + ".\nPlease check it.");
+    Refuse(
+        image, ui,
+        length <= image_offset::kHeaderEnd
+            ? "The firmware file holds a header and no code (" + std::to_string(length) + " bytes).\nPlease check it."
+            : "The firmware file holds no code after its header: every byte after it is " +
+                  std::string(header[image_offset::kHeaderEnd] == 0 ? "00" : "FF") + ".\nPlease check it.");
     return false;
   }
   // A port-multiplier controller reports no usable version or product code.

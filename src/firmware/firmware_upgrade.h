@@ -56,7 +56,7 @@ enum class UpgradeOutcome {
   NoImage,
   ImageTooLarge,
   TypeMismatch,
-  JournalFailed,  // the journal could not be written: nothing erased
+  JournalFailed,       // the journal could not be written: nothing erased
   OtherImageRecorded,  // an interrupted upgrade of the device was writing another image
   EraseFailed,
   ProgramFailed,

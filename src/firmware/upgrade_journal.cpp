@@ -53,8 +53,8 @@ std::optional<unsigned> DriveOfKey(const std::string& key) {
 std::string SafeKeyText(const std::string& text) {
   std::string safe;
   for (const char c : text) {
-    const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
-                       c == '_' || c == '-';
+    const bool plain =
+        (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '_' || c == '-';
     safe += plain ? c : '_';
   }
   // Never a name that leaves the folder or hides.
@@ -108,10 +108,10 @@ const char* UpgradeStepName(UpgradeStep step) {
 
 std::string FormatJournalRecord(const UpgradeJournalRecord& record) {
   return "device=" + std::to_string(record.device + 1) + "\n" + "drive=" + std::to_string(record.drive) + "\n" +
-         "enclosure=" + RecordKey(record) + "\n" +
-         "path=" + record.path + "\n" + "product=" + record.product + "\n" + "firmware=" + record.firmware + "\n" +
-         "image_size=" + std::to_string(record.imageSize) + "\n" + "image_checksum=" + Hex8(record.imageChecksum) +
-         "\n" + "started=" + record.started + "\n" + "step=" + UpgradeStepName(record.step) + "\n";
+         "enclosure=" + RecordKey(record) + "\n" + "path=" + record.path + "\n" + "product=" + record.product + "\n" +
+         "firmware=" + record.firmware + "\n" + "image_size=" + std::to_string(record.imageSize) + "\n" +
+         "image_checksum=" + Hex8(record.imageChecksum) + "\n" + "started=" + record.started + "\n" +
+         "step=" + UpgradeStepName(record.step) + "\n";
 }
 
 std::optional<UpgradeJournalRecord> ParseJournalRecord(const std::string& text) {

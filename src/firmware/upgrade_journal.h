@@ -20,12 +20,12 @@ namespace rur {
 enum class UpgradeStep { Erase, Program, Verify };
 
 struct UpgradeJournalRecord {
-  unsigned device = 0;   // position in the device table, numbered from 0 ("Device1" is 0)
-  unsigned drive = 0;    // physical drive number
+  unsigned device = 0;    // position in the device table, numbered from 0 ("Device1" is 0)
+  unsigned drive = 0;     // physical drive number
   std::string enclosure;  // EnclosureKey of the drive: names the record
-  std::string path;      // the device node, or the simulated drive's name
-  std::string product;   // the controller's product name
-  std::string firmware;  // its firmware revision before the run
+  std::string path;       // the device node, or the simulated drive's name
+  std::string product;    // the controller's product name
+  std::string firmware;   // its firmware revision before the run
   std::uint32_t imageSize = 0;
   std::uint32_t imageChecksum = 0;
   std::string started;  // local time, as the day log writes it
