@@ -165,7 +165,8 @@ UpgradeOutcome FirmwareUpgrade::Precheck() {
 
 std::optional<UpgradeJournalRecord> FirmwareUpgrade::RecordedRun(unsigned position) const {
   if (!journal_ || !describe_ || position >= devices_.currentCount) return std::nullopt;
-  return journal_->RecordOf(RecordKey(describe_(position)));
+  const UpgradeJournalRecord device = describe_(position);
+  return journal_->RecordOf(RecordKey(device), device.drive);
 }
 
 std::optional<bool> FirmwareUpgrade::ImageMuchShorter() {
@@ -220,7 +221,7 @@ void FirmwareUpgrade::JournalStep(UpgradeStep step) {
 void FirmwareUpgrade::CloseJournal() {
   if (!journal_ || !journalRecord_) return;
   std::string error;
-  if (!journal_->Remove(RecordKey(*journalRecord_), error))
+  if (!journal_->Remove(RecordKey(*journalRecord_), journalRecord_->drive, error))
     ui_.messageBox("The upgrade journal could not be removed (" + error +
                        "): the next start will warn about this upgrade although it finished.",
                    kMessageCaption, MessageKind::Plain);

@@ -179,13 +179,17 @@ bool UpgradeJournal::Write(const UpgradeJournalRecord& record, std::string& erro
   return WriteFileAtomically(PathFor(RecordKey(record)), FormatJournalRecord(record), 0644, error);
 }
 
-bool UpgradeJournal::Remove(const std::string& enclosure, std::string& error) {
-  if (!RemoveFileIfPresent(PathFor(enclosure), error)) return false;
-  for (const std::string& folder : alsoRead_) {
-    const std::string old =
-        (std::filesystem::path(folder) / (kFilePrefix + SafeKeyText(enclosure) + kFileSuffix)).string();
-    if (!RemoveFileIfPresent(old, error)) return false;
-  }
+bool UpgradeJournal::Remove(const std::string& enclosure, unsigned drive, std::string& error) {
+  // A record named by the drive number (an enclosure with no stable name, or a record of an earlier
+  // program) stands for the same run.
+  const std::string keys[] = {enclosure, kDriveKeyPrefix + std::to_string(drive)};
+  std::vector<std::string> folders{folder_};
+  folders.insert(folders.end(), alsoRead_.begin(), alsoRead_.end());
+  for (const std::string& folder : folders)
+    for (const std::string& key : keys)
+      if (!RemoveFileIfPresent(
+              (std::filesystem::path(folder) / (kFilePrefix + SafeKeyText(key) + kFileSuffix)).string(), error))
+        return false;
   return true;
 }
 
@@ -202,10 +206,14 @@ std::vector<UpgradeJournalRecord> UpgradeJournal::Unfinished() const {
   return records;
 }
 
-std::optional<UpgradeJournalRecord> UpgradeJournal::RecordOf(const std::string& enclosure) const {
-  for (UpgradeJournalRecord& record : Unfinished())
+std::optional<UpgradeJournalRecord> UpgradeJournal::RecordOf(const std::string& enclosure, unsigned drive) const {
+  const std::string driveKey = kDriveKeyPrefix + std::to_string(drive);
+  std::optional<UpgradeJournalRecord> byDrive;
+  for (UpgradeJournalRecord& record : Unfinished()) {
     if (record.enclosure == enclosure) return record;
-  return std::nullopt;
+    if (record.enclosure == driveKey) byDrive = record;
+  }
+  return byDrive;
 }
 
 }  // namespace rur

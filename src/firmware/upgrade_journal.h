@@ -56,12 +56,14 @@ class UpgradeJournal {
   explicit UpgradeJournal(std::string folder, std::vector<std::string> alsoRead = {});
 
   bool Write(const UpgradeJournalRecord& record, std::string& error);
-  bool Remove(const std::string& enclosure, std::string& error);
+  // Removes the enclosure's record, and one named by its drive number (see RecordOf).
+  bool Remove(const std::string& enclosure, unsigned drive, std::string& error);
   // The records left behind, by enclosure. One that cannot be read still counts: the run it stood
   // for did not finish.
   std::vector<UpgradeJournalRecord> Unfinished() const;
-  // The record of one enclosure, when there is one.
-  std::optional<UpgradeJournalRecord> RecordOf(const std::string& enclosure) const;
+  // The record of the enclosure on a drive, when there is one; a record named by the drive number
+  // (an enclosure without a stable name, or a record an earlier program kept) counts as its own.
+  std::optional<UpgradeJournalRecord> RecordOf(const std::string& enclosure, unsigned drive) const;
   std::string PathFor(const std::string& enclosure) const;
   const std::string& folder() const { return folder_; }
 

@@ -24,7 +24,7 @@ bool UpgradeRunsElsewhere(DriveSource& drives, const UpgradeJournalRecord& recor
 
 UpgradeStatus UpgradeStatusOf(const UpgradeJournal& journal, DriveSource& drives, const DriveFacts& drive) {
   UpgradeStatus status;
-  std::optional<UpgradeJournalRecord> record = journal.RecordOf(EnclosureKey(drive));
+  std::optional<UpgradeJournalRecord> record = journal.RecordOf(EnclosureKey(drive), drive.number);
   if (!record) return status;
   record->drive = drive.number;  // the enclosure may sit on another drive number now
   if (UpgradeRunsElsewhere(drives, *record, &status.holder)) {

@@ -224,6 +224,7 @@ TEST_F(FirmwareUpgradeTest, JournalStandsForTheRunUntilItsVerifySucceeds) {
     UpgradeJournalRecord record;
     record.device = position;
     record.drive = kDrive;
+    record.enclosure = "usb-1209-2760-T1";
     record.path = "/dev/sdc";
     record.product = "RODE RUR Dual Bay RAID";
     record.started = "2026/3/14 9:00:00";
@@ -280,7 +281,7 @@ TEST_F(FirmwareUpgradeTest, JournalStandsForTheRunUntilItsVerifySucceeds) {
                 "Firmware upgrade of Device1 did not finish (started 2026/3/14 9:00:00): its flash may be "
                 "incomplete. Do not power it off; run the upgrade again with the same image.");
       std::string error;
-      ASSERT_TRUE(journal.Remove(RecordKey(left[0]), error)) << error;
+      ASSERT_TRUE(journal.Remove(RecordKey(left[0]), kDrive, error)) << error;
     }
     if (c.outcome == UpgradeOutcome::JournalFailed) {
       EXPECT_TRUE(drives.commands.empty());
@@ -288,6 +289,28 @@ TEST_F(FirmwareUpgradeTest, JournalStandsForTheRunUntilItsVerifySucceeds) {
     }
     ExpectIdle(c.what);
   }
+
+  // A record kept under the drive number (by an earlier program) stands for the same enclosure: a
+  // run with another image is refused before anything is sent, unless allowed, and the finished
+  // run clears the record.
+  std::filesystem::create_directories(dir);
+  UpgradeJournalRecord earlier;
+  earlier.drive = kDrive;
+  earlier.imageSize = 4096;
+  earlier.imageChecksum = 1;
+  std::string error;
+  ASSERT_TRUE(journal.Write(earlier, error)) << error;
+  drives.Reset();
+  ui = test::RecordingUi{};
+  Hold({.length = 8192});
+  EXPECT_EQ(upgrade.RunUpgrade(), UpgradeOutcome::OtherImageRecorded);
+  EXPECT_EQ(ui.boxes.back().text,
+            "The interrupted upgrade of Device1 (started at an unknown time) was writing another image: 4096 bytes, "
+            "checksum 00000001.\nRun the upgrade again with that image.");
+  EXPECT_TRUE(drives.commands.empty());
+  upgrade.AllowOtherImage(true);
+  EXPECT_EQ(upgrade.RunUpgrade(), UpgradeOutcome::Succeeded);
+  EXPECT_TRUE(journal.Unfinished().empty());
   std::filesystem::remove_all(dir);
 }
 
