@@ -62,7 +62,7 @@ class Program {
   void ReportUnfinishedUpgrades();
   // Whether that report also goes to the day log (a dry run writes nothing at all).
   void LogUnfinishedUpgrades(bool logged) { logUnfinished_ = logged; }
-  // Where interrupted upgrades are recorded; status reads it.
+  // Where interrupted upgrades are recorded, for readers that want the records themselves.
   const UpgradeJournal& upgradeJournal() const { return *journal_; }
   // Whether the enclosure on a drive has an upgrade under way, cut off, or neither: what status,
   // the service and the window tell beside the flash's own verdict.

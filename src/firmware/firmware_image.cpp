@@ -15,6 +15,7 @@ namespace {
 
 constexpr const char* kErrorCaption = "Error";
 constexpr std::uint8_t kErasedImageByte = 0xFF;  // what erased flash reads as
+constexpr std::uint8_t kZeroImageByte = 0x00;    // what a file padded with zeros holds
 
 std::uint32_t BigEndian32(const std::uint8_t* bytes) {
   return (std::uint32_t{bytes[0]} << 24) | (std::uint32_t{bytes[1]} << 16) | (std::uint32_t{bytes[2]} << 8) |
@@ -52,7 +53,7 @@ bool ImageCarriesCode(const std::uint8_t* bytes, std::uint32_t length) {
   const auto allAre = [&](std::uint8_t value) {
     return std::all_of(code, end, [value](std::uint8_t b) { return b == value; });
   };
-  return !allAre(kErasedImageByte) && !allAre(0x00);
+  return !allAre(kErasedImageByte) && !allAre(kZeroImageByte);
 }
 
 std::uint32_t DeviceFirmwareVersion(const IdentifyBlock& identify) {
@@ -183,7 +184,8 @@ bool LoadFirmwareImage(const std::string& path, FirmwareImage& image, const Upgr
         length <= image_offset::kHeaderEnd
             ? "The firmware file holds a header and no code (" + std::to_string(length) + " bytes).\nPlease check it."
             : "The firmware file holds no code after its header: every byte after it is " +
-                  std::string(header[image_offset::kHeaderEnd] == 0 ? "00" : "FF") + ".\nPlease check it.");
+                  std::string(header[image_offset::kHeaderEnd] == kZeroImageByte ? "00" : "FF") +
+                  ".\nPlease check it.");
     return false;
   }
   // A port-multiplier controller reports no usable version or product code.
