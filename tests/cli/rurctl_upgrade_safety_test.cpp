@@ -20,6 +20,9 @@ namespace fs = std::filesystem;
 
 constexpr std::size_t kImageLength = 8192;
 constexpr auto kRunLimit = std::chrono::seconds(30);
+// The image's header lies in the flash's second 128-byte block; its two first blocks are the ones
+// the upgrade programs last.
+constexpr std::size_t kHeaderBlock = 0x80, kBlockSize = 0x80, kHeaderBlocksEnd = 0x100;
 // The simulated enclosure's USB bridge names its record, kept in its state folder.
 const std::string kJournalName = "firmware-upgrade-usb-1209-2760-SIM0001.journal";
 const std::string kUnfinished = "Firmware upgrade of Device1 did not finish (started ";
@@ -99,7 +102,7 @@ TEST_F(UpgradeSafetyTest, KilledRunIsReportedAndTheNextRunRepairsTheFlash) {
     // before the verify. The header goes in last, so a flash cut off before it has none.
     if (step == "program") {
       EXPECT_TRUE(FlashHead(state) != image_ && FlashHead(state) != Read(dir_ / "old.bin"));
-      EXPECT_EQ(FlashHead(state).substr(0x80, 0x80), std::string(0x80, '\xFF'));
+      EXPECT_EQ(FlashHead(state).substr(kHeaderBlock, kBlockSize), std::string(kBlockSize, '\xFF'));
     }
     if (step == "verify") {
       EXPECT_TRUE(FlashHead(state) == image_);
@@ -199,7 +202,7 @@ TEST_F(UpgradeSafetyTest, AnErasedFlashIsReportedAndCanBeWrittenAgain) {
   EXPECT_EQ(failed.status, 1);
   EXPECT_NE(failed.err.find("Message: SPI Program Fail."), std::string::npos) << failed.err;
   // The code went in, the header blocks (programmed last) did not.
-  EXPECT_EQ(FlashHead("dev").substr(0, 0x100), std::string(0x100, '\xFF'));
+  EXPECT_EQ(FlashHead("dev").substr(0, kHeaderBlocksEnd), std::string(kHeaderBlocksEnd, '\xFF'));
 
   const std::string sim = "--simulate=plain.json --virtual-time --sim-state dev --data-dir data ";
   RunResult status = Rurctl(sim + "status --json");
