@@ -312,6 +312,24 @@ TEST_F(FirmwareUpgradeTest, JournalStandsForTheRunUntilItsVerifySucceeds) {
   EXPECT_EQ(upgrade.RunUpgrade(), UpgradeOutcome::Succeeded);
   EXPECT_TRUE(journal.Unfinished().empty());
   std::filesystem::remove_all(dir);
+
+  // The key names a file: whatever the bridge reports stays inside the journal's folder.
+  const auto facts = [](const char* serial, const char* byId) {
+    DriveFacts drive;
+    drive.number = 3;
+    drive.usbVendorId = "1209";
+    drive.usbProductId = "2760";
+    drive.usbSerial = serial;
+    drive.byId = byId;
+    return drive;
+  };
+  const std::pair<DriveFacts, std::string> keys[] = {
+      {facts("A1/../x", ""), "usb-1209-2760-A1_.._x"},
+      {facts("", "/dev/disk/by-id/usb-RODE_RUR-0:0"), "usb-RODE_RUR-0_0"},
+      {facts("", "..hidden"), "_.hidden"},
+      {facts("", ""), "drive3"},
+  };
+  for (const auto& [drive, key] : keys) EXPECT_EQ(EnclosureKey(drive), key);
 }
 
 TEST_F(FirmwareUpgradeTest, WhileRunningEverythingElseStaysAway) {
