@@ -122,6 +122,7 @@ void Engine::AttachUpgradeJournal(UpgradeJournal* journal, std::function<std::st
     UpgradeJournalRecord record;
     const unsigned drive = DriveAt(position);
     record.drive = drive;
+    record.enclosure = EnclosureKey(DriveNames(drive));
     record.path = drivePath ? drivePath(drive) : std::string();
     record.product = DeviceProductName(identity_[drive]);
     record.firmware = FirmwareRevisionText(identity_[drive]);

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -118,7 +119,10 @@ class Engine {
   void RefreshNow();
   // The firmware upgrade of the picked device: its image (checked against the device), the checks
   // made before anything is erased, the run itself; and a backup of a device's flash.
-  bool LoadFirmwareImage(const std::string& path);
+  // allowOtherImage: the run may write another image than an interrupted upgrade recorded.
+  bool LoadFirmwareImage(const std::string& path, bool allowOtherImage = false);
+  // Whether the image is much shorter than the firmware it replaces (see FirmwareUpgrade).
+  std::optional<bool> ImageMuchShorter() { return firmware_.ImageMuchShorter(); }
   UpgradeOutcome CheckUpgrade() { return firmware_.CheckUpgrade(); }
   UpgradeOutcome RunUpgrade() { return firmware_.RunUpgrade(); }
   bool BackupFlash(unsigned position, std::uint32_t length, std::vector<std::uint8_t>& bytes) {

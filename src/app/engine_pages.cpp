@@ -101,8 +101,10 @@ void Engine::SetDeviceChecked(unsigned position, bool ticked) {
   if (currentPage_ == kPageStatus) RedrawStatusPage(true);
 }
 
-bool Engine::LoadFirmwareImage(const std::string& path) {
-  return firmware_.LoadImage(path, UpgradeFacts(firmware_.pickedDevice()));
+bool Engine::LoadFirmwareImage(const std::string& path, bool allowOtherImage) {
+  if (!firmware_.LoadImage(path, UpgradeFacts(firmware_.pickedDevice()))) return false;
+  firmware_.AllowOtherImage(allowOtherImage);
+  return true;
 }
 
 bool Engine::PickUpgradeDevice(unsigned position) {

@@ -31,6 +31,19 @@ std::int64_t UnixSeconds(Clock& clock) {
   return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
 }
 
+// Interrupted upgrades are recorded where the enclosure's owner keeps its state, so every face and
+// data folder sees the same record: a simulated enclosure's own state folder, or the service's state
+// folder on a host. A run that may not write there (a desktop user) keeps its records in its data
+// folder, and still reads the owner's.
+std::unique_ptr<UpgradeJournal> MakeUpgradeJournal(const ProgramOptions& options, const std::string& dataFolder) {
+  if (options.simulate)
+    return std::make_unique<UpgradeJournal>(options.simStateDir.empty() ? dataFolder : options.simStateDir,
+                                            std::vector<std::string>{dataFolder});
+  const std::string owner = EnclosureOwnerFolder(CurrentPathFacts());
+  if (OwnerFolderWritable(owner)) return std::make_unique<UpgradeJournal>(owner, std::vector<std::string>{dataFolder});
+  return std::make_unique<UpgradeJournal>(dataFolder, std::vector<std::string>{owner});
+}
+
 }  // namespace
 
 Program::Program() = default;
@@ -93,7 +106,7 @@ bool Program::Open(const ProgramOptions& options, Ui& ui, std::string& error) {
   engine_->UseDataFolder(dataDirectory_);
   eventLog_ = std::make_unique<EventLogWriter>(dataDirectory_);
   engine_->AttachEventLog(eventLog_.get());
-  journal_ = std::make_unique<UpgradeJournal>(dataDirectory_);
+  journal_ = MakeUpgradeJournal(options, dataDirectory_);
   engine_->AttachUpgradeJournal(journal_.get(), [this](unsigned drive) { return DrivePath(drive); });
 
   settingsPath_ = SettingsFilePath(folders.settings);
@@ -156,14 +169,23 @@ void Program::WriteMetricsTo(const std::string& folder) {
   }
 }
 
+UpgradeStatus Program::UpgradeStatusOfDrive(unsigned drive) {
+  DriveFacts facts = engine_->DriveNames(drive);
+  facts.number = drive;
+  return UpgradeStatusOf(*journal_, *drives_, facts);
+}
+
 void Program::ReportUnfinishedUpgrades() {
   if (unfinishedReported_ || !journal_ || !ui_) return;
   unfinishedReported_ = true;
   Ui& ui = *ui_;
   for (const UpgradeJournalRecord& record : journal_->Unfinished()) {
+    // A run that another process is still making is no alarm: it holds the controller until done.
+    if (UpgradeRunsElsewhere(*drives_, record)) continue;
     const std::string text = UnfinishedUpgradeText(record);
     std::string error;
-    if (!eventLog_->AppendLine(text, clock_->localTime(), error, LogEventTag{LogEventKind::UpgradeUnfinished}))
+    if (logUnfinished_ &&
+        !eventLog_->AppendLine(text, clock_->localTime(), error, LogEventTag{LogEventKind::UpgradeUnfinished}))
       ui.panel(4, "Event log kept in memory: " + error);
     ui.messageBox(text + "\n" + UnfinishedUpgradeDetails(record), "Firmware Upgrade Message", MessageKind::Warning);
   }

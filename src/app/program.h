@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/engine.h"
+#include "firmware/upgrade_status.h"
 #include "platform/hook_runner.h"
 
 namespace rur {
@@ -59,6 +60,13 @@ class Program {
   // Firmware upgrades left unfinished (their journal records): a message and a day-log line each.
   // Start does this; a command that reaches the devices without starting the engine calls it.
   void ReportUnfinishedUpgrades();
+  // Whether that report also goes to the day log (a dry run writes nothing at all).
+  void LogUnfinishedUpgrades(bool logged) { logUnfinished_ = logged; }
+  // Where interrupted upgrades are recorded, for readers that want the records themselves.
+  const UpgradeJournal& upgradeJournal() const { return *journal_; }
+  // Whether the enclosure on a drive has an upgrade under way, cut off, or neither: what status,
+  // the service and the window tell beside the flash's own verdict.
+  UpgradeStatus UpgradeStatusOfDrive(unsigned drive);
   // How the user knows physical drive n: its device node, or the simulated drive's name.
   std::string DrivePath(unsigned drive) const;
   // The offset from UTC of a local time of the program's clock, in seconds.
@@ -108,6 +116,7 @@ class Program {
   std::unique_ptr<MetricsTextfile> metrics_;
   HostDriveSource* hostDrives_ = nullptr;  // drives_ when working on the host's disks
   bool unfinishedReported_ = false;
+  bool logUnfinished_ = true;
   bool closed_ = false;
 };
 

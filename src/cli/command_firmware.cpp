@@ -90,8 +90,8 @@ nlohmann::json DryRunJson(CommandContext& context, unsigned position, const std:
 
 bool OnTerminal() { return ::isatty(STDIN_FILENO) == 1; }
 
-bool UserConfirms(CommandContext& context, unsigned position) {
-  context.err << "Erase and rewrite the flash of Device" << position + 1 << "? Type yes to go on: " << std::flush;
+bool UserConfirms(CommandContext& context, const std::string& question) {
+  context.err << question << " Type yes to go on: " << std::flush;
   std::string answer;
   if (!std::getline(std::cin, answer)) return false;
   return answer == "yes" || answer == "y" || answer == "YES" || answer == "Yes";
@@ -136,6 +136,42 @@ bool TellDeviceBusy(CommandContext& context, std::string_view command, unsigned 
   return true;
 }
 
+// What the user may do about a refusal that --force lifts.
+void TellRefusal(CommandContext& context, UpgradeOutcome outcome) {
+  if (outcome == UpgradeOutcome::OtherImageRecorded)
+    context.err << "firmware: add --force to write this image instead of the one the interrupted upgrade was "
+                   "writing\n";
+}
+
+std::string MuchShorterText(CommandContext& context, const std::string& device) {
+  const std::uint32_t length = context.env.engine().firmware().image().length;
+  return "the firmware in the flash of " + device + " reaches past " + std::to_string(kMuchShorterFactor * length) +
+         " bytes, and the image has " + std::to_string(length) + ": it is much shorter than the firmware it replaces";
+}
+
+// Asks before the flash is erased; an image much shorter than the firmware it replaces is asked
+// about once more, and without a terminal it needs --force.
+int ConfirmUpgrade(CommandContext& context, unsigned position) {
+  const CommandOptions& options = context.options;
+  Engine& engine = context.env.engine();
+  const std::string device = "Device" + std::to_string(position + 1);
+  if (!options.yes && !UserConfirms(context, "Erase and rewrite the flash of " + device + "?")) {
+    context.err << "firmware: not confirmed; the flash was not touched\n";
+    return kExitFailed;
+  }
+  if (options.force || !engine.ImageMuchShorter().value_or(false)) return kExitOk;
+  if (options.yes) {
+    context.err << "firmware: " << MuchShorterText(context, device)
+                << "; add --force with --yes to write it all the same. The flash was not touched\n";
+    return kExitFailed;
+  }
+  if (!UserConfirms(context, MuchShorterText(context, device) + ". Write it all the same?")) {
+    context.err << "firmware: not confirmed; the flash was not touched\n";
+    return kExitFailed;
+  }
+  return kExitOk;
+}
+
 }  // namespace
 
 int RunFirmware(CommandContext& context) {
@@ -154,6 +190,8 @@ int RunFirmware(CommandContext& context) {
   }
   if (!RefuseHeldDrive(context, "firmware")) return kExitFailed;
   if (const int status = ProbeNamedDrive(context, "firmware"); status != kExitOk) return status;
+  // A dry run changes nothing at all: an interrupted upgrade on record is told, not logged.
+  if (dryRun) context.env.program().LogUnfinishedUpgrades(false);
   if (!StartAndDetect(context, "firmware", dryRun ? EventLogUse::Off : EventLogUse::On)) return kExitFailed;
   if (!RefuseAfterDetection(context, "firmware")) return kExitFailed;
   unsigned position = 0;
@@ -162,7 +200,8 @@ int RunFirmware(CommandContext& context) {
   Engine& engine = context.env.engine();
   engine.PickUpgradeDevice(position);
   const FirmwareUpgrade& firmware = engine.firmware();
-  if (!engine.LoadFirmwareImage(file)) return Fail(context, "firmware", "the image " + file + " was refused");
+  if (!engine.LoadFirmwareImage(file, options.force))
+    return Fail(context, "firmware", "the image " + file + " was refused");
   if (options.json) {
     if (engine.CheckUpgrade() != UpgradeOutcome::Succeeded)
       return Fail(context, "firmware", "the image does not fit this device");
@@ -172,14 +211,18 @@ int RunFirmware(CommandContext& context) {
   ShowUpgrade(context, position, file);
 
   if (dryRun) {
-    if (engine.CheckUpgrade() != UpgradeOutcome::Succeeded) return kExitFailed;
+    // A much shorter image is told, but a dry run asks nothing.
+    if (const UpgradeOutcome checked = engine.CheckUpgrade(); checked != UpgradeOutcome::Succeeded) {
+      TellRefusal(context, checked);
+      return kExitFailed;
+    }
+    if (engine.ImageMuchShorter().value_or(false))
+      context.err << "firmware: " << MuchShorterText(context, "Device" + std::to_string(position + 1))
+                  << "; the upgrade will ask once more, or need --force with --yes\n";
     ShowPlan(context, firmware.image().length);
     return kExitOk;
   }
-  if (!options.yes && !UserConfirms(context, position)) {
-    context.err << "firmware: not confirmed; the flash was not touched\n";
-    return kExitFailed;
-  }
+  if (const int status = ConfirmUpgrade(context, position); status != kExitOk) return status;
 
   CliUi& ui = context.env.ui();
   ui.setProgressSource(
@@ -191,6 +234,7 @@ int RunFirmware(CommandContext& context) {
   }
   ui.finishProgress();
   if (outcome == UpgradeOutcome::DeviceBusy) TellDeviceBusy(context, "firmware", position);
+  TellRefusal(context, outcome);
   return outcome == UpgradeOutcome::Succeeded ? kExitOk : kExitFailed;
 }
 

@@ -117,6 +117,10 @@ const std::map<std::string, DefineOptions, std::less<>>& OptionDefinitions() {
          CLI::Option* yes = c.add_flag("--yes", o.yes, "upgrade without asking (needed without a terminal)");
          CLI::Option* dry = c.add_flag("--dry-run", o.dryRun, "only check, and tell what would be erased and written");
          yes->excludes(dry);
+         c.add_flag("--force", o.force,
+                    "write an image much shorter than the firmware it replaces, or another image than an "
+                    "interrupted upgrade was writing")
+             ->excludes(dry);
          AddJson(c, o);
        }},
       {"firmware-backup",
@@ -208,7 +212,8 @@ std::string ExitStatusHelp() {
   return "exit status: 0 done, 1 the command failed (a device held by another process included), 2 bad arguments\n"
          "or the run could not start. When status or smart worked, health bits are added: 4 an array is\n"
          "degraded, 8 an enclosure does not answer or its array has failed, 16 a SMART verdict Warning,\n"
-         "32 a SMART verdict Error (smart only).\n";
+         "32 a SMART verdict Error (smart only), 64 a flash without valid firmware or a firmware upgrade that\n"
+         "did not finish (status only).\n";
 }
 
 namespace {

@@ -21,6 +21,7 @@ struct CommandOptions {
   std::optional<std::string> textfileDir;   // monitor --textfile-dir DIR
   bool yes = false;                         // firmware --yes
   bool dryRun = false;                      // firmware --dry-run
+  bool force = false;                       // firmware --force
   std::uint64_t length = 1u << 20;          // firmware-backup --length
   bool flush = false;                       // mail-queue --flush
   std::string group;                        // udev-rule --group

@@ -4,6 +4,7 @@
 
 #include "cli/command_failure.h"
 #include "cli/engine_session.h"
+#include "cli/running_upgrades.h"
 #include "cli/status_report.h"
 
 namespace rur::cli {
@@ -13,20 +14,27 @@ int RunStatus(CommandContext& context) {
   Engine& engine = context.env.engine();
   context.env.ui().note("status: reading the state of every enclosure");
   engine.RefreshNow();
-  const auto devices = CollectStatus(engine);
+  auto devices = CollectStatus(engine);
+  for (DeviceStatus& device : devices) device.upgrade = context.env.program().UpgradeStatusOfDrive(device.drive);
   ReportDetectionProblems(context, "status");
-  if (devices.empty()) return Fail(context, "status", "No Drive found!");
+  const std::vector<RunningUpgrade> running = RunningUpgrades(context.env.program());
+  if (devices.empty() && running.empty()) return Fail(context, "status", "No Drive found!");
   if (context.options.json) {
-    context.out << StatusJson(devices).dump(2) << '\n';
+    nlohmann::json list = StatusJson(devices);
+    for (const RunningUpgrade& upgrade : running) list.push_back(RunningUpgradeJson(upgrade));
+    context.out << list.dump(2) << '\n';
   } else {
     context.out << StatusText(devices);
+    for (const RunningUpgrade& upgrade : running) context.out << RunningUpgradeText(upgrade);
   }
-  // A device another process holds could not be read: the command did not do its whole job.
-  if (!engine.busyDrives().empty()) return kExitFailed;
+  // A device another process holds could not be read: the command did not do its whole job,
+  // unless what holds it is an upgrade, which status has told.
+  if (engine.busyDrives().size() > running.size()) return kExitFailed;
   int status = kExitOk;
   for (const DeviceStatus& device : devices) {
     if (!device.current || device.health.failed) status |= kExitUnavailable;
     if (device.current && device.health.degraded) status |= kExitDegraded;
+    if (!device.firmwareValid || device.upgrade.condition == UpgradeCondition::Unfinished) status |= kExitFirmware;
   }
   return status;
 }

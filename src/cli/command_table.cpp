@@ -21,10 +21,11 @@ const std::vector<Command>& Commands() {
        "read the SMART pages and print the graded grid of one bay", RunSmart},
       {"dump-smart", "", "write the SMART data and threshold pages of Device1 to dump files; print their paths",
        RunDumpSmart},
-      {"firmware", "FILE [--device N | --drive D] [--yes | --dry-run [--json]]",
+      {"firmware", "FILE [--device N | --drive D] [--yes [--force] | --dry-run [--json]]",
        "check the image FILE, show it and the device, ask, then upgrade the controller's flash (erase, program, "
        "verify); --yes does not ask (needed without a terminal), --dry-run only checks and tells what would be "
-       "erased and written",
+       "erased and written, changing nothing; --force writes an image much shorter than the firmware it replaces "
+       "(asked otherwise) or another image than an interrupted upgrade was writing",
        RunFirmware},
       {"firmware-backup", "FILE|- [--device N | --drive D] [--length BYTES]",
        "read the controller's flash from address 0 into FILE, or to standard output with - (default 1 MiB)",

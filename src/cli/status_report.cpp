@@ -35,6 +35,17 @@ std::string Trimmed(std::string text) {
   return text;
 }
 
+std::string UpgradeLine(const UpgradeStatus& upgrade) {
+  switch (upgrade.condition) {
+    case UpgradeCondition::None: return {};
+    case UpgradeCondition::Running: return "  Upgrade:           running (" + upgrade.holder + ")\n";
+    case UpgradeCondition::Unfinished:
+      return "  Upgrade:           unfinished, stopped at the " + std::string(UpgradeStepName(upgrade.step)) +
+             " step; run the upgrade again with the same image\n";
+  }
+  return {};
+}
+
 }  // namespace
 
 std::vector<DeviceStatus> CollectStatus(const Engine& engine) {
@@ -84,6 +95,7 @@ std::string StatusText(const std::vector<DeviceStatus>& devices) {
     text += "  System Capacity:   " + d.capacityText + "\n";
     text += "  Firmware Version:  " + d.firmware + "\n";
     if (!d.firmwareValid) text += "  Firmware:          the flash holds no valid image; run the upgrade again\n";
+    text += UpgradeLine(d.upgrade);
     if (d.sensorShown)
       text += "  Fan:               " + std::to_string(d.fanRpm) + " RPM, temperature " +
               std::to_string(d.temperature) + "\n";
@@ -126,6 +138,7 @@ nlohmann::json StatusJson(const std::vector<DeviceStatus>& devices) {
                     {"product", d.product},
                     {"firmware", d.firmware},
                     {"firmware_valid", d.firmwareValid},
+                    {"upgrade", UpgradeConditionName(d.upgrade.condition)},
                     {"mode", d.mode},
                     {"mode_text", d.modeText},
                     {"redundancy_note", d.redundancyNote},
@@ -143,6 +156,8 @@ nlohmann::json StatusJson(const std::vector<DeviceStatus>& devices) {
                     {"failed", d.health.failed},
                     {"members", members}});
     if (!d.current) list.back()["error"] = d.error;
+    if (d.upgrade.condition == UpgradeCondition::Unfinished)
+      list.back()["upgrade_step"] = UpgradeStepName(d.upgrade.step);
   }
   return list;
 }

@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include "app/engine.h"
+#include "firmware/upgrade_status.h"
 #include "monitor/array_health.h"
 
 namespace rur {
@@ -33,6 +34,7 @@ struct DeviceStatus {
   std::string nameText;  // product and volumes, as the device buttons' hints
   std::string firmware;
   bool firmwareValid = true;  // the flash holds a valid image
+  UpgradeStatus upgrade;      // a firmware upgrade under way or cut off; the caller fills it in
   std::uint8_t mode = 0;
   std::string modeText;
   std::string redundancyNote;  // striping and JBOD: one failing disk loses the whole array

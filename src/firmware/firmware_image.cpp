@@ -8,11 +8,14 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 namespace rur {
 namespace {
 
 constexpr const char* kErrorCaption = "Error";
+constexpr std::uint8_t kErasedImageByte = 0xFF;  // what erased flash reads as
+constexpr std::uint8_t kZeroImageByte = 0x00;    // what a file padded with zeros holds
 
 std::uint32_t BigEndian32(const std::uint8_t* bytes) {
   return (std::uint32_t{bytes[0]} << 24) | (std::uint32_t{bytes[1]} << 16) | (std::uint32_t{bytes[2]} << 8) |
@@ -43,6 +46,16 @@ bool HasImageHeader(const std::uint8_t* bytes) {
                     [](char a, std::uint8_t b) { return static_cast<std::uint8_t>(a) == b; });
 }
 
+bool ImageCarriesCode(const std::uint8_t* bytes, std::uint32_t length) {
+  if (length <= image_offset::kHeaderEnd) return false;
+  const std::uint8_t* code = bytes + image_offset::kHeaderEnd;
+  const std::uint8_t* end = bytes + length;
+  const auto allAre = [&](std::uint8_t value) {
+    return std::all_of(code, end, [value](std::uint8_t b) { return b == value; });
+  };
+  return !allAre(kErasedImageByte) && !allAre(kZeroImageByte);
+}
+
 std::uint32_t DeviceFirmwareVersion(const IdentifyBlock& identify) {
   return BigEndian32(identify.data() + identify_offset::kFirmwareVersion);
 }
@@ -63,10 +76,20 @@ std::uint32_t ImageChecksum(const std::uint8_t* data, std::size_t length) {
 std::optional<std::uint64_t> PosixImageFileReader::Open(const std::string& path) {
   Close();
   // Without O_NONBLOCK a FIFO would hold the open until some writer came.
+  openError_.clear();
   fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd_ < 0) return std::nullopt;
+  if (fd_ < 0) {
+    openError_ = std::strerror(errno);
+    return std::nullopt;
+  }
   struct stat info {};
-  if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
+  if (::fstat(fd_, &info) != 0) {
+    openError_ = std::strerror(errno);
+    Close();
+    return std::nullopt;
+  }
+  if (!S_ISREG(info.st_mode)) {
+    openError_ = S_ISDIR(info.st_mode) ? "it is a folder" : "it is not a regular file";
     Close();
     return std::nullopt;
   }
@@ -96,7 +119,9 @@ bool LoadFirmwareImage(const std::string& path, FirmwareImage& image, const Upgr
 
   const std::optional<std::uint64_t> size = reader.Open(path);
   if (!size) {
-    ui.messageBox("Fail to open firmware file", kErrorCaption, MessageKind::Error);
+    const std::string reason = reader.OpenError();
+    ui.messageBox(reason.empty() ? "Fail to open firmware file" : "Fail to open firmware file: " + reason,
+                  kErrorCaption, MessageKind::Error);
     return false;
   }
   // Refused before anything is read: a short file has no header to check, and a long one could
@@ -118,7 +143,7 @@ bool LoadFirmwareImage(const std::string& path, FirmwareImage& image, const Upgr
 
   const auto length = static_cast<std::uint32_t>(*size);
   const std::size_t padded = (length + kImageBlockSize - 1) / kImageBlockSize * kImageBlockSize;
-  image.bytes.assign(padded, 0xFF);
+  image.bytes.assign(padded, kErasedImageByte);
 
   std::uint32_t offset = 0;
   unsigned failures = 0;
@@ -150,6 +175,17 @@ bool LoadFirmwareImage(const std::string& path, FirmwareImage& image, const Upgr
   if (!std::equal(kImageSignature.begin(), kImageSignature.end(), header + image_offset::kSignature,
                   [](char a, std::uint8_t b) { return static_cast<std::uint8_t>(a) == b; })) {
     Refuse(image, ui, "Threr are METADATA_SINGATURE error in the firmware file.\nPlease check it.");
+    return false;
+  }
+  // Refused before anything is erased: the controller would start from a header with no code.
+  if (!ImageCarriesCode(header, length)) {
+    Refuse(
+        image, ui,
+        length <= image_offset::kHeaderEnd
+            ? "The firmware file holds a header and no code (" + std::to_string(length) + " bytes).\nPlease check it."
+            : "The firmware file holds no code after its header: every byte after it is " +
+                  std::string(header[image_offset::kHeaderEnd] == kZeroImageByte ? "00" : "FF") +
+                  ".\nPlease check it.");
     return false;
   }
   // A port-multiplier controller reports no usable version or product code.

@@ -63,6 +63,10 @@ struct UpgradeDeviceFacts {
 
 // Whether bytes (at least kHeaderEnd of them) begin like an image: signature and GUID in place.
 bool HasImageHeader(const std::uint8_t* bytes);
+// Whether an image of length bytes carries code after its header: a file that ends with the
+// header, or whose bytes after it are all erased (FFh) or all zero, would leave a controller
+// with a valid header and nothing to run.
+bool ImageCarriesCode(const std::uint8_t* bytes, std::uint32_t length);
 
 // The device firmware version (identity bytes 46..49) and its product code (50..51).
 std::uint32_t DeviceFirmwareVersion(const IdentifyBlock& identify);
@@ -77,6 +81,8 @@ class ImageFileReader {
   virtual ~ImageFileReader() = default;
   // The file's length, or nothing when it cannot be opened as a regular file.
   virtual std::optional<std::uint64_t> Open(const std::string& path) = 0;
+  // Why the last Open failed, as the user is told it ("No such file or directory").
+  virtual std::string OpenError() const { return {}; }
   // Bytes delivered at offset (at most count); 0 when the read failed.
   virtual std::size_t ReadAt(std::uint64_t offset, std::uint8_t* out, std::size_t count) = 0;
   virtual void Close() = 0;
@@ -86,11 +92,13 @@ class PosixImageFileReader final : public ImageFileReader {
  public:
   ~PosixImageFileReader() override { Close(); }
   std::optional<std::uint64_t> Open(const std::string& path) override;
+  std::string OpenError() const override { return openError_; }
   std::size_t ReadAt(std::uint64_t offset, std::uint8_t* out, std::size_t count) override;
   void Close() override;
 
  private:
   int fd_ = -1;
+  std::string openError_;
 };
 
 // Replaces image with the file at path when every check passes; a failed load leaves no image.

@@ -10,6 +10,15 @@ namespace {
 constexpr const char* kMessageCaption = "Message";
 constexpr const char* kUpgradeCaption = "Firmware Upgrade Message";
 constexpr std::uint8_t kErasedFlashByte = 0xFF;
+// The blocks that hold the image's header: every header field lies below their end.
+constexpr std::uint32_t kHeaderBlocksEnd =
+    (image_offset::kHeaderEnd + kSpiBlockSize - 1) / kSpiBlockSize * kSpiBlockSize;
+
+std::string Hex8(std::uint32_t value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%08X", value);
+  return text;
+}
 
 std::string TypeText(std::uint8_t deviceType, std::uint8_t imageType) {
   char text[32];
@@ -138,7 +147,47 @@ UpgradeOutcome FirmwareUpgrade::Precheck() {
                        "one made for this enclosure.",
                    kUpgradeCaption, MessageKind::Warning);
   }
+
+  // Recovering with another image than the interrupted run was writing would hide what the flash
+  // was meant to hold; a record that could not be read names no image and refuses nothing.
+  if (const auto recorded = RecordedRun(target);
+      recorded && recorded->imageSize != 0 && !allowOtherImage_ &&
+      (recorded->imageChecksum != image_.checksum || recorded->imageSize != image_.length)) {
+    ui_.messageBox("The interrupted upgrade of Device" + std::to_string(target + 1) + " (started " +
+                       (recorded->started.empty() ? std::string("at an unknown time") : recorded->started) +
+                       ") was writing another image: " + std::to_string(recorded->imageSize) + " bytes, checksum " +
+                       Hex8(recorded->imageChecksum) + ".\nRun the upgrade again with that image.",
+                   kMessageCaption, MessageKind::Plain);
+    return UpgradeOutcome::OtherImageRecorded;
+  }
   return UpgradeOutcome::Succeeded;
+}
+
+std::optional<UpgradeJournalRecord> FirmwareUpgrade::RecordedRun(unsigned position) const {
+  if (!journal_ || !describe_ || position >= devices_.currentCount) return std::nullopt;
+  const UpgradeJournalRecord device = describe_(position);
+  return journal_->RecordOf(RecordKey(device), device.drive);
+}
+
+std::optional<bool> FirmwareUpgrade::ImageMuchShorter() {
+  const std::uint32_t position = state_.UpgradeSelection.load();
+  if (!image_.loaded() || state_.OperationBusy.load() || position >= devices_.currentCount) return std::nullopt;
+  // A flash without valid firmware has nothing to replace: its leftovers say nothing of the image.
+  // Nor is an interrupted upgrade's flash asked about: the image it was writing was chosen then,
+  // and another one is refused unless the user insists.
+  if (!devices_.currentInfo[position].firmwareValid || RecordedRun(position)) return false;
+  const std::uint64_t beyond = std::uint64_t{image_.length} * kMuchShorterFactor;
+  const std::uint64_t block = (beyond + kSpiBlockSize - 1) / kSpiBlockSize * kSpiBlockSize;
+  if (block + kSpiBlockSize > kSpiReachableBytes) return false;
+  std::vector<std::uint8_t> sample(kSpiBlockSize, kErasedFlashByte);
+  bool read = false;
+  {
+    LongOperation operation(*this);
+    state_.UpgradeTarget = position;
+    read = flash_.ReadSPI(static_cast<std::uint32_t>(block), kSpiBlockSize, sample.data());
+  }
+  if (!read) return std::nullopt;
+  return std::any_of(sample.begin(), sample.end(), [](std::uint8_t b) { return b != kErasedFlashByte; });
 }
 
 bool FirmwareUpgrade::OpenJournal(unsigned target) {
@@ -147,6 +196,7 @@ bool FirmwareUpgrade::OpenJournal(unsigned target) {
   if (!journal_ || target >= devices_.currentCount) return true;
   UpgradeJournalRecord record = describe_ ? describe_(target) : UpgradeJournalRecord{};
   record.device = target;
+  record.enclosure = RecordKey(record);
   record.imageSize = image_.length;
   record.imageChecksum = image_.checksum;
   record.step = UpgradeStep::Erase;
@@ -171,7 +221,7 @@ void FirmwareUpgrade::JournalStep(UpgradeStep step) {
 void FirmwareUpgrade::CloseJournal() {
   if (!journal_ || !journalRecord_) return;
   std::string error;
-  if (!journal_->Remove(journalRecord_->drive, error))
+  if (!journal_->Remove(RecordKey(*journalRecord_), journalRecord_->drive, error))
     ui_.messageBox("The upgrade journal could not be removed (" + error +
                        "): the next start will warn about this upgrade although it finished.",
                    kMessageCaption, MessageKind::Plain);
@@ -198,7 +248,7 @@ UpgradeOutcome FirmwareUpgrade::RunSteps() {
     flash_.ShowStatus("SPI Erase OK");
     ShowPanel(true, "Process 2 / 3");
     JournalStep(UpgradeStep::Program);
-    const bool programmed = flash_.WriteSPI(0, image_.length, image_.bytes.data());
+    const bool programmed = ProgramImage();
     UpdateBar();
     if (!programmed) {
       flash_.ShowStatus("SPI Program Fail.");
@@ -236,6 +286,17 @@ UpgradeOutcome FirmwareUpgrade::RunSteps() {
     ui_.messageBox(flash_.statusText(), kMessageCaption, MessageKind::Plain);
   }
   return outcome;
+}
+
+bool FirmwareUpgrade::ProgramImage() {
+  // The header's blocks go in last. Until that final write the erased flash holds no signature, so
+  // a run cut off anywhere before it reads as "no valid image" to every reader, on any host, with
+  // or without the journal; only a flash whose code is all in place gets its header.
+  const std::uint32_t headerPart = std::min(image_.length, kHeaderBlocksEnd);
+  if (image_.length > headerPart &&
+      !flash_.WriteSPI(headerPart, image_.length - headerPart, image_.bytes.data() + headerPart))
+    return false;
+  return flash_.WriteSPI(0, headerPart, image_.bytes.data());
 }
 
 bool FirmwareUpgrade::BackupFlash(unsigned position, std::uint32_t length, std::vector<std::uint8_t>& out) {

@@ -30,6 +30,10 @@ constexpr int ProgressMaximum(std::uint32_t extent) {
   return static_cast<int>(extent / kSpiBlockSize * 2 + extent / kSpiEraseBlockSize + 30);
 }
 
+// An image is much shorter than the firmware it replaces when the old firmware reaches past this
+// many times its length: a truncated file or a wrong one, most likely.
+constexpr std::uint32_t kMuchShorterFactor = 2;
+
 // What a run with an image of some length erases, programs and reads back.
 struct UpgradePlan {
   std::uint32_t eraseExtent = 0;    // EraseExtent of the length
@@ -52,7 +56,8 @@ enum class UpgradeOutcome {
   NoImage,
   ImageTooLarge,
   TypeMismatch,
-  JournalFailed,  // the journal could not be written: nothing erased
+  JournalFailed,       // the journal could not be written: nothing erased
+  OtherImageRecorded,  // an interrupted upgrade of the device was writing another image
   EraseFailed,
   ProgramFailed,
   ReadBackFailed,
@@ -82,6 +87,15 @@ class FirmwareUpgrade {
   // The checks RunUpgrade makes before it erases (image, device, type), with the same messages,
   // and nothing sent to the flash: Succeeded when the upgrade would start.
   UpgradeOutcome CheckUpgrade();
+  // Lets a run write another image than the one an interrupted upgrade of the device recorded.
+  void AllowOtherImage(bool allowed) { allowOtherImage_ = allowed; }
+  // Whether the valid firmware in the picked device's flash reaches past kMuchShorterFactor times
+  // the loaded image's length (one block read there); nothing when it could not be read. The face
+  // that starts the run asks the user once more when it does. An interrupted upgrade on record is
+  // never asked about: finishing it is the repair.
+  std::optional<bool> ImageMuchShorter();
+  // The interrupted upgrade recorded for the device at position, when there is one.
+  std::optional<UpgradeJournalRecord> RecordedRun(unsigned position) const;
   // Where runs keep their journal; describe tells what is known of the device at a position
   // (its image facts and step are filled in here). Without a journal runs keep none.
   void AttachJournal(UpgradeJournal* journal, std::function<UpgradeJournalRecord(unsigned position)> describe);
@@ -123,6 +137,8 @@ class FirmwareUpgrade {
 
   UpgradeOutcome Precheck();
   UpgradeOutcome RunSteps();
+  // Programs the image from address 0, its header blocks last.
+  bool ProgramImage();
   bool OpenJournal(unsigned target);
   void JournalStep(UpgradeStep step);
   void CloseJournal();
@@ -147,6 +163,7 @@ class FirmwareUpgrade {
   std::string panelCaption_;
   std::string labelCaption_;
   std::string busyHolder_;
+  bool allowOtherImage_ = false;
 };
 
 }  // namespace rur

@@ -102,6 +102,12 @@ PathFacts CurrentPathFacts() {
   return facts;
 }
 
+std::string EnclosureOwnerFolder(const PathFacts& facts) {
+  return Absolute(facts.serviceStateDirectory) ? facts.serviceStateDirectory : std::string(kSystemStateFolder);
+}
+
+bool OwnerFolderWritable(const std::string& folder) { return ::access(folder.c_str(), W_OK | X_OK) == 0; }
+
 bool ChooseProgramFolders(const PathFacts& facts, bool simulate, const std::string& explicitDirectory,
                           ProgramFolders& out, std::string& error) {
   if (!explicitDirectory.empty()) {

@@ -35,6 +35,12 @@ struct ProgramFolders {
 bool ChooseProgramFolders(const PathFacts& facts, bool simulate, const std::string& explicitDirectory,
                           ProgramFolders& out, std::string& error);
 
+// Where records that belong to an enclosure rather than to one user (an interrupted firmware
+// upgrade) are kept: the service's state folder (or the system's), which every face of the program
+// on this host reads. OwnerFolderWritable tells whether this run may write there.
+std::string EnclosureOwnerFolder(const PathFacts& facts);
+bool OwnerFolderWritable(const std::string& folder);
+
 // Creates the folder (and missing parents) only the user may enter, then checks that it is safe to
 // keep files in: a folder, owned by the user or root, not writable by other users.
 bool EnsureDirectory(const std::string& path, std::string& error);

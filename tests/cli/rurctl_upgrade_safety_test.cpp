@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A firmware upgrade that is cut off must not cost the controller its firmware: rurctl holds the
-// signals a user can send while the flash is rewritten, a killed run leaves a journal that the
-// next start reports, and an erased flash can always be written again. The runs that are
-// interrupted use the real clock (about 2 s for the 8 KiB image); the others the virtual one.
+// signals a user can send while the flash is rewritten, a killed run leaves a flash that reads as
+// invalid and a journal beside the enclosure's state that every data folder reports, and an erased
+// flash can always be written again. The runs that are interrupted use the real clock (about 2 s
+// for the 8 KiB image); the others the virtual one. The 8 KiB image is much shorter than the demo
+// enclosure's 64 KiB firmware, so the first run of each needs --force.
 
 #include <signal.h>
 #include <sys/stat.h>
@@ -18,7 +20,11 @@ namespace fs = std::filesystem;
 
 constexpr std::size_t kImageLength = 8192;
 constexpr auto kRunLimit = std::chrono::seconds(30);
-const std::string kJournalName = "firmware-upgrade-drive1.journal";
+// The image's header lies in the flash's second 128-byte block; its two first blocks are the ones
+// the upgrade programs last.
+constexpr std::size_t kHeaderBlock = 0x80, kBlockSize = 0x80, kHeaderBlocksEnd = 0x100;
+// The simulated enclosure's USB bridge names its record, kept in its state folder.
+const std::string kJournalName = "firmware-upgrade-usb-1209-2760-SIM0001.journal";
 const std::string kUnfinished = "Firmware upgrade of Device1 did not finish (started ";
 
 class UpgradeSafetyTest : public RurctlTest {
@@ -48,6 +54,7 @@ class UpgradeSafetyTest : public RurctlTest {
   // Every day log of a data folder, one after the other.
   std::string DayLogs(const std::string& data) {
     std::string all;
+    if (!fs::exists(dir_ / data)) return all;
     for (const auto& entry : fs::directory_iterator(dir_ / data))
       if (entry.path().extension() == ".log") all += Read(entry.path());
     return all;
@@ -58,46 +65,88 @@ class UpgradeSafetyTest : public RurctlTest {
 
 TEST_F(UpgradeSafetyTest, KilledRunIsReportedAndTheNextRunRepairsTheFlash) {
   MakeImage();
-  // Three runs at once, each killed as soon as its journal says its step has begun.
+  // Three runs at once, each killed at its own step.
   const std::vector<std::string> steps{"erase", "program", "verify"};
   std::vector<pid_t> runs;
   for (const std::string& step : steps)
-    runs.push_back(StartRurctl(
-        {"--simulate", "--sim-state", "dev-" + step, "--data-dir", "data-" + step, "firmware", "new.bin", "--yes"},
-        step));
+    runs.push_back(StartRurctl({"--simulate", "--sim-state", "dev-" + step, "--data-dir", "data-" + step, "firmware",
+                                "new.bin", "--yes", "--force"},
+                               step));
+  // Each is stopped as soon as its journal says its step has begun; stopped, it still holds the
+  // controller.
+  std::vector<bool> reached;
   for (std::size_t i = 0; i < steps.size(); ++i) {
-    const std::string journal = (dir_ / ("data-" + steps[i]) / kJournalName).string();
-    const bool reached =
-        WaitUntil([&] { return Read(journal).find("step=" + steps[i] + "\n") != std::string::npos; }, kRunLimit);
+    const std::string journal = (dir_ / ("dev-" + steps[i]) / kJournalName).string();
+    reached.push_back(
+        WaitUntil([&] { return Read(journal).find("step=" + steps[i] + "\n") != std::string::npos; }, kRunLimit));
+    ::kill(runs[i], SIGSTOP);
+  }
+  // Status from another data folder sees the upgrade running, raises no alarm, writes no day log.
+  const RunResult during = Rurctl("--simulate --virtual-time --sim-state dev-program --data-dir watcher status --json");
+  EXPECT_EQ(during.status, 0) << during.err;
+  EXPECT_EQ(during.err.find(kUnfinished), std::string::npos) << during.err;
+  const auto list = nlohmann::json::parse(during.out, nullptr, false);
+  ASSERT_TRUE(list.is_array() && !list.empty()) << during.out;
+  EXPECT_EQ(list.back()["upgrade"], "running") << during.out;
+  EXPECT_EQ(DayLogs("watcher"), "");
+  for (std::size_t i = 0; i < steps.size(); ++i) {
     ::kill(runs[i], SIGKILL);
     EXPECT_EQ(WaitExit(runs[i]), 128 + SIGKILL);
-    EXPECT_TRUE(reached) << steps[i] << ": " << Read(dir_ / (steps[i] + "err.txt"));
+    EXPECT_TRUE(reached[i]) << steps[i] << ": " << Read(dir_ / (steps[i] + "err.txt"));
   }
 
   for (const std::string& step : steps) {
     SCOPED_TRACE(step);
     const std::string state = "dev-" + step, data = "data-" + step;
     // The simulator kept the flash as far as the run got: erased before programming, programmed
-    // before the verify.
+    // before the verify. The header goes in last, so a flash cut off before it has none.
     if (step == "program") {
       EXPECT_TRUE(FlashHead(state) != image_ && FlashHead(state) != Read(dir_ / "old.bin"));
+      EXPECT_EQ(FlashHead(state).substr(kHeaderBlock, kBlockSize), std::string(kBlockSize, '\xFF'));
     }
     if (step == "verify") {
       EXPECT_TRUE(FlashHead(state) == image_);
     }
-    const std::string sim = "--simulate --virtual-time --sim-state " + state + " --data-dir " + data + " ";
-    const RunResult next = Rurctl(sim + "status --json");
-    EXPECT_EQ(next.status, 0) << next.err;
-    EXPECT_NE(next.err.find(kUnfinished), std::string::npos) << next.err;
-    EXPECT_NE(next.err.find("stopped at the " + step + " step"), std::string::npos) << next.err;
-    EXPECT_NE(DayLogs(data).find(kUnfinished), std::string::npos);
+    const std::string enclosure = "--simulate --virtual-time --sim-state " + state + " ";
+    // A dry run tells of the interrupted upgrade and changes nothing, the day log included.
+    const RunResult dry = Rurctl(enclosure + "--data-dir dry firmware new.bin --dry-run");
+    EXPECT_EQ(dry.status, 0) << dry.err;
+    EXPECT_NE(dry.err.find(kUnfinished), std::string::npos) << dry.err;
+    EXPECT_EQ(DayLogs("dry"), "");
+
+    // Any data folder sees the same: the flash is not valid, or the upgrade is unfinished.
+    for (const std::string& folder : {data, std::string("elsewhere-") + step}) {
+      const RunResult next = Rurctl(enclosure + "--data-dir " + folder + " status --json");
+      EXPECT_EQ(next.status & 64, 64) << next.err;
+      EXPECT_NE(next.err.find(kUnfinished), std::string::npos) << next.err;
+      EXPECT_NE(next.err.find("stopped at the " + step + " step"), std::string::npos) << next.err;
+      EXPECT_NE(DayLogs(folder).find(kUnfinished), std::string::npos);
+      const auto device = nlohmann::json::parse(next.out)[0];
+      EXPECT_EQ(device["upgrade"], "unfinished");
+      EXPECT_EQ(device["upgrade_step"], step);
+      // Stopped before its first erase, a run may have left the old firmware whole.
+      if (step != "erase") {
+        EXPECT_EQ(device["firmware_valid"].get<bool>(), step == "verify");
+      }
+    }
+
+    // Recovery with another image than the one the run was writing is refused, naming it.
+    const std::string sim = enclosure + "--data-dir " + data + " ";
+    const RunResult other = Rurctl(sim + "firmware old.bin --yes");
+    EXPECT_EQ(other.status, 1);
+    EXPECT_NE(other.err.find("was writing another image: 8192 bytes, checksum "), std::string::npos) << other.err;
+    EXPECT_NE(other.err.find("add --force"), std::string::npos) << other.err;
+    EXPECT_TRUE(fs::exists(dir_ / state / kJournalName));
 
     const RunResult repair = Rurctl(sim + "firmware new.bin --yes");
     EXPECT_EQ(repair.status, 0) << repair.err;
     EXPECT_NE(repair.err.find("Firmware Upgrade 3/3 completed!"), std::string::npos) << repair.err;
     EXPECT_TRUE(FlashHead(state) == image_);
-    EXPECT_FALSE(fs::exists(dir_ / data / kJournalName));
-    EXPECT_EQ(Rurctl(sim + "status").err.find(kUnfinished), std::string::npos);
+    EXPECT_FALSE(fs::exists(dir_ / state / kJournalName));
+    const RunResult after = Rurctl(sim + "status --json");
+    EXPECT_EQ(after.status & 64, 0);
+    EXPECT_EQ(after.err.find(kUnfinished), std::string::npos);
+    EXPECT_EQ(nlohmann::json::parse(after.out)[0]["upgrade"], "none");
   }
 }
 
@@ -108,7 +157,7 @@ TEST_F(UpgradeSafetyTest, SignalsDuringProgrammingDoNotEndTheRun) {
   std::vector<pid_t> runs;
   for (const auto& [signal, name] : signals)
     runs.push_back(StartRurctl({"--verbose", "--simulate", "--sim-state", "dev-" + name, "--data-dir", "data-" + name,
-                                "firmware", "new.bin", "--yes"},
+                                "firmware", "new.bin", "--yes", "--force"},
                                name));
   std::vector<bool> programming;
   for (std::size_t i = 0; i < signals.size(); ++i) {
@@ -129,7 +178,7 @@ TEST_F(UpgradeSafetyTest, SignalsDuringProgrammingDoNotEndTheRun) {
     EXPECT_LT(notice, err.find("SPI Program OK"));  // told at once, not when the run ended
     EXPECT_NE(err.find("SPI Verify OK"), std::string::npos) << err;
     EXPECT_TRUE(FlashHead("dev-" + name) == image_);
-    EXPECT_FALSE(fs::exists(dir_ / ("data-" + name) / kJournalName));
+    EXPECT_FALSE(fs::exists(dir_ / ("dev-" + name) / kJournalName));
   }
 }
 
@@ -149,14 +198,15 @@ TEST_F(UpgradeSafetyTest, AnErasedFlashIsReportedAndCanBeWrittenAgain) {
 
   const RunResult failed = Rurctl(
       "--simulate=failing.json --virtual-time --sim-state dev --data-dir data "
-      "firmware own.bin --yes");
+      "firmware own.bin --yes --force");
   EXPECT_EQ(failed.status, 1);
   EXPECT_NE(failed.err.find("Message: SPI Program Fail."), std::string::npos) << failed.err;
-  EXPECT_TRUE(FlashHead("dev") == std::string(kImageLength, '\xFF'));
+  // The code went in, the header blocks (programmed last) did not.
+  EXPECT_EQ(FlashHead("dev").substr(0, kHeaderBlocksEnd), std::string(kHeaderBlocksEnd, '\xFF'));
 
   const std::string sim = "--simulate=plain.json --virtual-time --sim-state dev --data-dir data ";
   RunResult status = Rurctl(sim + "status --json");
-  ASSERT_EQ(status.status, 0) << status.err;
+  ASSERT_EQ(status.status, 64) << status.err;
   EXPECT_FALSE(nlohmann::json::parse(status.out)[0]["firmware_valid"].get<bool>());
 
   const RunResult repair = Rurctl(sim + "firmware own.bin --yes");
@@ -185,7 +235,27 @@ TEST_F(UpgradeSafetyTest, DryRunBackupAndTheirTargets) {
             std::string::npos)
       << dry.out;
   EXPECT_TRUE(FlashHead("base") != image_);
-  EXPECT_FALSE(fs::exists(dir_ / "base-data" / kJournalName));
+  EXPECT_FALSE(fs::exists(dir_ / "base" / kJournalName));
+  EXPECT_NE(dry.err.find("it is much shorter than the firmware it replaces; the upgrade will ask once more"),
+            std::string::npos)
+      << dry.err;
+
+  // Images refused before anything is erased: a header without code, and (with --yes but without
+  // --force) one much shorter than the firmware it replaces.
+  std::ofstream(dir_ / "header.bin", std::ios::binary) << image_.substr(0, 162);
+  const std::pair<std::string, std::string> refusals[] = {
+      {"firmware header.bin --yes", "The firmware file holds a header and no code (162 bytes)."},
+      {"firmware new.bin --yes",
+       "firmware: the firmware in the flash of Device1 reaches past 16384 bytes, and the image has 8192: it is "
+       "much shorter than the firmware it replaces; add --force with --yes"},
+  };
+  for (const auto& [command, text] : refusals) {
+    const RunResult refused = Rurctl(sim + command);
+    EXPECT_EQ(refused.status, 1) << command;
+    EXPECT_NE(refused.err.find(text), std::string::npos) << refused.err;
+    EXPECT_TRUE(FlashHead("base") == Read(dir_ / "old.bin")) << command;
+    EXPECT_FALSE(fs::exists(dir_ / "base" / kJournalName)) << command;
+  }
 
   // To standard output, byte for byte, with the report on standard error.
   const RunResult piped = Rurctl(sim + "firmware-backup - --length 8192");

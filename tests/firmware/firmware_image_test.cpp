@@ -135,12 +135,33 @@ TEST_F(FirmwareImageTest, FilesThatCannotBeImagesAreRefusedBeforeReading) {
     EXPECT_EQ(OnlyBox().rfind(start, 0), 0u) << length << ": " << OnlyBox();
     EXPECT_TRUE(ui.panelTexts[0].empty()) << length;  // no checksum: nothing was read
   }
-  EXPECT_TRUE(Load(MakeImage({.length = 162})));
 
+  // An image must carry code after its header: a header alone, or one followed only by erased or
+  // zero bytes, would leave the controller nothing to run.
+  const auto blankAfterHeader = [](std::uint8_t value) {
+    auto bytes = MakeImage({.length = 8192});
+    std::fill(bytes.begin() + image_offset::kHeaderEnd, bytes.end(), value);
+    return bytes;
+  };
+  const std::pair<std::vector<std::uint8_t>, const char*> codeCases[] = {
+      {MakeImage({.length = 162}), "The firmware file holds a header and no code (162 bytes)."},
+      {blankAfterHeader(0xFF), "The firmware file holds no code after its header: every byte after it is FF."},
+      {blankAfterHeader(0x00), "The firmware file holds no code after its header: every byte after it is 00."},
+      {MakeImage({.length = 163}), nullptr},
+  };
+  for (const auto& [bytes, refusal] : codeCases) {
+    SCOPED_TRACE(bytes.size());
+    EXPECT_EQ(Load(bytes), refusal == nullptr);
+    if (refusal) {
+      EXPECT_EQ(OnlyBox().rfind(refusal, 0), 0u) << OnlyBox();
+    }
+  }
+
+  // The reason goes with the refusal.
   EXPECT_FALSE(LoadFirmwareImage((dir / "missing.bin").string(), image, device, ui));
-  EXPECT_EQ(ui.boxes.back().text, "Fail to open firmware file");
-  EXPECT_FALSE(LoadFirmwareImage(dir.string(), image, device, ui));  // a directory
-  EXPECT_EQ(ui.boxes.back().text, "Fail to open firmware file");
+  EXPECT_EQ(ui.boxes.back().text, "Fail to open firmware file: No such file or directory");
+  EXPECT_FALSE(LoadFirmwareImage(dir.string(), image, device, ui));
+  EXPECT_EQ(ui.boxes.back().text, "Fail to open firmware file: it is a folder");
 }
 
 // A file whose reads at one offset fail a number of times (-1: always).

@@ -117,8 +117,11 @@ TEST_F(FirmwareUpgradeTest, FailuresEndTheRunWithTheirText) {
        kDoneText, "WriteSPI fail2 times, Address = 0100", 34},
       {"erase fails nine times", [&] { drives.Fail(sim::FaultCommand::SpiErase, 0x3000, 9); },
        UpgradeOutcome::EraseFailed, "SPI Erase Fail.", "EraseSPI fail, Address = 3000", 0},
+      // The header's two blocks are programmed last, so a run cut off before them leaves no header.
       {"program fails", [&] { drives.Fail(sim::FaultCommand::SpiWrite, 0x200, 9); }, UpgradeOutcome::ProgramFailed,
-       "SPI Program Fail.", "WriteSPI fail, Address = 0200", 4 + 9},
+       "SPI Program Fail.", "WriteSPI fail, Address = 0200", 2 + 9},
+      {"program fails at the header", [&] { drives.Fail(sim::FaultCommand::SpiWrite, 0x80, 9); },
+       UpgradeOutcome::ProgramFailed, "SPI Program Fail.", "WriteSPI fail, Address = 0080", 30 + 1 + 9},
       {"read-back fails", [&] { drives.Fail(sim::FaultCommand::SpiRead, 0x80, 9); }, UpgradeOutcome::ReadBackFailed,
        "ReadSPI fail, Address = 0080", "ReadSPI fail 9 times, Address = 0080", 32},
       {"read-back differs", [&] { drives.Fail(sim::FaultCommand::SpiWrite, 0x800, 0, sim::FaultKind::SpiWontProgram); },
@@ -145,6 +148,11 @@ TEST_F(FirmwareUpgradeTest, FailuresEndTheRunWithTheirText) {
     EXPECT_EQ(ui.boxes.back().text, c.finalBox);
     EXPECT_TRUE(ui.panelShowed(4, c.panelSeen));
     EXPECT_EQ(drives.count(CMD_SPI_WRITE), c.writes);
+    if (c.outcome == UpgradeOutcome::ProgramFailed) {
+      std::vector<std::uint8_t> head(kFlashHeadLength);
+      drives.flash().Read(0, head.data(), head.size());
+      EXPECT_FALSE(HasImageHeader(head.data()));
+    }
     if (c.outcome == UpgradeOutcome::EraseFailed) {
       EXPECT_EQ(drives.count(CMD_SPI_READ), 0u);
     }
@@ -216,6 +224,7 @@ TEST_F(FirmwareUpgradeTest, JournalStandsForTheRunUntilItsVerifySucceeds) {
     UpgradeJournalRecord record;
     record.device = position;
     record.drive = kDrive;
+    record.enclosure = "usb-1209-2760-T1";
     record.path = "/dev/sdc";
     record.product = "RODE RUR Dual Bay RAID";
     record.started = "2026/3/14 9:00:00";
@@ -272,7 +281,7 @@ TEST_F(FirmwareUpgradeTest, JournalStandsForTheRunUntilItsVerifySucceeds) {
                 "Firmware upgrade of Device1 did not finish (started 2026/3/14 9:00:00): its flash may be "
                 "incomplete. Do not power it off; run the upgrade again with the same image.");
       std::string error;
-      ASSERT_TRUE(journal.Remove(kDrive, error)) << error;
+      ASSERT_TRUE(journal.Remove(RecordKey(left[0]), kDrive, error)) << error;
     }
     if (c.outcome == UpgradeOutcome::JournalFailed) {
       EXPECT_TRUE(drives.commands.empty());
@@ -280,7 +289,47 @@ TEST_F(FirmwareUpgradeTest, JournalStandsForTheRunUntilItsVerifySucceeds) {
     }
     ExpectIdle(c.what);
   }
+
+  // A record kept under the drive number (by an earlier program) stands for the same enclosure: a
+  // run with another image is refused before anything is sent, unless allowed, and the finished
+  // run clears the record.
+  std::filesystem::create_directories(dir);
+  UpgradeJournalRecord earlier;
+  earlier.drive = kDrive;
+  earlier.imageSize = 4096;
+  earlier.imageChecksum = 1;
+  std::string error;
+  ASSERT_TRUE(journal.Write(earlier, error)) << error;
+  drives.Reset();
+  ui = test::RecordingUi{};
+  Hold({.length = 8192});
+  EXPECT_EQ(upgrade.RunUpgrade(), UpgradeOutcome::OtherImageRecorded);
+  EXPECT_EQ(ui.boxes.back().text,
+            "The interrupted upgrade of Device1 (started at an unknown time) was writing another image: 4096 bytes, "
+            "checksum 00000001.\nRun the upgrade again with that image.");
+  EXPECT_TRUE(drives.commands.empty());
+  upgrade.AllowOtherImage(true);
+  EXPECT_EQ(upgrade.RunUpgrade(), UpgradeOutcome::Succeeded);
+  EXPECT_TRUE(journal.Unfinished().empty());
   std::filesystem::remove_all(dir);
+
+  // The key names a file: whatever the bridge reports stays inside the journal's folder.
+  const auto facts = [](const char* serial, const char* byId) {
+    DriveFacts drive;
+    drive.number = 3;
+    drive.usbVendorId = "1209";
+    drive.usbProductId = "2760";
+    drive.usbSerial = serial;
+    drive.byId = byId;
+    return drive;
+  };
+  const std::pair<DriveFacts, std::string> keys[] = {
+      {facts("A1/../x", ""), "usb-1209-2760-A1_.._x"},
+      {facts("", "/dev/disk/by-id/usb-RODE_RUR-0:0"), "usb-RODE_RUR-0_0"},
+      {facts("", "..hidden"), "_.hidden"},
+      {facts("", ""), "drive3"},
+  };
+  for (const auto& [drive, key] : keys) EXPECT_EQ(EnclosureKey(drive), key);
 }
 
 TEST_F(FirmwareUpgradeTest, WhileRunningEverythingElseStaysAway) {
