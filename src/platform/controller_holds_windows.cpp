@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The controller holds on Windows. A drive (\\.\PhysicalDriveN) is held with a named mutex of
-// the session, one per drive, which every process of the program takes; the system lets go of it
+// The controller holds on Windows. A drive (\\.\PhysicalDriveN) is held with a named mutex, one
+// per drive, which every process of the program takes; the system lets go of it
 // when the holder ends. A simulated drive's lock file is held with a byte-range lock instead,
 // which, unlike a mutex, may be let go by another thread than the one that took it.
 #include <chrono>
@@ -15,7 +15,7 @@ namespace {
 
 constexpr auto kRetryEvery = std::chrono::milliseconds(10);
 constexpr const char* kDevicePrefix = "\\\\.\\";
-constexpr const wchar_t* kMutexPrefix = L"Local\\RodeRur.Controller.";
+constexpr const wchar_t* kMutexPrefix = L"RodeRur.Controller.";
 
 bool IsDevicePath(const std::string& path) { return path.rfind(kDevicePrefix, 0) == 0; }
 
@@ -83,7 +83,7 @@ HoldAttempt ControllerHolds::Hold(const std::string& path, std::uint32_t waitMs,
     }
   }
   const bool device = IsDevicePath(path);
-  OwnedHandle handle(device ? ::CreateMutexW(nullptr, FALSE, MutexName(path).c_str())
+  OwnedHandle handle(device ? OpenSharedMutex(MutexName(path))
                             : ::CreateFileW(WideText(path).c_str(), GENERIC_READ,
                                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                             options.createFile ? OPEN_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,

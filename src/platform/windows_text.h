@@ -14,6 +14,10 @@ std::string Utf8Text(const std::wstring& text);
 // "the system's message (code N)" for a GetLastError value.
 std::string SystemErrorText(DWORD code);
 
+// A named mutex seen by every session (a service runs in a session of its own), or, where this
+// user may not make one there, by this session's programs. Null on failure.
+HANDLE OpenSharedMutex(const std::wstring& name);
+
 // A kernel handle closed when it goes out of scope.
 class OwnedHandle {
  public:

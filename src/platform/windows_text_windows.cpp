@@ -32,4 +32,9 @@ std::string SystemErrorText(DWORD code) {
   return text + " (code " + std::to_string(code) + ")";
 }
 
+HANDLE OpenSharedMutex(const std::wstring& name) {
+  if (const HANDLE global = ::CreateMutexW(nullptr, FALSE, (L"Global\\" + name).c_str())) return global;
+  return ::CreateMutexW(nullptr, FALSE, (L"Local\\" + name).c_str());
+}
+
 }  // namespace rur
