@@ -16,9 +16,9 @@
 #include "cli/engine_session.h"
 #include "monitor/device_names.h"
 #include "platform/atomic_file.h"
-#include "platform/terminal_input.h"
 #include "platform/input_file.h"
 #include "platform/interruption_hold.h"
+#include "platform/terminal_input.h"
 
 namespace rur::cli {
 namespace {

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "notify/system_info.h"
 
-
 #include <climits>
 
 #include "platform/atomic_file.h"

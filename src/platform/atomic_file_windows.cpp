@@ -64,7 +64,8 @@ bool WriteFileAtomically(const std::string& path, const std::string& contents, m
   }
   static thread_local std::mt19937 random{std::random_device{}()};
   const std::wstring temporary = wide + L"." + std::to_wstring(random() % 1000000) + L".tmp";
-  OwnedHandle file(::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+  OwnedHandle file(
+      ::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.valid()) {
     error = "cannot write " + path + ": " + SystemErrorText(::GetLastError());
     return false;

@@ -83,11 +83,11 @@ HoldAttempt ControllerHolds::Hold(const std::string& path, std::uint32_t waitMs,
     }
   }
   const bool device = IsDevicePath(path);
-  OwnedHandle handle(device ? OpenSharedMutex(MutexName(path))
-                            : ::CreateFileW(WideText(path).c_str(), GENERIC_READ,
-                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                            options.createFile ? OPEN_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                                            nullptr));
+  OwnedHandle handle(
+      device
+          ? OpenSharedMutex(MutexName(path))
+          : ::CreateFileW(WideText(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                          nullptr, options.createFile ? OPEN_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!handle.valid()) {
     attempt.outcome = HoldAttempt::Outcome::Failed;
     attempt.error = "cannot open " + path + ": " + SystemErrorText(::GetLastError());

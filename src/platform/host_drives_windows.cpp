@@ -4,7 +4,8 @@
 // rights; a USB disk is one whose bus is USB. Windows keeps no by-id folder, so the stable name is
 // made the same way from the bus and the drive's own names.
 #include <windows.h>
-// after windows.h, which it builds on
+
+// After windows.h, which it builds on.
 #include <winioctl.h>
 
 #include <cctype>
@@ -58,8 +59,8 @@ std::string StableName(const std::string& bus, const std::vector<std::string>& p
 
 // False when there is no such drive.
 bool QueryDrive(const std::string& path, DriveFacts& facts) {
-  OwnedHandle device(::CreateFileW(WideText(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                   OPEN_EXISTING, 0, nullptr));
+  OwnedHandle device(
+      ::CreateFileW(WideText(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
   if (!device.valid()) return false;
   STORAGE_PROPERTY_QUERY query{};
   query.PropertyId = StorageDeviceProperty;

@@ -31,7 +31,7 @@ bool WriteAll(int fd, const std::uint8_t* data, std::size_t length) {
 // The whole buffer in a hidden temporary file of the folder, flushed to the disk, so the final
 // name never shows a partial dump. Returns its path, or nothing when it could not be written.
 std::optional<std::string> WriteTemporaryFile(const std::filesystem::path& folder, const std::string& name,
-                                          const std::uint8_t* data, std::size_t length) {
+                                              const std::uint8_t* data, std::size_t length) {
   std::string pattern = (folder / ("." + name + ".XXXXXX")).string();
   std::vector<char> buffer(pattern.begin(), pattern.end());
   buffer.push_back('\0');
@@ -55,7 +55,8 @@ NewFilePublish PublishWithoutReplacing(const std::string& temporary, const std::
     return NewFilePublish::Done;
   }
   if (errno == EEXIST) return NewFilePublish::NameTaken;
-  if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0) return NewFilePublish::Done;
+  if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0)
+    return NewFilePublish::Done;
   return errno == EEXIST ? NewFilePublish::NameTaken : NewFilePublish::Failed;
 }
 

@@ -13,7 +13,8 @@ std::optional<std::string> WriteTemporaryFile(const std::filesystem::path& folde
   static thread_local std::mt19937 random{std::random_device{}()};
   const std::wstring temporary =
       (folder / WideText("." + name + "." + std::to_string(random() % 1000000) + ".tmp")).wstring();
-  OwnedHandle file(::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+  OwnedHandle file(
+      ::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.valid()) return std::nullopt;
   bool ok = true;
   while (ok && length > 0) {
@@ -36,8 +37,7 @@ NewFilePublish PublishWithoutReplacing(const std::string& temporary, const std::
   if (::MoveFileExW(WideText(temporary).c_str(), path.wstring().c_str(), MOVEFILE_WRITE_THROUGH))
     return NewFilePublish::Done;
   const DWORD code = ::GetLastError();
-  return code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS ? NewFilePublish::NameTaken
-                                                                    : NewFilePublish::Failed;
+  return code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS ? NewFilePublish::NameTaken : NewFilePublish::Failed;
 }
 
 // The move was written through already.

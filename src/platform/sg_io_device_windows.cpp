@@ -3,8 +3,11 @@
 // pass-through request through only on a handle opened for reading and writing, but what is sent
 // is still only the transport's READ(10) and INQUIRY, with data coming from the device.
 #include <windows.h>
-// after windows.h, which it builds on
+
+// After windows.h, which it builds on.
 #include <winioctl.h>
+
+// After winioctl.h, which defines the control codes.
 #include <ntddscsi.h>
 
 #include <cstddef>
