@@ -8,11 +8,12 @@
 
 #include "platform/atomic_file.h"
 #include "platform/folder_lock.h"
+#include "platform/program_paths.h"
 
 namespace rur {
 
 std::string SettingsFilePath(const std::string& dataDirectory) {
-  std::string folder = dataDirectory.empty() ? std::string(kSystemSettingsFolder) : dataDirectory;
+  std::string folder = dataDirectory.empty() ? SystemSettingsFolder() : dataDirectory;
   while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
   return folder + "/" + std::string(kSettingsFileName);
 }

@@ -87,6 +87,11 @@ bool EnsureDirectory(const std::string& path, std::string& error) {
   return FolderSafeForFiles(path, 0, error);
 }
 
+std::string SystemSettingsFolder() {
+  const std::string machine = Environment(L"ProgramData");
+  return Below(machine.empty() ? std::string("C:/ProgramData") : machine, kProgramFolder);
+}
+
 std::vector<std::string> SharedDataFolders(const std::string& executableDirectory) {
   std::vector<std::string> folders;
   if (!executableDirectory.empty()) {

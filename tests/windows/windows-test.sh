@@ -7,6 +7,7 @@
 #   unit                  the unit tests that need no Linux device
 #   status LINUX_RURCTL   rurctl.exe's simulated status JSON against the Linux build's
 #   service               rode-rurd.exe install registers the service, uninstall removes it
+#   settings              the machine's mail settings go to the registry key and are read back
 # Exits 77 (skipped) where the cross-compiler or wine is missing.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -82,8 +83,20 @@ PYTHON
       exit 1
     fi
     ;;
+  settings)
+    key='HKLM\SOFTWARE\KV_RODE_RUR'
+    wine reg delete "$key" /f >/dev/null 2>&1 || true
+    wine "$folder/rurctl.exe" mail-set SMTP mail.example.com
+    wine "$folder/rurctl.exe" mail-set Port 587
+    stored=$(wine reg query "$key" | tr -d '\r')
+    echo "$stored"
+    grep -Eq 'SMTP +REG_SZ +mail.example.com' <<<"$stored"
+    grep -Eq 'EMailSend +REG_DWORD' <<<"$stored"
+    grep -Eq 'ProductID +REG_BINARY' <<<"$stored"
+    wine "$folder/rurctl.exe" mail-settings --json | tr -d '\r' | grep -q '"Port": "587"'
+    ;;
   *)
-    echo "usage: $0 build|unit|status LINUX_RURCTL|service" >&2
+    echo "usage: $0 build|unit|status LINUX_RURCTL|service|settings" >&2
     exit 2
     ;;
 esac
