@@ -13,6 +13,7 @@
 #include "notify/curl_mail_transport.h"
 #include "notify/mail_center.h"
 #include "notify/reg_file_store.h"
+#include "notify/settings_location.h"
 #include "notify/system_info.h"
 #include "platform/host_drives.h"
 #include "platform/host_volumes.h"
@@ -112,7 +113,7 @@ bool Program::Open(const ProgramOptions& options, Ui& ui, std::string& error) {
   settingsPath_ = SettingsFilePath(folders.settings);
   if (const std::string warning = SettingsFileExposureWarning(settingsPath_); !warning.empty())
     ui.messageBox(warning, "Warning", MessageKind::Warning);
-  settings_ = std::make_unique<RegFileSettingsStore>(settingsPath_);
+  settings_ = OpenSettings(settingsPath_, !options.simulate && options.dataDir.empty()).store;
   transport_ = std::make_unique<CurlMailTransport>();
   mail_ = std::make_unique<MailCenter>(*settings_, ui, *clock_, *transport_, DefaultMailFolder(settingsPath_),
                                        SystemInfoText(CollectHostFacts()));

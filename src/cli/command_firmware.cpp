@@ -5,10 +5,8 @@
 // end the run: a controller left half-written has no firmware to start from.
 // rurctl firmware-backup FILE|- [--device N] [--length BYTES]: keeps the flash as it is now.
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 
 #include <nlohmann/json.hpp>
@@ -20,6 +18,7 @@
 #include "platform/atomic_file.h"
 #include "platform/input_file.h"
 #include "platform/interruption_hold.h"
+#include "platform/terminal_input.h"
 
 namespace rur::cli {
 namespace {
@@ -88,7 +87,7 @@ nlohmann::json DryRunJson(CommandContext& context, unsigned position, const std:
       {"dry_run", true}};
 }
 
-bool OnTerminal() { return ::isatty(STDIN_FILENO) == 1; }
+bool OnTerminal() { return InputIsTerminal(); }
 
 bool UserConfirms(CommandContext& context, const std::string& question) {
   context.err << question << " Type yes to go on: " << std::flush;
@@ -99,8 +98,10 @@ bool UserConfirms(CommandContext& context, const std::string& question) {
 
 // An existing name that is not a regular file (a device node, a FIFO) must not be replaced.
 bool NotARegularFile(const std::string& path) {
-  struct stat existing {};
-  return ::lstat(path.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode) && !S_ISLNK(existing.st_mode);
+  std::error_code missing;
+  const auto existing = std::filesystem::symlink_status(path, missing);
+  return !missing && std::filesystem::exists(existing) && !std::filesystem::is_regular_file(existing) &&
+         !std::filesystem::is_symlink(existing);
 }
 
 // Before anything else: a drive another process holds (a second upgrade, most likely) is refused

@@ -4,9 +4,6 @@
 // save, so the same checks apply and the stored file is the one the window reads. The password
 // comes from standard input only, never from the command line, where other users could see it.
 
-#include <termios.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <iostream>
 
@@ -14,6 +11,7 @@
 #include "cli/command_failure.h"
 #include "notify/mail_page_model.h"
 #include "notify/standalone_mail.h"
+#include "platform/terminal_input.h"
 
 namespace rur::cli {
 namespace {
@@ -96,17 +94,11 @@ bool ApplySetting(MailCenter& center, MailPageModel& page, const std::string& ke
     }
     std::string password;
     // Typed at a terminal, the password is not shown.
-    termios saved{};
-    const bool terminal = ::isatty(STDIN_FILENO) == 1 && ::tcgetattr(STDIN_FILENO, &saved) == 0;
-    if (terminal) {
-      termios quiet = saved;
-      quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-      ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
-      std::cerr << "Password: " << std::flush;
-    }
+    const bool terminal = HideTyping();
+    if (terminal) std::cerr << "Password: " << std::flush;
     if (!std::getline(std::cin, password)) password.clear();
     if (terminal) {
-      ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+      ShowTyping();
       std::cerr << '\n';
     }
     if (!password.empty() && password.back() == '\r') password.pop_back();

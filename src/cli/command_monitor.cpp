@@ -87,7 +87,9 @@ int RunMonitor(CommandContext& context) {
   reloadRequested = 0;
   std::signal(SIGINT, RequestStop);
   std::signal(SIGTERM, RequestStop);
+#ifdef SIGHUP  // no hang-up signal on Windows
   std::signal(SIGHUP, RequestReload);
+#endif
   MonitorService service(ServiceNotifier::FromEnvironment(), StreamIsJournal(STDOUT_FILENO));
 
   Engine& engine = context.env.engine();
@@ -145,7 +147,9 @@ int RunMonitor(CommandContext& context) {
   service.Stopping();
   std::signal(SIGINT, SIG_DFL);
   std::signal(SIGTERM, SIG_DFL);
+#ifdef SIGHUP
   std::signal(SIGHUP, SIG_DFL);
+#endif
   mail.FinishDeliveries();
   program.WaitForEventPrograms();
   if (json)

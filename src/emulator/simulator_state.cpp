@@ -3,8 +3,6 @@
 // flash, its members and their disks, the rebuild, fan and temperature. The scenario stays the
 // description of the hardware; this state is what happened to it since.
 
-#include <sys/stat.h>
-
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -13,6 +11,7 @@
 
 #include "emulator/scenario_json.h"
 #include "emulator/simulated_host.h"
+#include "platform/file_stamp.h"
 
 namespace rur::sim {
 namespace {
@@ -122,14 +121,6 @@ std::vector<std::uint8_t> UsedFlash(const SimulatedController& controller) {
   std::vector<std::uint8_t> used(flash.usedLength());
   flash.Read(0, used.data(), used.size());
   return used;
-}
-
-// Which file stands at path now: a save renames a new file over it, so the inode changes too.
-std::string FileStamp(const fs::path& path) {
-  struct stat facts {};
-  if (::stat(path.c_str(), &facts) != 0) return {};
-  return std::to_string(facts.st_ino) + ":" + std::to_string(facts.st_mtim.tv_sec) + "." +
-         std::to_string(facts.st_mtim.tv_nsec) + ":" + std::to_string(facts.st_size);
 }
 
 }  // namespace

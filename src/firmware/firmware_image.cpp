@@ -1,14 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "firmware/firmware_image.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+
+#include "platform/read_only_file.h"
 
 namespace rur {
 namespace {
@@ -75,39 +73,18 @@ std::uint32_t ImageChecksum(const std::uint8_t* data, std::size_t length) {
 
 std::optional<std::uint64_t> PosixImageFileReader::Open(const std::string& path) {
   Close();
-  // Without O_NONBLOCK a FIFO would hold the open until some writer came.
-  openError_.clear();
-  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd_ < 0) {
-    openError_ = std::strerror(errno);
-    return std::nullopt;
-  }
-  struct stat info {};
-  if (::fstat(fd_, &info) != 0) {
-    openError_ = std::strerror(errno);
-    Close();
-    return std::nullopt;
-  }
-  if (!S_ISREG(info.st_mode)) {
-    openError_ = S_ISDIR(info.st_mode) ? "it is a folder" : "it is not a regular file";
-    Close();
-    return std::nullopt;
-  }
-  ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
-  return static_cast<std::uint64_t>(info.st_size);
+  std::uint64_t size = 0;
+  fd_ = OpenRegularFileForReading(path, size, openError_);
+  if (fd_ < 0) return std::nullopt;
+  return size;
 }
 
 std::size_t PosixImageFileReader::ReadAt(std::uint64_t offset, std::uint8_t* out, std::size_t count) {
-  if (fd_ < 0) return 0;
-  for (;;) {
-    const ssize_t got = ::pread(fd_, out, count, static_cast<off_t>(offset));
-    if (got < 0 && errno == EINTR) continue;
-    return got > 0 ? static_cast<std::size_t>(got) : 0;
-  }
+  return fd_ < 0 ? 0 : ReadFileAt(fd_, offset, out, count);
 }
 
 void PosixImageFileReader::Close() {
-  if (fd_ >= 0) ::close(fd_);
+  if (fd_ >= 0) CloseReadOnlyFile(fd_);
   fd_ = -1;
 }
 

@@ -68,7 +68,7 @@ std::string JoinLogLines(const std::vector<std::string>& lines) {
 
 EventLogWriter::EventLogWriter(std::string folder)
     : folder_(std::move(folder)), save_(DefaultSave), load_(DefaultLoad) {
-  lock_ = [lockPath = (std::filesystem::path(folder_) / kEventLogLockName).string()](std::string& error) {
+  lock_ = [lockPath = (std::filesystem::path(folder_) / kEventLogLockName).generic_string()](std::string& error) {
     return std::shared_ptr<void>(FileLock::Acquire(lockPath, kLockWaitMs, error));
   };
 }
@@ -80,7 +80,7 @@ void EventLogWriter::setFileFunctions(SaveFunction save, LoadFunction load) {
 }
 
 std::string EventLogWriter::DayFilePath(const LocalDateTime& day) const {
-  return (std::filesystem::path(folder_) / (DayFileStem(day) + ".log")).string();
+  return (std::filesystem::path(folder_) / (DayFileStem(day) + ".log")).generic_string();
 }
 
 void EventLogWriter::QueueDeviceChange(const std::string& line, LogEventTag tag) {

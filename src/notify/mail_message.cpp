@@ -5,6 +5,7 @@
 #include <random>
 
 #include "platform/branding.h"
+#include "platform/local_time.h"
 
 namespace rur {
 
@@ -13,8 +14,8 @@ std::string MailDateText(std::time_t moment) {
   static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                         "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
   std::tm parts{};
-  localtime_r(&moment, &parts);
-  const long offsetMinutes = parts.tm_gmtoff / 60;
+  LocalCalendar(moment, parts);
+  const long offsetMinutes = UtcOffsetAt(moment) / 60;
   const long absolute = offsetMinutes < 0 ? -offsetMinutes : offsetMinutes;
   char text[64];
   std::snprintf(text, sizeof text, "%s, %02d %s %04d %02d:%02d:%02d %c%02ld%02ld", kDays[parts.tm_wday % 7],

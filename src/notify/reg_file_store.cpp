@@ -1,30 +1,25 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "notify/reg_file_store.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-
 #include <filesystem>
 
 #include "platform/atomic_file.h"
+#include "platform/folder_lock.h"
+#include "platform/program_paths.h"
 
 namespace rur {
 
 std::string SettingsFilePath(const std::string& dataDirectory) {
-  std::string folder = dataDirectory.empty() ? std::string(kSystemSettingsFolder) : dataDirectory;
+  std::string folder = dataDirectory.empty() ? SystemSettingsFolder() : dataDirectory;
   while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
   return folder + "/" + std::string(kSettingsFileName);
 }
 
 std::string SettingsFileExposureWarning(const std::string& settingsFilePath) {
-  struct stat info {};
-  if (::lstat(settingsFilePath.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return {};
-  if ((info.st_mode & (S_IRGRP | S_IROTH)) == 0) return {};
+  if (!ReadableByOthers(settingsFilePath)) return {};
   return "The settings file " + settingsFilePath +
          " can be read by other users and holds the mail password; make it private with: chmod 600 " + settingsFilePath;
 }
@@ -271,27 +266,6 @@ bool ParseSettingsText(std::string_view text, SettingsKey& key, std::string& err
 }
 
 // --- the file ------------------------------------------------------------------------------
-
-namespace {
-
-// An exclusive lock on the settings folder for the length of one read-change-write.
-class FolderLock {
- public:
-  explicit FolderLock(const std::string& folder) {
-    fd_ = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd_ >= 0) ::flock(fd_, LOCK_EX);
-  }
-  ~FolderLock() {
-    if (fd_ >= 0) ::close(fd_);  // closing releases the lock
-  }
-  FolderLock(const FolderLock&) = delete;
-  FolderLock& operator=(const FolderLock&) = delete;
-
- private:
-  int fd_ = -1;
-};
-
-}  // namespace
 
 RegFileSettingsStore::RegFileSettingsStore(std::string path) : path_(std::move(path)) {}
 

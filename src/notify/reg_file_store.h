@@ -20,10 +20,9 @@ namespace rur {
 
 constexpr std::string_view kSettingsKeyName = "SOFTWARE\\KV_RODE_RUR";
 constexpr std::string_view kSettingsFileName = "KV_RODE_RUR.reg";
-constexpr std::string_view kSystemSettingsFolder = "/etc/rode-rur";
 
 // The settings file of a run: in the data directory when there is one (simulated runs and
-// --data-dir), else in the system folder.
+// --data-dir), else in the system folder (SystemSettingsFolder).
 std::string SettingsFilePath(const std::string& dataDirectory);
 // A warning when the settings file can be read by other users (it holds the scrambled mail
 // password); empty when it is private or missing.

@@ -7,8 +7,9 @@ namespace rur {
 
 StandaloneMail::StandaloneMail(const std::string& settingsDataDirectory, Ui& ui, Clock& clock)
     : ui_(ui),
-      store_(SettingsFilePath(settingsDataDirectory)),
-      center_(store_, ui_, clock, transport_, DefaultMailFolder(store_.path()), SystemInfoText(CollectHostFacts())) {}
+      settings_(OpenSettings(SettingsFilePath(settingsDataDirectory), settingsDataDirectory.empty())),
+      center_(*settings_.store, ui_, clock, transport_, DefaultMailFolder(SettingsFilePath(settingsDataDirectory)),
+              SystemInfoText(CollectHostFacts())) {}
 
 bool StandaloneMail::Load() {
   center_.StartUp();

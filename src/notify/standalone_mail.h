@@ -10,6 +10,7 @@
 #include "notify/curl_mail_transport.h"
 #include "notify/mail_center.h"
 #include "notify/reg_file_store.h"
+#include "notify/settings_location.h"
 
 namespace rur {
 
@@ -24,7 +25,8 @@ class StandaloneMail {
   std::vector<std::string> TakeMessages();
 
   MailCenter& center() { return center_; }
-  const std::string& settingsPath() const { return store_.path(); }
+  // The settings file, or the registry key that holds the settings.
+  const std::string& settingsPath() const { return settings_.name; }
 
  private:
   class CollectingUi final : public Ui {
@@ -40,7 +42,7 @@ class StandaloneMail {
   };
 
   CollectingUi ui_;
-  RegFileSettingsStore store_;
+  OpenedSettings settings_;
   CurlMailTransport transport_;
   MailCenter center_;
 };

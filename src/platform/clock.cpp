@@ -5,6 +5,8 @@
 #include <ctime>
 #include <thread>
 
+#include "platform/local_time.h"
+
 namespace rur {
 
 std::uint64_t RealClock::nowMs() {
@@ -17,7 +19,7 @@ void RealClock::sleepMs(std::uint64_t ms) { std::this_thread::sleep_for(std::chr
 LocalDateTime RealClock::localTime() {
   std::time_t now = std::time(nullptr);
   std::tm parts{};
-  localtime_r(&now, &parts);
+  LocalCalendar(now, parts);
   return LocalDateTime{parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday,
                        parts.tm_hour,        parts.tm_min,     parts.tm_sec};
 }
@@ -32,9 +34,8 @@ int Clock::utcOffsetSeconds(const LocalDateTime& time) const {
   parts.tm_sec = time.second;
   parts.tm_isdst = -1;
   const std::time_t instant = std::mktime(&parts);
-  std::tm local{};
-  if (instant == static_cast<std::time_t>(-1) || localtime_r(&instant, &local) == nullptr) return 0;
-  return static_cast<int>(local.tm_gmtoff);
+  if (instant == static_cast<std::time_t>(-1)) return 0;
+  return static_cast<int>(UtcOffsetAt(instant));
 }
 
 VirtualClock::VirtualClock(LocalDateTime start) : startSeconds_(CivilSeconds(start)) {}

@@ -50,6 +50,7 @@ class HookRunner {
   Report report_;
   std::chrono::milliseconds limit_;
   std::vector<Child> children_;
+  std::vector<void*> jobs_;  // on Windows, the job each child runs in (same order as children_)
 };
 
 }  // namespace rur

@@ -17,20 +17,11 @@
 namespace rur {
 namespace {
 
-constexpr unsigned kLetters = 26;
-
 // "permission denied": the system's text, starting in lower case as it follows a colon.
 std::string ErrnoText(int error) {
   std::string text = std::strerror(error);
   if (!text.empty()) text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
   return text;
-}
-
-int ByIdRank(const std::string& name) {
-  static const char* const kOrder[] = {"usb-", "ata-", "scsi-", "nvme-"};
-  for (int i = 0; i < 4; ++i)
-    if (name.rfind(kOrder[i], 0) == 0) return i;
-  return name.rfind("wwn-", 0) == 0 ? 6 : 5;
 }
 
 std::string ReadLine(const std::filesystem::path& path) {
@@ -53,55 +44,6 @@ void UsbIdsFromSysfs(const std::filesystem::path& resolved, DriveFacts& facts) {
 }
 
 }  // namespace
-
-bool KernelNameLess(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return a.size() < b.size();
-  return a < b;
-}
-
-std::string KernelDiskName(unsigned index) {
-  std::string letters;
-  unsigned n = index + 1;
-  while (n > 0) {
-    --n;
-    letters.insert(letters.begin(), static_cast<char>('a' + n % kLetters));
-    n /= kLetters;
-  }
-  return "sd" + letters;
-}
-
-std::vector<std::string> ListScsiDisks(const std::string& sysBlockDir) {
-  std::vector<std::string> names;
-  std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator(sysBlockDir, error)) {
-    const std::string name = entry.path().filename().string();
-    if (name.size() > 2 && name.compare(0, 2, "sd") == 0 &&
-        std::all_of(name.begin() + 2, name.end(), [](char c) { return c >= 'a' && c <= 'z'; }))
-      names.push_back(name);
-  }
-  std::sort(names.begin(), names.end(), KernelNameLess);
-  return names;
-}
-
-std::string BusFromSysfsPath(const std::string& resolvedPath) {
-  // /sys/devices/pci0000:00/0000:00:14.0/usb2/2-1/2-1:1.0/host6/target6:0:0/6:0:0:0/block/sdb
-  const auto has = [&](const char* part) { return resolvedPath.find(part) != std::string::npos; };
-  if (has("/usb")) return "usb";
-  if (has("/ata")) return "ata";
-  if (has("/virtio")) return "virtio";
-  if (has("/nvme")) return "nvme";
-  return "scsi";
-}
-
-std::string PreferredById(std::vector<std::string> names) {
-  std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-    const int rankA = ByIdRank(a), rankB = ByIdRank(b);
-    if (rankA != rankB) return rankA < rankB;
-    if (a.size() != b.size()) return a.size() < b.size();
-    return a < b;
-  });
-  return names.empty() ? std::string() : names.front();
-}
 
 std::string UdevDiskProperty(const std::string& disk, const std::string& key) {
   udev* context = udev_new();

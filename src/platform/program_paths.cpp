@@ -162,6 +162,8 @@ bool EnsureDirectory(const std::string& path, std::string& error) {
   return FolderSafeForFiles(path, ::geteuid(), error);
 }
 
+std::string SystemSettingsFolder() { return kSystemSettingsFolder; }
+
 std::vector<std::string> SharedDataFolders(const std::string& executableDirectory) {
   std::vector<std::string> folders;
   if (!executableDirectory.empty()) {

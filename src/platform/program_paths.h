@@ -47,6 +47,9 @@ bool EnsureDirectory(const std::string& path, std::string& error);
 // The checks alone, on an existing folder; the owner rule takes the user id to compare with.
 bool FolderSafeForFiles(const std::string& path, unsigned userId, std::string& error);
 
+// The machine's settings folder: /etc/rode-rur, or %ProgramData%\rode-rur on Windows.
+std::string SystemSettingsFolder();
+
 // Where read-only data shipped with the program (the bundled scenarios) may be, in the order to
 // look: beside an installed binary (<bin>/../share/rode-rur), in the build tree
 // (<build>/share/rode-rur), then the folder the build was configured to install into.

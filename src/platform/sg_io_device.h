@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// A host disk reached through the SCSI generic SG_IO ioctl, opened read-only.
+// A host disk reached through the SCSI generic SG_IO ioctl, opened read-only (on Windows, the SCSI
+// pass-through of the physical drive). Only the transport's reads and inquiries pass through it.
 
 #include <string>
 
