@@ -13,10 +13,10 @@
 #include <vector>
 
 #include "app/program.h"
-#include "app/ui/main_window.h"
-#include "app/ui/panel_status_bar.h"
 #include "emulator/scenario.h"
 #include "support/engine_test_access.h"
+#include "window/main_window.h"
+#include "window/panel_status_bar.h"
 
 namespace rur::ui::test {
 

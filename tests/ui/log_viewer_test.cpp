@@ -7,10 +7,10 @@
 #include <QTimer>
 #include <QtTest>
 
-#include "app/ui/log_viewer.h"
 #include "gui_fixture.h"
 #include "gui_test_registry.h"
 #include "monitor/event_log.h"
+#include "window/log_viewer.h"
 
 namespace rur::ui::test {
 namespace {

@@ -6,9 +6,9 @@
 #include <QTableWidget>
 #include <QtTest>
 
-#include "app/ui/smart_page_widget.h"
 #include "gui_fixture.h"
 #include "gui_test_registry.h"
+#include "window/smart_page_widget.h"
 
 namespace rur::ui::test {
 namespace {

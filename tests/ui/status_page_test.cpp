@@ -5,10 +5,10 @@
 #include <QCheckBox>
 #include <QtTest>
 
-#include "app/ui/artwork.h"
-#include "app/ui/status_page_widget.h"
 #include "gui_fixture.h"
 #include "gui_test_registry.h"
+#include "window/artwork.h"
+#include "window/status_page_widget.h"
 
 namespace rur::ui::test {
 namespace {

@@ -13,10 +13,10 @@
 #include <set>
 
 #include "../firmware/firmware_test_support.h"
-#include "app/ui/image_button.h"
-#include "app/ui/upgrade_page_widget.h"
 #include "gui_fixture.h"
 #include "gui_test_registry.h"
+#include "window/image_button.h"
+#include "window/upgrade_page_widget.h"
 
 namespace rur::ui::test {
 namespace {

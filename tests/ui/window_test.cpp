@@ -11,13 +11,13 @@
 #include <QTableWidget>
 #include <QtTest>
 
-#include "app/ui/command_line.h"
-#include "app/ui/desktop_notifier.h"
-#include "app/ui/image_button.h"
-#include "app/ui/tray_icon.h"
 #include "gui_fixture.h"
 #include "gui_test_registry.h"
 #include "platform/branding.h"
+#include "window/command_line.h"
+#include "window/desktop_notifier.h"
+#include "window/image_button.h"
+#include "window/tray_icon.h"
 
 namespace rur::ui::test {
 namespace {

@@ -7,7 +7,7 @@
 #include <QSvgGenerator>
 #include <iostream>
 
-#include "app/ui/artwork.h"
+#include "window/artwork.h"
 
 int main(int argc, char** argv) {
   if (argc != 2) {

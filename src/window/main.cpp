@@ -8,11 +8,11 @@
 #include <iostream>
 
 #include "app/program.h"
-#include "app/ui/command_line.h"
-#include "app/ui/log_viewer.h"
-#include "app/ui/main_window.h"
-#include "app/ui/qt_text.h"
 #include "platform/single_instance.h"
+#include "window/command_line.h"
+#include "window/log_viewer.h"
+#include "window/main_window.h"
+#include "window/qt_text.h"
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);

@@ -10,12 +10,12 @@
 #include <array>
 #include <memory>
 
-#include "app/ui/artwork.h"
-#include "app/ui/desktop_notifier.h"
-#include "app/ui/dialogs.h"
-#include "app/ui/log_viewer.h"
-#include "app/ui/notebook_page.h"
 #include "platform/user_interface.h"
+#include "window/artwork.h"
+#include "window/desktop_notifier.h"
+#include "window/dialogs.h"
+#include "window/log_viewer.h"
+#include "window/notebook_page.h"
 
 class QCheckBox;
 class QLabel;

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/ui/image_button.h"
+#include "window/image_button.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/ui/status_page_widget.h"
+#include "window/status_page_widget.h"
 
 #include <QFontMetrics>
 #include <QFrame>
@@ -11,10 +11,10 @@
 #include <cstdlib>
 
 #include "app/program.h"
-#include "app/ui/artwork.h"
-#include "app/ui/image_button.h"
-#include "app/ui/qt_text.h"
 #include "notify/mail_center.h"
+#include "window/artwork.h"
+#include "window/image_button.h"
+#include "window/qt_text.h"
 
 namespace rur::ui {
 namespace {

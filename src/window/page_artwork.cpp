@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/ui/page_artwork.h"
+#include "window/page_artwork.h"
 
 #include <QFontMetrics>
 #include <QLinearGradient>

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/ui/tray_icon.h"
+#include "window/tray_icon.h"
 
 #include <QAction>
 #include <QMenu>
 #include <QPainter>
 #include <QSystemTrayIcon>
 
-#include "app/ui/artwork.h"
+#include "window/artwork.h"
 
 namespace rur::ui {
 namespace {

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/ui/log_viewer.h"
+#include "window/log_viewer.h"
 
 #include <QCloseEvent>
 #include <QFileInfo>
@@ -10,9 +10,9 @@
 #include <QTimer>
 
 #include "app/program.h"
-#include "app/ui/artwork.h"
-#include "app/ui/qt_text.h"
 #include "monitor/event_log.h"
+#include "window/artwork.h"
+#include "window/qt_text.h"
 
 namespace rur::ui {
 namespace {

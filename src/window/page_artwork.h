@@ -7,7 +7,7 @@
 #include <QPixmap>
 #include <QString>
 
-#include "app/ui/artwork.h"
+#include "window/artwork.h"
 
 namespace rur::ui {
 

@@ -10,8 +10,8 @@
 
 #include <array>
 
-#include "app/ui/notebook_page.h"
 #include "notify/mail_page_model.h"
+#include "window/notebook_page.h"
 
 class QCheckBox;
 class QLabel;

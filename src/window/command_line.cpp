@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/ui/command_line.h"
+#include "window/command_line.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QStringList>
 
-#include "app/ui/qt_text.h"
 #include "emulator/scenario.h"
 #include "platform/branding.h"
+#include "window/qt_text.h"
 
 namespace rur::ui {
 

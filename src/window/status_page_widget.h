@@ -5,8 +5,8 @@
 
 #include <array>
 
-#include "app/ui/artwork.h"
-#include "app/ui/notebook_page.h"
+#include "window/artwork.h"
+#include "window/notebook_page.h"
 
 class QFrame;
 class QLabel;

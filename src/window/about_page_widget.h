@@ -2,7 +2,7 @@
 #pragma once
 // The About page: the logo, the product name and the version.
 
-#include "app/ui/notebook_page.h"
+#include "window/notebook_page.h"
 
 namespace rur::ui {
 

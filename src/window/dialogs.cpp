@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/ui/dialogs.h"
+#include "window/dialogs.h"
 
 #include <QFileDialog>
 #include <QGridLayout>

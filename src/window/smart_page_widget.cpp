@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/ui/smart_page_widget.h"
+#include "window/smart_page_widget.h"
 
 #include <QEvent>
 #include <QHeaderView>
@@ -9,10 +9,10 @@
 #include <QTableWidget>
 
 #include "app/program.h"
-#include "app/ui/artwork.h"
-#include "app/ui/image_button.h"
-#include "app/ui/qt_text.h"
 #include "smart/dump_file.h"
+#include "window/artwork.h"
+#include "window/image_button.h"
+#include "window/qt_text.h"
 
 namespace rur::ui {
 namespace {

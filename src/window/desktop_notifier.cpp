@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/ui/desktop_notifier.h"
+#include "window/desktop_notifier.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/ui/panel_status_bar.h"
+#include "window/panel_status_bar.h"
 
 #include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QToolTip>
 
-#include "app/ui/artwork.h"
+#include "window/artwork.h"
 
 namespace rur::ui {
 namespace {

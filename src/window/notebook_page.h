@@ -7,8 +7,8 @@
 #include <QLabel>
 #include <QWidget>
 
-#include "app/ui/dialogs.h"
 #include "platform/user_interface.h"
+#include "window/dialogs.h"
 
 namespace rur {
 class Engine;

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/ui/about_page_widget.h"
+#include "window/about_page_widget.h"
 
 #include <QLabel>
 #include <QPainter>
 
-#include "app/ui/artwork.h"
 #include "platform/branding.h"
+#include "window/artwork.h"
 
 namespace rur::ui {
 

@@ -5,8 +5,8 @@
 
 #include <array>
 
-#include "app/ui/notebook_page.h"
 #include "smart/evaluate_smart.h"
+#include "window/notebook_page.h"
 
 class QLabel;
 class QTableWidget;

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/ui/notebook_page.h"
+#include "window/notebook_page.h"
 
-#include "app/ui/artwork.h"
+#include "window/artwork.h"
 
 namespace rur::ui {
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/ui/main_window.h"
+#include "window/main_window.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -20,21 +20,21 @@
 #include <cstdint>
 
 #include "app/program.h"
-#include "app/ui/about_page_widget.h"
-#include "app/ui/email_page_widget.h"
-#include "app/ui/image_button.h"
-#include "app/ui/log_viewer.h"
-#include "app/ui/panel_status_bar.h"
-#include "app/ui/qt_text.h"
-#include "app/ui/smart_page_widget.h"
-#include "app/ui/status_page_widget.h"
-#include "app/ui/tray_icon.h"
-#include "app/ui/upgrade_page_widget.h"
 #include "monitor/event_log.h"
 #include "monitor/status_page_model.h"
 #include "notify/mail_center.h"
 #include "notify/system_info.h"
 #include "platform/branding.h"
+#include "window/about_page_widget.h"
+#include "window/email_page_widget.h"
+#include "window/image_button.h"
+#include "window/log_viewer.h"
+#include "window/panel_status_bar.h"
+#include "window/qt_text.h"
+#include "window/smart_page_widget.h"
+#include "window/status_page_widget.h"
+#include "window/tray_icon.h"
+#include "window/upgrade_page_widget.h"
 
 namespace rur::ui {
 namespace {

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/ui/upgrade_page_widget.h"
+#include "window/upgrade_page_widget.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -10,10 +10,10 @@
 #include <QProgressBar>
 
 #include "app/program.h"
-#include "app/ui/artwork.h"
-#include "app/ui/image_button.h"
-#include "app/ui/page_artwork.h"
-#include "app/ui/qt_text.h"
+#include "window/artwork.h"
+#include "window/image_button.h"
+#include "window/page_artwork.h"
+#include "window/qt_text.h"
 
 namespace rur::ui {
 namespace {

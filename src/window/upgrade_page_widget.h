@@ -6,8 +6,8 @@
 
 #include <array>
 
-#include "app/ui/artwork.h"
-#include "app/ui/notebook_page.h"
+#include "window/artwork.h"
+#include "window/notebook_page.h"
 
 class QLabel;
 class QLineEdit;

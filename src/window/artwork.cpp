@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/ui/artwork.h"
+#include "window/artwork.h"
 
 #include <QLabel>
 #include <QLinearGradient>

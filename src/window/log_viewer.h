@@ -5,8 +5,8 @@
 
 #include <QDialog>
 
-#include "app/ui/dialogs.h"
 #include "monitor/log_viewer_model.h"
+#include "window/dialogs.h"
 
 class QPlainTextEdit;
 class QPushButton;
