@@ -51,6 +51,18 @@ PathFacts CurrentPathFacts() {
   return facts;
 }
 
+// The machine's own folder keeps what every face must see of an enclosure (an interrupted upgrade).
+std::string EnclosureOwnerFolder(const PathFacts& facts) {
+  return Below(facts.serviceStateDirectory.empty() ? std::string("C:/ProgramData") : facts.serviceStateDirectory,
+               kProgramFolder);
+}
+
+bool OwnerFolderWritable(const std::string& folder) {
+  const DWORD attributes = ::GetFileAttributesW(WideText(folder).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+         !(attributes & FILE_ATTRIBUTE_READONLY);
+}
+
 bool ChooseProgramFolders(const PathFacts& facts, bool simulate, const std::string& explicitDirectory,
                           ProgramFolders& out, std::string& error) {
   if (!explicitDirectory.empty()) {

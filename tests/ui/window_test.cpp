@@ -177,9 +177,14 @@ class WindowTest : public QObject {
     QCOMPARE(tray->state(), TrayState::Normal);
     QCOMPARE(tray->toolTip(), QStringLiteral("RODE RUR - normal\nDevice1: Normal"));
 
-    run.run(35000);  // HDD2 pulled at 30 s
+    // The tray and the status bar follow the enclosures whatever page is shown.
+    run.run(2000);
+    QTest::mouseClick(run.find("Image_SMART"), Qt::LeftButton);
+    QCOMPARE(run.engine().currentPage(), kPageSmart);
+    run.run(33000);  // HDD2 pulled at 30 s
     QCOMPARE(tray->state(), TrayState::Degraded);
     QVERIFY(tray->toolTip().contains(QStringLiteral("Device1: Single HDD Present")));
+    QCOMPARE(run.window.statusBar()->panelText(0), QStringLiteral("Device1: Single HDD Present"));
     QVERIFY(!notices.empty());
     QCOMPARE(notices[0].summary, QStringLiteral("Device1 HDD2 was removed"));
     QVERIFY(notices[0].body.startsWith(QStringLiteral("D1 HDD2 was removed, ")));
