@@ -17,6 +17,7 @@ const std::string kSeparatorLine(83, '-');
 namespace {
 
 constexpr std::uint8_t kNoProgress = 0xFF;
+constexpr std::uint8_t kAbsentStateCode = 0x05;  // what the controller reports for an empty bay
 constexpr std::uint8_t kLastStepBeforeDone = 99;
 
 struct BayBits {
@@ -220,21 +221,18 @@ EventLogResult EventLogWriter::WriteEventLog(DeviceMask changedMask, const std::
                      eventLog_.end() - static_cast<std::ptrdiff_t>(std::min(eventLog_.size(), unsaved.size())));
   }
 
-  auto rememberFlags = [&] {
-    for (unsigned i = 0; i < count; ++i) memory_[i].prevDriveFlags = (*devices[i].record)[status_offset::kDriveFlags];
-  };
+  // A start, a new device list or a new day writes the information blocks again; what changed on
+  // the members is still reported against the last look, so nothing is skipped at such a cycle.
   if (programStarted) {
     batch.Add(kSeparatorLine, kBanner);
     batch.Add(std::string(ApplicationTitle) + " has started from " + stamp, kBanner);
     reopened = true;
-    rememberFlags();
   } else if (deviceChangesPending_) {
     batch.Add(kSeparatorLine, kBanner);
     for (const auto& change : pendingDeviceChanges_) batch.Add(change.line + stamp, change.tag);
     pendingDeviceChanges_.clear();
     deviceChangesPending_ = false;
     reopened = true;
-    rememberFlags();
   }
 
   if (reopened) {
@@ -257,14 +255,15 @@ EventLogResult EventLogWriter::WriteEventLog(DeviceMask changedMask, const std::
     const StatusRecord& record = *devices[i].record;
     const std::uint8_t flags = record[status_offset::kDriveFlags];
     DeviceMemory& memory = memory_[i];
-    if (memory.infoPending) {
-      if (!devices[i].membersKnown) continue;
+    if (!devices[i].membersKnown) continue;
+    if (memory.infoPending || !memory.known) {
       // The first good status: what it says is the starting point, not a change.
+      if (memory.infoPending) InfoBlock(i, devices[i], batch);
       memory.infoPending = false;
+      memory.known = true;
       memory.prevDriveFlags = flags;
-      InfoBlock(i, devices[i], batch);
-    } else if (!reopened && memory.prevDriveFlags != flags) {
-      const std::uint8_t old = memory.prevDriveFlags == 0xFF ? 0 : memory.prevDriveFlags;
+    } else if (memory.prevDriveFlags != flags) {
+      const std::uint8_t old = memory.prevDriveFlags;
       memory.prevDriveFlags = flags;
       BayTransitions(i, devices[i].drive, old, record, stamp, batch, result);
     }
@@ -324,6 +323,12 @@ void EventLogWriter::BayTransitions(unsigned device, int drive, std::uint8_t old
       if (old & b.present) result.alarms.push_back({kAlarmMemberRemoved, device, bay});
     } else if (flags & b.inserted) {
       if (old & b.inserted) continue;
+      if (old & b.present) {
+        // In the array at the last look and newly inserted now: the disk was out in between.
+        out.Add(n + " " + name + " was removed, " + StateCodeHex(kAbsentStateCode) + stamp,
+                tag(LogEventKind::MemberRemoved));
+        result.alarms.push_back({kAlarmMemberRemoved, device, bay});
+      }
       out.Add(n + " " + name + " was inserted, " + code + stamp, tag(LogEventKind::MemberInserted));
     }
   }

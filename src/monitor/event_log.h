@@ -101,6 +101,9 @@ class EventLogWriter {
   struct DeviceMemory {
     // The information block waits for the device's first good status: nothing unread is logged.
     bool infoPending = false;
+    // The flags of the last look; until the first look with known members there is nothing to
+    // compare with, and that look is the starting point.
+    bool known = false;
     std::uint8_t prevDriveFlags = 0;
     std::uint8_t lastProgress = 0xFF;
     std::uint8_t activityBay = 0;

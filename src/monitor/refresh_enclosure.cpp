@@ -87,9 +87,12 @@ void EnclosureRefreshRun::Step(ControllerChannel& channel, Clock& clock, Ui& ui,
       ui.panel(1, "y1," + r);
       if (const auto progress = RebuildProgress(answer)) {
         record_[status_offset::kActivityProgress] = *progress;
-        return Finish(true);
+        // The members are read during a rebuild too: the other disk is its only source, and a pull
+        // or failure of it must not wait for the rebuild's end.
+        rebuildSeen_ = true;
+      } else {
+        target_.rebuildRunning = false;
       }
-      target_.rebuildRunning = false;
       stage_ = Stage::Members;
       break;
     case Stage::Members:
@@ -98,7 +101,9 @@ void EnclosureRefreshRun::Step(ControllerChannel& channel, Clock& clock, Ui& ui,
       ui.panel(1, "y3," + r);
       DecodeMembersAnswer(answer, target_.blockAIsHdd1, RecordFill::Refresh, true, record_);
       ui.panel(0, r + ",yz," + c);
-      if (record_[status_offset::kActivityFlags] == 0 || ++pass_ >= kMaxQueryPasses) return Finish(true);
+      // A rebuild whose progress was just read has its members now; one that ended shows none.
+      if (record_[status_offset::kActivityFlags] == 0 || rebuildSeen_ || ++pass_ >= kMaxQueryPasses)
+        return Finish(true);
       target_.rebuildRunning = true;
       stage_ = Stage::Rebuild;
       break;

@@ -56,6 +56,7 @@ class EnclosureRefreshRun {
   std::uint64_t dueMs_;
   bool ok_ = true;
   bool busy_ = false;
+  bool rebuildSeen_ = false;  // this run read a running rebuild's progress
 };
 
 // Runs the refresh of every target side by side; false when `shouldGiveUp` ended it early (an
