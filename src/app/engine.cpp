@@ -283,7 +283,9 @@ void Engine::MonitorTick() {
     dispatcher_.Drop(MONITOR_ARMED);
     return;
   }
-  if (detection_.changePending() || detection_.probing() || refreshInProgress_ || closing_) return;
+  // A device change that is still counting down holds nothing up: the enclosures that answer are
+  // watched meanwhile. Only a probe that uses the controllers now does.
+  if (detection_.probing() || refreshInProgress_ || closing_) return;
   if (dispatcher_.armed()) {
     dispatcher_.Raise(REQ_REFRESH);
   } else {

@@ -40,7 +40,7 @@ void Engine::RefreshTickedDevices() {
   ++refreshCounter_;
   const std::string c = Hex2(refreshCounter_);
   ui_.panel(3, "G = 2x, " + c);
-  if (detection_.changePending() || detection_.probing() || ShouldGiveUp()) return;
+  if (detection_.probing() || ShouldGiveUp()) return;
   refreshInProgress_ = true;
   changedMask_ = 0;
   ui_.panel(2, "SC = 1x" + Hex2(devices_.currentCount) + c);

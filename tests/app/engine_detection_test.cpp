@@ -3,11 +3,14 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
+#include <optional>
 
 #include <unistd.h>
 
 #include "monitor/ata_text.h"
 #include "monitor/device_names.h"
+#include "monitor/event_log.h"
 #include "support/simulated_engine.h"
 #include "transport/command_frame.h"
 
@@ -278,6 +281,97 @@ TEST(EngineRefresh, ContradictingControllerCannotHangTheCycle) {
   EXPECT_EQ(run.engine.changedMask(), 0x01);
   EXPECT_TRUE(run.engine.deviceChecked(0));
   EXPECT_FALSE(run.engine.refreshInProgress());
+}
+
+// Each change of a timing case, placed at five phases of the 5 s cycle, is reported exactly once:
+// the removal or failure with its alarm, the return, nothing invented. (Their order depends on the
+// phase: a cycle raises its alarms after its lines, and an enclosure's removal is told when the new
+// device list is published.) A member's alarm comes within a cycle of the change.
+TEST(EngineWatch, EveryChangeOnceAtEveryPhase) {
+  using Kind = sim::EventKind;
+  struct Case {
+    const char* name;
+    std::vector<sim::DriveSpec> drives;
+    std::vector<sim::TimelineEvent> timeline;  // at the phase plus atMs
+    std::optional<LocalDateTime> start;
+    std::vector<std::string> expected;  // "event bay" of the member and alarm events, in order
+  };
+  auto At = [](std::uint64_t ms, unsigned drive, Kind kind, unsigned hdd = 0) {
+    sim::TimelineEvent event;
+    event.atMs = ms;
+    event.drive = drive;
+    event.kind = kind;
+    event.hdd = hdd;
+    return event;
+  };
+  auto rebuilding = [] {
+    sim::DriveSpec drive = EnclosureDrive(1);
+    drive.enclosure.rebuild = sim::RebuildSpec{2, 0, 0, 1000};  // far from its end
+    return drive;
+  };
+  const Case cases[] = {
+      {"a blink within one cycle",
+       {EnclosureDrive(1)},
+       {At(30000, 1, Kind::MemberRemoved, 2), At(30800, 1, Kind::MemberInserted, 2)},
+       {},
+       {"member-removed 2", "alarm 2", "member-inserted 2"}},
+      {"a member failing in its bay",
+       {EnclosureDrive(1)},
+       {At(30000, 1, Kind::MemberFailed, 2)},
+       {},
+       {"member-failed 2", "alarm 2"}},
+      {"the source of a running rebuild pulled",
+       {rebuilding()},
+       {At(30000, 1, Kind::MemberRemoved, 1)},
+       {},
+       {"member-removed 1", "alarm 1"}},
+      {"a pull across midnight",
+       {EnclosureDrive(1)},
+       {At(30000, 1, Kind::MemberRemoved, 2)},
+       LocalDateTime{2026, 3, 14, 23, 59, 28},
+       {"member-removed 2", "alarm 2"}},
+      {"a pull while another enclosure leaves",
+       {EnclosureDrive(1), EnclosureDrive(2)},
+       {At(30000, 2, Kind::Unplugged), At(30000, 1, Kind::MemberRemoved, 2)},
+       {},
+       {"member-removed 2", "alarm 2", "alarm 0"}},
+  };
+  for (const Case& c : cases) {
+    for (const std::uint64_t phase : {0, 1000, 2000, 3300, 4700}) {
+      sim::Scenario scenario = ScenarioOf(c.drives);
+      if (c.start) scenario.start = c.start;
+      for (sim::TimelineEvent event : c.timeline) {
+        event.atMs += phase;
+        scenario.timeline.push_back(event);
+      }
+      EngineRun run(std::move(scenario), false);
+      std::map<std::string, std::string> files;
+      EventLogWriter log("/logs");
+      log.setFileFunctions(
+          [&files](const std::string& path, const std::string& text, std::string&) { return files[path] = text, true; },
+          [&files](const std::string& path, std::string& text) {
+            if (!files.count(path)) return FileReadStatus::Missing;
+            text = files[path];
+            return FileReadStatus::Ok;
+          });
+      run.engine.AttachEventLog(&log);
+      std::vector<std::string> seen;
+      std::uint64_t firstAlarmMs = 0;
+      run.engine.AddEventListener([&](const LogEvent& event) {
+        const std::string_view name = LogEventName(event.tag.kind);
+        if (name != "member-removed" && name != "member-inserted" && name != "member-failed" && name != "alarm") return;
+        if (name == "alarm" && event.tag.bay != 0 && firstAlarmMs == 0) firstAlarmMs = run.clock.nowMs();
+        seen.push_back(std::string(name) + " " + std::to_string(event.tag.bay));
+      });
+      run.engine.Start();
+      run.engine.RunFor(60000 + phase);
+      std::vector<std::string> expected = c.expected;
+      std::sort(seen.begin(), seen.end());
+      std::sort(expected.begin(), expected.end());
+      EXPECT_EQ(seen, expected) << c.name << " at phase " << phase << " ms";
+      EXPECT_LE(firstAlarmMs, 30000 + phase + 6000) << c.name << " at phase " << phase << " ms";
+    }
+  }
 }
 
 }  // namespace
