@@ -14,6 +14,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -239,6 +240,8 @@ class Engine {
   // starts reading every sector of the other disk.
   void WatchMembers(DeviceMask mask);
   void CheckRebuildSource(unsigned slot, unsigned sourceBay, unsigned rebuiltBay);
+  // Bays without a working disk: one alarm at the first look of a run, unless already known so.
+  void CheckMissingMembers(unsigned slot, unsigned drive, const EnclosureStatus& status);
   // After a data pass: what got worse on each disk whose pages the pass read.
   void WatchDiskHealth();
   void ApplyHealthReport(unsigned slot, const DiskHealthReport& report);
@@ -275,6 +278,7 @@ class Engine {
   DiskHealthWatch health_;
   // Per drive: whether the last cycle that read it saw a rebuild (absent: never read).
   std::map<unsigned, bool> lastRebuildSeen_;
+  std::set<unsigned> firstLookDone_;  // drives whose members this run has looked at
 
   bool started_ = false;
   bool programStarted_ = true;

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "app/engine.h"
+#include "monitor/device_info_block.h"
 #include "monitor/event_log.h"
 #include "monitor/member_disk.h"
 #include "notify/mail_center.h"
@@ -68,6 +69,7 @@ void Engine::WatchMembers(DeviceMask mask) {
     }
     // Another disk may grade against other thresholds.
     if (!replaced.empty()) dispatcher_.Raise(REQ_SMART_THRESHOLDS);
+    CheckMissingMembers(slot, drive, status);
 
     // A rebuild that was not running in the last cycle (or that runs when first seen) starts to
     // read every sector of the other member.
@@ -79,6 +81,25 @@ void Engine::WatchMembers(DeviceMask mask) {
     const unsigned sourceBay = 1 - rebuiltBay;
     if (status.member(sourceBay)->holdsDisk()) CheckRebuildSource(slot, sourceBay, rebuiltBay);
   }
+}
+
+void Engine::CheckMissingMembers(unsigned slot, unsigned drive, const EnclosureStatus& status) {
+  // A bay without a working disk in an array that needs it, found at the first look of this run
+  // at an enclosure: an alarm, as a RAID monitor gives for an array degraded at its start, unless
+  // the last look (of this run or the one before) already found that bay so.
+  const ArrayState array = ArrayStateOf(status);
+  std::array<bool, 2> missing{};
+  for (unsigned bay = 0; bay < 2; ++bay)
+    missing[bay] = array != ArrayState::Normal && array != ArrayState::Rebuilding && !status.member(bay)->inArray();
+  if (!firstLookDone_.contains(drive)) {
+    firstLookDone_.insert(drive);
+    const std::optional<std::array<bool, 2>> before = bays_.Missing(drive);
+    for (unsigned bay = 0; bay < 2; ++bay)
+      if (missing[bay] && !(before && (*before)[bay])) RaiseAlarm(kAlarmMemberRemoved, slot, bay);
+  }
+  std::string saveError;
+  bays_.RememberMissing(drive, missing, saveError);
+  if (!saveError.empty()) ui_.panel(kDeviceOperationPanel, "Bay memory kept in memory only: " + saveError);
 }
 
 void Engine::CheckRebuildSource(unsigned slot, unsigned sourceBay, unsigned rebuiltBay) {

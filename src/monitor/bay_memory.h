@@ -8,6 +8,7 @@
 // forgets nothing, so the disk that comes back after it is compared with the one that went.
 
 #include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,11 @@ class BayMemory {
   // tells why when that failed.
   std::vector<BayReplacement> Observe(unsigned drive, const std::array<std::string, 2>& serials,
                                       std::string& saveError);
+  // Which bays of the enclosure on `drive` were without a working disk when last looked at, in this
+  // run or an earlier one; nothing when the enclosure is not known yet. Call after Observe.
+  std::optional<std::array<bool, 2>> Missing(unsigned drive) const;
+  // What the last look found missing, kept for the next start (saved when it changed).
+  void RememberMissing(unsigned drive, const std::array<bool, 2>& missing, std::string& saveError);
   // The device list changed: every drive is matched to its enclosure again.
   void ForgetDrives() { linked_.fill(-1); }
 
@@ -43,9 +49,11 @@ class BayMemory {
 
  private:
   int Match(const std::array<std::string, 2>& serials) const;
+  void Save(std::string& saveError) const;
 
   std::string path_;
   std::vector<std::array<std::string, 2>> enclosures_;
+  std::vector<std::optional<std::array<bool, 2>>> missing_;      // per remembered enclosure
   std::array<int, kStatusRecordSlots> linked_ = MakeUnlinked();  // per drive: index into enclosures_
 
   static std::array<int, kStatusRecordSlots> MakeUnlinked() {

@@ -309,7 +309,13 @@ TEST(EngineWatch, EveryChangeOnceAtEveryPhase) {
     drive.enclosure.rebuild = sim::RebuildSpec{2, 0, 0, 1000};  // far from its end
     return drive;
   };
+  auto withoutHdd2 = [] {
+    sim::DriveSpec drive = EnclosureDrive(1);
+    drive.enclosure.members[1].state = sim::kMemberAbsent;
+    return drive;
+  };
   const Case cases[] = {
+      {"a member already gone at the start", {withoutHdd2()}, {}, {}, {"alarm 2"}},
       {"a blink within one cycle",
        {EnclosureDrive(1)},
        {At(30000, 1, Kind::MemberRemoved, 2), At(30800, 1, Kind::MemberInserted, 2)},
@@ -336,8 +342,15 @@ TEST(EngineWatch, EveryChangeOnceAtEveryPhase) {
        {},
        {"member-removed 2", "alarm 2", "alarm 0"}},
   };
+  const std::string folder =
+      (std::filesystem::temp_directory_path() / ("rur-watch-" + std::to_string(getpid()))).string();
   for (const Case& c : cases) {
     for (const std::uint64_t phase : {0, 1000, 2000, 3300, 4700}) {
+      // Each run starts with no memory of the bays, but the first case's third phase runs on the
+      // memory its second left: a restart with nothing changed raises nothing.
+      const bool restart = c.timeline.empty() && phase == 2000;
+      if (!restart) std::filesystem::remove_all(folder);
+      std::filesystem::create_directories(folder);
       sim::Scenario scenario = ScenarioOf(c.drives);
       if (c.start) scenario.start = c.start;
       for (sim::TimelineEvent event : c.timeline) {
@@ -363,15 +376,19 @@ TEST(EngineWatch, EveryChangeOnceAtEveryPhase) {
         if (name == "alarm" && event.tag.bay != 0 && firstAlarmMs == 0) firstAlarmMs = run.clock.nowMs();
         seen.push_back(std::string(name) + " " + std::to_string(event.tag.bay));
       });
+      run.engine.UseDataFolder(folder);
       run.engine.Start();
       run.engine.RunFor(60000 + phase);
-      std::vector<std::string> expected = c.expected;
+      std::vector<std::string> expected = restart ? std::vector<std::string>{} : c.expected;
       std::sort(seen.begin(), seen.end());
       std::sort(expected.begin(), expected.end());
       EXPECT_EQ(seen, expected) << c.name << " at phase " << phase << " ms";
-      EXPECT_LE(firstAlarmMs, 30000 + phase + 6000) << c.name << " at phase " << phase << " ms";
+      if (!c.timeline.empty()) {
+        EXPECT_LE(firstAlarmMs, 30000 + phase + 6000) << c.name << " at phase " << phase << " ms";
+      }
     }
   }
+  std::filesystem::remove_all(folder);
 }
 
 }  // namespace
