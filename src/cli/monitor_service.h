@@ -26,6 +26,9 @@ class MonitorService {
   std::string AlarmLine(const std::string& text) const { return JournalLine(text, JournalPriority::Error, journal_); }
   std::string EventLogLine(const std::string& line) const;
   std::string InfoLine(const std::string& text) const { return JournalLine(text, JournalPriority::Info, journal_); }
+  std::string WarningLine(const std::string& text) const {
+    return JournalLine(text, JournalPriority::Warning, journal_);
+  }
 
  private:
   ServiceNotifier notifier_;
