@@ -76,8 +76,8 @@ TEST(Documentation, SettingsManualGivesEveryKeyItsTypeAndDefault) {
   const std::string section = page.substr(values, after - values);
   for (const rur::cli::SettingKey& key : rur::cli::SettingKeys()) {
     // ".TP", the key (".B Key" or ".BR Key ..."), then "type; default D." and what it does.
-    const std::size_t heading =
-        std::max(section.find("\n.B " + key.name + "\n"), section.find("\n.BR " + key.name + " "));
+    std::size_t heading = section.find("\n.B " + key.name + "\n");
+    if (heading == std::string::npos) heading = section.find("\n.BR " + key.name + " ");
     ASSERT_NE(heading, std::string::npos) << key.name << " is not described";
     const std::size_t line = section.find('\n', heading + 1) + 1;
     EXPECT_EQ(section.substr(line, section.find('\n', line) - line), key.type + "; default " + key.defaultText + ".")
@@ -99,7 +99,7 @@ Words Complete(const std::vector<std::string>& words, const fs::path& folder) {
   const std::string script = "source /usr/share/bash-completion/bash_completion && source '" +
                              std::string(RUR_SOURCE_DIR) + "/data/completion/rurctl' && cd '" + folder.string() +
                              "' && COMP_WORDS=(" + array + ") && COMP_CWORD=" + std::to_string(words.size() - 1) +
-                             " && COMP_LINE='" + line + "' && COMP_POINT=${#COMP_LINE} && _rurctl && " +
+                             " && COMP_LINE='" + line + "' && COMP_POINT=${#COMP_LINE} && _rurctl; " +
                              "printf '%s\\n' \"${COMPREPLY[@]}\"";
   const fs::path scriptFile = folder / "complete.sh";
   std::ofstream(scriptFile) << script << '\n';
