@@ -60,8 +60,10 @@ for program in "$root/usr/bin/rurctl" "$root"/usr/sbin/rode-rurd "$root"/usr/lib
 done
 echo "hardening-check: passed"
 
-lintian_out=$(lintian --allow-root --tag-display-limit 0 "$changes" 2>&1) || true
-if grep -E '^(E|W):' <<<"$lintian_out"; then fail "lintian found the errors or warnings above"; fi
+if ! lintian_out=$(lintian --fail-on error,warning --allow-root --tag-display-limit 0 "$changes" 2>&1); then
+  echo "$lintian_out"
+  fail "lintian found errors or warnings"
+fi
 echo "lintian: no error or warning"
 
 # The programs run from the unpacked tree, from /, with nothing of the build around.
