@@ -89,7 +89,9 @@ done
 # its state and settings go on purge only.
 scripts=$work/control
 dpkg-deb --control "$daemon" "$scripts"
-units=$(cd "$root/lib/systemd/system" && ls ./*.service | sed 's|^\./||')
+units=$(for unit in "$root"/lib/systemd/system/*.service "$root"/usr/lib/systemd/system/*.service; do
+           basename "$unit"; done)
+[ -n "$units" ] || fail "rode-rur-daemon holds no service unit"
 for unit in $units; do
   grep -q "deb-systemd-helper.*enable.*$unit\|deb-systemd-helper enable '$unit'" "$scripts/postinst" || grep -q "$unit" "$scripts/postinst" ||
     fail "postinst does not enable $unit"
