@@ -93,11 +93,11 @@ units=$(for unit in "$root"/lib/systemd/system/*.service "$root"/usr/lib/systemd
            basename "$unit"; done)
 [ -n "$units" ] || fail "rode-rur-daemon holds no service unit"
 for unit in $units; do
-  grep -q "deb-systemd-helper.*enable.*$unit\|deb-systemd-helper enable '$unit'" "$scripts/postinst" || grep -q "$unit" "$scripts/postinst" ||
-    fail "postinst does not enable $unit"
-  grep -q "deb-systemd-invoke.*start.*$unit" "$scripts/postinst" || fail "postinst does not start $unit"
-  grep -q "deb-systemd-invoke stop.*$unit" "$scripts/prerm" || fail "prerm does not stop $unit"
-  grep -q "deb-systemd-helper purge.*$unit" "$scripts/postrm" || fail "postrm does not purge $unit"
+  grep -qF "deb-systemd-helper enable '$unit'" "$scripts/postinst" || fail "postinst does not enable $unit"
+  grep -qF "deb-systemd-invoke \$_dh_action '$unit'" "$scripts/postinst" && grep -q "_dh_action=start" "$scripts/postinst" ||
+    fail "postinst does not start $unit"
+  grep -qF "deb-systemd-invoke stop '$unit'" "$scripts/prerm" || fail "prerm does not stop $unit"
+  grep -qF "deb-systemd-helper purge '$unit'" "$scripts/postrm" || fail "postrm does not purge $unit"
 done
 grep -q "systemd-sysusers.*rode-rur.conf" "$scripts/postinst" || fail "postinst does not create the service's user"
 echo "maintainer scripts: $units enabled and started, stopped on remove, purged"
