@@ -56,7 +56,10 @@ root=$work/unpacked
 for package in "$daemon" "$desktop" "$cockpit"; do dpkg -x "$package" "$root"; done
 for program in "$root/usr/bin/rurctl" "$root"/usr/sbin/rode-rurd "$root"/usr/libexec/rode-rurd; do
   [ -e "$program" ] || continue
-  hardening-check --quiet "$program" || { hardening-check "$program"; fail "$(basename "$program") is not hardened"; }
+  # Control flow protection needs C library start files that carry it; Debian 12's do not, so no
+  # program linked there can have it.
+  hardening-check --quiet --nocfprotection "$program" ||
+    { hardening-check "$program"; fail "$(basename "$program") is not hardened"; }
 done
 echo "hardening-check: passed"
 
