@@ -9,8 +9,8 @@ packages=(
   qt6-base-dev qt6-svg-dev libcurl4-openssl-dev libudev-dev nlohmann-json3-dev libcli11-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   python3-aiosmtpd python3-cryptography fonts-liberation
-  # the Debian package and its checks (scripts/check-package.sh)
-  dpkg-dev fakeroot lintian appstream desktop-file-utils man-db
+  # the Debian packages and their checks (scripts/check-package.sh), the completion's test
+  dpkg-dev fakeroot debhelper devscripts lintian appstream desktop-file-utils man-db bash-completion ccache
   # the monitor's metrics checked with promtool and served by node_exporter (tests/monitoring)
   prometheus prometheus-node-exporter
   # the desktop notifications under a virtual X server (tests/ui/desktop-notification-test.sh)

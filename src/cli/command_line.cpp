@@ -225,6 +225,24 @@ std::string UsageError(const std::string& who, const std::string& message) {
 
 }  // namespace
 
+std::vector<std::string> LongOptionNames(const std::string& name) {
+  CLI::App app;
+  app.set_help_flag();
+  GlobalOptions global;
+  CommandOptions options;
+  std::vector<std::string> names;
+  if (name.empty()) {
+    AddGlobalOptions(app, global);
+    // Read before the parser runs (ParseCommandLine), so they are no options of its own.
+    names = {"--help", "--version"};
+  } else if (const auto found = OptionDefinitions().find(name); found != OptionDefinitions().end()) {
+    found->second(app, options);
+  }
+  for (const CLI::Option* option : app.get_options())
+    for (const std::string& longName : option->get_lnames()) names.push_back("--" + longName);
+  return names;
+}
+
 std::string CommandHelp(const std::string& name) {
   const Command* command = FindCommand(name);
   if (command == nullptr) return {};

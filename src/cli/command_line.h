@@ -29,6 +29,9 @@ CommandLineOutcome ParseCommandLine(const std::vector<std::string>& args, Comman
 
 // The exit statuses, for the help texts.
 std::string ExitStatusHelp();
+// The long options of a command ("--json", ...), or with an empty name the global ones; the
+// manual and the shell completion are checked against them.
+std::vector<std::string> LongOptionNames(const std::string& name);
 // The help of one command (rurctl help CMD, rurctl CMD --help); empty for an unknown name.
 std::string CommandHelp(const std::string& name);
 

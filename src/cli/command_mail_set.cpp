@@ -9,6 +9,7 @@
 
 #include "cli/command_arguments.h"
 #include "cli/command_failure.h"
+#include "cli/settings_keys.h"
 #include "notify/mail_page_model.h"
 #include "notify/standalone_mail.h"
 #include "platform/terminal_input.h"
@@ -114,8 +115,9 @@ bool ApplySetting(MailCenter& center, MailPageModel& page, const std::string& ke
     error = "the password block is set with the keys Password and Login";
     return false;
   }
-  error = "unknown setting " + key + "; the keys: Port, SMTP, UserName, Addr, TimeOut, UserID, Login, Password, " +
-          "EMailSend, FilePath, AllowPlainLogin, CAFile, FanMinRPM, TempAlarm";
+  const std::vector<std::string> keys = MailSetKeys();
+  error = "unknown setting " + key + "; the keys: ";
+  for (std::size_t i = 0; i < keys.size(); ++i) error += (i == 0 ? "" : ", ") + keys[i];
   return false;
 }
 

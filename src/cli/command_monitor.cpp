@@ -8,6 +8,8 @@
 // are reported on stderr, and a run that ends with some unsaved exits with a failure.
 // SIGHUP reloads the mail settings; SIGINT and SIGTERM end the run. With --textfile-dir DIR the
 // metrics file DIR/rode_rur.prom is written after every refresh (cli/metrics_option.h).
+// Once a day it removes the day logs older than the settings' LogKeepDays (cli/log_retention.h),
+// and at its start it says when alarms cannot be mailed for want of a server or a recipient.
 
 #include <unistd.h>
 
@@ -17,8 +19,10 @@
 
 #include "app/event_facts.h"
 #include "cli/engine_session.h"
+#include "cli/log_retention.h"
 #include "cli/metrics_option.h"
 #include "cli/monitor_service.h"
+#include "cli/watch_settings.h"
 #include "monitor/event_log.h"
 #include "notify/mail_center.h"
 
@@ -104,6 +108,11 @@ int RunMonitor(CommandContext& context) {
   program.RunOnEvents(options.exec,
                       [&context](const std::string& text) { context.err << "monitor: " << text << '\n'; });
   program.Start();
+  const WatchSettings watch = ReadWatchSettings(program.settingsPath());
+  // A simulated run's sandbox seldom has mail set up; there only the service's start says so.
+  if (!watch.mailNotice.empty() && (!context.env.options().simulate || service.managed()))
+    context.err << service.WarningLine(watch.mailNotice) << '\n';
+  DailyLogPruning pruning(log.folder(), watch.logKeepDays);
   const std::uint64_t end = clock.nowMs() + seconds * 1000;
   std::size_t printed = log.lines().size();
   std::uint64_t alarmsShown = mail.AlarmsRaised();
@@ -139,6 +148,8 @@ int RunMonitor(CommandContext& context) {
                   << "); its lines are kept and saved again every cycle\n";
     }
     metrics.ReportWriteFailure(context.env.program(), context.err);
+    if (const std::string pruned = pruning.RunIfNewDay(clock.localTime()); !pruned.empty())
+      context.err << service.InfoLine(pruned) << '\n';
     if (reloadRequested) {
       reloadRequested = 0;
       ReloadMailSettings(mail, program.settingsPath(), service, notes);

@@ -22,10 +22,15 @@ class MonitorService {
   // number of enclosures changes.
   void Update(const Engine& engine);
   void Stopping();
+  // Whether a service manager started it (it listens for readiness, or the output is the journal).
+  bool managed() const { return notifier_.active() || journal_; }
 
   std::string AlarmLine(const std::string& text) const { return JournalLine(text, JournalPriority::Error, journal_); }
   std::string EventLogLine(const std::string& line) const;
   std::string InfoLine(const std::string& text) const { return JournalLine(text, JournalPriority::Info, journal_); }
+  std::string WarningLine(const std::string& text) const {
+    return JournalLine(text, JournalPriority::Warning, journal_);
+  }
 
  private:
   ServiceNotifier notifier_;

@@ -127,6 +127,11 @@ TEST_F(MonitorServiceTest, TellsTheServiceManagerReloadsOnHangupAndStopsOnTerm) 
   ASSERT_EQ(::waitpid(child_, &status, 0), child_);
   child_ = -1;
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status << "\n" << Read(dir_ / "stderr.txt");
+  // Started without mail settings, it said once, as a warning, that alarms would not be mailed.
+  const std::string err = Read(dir_ / "stderr.txt");
+  const std::string notice = "<4>No mail server (SMTP) and no recipient are set: alarms will only reach the log";
+  EXPECT_NE(err.find(notice), std::string::npos) << err;
+  EXPECT_EQ(err.find(notice, err.find(notice) + 1), std::string::npos) << err;
 }
 
 }  // namespace

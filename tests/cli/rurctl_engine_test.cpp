@@ -569,6 +569,31 @@ TEST_F(RurctlTest, MonitorWhoseLogCannotBeSavedSaysSoAndFails) {
   EXPECT_NE(run.err.find("event log lines could not be saved to data"), std::string::npos) << run.err;
 }
 
+// The watch removes the day logs older than LogKeepDays (400 unless set, 0 keeps all) and leaves
+// every other file.
+TEST_F(RurctlTest, MonitorRemovesTheDayLogsPastTheirKeeping) {
+  struct Case {
+    std::string settings;
+    std::vector<std::string> removed, kept;
+  } cases[] = {
+      {"", {"240101.log", "250206.log"}, {"250207.log", "260313.log", "notes.txt", "250230.log", "1.log"}},
+      {"\"LogKeepDays\"=dword:00000000\n", {}, {"240101.log", "250206.log"}},
+      {"\"LogKeepDays\"=dword:0000000a\n", {"260303.log"}, {"260304.log"}},
+  };
+  for (const Case& c : cases) {
+    fs::remove_all(dir_ / "data");
+    fs::create_directories(dir_ / "data");
+    std::ofstream(dir_ / "data" / "KV_RODE_RUR.reg") << "[SOFTWARE\\KV_RODE_RUR]\n" << c.settings;
+    fs::permissions(dir_ / "data" / "KV_RODE_RUR.reg", fs::perms::owner_read | fs::perms::owner_write);
+    for (const auto& names : {c.removed, c.kept})
+      for (const std::string& name : names) std::ofstream(dir_ / "data" / name) << "old\n";
+    const RunResult run = Rurctl(std::string("--simulate ") + kRun + "monitor --for 10");
+    ASSERT_EQ(run.status, 0) << run.err;
+    for (const std::string& name : c.removed) EXPECT_FALSE(fs::exists(dir_ / "data" / name)) << name;
+    for (const std::string& name : c.kept) EXPECT_TRUE(fs::exists(dir_ / "data" / name)) << name;
+  }
+}
+
 // The metrics file: an enclosure unplugged during the run stays in it as not answering, with
 // nothing of its array; an empty bay in bypass mode is no fault; a folder that is not there stops the start; a file
 // that cannot be written is told once while the watch goes on.

@@ -10,6 +10,10 @@
 #include <QStackedWidget>
 #include <QTableWidget>
 #include <QtTest>
+#include <fstream>
+#include <regex>
+#include <set>
+#include <sstream>
 
 #include "gui_fixture.h"
 #include "gui_test_registry.h"
@@ -350,6 +354,20 @@ class WindowTest : public QObject {
     std::string error;
     QVERIFY(ParseCommandLine({"--simulate=striping"}, bundled, error));
     QCOMPARE(bundled.options.scenarioPath, sim::BundledScenarioPath("striping"));
+
+    // The manual rode-rur(1) lists the options --help shows, no more and no fewer.
+    const auto optionsIn = [](const std::string& text) {
+      std::set<std::string> names;
+      const std::regex option("--[a-z][a-z-]*[a-z]");
+      for (auto it = std::sregex_iterator(text.begin(), text.end(), option); it != std::sregex_iterator(); ++it)
+        names.insert(it->str());
+      return names;
+    };
+    std::ifstream page(RUR_SOURCE_DIR "/data/man/rode-rur.1.in");
+    std::stringstream text;
+    text << page.rdbuf();
+    const std::string manual = std::regex_replace(text.str(), std::regex(R"(\\-)"), "-");
+    QCOMPARE(optionsIn(manual.substr(0, manual.find(".SH FILES"))), optionsIn(CommandLineHelp()));
   }
 };
 
