@@ -1,0 +1,83 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# rode-rurd on a private bus standing in for the system bus: it owns its name once the first
+# detection is over, lists the simulated mirror, reads its mode, and a member pulled on the
+# scenario's timeline gives an Event signal and then PropertiesChanged on the enclosure's object.
+# Runs on the real clock: the scenario pulls HDD2 10 s after the start.
+# usage: service-test.sh RODE-RURD SCENARIO
+set -euo pipefail
+service=$1
+scenario=$2
+for tool in dbus-daemon gdbus; do
+  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
+done
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() {
+  echo "FAIL: $*"
+  echo "--- service output"; cat "$work/service.log" || true
+  echo "--- signals"; cat "$work/signals.log" || true
+  exit 1
+}
+
+cat >"$work/bus.conf" <<CONF
+<busconfig>
+  <type>system</type>
+  <listen>unix:path=$work/bus</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow user="*"/>
+    <allow own="*"/>
+    <allow send_destination="*"/>
+    <allow receive_sender="*"/>
+  </policy>
+</busconfig>
+CONF
+dbus-daemon --config-file="$work/bus.conf" --nofork &
+pids+=($!)
+export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$work/bus"
+for _ in $(seq 50); do [ -S "$work/bus" ] && break; sleep 0.1; done
+
+name=org.roderur.RodeRur1
+call() { gdbus call --system --dest "$name" "$@"; }
+has_owner() {
+  gdbus call --system --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
+    --method org.freedesktop.DBus.NameHasOwner "$name" 2>/dev/null | grep -q true
+}
+
+"$service" --simulate="$scenario" --data-dir "$work/data" >"$work/service.log" 2>&1 &
+pids+=($!)
+gdbus monitor --system --dest "$name" >"$work/signals.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do has_owner && break; sleep 0.1; done
+has_owner || fail "the service did not take $name"
+
+enclosure=/org/roderur/RodeRur1/enclosure1
+listed=$(call --object-path /org/roderur/RodeRur1 --method org.roderur.RodeRur1.Manager.GetEnclosures)
+[[ $listed == *"'$enclosure'"* ]] || fail "GetEnclosures does not list $enclosure: $listed"
+property() { call --object-path "$enclosure" --method org.freedesktop.DBus.Properties.Get org.roderur.RodeRur1.Enclosure "$1"; }
+[ "$(property Mode)" = "(<'Mirroring(RAID1)'>,)" ] || fail "Mode reads $(property Mode)"
+members=$(property Members)
+[[ $members == *"'model': <'KESTREL KD1000SX'>"* ]] || fail "Members lacks the disks' model: $members"
+refusal=$(call --object-path /org/roderur/RodeRur1 --method org.roderur.RodeRur1.Manager.GetLog 14-03-2026 2>&1 || true)
+[[ $refusal == *org.roderur.RodeRur1.Error.InvalidArgument* ]] || fail "GetLog takes a day of the wrong form: $refusal"
+
+# The pull: first the event, then the enclosure's changed properties.
+for _ in $(seq 300); do
+  grep -q "PropertiesChanged.*'Members'" "$work/signals.log" && break
+  sleep 0.1
+done
+event_line=$(grep -n "Event.*'member-removed'" "$work/signals.log" | head -1 | cut -d: -f1)
+change_line=$(grep -n "$enclosure: org.freedesktop.DBus.Properties.PropertiesChanged.*'Members'" "$work/signals.log" \
+  | head -1 | cut -d: -f1)
+[ -n "$event_line" ] || fail "no Event signal for the pulled member"
+[ -n "$change_line" ] || fail "no PropertiesChanged of the enclosure's members"
+[ "$event_line" -lt "$change_line" ] || fail "PropertiesChanged came before the Event"
+echo "PASS"
