@@ -25,6 +25,7 @@ const std::vector<PropertyKeys>& PropertyTable() {
       {"NameText", {"name_text"}},
       {"Firmware", {"firmware"}},
       {"FirmwareValid", {"firmware_valid"}},
+      {"Upgrade", {"upgrade", "upgrade_step"}},
       {"ModeCode", {"mode"}},
       {"Mode", {"mode_text"}},
       {"RedundancyNote", {"redundancy_note"}},

@@ -35,6 +35,7 @@ class EnclosureObject final : public sdbus::AdaptorInterfaces<org::roderur::Rode
   std::string NameText() override { return status_.nameText; }
   std::string Firmware() override { return status_.firmware; }
   bool FirmwareValid() override { return status_.firmwareValid; }
+  std::string Upgrade() override { return UpgradeConditionName(status_.upgrade.condition); }
   uint8_t ModeCode() override { return status_.mode; }
   std::string Mode() override { return status_.modeText; }
   std::string RedundancyNote() override { return status_.redundancyNote; }

@@ -32,7 +32,14 @@ ManagerObject::ManagerObject(sdbus::IConnection& connection, Program& program)
 ManagerObject::~ManagerObject() { unregisterAdaptor(); }
 
 void ManagerObject::Synchronize() {
-  const std::vector<DeviceStatus> devices = CollectStatus(program_.engine());
+  // The model changes only with a detection or a refresh cycle.
+  const Engine& engine = program_.engine();
+  const std::pair<unsigned, unsigned> seen{engine.refreshCount(), engine.deviceCount()};
+  if (synchronized_ && seen == lastSeen_) return;
+  synchronized_ = true;
+  lastSeen_ = seen;
+  std::vector<DeviceStatus> devices = CollectStatus(engine);
+  for (DeviceStatus& device : devices) device.upgrade = program_.UpgradeStatusOfDrive(device.drive);
   bool listChanged = devices.size() != enclosures_.size();
   if (enclosures_.size() > devices.size()) enclosures_.resize(devices.size());
   for (std::size_t i = 0; i < devices.size(); ++i) {

@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <sdbus-c++/sdbus-c++.h>
@@ -37,6 +38,8 @@ class ManagerObject final : public sdbus::AdaptorInterfaces<org::roderur::RodeRu
   sdbus::IConnection& connection_;
   Program& program_;
   std::vector<std::unique_ptr<EnclosureObject>> enclosures_;
+  bool synchronized_ = false;
+  std::pair<unsigned, unsigned> lastSeen_;  // refresh count and device count last synchronized
 };
 
 }  // namespace rur::service

@@ -3,11 +3,13 @@
 # rode-rurd on a private bus standing in for the system bus: it owns its name once the first
 # detection is over, lists the simulated mirror, reads its mode, and a member pulled on the
 # scenario's timeline gives an Event signal and then PropertiesChanged on the enclosure's object.
+# rurctl status asks the service and prints what an in-process run prints.
 # Runs on the real clock: the scenario pulls HDD2 10 s after the start.
-# usage: service-test.sh RODE-RURD SCENARIO
+# usage: service-test.sh RODE-RURD RURCTL SCENARIO
 set -euo pipefail
 service=$1
-scenario=$2
+rurctl=$2
+scenario=$3
 for tool in dbus-daemon gdbus; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
 done
@@ -68,6 +70,14 @@ members=$(property Members)
 [[ $members == *"'model': <'KESTREL KD1000SX'>"* ]] || fail "Members lacks the disks' model: $members"
 refusal=$(call --object-path /org/roderur/RodeRur1 --method org.roderur.RodeRur1.Manager.GetLog 14-03-2026 2>&1 || true)
 [[ $refusal == *org.roderur.RodeRur1.Error.InvalidArgument* ]] || fail "GetLog takes a day of the wrong form: $refusal"
+
+# Before the pull: the service's status is the in-process one, text and JSON alike.
+for format in "" "--json"; do
+  through=$("$rurctl" status $format) || fail "rurctl status $format through the service exits $?"
+  direct=$("$rurctl" --simulate="$scenario" --virtual-time --data-dir "$work/direct" status $format)
+  [ "$through" = "$direct" ] || fail "rurctl status $format differs through the service:
+$(diff <(echo "$direct") <(echo "$through"))"
+done
 
 # The pull: first the event, then the enclosure's changed properties.
 for _ in $(seq 300); do
