@@ -55,8 +55,10 @@ int RunRurctl(std::vector<std::string> args, std::ostream& out, std::ostream& er
   // still run in-process leave the day log and the alarm mails to it.
   if (!line.global.simulate) {
     line.global.serviceRuns = ServiceRuns();
-    if (line.global.serviceRuns && !line.global.direct && line.command->name == "status")
-      return RunStatusThroughService(line.options, output, err);
+    const bool client = line.global.serviceRuns && !line.global.direct;
+    if (client && line.command->name == "status") return RunStatusThroughService(line.options, output, err);
+    if (client && line.command->name == "firmware-backup" && line.options.drive.empty())
+      return RunFirmwareBackupThroughService(line.options, output, err);
   }
   std::string error;
   auto env = CliEnvironment::Create(line.global, error);

@@ -17,6 +17,7 @@ constexpr const char* kManagerPath = "/org/roderur/RodeRur1";
 constexpr const char* kManagerInterface = "org.roderur.RodeRur1.Manager";
 constexpr const char* kEnclosureInterface = "org.roderur.RodeRur1.Enclosure";
 constexpr const char* kPropertiesInterface = "org.freedesktop.DBus.Properties";
+constexpr const char* kNotAuthorizedError = "org.roderur.RodeRur1.Error.NotAuthorized";
 
 using Properties = std::map<std::string, sdbus::Variant>;
 
@@ -122,9 +123,32 @@ bool FetchServiceStatus(std::vector<DeviceStatus>& devices, std::string& error) 
   }
 }
 
+ServiceAnswer BackupFirmwareThroughService(unsigned device, int fd, std::uint32_t length, unsigned& drive,
+                                           std::string& error) {
+  try {
+    auto connection = sdbus::createSystemBusConnection();
+    auto enclosure =
+        sdbus::createProxy(*connection, kBusName, kManagerPath + std::string("/enclosure") + std::to_string(device));
+    drive = enclosure->getProperty("Drive").onInterface(kEnclosureInterface).get<uint32_t>();
+    enclosure->callMethod("BackupFirmware").onInterface(kEnclosureInterface).withArguments(sdbus::UnixFd(fd), length);
+    return ServiceAnswer::Done;
+  } catch (const sdbus::Error& failure) {
+    error = failure.getMessage();
+    if (failure.getName() == kNotAuthorizedError) return ServiceAnswer::NotAuthorized;
+    if (failure.getName() == "org.freedesktop.DBus.Error.UnknownObject")
+      error = "No Drive found at Device" + std::to_string(device);
+    return ServiceAnswer::Failed;
+  }
+}
+
 #else
 
 bool ServiceRuns() { return false; }
+
+ServiceAnswer BackupFirmwareThroughService(unsigned, int, std::uint32_t, unsigned&, std::string& error) {
+  error = "this rurctl was built without the system bus";
+  return ServiceAnswer::Failed;
+}
 
 bool FetchServiceStatus(std::vector<DeviceStatus>&, std::string& error) {
   error = "this rurctl was built without the system bus";

@@ -1,7 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "service/enclosure_object.h"
 
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #include <utility>
+
+#include "service/authorization.h"
+#include "service/service_errors.h"
+#include "transport/commands.h"
 
 namespace rur::service {
 namespace {
@@ -58,8 +66,11 @@ nlohmann::json FactsOf(const DeviceStatus& status) {
 
 std::string EnclosureObjectPath(unsigned device) { return kObjectPathPrefix + std::to_string(device); }
 
-EnclosureObject::EnclosureObject(sdbus::IConnection& connection, const DeviceStatus& status)
-    : AdaptorInterfaces(connection, EnclosureObjectPath(status.device)), status_(status), facts_(FactsOf(status)) {
+EnclosureObject::EnclosureObject(sdbus::IConnection& connection, Program& program, const DeviceStatus& status)
+    : AdaptorInterfaces(connection, EnclosureObjectPath(status.device)),
+      program_(program),
+      status_(status),
+      facts_(FactsOf(status)) {
   registerAdaptor();
 }
 
@@ -99,6 +110,29 @@ std::vector<std::map<std::string, sdbus::Variant>> EnclosureObject::Members() {
                        {"capacity_text", sdbus::Variant(member.capacityText)}});
   }
   return members;
+}
+
+void EnclosureObject::BackupFirmware(const sdbus::UnixFd& fd, const uint32_t& length) {
+  const std::string label =
+      "Device" + std::to_string(status_.device) + " (drive " + std::to_string(status_.drive) + ")";
+  RequireAuthorization(getObject(), kActionBackupFirmware, "reading the flash of " + label);
+  if (length == 0 || length > kSpiReachableBytes)
+    throw sdbus::Error(kErrorInvalidArgument, "the length must be between 1 and " + std::to_string(kSpiReachableBytes) +
+                                                  " bytes, not " + std::to_string(length));
+  Engine& engine = program_.engine();
+  if (engine.UpgradeRunning()) throw sdbus::Error(kErrorBusy, "a firmware upgrade runs; try again when it is over");
+  std::vector<std::uint8_t> bytes;
+  if (!engine.BackupFlash(status_.device - 1, length, bytes))
+    throw sdbus::Error(kErrorFailed, "the flash of " + label + " could not be read");
+  bytes.resize(length);
+  std::size_t written = 0;
+  while (written < bytes.size()) {
+    const ssize_t count = ::write(fd.get(), bytes.data() + written, bytes.size() - written);
+    if (count < 0 && errno == EINTR) continue;
+    if (count <= 0)
+      throw sdbus::Error(kErrorFailed, std::string("the backup file could not be written: ") + std::strerror(errno));
+    written += static_cast<std::size_t>(count);
+  }
 }
 
 }  // namespace rur::service

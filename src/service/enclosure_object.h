@@ -9,6 +9,7 @@
 #include <sdbus-c++/sdbus-c++.h>
 #include <nlohmann/json.hpp>
 
+#include "app/program.h"
 #include "cli/status_report.h"
 #include "service/rode_rur1_adaptor.h"
 
@@ -19,7 +20,7 @@ std::string EnclosureObjectPath(unsigned device);
 
 class EnclosureObject final : public sdbus::AdaptorInterfaces<org::roderur::RodeRur1::Enclosure_adaptor> {
  public:
-  EnclosureObject(sdbus::IConnection& connection, const DeviceStatus& status);
+  EnclosureObject(sdbus::IConnection& connection, Program& program, const DeviceStatus& status);
   ~EnclosureObject();
 
   // Takes the enclosure's new facts and signals the properties whose value changed.
@@ -52,6 +53,9 @@ class EnclosureObject final : public sdbus::AdaptorInterfaces<org::roderur::Rode
   std::string Error() override { return status_.error; }
   std::string Health() override;
   std::vector<std::map<std::string, sdbus::Variant>> Members() override;
+  void BackupFirmware(const sdbus::UnixFd& fd, const uint32_t& length) override;
+
+  Program& program_;
 
   DeviceStatus status_;
   nlohmann::json facts_;  // status_ as rurctl status --json shows it, to tell what changed

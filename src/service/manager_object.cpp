@@ -46,7 +46,7 @@ void ManagerObject::Synchronize() {
     if (i < enclosures_.size())
       enclosures_[i]->Update(devices[i]);
     else
-      enclosures_.push_back(std::make_unique<EnclosureObject>(connection_, devices[i]));
+      enclosures_.push_back(std::make_unique<EnclosureObject>(connection_, program_, devices[i]));
   }
   if (listChanged) getObject().emitPropertiesChangedSignal(INTERFACE_NAME, {"Enclosures"});
 }

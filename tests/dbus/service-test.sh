@@ -3,7 +3,8 @@
 # rode-rurd on a private bus standing in for the system bus: it owns its name once the first
 # detection is over, lists the simulated mirror, reads its mode, and a member pulled on the
 # scenario's timeline gives an Event signal and then PropertiesChanged on the enclosure's object.
-# rurctl status asks the service and prints what an in-process run prints.
+# rurctl status asks the service and prints what an in-process run prints; firmware-backup through
+# the service is refused without polkit's consent (played by python3-dbusmock) and works with it.
 # Runs on the real clock: the scenario pulls HDD2 10 s after the start.
 # usage: service-test.sh RODE-RURD RURCTL SCENARIO
 set -euo pipefail
@@ -78,6 +79,33 @@ for format in "" "--json"; do
   [ "$through" = "$direct" ] || fail "rurctl status $format differs through the service:
 $(diff <(echo "$direct") <(echo "$through"))"
 done
+
+# The backup: refused until polkit allows it, and then the file holds the flash's bytes.
+# Debian's python3-dbusmock lives beside the system's Python, which another python3 on PATH may hide.
+python=/usr/bin/python3
+[ -x "$python" ] || python=python3
+if "$python" -c "import dbusmock" 2>/dev/null; then
+  "$python" -m dbusmock --system --template polkitd >"$work/polkit.log" 2>&1 &
+  pids+=($!)
+  polkit() { gdbus call --system --dest org.freedesktop.PolicyKit1 --object-path /org/freedesktop/PolicyKit1/Authority "$@"; }
+  for _ in $(seq 100); do polkit --method org.freedesktop.DBus.Peer.Ping >/dev/null 2>&1 && break; sleep 0.1; done
+  backup=$work/flash.bin
+  set +e
+  refusal=$("$rurctl" firmware-backup "$backup" --length 65536 2>&1)
+  refused=$?
+  set -e
+  [ "$refused" -eq 1 ] || fail "a backup without consent exits $refused: $refusal"
+  [[ $refusal == *"not authorized"* ]] || fail "a backup without consent says: $refusal"
+  [ ! -e "$backup" ] && [ ! -e "$backup.part" ] || fail "a refused backup left a file"
+  polkit --method org.freedesktop.DBus.Mock.SetAllowed "['org.roderur.RodeRur1.backup-firmware']" >/dev/null
+  "$rurctl" firmware-backup "$backup" --length 65536 >"$work/backup.out" 2>&1 || fail "the allowed backup: $(cat "$work/backup.out")"
+  [ "$(stat -c %s "$backup")" -eq 65536 ] || fail "the backup holds $(stat -c %s "$backup") bytes"
+  "$rurctl" --simulate="$scenario" --virtual-time --data-dir "$work/direct" firmware-backup "$work/direct.bin" \
+    --length 65536 >/dev/null
+  cmp -s "$backup" "$work/direct.bin" || fail "the backup through the service differs from the in-process one"
+else
+  echo "python3-dbusmock is not installed: the backup's authorization is not tested"
+fi
 
 # The pull: first the event, then the enclosure's changed properties.
 for _ in $(seq 300); do
