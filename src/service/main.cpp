@@ -5,6 +5,7 @@
 // no client sees an empty list during start-up. SIGINT and SIGTERM end it.
 
 #include <poll.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <csignal>
@@ -18,6 +19,7 @@
 #include "app/program.h"
 #include "cli/cli_ui.h"
 #include "cli/engine_session.h"
+#include "cli/monitor_service.h"
 #include "emulator/scenario.h"
 #include "notify/mail_center.h"
 #include "platform/branding.h"
@@ -34,7 +36,9 @@ constexpr std::uint64_t kLongestWaitMs = 1000;
 constexpr std::uint64_t kMicrosecondsPerMs = 1000;
 
 volatile std::sig_atomic_t stopRequested = 0;
+volatile std::sig_atomic_t reloadRequested = 0;
 extern "C" void RequestStop(int) { stopRequested = 1; }
+extern "C" void RequestReload(int) { reloadRequested = 1; }
 
 const char* const kUsage =
     "usage: rode-rurd [--simulate[=SCENARIO]] [--sim-state DIR] [--data-dir DIR]\n"
@@ -93,6 +97,12 @@ void Serve(rur::Program& program, sdbus::IConnection& connection, rur::service::
     }
     engine.Step();
     manager.Synchronize();
+    if (reloadRequested) {
+      // As after a change on the E-mail page.
+      reloadRequested = 0;
+      program.mail().StartUp();
+      program.mail().LoadMailSettings();
+    }
   }
 }
 
@@ -104,6 +114,7 @@ int main(int argc, char** argv) {
     return status == kAnswered ? kExitOk : status;
   std::signal(SIGINT, RequestStop);
   std::signal(SIGTERM, RequestStop);
+  std::signal(SIGHUP, RequestReload);
 
   rur::cli::CliUi ui(std::cerr, {});
   rur::Program program;
@@ -117,9 +128,13 @@ int main(int argc, char** argv) {
     std::cerr << "rode-rurd: the first detection did not finish; serving what is known\n";
 
   int status = kExitOk;
-  // Events during the close, after the bus is gone, go nowhere.
+  // Every event goes to the journal too, alarms as errors; on the bus only while it is there.
   rur::service::ManagerObject* eventTarget = nullptr;
-  program.engine().AddEventListener([&eventTarget](const rur::LogEvent& event) {
+  const rur::cli::MonitorService journal(rur::ServiceNotifier(std::string()), rur::StreamIsJournal(STDOUT_FILENO));
+  program.engine().AddEventListener([&eventTarget, &journal](const rur::LogEvent& event) {
+    std::cout << (event.tag.kind == rur::LogEventKind::Alarm ? journal.AlarmLine("Alarm: " + event.text)
+                                                             : journal.EventLogLine(event.text))
+              << std::endl;
     if (eventTarget) eventTarget->SendEvent(event);
   });
   try {
