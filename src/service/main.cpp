@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// rode-rurd [--simulate[=SCENARIO]] [--sim-state DIR] [--data-dir DIR]: the one owner of the host's
-// enclosures. It runs the engine (detection, refresh, day log, alarm mails) and serves its model on
-// the system bus as org.roderur.RodeRur1, which it takes only once the first detection is over, so
-// no client sees an empty list during start-up. SIGINT and SIGTERM end it.
+// rode-rurd [--simulate[=SCENARIO]] [--sim-state DIR] [--data-dir DIR] [--textfile-dir DIR]: the one owner of the
+// host's enclosures. It runs the engine (detection, refresh, day log, alarm mails) and serves its model on the system
+// bus as org.roderur.RodeRur1, which it takes only once the first detection is over, so no client sees an empty list
+// during start-up. SIGINT and SIGTERM end it.
 
 #include <poll.h>
 #include <unistd.h>
@@ -41,14 +41,17 @@ extern "C" void RequestStop(int) { stopRequested = 1; }
 extern "C" void RequestReload(int) { reloadRequested = 1; }
 
 const char* const kUsage =
-    "usage: rode-rurd [--simulate[=SCENARIO]] [--sim-state DIR] [--data-dir DIR]\n"
+    "usage: rode-rurd [--simulate[=SCENARIO]] [--sim-state DIR] [--data-dir DIR] [--textfile-dir DIR]\n"
     "Watches the host's RODE RUR enclosures and serves them on the system bus as org.roderur.RodeRur1.\n"
     "  --simulate[=FILE]  work on simulated enclosures: the scenario FILE, or a bundled scenario by name\n"
     "  --sim-state DIR    keep the simulated enclosures' state in DIR between runs\n"
-    "  --data-dir DIR     keep the day logs, settings and outbox in DIR\n";
+    "  --data-dir DIR     keep the day logs, settings and outbox in DIR\n"
+    "  --textfile-dir DIR write the metrics file DIR/rode_rur.prom after every refresh (default: the\n"
+    "                     setting MetricsTextfileDir)\n";
 
 // Reads the options; kExitOk to go on, else the exit status (with what was said already said).
-int ParseArguments(const std::vector<std::string>& arguments, rur::ProgramOptions& options) {
+int ParseArguments(const std::vector<std::string>& arguments, rur::ProgramOptions& options,
+                   std::string& metricsFolder) {
   const std::string simulatePrefix = "--simulate=";
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];
@@ -69,6 +72,8 @@ int ParseArguments(const std::vector<std::string>& arguments, rur::ProgramOption
       }
     } else if (argument == "--data-dir" && hasValue) {
       options.dataDir = arguments[++i];
+    } else if (argument == "--textfile-dir" && hasValue) {
+      metricsFolder = arguments[++i];
     } else if (argument == "--sim-state" && hasValue) {
       options.simStateDir = arguments[++i];
     } else {
@@ -110,7 +115,8 @@ void Serve(rur::Program& program, sdbus::IConnection& connection, rur::service::
 
 int main(int argc, char** argv) {
   rur::ProgramOptions options;
-  if (const int status = ParseArguments({argv + 1, argv + argc}, options); status != kExitOk)
+  std::string metricsFolder;
+  if (const int status = ParseArguments({argv + 1, argv + argc}, options, metricsFolder); status != kExitOk)
     return status == kAnswered ? kExitOk : status;
   std::signal(SIGINT, RequestStop);
   std::signal(SIGTERM, RequestStop);
@@ -123,6 +129,7 @@ int main(int argc, char** argv) {
     std::cerr << "rode-rurd: " << error << '\n';
     return kExitFailed;
   }
+  program.WriteMetricsTo(metricsFolder.empty() ? program.StoredMetricsFolder() : metricsFolder);
   program.Start();
   if (!program.engine().RunUntilDetected(rur::cli::kDetectionWaitMs) && !stopRequested)
     std::cerr << "rode-rurd: the first detection did not finish; serving what is known\n";
