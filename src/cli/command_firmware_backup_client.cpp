@@ -4,17 +4,21 @@
 // not. The bytes go to a file beside the target, renamed over it once complete, so a refused or
 // failed backup leaves no half-written file.
 
+#include "cli/command_table.h"
+#include "cli/service_client.h"
+
+#if RUR_SERVICE_CLIENT
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-
-#include "cli/command_table.h"
-#include "cli/service_client.h"
+#endif
 
 namespace rur::cli {
+
+#if RUR_SERVICE_CLIENT
 
 int RunFirmwareBackupThroughService(const CommandOptions& options, std::ostream& out, std::ostream& err) {
   const std::string& target = options.words.front();
@@ -53,5 +57,15 @@ int RunFirmwareBackupThroughService(const CommandOptions& options, std::ostream&
                                  << " bytes of the flash of Device" << device << " (drive " << drive << ")\n";
   return kExitOk;
 }
+
+#else
+
+// Without the system bus there is no service to ask (ServiceRuns is false).
+int RunFirmwareBackupThroughService(const CommandOptions&, std::ostream&, std::ostream& err) {
+  err << "firmware-backup: this rurctl was built without the system bus\n";
+  return kExitFailed;
+}
+
+#endif
 
 }  // namespace rur::cli
