@@ -129,12 +129,6 @@ int main(int argc, char** argv) {
     std::cerr << "rode-rurd: " << error << '\n';
     return kExitFailed;
   }
-  program.WriteMetricsTo(metricsFolder.empty() ? program.StoredMetricsFolder() : metricsFolder);
-  program.Start();
-  if (!program.engine().RunUntilDetected(rur::cli::kDetectionWaitMs) && !stopRequested)
-    std::cerr << "rode-rurd: the first detection did not finish; serving what is known\n";
-
-  int status = kExitOk;
   // Every event goes to the journal too, alarms as errors; on the bus only while it is there.
   rur::service::ManagerObject* eventTarget = nullptr;
   const rur::cli::MonitorService journal(rur::ServiceNotifier(std::string()), rur::StreamIsJournal(STDOUT_FILENO));
@@ -144,6 +138,12 @@ int main(int argc, char** argv) {
               << std::endl;
     if (eventTarget) eventTarget->SendEvent(event);
   });
+  program.WriteMetricsTo(metricsFolder.empty() ? program.StoredMetricsFolder() : metricsFolder);
+  program.Start();
+  if (!program.engine().RunUntilDetected(rur::cli::kDetectionWaitMs) && !stopRequested)
+    std::cerr << "rode-rurd: the first detection did not finish; serving what is known\n";
+
+  int status = kExitOk;
   try {
     auto connection = sdbus::createSystemBusConnection();
     rur::service::ManagerObject manager(*connection, program);
