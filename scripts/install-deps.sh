@@ -15,6 +15,8 @@ packages=(
   prometheus prometheus-node-exporter
   # the desktop notifications under a virtual X server (tests/ui/desktop-notification-test.sh)
   xvfb dbus dunst
+  # the system service's D-Bus face and its tests on a private bus (tests/dbus)
+  libsdbus-c++-dev libsdbus-c++-bin libglib2.0-bin python3-dbusmock
 )
 packages+=("$@")
 

@@ -165,6 +165,7 @@ void AddGlobalOptions(CLI::App& app, GlobalOptions& global) {
   app.add_option("--data-dir", global.dataDir, "keep the program's files in DIR")->type_name("DIR");
   app.add_flag("--virtual-time", global.virtualTime, "run on a virtual clock");
   app.add_flag("--all-disks", global.allDisks, "look for enclosures on every disk, not only on USB disks");
+  app.add_flag("--direct", global.direct, "reach the enclosures in-process even where rode-rurd serves them");
   app.add_option("--trace", global.trace, "append one line per request a simulated drive receives")->type_name("FILE");
   app.add_flag("--verbose", global.verbose, "tell on stderr what is being done, to which device");
   app.add_flag("--debug", global.debug, "--verbose, with the engine's raw traces");

@@ -46,6 +46,10 @@ const Command* FindCommand(std::string_view name);
 int RunQuery(CommandContext& context);
 int RunDetect(CommandContext& context);
 int RunStatus(CommandContext& context);
+// status as a client of rode-rurd: the same report, from the service's enclosure objects.
+int RunStatusThroughService(const CommandOptions& options, std::ostream& out, std::ostream& err);
+// firmware-backup as a client of rode-rurd (without --drive).
+int RunFirmwareBackupThroughService(const CommandOptions& options, std::ostream& out, std::ostream& err);
 int RunMonitor(CommandContext& context);
 int RunLog(CommandContext& context);
 int RunSmart(CommandContext& context);

@@ -3,6 +3,7 @@
 
 #include "cli/command_failure.h"
 #include "cli/drive_names.h"
+#include "notify/mail_center.h"
 
 namespace rur::cli {
 
@@ -28,9 +29,12 @@ void ReportDetectionProblems(CommandContext& context, std::string_view command) 
 
 bool StartAndDetect(CommandContext& context, std::string_view command, EventLogUse log) {
   Engine& engine = context.env.engine();
-  if (log == EventLogUse::Off) engine.AttachEventLog(nullptr);
+  const bool guest = context.env.options().serviceRuns;
+  if (log == EventLogUse::Off || guest) engine.AttachEventLog(nullptr);
   context.env.ui().note(std::string(command) + ": looking for enclosures among the drives");
   context.env.program().Start();
+  // Where the service runs, it alone mails the alarms: one alarm, one mail.
+  if (guest) context.env.program().mail().MailSuppressMask = ~std::uint32_t{0};
   if (!engine.RunUntilDetected(kDetectionWaitMs)) {
     Fail(context, command, "detection did not finish within " + std::to_string(kDetectionWaitMs / 1000) + " s");
     return false;

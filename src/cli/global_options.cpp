@@ -15,6 +15,8 @@ std::string GlobalOptionsHelp() {
          "                      \"<drive> READ <lba>\" or \"<drive> INQUIRY\"\n"
          "  --all-disks         look for enclosures on every disk, not only on USB disks (a command's\n"
          "                      --drive reaches its drive whatever the bus)\n"
+         "  --direct            reach the enclosures in-process even where the service rode-rurd\n"
+         "                      serves them (which still keeps the day log and mails the alarms)\n"
          "  --verbose           tell on stderr what is being done, to which device\n"
          "  --debug             --verbose, and the engine's raw traces (status-bar panel codes)\n"
          "  -q, --quiet         print errors only\n"

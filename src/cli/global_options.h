@@ -18,6 +18,10 @@ struct GlobalOptions {
   bool debug = false;        // --debug: --verbose and the engine's raw status-bar traces
   bool quiet = false;        // -q, --quiet: errors only
   bool allDisks = false;     // --all-disks: look for enclosures on every disk, not only USB disks
+  bool direct = false;       // --direct: reach the enclosures in-process even where rode-rurd serves them
+  // Set by rurctl, not an option: rode-rurd serves this host, so an in-process run is its guest and
+  // leaves the day log and the alarm mails to the service.
+  bool serviceRuns = false;
 };
 
 // The option lines of rurctl --help.

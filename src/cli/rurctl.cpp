@@ -6,6 +6,7 @@
 #include "cli/command_line.h"
 #include "cli/command_table.h"
 #include "cli/global_options.h"
+#include "cli/service_client.h"
 #include "platform/branding.h"
 
 namespace rur::cli {
@@ -50,6 +51,21 @@ int RunRurctl(std::vector<std::string> args, std::ostream& out, std::ostream& er
   const bool dataOnOutput = line.command->name == "firmware-backup";
   std::ostream& output = line.global.quiet && !dataOnOutput ? silent : out;
 
+  // Where rode-rurd serves the host, it owns the enclosures: status asks it, and the commands that
+  // still run in-process leave the day log and the alarm mails to it.
+  if (!line.global.simulate) {
+    line.global.serviceRuns = ServiceRuns();
+    const bool client = line.global.serviceRuns && !line.global.direct;
+    if (client && line.command->name == "status") return RunStatusThroughService(line.options, output, err);
+    // A second watch would log and mail every event a second time.
+    if (line.global.serviceRuns && line.command->name == "monitor") {
+      err << "monitor: the service rode-rurd watches this host, keeps the day log and mails the alarms; "
+             "follow it with journalctl -u rode-rur.service -f\n";
+      return kExitFailed;
+    }
+    if (client && line.command->name == "firmware-backup" && line.options.drive.empty())
+      return RunFirmwareBackupThroughService(line.options, output, err);
+  }
   std::string error;
   auto env = CliEnvironment::Create(line.global, error);
   if (!env) {

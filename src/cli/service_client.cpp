@@ -1,0 +1,160 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "cli/service_client.h"
+
+#if RUR_SERVICE_CLIENT
+#include <map>
+
+#include <sdbus-c++/sdbus-c++.h>
+#endif
+
+namespace rur::cli {
+
+#if RUR_SERVICE_CLIENT
+namespace {
+
+constexpr const char* kBusName = "org.roderur.RodeRur1";
+constexpr const char* kManagerPath = "/org/roderur/RodeRur1";
+constexpr const char* kManagerInterface = "org.roderur.RodeRur1.Manager";
+constexpr const char* kEnclosureInterface = "org.roderur.RodeRur1.Enclosure";
+constexpr const char* kPropertiesInterface = "org.freedesktop.DBus.Properties";
+constexpr const char* kNotAuthorizedError = "org.roderur.RodeRur1.Error.NotAuthorized";
+
+using Properties = std::map<std::string, sdbus::Variant>;
+
+// A property of the service's answer, or the type's empty value when the service leaves it out.
+template <typename T>
+T Read(const Properties& properties, const char* name) {
+  const auto found = properties.find(name);
+  return found == properties.end() ? T{} : found->second.get<T>();
+}
+
+UpgradeCondition ConditionNamed(const std::string& name) {
+  for (const UpgradeCondition condition :
+       {UpgradeCondition::None, UpgradeCondition::Running, UpgradeCondition::Unfinished})
+    if (name == UpgradeConditionName(condition)) return condition;
+  return UpgradeCondition::None;
+}
+
+MemberReport MemberOf(const Properties& member) {
+  MemberReport report;
+  report.bay = Read<uint32_t>(member, "bay");
+  report.stateCode = Read<uint8_t>(member, "state_code");
+  report.state = Read<std::string>(member, "state");
+  report.model = Read<std::string>(member, "model");
+  report.serial = Read<std::string>(member, "serial");
+  report.capacitySectors = Read<uint64_t>(member, "capacity_sectors");
+  report.capacityText = Read<std::string>(member, "capacity_text");
+  return report;
+}
+
+DeviceStatus DeviceOf(const Properties& properties) {
+  DeviceStatus device;
+  device.device = Read<uint32_t>(properties, "Device");
+  device.drive = Read<uint32_t>(properties, "Drive");
+  device.path = Read<std::string>(properties, "Path");
+  device.byId = Read<std::string>(properties, "ById");
+  device.controllerKind = Read<int32_t>(properties, "ControllerKind");
+  device.product = Read<std::string>(properties, "Product");
+  device.nameText = Read<std::string>(properties, "NameText");
+  device.firmware = Read<std::string>(properties, "Firmware");
+  device.firmwareValid = Read<bool>(properties, "FirmwareValid");
+  device.upgrade.condition = ConditionNamed(Read<std::string>(properties, "Upgrade"));
+  device.mode = Read<uint8_t>(properties, "ModeCode");
+  device.modeText = Read<std::string>(properties, "Mode");
+  device.redundancyNote = Read<std::string>(properties, "RedundancyNote");
+  device.capacitySectors = Read<uint64_t>(properties, "CapacitySectors");
+  device.capacityText = Read<std::string>(properties, "CapacityText");
+  device.driveFlags = Read<uint8_t>(properties, "DriveFlags");
+  device.activityFlags = Read<uint8_t>(properties, "ActivityFlags");
+  device.progress = Read<uint8_t>(properties, "Progress");
+  device.arrayState = Read<std::string>(properties, "ArrayState");
+  device.fanRpm = Read<uint32_t>(properties, "Fan");
+  device.temperature = Read<uint32_t>(properties, "Temperature");
+  device.sensorShown = Read<bool>(properties, "SensorShown");
+  device.current = Read<bool>(properties, "Current");
+  device.error = Read<std::string>(properties, "Error");
+  const std::string health = Read<std::string>(properties, "Health");
+  device.health.failed = health == "failed";
+  device.health.degraded = health == "degraded";
+  const auto members = Read<std::vector<Properties>>(properties, "Members");
+  for (std::size_t bay = 0; bay < members.size() && bay < std::size(device.members); ++bay)
+    device.members[bay] = MemberOf(members[bay]);
+  return device;
+}
+
+}  // namespace
+
+bool ServiceRuns() {
+  try {
+    auto connection = sdbus::createSystemBusConnection();
+    auto bus = sdbus::createProxy(*connection, "org.freedesktop.DBus", "/org/freedesktop/DBus");
+    bool owned = false;
+    bus->callMethod("NameHasOwner")
+        .onInterface("org.freedesktop.DBus")
+        .withArguments(std::string(kBusName))
+        .storeResultsTo(owned);
+    return owned;
+  } catch (const sdbus::Error&) {
+    // No system bus (a container, a build machine): nobody serves the host.
+    return false;
+  }
+}
+
+bool FetchServiceStatus(std::vector<DeviceStatus>& devices, std::string& error) {
+  try {
+    auto connection = sdbus::createSystemBusConnection();
+    auto manager = sdbus::createProxy(*connection, kBusName, kManagerPath);
+    std::vector<sdbus::ObjectPath> paths;
+    manager->callMethod("GetEnclosures").onInterface(kManagerInterface).storeResultsTo(paths);
+    devices.clear();
+    for (const auto& path : paths) {
+      auto enclosure = sdbus::createProxy(*connection, kBusName, path);
+      Properties properties;
+      enclosure->callMethod("GetAll")
+          .onInterface(kPropertiesInterface)
+          .withArguments(std::string(kEnclosureInterface))
+          .storeResultsTo(properties);
+      devices.push_back(DeviceOf(properties));
+    }
+    return true;
+  } catch (const sdbus::Error& failure) {
+    error = "cannot ask the service rode-rurd: " + failure.getMessage();
+    return false;
+  }
+}
+
+ServiceAnswer BackupFirmwareThroughService(unsigned device, int fd, std::uint32_t length, unsigned& drive,
+                                           std::string& error) {
+  try {
+    auto connection = sdbus::createSystemBusConnection();
+    auto enclosure =
+        sdbus::createProxy(*connection, kBusName, kManagerPath + std::string("/enclosure") + std::to_string(device));
+    drive = enclosure->getProperty("Drive").onInterface(kEnclosureInterface).get<uint32_t>();
+    enclosure->callMethod("BackupFirmware").onInterface(kEnclosureInterface).withArguments(sdbus::UnixFd(fd), length);
+    return ServiceAnswer::Done;
+  } catch (const sdbus::Error& failure) {
+    error = failure.getMessage();
+    if (failure.getName() == kNotAuthorizedError) return ServiceAnswer::NotAuthorized;
+    if (failure.getName() == "org.freedesktop.DBus.Error.UnknownObject")
+      error = "No Drive found at Device" + std::to_string(device);
+    return ServiceAnswer::Failed;
+  }
+}
+
+#else
+
+bool ServiceRuns() { return false; }
+
+ServiceAnswer BackupFirmwareThroughService(unsigned, int, std::uint32_t, unsigned&, std::string& error) {
+  error = "this rurctl was built without the system bus";
+  return ServiceAnswer::Failed;
+}
+
+bool FetchServiceStatus(std::vector<DeviceStatus>&, std::string& error) {
+  error = "this rurctl was built without the system bus";
+  return false;
+}
+
+#endif
+
+}  // namespace rur::cli

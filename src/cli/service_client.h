@@ -1,0 +1,29 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// rurctl as a client of rode-rurd: where the service owns org.roderur.RodeRur1 on the system bus,
+// it owns the enclosures too, and rurctl asks it rather than reaching the controllers itself.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "cli/status_report.h"
+
+namespace rur::cli {
+
+// Whether rode-rurd serves this host now (false where the program was built without the bus).
+bool ServiceRuns();
+
+// The service's enclosures as the status report gathers them in-process; false with a message
+// when the service cannot be asked.
+bool FetchServiceStatus(std::vector<DeviceStatus>& devices, std::string& error);
+
+// What the service answered a request that changes or reads a controller.
+enum class ServiceAnswer { Done, NotAuthorized, Failed };
+
+// Has the service write the first `length` bytes of the flash of Device<device> to `fd`, and
+// tells which drive that is; the service's message in `error` otherwise.
+ServiceAnswer BackupFirmwareThroughService(unsigned device, int fd, std::uint32_t length, unsigned& drive,
+                                           std::string& error);
+
+}  // namespace rur::cli

@@ -1,0 +1,64 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// One enclosure on the bus: the facts rurctl status shows of it, as properties of
+// org.roderur.RodeRur1.Enclosure, with PropertiesChanged naming what a refresh changed.
+
+#include <string>
+#include <vector>
+
+#include <sdbus-c++/sdbus-c++.h>
+#include <nlohmann/json.hpp>
+
+#include "app/program.h"
+#include "cli/status_report.h"
+#include "service/rode_rur1_adaptor.h"
+
+namespace rur::service {
+
+// "/org/roderur/RodeRur1/enclosure1" for the first device of the list.
+std::string EnclosureObjectPath(unsigned device);
+
+class EnclosureObject final : public sdbus::AdaptorInterfaces<org::roderur::RodeRur1::Enclosure_adaptor> {
+ public:
+  EnclosureObject(sdbus::IConnection& connection, Program& program, const DeviceStatus& status);
+  ~EnclosureObject();
+
+  // Takes the enclosure's new facts and signals the properties whose value changed.
+  void Update(const DeviceStatus& status);
+
+ private:
+  uint32_t Device() override { return status_.device; }
+  uint32_t Drive() override { return status_.drive; }
+  std::string Path() override { return status_.path; }
+  std::string ById() override { return status_.byId; }
+  int32_t ControllerKind() override { return status_.controllerKind; }
+  std::string Product() override { return status_.product; }
+  std::string NameText() override { return status_.nameText; }
+  std::string Firmware() override { return status_.firmware; }
+  bool FirmwareValid() override { return status_.firmwareValid; }
+  std::string Upgrade() override { return UpgradeConditionName(status_.upgrade.condition); }
+  uint8_t ModeCode() override { return status_.mode; }
+  std::string Mode() override { return status_.modeText; }
+  std::string RedundancyNote() override { return status_.redundancyNote; }
+  uint64_t CapacitySectors() override { return status_.capacitySectors; }
+  std::string CapacityText() override { return status_.capacityText; }
+  uint8_t DriveFlags() override { return status_.driveFlags; }
+  uint8_t ActivityFlags() override { return status_.activityFlags; }
+  uint8_t Progress() override { return status_.progress; }
+  std::string ArrayState() override { return status_.arrayState; }
+  uint32_t Fan() override { return status_.fanRpm; }
+  uint32_t Temperature() override { return status_.temperature; }
+  bool SensorShown() override { return status_.sensorShown; }
+  bool Current() override { return status_.current; }
+  std::string Error() override { return status_.error; }
+  std::string Health() override;
+  std::vector<std::map<std::string, sdbus::Variant>> Members() override;
+  void BackupFirmware(const sdbus::UnixFd& fd, const uint32_t& length) override;
+
+  Program& program_;
+
+  DeviceStatus status_;
+  nlohmann::json facts_;  // status_ as rurctl status --json shows it, to tell what changed
+};
+
+}  // namespace rur::service

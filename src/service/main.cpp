@@ -1,0 +1,167 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// rode-rurd [--simulate[=SCENARIO]] [--sim-state DIR] [--data-dir DIR] [--textfile-dir DIR]: the one owner of the
+// host's enclosures. It runs the engine (detection, refresh, day log, alarm mails) and serves its model on the system
+// bus as org.roderur.RodeRur1, which it takes only once the first detection is over, so no client sees an empty list
+// during start-up. SIGINT and SIGTERM end it.
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <csignal>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <sdbus-c++/sdbus-c++.h>
+
+#include "app/program.h"
+#include "cli/cli_ui.h"
+#include "cli/engine_session.h"
+#include "cli/monitor_service.h"
+#include "emulator/scenario.h"
+#include "notify/mail_center.h"
+#include "platform/branding.h"
+#include "service/manager_object.h"
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+constexpr int kAnswered = -1;  // --help or --version said all there is to say
+// The longest wait for the bus or the engine: a stop request is seen within it.
+constexpr std::uint64_t kLongestWaitMs = 1000;
+constexpr std::uint64_t kMicrosecondsPerMs = 1000;
+
+volatile std::sig_atomic_t stopRequested = 0;
+volatile std::sig_atomic_t reloadRequested = 0;
+extern "C" void RequestStop(int) { stopRequested = 1; }
+extern "C" void RequestReload(int) { reloadRequested = 1; }
+
+const char* const kUsage =
+    "usage: rode-rurd [--simulate[=SCENARIO]] [--sim-state DIR] [--data-dir DIR] [--textfile-dir DIR]\n"
+    "Watches the host's RODE RUR enclosures and serves them on the system bus as org.roderur.RodeRur1.\n"
+    "  --simulate[=FILE]  work on simulated enclosures: the scenario FILE, or a bundled scenario by name\n"
+    "  --sim-state DIR    keep the simulated enclosures' state in DIR between runs\n"
+    "  --data-dir DIR     keep the day logs, settings and outbox in DIR\n"
+    "  --textfile-dir DIR write the metrics file DIR/rode_rur.prom after every refresh (default: the\n"
+    "                     setting MetricsTextfileDir)\n";
+
+// Reads the options; kExitOk to go on, else the exit status (with what was said already said).
+int ParseArguments(const std::vector<std::string>& arguments, rur::ProgramOptions& options,
+                   std::string& metricsFolder) {
+  const std::string simulatePrefix = "--simulate=";
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    const bool hasValue = i + 1 < arguments.size();
+    std::string error;
+    if (argument == "--help" || argument == "-h") {
+      std::cout << kUsage;
+      return kAnswered;
+    } else if (argument == "--version") {
+      std::cout << "rode-rurd " << rur::VersionText << '\n';
+      return kAnswered;
+    } else if (argument == "--simulate" || argument.rfind(simulatePrefix, 0) == 0) {
+      options.simulate = true;
+      const std::string value = argument == "--simulate" ? std::string() : argument.substr(simulatePrefix.size());
+      if (!rur::sim::ResolveScenarioArgument(value, options.scenarioPath, error)) {
+        std::cerr << "rode-rurd: " << error << '\n';
+        return kExitUsage;
+      }
+    } else if (argument == "--data-dir" && hasValue) {
+      options.dataDir = arguments[++i];
+    } else if (argument == "--textfile-dir" && hasValue) {
+      metricsFolder = arguments[++i];
+    } else if (argument == "--sim-state" && hasValue) {
+      options.simStateDir = arguments[++i];
+    } else {
+      std::cerr << "rode-rurd: unknown or incomplete option " << argument << "\n" << kUsage;
+      return kExitUsage;
+    }
+  }
+  return kExitOk;
+}
+
+// Serves the bus and runs the engine's timers in one thread, so the engine is never touched
+// from two threads at once, until a stop is asked for.
+void Serve(rur::Program& program, sdbus::IConnection& connection, rur::service::ManagerObject& manager) {
+  rur::Engine& engine = program.engine();
+  rur::Clock& clock = program.clock();
+  while (!stopRequested) {
+    const auto pollData = connection.getEventLoopPollData();
+    const std::uint64_t now = clock.nowMs();
+    const std::uint64_t due = engine.NextDue();
+    std::uint64_t waitMs = due > now ? std::min(due - now, kLongestWaitMs) : 0;
+    if (const auto busTimeout = pollData.getRelativeTimeout())
+      waitMs = std::min<std::uint64_t>(waitMs, static_cast<std::uint64_t>(busTimeout->count()) / kMicrosecondsPerMs);
+    pollfd descriptor{pollData.fd, pollData.events, 0};
+    ::poll(&descriptor, 1, static_cast<int>(waitMs));
+    while (connection.processPendingRequest()) {
+    }
+    engine.Step();
+    manager.Synchronize();
+    if (reloadRequested) {
+      // As after a change on the E-mail page.
+      reloadRequested = 0;
+      program.mail().StartUp();
+      program.mail().LoadMailSettings();
+    }
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  rur::ProgramOptions options;
+  std::string metricsFolder;
+  if (const int status = ParseArguments({argv + 1, argv + argc}, options, metricsFolder); status != kExitOk)
+    return status == kAnswered ? kExitOk : status;
+  std::signal(SIGINT, RequestStop);
+  std::signal(SIGTERM, RequestStop);
+  std::signal(SIGHUP, RequestReload);
+
+  rur::cli::CliUi ui(std::cerr, {});
+  rur::Program program;
+  std::string error;
+  if (!program.Open(options, ui, error)) {
+    std::cerr << "rode-rurd: " << error << '\n';
+    return kExitFailed;
+  }
+  // Every event goes to the journal too, alarms as errors; on the bus only while it is there.
+  rur::service::ManagerObject* eventTarget = nullptr;
+  const rur::cli::MonitorService journal(rur::ServiceNotifier(std::string()), rur::StreamIsJournal(STDOUT_FILENO));
+  program.engine().AddEventListener([&eventTarget, &journal](const rur::LogEvent& event) {
+    std::cout << (event.tag.kind == rur::LogEventKind::Alarm ? journal.AlarmLine("Alarm: " + event.text)
+                                                             : journal.EventLogLine(event.text))
+              << std::endl;
+    if (eventTarget) eventTarget->SendEvent(event);
+  });
+  program.WriteMetricsTo(metricsFolder.empty() ? program.StoredMetricsFolder() : metricsFolder);
+  program.Start();
+  if (!program.engine().RunUntilDetected(rur::cli::kDetectionWaitMs) && !stopRequested)
+    std::cerr << "rode-rurd: the first detection did not finish; serving what is known\n";
+
+  int status = kExitOk;
+  try {
+    auto connection = sdbus::createSystemBusConnection();
+    rur::service::ManagerObject manager(*connection, program);
+    manager.Synchronize();
+    eventTarget = &manager;
+    connection->requestName(rur::service::kBusName);
+    Serve(program, *connection, manager);
+    eventTarget = nullptr;
+    connection->releaseName(rur::service::kBusName);
+  } catch (const sdbus::Error& failure) {
+    eventTarget = nullptr;
+    std::cerr << "rode-rurd: the system bus: " << failure.getMessage() << " (" << failure.getName() << ")\n";
+    status = kExitFailed;
+  }
+  program.mail().FinishDeliveries();
+  if (!program.Close(error)) {
+    std::cerr << "rode-rurd: " << error << '\n';
+    status = kExitFailed;
+  }
+  return status;
+}

@@ -1,0 +1,45 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// The service's root object: the list of enclosure objects, kept in step with the engine's model,
+// the watch's events as Event signals, and the day logs.
+
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <sdbus-c++/sdbus-c++.h>
+
+#include "app/program.h"
+#include "service/enclosure_object.h"
+#include "service/rode_rur1_adaptor.h"
+
+namespace rur::service {
+
+constexpr const char* kBusName = "org.roderur.RodeRur1";
+constexpr const char* kManagerPath = "/org/roderur/RodeRur1";
+
+class ManagerObject final : public sdbus::AdaptorInterfaces<org::roderur::RodeRur1::Manager_adaptor> {
+ public:
+  ManagerObject(sdbus::IConnection& connection, Program& program);
+  ~ManagerObject();
+
+  // Follows the engine's model: an object per enclosure, PropertiesChanged for what changed.
+  void Synchronize();
+  // Sends one event of the engine as an Event signal.
+  void SendEvent(const LogEvent& event);
+
+ private:
+  std::vector<sdbus::ObjectPath> GetEnclosures() override { return Enclosures(); }
+  std::string GetLog(const std::string& day) override;
+  std::string Version() override;
+  std::vector<sdbus::ObjectPath> Enclosures() override;
+
+  sdbus::IConnection& connection_;
+  Program& program_;
+  std::vector<std::unique_ptr<EnclosureObject>> enclosures_;
+  bool synchronized_ = false;
+  std::pair<unsigned, unsigned> lastSeen_;  // refresh count and device count last synchronized
+};
+
+}  // namespace rur::service

@@ -1,0 +1,121 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# rode-rurd on a private bus standing in for the system bus: it owns its name once the first
+# detection is over, lists the simulated mirror, reads its mode, and a member pulled on the
+# scenario's timeline gives an Event signal and then PropertiesChanged on the enclosure's object.
+# rurctl status asks the service and prints what an in-process run prints; firmware-backup through
+# the service is refused without polkit's consent (played by python3-dbusmock) and works with it.
+# Runs on the real clock: the scenario pulls HDD2 10 s after the start.
+# usage: service-test.sh RODE-RURD RURCTL SCENARIO
+set -euo pipefail
+service=$1
+rurctl=$2
+scenario=$3
+for tool in dbus-daemon gdbus; do
+  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
+done
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() {
+  echo "FAIL: $*"
+  echo "--- service output"; cat "$work/service.log" || true
+  echo "--- signals"; cat "$work/signals.log" || true
+  exit 1
+}
+
+cat >"$work/bus.conf" <<CONF
+<busconfig>
+  <type>system</type>
+  <listen>unix:path=$work/bus</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow user="*"/>
+    <allow own="*"/>
+    <allow send_destination="*"/>
+    <allow receive_sender="*"/>
+  </policy>
+</busconfig>
+CONF
+dbus-daemon --config-file="$work/bus.conf" --nofork &
+pids+=($!)
+export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$work/bus"
+for _ in $(seq 50); do [ -S "$work/bus" ] && break; sleep 0.1; done
+
+name=org.roderur.RodeRur1
+call() { gdbus call --system --dest "$name" "$@"; }
+has_owner() {
+  gdbus call --system --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
+    --method org.freedesktop.DBus.NameHasOwner "$name" 2>/dev/null | grep -q true
+}
+
+"$service" --simulate="$scenario" --data-dir "$work/data" >"$work/service.log" 2>&1 &
+pids+=($!)
+gdbus monitor --system --dest "$name" >"$work/signals.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do has_owner && break; sleep 0.1; done
+has_owner || fail "the service did not take $name"
+
+enclosure=/org/roderur/RodeRur1/enclosure1
+listed=$(call --object-path /org/roderur/RodeRur1 --method org.roderur.RodeRur1.Manager.GetEnclosures)
+[[ $listed == *"'$enclosure'"* ]] || fail "GetEnclosures does not list $enclosure: $listed"
+property() { call --object-path "$enclosure" --method org.freedesktop.DBus.Properties.Get org.roderur.RodeRur1.Enclosure "$1"; }
+[ "$(property Mode)" = "(<'Mirroring(RAID1)'>,)" ] || fail "Mode reads $(property Mode)"
+members=$(property Members)
+[[ $members == *"'model': <'KESTREL KD1000SX'>"* ]] || fail "Members lacks the disks' model: $members"
+refusal=$(call --object-path /org/roderur/RodeRur1 --method org.roderur.RodeRur1.Manager.GetLog 14-03-2026 2>&1 || true)
+[[ $refusal == *org.roderur.RodeRur1.Error.InvalidArgument* ]] || fail "GetLog takes a day of the wrong form: $refusal"
+
+# Before the pull: the service's status is the in-process one, text and JSON alike.
+for format in "" "--json"; do
+  through=$("$rurctl" status $format) || fail "rurctl status $format through the service exits $?"
+  direct=$("$rurctl" --simulate="$scenario" --virtual-time --data-dir "$work/direct" status $format)
+  [ "$through" = "$direct" ] || fail "rurctl status $format differs through the service:
+$(diff <(echo "$direct") <(echo "$through"))"
+done
+
+# The backup: refused until polkit allows it, and then the file holds the flash's bytes.
+# Debian's python3-dbusmock lives beside the system's Python, which another python3 on PATH may hide.
+python=/usr/bin/python3
+[ -x "$python" ] || python=python3
+if "$python" -c "import dbusmock" 2>/dev/null; then
+  "$python" -m dbusmock --system --template polkitd >"$work/polkit.log" 2>&1 &
+  pids+=($!)
+  polkit() { gdbus call --system --dest org.freedesktop.PolicyKit1 --object-path /org/freedesktop/PolicyKit1/Authority "$@"; }
+  for _ in $(seq 100); do polkit --method org.freedesktop.DBus.Peer.Ping >/dev/null 2>&1 && break; sleep 0.1; done
+  backup=$work/flash.bin
+  set +e
+  refusal=$("$rurctl" firmware-backup "$backup" --length 65536 2>&1)
+  refused=$?
+  set -e
+  [ "$refused" -eq 1 ] || fail "a backup without consent exits $refused: $refusal"
+  [[ $refusal == *"not authorized"* ]] || fail "a backup without consent says: $refusal"
+  [ ! -e "$backup" ] && [ ! -e "$backup.part" ] || fail "a refused backup left a file"
+  polkit --method org.freedesktop.DBus.Mock.SetAllowed "['org.roderur.RodeRur1.backup-firmware']" >/dev/null
+  "$rurctl" firmware-backup "$backup" --length 65536 >"$work/backup.out" 2>&1 || fail "the allowed backup: $(cat "$work/backup.out")"
+  [ "$(stat -c %s "$backup")" -eq 65536 ] || fail "the backup holds $(stat -c %s "$backup") bytes"
+  "$rurctl" --simulate="$scenario" --virtual-time --data-dir "$work/direct" firmware-backup "$work/direct.bin" \
+    --length 65536 >/dev/null
+  cmp -s "$backup" "$work/direct.bin" || fail "the backup through the service differs from the in-process one"
+else
+  echo "python3-dbusmock is not installed: the backup's authorization is not tested"
+fi
+
+# The pull: first the event, then the enclosure's changed properties.
+for _ in $(seq 300); do
+  grep -q "PropertiesChanged.*'Members'" "$work/signals.log" && break
+  sleep 0.1
+done
+event_line=$(grep -n "Event.*'member-removed'" "$work/signals.log" | head -1 | cut -d: -f1)
+change_line=$(grep -n "$enclosure: org.freedesktop.DBus.Properties.PropertiesChanged.*'Members'" "$work/signals.log" \
+  | head -1 | cut -d: -f1)
+[ -n "$event_line" ] || fail "no Event signal for the pulled member"
+[ -n "$change_line" ] || fail "no PropertiesChanged of the enclosure's members"
+[ "$event_line" -lt "$change_line" ] || fail "PropertiesChanged came before the Event"
+echo "PASS"
