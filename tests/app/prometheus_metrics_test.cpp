@@ -28,6 +28,7 @@ std::size_t CountLines(const std::string& text, const std::string& start) {
 class CommaLocale {
  public:
   CommaLocale() {
+#ifndef _WIN32
     const std::string folder = (std::filesystem::temp_directory_path() / "rur-locales").string();
     if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8")) {
       std::filesystem::create_directories(folder);
@@ -35,6 +36,7 @@ class CommaLocale {
       if (std::system(build.c_str()) == 0) setenv("LOCPATH", folder.c_str(), 1);
       std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
     }
+#endif
   }
   ~CommaLocale() { std::setlocale(LC_NUMERIC, "C"); }
 };
