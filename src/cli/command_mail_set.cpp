@@ -41,6 +41,7 @@ bool ApplySetting(MailCenter& center, MailPageModel& page, const std::string& ke
       {kValueSenderAddress, &MailPageModel::senderAddress, kDirtySenderAddress},
       {kValueAccount, &MailPageModel::account, kDirtyAccount},
       {kValueCaFile, &MailPageModel::caFile, 0},
+      {kValueImplicitTls, &MailPageModel::implicitTls, 0},
       {kValueMailFolder, &MailPageModel::mailFolder, 0},
       {kValueTempAlarm, &MailPageModel::tempAlarm, 0},
       {kValueFanMinRpm, &MailPageModel::fanMinRpm, 0},
@@ -102,6 +103,11 @@ bool ApplySetting(MailCenter& center, MailPageModel& page, const std::string& ke
       std::cerr << '\n';
     }
     if (!password.empty() && password.back() == '\r') password.pop_back();
+    if (password.size() > kPasswordMaxLength) {
+      error = "the password is " + std::to_string(password.size()) + " bytes long; at most " +
+              std::to_string(kPasswordMaxLength) + " bytes can be stored";
+      return false;
+    }
     page.password = password;
     center.EditChanged(kDirtyPassword);
     return true;
@@ -115,7 +121,7 @@ bool ApplySetting(MailCenter& center, MailPageModel& page, const std::string& ke
     return false;
   }
   error = "unknown setting " + key + "; the keys: Port, SMTP, UserName, Addr, TimeOut, UserID, Login, Password, " +
-          "EMailSend, FilePath, AllowPlainLogin, CAFile, FanMinRPM, TempAlarm";
+          "EMailSend, FilePath, AllowPlainLogin, CAFile, ImplicitTLS, FanMinRPM, TempAlarm";
   return false;
 }
 

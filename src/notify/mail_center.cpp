@@ -142,8 +142,10 @@ void MailCenter::LoadMailSettings() {
   std::vector<std::uint8_t> block;
   const StoreResult blockRead = store_.ReadBinary(kValuePasswordBlock, block);
   if (blockRead.failed()) return fail(blockRead);
-  if (blockRead.ok())
-    std::copy_n(block.begin(), std::min(block.size(), passwordBuffer_.size()), passwordBuffer_.begin());
+  if (blockRead.ok()) {
+    passwordBuffer_ = std::move(block);
+    if (passwordBuffer_.size() < kPasswordBlockSize) passwordBuffer_.resize(kPasswordBlockSize, 0);
+  }
   const DecodedPassword decoded = DecodePasswordBlock(passwordBuffer_);
   authState_ = decoded.authState;
   settings.push_back(decoded.password);
@@ -155,14 +157,16 @@ void MailCenter::LoadMailSettings() {
 
   // Values newer keys may hold; missing ones keep their defaults.
   std::uint32_t allowPlain = 0, fanMin = 0, tempLimit = kDefaultTempAlarm;
-  std::string caFile;
+  std::string caFile, implicitTls;
   for (const StoreResult& read :
        {store_.ReadInteger(kValueAllowPlainLogin, allowPlain), store_.ReadString(kValueCaFile, caFile),
+        store_.ReadString(kValueImplicitTls, implicitTls),
         store_.ReadInteger(kValueFanMinRpm, fanMin), store_.ReadInteger(kValueTempAlarm, tempLimit)}) {
     if (read.failed()) return fail(read);
   }
   allowPlainLogin_ = allowPlain != 0;
   caFile_ = caFile;
+  implicitTls_ = implicitTls;
   fanMinRpm_ = fanMin;
   tempAlarm_ = tempLimit;
 
@@ -223,6 +227,18 @@ bool MailCenter::SaveMailSettings(MailPageModel& page) {
         std::string(kMailCaption), MessageKind::Plain);
     return false;
   }
+  if (page.password.size() > kPasswordMaxLength) {
+    ui_.messageBox("The password is " + std::to_string(page.password.size()) + " bytes long; at most " +
+                       std::to_string(kPasswordMaxLength) + " bytes can be stored.",
+                   std::string(kMailCaption), MessageKind::Plain);
+    return false;
+  }
+  if (!page.implicitTls.empty() && page.implicitTls != "0" && page.implicitTls != "1") {
+    ui_.messageBox("ImplicitTLS is 0 (STARTTLS), 1 (TLS from the first byte) or empty (TLS from the first byte on "
+                   "port 465 only), not \"" + page.implicitTls + "\".",
+                   std::string(kMailCaption), MessageKind::Plain);
+    return false;
+  }
   const bool keyExisted = settingsKeyExists_;
   auto failed = [&](const StoreResult& result) {
     if (!result.failed()) return false;
@@ -256,7 +272,7 @@ bool MailCenter::SaveMailSettings(MailPageModel& page) {
   if (page.login != ((authState_ & kAuthLogin) != 0)) settingsDirty_ |= kDirtyPassword;
   if (settingsDirty_ != 0 || !keyExisted) {
     const PasswordBlock block =
-        EncodePasswordBlock(page.password, passwordBuffer_[kPasswordBlockKeyOffset], page.login);
+        EncodePasswordBlock(page.password, PasswordBlockKey(passwordBuffer_), page.login);
     if (failed(store_.WriteBinary(kValuePasswordBlock, {block.begin(), block.end()}))) return false;
   }
 
@@ -273,6 +289,9 @@ bool MailCenter::SaveMailSettings(MailPageModel& page) {
   if (!page.mailFolder.empty()) mailFolder_ = page.mailFolder;
   if (failed(store_.WriteString(kValueMailFolder, mailFolder_))) return false;
   if ((!page.caFile.empty() || !caFile_.empty()) && failed(store_.WriteString(kValueCaFile, page.caFile))) return false;
+  if ((!page.implicitTls.empty() || !implicitTls_.empty()) &&
+      failed(store_.WriteString(kValueImplicitTls, page.implicitTls)))
+    return false;
   if (!WriteKindFiles(page)) return false;
 
   MailRequestFlags |= kMailRequestLoad;
@@ -295,6 +314,7 @@ void MailCenter::FillMailPage(MailPageModel& page, bool setSuppressBoxes) {
     page.login = (authState_ & kAuthLogin) != 0;
     page.allowPlainLogin = allowPlainLogin_;
     page.caFile = caFile_;
+    page.implicitTls = implicitTls_;
     page.mailFolder = mailFolder_;
     page.tempAlarm = std::to_string(tempAlarm_);
     page.fanMinRpm = std::to_string(fanMinRpm_);
@@ -485,10 +505,10 @@ bool MailCenter::PrepareDelivery(const std::vector<std::string>& wanted, const s
   }
   if (!ParsePortText(Setting(kSettingPort), account.port, report.text)) return false;
   account.login = (authState_ & kAuthLogin) != 0;
-  account.account = Setting(kSettingAccount);
   account.password = Setting(kSettingPassword);
   account.allowPlainLogin = allowPlainLogin_;
   account.caFile = caFile_;
+  account.implicitTls = implicitTls_ == "1" || (implicitTls_.empty() && account.port == kImplicitTlsPort);
   account.timeoutSeconds = DeliveryTimeoutSeconds(Setting(kSettingTimeOut));
 
   mail.senderName = Setting(kSettingSenderName);
@@ -497,6 +517,9 @@ bool MailCenter::PrepareDelivery(const std::vector<std::string>& wanted, const s
     report.text = "The sender address \"" + mail.senderAddress + "\" cannot be used.";
     return false;
   }
+  // Without an account of its own, the login is the sender address's local part.
+  account.account = Setting(kSettingAccount);
+  if (account.account.empty()) account.account = mail.senderAddress.substr(0, mail.senderAddress.rfind('@'));
   mail.subject = subject;
   mail.body = body;
   for (const auto& recipient : wanted) {

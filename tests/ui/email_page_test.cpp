@@ -147,9 +147,8 @@ class EmailPageTest : public QObject {
     QCOMPARE(fanMin, 900u);
     std::vector<std::uint8_t> bytes;
     QVERIFY(stored.ReadBinary("ProductID", bytes).ok());
-    PasswordBlock block{};
-    QCOMPARE(bytes.size(), block.size());
-    std::copy(bytes.begin(), bytes.end(), block.begin());
+    const PasswordBlock block(bytes.begin(), bytes.end());
+    QCOMPARE(bytes.size(), kPasswordBlockSize);
     const DecodedPassword decoded = DecodePasswordBlock(block);
     QCOMPARE(decoded.password, std::string("s3cret"));
     QCOMPARE(decoded.authState, kAuthLogin);
@@ -316,7 +315,7 @@ class EmailPageTest : public QObject {
     QCOMPARE(mails[0].BodyLines().front(), std::string("[RODE RUR v0.50.11-3] E-Mail test!"));
     const auto logins = sink.Logins();
     QCOMPARE(logins.size(), std::size_t{1});
-    QCOMPARE(logins[0].mechanism, std::string("LOGIN"));
+    QCOMPARE(logins[0].mechanism, std::string("PLAIN"));
     QCOMPARE(logins[0].login, std::string("opsuser"));
     QCOMPARE(logins[0].password, std::string("s3cret"));
   }
