@@ -221,7 +221,7 @@ DeliveryResult CurlMailTransport::Send(const SmtpAccount& account, const Outgoin
     return result;
   }
   Exchange exchange;
-  exchange.message = ComposeMessage(mail, StampForNow(mail.senderAddress));
+  exchange.message = ComposeMessage(mail, StampForNow(mail.senderAddress, mail.date));
   exchange.events = &events;
   exchange.abort = &abort;
 

@@ -561,6 +561,11 @@ void MailCenter::StartNextDelivery(std::uint64_t dueBy) {
       if (outbox_.size() == before) ++i;
       continue;
     }
+    // The mail is dated when its alarm was raised, however long it waited in the outbox.
+    if (queued.raisedAt != 0) {
+      const LocalDateTime raised = CivilFromSeconds(queued.raisedAt);
+      mail.date = MailDateText(raised, clock_.utcOffsetSeconds(raised));
+    }
     smtpState_ = kSmtpDisconnected;
     inFlightId_ = queued.id;
     lastReport_ = report;

@@ -32,6 +32,7 @@ struct OutgoingMail {
   std::vector<std::string> recipients;
   std::string subject;
   std::vector<std::string> body;  // lines; a line may itself hold line feeds
+  std::string date;               // the Date header's text; empty: the time of sending
 };
 
 // Progress of one delivery, in this order when all goes well. The transport may call these from
