@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <chrono>
 
+#include "notify/address_check.h"
 #include "notify/mail_message.h"
 #include "notify/retry_schedule.h"
 #include "platform/atomic_file.h"
@@ -160,8 +161,8 @@ void MailCenter::LoadMailSettings() {
   std::string caFile, implicitTls;
   for (const StoreResult& read :
        {store_.ReadInteger(kValueAllowPlainLogin, allowPlain), store_.ReadString(kValueCaFile, caFile),
-        store_.ReadString(kValueImplicitTls, implicitTls),
-        store_.ReadInteger(kValueFanMinRpm, fanMin), store_.ReadInteger(kValueTempAlarm, tempLimit)}) {
+        store_.ReadString(kValueImplicitTls, implicitTls), store_.ReadInteger(kValueFanMinRpm, fanMin),
+        store_.ReadInteger(kValueTempAlarm, tempLimit)}) {
     if (read.failed()) return fail(read);
   }
   allowPlainLogin_ = allowPlain != 0;
@@ -234,9 +235,11 @@ bool MailCenter::SaveMailSettings(MailPageModel& page) {
     return false;
   }
   if (!page.implicitTls.empty() && page.implicitTls != "0" && page.implicitTls != "1") {
-    ui_.messageBox("ImplicitTLS is 0 (STARTTLS), 1 (TLS from the first byte) or empty (TLS from the first byte on "
-                   "port 465 only), not \"" + page.implicitTls + "\".",
-                   std::string(kMailCaption), MessageKind::Plain);
+    ui_.messageBox(
+        "ImplicitTLS is 0 (STARTTLS), 1 (TLS from the first byte) or empty (TLS from the first byte on "
+        "port 465 only), not \"" +
+            page.implicitTls + "\".",
+        std::string(kMailCaption), MessageKind::Plain);
     return false;
   }
   const bool keyExisted = settingsKeyExists_;
@@ -271,8 +274,7 @@ bool MailCenter::SaveMailSettings(MailPageModel& page) {
 
   if (page.login != ((authState_ & kAuthLogin) != 0)) settingsDirty_ |= kDirtyPassword;
   if (settingsDirty_ != 0 || !keyExisted) {
-    const PasswordBlock block =
-        EncodePasswordBlock(page.password, PasswordBlockKey(passwordBuffer_), page.login);
+    const PasswordBlock block = EncodePasswordBlock(page.password, PasswordBlockKey(passwordBuffer_), page.login);
     if (failed(store_.WriteBinary(kValuePasswordBlock, {block.begin(), block.end()}))) return false;
   }
 
@@ -355,8 +357,12 @@ void MailCenter::AddRecipient(MailPageModel& page) {
   if (page.subPage == kMailSubPageSetup) return;
   MailKindPage& kindPage = page.kinds[static_cast<std::size_t>(page.subPage - 1)];
   if (kindPage.addAddress.empty() || page.recipientEditor.size() >= kMaxRecipients) return;
+  const std::string problem = AddressProblem(kindPage.addAddress);
   if (kindPage.addAddress.find('@') == std::string::npos)
     ui_.messageBox(std::string(kAddressErrorText), std::string(kMailCaption), MessageKind::Plain);
+  else if (!problem.empty())
+    ui_.messageBox("The address \"" + kindPage.addAddress + "\" cannot be used: " + problem + ".",
+                   std::string(kMailCaption), MessageKind::Plain);
   else
     page.recipientEditor.push_back(kindPage.addAddress);
   kindPage.addAddress.clear();
@@ -483,7 +489,11 @@ void MailCenter::ComposeAlarmMails() {
     const MailKindTexts& texts = knownKind ? MailTexts(kind) : noTexts;
     mail.body.insert(mail.body.end(), systemInfoText_.begin(), systemInfoText_.end());
     mail.body.insert(mail.body.end(), texts.contents.begin(), texts.contents.end());
-    mail.subject = MessagePrefix() + (texts.subject.empty() ? std::string() : texts.subject.front());
+    // A missing or blank subject file still gives the mail a subject: the kind's caption.
+    std::string subject = texts.subject.empty() ? std::string() : texts.subject.front();
+    if (subject.find_first_not_of(" \t") == std::string::npos && knownKind)
+      subject = MailKindCaptions[static_cast<std::size_t>(kind - 1)];
+    mail.subject = MessagePrefix() + subject;
     SaveQueued(mail);
     outbox_.push_back(std::move(mail));
   }

@@ -184,7 +184,8 @@ class MailCenter {
 
   std::vector<std::string> mailSettings_;
   std::uint8_t authState_ = kAuthNone;
-  PasswordBlock passwordBuffer_ = PasswordBlock(kPasswordBlockSize, 0);  // the last block read; its key byte scrambles the next one
+  PasswordBlock passwordBuffer_ =
+      PasswordBlock(kPasswordBlockSize, 0);  // the last block read; its key byte scrambles the next one
   std::vector<std::string> recipients_;
   std::uint32_t loadedRecipientCount_ = 0;
   std::array<MailKindTexts, kAlarmKindCount> mailTexts_;

@@ -161,7 +161,10 @@ std::string ComposeMessage(const OutgoingMail& mail, const MessageStamp& stamp) 
   // A line too long for SMTP goes quoted-printable; the reader sees the same text.
   const bool encoded = HasOverlongLine(body);
   text += std::string("Content-Transfer-Encoding: ") +
-          (encoded ? "quoted-printable" : IsPlainAscii(body) ? "7bit" : "8bit") + "\r\n";
+          (encoded              ? "quoted-printable"
+           : IsPlainAscii(body) ? "7bit"
+                                : "8bit") +
+          "\r\n";
   text += "X-Mailer: " + std::string(ApplicationTitle) + "\r\n";
   text += "\r\n";
   text += encoded ? EncodeQuotedPrintable(body) : body;

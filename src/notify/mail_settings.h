@@ -24,7 +24,7 @@ constexpr std::string_view kValueRecipientCount = "ToAddrCount";
 constexpr std::string_view kValueMailFolder = "FilePath";
 constexpr std::string_view kValueAllowPlainLogin = "AllowPlainLogin";  // 1: a login may go without TLS
 constexpr std::string_view kValueCaFile = "CAFile";                    // PEM bundle that verifies the server
-constexpr std::string_view kValueImplicitTls = "ImplicitTLS";            // 1: TLS from the first byte, 0: STARTTLS
+constexpr std::string_view kValueImplicitTls = "ImplicitTLS";          // 1: TLS from the first byte, 0: STARTTLS
 constexpr std::string_view kValueFanMinRpm = "FanMinRPM";              // fan alarm below this speed (0: only at 0 RPM)
 constexpr std::string_view kValueTempAlarm = "TempAlarm";              // temperature alarm from this many degrees C
 

@@ -18,9 +18,8 @@ PasswordBlock EncodePasswordBlock(std::string_view password, std::uint8_t key, b
   PasswordBlock block(payload + kPasswordBlockTrailer, 0);
   std::uint8_t sum = 0;
   for (std::size_t i = 0; i < payload; ++i) {
-    const std::uint8_t v = i < password.size()
-                               ? static_cast<std::uint8_t>(static_cast<std::uint8_t>(password[i]) + i)
-                               : static_cast<std::uint8_t>(i);
+    const std::uint8_t v = i < password.size() ? static_cast<std::uint8_t>(static_cast<std::uint8_t>(password[i]) + i)
+                                               : static_cast<std::uint8_t>(i);
     sum = static_cast<std::uint8_t>(sum + v);
     block[i] = static_cast<std::uint8_t>(key ^ v ^ MaskTable[i % MaskTable.size()]);
   }

@@ -17,7 +17,7 @@
 
 namespace rur {
 
-constexpr std::size_t kPasswordBlockSize = 18;  // the classic block
+constexpr std::size_t kPasswordBlockSize = 18;    // the classic block
 constexpr std::size_t kPasswordBlockTrailer = 2;  // key byte and check byte after the payload
 constexpr std::size_t kPasswordBlockKeyOffset = 16;
 constexpr std::size_t kPasswordBlockCheckOffset = 17;

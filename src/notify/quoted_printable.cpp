@@ -8,7 +8,9 @@ namespace {
 constexpr std::size_t kEncodedLineLength = 76;  // including the '=' of a soft line break
 constexpr std::string_view kLineBreak = "\r\n";
 
-bool IsLiteral(unsigned char byte) { return byte != '=' && ((byte >= 33 && byte <= 126) || byte == ' ' || byte == '\t'); }
+bool IsLiteral(unsigned char byte) {
+  return byte != '=' && ((byte >= 33 && byte <= 126) || byte == ' ' || byte == '\t');
+}
 
 // One line of the text (no CR LF in it), broken into encoded lines.
 void EncodeLine(std::string_view line, std::string& out) {

@@ -208,7 +208,9 @@ TEST_F(SmtpFixture, AnUndeliveredAlarmIsRetriedUntilTheServerIsBackOrThreeDaysHa
   EXPECT_LE(attemptsAt.back(), 3u * 24 * 60 + 60);
   EXPECT_TRUE(center.Outbox().empty());
   ASSERT_EQ(logged.size(), 1u);
-  EXPECT_EQ(logged[0].rfind("Mail \"[RODE RUR v0.50.11-3 Message] \" to ops@example.com given up after ", 0), 0u)
+  EXPECT_EQ(
+      logged[0].rfind("Mail \"[RODE RUR v0.50.11-3 Message] Hard Disks Fail\" to ops@example.com given up after ", 0),
+      0u)
       << logged[0];
   EXPECT_EQ(sink.Mails().size(), 1u);
 }

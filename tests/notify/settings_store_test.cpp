@@ -118,7 +118,7 @@ TEST(PasswordBlock, RoundTripsAndTheCheckByteCarriesTheLoginSwitch) {
       {"12345678901234\xC3\xA9", 7, true, "12345678901234\xC3\xA9"},
       {"abcdefghij0123456789!?", 0x41, true, "abcdefghij0123456789!?"},  // a 22-byte application password
       {std::string(255, 'p'), 0x80, true, std::string(255, 'p')},
-      {"\xFF\xFE\xF1", 1, true, "\xFF\xFE\xF1"},               // byte + i wraps around
+      {"\xFF\xFE\xF1", 1, true, "\xFF\xFE\xF1"},  // byte + i wraps around
   };
   for (const auto& c : cases) {
     const PasswordBlock block = EncodePasswordBlock(c.password, c.key, c.login);

@@ -224,7 +224,7 @@ class EmailPageTest : public QObject {
     OpenEmailPage(run);
     Click(run, "Image3_HDDFail");
 
-    // A text without "@" is refused with a message and cleared; "@" alone is an address.
+    // A text without "@" is refused with a message and cleared; so is "@" alone, with its reason.
     Type(run, "Edit7", QStringLiteral("nobody"));
     Click(run, "Image3_1P");
     QCOMPARE(run.messages.size(), std::size_t{1});
@@ -234,6 +234,10 @@ class EmailPageTest : public QObject {
     QCOMPARE(GridRows(run, "StringGrid1").front(), QString());
     Type(run, "Edit7", QStringLiteral("@"));
     Click(run, "Image3_1P");
+    QCOMPARE(run.messages.back().text,
+             QStringLiteral("The address \"@\" cannot be used: it has nothing before the @."));
+    Type(run, "Edit7", QStringLiteral("first@example.org"));
+    Click(run, "Image3_1P");
     for (int n = 1; n < 10; ++n) {
       Type(run, "Edit7", QStringLiteral("user%1@example.org").arg(n));
       Click(run, "Image3_1P");
@@ -241,11 +245,11 @@ class EmailPageTest : public QObject {
     // The eleventh is not taken.
     Type(run, "Edit7", QStringLiteral("eleventh@example.org"));
     Click(run, "Image3_1P");
-    QStringList full{QStringLiteral("@")};
+    QStringList full{QStringLiteral("first@example.org")};
     for (int n = 1; n < 10; ++n) full << QStringLiteral("user%1@example.org").arg(n);
     QCOMPARE(GridRows(run, "StringGrid1"), full);
     QCOMPARE(GridRows(run, "StringGrid2"), full);
-    QCOMPARE(run.messages.size(), std::size_t{1});
+    QCOMPARE(run.messages.size(), std::size_t{2});
 
     // Removing from the other sub-page: the picked row's address shows, then goes.
     Click(run, "Image3_DeviceRemove");
