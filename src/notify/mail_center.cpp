@@ -634,6 +634,36 @@ void MailCenter::TakeDeliveryOutcome(bool tellUi) {
   report.outcome = MailOutcome::Sent;
   report.text = std::string(kSendSuccessText);
   lastReport_ = report;
+  // Each refusal is "address (reply)": a permanent one (5xx) goes to the day log, a temporary one
+  // (4xx) keeps the mail in the outbox for that recipient only.
+  std::vector<std::string> retryFor;
+  std::string temporaryReplies;
+  for (const auto& refusal : result->rejected) {
+    const std::size_t open = refusal.find(" (");
+    const std::string address = refusal.substr(0, open);
+    const std::string reply =
+        open == std::string::npos ? std::string() : refusal.substr(open + 2, refusal.size() - open - 3);
+    if (!reply.empty() && reply[0] == '4') {
+      retryFor.push_back(address);
+      temporaryReplies += (temporaryReplies.empty() ? "" : ", ") + address + ": \"" + reply + "\"";
+    } else if (logSink_) {
+      logSink_("Mail \"" + found->subject + "\" refused for " + address + " by the server: \"" + reply + "\", ");
+    }
+  }
+  if (!retryFor.empty()) {
+    found->recipients = retryFor;
+    const std::string error = "The mail server refused for now " + temporaryReplies + "; the mail is kept for " +
+                              (retryFor.size() == 1 ? "that recipient" : "those recipients") + " and retried.";
+    if (tellUi) {
+      RecordFailure(index, error);
+    } else {
+      ++found->attempts;
+      found->lastError = error;
+      std::string ignored;
+      outboxFiles_.Save(*found, outbox_, ignored);
+    }
+    return;
+  }
   std::string error;
   if (!outboxFiles_.Remove(*found, error) && tellUi) ui_.panel(kMailProgressPanel, "Outbox: " + error);
   outbox_.erase(found);

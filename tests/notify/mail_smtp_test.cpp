@@ -252,9 +252,18 @@ TEST_F(SmtpFixture, BrokenServersEndInTimeWithAClearOutcomeAndTheNextAlarmStillG
   EXPECT_EQ(center.Outbox().size(), waiting + 1);
   EXPECT_TRUE(stalling.Mails().empty());
 
+  // One recipient refused for good: the other gets the mail, the refusal goes to the day log.
+  std::vector<std::string> logged;
+  center.SetLogSink([&](const std::string& line) { logged.push_back(line); });
   SmtpSink picky(SmtpSink::Mode::Reject, "gone@example.com");
   UseServer(picky.port(), {"gone@example.com", "ops@example.com"});
+  const std::size_t queuedBefore = center.Outbox().size();
   RaiseDriveAlarm();
+  EXPECT_EQ(center.Outbox().size(), queuedBefore);
+  ASSERT_EQ(logged.size(), 1u);
+  EXPECT_EQ(logged[0],
+            "Mail \"[RODE RUR v0.50.11-3 Message] Hard Disks Fail\" refused for gone@example.com by the "
+            "server: \"550 5.1.1 No such user here\", ");
   EXPECT_EQ(center.LastReport().outcome, MailOutcome::Sent);
   ASSERT_EQ(center.LastReport().rejected.size(), 1u);
   EXPECT_EQ(center.LastReport().rejected[0], "gone@example.com (550 5.1.1 No such user here)");
