@@ -42,6 +42,7 @@ bool ApplySetting(MailCenter& center, MailPageModel& page, const std::string& ke
       {kValueSenderAddress, &MailPageModel::senderAddress, kDirtySenderAddress},
       {kValueAccount, &MailPageModel::account, kDirtyAccount},
       {kValueCaFile, &MailPageModel::caFile, 0},
+      {kValueImplicitTls, &MailPageModel::implicitTls, 0},
       {kValueMailFolder, &MailPageModel::mailFolder, 0},
       {kValueTempAlarm, &MailPageModel::tempAlarm, 0},
       {kValueFanMinRpm, &MailPageModel::fanMinRpm, 0},
@@ -103,6 +104,11 @@ bool ApplySetting(MailCenter& center, MailPageModel& page, const std::string& ke
       std::cerr << '\n';
     }
     if (!password.empty() && password.back() == '\r') password.pop_back();
+    if (password.size() > kPasswordMaxLength) {
+      error = "the password is " + std::to_string(password.size()) + " bytes long; at most " +
+              std::to_string(kPasswordMaxLength) + " bytes can be stored";
+      return false;
+    }
     page.password = password;
     center.EditChanged(kDirtyPassword);
     return true;

@@ -29,6 +29,7 @@ nlohmann::json MailSettingsJson(StandaloneMail& mail) {
       {std::string(kValueMailFolder), center.MailFolder()},
       {std::string(kValueAllowPlainLogin), center.AllowPlainLogin() ? 1 : 0},
       {std::string(kValueCaFile), center.CaFile()},
+      {std::string(kValueImplicitTls), center.ImplicitTls()},
       {std::string(kValueFanMinRpm), center.FanMinRpm()},
       {std::string(kValueTempAlarm), center.TempAlarm()},
   };

@@ -27,6 +27,7 @@ const std::vector<SettingKey>& SettingKeys() {
       {std::string(kValueMailFolder), "string", "the settings folder", {std::string(kValueMailFolder)}},
       {std::string(kValueAllowPlainLogin), "dword", "0", {std::string(kValueAllowPlainLogin)}},
       {std::string(kValueCaFile), "string", "empty (the system's certificates)", {std::string(kValueCaFile)}},
+      {std::string(kValueImplicitTls), "string", "empty", {std::string(kValueImplicitTls)}},
       {std::string(kValueFanMinRpm), "dword", "0", {std::string(kValueFanMinRpm)}},
       {std::string(kValueTempAlarm), "dword", std::to_string(kDefaultTempAlarm), {std::string(kValueTempAlarm)}},
       {"MetricsTextfileDir", "string", "empty (no metrics)", {}},

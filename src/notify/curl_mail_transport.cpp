@@ -27,12 +27,16 @@ struct Exchange {
   std::string pendingRecipient;  // the address of a RCPT TO waiting for its answer
   std::vector<std::string> rejected;
   std::string lastRefusal;  // the server's last refusal, which says more than the error code
+  bool tlsOffered = false;  // the server's EHLO lists STARTTLS
+  bool tlsAsked = false;    // STARTTLS sent, its answer awaited
+  std::string tlsRefusal;   // the server offered STARTTLS and then refused it: nothing more may go in clear
   DeliveryEvents* events = nullptr;
   const std::function<bool()>* abort = nullptr;
 };
 
 std::size_t ReadMessage(char* buffer, std::size_t size, std::size_t count, void* user) {
   auto& exchange = *static_cast<Exchange*>(user);
+  if (!exchange.tlsRefusal.empty()) return CURL_READFUNC_ABORT;
   if (!exchange.transferStarted) {
     exchange.transferStarted = true;
     if (exchange.events->workBegin) exchange.events->workBegin();
@@ -46,7 +50,7 @@ std::size_t ReadMessage(char* buffer, std::size_t size, std::size_t count, void*
 
 int WatchAbort(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
   const auto& exchange = *static_cast<Exchange*>(user);
-  return (*exchange.abort)() ? 1 : 0;
+  return (*exchange.abort)() || !exchange.tlsRefusal.empty() ? 1 : 0;
 }
 
 std::string StripLineEnd(const char* data, std::size_t size) {
@@ -71,6 +75,7 @@ int WatchExchange(CURL*, curl_infotype type, char* data, std::size_t size, void*
       if (exchange.events->connected) exchange.events->connected();
     }
     exchange.pendingRecipient.clear();
+    exchange.tlsAsked = StartsWithNoCase(command, "STARTTLS");
     if (StartsWithNoCase(command, "RCPT TO:")) {
       std::string address = command.substr(8);
       if (address.size() >= 2 && address.front() == '<' && address.back() == '>')
@@ -80,6 +85,12 @@ int WatchExchange(CURL*, curl_infotype type, char* data, std::size_t size, void*
   } else if (type == CURLINFO_HEADER_IN) {
     const std::string reply = StripLineEnd(data, size);
     if (!reply.empty() && (reply[0] == '4' || reply[0] == '5')) exchange.lastRefusal = reply;
+    if (reply.size() > 4 && reply.starts_with("250") && StartsWithNoCase(reply.substr(4), "STARTTLS"))
+      exchange.tlsOffered = true;
+    if (exchange.tlsAsked && exchange.tlsOffered && !reply.empty() && reply[0] != '2') {
+      exchange.tlsRefusal = reply;
+      exchange.tlsAsked = false;
+    }
     if (exchange.pendingRecipient.empty()) return 0;
     // Only the last line of a reply ("550 ..." rather than "550-...") settles it.
     if (reply.size() >= 3 && (reply.size() == 3 || reply[3] == ' ')) {
@@ -149,10 +160,21 @@ std::string FailureText(const CurlLibrary& library, CURLcode code, const char* d
                         const SmtpAccount& account, bool aborted) {
   const std::string server = account.host + " port " + std::to_string(account.port);
   switch (code) {
+    case CURLE_WEIRD_SERVER_REPLY:
+      return "The mail server " + server + " sent a malformed reply" +
+             (lastRefusal.empty() ? std::string(detail && *detail ? std::string(" (") + detail + ")" : "")
+                                  : " after \"" + lastRefusal + "\"") +
+             "; the mail stays in the outbox.";
     case CURLE_OPERATION_TIMEDOUT:
       return "The mail server " + server + " did not answer within " + std::to_string(account.timeoutSeconds) + " s.";
     case CURLE_USE_SSL_FAILED:
+      if (!lastRefusal.empty())
+        return "The mail server " + server + " refused STARTTLS: \"" + lastRefusal +
+               "\"; the mail is not sent in clear and stays in the outbox.";
       if (account.login && !account.allowPlainLogin) return std::string(kNoEncryptionText);
+      if (!account.caFile.empty())
+        return "The mail server " + server + " offers no encryption, and with a certificate file set the mail " +
+               "goes only over TLS; it stays in the outbox.";
       break;
     case CURLE_PEER_FAILED_VERIFICATION:
       return "The certificate of the mail server " + server + " could not be verified" +
@@ -161,7 +183,8 @@ std::string FailureText(const CurlLibrary& library, CURLcode code, const char* d
              (detail && *detail ? std::string(" (") + detail + ")." : std::string("."));
     case CURLE_SSL_CACERT_BADFILE: return "The certificate file " + account.caFile + " cannot be used.";
     case CURLE_LOGIN_DENIED:
-      return "The mail server " + server + " refused the login of account \"" + account.account + "\".";
+      return "The mail server " + server + " refused the login of account \"" + account.account + "\"" +
+             (lastRefusal.empty() ? std::string(".") : ": \"" + lastRefusal + "\".");
     case CURLE_ABORTED_BY_CALLBACK:
       if (aborted) return "Sending mail to " + server + " was given up.";
       break;
@@ -177,9 +200,9 @@ std::string FailureText(const CurlLibrary& library, CURLcode code, const char* d
 
 CurlMailTransport::CurlMailTransport() = default;
 
-std::string SmtpUrl(const std::string& host, std::uint16_t port) {
+std::string SmtpUrl(const std::string& host, std::uint16_t port, bool implicitTls) {
   const bool literalV6 = host.find(':') != std::string::npos && host.front() != '[';
-  return std::string(port == 465 ? "smtps://" : "smtp://") + (literalV6 ? "[" + host + "]" : host) + ":" +
+  return std::string(implicitTls ? "smtps://" : "smtp://") + (literalV6 ? "[" + host + "]" : host) + ":" +
          std::to_string(port);
 }
 
@@ -198,20 +221,22 @@ DeliveryResult CurlMailTransport::Send(const SmtpAccount& account, const Outgoin
     return result;
   }
   Exchange exchange;
-  exchange.message = ComposeMessage(mail, StampForNow(mail.senderAddress));
+  exchange.message = ComposeMessage(mail, StampForNow(mail.senderAddress, mail.date));
   exchange.events = &events;
   exchange.abort = &abort;
 
   curl_slist* recipients = nullptr;
   for (const auto& recipient : mail.recipients)
     recipients = library->slistAppend(recipients, ("<" + recipient + ">").c_str());
-  const std::string url = SmtpUrl(account.host, account.port);
+  const std::string url = SmtpUrl(account.host, account.port, account.implicitTls);
   const std::string from = "<" + mail.senderAddress + ">";
   char detail[CURL_ERROR_SIZE] = {};
   const long timeout = static_cast<long>(account.timeoutSeconds);
 
-  // A login needs TLS: the server's STARTTLS, or smtps:// from the first byte on port 465.
-  const bool tlsRequired = account.login && !account.allowPlainLogin;
+  // A login needs TLS (the server's STARTTLS, or smtps:// from the first byte), and so does every
+  // mail when a certificate file is set. Otherwise TLS is used when offered; a server that offers
+  // STARTTLS and then refuses it is caught by WatchExchange, and the message is not sent in clear.
+  const bool tlsRequired = (account.login && !account.allowPlainLogin) || !account.caFile.empty();
   library->easySetopt(curl, CURLOPT_URL, url.c_str());
   library->easySetopt(curl, CURLOPT_USE_SSL, static_cast<long>(tlsRequired ? CURLUSESSL_ALL : CURLUSESSL_TRY));
   library->easySetopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
@@ -223,7 +248,8 @@ DeliveryResult CurlMailTransport::Send(const SmtpAccount& account, const Outgoin
   if (account.login) {
     library->easySetopt(curl, CURLOPT_USERNAME, account.account.c_str());
     library->easySetopt(curl, CURLOPT_PASSWORD, account.password.c_str());
-    library->easySetopt(curl, CURLOPT_LOGIN_OPTIONS, "AUTH=LOGIN");
+    // The mechanisms the server offers, PLAIN before LOGIN: both carry the whole password.
+    library->easySetopt(curl, CURLOPT_LOGIN_OPTIONS, "AUTH=PLAIN;AUTH=LOGIN");
   }
   library->easySetopt(curl, CURLOPT_UPLOAD, 1L);
   library->easySetopt(curl, CURLOPT_READFUNCTION, ReadMessage);
@@ -249,6 +275,10 @@ DeliveryResult CurlMailTransport::Send(const SmtpAccount& account, const Outgoin
     if (events.workEnd) events.workEnd();
   } else if (!exchange.rejected.empty() && exchange.rejected.size() == mail.recipients.size()) {
     result.error = "The mail server refused every recipient.";
+  } else if (!exchange.tlsRefusal.empty()) {
+    result.error = "The mail server " + account.host + " port " + std::to_string(account.port) +
+                   " offered STARTTLS and then refused it: \"" + exchange.tlsRefusal +
+                   "\"; the mail is not sent in clear and stays in the outbox.";
   } else {
     result.error = FailureText(*library, code, detail, exchange.lastRefusal, account, abort());
   }

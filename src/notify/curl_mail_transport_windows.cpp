@@ -10,9 +10,9 @@ constexpr const char* kNoMailText =
 
 CurlMailTransport::CurlMailTransport() = default;
 
-std::string SmtpUrl(const std::string& host, std::uint16_t port) {
+std::string SmtpUrl(const std::string& host, std::uint16_t port, bool implicitTls) {
   const bool literalV6 = host.find(':') != std::string::npos && host.front() != '[';
-  return std::string(port == 465 ? "smtps://" : "smtp://") + (literalV6 ? "[" + host + "]" : host) + ":" +
+  return std::string(implicitTls ? "smtps://" : "smtp://") + (literalV6 ? "[" + host + "]" : host) + ":" +
          std::to_string(port);
 }
 

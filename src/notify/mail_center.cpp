@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <chrono>
 
+#include "notify/address_check.h"
 #include "notify/mail_message.h"
 #include "notify/retry_schedule.h"
 #include "platform/atomic_file.h"
@@ -142,8 +143,10 @@ void MailCenter::LoadMailSettings() {
   std::vector<std::uint8_t> block;
   const StoreResult blockRead = store_.ReadBinary(kValuePasswordBlock, block);
   if (blockRead.failed()) return fail(blockRead);
-  if (blockRead.ok())
-    std::copy_n(block.begin(), std::min(block.size(), passwordBuffer_.size()), passwordBuffer_.begin());
+  if (blockRead.ok()) {
+    passwordBuffer_ = std::move(block);
+    if (passwordBuffer_.size() < kPasswordBlockSize) passwordBuffer_.resize(kPasswordBlockSize, 0);
+  }
   const DecodedPassword decoded = DecodePasswordBlock(passwordBuffer_);
   authState_ = decoded.authState;
   settings.push_back(decoded.password);
@@ -155,14 +158,16 @@ void MailCenter::LoadMailSettings() {
 
   // Values newer keys may hold; missing ones keep their defaults.
   std::uint32_t allowPlain = 0, fanMin = 0, tempLimit = kDefaultTempAlarm;
-  std::string caFile;
+  std::string caFile, implicitTls;
   for (const StoreResult& read :
        {store_.ReadInteger(kValueAllowPlainLogin, allowPlain), store_.ReadString(kValueCaFile, caFile),
-        store_.ReadInteger(kValueFanMinRpm, fanMin), store_.ReadInteger(kValueTempAlarm, tempLimit)}) {
+        store_.ReadString(kValueImplicitTls, implicitTls), store_.ReadInteger(kValueFanMinRpm, fanMin),
+        store_.ReadInteger(kValueTempAlarm, tempLimit)}) {
     if (read.failed()) return fail(read);
   }
   allowPlainLogin_ = allowPlain != 0;
   caFile_ = caFile;
+  implicitTls_ = implicitTls;
   fanMinRpm_ = fanMin;
   tempAlarm_ = tempLimit;
 
@@ -223,6 +228,20 @@ bool MailCenter::SaveMailSettings(MailPageModel& page) {
         std::string(kMailCaption), MessageKind::Plain);
     return false;
   }
+  if (page.password.size() > kPasswordMaxLength) {
+    ui_.messageBox("The password is " + std::to_string(page.password.size()) + " bytes long; at most " +
+                       std::to_string(kPasswordMaxLength) + " bytes can be stored.",
+                   std::string(kMailCaption), MessageKind::Plain);
+    return false;
+  }
+  if (!page.implicitTls.empty() && page.implicitTls != "0" && page.implicitTls != "1") {
+    ui_.messageBox(
+        "ImplicitTLS is 0 (STARTTLS), 1 (TLS from the first byte) or empty (TLS from the first byte on "
+        "port 465 only), not \"" +
+            page.implicitTls + "\".",
+        std::string(kMailCaption), MessageKind::Plain);
+    return false;
+  }
   const bool keyExisted = settingsKeyExists_;
   auto failed = [&](const StoreResult& result) {
     if (!result.failed()) return false;
@@ -255,8 +274,7 @@ bool MailCenter::SaveMailSettings(MailPageModel& page) {
 
   if (page.login != ((authState_ & kAuthLogin) != 0)) settingsDirty_ |= kDirtyPassword;
   if (settingsDirty_ != 0 || !keyExisted) {
-    const PasswordBlock block =
-        EncodePasswordBlock(page.password, passwordBuffer_[kPasswordBlockKeyOffset], page.login);
+    const PasswordBlock block = EncodePasswordBlock(page.password, PasswordBlockKey(passwordBuffer_), page.login);
     if (failed(store_.WriteBinary(kValuePasswordBlock, {block.begin(), block.end()}))) return false;
   }
 
@@ -273,6 +291,9 @@ bool MailCenter::SaveMailSettings(MailPageModel& page) {
   if (!page.mailFolder.empty()) mailFolder_ = page.mailFolder;
   if (failed(store_.WriteString(kValueMailFolder, mailFolder_))) return false;
   if ((!page.caFile.empty() || !caFile_.empty()) && failed(store_.WriteString(kValueCaFile, page.caFile))) return false;
+  if ((!page.implicitTls.empty() || !implicitTls_.empty()) &&
+      failed(store_.WriteString(kValueImplicitTls, page.implicitTls)))
+    return false;
   if (!WriteKindFiles(page)) return false;
 
   MailRequestFlags |= kMailRequestLoad;
@@ -295,6 +316,7 @@ void MailCenter::FillMailPage(MailPageModel& page, bool setSuppressBoxes) {
     page.login = (authState_ & kAuthLogin) != 0;
     page.allowPlainLogin = allowPlainLogin_;
     page.caFile = caFile_;
+    page.implicitTls = implicitTls_;
     page.mailFolder = mailFolder_;
     page.tempAlarm = std::to_string(tempAlarm_);
     page.fanMinRpm = std::to_string(fanMinRpm_);
@@ -335,8 +357,12 @@ void MailCenter::AddRecipient(MailPageModel& page) {
   if (page.subPage == kMailSubPageSetup) return;
   MailKindPage& kindPage = page.kinds[static_cast<std::size_t>(page.subPage - 1)];
   if (kindPage.addAddress.empty() || page.recipientEditor.size() >= kMaxRecipients) return;
+  const std::string problem = AddressProblem(kindPage.addAddress);
   if (kindPage.addAddress.find('@') == std::string::npos)
     ui_.messageBox(std::string(kAddressErrorText), std::string(kMailCaption), MessageKind::Plain);
+  else if (!problem.empty())
+    ui_.messageBox("The address \"" + kindPage.addAddress + "\" cannot be used: " + problem + ".",
+                   std::string(kMailCaption), MessageKind::Plain);
   else
     page.recipientEditor.push_back(kindPage.addAddress);
   kindPage.addAddress.clear();
@@ -463,7 +489,11 @@ void MailCenter::ComposeAlarmMails() {
     const MailKindTexts& texts = knownKind ? MailTexts(kind) : noTexts;
     mail.body.insert(mail.body.end(), systemInfoText_.begin(), systemInfoText_.end());
     mail.body.insert(mail.body.end(), texts.contents.begin(), texts.contents.end());
-    mail.subject = MessagePrefix() + (texts.subject.empty() ? std::string() : texts.subject.front());
+    // A missing or blank subject file still gives the mail a subject: the kind's caption.
+    std::string subject = texts.subject.empty() ? std::string() : texts.subject.front();
+    if (subject.find_first_not_of(" \t") == std::string::npos && knownKind)
+      subject = MailKindCaptions[static_cast<std::size_t>(kind - 1)];
+    mail.subject = MessagePrefix() + subject;
     SaveQueued(mail);
     outbox_.push_back(std::move(mail));
   }
@@ -485,10 +515,10 @@ bool MailCenter::PrepareDelivery(const std::vector<std::string>& wanted, const s
   }
   if (!ParsePortText(Setting(kSettingPort), account.port, report.text)) return false;
   account.login = (authState_ & kAuthLogin) != 0;
-  account.account = Setting(kSettingAccount);
   account.password = Setting(kSettingPassword);
   account.allowPlainLogin = allowPlainLogin_;
   account.caFile = caFile_;
+  account.implicitTls = implicitTls_ == "1" || (implicitTls_.empty() && account.port == kImplicitTlsPort);
   account.timeoutSeconds = DeliveryTimeoutSeconds(Setting(kSettingTimeOut));
 
   mail.senderName = Setting(kSettingSenderName);
@@ -497,6 +527,9 @@ bool MailCenter::PrepareDelivery(const std::vector<std::string>& wanted, const s
     report.text = "The sender address \"" + mail.senderAddress + "\" cannot be used.";
     return false;
   }
+  // Without an account of its own, the login is the sender address's local part.
+  account.account = Setting(kSettingAccount);
+  if (account.account.empty()) account.account = mail.senderAddress.substr(0, mail.senderAddress.rfind('@'));
   mail.subject = subject;
   mail.body = body;
   for (const auto& recipient : wanted) {
@@ -537,6 +570,11 @@ void MailCenter::StartNextDelivery(std::uint64_t dueBy) {
       RecordFailure(i, report.text);
       if (outbox_.size() == before) ++i;
       continue;
+    }
+    // The mail is dated when its alarm was raised, however long it waited in the outbox.
+    if (queued.raisedAt != 0) {
+      const LocalDateTime raised = CivilFromSeconds(queued.raisedAt);
+      mail.date = MailDateText(raised, clock_.utcOffsetSeconds(raised));
     }
     smtpState_ = kSmtpDisconnected;
     inFlightId_ = queued.id;
@@ -596,6 +634,36 @@ void MailCenter::TakeDeliveryOutcome(bool tellUi) {
   report.outcome = MailOutcome::Sent;
   report.text = std::string(kSendSuccessText);
   lastReport_ = report;
+  // Each refusal is "address (reply)": a permanent one (5xx) goes to the day log, a temporary one
+  // (4xx) keeps the mail in the outbox for that recipient only.
+  std::vector<std::string> retryFor;
+  std::string temporaryReplies;
+  for (const auto& refusal : result->rejected) {
+    const std::size_t open = refusal.find(" (");
+    const std::string address = refusal.substr(0, open);
+    const std::string reply =
+        open == std::string::npos ? std::string() : refusal.substr(open + 2, refusal.size() - open - 3);
+    if (!reply.empty() && reply[0] == '4') {
+      retryFor.push_back(address);
+      temporaryReplies += (temporaryReplies.empty() ? "" : ", ") + address + ": \"" + reply + "\"";
+    } else if (logSink_) {
+      logSink_("Mail \"" + found->subject + "\" refused for " + address + " by the server: \"" + reply + "\", ");
+    }
+  }
+  if (!retryFor.empty()) {
+    found->recipients = retryFor;
+    const std::string error = "The mail server refused for now " + temporaryReplies + "; the mail is kept for " +
+                              (retryFor.size() == 1 ? "that recipient" : "those recipients") + " and retried.";
+    if (tellUi) {
+      RecordFailure(index, error);
+    } else {
+      ++found->attempts;
+      found->lastError = error;
+      std::string ignored;
+      outboxFiles_.Save(*found, outbox_, ignored);
+    }
+    return;
+  }
   std::string error;
   if (!outboxFiles_.Remove(*found, error) && tellUi) ui_.panel(kMailProgressPanel, "Outbox: " + error);
   outbox_.erase(found);

@@ -150,6 +150,7 @@ class MailCenter {
   const std::deque<RaisedAlarm>& RecentAlarms() const { return recentAlarms_; }
   bool AllowPlainLogin() const { return allowPlainLogin_; }
   const std::string& CaFile() const { return caFile_; }
+  const std::string& ImplicitTls() const { return implicitTls_; }
   // The sensor limits of the fan and temperature alarms.
   std::uint32_t FanMinRpm() const { return fanMinRpm_; }
   std::uint32_t TempAlarm() const { return tempAlarm_; }
@@ -183,7 +184,8 @@ class MailCenter {
 
   std::vector<std::string> mailSettings_;
   std::uint8_t authState_ = kAuthNone;
-  PasswordBlock passwordBuffer_{};  // the last block read; its key byte scrambles the next one
+  PasswordBlock passwordBuffer_ =
+      PasswordBlock(kPasswordBlockSize, 0);  // the last block read; its key byte scrambles the next one
   std::vector<std::string> recipients_;
   std::uint32_t loadedRecipientCount_ = 0;
   std::array<MailKindTexts, kAlarmKindCount> mailTexts_;
@@ -195,6 +197,7 @@ class MailCenter {
 
   bool allowPlainLogin_ = false;
   std::string caFile_;
+  std::string implicitTls_;  // "0", "1" or empty (TLS from the first byte on port 465 only)
   std::uint32_t fanMinRpm_ = 0;
   std::uint32_t tempAlarm_ = kDefaultTempAlarm;
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <random>
 
+#include "notify/quoted_printable.h"
 #include "platform/branding.h"
 #include "platform/local_time.h"
 
@@ -24,7 +25,23 @@ std::string MailDateText(std::time_t moment) {
   return text;
 }
 
-MessageStamp StampForNow(std::string_view senderAddress) {
+std::string MailDateText(const LocalDateTime& time, int utcOffsetSeconds) {
+  static const char* const kDays[] = {"Thu", "Fri", "Sat", "Sun", "Mon", "Tue", "Wed"};  // from 1970-01-01
+  static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                        "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  constexpr std::int64_t kSecondsPerDay = 86400;
+  const std::int64_t seconds = CivilSeconds(time);
+  const std::int64_t days = seconds >= 0 ? seconds / kSecondsPerDay : (seconds - kSecondsPerDay + 1) / kSecondsPerDay;
+  const long offsetMinutes = utcOffsetSeconds / 60;
+  const long absolute = offsetMinutes < 0 ? -offsetMinutes : offsetMinutes;
+  char text[64];
+  std::snprintf(text, sizeof text, "%s, %02d %s %04d %02d:%02d:%02d %c%02ld%02ld", kDays[((days % 7) + 7) % 7],
+                time.day, kMonths[(time.month + 11) % 12], time.year, time.hour, time.minute, time.second,
+                offsetMinutes < 0 ? '-' : '+', absolute / 60, absolute % 60);
+  return text;
+}
+
+MessageStamp StampForNow(std::string_view senderAddress, const std::string& date) {
   const std::time_t now = std::time(nullptr);
   std::random_device random;
   const std::size_t at = senderAddress.rfind('@');
@@ -32,7 +49,7 @@ MessageStamp StampForNow(std::string_view senderAddress) {
   if (!IsUsableAddress(domain)) domain = "rode-rur.localhost";
   char id[96];
   std::snprintf(id, sizeof id, "%lld.%08x%08x", static_cast<long long>(now), random(), random());
-  return MessageStamp{MailDateText(now), "<" + std::string(id) + "@" + domain + ">"};
+  return MessageStamp{date.empty() ? MailDateText(now) : date, "<" + std::string(id) + "@" + domain + ">"};
 }
 
 static bool IsPlainAscii(std::string_view text) {
@@ -141,10 +158,16 @@ std::string ComposeMessage(const OutgoingMail& mail, const MessageStamp& stamp) 
   text += "Message-ID: " + stamp.messageId + "\r\n";
   text += "MIME-Version: 1.0\r\n";
   text += "Content-Type: text/plain; charset=UTF-8\r\n";
-  text += std::string("Content-Transfer-Encoding: ") + (IsPlainAscii(body) ? "7bit" : "8bit") + "\r\n";
+  // A line too long for SMTP goes quoted-printable; the reader sees the same text.
+  const bool encoded = HasOverlongLine(body);
+  text += std::string("Content-Transfer-Encoding: ") +
+          (encoded              ? "quoted-printable"
+           : IsPlainAscii(body) ? "7bit"
+                                : "8bit") +
+          "\r\n";
   text += "X-Mailer: " + std::string(ApplicationTitle) + "\r\n";
   text += "\r\n";
-  text += body;
+  text += encoded ? EncodeQuotedPrintable(body) : body;
   return text;
 }
 

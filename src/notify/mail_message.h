@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "notify/mail_transport.h"
+#include "platform/clock.h"
 
 namespace rur {
 
@@ -19,8 +20,10 @@ struct MessageStamp {
 
 // The date of a moment in local time, with the zone offset, in English names whatever the locale.
 std::string MailDateText(std::time_t moment);
-// Date and Message-ID for a mail sent now.
-MessageStamp StampForNow(std::string_view senderAddress);
+// The date of a local calendar time that is `utcOffsetSeconds` ahead of UTC.
+std::string MailDateText(const LocalDateTime& time, int utcOffsetSeconds);
+// Date and Message-ID for a mail sent now; a given date text is kept.
+MessageStamp StampForNow(std::string_view senderAddress, const std::string& date = {});
 
 std::string ComposeMessage(const OutgoingMail& mail, const MessageStamp& stamp);
 

@@ -41,6 +41,7 @@ struct MailPageModel {
   bool login = false;            // CheckBox8; Edit8, Edit12, Label19 and Label20 show while it is ticked
   bool allowPlainLogin = false;  // the login may be sent without TLS
   std::string caFile;            // the PEM bundle that verifies the server (not on the page; kept as loaded)
+  std::string implicitTls;       // "1" TLS from the first byte, "0" STARTTLS, empty: by port (465)
   std::string mailFolder;        // the folder of the subject and text files (not on the page; kept as loaded)
 
   // The sensor limits, on the sub-pages of kinds 3 and 4.

@@ -24,12 +24,14 @@ constexpr std::string_view kValueRecipientCount = "ToAddrCount";
 constexpr std::string_view kValueMailFolder = "FilePath";
 constexpr std::string_view kValueAllowPlainLogin = "AllowPlainLogin";  // 1: a login may go without TLS
 constexpr std::string_view kValueCaFile = "CAFile";                    // PEM bundle that verifies the server
+constexpr std::string_view kValueImplicitTls = "ImplicitTLS";          // 1: TLS from the first byte, 0: STARTTLS
 constexpr std::string_view kValueFanMinRpm = "FanMinRPM";              // fan alarm below this speed (0: only at 0 RPM)
 constexpr std::string_view kValueTempAlarm = "TempAlarm";              // temperature alarm from this many degrees C
 
 constexpr std::string_view kDefaultPort = "25";
 constexpr std::string_view kDefaultTimeOut = "0";
 constexpr std::uint32_t kDefaultTempAlarm = 55;
+constexpr std::uint16_t kImplicitTlsPort = 465;  // where an empty ImplicitTLS means TLS from the first byte
 
 // Entries of MailSettings, in the order a load appends them.
 enum MailSettingIndex : std::size_t {

@@ -14,11 +14,12 @@ namespace rur {
 struct SmtpAccount {
   std::string host;
   std::uint16_t port = 25;
-  bool login = false;  // AUTH LOGIN with the account and password
+  bool login = false;  // AUTH with the account and password, PLAIN or LOGIN as the server offers
   std::string account;
   std::string password;
   bool allowPlainLogin = false;  // the login may go without TLS when the server offers none
-  std::string caFile;            // PEM bundle for the server's certificate; empty: the system's
+  std::string caFile;            // PEM bundle for the server's certificate; empty: the system's. Set: TLS always
+  bool implicitTls = false;      // TLS from the first byte (smtps) rather than STARTTLS
   unsigned timeoutSeconds = 30;  // bounds the whole exchange, connection to QUIT
 };
 
@@ -31,6 +32,7 @@ struct OutgoingMail {
   std::vector<std::string> recipients;
   std::string subject;
   std::vector<std::string> body;  // lines; a line may itself hold line feeds
+  std::string date;               // the Date header's text; empty: the time of sending
 };
 
 // Progress of one delivery, in this order when all goes well. The transport may call these from

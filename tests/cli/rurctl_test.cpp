@@ -82,7 +82,7 @@ TEST_F(RurctlTest, BadInputStopsBeforeAnythingStarts) {
        "mail-set: the password is read from standard input: mail-set Password -\n"},
       {"--simulate mail-set Colour red",
        "mail-set: unknown setting Colour; the keys: Port, SMTP, UserName, Addr, TimeOut, UserID, Login, Password, "
-       "EMailSend, FilePath, AllowPlainLogin, CAFile, FanMinRPM, TempAlarm\n"},
+       "EMailSend, FilePath, AllowPlainLogin, CAFile, ImplicitTLS, FanMinRPM, TempAlarm\n"},
       {"--simulate mail-set Port 70000", "mail-set: The SMTP port \"70000\" is not a port number (1 to 65535).\n"},
       {"--simulate --nope detect", "rurctl: unknown option --nope\nTry rurctl --help.\n"},
       {"--simulate= detect", "rurctl: --simulate= needs a scenario file\nTry rurctl --help.\n"},

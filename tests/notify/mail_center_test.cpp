@@ -203,11 +203,32 @@ TEST_F(MailFixture, RecipientEditingRules) {
   EXPECT_EQ(ui.boxes[0].caption, "E-Mail Message");
   EXPECT_TRUE(page.kinds[0].addAddress.empty());
 
-  add(kMailSubPageHddFail, "@");
+  // Addresses a server would refuse are refused here, each with its reason.
+  const struct {
+    std::string address;
+    std::string reason;
+  } refused[] = {
+      {"@", "it has nothing before the @"},
+      {"x@", "it has no domain after the @"},
+      {"a b@c.example", "it holds a space"},
+      {"a@b\x01c", "it holds a control character"},
+      {"a..b@example.com", "its part before the @ has a misplaced dot"},
+      {"<a@example.com>", "it holds the character < before the @"},
+      {"a@-example.com", "a part of its domain begins or ends with -"},
+      {"a@exa_mple.com", "its domain holds the character _"},
+      {std::string(64, 'l') + "@" + std::string(190, 'd'), "it is 255 bytes long, more than 254"},
+  };
+  for (const auto& c : refused) {
+    add(kMailSubPageHddFail, c.address);
+    EXPECT_EQ(ui.boxes.back().text, "The address \"" + c.address + "\" cannot be used: " + c.reason + ".");
+  }
+  EXPECT_TRUE(page.recipientEditor.empty());
+
+  add(kMailSubPageHddFail, "first+tag@[192.0.2.1]");
   for (int n = 1; n < 10; ++n) add(kMailSubPageDeviceRemove, "r" + std::to_string(n) + "@example.com");
   add(kMailSubPageDeviceRemove, "eleventh@example.com");
   ASSERT_EQ(page.recipientEditor.size(), 10u);
-  EXPECT_EQ(page.recipientEditor.front(), "@");
+  EXPECT_EQ(page.recipientEditor.front(), "first+tag@[192.0.2.1]");
   EXPECT_EQ(page.kinds[1].addAddress, "eleventh@example.com");  // full: nothing happens
   EXPECT_EQ(page.GridRows()[9], "r9@example.com");
 
@@ -236,7 +257,7 @@ TEST_F(MailFixture, AlarmMailCarriesAlarmHostDescriptionAndUserText) {
   center.EmailThreadTick();
   center.FinishDeliveries();
   ASSERT_EQ(transport.calls.size(), 2u);
-  EXPECT_EQ(transport.calls[0].mail.subject, kPrefix);
+  EXPECT_EQ(transport.calls[0].mail.subject, kPrefix + "Device Removed");  // no subject file: the caption
   std::vector<std::string> removed = {"Device2 RAID system fail.", "", "Device3 RAID system fail."};
   removed.insert(removed.end(), info.begin(), info.end());
   EXPECT_EQ(transport.calls[0].mail.body, removed);
@@ -265,7 +286,7 @@ TEST_F(MailFixture, AlarmMailCarriesAlarmHostDescriptionAndUserText) {
   center.MailDispatch();
   center.FinishDeliveries();
   ASSERT_EQ(transport.calls.size(), 3u);
-  EXPECT_EQ(transport.calls[2].mail.subject, kPrefix);
+  EXPECT_EQ(transport.calls[2].mail.subject, kPrefix + "Device Removed");
   EXPECT_EQ(transport.calls[2].mail.body, info);
 }
 

@@ -17,6 +17,9 @@ namespace {
 
 using mailtest::SmtpSink;
 
+// An application password longer than the classic stored block holds.
+constexpr std::string_view kPassword = "S3cret pass for alarms";
+
 struct SmtpFixture : ::testing::Test {
   void SetUp() override {
     if (!SmtpSink::Available())
@@ -34,15 +37,16 @@ struct SmtpFixture : ::testing::Test {
 
   // Points the stored settings at a server and loads them.
   void UseServer(std::uint16_t port, std::vector<std::string> recipients, bool login = false,
-                 const std::string& timeOut = "2", bool allowPlainLogin = false, const std::string& caFile = {}) {
+                 const std::string& timeOut = "2", bool allowPlainLogin = false, const std::string& caFile = {},
+                 const std::string& account = "alarm-account") {
     store.keyExists = true;
     store.key.Set("Port", SettingsValue::String(std::to_string(port)));
     store.key.Set("SMTP", SettingsValue::String("127.0.0.1"));
     store.key.Set("UserName", SettingsValue::String("RODE RUR Alarm"));
     store.key.Set("Addr", SettingsValue::String("alarm@example.com"));
-    store.key.Set("UserID", SettingsValue::String("alarm-account"));
+    store.key.Set("UserID", SettingsValue::String(account));
     store.key.Set("TimeOut", SettingsValue::String(timeOut));
-    const PasswordBlock block = EncodePasswordBlock("S3cret pass", 0x21, login);
+    const PasswordBlock block = EncodePasswordBlock(kPassword, 0x21, login);
     store.key.Set("ProductID", SettingsValue::Binary({block.begin(), block.end()}));
     store.key.Set("EMailSend", SettingsValue::Integer(0));
     store.key.Set("ToAddrCount", SettingsValue::Integer(static_cast<std::uint32_t>(recipients.size())));
@@ -98,7 +102,7 @@ TEST_F(SmtpFixture, AlarmArrivesAtEveryRecipientWithItsSubjectAndBody) {
   EXPECT_EQ(center.SmtpState(), kSmtpDisconnected);
 }
 
-TEST_F(SmtpFixture, LoginUsesAuthLoginOnlyOverTlsUnlessAllowedAndTheTestMailGoesToTheSenderOnly) {
+TEST_F(SmtpFixture, LoginUsesTheServersMechanismOnlyOverTlsUnlessAllowedAndTheTestMailGoesToTheSenderOnly) {
   // A server without STARTTLS: the password is not sent; the test mail says why, the alarm waits.
   SmtpSink sink(SmtpSink::Mode::Auth);
   ASSERT_NE(sink.port(), 0);
@@ -113,7 +117,7 @@ TEST_F(SmtpFixture, LoginUsesAuthLoginOnlyOverTlsUnlessAllowedAndTheTestMailGoes
   EXPECT_TRUE(sink.Logins().empty());
   EXPECT_TRUE(sink.Mails().empty());
 
-  // The user allows it: AUTH LOGIN in clear.
+  // The user allows it: the login in clear, PLAIN as the first the server offers.
   UseServer(sink.port(), {"ops@example.com"}, true, "2", true);
   report = center.SendTestMail();
   ASSERT_EQ(report.outcome, MailOutcome::Sent) << report.text;
@@ -121,9 +125,9 @@ TEST_F(SmtpFixture, LoginUsesAuthLoginOnlyOverTlsUnlessAllowedAndTheTestMailGoes
 
   const auto logins = sink.Logins();
   ASSERT_EQ(logins.size(), 1u);
-  EXPECT_EQ(logins[0].mechanism, "LOGIN");
+  EXPECT_EQ(logins[0].mechanism, "PLAIN");
   EXPECT_EQ(logins[0].login, "alarm-account");
-  EXPECT_EQ(logins[0].password, "S3cret pass");
+  EXPECT_EQ(logins[0].password, kPassword);
   EXPECT_FALSE(logins[0].tls);
   const auto mails = sink.Mails();
   ASSERT_EQ(mails.size(), 1u);
@@ -138,7 +142,8 @@ TEST_F(SmtpFixture, LoginUsesAuthLoginOnlyOverTlsUnlessAllowedAndTheTestMailGoes
   EXPECT_EQ(sink.Mails().size(), 1u);
 
   // STARTTLS with a certificate from a CA the system does not know: refused until "CAFile" names
-  // it; then the login comes after TLS and the alarm goes.
+  // it; then the login comes after TLS, with PLAIN (the only mechanism offered), the sender
+  // address's local part for the empty account and the whole password, and the alarm goes.
   SmtpSink secure(SmtpSink::Mode::StartTls);
   ASSERT_NE(secure.port(), 0);
   UseServer(secure.port(), {"ops@example.com"}, true);
@@ -146,12 +151,14 @@ TEST_F(SmtpFixture, LoginUsesAuthLoginOnlyOverTlsUnlessAllowedAndTheTestMailGoes
   EXPECT_EQ(center.LastReport().outcome, MailOutcome::Failed);
   EXPECT_NE(center.LastReport().text.find("could not be verified"), std::string::npos) << center.LastReport().text;
   EXPECT_TRUE(secure.Logins().empty());
-  UseServer(secure.port(), {"ops@example.com"}, true, "2", false, secure.CaFile());
+  UseServer(secure.port(), {"ops@example.com"}, true, "2", false, secure.CaFile(), "");
   RaiseDriveAlarm();
   ASSERT_EQ(center.LastReport().outcome, MailOutcome::Sent) << center.LastReport().text;
   ASSERT_EQ(secure.Logins().size(), 1u);
   EXPECT_TRUE(secure.Logins()[0].tls);
-  EXPECT_EQ(secure.Logins()[0].password, "S3cret pass");
+  EXPECT_EQ(secure.Logins()[0].mechanism, "PLAIN");
+  EXPECT_EQ(secure.Logins()[0].login, "alarm");
+  EXPECT_EQ(secure.Logins()[0].password, kPassword);
   ASSERT_EQ(secure.Mails().size(), 1u);
   EXPECT_EQ(secure.Mails()[0].BodyLines().front(), "Device1 P0 Hard Disk Drive fail.");
 }
@@ -201,7 +208,9 @@ TEST_F(SmtpFixture, AnUndeliveredAlarmIsRetriedUntilTheServerIsBackOrThreeDaysHa
   EXPECT_LE(attemptsAt.back(), 3u * 24 * 60 + 60);
   EXPECT_TRUE(center.Outbox().empty());
   ASSERT_EQ(logged.size(), 1u);
-  EXPECT_EQ(logged[0].rfind("Mail \"[RODE RUR v0.50.11-3 Message] \" to ops@example.com given up after ", 0), 0u)
+  EXPECT_EQ(
+      logged[0].rfind("Mail \"[RODE RUR v0.50.11-3 Message] Hard Disks Fail\" to ops@example.com given up after ", 0),
+      0u)
       << logged[0];
   EXPECT_EQ(sink.Mails().size(), 1u);
 }
@@ -243,9 +252,18 @@ TEST_F(SmtpFixture, BrokenServersEndInTimeWithAClearOutcomeAndTheNextAlarmStillG
   EXPECT_EQ(center.Outbox().size(), waiting + 1);
   EXPECT_TRUE(stalling.Mails().empty());
 
+  // One recipient refused for good: the other gets the mail, the refusal goes to the day log.
+  std::vector<std::string> logged;
+  center.SetLogSink([&](const std::string& line) { logged.push_back(line); });
   SmtpSink picky(SmtpSink::Mode::Reject, "gone@example.com");
   UseServer(picky.port(), {"gone@example.com", "ops@example.com"});
+  const std::size_t queuedBefore = center.Outbox().size();
   RaiseDriveAlarm();
+  EXPECT_EQ(center.Outbox().size(), queuedBefore);
+  ASSERT_EQ(logged.size(), 1u);
+  EXPECT_EQ(logged[0],
+            "Mail \"[RODE RUR v0.50.11-3 Message] Hard Disks Fail\" refused for gone@example.com by the "
+            "server: \"550 5.1.1 No such user here\", ");
   EXPECT_EQ(center.LastReport().outcome, MailOutcome::Sent);
   ASSERT_EQ(center.LastReport().rejected.size(), 1u);
   EXPECT_EQ(center.LastReport().rejected[0], "gone@example.com (550 5.1.1 No such user here)");

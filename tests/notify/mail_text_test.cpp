@@ -45,7 +45,8 @@ TEST(MailMessage, HeadersCannotBeInjectedAndEveryLineEndsInCrLf) {
                     "alarm@example.com",
                     {"a@example.com"},
                     "Alarm\r\nBcc: victim@example.com",
-                    {"one", "\ntwo\rthree", ""}};
+                    {"one", "\ntwo\rthree", ""},
+                    {}};
   const std::string text = ComposeMessage(mail, MessageStamp{"Thu, 07 May 2026 10:00:00 +0200", "<1@example.com>"});
   EXPECT_NE(text.find("\r\nSubject: Alarm  Bcc: victim@example.com\r\n"), std::string::npos) << text;
   EXPECT_NE(text.find("From: =?UTF-8?B?UmVuw6k=?= <alarm@example.com>\r\n"), std::string::npos);
@@ -58,6 +59,34 @@ TEST(MailMessage, HeadersCannotBeInjectedAndEveryLineEndsInCrLf) {
   EXPECT_EQ(FormatMailbox("", "x@y"), "x@y");
   for (const char* bad : {"", "a b@c", "a@b>\r\nRCPT TO:<c@d", "<a@b>"}) EXPECT_FALSE(IsUsableAddress(bad)) << bad;
   EXPECT_TRUE(IsUsableAddress("@"));
+
+  // The date of a raised alarm, from its local calendar time and zone.
+  EXPECT_EQ(MailDateText(LocalDateTime{2026, 5, 7, 10, 0, 0}, 7200), "Thu, 07 May 2026 10:00:00 +0200");
+  EXPECT_EQ(MailDateText(LocalDateTime{1969, 12, 31, 23, 59, 59}, -5400), "Wed, 31 Dec 1969 23:59:59 -0130");
+
+  // A line too long for SMTP: quoted-printable, short lines, the same text once decoded.
+  std::string longLine;
+  for (int i = 0; i < 1000; ++i) longLine += i % 7 == 0 ? "\xC3\xA9" : (i % 5 == 0 ? "= " : "x");
+  longLine += " ";
+  mail.body = {"short", longLine, "tail"};
+  const std::string encoded = ComposeMessage(mail, MessageStamp{"Thu, 07 May 2026 10:00:00 +0200", "<1@x>"});
+  EXPECT_NE(encoded.find("\r\nContent-Transfer-Encoding: quoted-printable\r\n"), std::string::npos);
+  const std::string body = encoded.substr(encoded.find("\r\n\r\n") + 4);
+  std::string decoded;
+  for (std::size_t i = 0, column = 0; i < body.size(); ++i, ++column) {
+    if (body.compare(i, 2, "\r\n") == 0) column = 0;
+    ASSERT_LE(column, 76u) << "line too long";
+    if (body[i] != '=') {
+      decoded += body[i];
+    } else if (body.compare(i + 1, 2, "\r\n") == 0) {
+      i += 2;  // a soft line break
+      column = 0;
+    } else {
+      decoded += static_cast<char>(std::stoi(body.substr(i + 1, 2), nullptr, 16));
+      i += 2;
+    }
+  }
+  EXPECT_EQ(decoded, "short\r\n" + longLine + "\r\ntail\r\n");
 
   EXPECT_EQ(SplitTextLines("a\r\nb\n\r\nc"), (std::vector<std::string>{"a", "b", "", "c"}));
   EXPECT_EQ(SplitTextLines(""), std::vector<std::string>{});

@@ -114,13 +114,19 @@ TEST(PasswordBlock, RoundTripsAndTheCheckByteCarriesTheLoginSwitch) {
       {"", 0x5C, true, ""},
       {"secret", 0, true, "secret"},
       {"123456789012345", 0xFF, true, "123456789012345"},
-      {"1234567890123456789", 7, false, "123456789012345"},    // cut to 15
-      {"12345678901234\xC3\xA9", 7, false, "12345678901234"},  // never inside a character
-      {"\xFF\xFE\xF1", 1, true, "\xFF\xFE\xF1"},               // byte + i wraps around
+      {"1234567890123456789", 7, false, "1234567890123456789"},  // longer than the classic block: whole
+      {"12345678901234\xC3\xA9", 7, true, "12345678901234\xC3\xA9"},
+      {"abcdefghij0123456789!?", 0x41, true, "abcdefghij0123456789!?"},  // a 22-byte application password
+      {std::string(255, 'p'), 0x80, true, std::string(255, 'p')},
+      {"\xFF\xFE\xF1", 1, true, "\xFF\xFE\xF1"},  // byte + i wraps around
   };
   for (const auto& c : cases) {
     const PasswordBlock block = EncodePasswordBlock(c.password, c.key, c.login);
-    EXPECT_EQ(block[16], c.key);
+    EXPECT_EQ(PasswordBlockKey(block), c.key);
+    // Passwords the classic block holds keep its 18 bytes, so older programs read them.
+    if (c.password.size() <= 15) {
+      EXPECT_EQ(block.size(), 18u) << c.password;
+    }
     const DecodedPassword decoded = DecodePasswordBlock(block);
     EXPECT_EQ(decoded.password, c.decoded) << c.password;
     EXPECT_EQ(decoded.authState, c.login ? kAuthLogin : kAuthNone) << c.password;

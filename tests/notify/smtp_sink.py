@@ -8,7 +8,7 @@ login as FOLDER/login-N.json.
 
 Modes: normal; auth (login required); reject (RCPT TO of --reject is refused with 550);
 silent (takes connections and never says a word); stall (takes the message after DATA and never
-answers); starttls (login required, STARTTLS offered with a certificate for 127.0.0.1 from a test
+answers); starttls (login required, AUTH PLAIN only, STARTTLS offered with a certificate for 127.0.0.1 from a test
 CA written as FOLDER/ca.pem). A login record says whether the session was encrypted by then.
 --port listens on that port instead of a free one.
 """
@@ -136,6 +136,8 @@ def main():
             authenticator=sink.authenticate,
             auth_required=args.mode in ("auth", "starttls"),
             auth_require_tls=False,
+            # Like Dovecot's default: a server that knows PLAIN only.
+            auth_exclude_mechanism=["LOGIN"] if args.mode == "starttls" else [],
             tls_context=tls_context,
             decode_data=False,
         )

@@ -147,9 +147,8 @@ class EmailPageTest : public QObject {
     QCOMPARE(fanMin, 900u);
     std::vector<std::uint8_t> bytes;
     QVERIFY(stored.ReadBinary("ProductID", bytes).ok());
-    PasswordBlock block{};
-    QCOMPARE(bytes.size(), block.size());
-    std::copy(bytes.begin(), bytes.end(), block.begin());
+    const PasswordBlock block(bytes.begin(), bytes.end());
+    QCOMPARE(bytes.size(), kPasswordBlockSize);
     const DecodedPassword decoded = DecodePasswordBlock(block);
     QCOMPARE(decoded.password, std::string("s3cret"));
     QCOMPARE(decoded.authState, kAuthLogin);
@@ -225,7 +224,7 @@ class EmailPageTest : public QObject {
     OpenEmailPage(run);
     Click(run, "Image3_HDDFail");
 
-    // A text without "@" is refused with a message and cleared; "@" alone is an address.
+    // A text without "@" is refused with a message and cleared; so is "@" alone, with its reason.
     Type(run, "Edit7", QStringLiteral("nobody"));
     Click(run, "Image3_1P");
     QCOMPARE(run.messages.size(), std::size_t{1});
@@ -235,6 +234,10 @@ class EmailPageTest : public QObject {
     QCOMPARE(GridRows(run, "StringGrid1").front(), QString());
     Type(run, "Edit7", QStringLiteral("@"));
     Click(run, "Image3_1P");
+    QCOMPARE(run.messages.back().text,
+             QStringLiteral("The address \"@\" cannot be used: it has nothing before the @."));
+    Type(run, "Edit7", QStringLiteral("first@example.org"));
+    Click(run, "Image3_1P");
     for (int n = 1; n < 10; ++n) {
       Type(run, "Edit7", QStringLiteral("user%1@example.org").arg(n));
       Click(run, "Image3_1P");
@@ -242,11 +245,11 @@ class EmailPageTest : public QObject {
     // The eleventh is not taken.
     Type(run, "Edit7", QStringLiteral("eleventh@example.org"));
     Click(run, "Image3_1P");
-    QStringList full{QStringLiteral("@")};
+    QStringList full{QStringLiteral("first@example.org")};
     for (int n = 1; n < 10; ++n) full << QStringLiteral("user%1@example.org").arg(n);
     QCOMPARE(GridRows(run, "StringGrid1"), full);
     QCOMPARE(GridRows(run, "StringGrid2"), full);
-    QCOMPARE(run.messages.size(), std::size_t{1});
+    QCOMPARE(run.messages.size(), std::size_t{2});
 
     // Removing from the other sub-page: the picked row's address shows, then goes.
     Click(run, "Image3_DeviceRemove");
@@ -316,7 +319,7 @@ class EmailPageTest : public QObject {
     QCOMPARE(mails[0].BodyLines().front(), std::string("[RODE RUR v0.50.11-3] E-Mail test!"));
     const auto logins = sink.Logins();
     QCOMPARE(logins.size(), std::size_t{1});
-    QCOMPARE(logins[0].mechanism, std::string("LOGIN"));
+    QCOMPARE(logins[0].mechanism, std::string("PLAIN"));
     QCOMPARE(logins[0].login, std::string("opsuser"));
     QCOMPARE(logins[0].password, std::string("s3cret"));
   }
