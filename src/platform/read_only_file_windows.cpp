@@ -6,6 +6,11 @@ namespace rur {
 
 int OpenRegularFileForReading(const std::string& path, std::uint64_t& size, std::string& error) {
   error.clear();
+  const DWORD attributes = ::GetFileAttributesW(WideText(path).c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    error = "it is a folder";
+    return -1;
+  }
   const HANDLE file = ::CreateFileW(WideText(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
