@@ -27,6 +27,7 @@ fi
 step status-json rur status --json
 step smart-hdd1 rur smart --device 1 --bay 1 --json
 step smart-hdd2 rur smart --device 1 --bay 2 --json
-step firmware rur --verbose firmware /vm/firmware.bin --device 1 --yes
+# The 8 KiB image is much shorter than the firmware the flash holds: --force says that is meant.
+step firmware rur --verbose firmware /vm/firmware.bin --device 1 --yes --force
 step status-after rur status --json
 step read-loop rur-sg-read-loop /dev/sda --lba 1900000
