@@ -1,11 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The disk in one bay as the enclosure's status record names it: whether the bay holds one, and
-// its model and serial texts. Bays are numbered 0 (HDD1) and 1 (HDD2).
+// The disk in one bay as the disk-health and bay memories name it: its model and serial texts.
+// Bays are numbered 0 (HDD1) and 1 (HDD2). The bay's state is decoded with the rest of the status
+// (monitor/enclosure_status.h).
 
 #include <string>
-
-#include "monitor/status_record.h"
 
 namespace rur {
 
@@ -14,12 +13,6 @@ struct MemberDiskName {
   std::string serial;  // without the blanks disks pad it with
 };
 
-// A disk sits in the bay: it is not absent and is present, inserted or failed.
-bool BayHoldsDisk(const StatusRecord& record, unsigned bay);
-// The bay's state by the drive flags: "absent", "present", "failed", "inserted", or "none" when
-// no flag is set (the members were never read).
-std::string MemberStateName(const StatusRecord& record, unsigned bay);
-MemberDiskName MemberDiskOf(const StatusRecord& record, unsigned bay);
 // "HDD1" or "HDD2".
 std::string BayName(unsigned bay);
 
