@@ -188,7 +188,19 @@ void Engine::RequestDetection() {
   start.knownInfo = devices_.currentInfo;
   start.knownCount = devices_.currentCount;
   start.knownIdentity = identity_;
+  {
+    std::lock_guard lock(departuresMutex_);
+    departuresSeenByDetection_ = departures_.size();
+  }
   detection_.Request(std::move(start));
+}
+
+void Engine::DeviceChangeNotice(const DriveNotice& notice) {
+  if (notice.removal()) {
+    std::lock_guard lock(departuresMutex_);
+    departures_.push_back(notice);
+  }
+  detection_.DeviceChangeNotice(notice.removal());
 }
 
 void Engine::DeviceChangeTick() {
@@ -214,8 +226,9 @@ void Engine::PublishDetection() {
   const DetectionResult found = detection_.TakeResult();
   ui_.panel(1, "Detected OK");
   ui_.panel(2, " ");
-  if (!programStarted_) ReportDeviceChanges(found);
-  FollowDevices(found);
+  const std::vector<KnownEnclosure> before = KnownBeforeDetection();
+  if (!programStarted_) ReportDeviceChanges(before, found);
+  FollowDevices(before, found);
   for (unsigned position = 0; position < kMaxDevices; ++position) deviceShown_[position] = position < found.count;
   ui_.update(UiUpdate::DeviceControls);
 

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
@@ -28,6 +29,7 @@
 #include "model/alarm_centre.h"
 #include "model/enclosure.h"
 #include "monitor/bay_memory.h"
+#include "monitor/device_changes.h"
 #include "monitor/device_watch.h"
 #include "monitor/identify_block.h"
 #include "monitor/log_event.h"
@@ -37,6 +39,7 @@
 #include "monitor/status_page_model.h"
 #include "monitor/status_record.h"
 #include "platform/clock.h"
+#include "platform/drive_notice.h"
 #include "platform/user_interface.h"
 #include "smart/disk_health_watch.h"
 #include "smart/smart_poller.h"
@@ -100,8 +103,9 @@ class Engine {
   void UseDataFolder(const std::string& folder);
   // Which drives detection probes (USB disks by default); before Start.
   void SetProbeScope(ProbeScope scope) { detection_.SetScope(std::move(scope)); }
-  // The system reported a device change of any kind (any thread).
-  void DeviceChangeNotice() { detection_.DeviceChangeNotice(); }
+  // The system reported a device change (any thread). A removal is kept until a detection that
+  // started after it has been published.
+  void DeviceChangeNotice(const DriveNotice& notice = {});
 
   // --- commands ---
   // Opens a page; refused (false) before the status page was first drawn and during an upgrade.
@@ -221,9 +225,12 @@ class Engine {
 
   // Events of the monitor: the day's log at the end of each cycle, device-list changes, alarms.
   void WriteCycleLog(DeviceMask mask);
-  void ReportDeviceChanges(const DetectionResult& found);
+  // The enclosures of the current list, each marked when a removal of its drive was noticed
+  // before the detection now published was requested; such notices are then used up.
+  std::vector<KnownEnclosure> KnownBeforeDetection();
+  void ReportDeviceChanges(const std::vector<KnownEnclosure>& before, const DetectionResult& found);
   // What the engine keeps per enclosure follows it to its new position in a new device list.
-  void FollowDevices(const DetectionResult& found);
+  void FollowDevices(const std::vector<KnownEnclosure>& before, const DetectionResult& found);
   // An alarm with its kind's sentence, and a second one where the kind's sentence needs it.
   void RaiseAlarm(std::uint8_t kind, unsigned device, unsigned bay, const std::string& sentence = {});
   // bay: 1 or 2 when the alarm concerns one member, else 0.
@@ -294,6 +301,11 @@ class Engine {
   bool sensorDisplay_ = false;
   DetectionNotice notice_{"Drive detecting", true};
   std::vector<DriveFacts> probedDrives_;
+  // Removals the host told of since they were last looked at, and how many of them the running
+  // detection was requested after.
+  std::mutex departuresMutex_;
+  std::vector<DriveNotice> departures_;
+  std::size_t departuresSeenByDetection_ = 0;
   std::vector<std::string> accessProblems_;
   std::vector<BusyDrive> busyDrives_;
   std::map<unsigned, std::uint64_t> busyReportedMs_;  // by drive

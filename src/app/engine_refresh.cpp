@@ -19,11 +19,15 @@ constexpr const char* kNotAnsweringNote = "Device is not answering";
 constexpr const char* kAnsweringAgainNote = "Device is answering again";
 
 std::vector<KnownEnclosure> KnownEnclosures(const std::array<DeviceEntry, kMaxDevices>& entries, unsigned count,
-                                            const std::array<IdentifyBlock, kIdentifySlots>& identity) {
+                                            const std::array<IdentifyBlock, kIdentifySlots>& identity,
+                                            const std::vector<DriveFacts>& probed) {
   std::vector<KnownEnclosure> known;
   for (unsigned i = 0; i < count && i < kMaxDevices; ++i) {
     const unsigned drive = DriveOf(entries[i]);
-    known.emplace_back(identity[drive], static_cast<int>(drive));
+    std::string byId;
+    for (const DriveFacts& facts : probed)
+      if (facts.number == drive) byId = facts.byId;
+    known.emplace_back(identity[drive], static_cast<int>(drive), std::move(byId));
   }
   return known;
 }
@@ -159,11 +163,29 @@ void Engine::WriteCycleLog(DeviceMask mask) {
   if (result.saved) ui_.panel(4, "");
 }
 
-void Engine::ReportDeviceChanges(const DetectionResult& found) {
+std::vector<KnownEnclosure> Engine::KnownBeforeDetection() {
+  std::vector<KnownEnclosure> known =
+      KnownEnclosures(devices_.current, devices_.currentCount, identity_, probedDrives_);
+  std::vector<DriveNotice> departures;
+  {
+    std::lock_guard lock(departuresMutex_);
+    const auto seen = departures_.begin() + static_cast<std::ptrdiff_t>(departuresSeenByDetection_);
+    departures.assign(departures_.begin(), seen);
+    departures_.erase(departures_.begin(), seen);
+    departuresSeenByDetection_ = 0;
+  }
+  for (const DriveNotice& gone : departures)
+    for (KnownEnclosure& enclosure : known)
+      if ((gone.drive >= 0 && gone.drive == enclosure.drive) ||
+          (!gone.node.empty() && gone.node == DriveNames(static_cast<unsigned>(enclosure.drive)).path))
+        enclosure.departed = true;
+  return known;
+}
+
+void Engine::ReportDeviceChanges(const std::vector<KnownEnclosure>& before, const DetectionResult& found) {
   if (!eventLog_) return;
   for (const DeviceChange& change :
-       DetectDeviceChanges(KnownEnclosures(devices_.current, devices_.currentCount, identity_),
-                           KnownEnclosures(found.entries, found.count, found.identity))) {
+       DetectDeviceChanges(before, KnownEnclosures(found.entries, found.count, found.identity, found.probed))) {
     if (change.removedDevice >= 0)
       eventLog_->QueueDeviceChange(change.line,
                                    EventTag(LogEventKind::DeviceRemoved, static_cast<unsigned>(change.removedDevice)));
@@ -176,9 +198,9 @@ void Engine::ReportDeviceChanges(const DetectionResult& found) {
   if (eventLog_->deviceChangesPending()) eventLog_->QueueDeviceChange(kDeviceHadChangedLine);
 }
 
-void Engine::FollowDevices(const DetectionResult& found) {
-  const std::vector<int> oldOfNew = MatchEnclosures(KnownEnclosures(devices_.current, devices_.currentCount, identity_),
-                                                    KnownEnclosures(found.entries, found.count, found.identity));
+void Engine::FollowDevices(const std::vector<KnownEnclosure>& before, const DetectionResult& found) {
+  const std::vector<KnownEnclosure> after = KnownEnclosures(found.entries, found.count, found.identity, found.probed);
+  const std::vector<int> oldOfNew = MatchEnclosures(before, after);
   std::vector<DeviceWatch> watch;
   std::array<bool, kMaxDevices> checked{};
   const std::uint64_t now = clock_.nowMs();
@@ -197,7 +219,7 @@ void Engine::FollowDevices(const DetectionResult& found) {
   watch_ = std::move(watch);
   deviceChecked_ = checked;
   statusPage_.FollowDevices(oldOfNew);
-  if (eventLog_) eventLog_->FollowDevices(oldOfNew);
+  if (eventLog_) eventLog_->FollowDevices(oldOfNew, before, after);
 }
 
 void Engine::CheckSensors(DeviceMask mask) {

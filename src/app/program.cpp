@@ -135,11 +135,11 @@ bool Program::Open(const ProgramOptions& options, Ui& ui, std::string& error) {
   });
 
   if (simulator_) {
-    simulator_->setDeviceChangeListener([this] { engine_->DeviceChangeNotice(); });
+    simulator_->setDeviceChangeListener([this](const DriveNotice& notice) { engine_->DeviceChangeNotice(notice); });
     engine_->SetStepHook([this] { simulator_->Advance(); });
   } else if (udev_->active()) {
     engine_->SetStepHook([this] {
-      if (udev_->TakeEvents()) engine_->DeviceChangeNotice();
+      for (const DriveNotice& notice : udev_->TakeEvents()) engine_->DeviceChangeNotice(notice);
     });
   }
   RunOnEvents(options.eventPrograms,

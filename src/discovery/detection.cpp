@@ -94,7 +94,8 @@ bool Detection::RecountDrives() {
     for (const DriveFacts& facts : count.openable) list.push_back(facts.number);
     return list;
   };
-  const bool retry = std::exchange(retry_, false);
+  const bool removal = removalSeen_.exchange(false);
+  const bool retry = std::exchange(retry_, false) || removal;
   if (!retry && logical.size() == logicalDrives_.size() && numbers(drives) == numbers(drives_) &&
       drives.accessProblems == drives_.accessProblems) {
     probing_ = false;

@@ -112,8 +112,12 @@ class Detection {
   // The finished job's result; the job is then over.
   DetectionResult TakeResult();
 
-  // Device changes: a notice restarts the countdown.
-  void DeviceChangeNotice() { countdown_ = kDeviceChangeStart; }
+  // Device changes: a notice restarts the countdown. After a removal the drives are probed again
+  // even when their count comes out the same: what is on a drive may have changed meanwhile.
+  void DeviceChangeNotice(bool removal = false) {
+    if (removal) removalSeen_ = true;
+    countdown_ = kDeviceChangeStart;
+  }
   // One 500 ms tick of the countdown: true while it still counts.
   bool CountDown();
   bool changeDue() const { return countdown_ >= kDeviceChangeDue; }
@@ -155,6 +159,7 @@ class Detection {
   std::vector<std::string> logicalDrives_;
   DriveCount drives_;
   bool retry_ = false;
+  std::atomic<bool> removalSeen_{false};
   std::atomic<int> countdown_{0};
   bool probing_ = true;
 

@@ -144,15 +144,19 @@ void SimulatedHost::Advance() {
 }
 
 void SimulatedHost::NotifyIfChanged(bool changed) {
-  std::function<void()> listener;
+  if (!changed) return;
+  std::function<void(const DriveNotice&)> listener;
+  std::vector<DriveNotice> notices;
   {
     std::lock_guard lock(mutex_);
     listener = listener_;
+    notices.swap(untold_);
   }
-  if (changed && listener) listener();
+  if (!listener) return;
+  for (const DriveNotice& notice : notices) listener(notice);
 }
 
-void SimulatedHost::setDeviceChangeListener(std::function<void()> listener) {
+void SimulatedHost::setDeviceChangeListener(std::function<void(const DriveNotice&)> listener) {
   std::lock_guard lock(mutex_);
   listener_ = std::move(listener);
 }
@@ -184,12 +188,20 @@ void SimulatedHost::Apply(const TimelineEvent& event, bool& deviceChanged) {
   SimulatedController* controller = drive.controller.get();
   switch (event.kind) {
     case EventKind::Unplugged:
-      if (drive.plugged) deviceChanged = true;
+      if (drive.plugged) {
+        deviceChanged = true;
+        untold_.push_back(
+            {DriveNotice::Kind::Removed, static_cast<int>(event.drive), "/dev/" + KernelDiskName(event.drive)});
+      }
       drive.plugged = false;
       if (controller) controller->PowerCycle();
       return;
     case EventKind::Plugged:
-      if (!drive.plugged) deviceChanged = true;
+      if (!drive.plugged) {
+        deviceChanged = true;
+        untold_.push_back(
+            {DriveNotice::Kind::Added, static_cast<int>(event.drive), "/dev/" + KernelDiskName(event.drive)});
+      }
       drive.plugged = true;
       return;
     default: break;

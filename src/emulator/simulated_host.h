@@ -23,6 +23,7 @@
 #include "emulator/simulated_controller.h"
 #include "platform/clock.h"
 #include "platform/controller_holds.h"
+#include "platform/drive_notice.h"
 #include "platform/mounted_volume.h"
 #include "transport/scsi_device.h"
 
@@ -40,10 +41,11 @@ class SimulatedHost final : public DriveSource {
   // Without a shared state folder the hold is this process's alone.
   HoldAttempt HoldController(unsigned number, std::uint32_t waitMs) override;
 
-  // Applies the timeline events due at the clock's time; fires the listener on plug or unplug.
+  // Applies the timeline events due at the clock's time; tells the listener of each plug and
+  // unplug, in order.
   // Requests and opens call it too, so an event is seen by the first command after its time.
   void Advance();
-  void setDeviceChangeListener(std::function<void()> listener);
+  void setDeviceChangeListener(std::function<void(const DriveNotice&)> listener);
   // Unplugs or plugs a drive at once, as the timeline's events do (tests pull a drive mid-command).
   void SetPlugged(unsigned drive, bool plugged);
 
@@ -123,7 +125,8 @@ class SimulatedHost final : public DriveSource {
   std::size_t refused_ = 0;
   std::ofstream trace_;
   bool traceLost_ = false;  // a trace line could not be written
-  std::function<void()> listener_;
+  std::function<void(const DriveNotice&)> listener_;
+  std::vector<DriveNotice> untold_;  // plugs and unplugs applied, not yet told to the listener
   std::string autoSaveError_;
   std::string savedDir_;                  // the folder `saved_` describes
   std::map<unsigned, SavedDrive> saved_;  // by drive number

@@ -41,6 +41,10 @@ bool SameEnclosureIdentity(const IdentifyBlock& a, const IdentifyBlock& b) {
          RangeEqual(a, b, kSensorReadings.from + kSensorReadings.length, end);
 }
 
+bool SameEnclosure(const KnownEnclosure& a, const KnownEnclosure& b) {
+  return SameEnclosureIdentity(a.identity, b.identity) && (a.byId.empty() || b.byId.empty() || a.byId == b.byId);
+}
+
 std::vector<int> MatchEnclosures(const std::vector<KnownEnclosure>& oldDevices,
                                  const std::vector<KnownEnclosure>& newDevices) {
   std::vector<int> match(newDevices.size(), -1);
@@ -49,7 +53,7 @@ std::vector<int> MatchEnclosures(const std::vector<KnownEnclosure>& oldDevices,
     for (std::size_t j = 0; j < newDevices.size(); ++j) {
       if (match[j] >= 0) continue;
       for (std::size_t k = 0; k < oldDevices.size(); ++k) {
-        if (taken[k] || !SameEnclosureIdentity(oldDevices[k].identity, newDevices[j].identity)) continue;
+        if (taken[k] || !SameEnclosure(oldDevices[k], newDevices[j])) continue;
         if (sameDriveOnly && oldDevices[k].drive != newDevices[j].drive) continue;
         match[j] = static_cast<int>(k);
         taken[k] = true;
@@ -66,11 +70,17 @@ std::vector<int> MatchEnclosures(const std::vector<KnownEnclosure>& oldDevices,
 std::vector<DeviceChange> DetectDeviceChanges(const std::vector<KnownEnclosure>& oldDevices,
                                               const std::vector<KnownEnclosure>& newDevices) {
   std::vector<DeviceChange> changes;
-  if (oldDevices.size() == newDevices.size()) return changes;
-  const std::vector<int> match = MatchEnclosures(oldDevices, newDevices);
+  std::vector<int> match = MatchEnclosures(oldDevices, newDevices);
   std::vector<int> partner(oldDevices.size(), -1);
-  for (std::size_t j = 0; j < match.size(); ++j)
-    if (match[j] >= 0) partner[static_cast<std::size_t>(match[j])] = static_cast<int>(j);
+  for (std::size_t j = 0; j < match.size(); ++j) {
+    if (match[j] < 0) continue;
+    // One that came back is a removal and an arrival, however short its absence.
+    if (oldDevices[static_cast<std::size_t>(match[j])].departed) {
+      match[j] = -1;
+      continue;
+    }
+    partner[static_cast<std::size_t>(match[j])] = static_cast<int>(j);
+  }
 
   // In the order of the old list: the new enclosures that come before an old one's new place,
   // then the old one (when it is gone); the remaining new ones at the end.

@@ -11,12 +11,17 @@
 
 namespace rur {
 
-// An enclosure as detection found it: its identity answer and the physical drive it sits on
-// (negative when unknown).
+// An enclosure as detection found it: its identity answer, the physical drive it sits on
+// (negative when unknown) and the drive's stable name (empty when the host gives none).
 struct KnownEnclosure {
-  KnownEnclosure(const IdentifyBlock& block, int driveNumber = -1) : identity(block), drive(driveNumber) {}
+  KnownEnclosure(const IdentifyBlock& block, int driveNumber = -1, std::string byIdName = {})
+      : identity(block), drive(driveNumber), byId(std::move(byIdName)) {}
   IdentifyBlock identity;
   int drive = -1;
+  std::string byId;
+  // In the old list only: the host said this drive went away since then, so whatever answers on
+  // it now came after, even the same enclosure back again.
+  bool departed = false;
 };
 
 struct DeviceChange {
@@ -31,12 +36,19 @@ struct DeviceChange {
 // answered, so both are left out.
 bool SameEnclosureIdentity(const IdentifyBlock& a, const IdentifyBlock& b);
 
+// Whether two enclosures are the same one: the same identity answer and, where the host names
+// both drives, the same stable name (two enclosures of one model differ only in their bridge's serial).
+bool SameEnclosure(const KnownEnclosure& a, const KnownEnclosure& b);
+
 // For every new enclosure the index of the same enclosure in the old list, or -1 when it is new.
 // Two identical enclosures are told apart by their drive, so one on the same drive is preferred.
+// An enclosure that departed and came back is matched: what was known of it is compared with
+// what it says now.
 std::vector<int> MatchEnclosures(const std::vector<KnownEnclosure>& oldDevices,
                                  const std::vector<KnownEnclosure>& newDevices);
 
-// Only a change of the count is looked at: equal counts report nothing.
+// Every enclosure of the old list that is not in the new one, or that departed meanwhile, is
+// removed; every one of the new list that was not in the old one, or came back, is found.
 std::vector<DeviceChange> DetectDeviceChanges(const std::vector<KnownEnclosure>& oldDevices,
                                               const std::vector<KnownEnclosure>& newDevices);
 

@@ -98,12 +98,30 @@ void EventLogWriter::Tell(const Batch& batch, const LocalDateTime& now) const {
   for (std::size_t i = 0; i < batch.lines.size(); ++i) listener_(LogEvent{batch.tags[i], batch.lines[i], now, 0});
 }
 
-void EventLogWriter::FollowDevices(const std::vector<int>& oldPositionOfNew) {
+void EventLogWriter::FollowDevices(const std::vector<int>& oldPositionOfNew, const std::vector<KnownEnclosure>& oldList,
+                                   const std::vector<KnownEnclosure>& newList) {
   std::vector<DeviceMemory> followed(oldPositionOfNew.size());
   std::vector<DeviceNote> notes;
+  std::vector<bool> carried(memory_.size(), false);
+  for (const int old : oldPositionOfNew)
+    if (old >= 0 && static_cast<std::size_t>(old) < carried.size()) carried[static_cast<std::size_t>(old)] = true;
+  for (std::size_t k = 0; k < memory_.size() && k < oldList.size(); ++k) {
+    if (carried[k] || !memory_[k].known) continue;
+    departed_.push_back({oldList[k], memory_[k]});
+    if (departed_.size() > kMaxPhysicalDrives) departed_.erase(departed_.begin());
+  }
   for (std::size_t j = 0; j < oldPositionOfNew.size(); ++j) {
     const int old = oldPositionOfNew[j];
-    if (old < 0) continue;
+    if (old < 0) {
+      if (j >= newList.size()) continue;
+      const auto back = std::find_if(departed_.begin(), departed_.end(), [&](const DepartedMemory& gone) {
+        return SameEnclosure(gone.enclosure, newList[j]);
+      });
+      if (back == departed_.end()) continue;
+      followed[j] = back->memory;
+      departed_.erase(back);
+      continue;
+    }
     if (static_cast<std::size_t>(old) < memory_.size()) followed[j] = memory_[static_cast<std::size_t>(old)];
     for (const auto& note : deviceNotes_)
       if (note.device == static_cast<unsigned>(old)) notes.push_back({static_cast<unsigned>(j), note.text, note.tag});
@@ -355,7 +373,11 @@ bool EventLogWriter::RebuildLines(unsigned device, int drive, const StatusRecord
   }
   if (memory.lastProgress == kNoProgress) return false;
   bool added = false;
-  if ((record[status_offset::kDriveFlags] & kBothPresent) == kBothPresent) {
+  // A copy seen at its last step whose target is in the array now has finished, even when its
+  // source left in the same cycle.
+  const std::uint8_t flags = record[status_offset::kDriveFlags];
+  const bool finishedCopy = memory.lastProgress == kLastStepBeforeDone && (flags & kBays[memory.activityBay].present);
+  if ((flags & kBothPresent) == kBothPresent || finishedCopy) {
     if (memory.lastProgress == kLastStepBeforeDone) {
       out.Add(n + direction(memory.activityBay) + "Done, " + stamp, tag(LogEventKind::RebuildDone, memory.activityBay));
     } else {

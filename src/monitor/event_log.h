@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "monitor/device_changes.h"
 #include "monitor/identify_block.h"
 #include "monitor/log_event.h"
 #include "monitor/status_record.h"
@@ -81,8 +82,11 @@ class EventLogWriter {
   // A line about one device ("Device is not answering"), logged as "D<n> " + text + ", " + stamp.
   void QueueDeviceNote(unsigned device, const std::string& text, LogEventTag tag = {});
   // The device list changed: oldPositionOfNew[j] is the old position of the enclosure now at j,
-  // or -1 for a new one. What the log remembers per enclosure moves with it.
-  void FollowDevices(const std::vector<int>& oldPositionOfNew);
+  // or -1 for a new one. What the log remembers per enclosure moves with it. Given both lists,
+  // what it knew of an enclosure that left is kept, and one that comes back later is compared
+  // with it instead of starting from nothing.
+  void FollowDevices(const std::vector<int>& oldPositionOfNew, const std::vector<KnownEnclosure>& oldList = {},
+                     const std::vector<KnownEnclosure>& newList = {});
   // Adds a line to the day's file at once, outside the refresh cycle (what start-up or detection
   // found). False with the error when the file could not be saved; the line is then kept for the
   // next save that succeeds.
@@ -152,6 +156,11 @@ class EventLogWriter {
   LockFunction lock_;
   std::vector<std::string> eventLog_;
   std::vector<DeviceMemory> memory_;
+  struct DepartedMemory {
+    KnownEnclosure enclosure;
+    DeviceMemory memory;
+  };
+  std::vector<DepartedMemory> departed_;  // oldest first, at most one per possible device
   std::vector<QueuedLine> pendingDeviceChanges_;
   std::vector<QueuedLine> queuedLines_;
   bool deviceChangesPending_ = false;

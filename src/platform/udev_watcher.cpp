@@ -5,6 +5,8 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <string_view>
+
 namespace rur {
 
 UdevWatcher::UdevWatcher() {
@@ -27,18 +29,24 @@ UdevWatcher::~UdevWatcher() {
 
 int UdevWatcher::fd() const { return monitor_ ? udev_monitor_get_fd(monitor_) : -1; }
 
-bool UdevWatcher::TakeEvents() {
-  if (!monitor_) return false;
-  bool any = false;
+std::vector<DriveNotice> UdevWatcher::TakeEvents() {
+  std::vector<DriveNotice> notices;
+  if (!monitor_) return notices;
   for (;;) {
     pollfd waiting{udev_monitor_get_fd(monitor_), POLLIN, 0};
     if (::poll(&waiting, 1, 0) <= 0 || !(waiting.revents & POLLIN)) break;
     udev_device* device = udev_monitor_receive_device(monitor_);
     if (!device) break;
+    DriveNotice notice;
+    const char* action = udev_device_get_action(device);
+    const std::string_view what = action ? action : "";
+    if (what == "remove") notice.kind = DriveNotice::Kind::Removed;
+    if (what == "add") notice.kind = DriveNotice::Kind::Added;
+    if (const char* node = udev_device_get_devnode(device)) notice.node = node;
     udev_device_unref(device);
-    any = true;
+    notices.push_back(std::move(notice));
   }
-  return any;
+  return notices;
 }
 
 }  // namespace rur

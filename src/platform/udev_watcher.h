@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// Device-change notices on a real host: any event of the block subsystem counts as one notice
-// (it only restarts the wait before drives are counted again).
+// Device-change notices on a real host: every event of the block subsystem restarts the wait
+// before drives are counted again; a removal also names the node that went.
 
 #include <memory>
+#include <vector>
+
+#include "platform/drive_notice.h"
 
 struct udev;
 struct udev_monitor;
@@ -20,8 +23,8 @@ class UdevWatcher {
   bool active() const { return monitor_ != nullptr; }
   // The descriptor to wait on, or -1.
   int fd() const;
-  // Takes every pending event without blocking; true when there was at least one.
-  bool TakeEvents();
+  // Takes every pending event without blocking, oldest first.
+  std::vector<DriveNotice> TakeEvents();
 
  private:
   struct udev* udev_ = nullptr;

@@ -11,6 +11,6 @@ UdevWatcher::~UdevWatcher() = default;
 
 int UdevWatcher::fd() const { return -1; }
 
-bool UdevWatcher::TakeEvents() { return false; }
+std::vector<DriveNotice> UdevWatcher::TakeEvents() { return {}; }
 
 }  // namespace rur

@@ -70,7 +70,7 @@ TEST(SimulatedHost, DemoPullsReinsertsAndRebuildsHdd2) {
 TEST(SimulatedHost, UnplugAndPlugTellTheListenerAndTakeTheDriveAway) {
   SimulatedRig rig(Bundled("two-enclosures"));
   int notices = 0;
-  rig.host.setDeviceChangeListener([&notices] { ++notices; });
+  rig.host.setDeviceChangeListener([&notices](const DriveNotice&) { ++notices; });
   const auto volumeNames = [&rig] {
     std::string names;
     for (const auto& volume : rig.host.volumes()) names += volume.name + "@" + std::to_string(volume.driveNumber) + " ";

@@ -25,7 +25,7 @@ struct SimulatedEngine {
         host(std::move(scenario), clock),
         engine(
             host, [this] { return host.volumes(); }, clock, ui) {
-    host.setDeviceChangeListener([this] { engine.DeviceChangeNotice(); });
+    host.setDeviceChangeListener([this](const DriveNotice& notice) { engine.DeviceChangeNotice(notice); });
     engine.SetStepHook([this] { host.Advance(); });
     if (start) engine.Start();
   }
