@@ -27,6 +27,15 @@ def enclosure(number, serial):
     }
 
 
+# A disk put back is copied onto from its partner in about ten minutes.
+REBUILD_SPEED = 1953525168 // 600
+
+
+def returned(events, at, drive, member):
+    events.append({"at": at, "drive": drive, "event": "member-inserted", "member": member})
+    events.append({"at": at + 1, "drive": drive, "event": "rebuild-started", "member": member, "speed": REBUILD_SPEED})
+
+
 def timeline(days, rng):
     """Events and the alarms they must raise: one per member lost from the array, one per unplug."""
     events, alarms = [], 0
@@ -39,13 +48,13 @@ def timeline(days, rng):
         if kind < 0.4:  # a pull, and the disk back after a while (sometimes within one cycle)
             events.append({"at": at, "drive": drive, "event": "member-removed", "member": member})
             back = at + rng.choice([0.8, 3, 30, 400])
-            events.append({"at": back, "drive": drive, "event": "member-inserted", "member": member})
+            returned(events, back, drive, member)
             alarms += 1
             at = back
         elif kind < 0.55:  # a member failing in its bay, replaced later
             events.append({"at": at, "drive": drive, "event": "member-failed", "member": member})
             back = at + rng.choice([20, 600])
-            events.append({"at": back, "drive": drive, "event": "member-inserted", "member": member})
+            returned(events, back, drive, member)
             alarms += 1
             at = back
         elif kind < 0.85:  # an unplug, short or long
@@ -59,7 +68,7 @@ def timeline(days, rng):
             events.append({"at": at, "drive": other, "event": "unplugged"})
             events.append({"at": at + 0.5, "drive": drive, "event": "member-removed", "member": member})
             events.append({"at": at + 8, "drive": other, "event": "plugged"})
-            events.append({"at": at + 30, "drive": drive, "event": "member-inserted", "member": member})
+            returned(events, at + 30, drive, member)
             alarms += 2
             at += 30
         # Rebuilds of a returned disk take a while; the next change comes after it.
@@ -86,10 +95,10 @@ def main():
                               "monitor", "--json", "--for", str(days * 86400)],
                              stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True, check=False)
     lines = [json.loads(line) for line in run.stdout.splitlines() if line.startswith("{")]
-    alarms = [line for line in lines if line["event"] == "alarm" and line.get("alarm_kind") == 1]
+    alarms = [line for line in lines if line["event"] == "alarm" and line.get("alarm_kind") in (1, 2)]
     keys = [(line["time"], line.get("device"), line.get("bay")) for line in alarms]
     peak_kib = resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss
-    print("days %d, seed %d: %d changes that raise an alarm, %d removal alarms, %d duplicates, "
+    print("days %d, seed %d: %d changes that raise an alarm, %d removal and unplug alarms, %d duplicates, "
           "monitor exit %d, peak %.1f MB" % (days, seed, expected, len(alarms), len(keys) - len(set(keys)),
                                              run.returncode, peak_kib / 1024))
     return 0 if len(alarms) == expected and len(keys) == len(set(keys)) else 1

@@ -280,10 +280,11 @@ EventLogResult EventLogWriter::WriteEventLog(DeviceMask changedMask, const std::
       memory.infoPending = false;
       memory.known = true;
       memory.prevDriveFlags = flags;
-    } else if (memory.prevDriveFlags != flags) {
+    } else {
       const std::uint8_t old = memory.prevDriveFlags;
       memory.prevDriveFlags = flags;
-      BayTransitions(i, devices[i].drive, old, record, stamp, batch, result);
+      if (old != flags) BayTransitions(i, devices[i].drive, old, record, stamp, batch, result);
+      CopiesOntoMembersThatWereIn(i, devices[i].drive, old, record, stamp, batch, result);
     }
     RebuildLines(i, devices[i].drive, record, stamp, batch);
   }
@@ -349,6 +350,31 @@ void EventLogWriter::BayTransitions(unsigned device, int drive, std::uint8_t old
       }
       out.Add(n + " " + name + " was inserted, " + code + stamp, tag(LogEventKind::MemberInserted));
     }
+  }
+}
+
+void EventLogWriter::CopiesOntoMembersThatWereIn(unsigned device, int drive, std::uint8_t old,
+                                                 const StatusRecord& record, const std::string& stamp, Batch& out,
+                                                 EventLogResult& result) {
+  // A copy starts only onto a disk put into a bay. One that was in the array at the last look,
+  // with no copy running then, and is being copied onto now was taken out, put back and taken in
+  // between two looks: its removal (and alarm) and its return happened all the same.
+  if (memory_[device].lastProgress != kNoProgress) return;
+  const std::uint8_t activity = record[status_offset::kActivityFlags];
+  const std::uint8_t flags = record[status_offset::kDriveFlags];
+  for (unsigned bay = 0; bay < 2; ++bay) {
+    const BayBits& b = kBays[bay];
+    const std::uint8_t copyOnto = bay == 0 ? kHdd1Rebuilding : kHdd2Rebuilding;
+    if (!(old & b.present) || !(flags & b.present) || !(activity & copyOnto)) continue;
+    const std::string n = "D" + std::to_string(device + 1);
+    auto tag = [&](LogEventKind kind) { return LogEventTag{kind, static_cast<int>(device), drive, bay + 1}; };
+    out.Add(n + " " + b.name + " was removed, " + StateCodeHex(kAbsentStateCode) + stamp,
+            tag(LogEventKind::MemberRemoved));
+    result.alarms.push_back({kAlarmMemberRemoved, device, bay});
+    out.Add(n + b.initialized + StateCodeHex(record[b.stateCode]) + stamp, tag(LogEventKind::MemberInitialized));
+    AppendMemberDetails(record, static_cast<int>(bay + 1), "  ", out.lines);
+    out.Tag(tag(LogEventKind::Info));
+    result.smartThresholdsWanted = true;
   }
 }
 

@@ -137,6 +137,8 @@ class EventLogWriter {
   };
   void BayTransitions(unsigned device, int drive, std::uint8_t old, const StatusRecord& record,
                       const std::string& stamp, Batch& out, EventLogResult& result);
+  void CopiesOntoMembersThatWereIn(unsigned device, int drive, std::uint8_t old, const StatusRecord& record,
+                                   const std::string& stamp, Batch& out, EventLogResult& result);
   bool RebuildLines(unsigned device, int drive, const StatusRecord& record, const std::string& stamp, Batch& out);
   void InfoBlock(unsigned device, const LoggedDevice& logged, Batch& out) const;
   void Tell(const Batch& batch, const LocalDateTime& now) const;
