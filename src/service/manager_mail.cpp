@@ -53,25 +53,25 @@ void ManagerObject::MailChanged() {
 }
 
 std::map<std::string, sdbus::Variant> ManagerObject::GetMailSettings() {
+  // Without stored settings the defaults are shown, as the E-mail page shows them, so a client can
+  // read the outbox's folder and set the first values.
   StandaloneMail mail(mailFolder_, ui_, program_.clock());
-  const bool loaded = mail.Load();
-  const std::string messages = ui_.TakeMessages();
-  if (!loaded) {
-    std::string problem;
-    for (const auto& message : mail.TakeMessages()) problem += (problem.empty() ? "" : " ") + message;
-    if (!mail.center().SettingsKeyExists())
-      problem += (problem.empty() ? "" : " ") + std::string("no mail settings are stored in ") + mail.settingsPath();
-    throw sdbus::Error(kErrorFailed, problem.empty() ? messages : problem);
-  }
+  mail.Load();
+  mail.TakeMessages();
+  ui_.TakeMessages();
   const MailCenter& center = mail.center();
   const auto& settings = center.MailSettings();
+  // Nothing loaded: every stored value reads empty.
+  const auto setting = [&settings](std::size_t index) {
+    return index < settings.size() ? std::string(settings[index]) : std::string();
+  };
   return Dictionary{
-      {std::string(kValuePort), sdbus::Variant(settings[kSettingPort])},
-      {std::string(kValueHost), sdbus::Variant(settings[kSettingHost])},
-      {std::string(kValueSenderName), sdbus::Variant(settings[kSettingSenderName])},
-      {std::string(kValueSenderAddress), sdbus::Variant(settings[kSettingSenderAddress])},
-      {std::string(kValueTimeOut), sdbus::Variant(settings[kSettingTimeOut])},
-      {std::string(kValueAccount), sdbus::Variant(settings[kSettingAccount])},
+      {std::string(kValuePort), sdbus::Variant(setting(kSettingPort))},
+      {std::string(kValueHost), sdbus::Variant(setting(kSettingHost))},
+      {std::string(kValueSenderName), sdbus::Variant(setting(kSettingSenderName))},
+      {std::string(kValueSenderAddress), sdbus::Variant(setting(kSettingSenderAddress))},
+      {std::string(kValueTimeOut), sdbus::Variant(setting(kSettingTimeOut))},
+      {std::string(kValueAccount), sdbus::Variant(setting(kSettingAccount))},
       {"Login", sdbus::Variant(center.AuthState() == kAuthLogin)},
       {std::string(kValueSuppressMask), sdbus::Variant(static_cast<uint32_t>(center.MailSuppressMask))},
       {std::string(kValueMailFolder), sdbus::Variant(center.MailFolder())},
@@ -81,7 +81,8 @@ std::map<std::string, sdbus::Variant> ManagerObject::GetMailSettings() {
       {std::string(kValueFanMinRpm), sdbus::Variant(center.FanMinRpm())},
       {std::string(kValueTempAlarm), sdbus::Variant(center.TempAlarm())},
       {"SettingsFile", sdbus::Variant(mail.settingsPath())},
-      {"PasswordSet", sdbus::Variant(!settings[kSettingPassword].empty())},
+      {"Stored", sdbus::Variant(mail.center().SettingsKeyExists())},
+      {"PasswordSet", sdbus::Variant(!setting(kSettingPassword).empty())},
       {"PasswordDecodes", sdbus::Variant(center.AuthState() == kAuthLogin || center.AuthState() == kAuthNone)},
       {"Recipients", sdbus::Variant(center.Recipients())},
       {"OutboxFolder", sdbus::Variant(OutboxFolderOf(program_.dataDirectory()))},
