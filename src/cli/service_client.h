@@ -30,7 +30,7 @@ ServiceAnswer BackupFirmwareThroughService(unsigned device, int fd, std::uint32_
                                            std::string& error);
 
 // Runs `command` as a client of the service where it can (`handled`); where it cannot with these
-// options (a drive named by --drive, an interactive firmware upgrade, a log file named), `handled`
+// options (a drive named by --drive, a dry run of an upgrade, a log file named), `handled`
 // is false and the command runs in-process.
 int RunThroughService(std::string_view command, const CommandOptions& options, std::ostream& out, std::ostream& err,
                       bool& handled);

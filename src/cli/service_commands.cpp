@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <iostream>
 #include <map>
 #include <optional>
 
@@ -38,6 +39,7 @@
 #include "notify/mail_settings.h"
 #include "notify/queued_mail.h"
 #include "platform/input_file.h"
+#include "platform/terminal_input.h"
 #include "transport/commands.h"
 #endif
 
@@ -231,6 +233,11 @@ int Firmware(const CommandOptions& options, std::ostream& out, std::ostream& err
   if (!CheckInputFile(file, kLargestImageFile, error))
     return Tell("firmware", options, out, err, {file + " " + error, kExitUsage});
   if (options.json) return Tell("firmware", options, out, err, {"--json goes with --dry-run only", kExitUsage});
+  if (!options.yes && !InputIsTerminal()) {
+    err << "firmware: no terminal to confirm the upgrade on; add --yes to upgrade without asking, or "
+           "--dry-run to check only\n";
+    return kExitUsage;
+  }
   return Guarded("firmware", options, out, err, [&] {
     // The user's own rights open the image; the service reads it through the descriptor.
     const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
@@ -245,6 +252,12 @@ int Firmware(const CommandOptions& options, std::ostream& out, std::ostream& err
         << enclosure->getProperty("Firmware").onInterface(kEnclosureInterface).get<std::string>() << "\n"
         << "Image:  " << file << "\n"
         << std::flush;
+    if (!options.yes) {
+      err << "Erase and rewrite the flash of Device" << DeviceOf(options) << "? Type yes to go on: " << std::flush;
+      std::string answer;
+      if (!std::getline(std::cin, answer) || (answer != "yes" && answer != "y" && answer != "YES" && answer != "Yes"))
+        throw Refusal{"not confirmed; the flash was not touched"};
+    }
     // Matched before the call, so the end of a quick job is not missed.
     std::optional<std::pair<bool, std::string>> completed;
     sdbus::ObjectPath job;
@@ -455,7 +468,7 @@ int RunThroughService(std::string_view command, const CommandOptions& options, s
   // --drive names a drive of this host, which the service may not list: those run in-process.
   const bool byDrive = !options.drive.empty();
   if (command == "smart" && !byDrive) return Smart(options, out, err);
-  if (command == "firmware" && !byDrive && options.yes && !options.dryRun) return Firmware(options, out, err);
+  if (command == "firmware" && !byDrive && !options.dryRun) return Firmware(options, out, err);
   if (command == "mail-set") return MailSet(options, out, err);
   if (command == "mail-recipients") return MailRecipients(options, out, err);
   if (command == "mail-test") return MailTest(options, out, err);

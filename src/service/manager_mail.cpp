@@ -58,7 +58,6 @@ std::map<std::string, sdbus::Variant> ManagerObject::GetMailSettings() {
   StandaloneMail mail(mailFolder_, ui_, program_.clock());
   mail.Load();
   mail.TakeMessages();
-  ui_.TakeMessages();
   const MailCenter& center = mail.center();
   const auto& settings = center.MailSettings();
   // Nothing loaded: every stored value reads empty.
@@ -128,7 +127,6 @@ void ManagerObject::SendTestMail() {
   }
   const MailReport report = mail.center().SendTestMail();
   mail.TakeMessages();  // the report says the same
-  ui_.TakeMessages();
   if (report.outcome != MailOutcome::Sent) throw sdbus::Error(kErrorFailed, report.text);
 }
 
@@ -149,7 +147,6 @@ std::vector<std::map<std::string, sdbus::Variant>> ManagerObject::GetOutbox() {
 void ManagerObject::FlushOutbox() {
   RequireAuthorization(getObject(), kActionManageMail, "sending the waiting mails");
   program_.mail().FlushOutbox();
-  ui_.TakeMessages();
 }
 
 }  // namespace rur::service

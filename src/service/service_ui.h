@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the engine says, in the service: everything goes on to the journal as rurctl prints it, and
-// the message boxes are kept too, so a method can answer its caller with the engine's own words.
+// while a method collects them the message boxes are kept too, so it can answer its caller with the
+// engine's own words.
 // While a firmware job runs, the engine's waits call back into the service so the bus is still
 // served; only on the service's own thread, never from the detection thread.
 
@@ -21,7 +22,7 @@ class ServiceUi final : public Ui {
 
   void panel(int index, const std::string& text) override { journal_.panel(index, text); }
   void messageBox(const std::string& text, const std::string& caption, MessageKind kind) override {
-    boxes_.push_back(text);
+    if (collecting_) boxes_.push_back(text);
     journal_.messageBox(text, caption, kind);
   }
   void mailWaiting(const std::string& text) override { journal_.mailWaiting(text); }
@@ -33,11 +34,17 @@ class ServiceUi final : public Ui {
     }
   }
 
-  // The boxes shown since the last call, joined by a space; empty when none was.
+  // Keeps the boxes shown from now on, until they are taken.
+  void Collect() {
+    boxes_.clear();
+    collecting_ = true;
+  }
+  // The boxes shown since Collect, joined by a space (empty when none was), and no more kept.
   std::string TakeMessages() {
     std::string text;
     for (const auto& box : boxes_) text += (text.empty() ? "" : " ") + box;
     boxes_.clear();
+    collecting_ = false;
     return text;
   }
   // Called from the engine's waits while set (empty: no more).
@@ -49,6 +56,7 @@ class ServiceUi final : public Ui {
   std::vector<std::string> boxes_;
   std::function<void()> whileWaiting_;
   bool pumping_ = false;
+  bool collecting_ = false;
 };
 
 }  // namespace rur::service

@@ -53,7 +53,12 @@ sdbus::ObjectPath UpgradeJobs::Start(unsigned position, int fd, bool force) {
   if (Busy()) throw sdbus::Error(kErrorBusy, "a firmware upgrade runs already; try again when it is over");
   Engine& engine = program_.engine();
   const std::string device = cli::DeviceLabel(engine, position);
-  ui_.TakeMessages();
+  ui_.Collect();
+  // Whatever way the call ends, the boxes are no longer kept.
+  struct StopCollecting {
+    ServiceUi& ui;
+    ~StopCollecting() { ui.TakeMessages(); }
+  } stopCollecting{ui_};
   if (!engine.PickUpgradeDevice(position) && engine.firmware().pickedDevice() != position)
     throw sdbus::Error(kErrorFailed, device + " cannot be picked for an upgrade now");
   // The caller opened the image with its own rights; the service reads it through the descriptor.
@@ -97,7 +102,7 @@ void UpgradeJobs::RunPending() {
   if (pending_ == nullptr) return;
   running_ = pending_;
   pending_ = nullptr;
-  ui_.TakeMessages();
+  ui_.Collect();
   ui_.WhileWaiting([this] {
     ShowProgress();
     while (connection_.processPendingRequest()) {
