@@ -45,8 +45,7 @@ void BM_PropertyRead(benchmark::State& state) {
   // Averaged over the readers: what one of them waits per read, and at worst.
   state.counters["wait_us"] = benchmark::Counter(
       waited * kMicrosecondsPerSecond / static_cast<double>(state.iterations()), benchmark::Counter::kAvgThreads);
-  state.counters["slowest_us"] =
-      benchmark::Counter(slowest * kMicrosecondsPerSecond, benchmark::Counter::kAvgThreads);
+  state.counters["slowest_us"] = benchmark::Counter(slowest * kMicrosecondsPerSecond, benchmark::Counter::kAvgThreads);
 }
 BENCHMARK(BM_PropertyRead)->UseManualTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PropertyRead)->Threads(10)->UseManualTime()->Unit(benchmark::kMicrosecond);

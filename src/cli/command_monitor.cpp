@@ -68,7 +68,6 @@ nlohmann::json EventJson(const EventFacts& facts) {
   return line;
 }
 
-
 int RunMonitor(CommandContext& context) {
   const CommandOptions& options = context.options;
   const bool bounded = options.forSeconds.has_value();

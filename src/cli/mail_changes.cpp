@@ -138,7 +138,7 @@ MailChange ChangeMailSetting(const std::string& folder, Ui& ui, Clock& clock, co
 MailChange ChangeMailPassword(const std::string& folder, Ui& ui, Clock& clock, const std::string& password) {
   if (password.size() > kPasswordMaxLength)
     return {kExitUsage, "the password is " + std::to_string(password.size()) + " bytes long; at most " +
-                             std::to_string(kPasswordMaxLength) + " bytes can be stored"};
+                            std::to_string(kPasswordMaxLength) + " bytes can be stored"};
   MailPage mail(folder, ui, clock);
   mail.page.password = password;
   mail.mail.center().EditChanged(kDirtyPassword);

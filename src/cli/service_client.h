@@ -5,8 +5,8 @@
 
 #include <cstdint>
 #include <ostream>
-#include <string_view>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cli/command_options.h"

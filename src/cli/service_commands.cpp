@@ -3,8 +3,8 @@
 // and prints what the command prints when it runs the engine itself, with the same exit status.
 // A refusal of polkit is "not authorized: <what>" and exit 1.
 
-#include "cli/service_client.h"
 #include "cli/command_table.h"
+#include "cli/service_client.h"
 
 #if RUR_SERVICE_CLIENT
 #include <fcntl.h>
@@ -27,10 +27,10 @@
 
 #include "cli/cli_ui.h"
 #include "cli/command_arguments.h"
-#include "cli/mail_queue_report.h"
 #include "cli/event_json.h"
 #include "cli/hex_dump.h"
 #include "cli/mail_changes.h"
+#include "cli/mail_queue_report.h"
 #include "cli/monitor_service.h"
 #include "cli/smart_report.h"
 #include "monitor/event_log.h"
@@ -165,7 +165,10 @@ int Smart(const CommandOptions& options, std::ostream& out, std::ostream& err) {
     Service service;
     auto enclosure = service.Enclosure(DeviceOf(options));
     Dictionary smart;
-    enclosure->callMethod("GetSmart").onInterface(kEnclosureInterface).withArguments(uint32_t{options.bay}).storeResultsTo(smart);
+    enclosure->callMethod("GetSmart")
+        .onInterface(kEnclosureInterface)
+        .withArguments(uint32_t{options.bay})
+        .storeResultsTo(smart);
     const std::string health = enclosure->getProperty("Health").onInterface(kEnclosureInterface).get<std::string>();
     const SmartPageModel page = SmartPageOf(smart);
     if (options.json)
@@ -297,7 +300,9 @@ int MailSet(const CommandOptions& options, std::ostream& out, std::ostream& err)
           if (!ReadPassword(password, error)) throw Refusal{error, kExitUsage};
           manager->callMethod("SetMailPassword").onInterface(kManagerInterface).withArguments(password);
         } else {
-          manager->callMethod("SetMailSetting").onInterface(kManagerInterface).withArguments(key, sdbus::Variant(value));
+          manager->callMethod("SetMailSetting")
+              .onInterface(kManagerInterface)
+              .withArguments(key, sdbus::Variant(value));
         }
         out << "Saved to " << SettingsFile(service) << ".\n";
         return kExitOk;
@@ -336,8 +341,8 @@ int MailTest(const CommandOptions& options, std::ostream& out, std::ostream& err
     Service service;
     const Dictionary settings = service.MailSettings();
     service.Manager()->callMethod("SendTestMail").onInterface(kManagerInterface);
-    out << kSendSuccessText << " (to " << TrimAddress(Read<std::string>(settings, std::string(kValueSenderAddress).c_str()))
-        << ")\n";
+    out << kSendSuccessText << " (to "
+        << TrimAddress(Read<std::string>(settings, std::string(kValueSenderAddress).c_str())) << ")\n";
     return kExitOk;
   });
 }
@@ -379,7 +384,11 @@ int Log(const CommandOptions& options, std::ostream& out, std::ostream& err) {
   return Guarded("log", options, out, err, [&] {
     Service service;
     std::string text;
-    service.Manager()->callMethod("GetLog").onInterface(kManagerInterface).withArguments(std::string()).storeResultsTo(text);
+    service.Manager()
+        ->callMethod("GetLog")
+        .onInterface(kManagerInterface)
+        .withArguments(std::string())
+        .storeResultsTo(text);
     const std::vector<std::string> lines = SplitLogLines(text);
     if (options.json) {
       out << nlohmann::json{{"file", "rode-rurd"}, {"lines", lines}}.dump(2) << '\n';
@@ -445,19 +454,25 @@ int Monitor(const CommandOptions& options, std::ostream& out, std::ostream& err)
 }
 
 int Query(const CommandOptions& options, std::ostream& out, std::ostream& err, unsigned device) {
-  return Guarded("query", options, out, err, [&] {
-    Service service;
-    auto enclosure = service.Enclosure(device);
-    std::uint64_t code = 0;
-    ParseHexNumber(options.words.front(), 0xFF, code);
-    uint8_t result = 0;
-    std::vector<uint8_t> answer;
-    enclosure->callMethod("Query").onInterface(kEnclosureInterface).withArguments(static_cast<uint8_t>(code)).storeResultsTo(result, answer);
-    char line[32];
-    std::snprintf(line, sizeof line, "result %02X\n", result);
-    out << line << HexDump(answer.data(), answer.size());
-    return result == kResultOk ? kExitOk : kExitFailed;
-  }, kExitUsage);
+  return Guarded(
+      "query", options, out, err,
+      [&] {
+        Service service;
+        auto enclosure = service.Enclosure(device);
+        std::uint64_t code = 0;
+        ParseHexNumber(options.words.front(), 0xFF, code);
+        uint8_t result = 0;
+        std::vector<uint8_t> answer;
+        enclosure->callMethod("Query")
+            .onInterface(kEnclosureInterface)
+            .withArguments(static_cast<uint8_t>(code))
+            .storeResultsTo(result, answer);
+        char line[32];
+        std::snprintf(line, sizeof line, "result %02X\n", result);
+        out << line << HexDump(answer.data(), answer.size());
+        return result == kResultOk ? kExitOk : kExitFailed;
+      },
+      kExitUsage);
 }
 
 }  // namespace

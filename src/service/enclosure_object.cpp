@@ -3,8 +3,8 @@
 
 #include <unistd.h>
 
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <utility>
 
@@ -12,9 +12,9 @@
 #include "cli/smart_report.h"
 #include "monitor/member_disk.h"
 #include "service/authorization.h"
-#include "transport/controller_channel.h"
 #include "service/service_errors.h"
 #include "transport/commands.h"
+#include "transport/controller_channel.h"
 
 namespace rur::service {
 namespace {
@@ -208,8 +208,8 @@ std::tuple<uint8_t, std::vector<uint8_t>> EnclosureObject::Query(const uint8_t& 
   ControllerChannel channel(program_.drives(), program_.clock(), ui_);
   const ResultCode result = channel.Query(status_.drive, code, answer);
   if (result == kResultControllerBusy)
-    throw sdbus::Error(kErrorBusy, "drive " + std::to_string(status_.drive) + " is in use by " +
-                                       channel.record().busyHolder);
+    throw sdbus::Error(kErrorBusy,
+                       "drive " + std::to_string(status_.drive) + " is in use by " + channel.record().busyHolder);
   return {result, std::vector<uint8_t>(answer.begin(), answer.end())};
 }
 
@@ -218,7 +218,8 @@ sdbus::ObjectPath EnclosureObject::UpgradeFirmware(const sdbus::UnixFd& fd,
   RequireAuthorization(getObject(), kActionUpgradeFirmware, "upgrading the firmware of " + Label());
   bool force = false;
   for (const auto& [name, value] : options) {
-    if (name == "force" && value.containsValueOfType<bool>()) force = value.get<bool>();
+    if (name == "force" && value.containsValueOfType<bool>())
+      force = value.get<bool>();
     else
       throw sdbus::Error(kErrorInvalidArgument, "unknown option " + name + "; the one option is force (a boolean)");
   }

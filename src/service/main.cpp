@@ -150,7 +150,8 @@ int main(int argc, char** argv) {
   try {
     auto connection = sdbus::createSystemBusConnection();
     // The mail settings of the data folder named, else the system's, as rurctl's mail commands find them.
-    const std::string mailFolder = options.simulate || !options.dataDir.empty() ? program.dataDirectory() : std::string();
+    const std::string mailFolder =
+        options.simulate || !options.dataDir.empty() ? program.dataDirectory() : std::string();
     rur::service::ManagerObject manager(*connection, program, ui, mailFolder);
     manager.Synchronize();
     eventTarget = &manager;

@@ -134,13 +134,14 @@ std::vector<std::map<std::string, sdbus::Variant>> ManagerObject::GetOutbox() {
   const std::int64_t now = CivilSeconds(program_.clock().localTime());
   std::vector<Dictionary> mails;
   for (const QueuedMail& mail : program_.mail().Outbox())
-    mails.push_back({{"id", sdbus::Variant(mail.id)},
-                     {"kind", sdbus::Variant(static_cast<uint32_t>(mail.kind))},
-                     {"recipients", sdbus::Variant(mail.recipients)},
-                     {"attempts", sdbus::Variant(static_cast<uint32_t>(mail.attempts))},
-                     {"last_error", sdbus::Variant(mail.lastError)},
-                     {"raised_at", sdbus::Variant(static_cast<int64_t>(mail.raisedAt))},
-                     {"age_seconds", sdbus::Variant(static_cast<int64_t>(std::max<std::int64_t>(0, now - mail.raisedAt)))}});
+    mails.push_back(
+        {{"id", sdbus::Variant(mail.id)},
+         {"kind", sdbus::Variant(static_cast<uint32_t>(mail.kind))},
+         {"recipients", sdbus::Variant(mail.recipients)},
+         {"attempts", sdbus::Variant(static_cast<uint32_t>(mail.attempts))},
+         {"last_error", sdbus::Variant(mail.lastError)},
+         {"raised_at", sdbus::Variant(static_cast<int64_t>(mail.raisedAt))},
+         {"age_seconds", sdbus::Variant(static_cast<int64_t>(std::max<std::int64_t>(0, now - mail.raisedAt)))}});
   return mails;
 }
 

@@ -25,8 +25,7 @@ bool ParseDay(const std::string& text, LocalDateTime& day) {
 
 }  // namespace
 
-ManagerObject::ManagerObject(sdbus::IConnection& connection, Program& program, ServiceUi& ui,
-                             std::string mailFolder)
+ManagerObject::ManagerObject(sdbus::IConnection& connection, Program& program, ServiceUi& ui, std::string mailFolder)
     : AdaptorInterfaces(connection, kManagerPath),
       connection_(connection),
       program_(program),

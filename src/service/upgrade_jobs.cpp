@@ -47,7 +47,9 @@ void JobObject::Complete(bool ok, const std::string& message) {
 UpgradeJobs::UpgradeJobs(sdbus::IConnection& connection, Program& program, ServiceUi& ui)
     : connection_(connection), program_(program), ui_(ui) {}
 
-bool UpgradeJobs::Busy() const { return pending_ != nullptr || running_ != nullptr || program_.engine().UpgradeRunning(); }
+bool UpgradeJobs::Busy() const {
+  return pending_ != nullptr || running_ != nullptr || program_.engine().UpgradeRunning();
+}
 
 sdbus::ObjectPath UpgradeJobs::Start(unsigned position, int fd, bool force) {
   if (Busy()) throw sdbus::Error(kErrorBusy, "a firmware upgrade runs already; try again when it is over");
@@ -90,10 +92,9 @@ sdbus::ObjectPath UpgradeJobs::Start(unsigned position, int fd, bool force) {
 void UpgradeJobs::ShowProgress() {
   const FirmwareUpgrade& firmware = program_.engine().firmware();
   const int maximum = firmware.progressMaximum();
-  const uint32_t percent =
-      maximum > 0 ? static_cast<uint32_t>(static_cast<long long>(firmware.progressCount()) * kWholePercent /
-                                          static_cast<unsigned>(maximum))
-                  : 0;
+  const uint32_t percent = maximum > 0 ? static_cast<uint32_t>(static_cast<long long>(firmware.progressCount()) *
+                                                               kWholePercent / static_cast<unsigned>(maximum))
+                                       : 0;
   running_->Show(StepOf(firmware.panelShown() ? firmware.panelCaption() : std::string()),
                  std::min(percent, kWholePercent));
 }
@@ -116,8 +117,10 @@ void UpgradeJobs::RunPending() {
   ui_.WhileWaiting({});
   const bool ok = outcome == UpgradeOutcome::Succeeded;
   std::string message = ui_.TakeMessages();
-  if (ok) message = "the flash of " + device_ + " was upgraded";
-  else if (message.empty()) message = "the upgrade of " + device_ + " did not succeed";
+  if (ok)
+    message = "the flash of " + device_ + " was upgraded";
+  else if (message.empty())
+    message = "the upgrade of " + device_ + " did not succeed";
   running_->Complete(ok, message);
   running_ = nullptr;
 }
