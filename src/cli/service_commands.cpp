@@ -425,14 +425,16 @@ int Monitor(const CommandOptions& options, std::ostream& out, std::ostream& err)
     Service service;
     const MonitorService journal(ServiceNotifier(std::string()), StreamIsJournal(STDOUT_FILENO));
     auto manager = service.Manager();
+    // As in-process, the text shows the log lines that arrived together before their alarms.
+    std::vector<std::string> lines, alarms;
     manager->uponSignal("Event").onInterface(kManagerInterface).call([&](const Dictionary& fields) {
       const EventFacts facts = FactsOf(fields);
       if (options.json)
         out << EventJson(facts).dump() << '\n';
+      else if (facts.alarmKind != 0)
+        alarms.push_back(journal.AlarmLine("Alarm: " + facts.text));
       else
-        out << (facts.alarmKind != 0 ? journal.AlarmLine("Alarm: " + facts.text) : journal.EventLogLine(facts.text))
-            << '\n';
-      out.flush();
+        lines.push_back(journal.EventLogLine(facts.text));
     });
     manager->finishRegistration();
     monitorStop = 0;
@@ -446,6 +448,11 @@ int Monitor(const CommandOptions& options, std::ostream& out, std::ostream& err)
       ::poll(&descriptor, 1, kPollSliceMs);
       while (service.connection().processPendingRequest()) {
       }
+      for (const auto& line : lines) out << line << '\n';
+      for (const auto& alarm : alarms) out << alarm << '\n';
+      lines.clear();
+      alarms.clear();
+      out.flush();
     }
     std::signal(SIGINT, SIG_DFL);
     std::signal(SIGTERM, SIG_DFL);
