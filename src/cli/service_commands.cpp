@@ -17,6 +17,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <functional>
 #include <iostream>
 #include <map>
@@ -33,6 +34,7 @@
 #include "cli/mail_queue_report.h"
 #include "cli/monitor_service.h"
 #include "cli/smart_report.h"
+#include "firmware/firmware_image.h"
 #include "monitor/event_log.h"
 #include "notify/mail_center.h"
 #include "notify/mail_message.h"
@@ -229,6 +231,22 @@ std::pair<bool, std::string> FollowJob(Service& service, const sdbus::ObjectPath
   return *completed;
 }
 
+// ", version V, N bytes, checksum C" of the image file, as the in-process upgrade shows it once
+// loaded; empty when the file cannot be read (the service then says why it refuses it).
+std::string ImageFacts(const std::string& file) {
+  std::ifstream stream(file, std::ios::binary);
+  if (!stream) return std::string();
+  const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(stream)), std::istreambuf_iterator<char>());
+  if (bytes.size() < image_offset::kHeaderEnd) return std::string();
+  const std::uint8_t* field = bytes.data() + image_offset::kVersion;
+  const std::uint32_t version =
+      (std::uint32_t{field[0]} << 24) | (std::uint32_t{field[1]} << 16) | (std::uint32_t{field[2]} << 8) | field[3];
+  char text[96];
+  std::snprintf(text, sizeof text, ", version %X, %zu bytes, checksum %08X", version, bytes.size(),
+                ImageChecksum(bytes.data(), bytes.size()));
+  return text;
+}
+
 int Firmware(const CommandOptions& options, std::ostream& out, std::ostream& err) {
   const std::string& file = options.words.front();
   constexpr std::uint64_t kLargestImageFile = 64u << 20;
@@ -249,11 +267,13 @@ int Firmware(const CommandOptions& options, std::ostream& out, std::ostream& err
     Service service;
     auto enclosure = service.Enclosure(DeviceOf(options));
     const auto drive = enclosure->getProperty("Drive").onInterface(kEnclosureInterface).get<uint32_t>();
-    out << "Device: Device" << DeviceOf(options) << " (drive " << drive << ", "
-        << enclosure->getProperty("Path").onInterface(kEnclosureInterface).get<std::string>() << "), "
-        << enclosure->getProperty("Product").onInterface(kEnclosureInterface).get<std::string>() << ", firmware "
-        << enclosure->getProperty("Firmware").onInterface(kEnclosureInterface).get<std::string>() << "\n"
-        << "Image:  " << file << "\n"
+    const auto property = [&enclosure](const char* name) {
+      return enclosure->getProperty(name).onInterface(kEnclosureInterface).get<std::string>();
+    };
+    out << "Device: Device" << DeviceOf(options) << " (drive " << drive << ", " << property("Path") << "), "
+        << property("Product") << ", firmware " << property("Firmware") << " (version " << property("FirmwareVersion")
+        << ")\n"
+        << "Image:  " << file << ImageFacts(file) << "\n"
         << std::flush;
     if (!options.yes) {
       err << "Erase and rewrite the flash of Device" << DeviceOf(options) << "? Type yes to go on: " << std::flush;

@@ -5,11 +5,13 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <utility>
 
 #include "cli/engine_session.h"
 #include "cli/smart_report.h"
+#include "firmware/firmware_image.h"
 #include "monitor/member_disk.h"
 #include "service/authorization.h"
 #include "service/service_errors.h"
@@ -38,6 +40,7 @@ const std::vector<PropertyKeys>& PropertyTable() {
       {"NameText", {"name_text"}},
       {"Firmware", {"firmware"}},
       {"FirmwareValid", {"firmware_valid"}},
+      {"FirmwareVersion", {"firmware"}},
       {"Upgrade", {"upgrade", "upgrade_step"}},
       {"ModeCode", {"mode"}},
       {"Mode", {"mode_text"}},
@@ -98,6 +101,14 @@ void EnclosureObject::Update(const DeviceStatus& status) {
   status_ = status;
   facts_ = std::move(facts);
   if (!changed.empty()) getObject().emitPropertiesChangedSignal(INTERFACE_NAME, changed);
+}
+
+std::string EnclosureObject::FirmwareVersion() {
+  const Engine& engine = program_.engine();
+  if (status_.drive >= kIdentifySlots) return std::string();
+  char text[16];
+  std::snprintf(text, sizeof text, "%X", DeviceFirmwareVersion(engine.identity(status_.drive)));
+  return text;
 }
 
 std::string EnclosureObject::Health() {

@@ -39,6 +39,7 @@ class EnclosureObject final : public sdbus::AdaptorInterfaces<org::roderur::Rode
   std::string NameText() override { return status_.nameText; }
   std::string Firmware() override { return status_.firmware; }
   bool FirmwareValid() override { return status_.firmwareValid; }
+  std::string FirmwareVersion() override;
   std::string Upgrade() override { return UpgradeConditionName(status_.upgrade.condition); }
   uint8_t ModeCode() override { return status_.mode; }
   std::string Mode() override { return status_.modeText; }
