@@ -101,7 +101,11 @@ void Serve(rur::Program& program, sdbus::IConnection& connection, rur::service::
     ::poll(&descriptor, 1, static_cast<int>(waitMs));
     while (connection.processPendingRequest()) {
     }
-    manager.jobs().RunPending();
+    // A stop or reload asked for while the flash was rewritten is answered now.
+    if (const int held = manager.jobs().RunPending(); held == SIGTERM || held == SIGINT)
+      RequestStop(held);
+    else if (held == SIGHUP)
+      RequestReload(held);
     engine.Step();
     manager.Synchronize();
     if (reloadRequested) {

@@ -99,8 +99,8 @@ void UpgradeJobs::ShowProgress() {
                  std::min(percent, kWholePercent));
 }
 
-void UpgradeJobs::RunPending() {
-  if (pending_ == nullptr) return;
+int UpgradeJobs::RunPending() {
+  if (pending_ == nullptr) return 0;
   running_ = pending_;
   pending_ = nullptr;
   ui_.Collect();
@@ -110,9 +110,11 @@ void UpgradeJobs::RunPending() {
     }
   });
   UpgradeOutcome outcome;
+  int held = 0;
   {
     const InterruptionHold hold(kKeepRunningNotice);
     outcome = program_.engine().RunUpgrade();
+    held = InterruptionHold::lastHeldSignal();
   }
   ui_.WhileWaiting({});
   const bool ok = outcome == UpgradeOutcome::Succeeded;
@@ -123,6 +125,7 @@ void UpgradeJobs::RunPending() {
     message = "the upgrade of " + device_ + " did not succeed";
   running_->Complete(ok, message);
   running_ = nullptr;
+  return held;
 }
 
 }  // namespace rur::service

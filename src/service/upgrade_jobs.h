@@ -45,8 +45,9 @@ class UpgradeJobs {
   sdbus::ObjectPath Start(unsigned position, int fd, bool force);
   // Whether an upgrade waits or runs: the controllers are not to be reached meanwhile.
   bool Busy() const;
-  // Runs the upgrade asked for, if any.
-  void RunPending();
+  // Runs the upgrade asked for, if any; the last signal held meanwhile (0 when none came), for
+  // the service to answer once the flash is safe.
+  int RunPending();
 
  private:
   void ShowProgress();
