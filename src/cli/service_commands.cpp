@@ -60,6 +60,9 @@ constexpr const char* kUnknownObject = "org.freedesktop.DBus.Error.UnknownObject
 // The longest a job is waited for between two of its signals: far beyond any erase or program step.
 constexpr std::chrono::minutes kJobSilenceLimit{10};
 constexpr int kPollSliceMs = 200;
+// A test mail or a flush waits for the mail server as long as the settings' time-out allows (at
+// most an hour for the connection and as long for the transfer), not the bus's usual 25 s.
+constexpr std::chrono::hours kDeliveryCallLimit{2};
 constexpr std::uint64_t kMillisecondsPerSecond = 1000;
 constexpr std::uint32_t kWholePercent = 100;
 
@@ -360,7 +363,7 @@ int MailTest(const CommandOptions& options, std::ostream& out, std::ostream& err
   return Guarded("mail-test", options, out, err, [&] {
     Service service;
     const Dictionary settings = service.MailSettings();
-    service.Manager()->callMethod("SendTestMail").onInterface(kManagerInterface);
+    service.Manager()->callMethod("SendTestMail").onInterface(kManagerInterface).withTimeout(kDeliveryCallLimit);
     out << kSendSuccessText << " (to "
         << TrimAddress(Read<std::string>(settings, std::string(kValueSenderAddress).c_str())) << ")\n";
     return kExitOk;
@@ -392,7 +395,7 @@ int MailQueue(const CommandOptions& options, std::ostream& out, std::ostream& er
       PrintMailQueue(folder, before, 0, options.json, out);
       return kExitOk;
     }
-    service.Manager()->callMethod("FlushOutbox").onInterface(kManagerInterface);
+    service.Manager()->callMethod("FlushOutbox").onInterface(kManagerInterface).withTimeout(kDeliveryCallLimit);
     const std::vector<QueuedMail> after = QueuedMails(service.Outbox());
     return PrintFlushedQueue(folder, before.size(), after, 0, options.json, out, err);
   });
