@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/command_failure.h"
+#include "cli/mail_queue_report.h"
 #include "notify/mail_outbox.h"
 #include "notify/standalone_mail.h"
 
@@ -47,6 +48,32 @@ void ListMails(const std::vector<QueuedMail>& mails, std::int64_t now, std::ostr
 
 }  // namespace
 
+void PrintMailQueue(const std::string& folder, const std::vector<QueuedMail>& mails, std::int64_t now, bool json,
+                    std::ostream& out) {
+  if (json) {
+    out << nlohmann::json{{"outbox", folder}, {"mails", MailsJson(mails, now)}}.dump(2) << '\n';
+    return;
+  }
+  if (mails.empty()) out << "No mail waits in " << folder << ".\n";
+  ListMails(mails, now, out);
+}
+
+int PrintFlushedQueue(const std::string& folder, std::size_t before, const std::vector<QueuedMail>& waiting,
+                      std::int64_t now, bool json, std::ostream& out, std::ostream& err) {
+  const std::size_t left = waiting.size();
+  if (json) {
+    nlohmann::json report{{"outbox", folder}, {"sent", before - left}, {"mails", MailsJson(waiting, now)}};
+    if (left != 0) report["error"] = std::to_string(left) + (left == 1 ? " mail still waits" : " mails still wait");
+    out << report.dump(2) << '\n';
+  } else {
+    out << before - left << " of " << before << (before == 1 ? " mail" : " mails") << " sent.\n";
+  }
+  if (left == 0) return kExitOk;
+  if (!json) ListMails(waiting, now, out);
+  err << "mail-queue: " << left << (left == 1 ? " mail still waits" : " mails still wait") << '\n';
+  return kExitFailed;
+}
+
 int RunMailQueue(CommandContext& context) {
   const bool json = context.options.json;
   const std::string folder = OutboxFolderOf(context.env.dataDirectory());
@@ -56,12 +83,7 @@ int RunMailQueue(CommandContext& context) {
     std::vector<std::string> problems;
     const std::vector<QueuedMail> mails = MailOutbox(folder).Load(problems);
     for (const auto& problem : problems) context.err << "mail-queue: " << problem << '\n';
-    if (json) {
-      context.out << nlohmann::json{{"outbox", folder}, {"mails", MailsJson(mails, now)}}.dump(2) << '\n';
-      return kExitOk;
-    }
-    if (mails.empty()) context.out << "No mail waits in " << folder << ".\n";
-    ListMails(mails, now, context.out);
+    PrintMailQueue(folder, mails, now, json, context.out);
     return kExitOk;
   }
 
@@ -75,19 +97,7 @@ int RunMailQueue(CommandContext& context) {
   center.UseOutbox(folder);
   const std::size_t before = center.Outbox().size();
   center.FlushOutbox();
-  const std::size_t waiting = center.Outbox().size();
-  if (json) {
-    nlohmann::json report{{"outbox", folder}, {"sent", before - waiting}, {"mails", MailsJson(center.Outbox(), now)}};
-    if (waiting != 0)
-      report["error"] = std::to_string(waiting) + (waiting == 1 ? " mail still waits" : " mails still wait");
-    context.out << report.dump(2) << '\n';
-  } else {
-    context.out << before - waiting << " of " << before << (before == 1 ? " mail" : " mails") << " sent.\n";
-  }
-  if (waiting == 0) return kExitOk;
-  if (!json) ListMails(center.Outbox(), now, context.out);
-  context.err << "mail-queue: " << waiting << (waiting == 1 ? " mail still waits" : " mails still wait") << '\n';
-  return kExitFailed;
+  return PrintFlushedQueue(folder, before, center.Outbox(), now, json, context.out, context.err);
 }
 
 }  // namespace rur::cli

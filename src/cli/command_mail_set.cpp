@@ -1,18 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // rurctl mail-set KEY VALUE and rurctl mail-recipients add|remove ADDRESS: the E-mail page without
-// the window, for a server with no desktop. Each change goes through the page's own model and
-// save, so the same checks apply and the stored file is the one the window reads. The password
-// comes from standard input only, never from the command line, where other users could see it.
+// the window, for a server with no desktop. The password comes from standard input only, never
+// from the command line, where other users could see it.
 
-#include <algorithm>
-#include <iostream>
-
-#include "cli/command_arguments.h"
 #include "cli/command_failure.h"
-#include "cli/settings_keys.h"
-#include "notify/mail_page_model.h"
-#include "notify/standalone_mail.h"
-#include "platform/terminal_input.h"
+#include "cli/mail_changes.h"
 
 namespace rur::cli {
 namespace {
@@ -22,176 +14,31 @@ std::string SettingsFolderOf(CommandContext& context) {
   return options.simulate || !options.dataDir.empty() ? context.env.dataDirectory() : std::string();
 }
 
-bool ParseSwitch(const std::string& text, bool& value) {
-  if (text == "1" || text == "on" || text == "yes" || text == "true") return value = true, true;
-  if (text == "0" || text == "off" || text == "no" || text == "false") return value = false, true;
-  return false;
+int Report(CommandContext& context, std::string_view command, const MailChange& change) {
+  if (change.status != kExitOk) return Fail(context, command, change.text, change.status);
+  context.out << change.text;
+  return kExitOk;
 }
-
-// The page's field for KEY; false with a message for a key that is not set this way.
-bool ApplySetting(MailCenter& center, MailPageModel& page, const std::string& key, const std::string& value,
-                  std::string& error) {
-  struct TextField {
-    std::string_view name;
-    std::string MailPageModel::*field;
-    std::uint8_t dirty;
-  };
-  static const TextField kTextFields[] = {
-      {kValueHost, &MailPageModel::host, kDirtyHost},
-      {kValueSenderName, &MailPageModel::senderName, kDirtySenderName},
-      {kValueSenderAddress, &MailPageModel::senderAddress, kDirtySenderAddress},
-      {kValueAccount, &MailPageModel::account, kDirtyAccount},
-      {kValueCaFile, &MailPageModel::caFile, 0},
-      {kValueImplicitTls, &MailPageModel::implicitTls, 0},
-      {kValueMailFolder, &MailPageModel::mailFolder, 0},
-      {kValueTempAlarm, &MailPageModel::tempAlarm, 0},
-      {kValueFanMinRpm, &MailPageModel::fanMinRpm, 0},
-  };
-  for (const TextField& text : kTextFields) {
-    if (key != text.name) continue;
-    page.*text.field = value;
-    if (text.dirty != 0) center.EditChanged(text.dirty);
-    return true;
-  }
-  if (key == kValuePort) {
-    std::uint16_t port = 0;
-    if (!ParsePortText(value, port, error)) return false;
-    page.port = value;
-    center.EditChanged(kDirtyPort);
-    return true;
-  }
-  if (key == kValueTimeOut) {
-    std::uint64_t seconds = 0;
-    if (!ParseNumber(value, 3600, seconds) || value.find('x') != std::string::npos) {
-      error = "TimeOut takes a number of seconds (0 for the default, at most 3600)";
-      return false;
-    }
-    page.timeOut = std::to_string(seconds);
-    center.EditChanged(kDirtyTimeOut);
-    return true;
-  }
-  if (key == "Login" || key == kValueAllowPlainLogin) {
-    bool on = false;
-    if (!ParseSwitch(value, on)) {
-      error = key + " takes on or off (1 or 0)";
-      return false;
-    }
-    (key == "Login" ? page.login : page.allowPlainLogin) = on;
-    return true;
-  }
-  if (key == kValueSuppressMask) {
-    std::uint64_t mask = 0;
-    if (!ParseNumber(value, (1u << kEditedKindCount) - 1, mask)) {
-      error = "EMailSend takes a mask from 0 to " + std::to_string((1u << kEditedKindCount) - 1) +
-              " (bit k-1 set: no mail for alarm kind k)";
-      return false;
-    }
-    for (std::size_t i = 0; i < page.kinds.size(); ++i) page.kinds[i].suppress = ((mask >> i) & 1u) != 0;
-    return true;
-  }
-  if (key == "Password") {
-    if (value != "-") {
-      error = "the password is read from standard input: mail-set Password -";
-      return false;
-    }
-    std::string password;
-    // Typed at a terminal, the password is not shown.
-    const bool terminal = HideTyping();
-    if (terminal) std::cerr << "Password: " << std::flush;
-    if (!std::getline(std::cin, password)) password.clear();
-    if (terminal) {
-      ShowTyping();
-      std::cerr << '\n';
-    }
-    if (!password.empty() && password.back() == '\r') password.pop_back();
-    if (password.size() > kPasswordMaxLength) {
-      error = "the password is " + std::to_string(password.size()) + " bytes long; at most " +
-              std::to_string(kPasswordMaxLength) + " bytes can be stored";
-      return false;
-    }
-    page.password = password;
-    center.EditChanged(kDirtyPassword);
-    return true;
-  }
-  if (key == kValueRecipientCount || key.rfind("ToAddr_", 0) == 0) {
-    error = "the recipients change with rurctl mail-recipients add|remove ADDRESS";
-    return false;
-  }
-  if (key == kValuePasswordBlock) {
-    error = "the password block is set with the keys Password and Login";
-    return false;
-  }
-  const std::vector<std::string> keys = MailSetKeys();
-  error = "unknown setting " + key + "; the keys: ";
-  for (std::size_t i = 0; i < keys.size(); ++i) error += (i == 0 ? "" : ", ") + keys[i];
-  return false;
-}
-
-// Loads the stored settings into the page as the window does when the page opens.
-struct MailPage {
-  explicit MailPage(CommandContext& context) : mail(SettingsFolderOf(context), context.env.ui(), context.env.clock()) {
-    mail.Load();
-    mail.TakeMessages();
-    mail.center().ShowMailPage(page);
-  }
-
-  // Saves the page; kExitOk, or kExitFailed after the messages of the refusal.
-  int Save(CommandContext& context, std::string_view command) {
-    const bool saved = mail.center().SaveMailSettings(page);
-    std::string messages;
-    for (const auto& message : mail.TakeMessages()) messages += (messages.empty() ? "" : " ") + message;
-    if (!saved) return Fail(context, command, messages.empty() ? "the settings could not be saved" : messages);
-    context.out << "Saved to " << mail.settingsPath() << ".\n";
-    return kExitOk;
-  }
-
-  StandaloneMail mail;
-  MailPageModel page;
-};
 
 }  // namespace
 
 int RunMailSet(CommandContext& context) {
   const std::string& key = context.options.words[0];
   const std::string& value = context.options.words[1];
-  MailPage mail(context);
-  std::string error;
-  if (!ApplySetting(mail.mail.center(), mail.page, key, value, error))
-    return Fail(context, "mail-set", error, kExitUsage);
-  return mail.Save(context, "mail-set");
+  Ui& ui = context.env.ui();
+  Clock& clock = context.env.clock();
+  if (key == "Password" && value == "-") {
+    std::string password, error;
+    if (!ReadPassword(password, error)) return Fail(context, "mail-set", error, kExitUsage);
+    return Report(context, "mail-set", ChangeMailPassword(SettingsFolderOf(context), ui, clock, password));
+  }
+  return Report(context, "mail-set", ChangeMailSetting(SettingsFolderOf(context), ui, clock, key, value));
 }
 
 int RunMailRecipients(CommandContext& context) {
-  const std::string& action = context.options.words[0];
-  const std::string& address = context.options.words[1];
-  if (action != "add" && action != "remove")
-    return Fail(context, "mail-recipients", "expected add or remove, not " + action, kExitUsage);
-  MailPage mail(context);
-  MailCenter& center = mail.mail.center();
-  auto& list = mail.page.recipientEditor;
-  const auto found = std::find(list.begin(), list.end(), address);
-  center.ShowSubPage(mail.page, kMailSubPageHddFail);
-  if (action == "add") {
-    if (found != list.end()) {
-      context.out << address << " is a recipient already.\n";
-      return kExitOk;
-    }
-    if (list.size() >= kMaxRecipients)
-      return Fail(context, "mail-recipients",
-                  "there are " + std::to_string(kMaxRecipients) + " recipients already, the most the list holds");
-    mail.page.kinds[0].addAddress = address;
-    center.AddRecipient(mail.page);
-    if (std::find(list.begin(), list.end(), address) == list.end()) {
-      std::string messages;
-      for (const auto& message : mail.mail.TakeMessages()) messages += message;
-      return Fail(context, "mail-recipients", messages.empty() ? address + " was not added" : messages, kExitUsage);
-    }
-  } else {
-    if (found == list.end()) return Fail(context, "mail-recipients", address + " is no recipient");
-    center.SelectRecipient(mail.page, static_cast<int>(found - list.begin()));
-    center.RemoveRecipient(mail.page);
-  }
-  return mail.Save(context, "mail-recipients");
+  return Report(context, "mail-recipients",
+                ChangeRecipient(SettingsFolderOf(context), context.env.ui(), context.env.clock(),
+                                context.options.words[0], context.options.words[1]));
 }
 
 }  // namespace rur::cli

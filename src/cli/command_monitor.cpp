@@ -19,6 +19,7 @@
 
 #include "app/event_facts.h"
 #include "cli/engine_session.h"
+#include "cli/event_json.h"
 #include "cli/log_retention.h"
 #include "cli/metrics_option.h"
 #include "cli/monitor_service.h"
@@ -53,7 +54,8 @@ void ReloadMailSettings(MailCenter& mail, const std::string& settingsPath, const
   out.flush();
 }
 
-// One event as a line of the JSON stream.
+}  // namespace
+
 nlohmann::json EventJson(const EventFacts& facts) {
   nlohmann::json line{{"time", facts.time},
                       {"event", facts.event},
@@ -65,8 +67,6 @@ nlohmann::json EventJson(const EventFacts& facts) {
   if (facts.alarmKind != 0) line["alarm_kind"] = facts.alarmKind;
   return line;
 }
-
-}  // namespace
 
 int RunMonitor(CommandContext& context) {
   const CommandOptions& options = context.options;

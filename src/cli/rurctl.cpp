@@ -57,14 +57,19 @@ int RunRurctl(std::vector<std::string> args, std::ostream& out, std::ostream& er
     line.global.serviceRuns = ServiceRuns();
     const bool client = line.global.serviceRuns && !line.global.direct;
     if (client && line.command->name == "status") return RunStatusThroughService(line.options, output, err);
+    if (client && line.command->name == "firmware-backup" && line.options.drive.empty())
+      return RunFirmwareBackupThroughService(line.options, output, err);
+    if (client) {
+      bool handled = false;
+      const int status = RunThroughService(line.command->name, line.options, output, err, handled);
+      if (handled) return status;
+    }
     // A second watch would log and mail every event a second time.
     if (line.global.serviceRuns && line.command->name == "monitor") {
       err << "monitor: the service rode-rurd watches this host, keeps the day log and mails the alarms; "
-             "follow it with journalctl -u rode-rur.service -f\n";
+             "follow it with rurctl monitor, without --direct\n";
       return kExitFailed;
     }
-    if (client && line.command->name == "firmware-backup" && line.options.drive.empty())
-      return RunFirmwareBackupThroughService(line.options, output, err);
   }
   std::string error;
   auto env = CliEnvironment::Create(line.global, error);

@@ -4,9 +4,12 @@
 // it owns the enclosures too, and rurctl asks it rather than reaching the controllers itself.
 
 #include <cstdint>
+#include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "cli/command_options.h"
 #include "cli/status_report.h"
 
 namespace rur::cli {
@@ -25,5 +28,11 @@ enum class ServiceAnswer { Done, NotAuthorized, Failed };
 // tells which drive that is; the service's message in `error` otherwise.
 ServiceAnswer BackupFirmwareThroughService(unsigned device, int fd, std::uint32_t length, unsigned& drive,
                                            std::string& error);
+
+// Runs `command` as a client of the service where it can (`handled`); where it cannot with these
+// options (a drive named by --drive, a dry run of an upgrade, a log file named), `handled`
+// is false and the command runs in-process.
+int RunThroughService(std::string_view command, const CommandOptions& options, std::ostream& out, std::ostream& err,
+                      bool& handled);
 
 }  // namespace rur::cli

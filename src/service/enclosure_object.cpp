@@ -3,13 +3,20 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <utility>
 
+#include "cli/engine_session.h"
+#include "cli/smart_report.h"
+#include "firmware/firmware_image.h"
+#include "monitor/member_disk.h"
 #include "service/authorization.h"
 #include "service/service_errors.h"
 #include "transport/commands.h"
+#include "transport/controller_channel.h"
 
 namespace rur::service {
 namespace {
@@ -33,6 +40,7 @@ const std::vector<PropertyKeys>& PropertyTable() {
       {"NameText", {"name_text"}},
       {"Firmware", {"firmware"}},
       {"FirmwareValid", {"firmware_valid"}},
+      {"FirmwareVersion", {"firmware"}},
       {"Upgrade", {"upgrade", "upgrade_step"}},
       {"ModeCode", {"mode"}},
       {"Mode", {"mode_text"}},
@@ -66,9 +74,12 @@ nlohmann::json FactsOf(const DeviceStatus& status) {
 
 std::string EnclosureObjectPath(unsigned device) { return kObjectPathPrefix + std::to_string(device); }
 
-EnclosureObject::EnclosureObject(sdbus::IConnection& connection, Program& program, const DeviceStatus& status)
+EnclosureObject::EnclosureObject(sdbus::IConnection& connection, Program& program, ServiceUi& ui, UpgradeJobs& jobs,
+                                 const DeviceStatus& status)
     : AdaptorInterfaces(connection, EnclosureObjectPath(status.device)),
       program_(program),
+      ui_(ui),
+      jobs_(jobs),
       status_(status),
       facts_(FactsOf(status)) {
   registerAdaptor();
@@ -92,6 +103,14 @@ void EnclosureObject::Update(const DeviceStatus& status) {
   if (!changed.empty()) getObject().emitPropertiesChangedSignal(INTERFACE_NAME, changed);
 }
 
+std::string EnclosureObject::FirmwareVersion() {
+  const Engine& engine = program_.engine();
+  if (status_.drive >= kIdentifySlots) return std::string();
+  char text[16];
+  std::snprintf(text, sizeof text, "%X", DeviceFirmwareVersion(engine.identity(status_.drive)));
+  return text;
+}
+
 std::string EnclosureObject::Health() {
   if (status_.health.failed) return "failed";
   if (status_.health.degraded) return "degraded";
@@ -112,17 +131,28 @@ std::vector<std::map<std::string, sdbus::Variant>> EnclosureObject::Members() {
   return members;
 }
 
+std::string EnclosureObject::Label() const {
+  return "Device" + std::to_string(status_.device) + " (drive " + std::to_string(status_.drive) + ")";
+}
+
+unsigned EnclosureObject::Position() const {
+  const Engine& engine = program_.engine();
+  if (jobs_.Busy()) throw sdbus::Error(kErrorBusy, "a firmware upgrade runs; try again when it is over");
+  const unsigned position = status_.device - 1;
+  if (position >= engine.deviceCount() || engine.DriveAt(position) != status_.drive)
+    throw sdbus::Error(kErrorNoSuchEnclosure, Label() + " is no longer there; list the enclosures again");
+  return position;
+}
+
 void EnclosureObject::BackupFirmware(const sdbus::UnixFd& fd, const uint32_t& length) {
-  const std::string label =
-      "Device" + std::to_string(status_.device) + " (drive " + std::to_string(status_.drive) + ")";
+  const std::string label = Label();
   RequireAuthorization(getObject(), kActionBackupFirmware, "reading the flash of " + label);
   if (length == 0 || length > kSpiReachableBytes)
     throw sdbus::Error(kErrorInvalidArgument, "the length must be between 1 and " + std::to_string(kSpiReachableBytes) +
                                                   " bytes, not " + std::to_string(length));
-  Engine& engine = program_.engine();
-  if (engine.UpgradeRunning()) throw sdbus::Error(kErrorBusy, "a firmware upgrade runs; try again when it is over");
+  const unsigned position = Position();
   std::vector<std::uint8_t> bytes;
-  if (!engine.BackupFlash(status_.device - 1, length, bytes))
+  if (!program_.engine().BackupFlash(position, length, bytes))
     throw sdbus::Error(kErrorFailed, "the flash of " + label + " could not be read");
   bytes.resize(length);
   std::size_t written = 0;
@@ -133,6 +163,78 @@ void EnclosureObject::BackupFirmware(const sdbus::UnixFd& fd, const uint32_t& le
       throw sdbus::Error(kErrorFailed, std::string("the backup file could not be written: ") + std::strerror(errno));
     written += static_cast<std::size_t>(count);
   }
+}
+
+std::map<std::string, sdbus::Variant> EnclosureObject::GetSmart(const uint32_t& member) {
+  if (member < 1 || member > std::size(status_.members))
+    throw sdbus::Error(kErrorInvalidArgument, "the member is the bay 1 or 2, not " + std::to_string(member));
+  const unsigned position = Position();
+  Engine& engine = program_.engine();
+  engine.ReadSmartNow();
+  engine.SelectDevice(position);  // the heading takes the model as the status page shows it
+  engine.SelectSmartBay(member - 1);
+  const std::string bayName = "HDD" + std::to_string(member);
+  const std::string label = cli::DeviceLabel(engine, position);
+  if (!engine.smart().state().store[position][member - 1].dataRead) {
+    const MemberStatus* disk = engine.enclosure(position)->status.member(member - 1);
+    const bool holdsDisk = disk != nullptr && disk->holdsDisk();
+    throw sdbus::Error(kErrorFailed, label + ": " +
+                                         (holdsDisk ? "the SMART data of " + bayName + " could not be read"
+                                                    : bayName + " holds no disk"));
+  }
+  const SmartPageModel& page = engine.smart().page();
+  std::vector<std::map<std::string, sdbus::Variant>> rows;
+  for (std::size_t r = 0; r < page.rowCount && r < page.rows.size(); ++r) {
+    const SmartRow& row = page.rows[r];
+    rows.push_back({{"id", sdbus::Variant(row.attribute.id)},
+                    {"name", sdbus::Variant(row.cells[kColumnName])},
+                    {"value", sdbus::Variant(row.attribute.current)},
+                    {"worst", sdbus::Variant(row.attribute.worst)},
+                    {"threshold", sdbus::Variant(row.attribute.threshold)},
+                    {"value_text", sdbus::Variant(row.cells[kColumnCurrent])},
+                    {"worst_text", sdbus::Variant(row.cells[kColumnWorst])},
+                    {"threshold_text", sdbus::Variant(row.cells[kColumnThreshold])},
+                    {"raw", sdbus::Variant(row.cells[kColumnRaw])},
+                    {"status", sdbus::Variant(row.cells[kColumnStatus])},
+                    {"colour", sdbus::Variant(RgbText(row.colour))}});
+  }
+  return {{"device", sdbus::Variant(static_cast<uint32_t>(position + 1))},
+          {"bay", sdbus::Variant(member)},
+          {"label", sdbus::Variant(label)},
+          {"heading", sdbus::Variant(page.heading)},
+          {"verdict", sdbus::Variant(page.verdict)},
+          {"verdict_colour", sdbus::Variant(RgbText(page.verdictColour))},
+          {"grid_visible", sdbus::Variant(page.gridVisible)},
+          {"thresholds_valid", sdbus::Variant(engine.smart().state().thresholdsValid)},
+          {"rows", sdbus::Variant(rows)}};
+}
+
+std::tuple<uint8_t, std::vector<uint8_t>> EnclosureObject::Query(const uint8_t& code) {
+  // Only the status queries: other codes reach commands that change the controller.
+  constexpr std::uint8_t kStatusQueries[] = {QUERY_PROBE, QUERY_IDENTITY, QUERY_REBUILD, QUERY_MEMBERS};
+  if (std::find(std::begin(kStatusQueries), std::end(kStatusQueries), code) == std::end(kStatusQueries))
+    throw sdbus::Error(kErrorInvalidArgument, "not a status query; the codes are 10, 11, 15 and 17");
+  Position();
+  Sector answer{};
+  ControllerChannel channel(program_.drives(), program_.clock(), ui_);
+  const ResultCode result = channel.Query(status_.drive, code, answer);
+  if (result == kResultControllerBusy)
+    throw sdbus::Error(kErrorBusy,
+                       "drive " + std::to_string(status_.drive) + " is in use by " + channel.record().busyHolder);
+  return {result, std::vector<uint8_t>(answer.begin(), answer.end())};
+}
+
+sdbus::ObjectPath EnclosureObject::UpgradeFirmware(const sdbus::UnixFd& fd,
+                                                   const std::map<std::string, sdbus::Variant>& options) {
+  RequireAuthorization(getObject(), kActionUpgradeFirmware, "upgrading the firmware of " + Label());
+  bool force = false;
+  for (const auto& [name, value] : options) {
+    if (name == "force" && value.containsValueOfType<bool>())
+      force = value.get<bool>();
+    else
+      throw sdbus::Error(kErrorInvalidArgument, "unknown option " + name + "; the one option is force (a boolean)");
+  }
+  return jobs_.Start(Position(), fd.get(), force);
 }
 
 }  // namespace rur::service

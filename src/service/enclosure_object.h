@@ -12,6 +12,8 @@
 #include "app/program.h"
 #include "cli/status_report.h"
 #include "service/rode_rur1_adaptor.h"
+#include "service/service_ui.h"
+#include "service/upgrade_jobs.h"
 
 namespace rur::service {
 
@@ -20,7 +22,8 @@ std::string EnclosureObjectPath(unsigned device);
 
 class EnclosureObject final : public sdbus::AdaptorInterfaces<org::roderur::RodeRur1::Enclosure_adaptor> {
  public:
-  EnclosureObject(sdbus::IConnection& connection, Program& program, const DeviceStatus& status);
+  EnclosureObject(sdbus::IConnection& connection, Program& program, ServiceUi& ui, UpgradeJobs& jobs,
+                  const DeviceStatus& status);
   ~EnclosureObject();
 
   // Takes the enclosure's new facts and signals the properties whose value changed.
@@ -36,6 +39,7 @@ class EnclosureObject final : public sdbus::AdaptorInterfaces<org::roderur::Rode
   std::string NameText() override { return status_.nameText; }
   std::string Firmware() override { return status_.firmware; }
   bool FirmwareValid() override { return status_.firmwareValid; }
+  std::string FirmwareVersion() override;
   std::string Upgrade() override { return UpgradeConditionName(status_.upgrade.condition); }
   uint8_t ModeCode() override { return status_.mode; }
   std::string Mode() override { return status_.modeText; }
@@ -54,8 +58,19 @@ class EnclosureObject final : public sdbus::AdaptorInterfaces<org::roderur::Rode
   std::string Health() override;
   std::vector<std::map<std::string, sdbus::Variant>> Members() override;
   void BackupFirmware(const sdbus::UnixFd& fd, const uint32_t& length) override;
+  std::map<std::string, sdbus::Variant> GetSmart(const uint32_t& member) override;
+  std::tuple<uint8_t, std::vector<uint8_t>> Query(const uint8_t& code) override;
+  sdbus::ObjectPath UpgradeFirmware(const sdbus::UnixFd& fd,
+                                    const std::map<std::string, sdbus::Variant>& options) override;
+  // "Device1 (drive 2)", as rurctl names it.
+  std::string Label() const;
+  // The enclosure's place in the engine's device table; Error.NoSuchEnclosure once it is gone,
+  // Error.Busy while an upgrade holds the controllers.
+  unsigned Position() const;
 
   Program& program_;
+  ServiceUi& ui_;
+  UpgradeJobs& jobs_;
 
   DeviceStatus status_;
   nlohmann::json facts_;  // status_ as rurctl status --json shows it, to tell what changed

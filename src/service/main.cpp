@@ -24,6 +24,7 @@
 #include "notify/mail_center.h"
 #include "platform/branding.h"
 #include "service/manager_object.h"
+#include "service/service_ui.h"
 
 namespace {
 
@@ -100,6 +101,11 @@ void Serve(rur::Program& program, sdbus::IConnection& connection, rur::service::
     ::poll(&descriptor, 1, static_cast<int>(waitMs));
     while (connection.processPendingRequest()) {
     }
+    // A stop or reload asked for while the flash was rewritten is answered now.
+    if (const int held = manager.jobs().RunPending(); held == SIGTERM || held == SIGINT)
+      RequestStop(held);
+    else if (held == SIGHUP)
+      RequestReload(held);
     engine.Step();
     manager.Synchronize();
     if (reloadRequested) {
@@ -122,7 +128,8 @@ int main(int argc, char** argv) {
   std::signal(SIGTERM, RequestStop);
   std::signal(SIGHUP, RequestReload);
 
-  rur::cli::CliUi ui(std::cerr, {});
+  rur::cli::CliUi journalUi(std::cerr, {});
+  rur::service::ServiceUi ui(journalUi);
   rur::Program program;
   std::string error;
   if (!program.Open(options, ui, error)) {
@@ -146,7 +153,10 @@ int main(int argc, char** argv) {
   int status = kExitOk;
   try {
     auto connection = sdbus::createSystemBusConnection();
-    rur::service::ManagerObject manager(*connection, program);
+    // The mail settings of the data folder named, else the system's, as rurctl's mail commands find them.
+    const std::string mailFolder =
+        options.simulate || !options.dataDir.empty() ? program.dataDirectory() : std::string();
+    rur::service::ManagerObject manager(*connection, program, ui, mailFolder);
     manager.Synchronize();
     eventTarget = &manager;
     connection->requestName(rur::service::kBusName);

@@ -2,6 +2,7 @@
 #include "service/manager_object.h"
 
 #include <cstdio>
+#include <utility>
 
 #include "app/event_facts.h"
 #include "monitor/event_log.h"
@@ -24,8 +25,13 @@ bool ParseDay(const std::string& text, LocalDateTime& day) {
 
 }  // namespace
 
-ManagerObject::ManagerObject(sdbus::IConnection& connection, Program& program)
-    : AdaptorInterfaces(connection, kManagerPath), connection_(connection), program_(program) {
+ManagerObject::ManagerObject(sdbus::IConnection& connection, Program& program, ServiceUi& ui, std::string mailFolder)
+    : AdaptorInterfaces(connection, kManagerPath),
+      connection_(connection),
+      program_(program),
+      ui_(ui),
+      mailFolder_(std::move(mailFolder)),
+      jobs_(connection, program, ui) {
   registerAdaptor();
 }
 
@@ -46,7 +52,7 @@ void ManagerObject::Synchronize() {
     if (i < enclosures_.size())
       enclosures_[i]->Update(devices[i]);
     else
-      enclosures_.push_back(std::make_unique<EnclosureObject>(connection_, program_, devices[i]));
+      enclosures_.push_back(std::make_unique<EnclosureObject>(connection_, program_, ui_, jobs_, devices[i]));
   }
   if (listChanged) getObject().emitPropertiesChangedSignal(INTERFACE_NAME, {"Enclosures"});
 }

@@ -3,8 +3,9 @@
 # rode-rurd on a private bus standing in for the system bus: it owns its name once the first
 # detection is over, lists the simulated mirror, reads its mode, and a member pulled on the
 # scenario's timeline gives an Event signal and then PropertiesChanged on the enclosure's object.
-# rurctl status asks the service and prints what an in-process run prints; firmware-backup through
-# the service is refused without polkit's consent (played by python3-dbusmock) and works with it.
+# rurctl status and smart ask the service and print what an in-process run prints; firmware-backup,
+# firmware --yes and mail-set through the service are refused without polkit's consent (played by
+# python3-dbusmock), and the backup and the mail setting work with it.
 # Runs on the real clock: the scenario pulls HDD2 10 s after the start.
 # usage: service-test.sh RODE-RURD RURCTL SCENARIO
 set -euo pipefail
@@ -72,12 +73,17 @@ members=$(property Members)
 refusal=$(call --object-path /org/roderur/RodeRur1 --method org.roderur.RodeRur1.Manager.GetLog 14-03-2026 2>&1 || true)
 [[ $refusal == *org.roderur.RodeRur1.Error.InvalidArgument* ]] || fail "GetLog takes a day of the wrong form: $refusal"
 
-# Before the pull: the service's status is the in-process one, text and JSON alike.
-for format in "" "--json"; do
-  through=$("$rurctl" status $format) || fail "rurctl status $format through the service exits $?"
-  direct=$("$rurctl" --simulate="$scenario" --virtual-time --data-dir "$work/direct" status $format)
-  [ "$through" = "$direct" ] || fail "rurctl status $format differs through the service:
+# Before the pull: what the service reports is what an in-process run reports, text and JSON alike.
+for command in "status" "status --json" "smart --bay 2" "smart --json"; do
+  set +e
+  through=$("$rurctl" $command)
+  through_status=$?
+  direct=$("$rurctl" --simulate="$scenario" --virtual-time --data-dir "$work/direct" $command)
+  direct_status=$?
+  set -e
+  [ "$through" = "$direct" ] || fail "rurctl $command differs through the service:
 $(diff <(echo "$direct") <(echo "$through"))"
+  [ "$through_status" = "$direct_status" ] || fail "rurctl $command exits $through_status through the service"
 done
 
 # The backup: refused until polkit allows it, and then the file holds the flash's bytes.
@@ -90,13 +96,22 @@ if "$python" -c "import dbusmock" 2>/dev/null; then
   polkit() { gdbus call --system --dest org.freedesktop.PolicyKit1 --object-path /org/freedesktop/PolicyKit1/Authority "$@"; }
   for _ in $(seq 100); do polkit --method org.freedesktop.DBus.Peer.Ping >/dev/null 2>&1 && break; sleep 0.1; done
   backup=$work/flash.bin
-  set +e
-  refusal=$("$rurctl" firmware-backup "$backup" --length 65536 2>&1)
-  refused=$?
-  set -e
-  [ "$refused" -eq 1 ] || fail "a backup without consent exits $refused: $refusal"
-  [[ $refusal == *"not authorized"* ]] || fail "a backup without consent says: $refusal"
+  head -c 8192 /dev/zero >"$work/image.bin"
+  for command in "firmware-backup $backup --length 65536" "firmware $work/image.bin --yes" \
+    "mail-set SMTP smtp.example.org"; do
+    set +e
+    refusal=$("$rurctl" $command 2>&1)
+    refused=$?
+    set -e
+    [ "$refused" -eq 1 ] || fail "rurctl $command without consent exits $refused: $refusal"
+    [[ $refusal == *"not authorized"* ]] || fail "rurctl $command without consent says: $refusal"
+  done
   [ ! -e "$backup" ] && [ ! -e "$backup.part" ] || fail "a refused backup left a file"
+  grep -q smtp.example.org "$work/data/KV_RODE_RUR.reg" 2>/dev/null && fail "a refused mail setting was stored"
+  polkit --method org.freedesktop.DBus.Mock.SetAllowed "['org.roderur.RodeRur1.manage-mail']" >/dev/null
+  "$rurctl" mail-set SMTP smtp.example.org >"$work/mail.out" 2>&1 || fail "the allowed mail setting: $(cat "$work/mail.out")"
+  settings=$(call --object-path /org/roderur/RodeRur1 --method org.roderur.RodeRur1.Manager.GetMailSettings)
+  [[ $settings == *"'SMTP': <'smtp.example.org'>"* ]] || fail "the service does not show the new setting: $settings"
   polkit --method org.freedesktop.DBus.Mock.SetAllowed "['org.roderur.RodeRur1.backup-firmware']" >/dev/null
   "$rurctl" firmware-backup "$backup" --length 65536 >"$work/backup.out" 2>&1 || fail "the allowed backup: $(cat "$work/backup.out")"
   [ "$(stat -c %s "$backup")" -eq 65536 ] || fail "the backup holds $(stat -c %s "$backup") bytes"

@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# rode-rurd on a private bus standing in for the system bus, measured as its clients see it: the
+# wall time of a whole `rurctl status --json` through the service and in-process, property reads
+# alone and under ten concurrent readers (build/bench/service_bench), and the service's resident
+# memory once it has served them.
+# usage: bench/service-bench.sh [BUILD-DIR] [SCENARIO] [RUNS]
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+build=${1:-$here/../build}
+scenario=${2:-$here/../tests/dbus/early-pull.json}
+runs=${3:-20}
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+cat >"$work/bus.conf" <<CONF
+<busconfig>
+  <type>system</type>
+  <listen>unix:path=$work/bus</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow user="*"/>
+    <allow own="*"/>
+    <allow send_destination="*"/>
+    <allow receive_sender="*"/>
+  </policy>
+</busconfig>
+CONF
+dbus-daemon --config-file="$work/bus.conf" --nofork 2>/dev/null &
+pids+=($!)
+export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$work/bus"
+for _ in $(seq 50); do [ -S "$work/bus" ] && break; sleep 0.1; done
+"$build/rode-rurd" --simulate="$scenario" --data-dir "$work/data" >"$work/service.log" 2>&1 &
+service=$!
+pids+=($service)
+for _ in $(seq 100); do
+  gdbus call --system --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
+    --method org.freedesktop.DBus.NameHasOwner org.roderur.RodeRur1 2>/dev/null | grep -q true && break
+  sleep 0.1
+done
+
+# The mean and the slowest wall time of RUNS runs of a command, in milliseconds.
+time_runs() {
+  local total=0 slowest=0 start end took
+  for _ in $(seq "$runs"); do
+    start=$(date +%s%N)
+    "$@" >/dev/null 2>&1 || true
+    end=$(date +%s%N)
+    took=$(((end - start) / 1000))
+    total=$((total + took))
+    [ "$took" -gt "$slowest" ] && slowest=$took
+  done
+  printf "mean %d.%03d ms, slowest %d.%03d ms over %d runs\n" $((total / runs / 1000)) $((total / runs % 1000)) \
+    $((slowest / 1000)) $((slowest % 1000)) "$runs"
+}
+
+echo "rurctl status --json through the service: $(time_runs "$build/rurctl" status --json)"
+echo "rurctl status --json in-process:          $(time_runs "$build/rurctl" --simulate="$scenario" --virtual-time \
+  --data-dir "$work/direct" status --json)"
+"$build/bench/service_bench" --benchmark_min_time=1
+echo "rode-rurd resident memory: $(awk '/VmRSS/ {print $2, $3}' "/proc/$service/status") (peak $(awk '/VmHWM/ {print $2, $3}' "/proc/$service/status"))"
