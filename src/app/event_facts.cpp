@@ -16,6 +16,11 @@ EventFacts DescribeEvent(const LogEvent& event, const Program& program) {
   facts.text = event.text;
   facts.time = IsoDateTimeText(event.time, program.clockUtcOffset(event.time));
   facts.alarmKind = event.alarmKind;
+  if (const RecipientRefusal* refusal = program.mailRefusal(event.tag.refusal)) {
+    facts.recipient = refusal->address;
+    facts.code = refusal->code;
+    facts.text = refusal->text;
+  }
   return facts;
 }
 
@@ -31,6 +36,10 @@ HookRunner::Environment EventEnvironment(const EventFacts& facts) {
       {"RUR_TIME", facts.time},
   };
   if (facts.alarmKind != 0) environment.emplace_back("RUR_ALARM_KIND", std::to_string(facts.alarmKind));
+  if (!facts.recipient.empty()) {
+    environment.emplace_back("RUR_RECIPIENT", facts.recipient);
+    environment.emplace_back("RUR_CODE", number(facts.code, 0));
+  }
   return environment;
 }
 

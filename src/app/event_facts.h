@@ -22,11 +22,15 @@ struct EventFacts {
   std::string text;   // the day log's line, or the alarm's sentences
   std::string time;   // "2026-01-01T00:05:00+00:00"
   unsigned alarmKind = 0;
+  // mail-refused: the refused address and the server's reply code; `text` is then the reply's text.
+  std::string recipient;
+  int code = 0;
 };
 
 EventFacts DescribeEvent(const LogEvent& event, const Program& program);
 // RUR_EVENT, RUR_DEVICE, RUR_DRIVE, RUR_PATH, RUR_BAY, RUR_TEXT, RUR_TIME (and RUR_ALARM_KIND
-// for an alarm); a value that does not apply is empty.
+// for an alarm; RUR_RECIPIENT and RUR_CODE for a refused recipient); a value that does not apply
+// is empty.
 HookRunner::Environment EventEnvironment(const EventFacts& facts);
 // Programs run on every event but rebuild progress and the log's banner and information lines.
 bool EventRunsPrograms(const LogEvent& event);

@@ -15,6 +15,7 @@
 #include "notify/reg_file_store.h"
 #include "notify/settings_location.h"
 #include "notify/system_info.h"
+#include "platform/date_time_text.h"
 #include "platform/host_drives.h"
 #include "platform/host_volumes.h"
 #include "platform/program_paths.h"
@@ -126,6 +127,15 @@ bool Program::Open(const ProgramOptions& options, Ui& ui, std::string& error) {
   mail_->UseOutbox(OutboxFolderOf(dataDirectory_));
   mail_->SetLogSink(
       [this](const std::string& line) { eventLog_->QueueLine(line, LogEventTag{LogEventKind::MailGivenUp}); });
+  mail_->SetRefusalSink([this](const std::string& line, const RecipientRefusal& refusal) {
+    // Written at once rather than with the next refresh: the outcome of the last mail of a run
+    // comes after its last refresh.
+    LogEventTag tag{LogEventKind::MailRefused};
+    tag.refusal = refusals_.Keep(refusal);
+    const LocalDateTime now = clock_->localTime();
+    std::string error;
+    eventLog_->AppendLine(line + FormatDateTime(now), now, error, tag);
+  });
 
   engine_->SetRefreshHook([this] {
     if (!metrics_) return;

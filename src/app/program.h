@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/engine.h"
+#include "app/mail_refusals.h"
 #include "firmware/upgrade_status.h"
 #include "platform/hook_runner.h"
 
@@ -69,6 +70,8 @@ class Program {
   UpgradeStatus UpgradeStatusOfDrive(unsigned drive);
   // How the user knows physical drive n: its device node, or the simulated drive's name.
   std::string DrivePath(unsigned drive) const;
+  // A recipient the mail server refused, by the number its event's tag carries; null if unknown.
+  const RecipientRefusal* mailRefusal(std::uint32_t number) const { return refusals_.Find(number); }
   // The offset from UTC of a local time of the program's clock, in seconds.
   int clockUtcOffset(const LocalDateTime& time) const { return clock_->utcOffsetSeconds(time); }
   // Runs each of `programs` on every event (see EventRunsPrograms) with the event in its
@@ -111,6 +114,7 @@ class Program {
   std::unique_ptr<SettingsStore> settings_;
   std::unique_ptr<MailTransport> transport_;
   std::unique_ptr<MailCenter> mail_;
+  MailRefusals refusals_;
   std::unique_ptr<UpgradeJournal> journal_;
   std::unique_ptr<HookRunner> hooks_;
   std::unique_ptr<MetricsTextfile> metrics_;

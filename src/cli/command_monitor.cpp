@@ -65,6 +65,10 @@ nlohmann::json EventJson(const EventFacts& facts) {
                       {"text", facts.text}};
   if (facts.bay != 0) line["bay"] = facts.bay;
   if (facts.alarmKind != 0) line["alarm_kind"] = facts.alarmKind;
+  if (!facts.recipient.empty()) {
+    line["recipient"] = facts.recipient;
+    line["code"] = facts.code != 0 ? nlohmann::json(facts.code) : nlohmann::json();
+  }
   return line;
 }
 

@@ -34,6 +34,7 @@ enum class LogEventKind : std::uint8_t {
   DiskHealth,
   FlashInvalid,
   MailGivenUp,
+  MailRefused,  // the server refused one recipient for good; the others got the mail
   UpgradeUnfinished,
   Alarm,
 };
@@ -41,9 +42,10 @@ enum class LogEventKind : std::uint8_t {
 // Who an event is about, known where its line is made.
 struct LogEventTag {
   LogEventKind kind = LogEventKind::Info;
-  int device = -1;   // position in the device list, -1 for none
-  int drive = -1;    // physical drive number, -1 for none
-  unsigned bay = 0;  // 1 (HDD1) or 2 (HDD2), 0 for none
+  int device = -1;            // position in the device list, -1 for none
+  int drive = -1;             // physical drive number, -1 for none
+  unsigned bay = 0;           // 1 (HDD1) or 2 (HDD2), 0 for none
+  std::uint32_t refusal = 0;  // MailRefused: the number the program keeps the refused recipient under
 };
 
 struct LogEvent {

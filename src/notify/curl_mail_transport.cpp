@@ -1,14 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "notify/curl_mail_transport.h"
 
+#include <arpa/inet.h>
 #include <curl/curl.h>
 #include <dlfcn.h>
+#include <netdb.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <mutex>
 #include <string>
 #include <type_traits>
 
+#include "notify/ehlo_name.h"
 #include "notify/mail_message.h"
 
 namespace rur {
@@ -30,13 +35,14 @@ struct Exchange {
   bool tlsOffered = false;  // the server's EHLO lists STARTTLS
   bool tlsAsked = false;    // STARTTLS sent, its answer awaited
   std::string tlsRefusal;   // the server offered STARTTLS and then refused it: nothing more may go in clear
+  std::string malformed;    // a reply line that is no SMTP reply: waiting for a proper one is pointless
   DeliveryEvents* events = nullptr;
   const std::function<bool()>* abort = nullptr;
 };
 
 std::size_t ReadMessage(char* buffer, std::size_t size, std::size_t count, void* user) {
   auto& exchange = *static_cast<Exchange*>(user);
-  if (!exchange.tlsRefusal.empty()) return CURL_READFUNC_ABORT;
+  if (!exchange.tlsRefusal.empty() || !exchange.malformed.empty()) return CURL_READFUNC_ABORT;
   if (!exchange.transferStarted) {
     exchange.transferStarted = true;
     if (exchange.events->workBegin) exchange.events->workBegin();
@@ -50,13 +56,30 @@ std::size_t ReadMessage(char* buffer, std::size_t size, std::size_t count, void*
 
 int WatchAbort(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
   const auto& exchange = *static_cast<Exchange*>(user);
-  return (*exchange.abort)() || !exchange.tlsRefusal.empty() ? 1 : 0;
+  return (*exchange.abort)() || !exchange.tlsRefusal.empty() || !exchange.malformed.empty() ? 1 : 0;
 }
 
 std::string StripLineEnd(const char* data, std::size_t size) {
   std::string line(data, size);
   while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
   return line;
+}
+
+// A server's line as a message may quote it: control characters as "?", at most a line's worth.
+std::string Printable(const std::string& line) {
+  constexpr std::size_t kQuotedLength = 80;
+  std::string text = line.substr(0, kQuotedLength);
+  for (char& c : text)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+  return line.size() > kQuotedLength ? text + "..." : text;
+}
+
+// An SMTP reply line: three digits, the first 2 to 5, then the end, a space or a hyphen.
+bool IsReplyLine(const std::string& line) {
+  constexpr std::size_t kCodeLength = 3;
+  const auto digit = [&](std::size_t i) { return line[i] >= '0' && line[i] <= '9'; };
+  return line.size() >= kCodeLength && line[0] >= '2' && line[0] <= '5' && digit(1) && digit(2) &&
+         (line.size() == kCodeLength || line[kCodeLength] == ' ' || line[kCodeLength] == '-');
 }
 
 bool StartsWithNoCase(const std::string& text, const char* prefix) {
@@ -84,7 +107,13 @@ int WatchExchange(CURL*, curl_infotype type, char* data, std::size_t size, void*
     }
   } else if (type == CURLINFO_HEADER_IN) {
     const std::string reply = StripLineEnd(data, size);
-    if (!reply.empty() && (reply[0] == '4' || reply[0] == '5')) exchange.lastRefusal = reply;
+    if (!IsReplyLine(reply)) {
+      // The mail library would wait for a proper line until the time-out; the server has said
+      // something else, and that is what the user learns.
+      if (exchange.malformed.empty()) exchange.malformed = reply;
+      return 0;
+    }
+    if (reply[0] == '4' || reply[0] == '5') exchange.lastRefusal = reply;
     if (reply.size() > 4 && reply.starts_with("250") && StartsWithNoCase(reply.substr(4), "STARTTLS"))
       exchange.tlsOffered = true;
     if (exchange.tlsAsked && exchange.tlsOffered && !reply.empty() && reply[0] != '2') {
@@ -196,6 +225,53 @@ std::string FailureText(const CurlLibrary& library, CURLcode code, const char* d
   return text + ".";
 }
 
+// The address literal of this end of a connection to the server: a datagram socket "connected"
+// there sends nothing, yet the system picks the address it would leave from.
+std::string LocalAddressLiteral(const std::string& host, std::uint16_t port) {
+  constexpr const char* kLoopbackLiteral = "[127.0.0.1]";
+  addrinfo hints{};
+  hints.ai_socktype = SOCK_DGRAM;
+  addrinfo* found = nullptr;
+  if (::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0 || found == nullptr)
+    return kLoopbackLiteral;
+  std::string literal = kLoopbackLiteral;
+  const int probe = ::socket(found->ai_family, SOCK_DGRAM, 0);
+  sockaddr_storage local{};
+  socklen_t length = sizeof(local);
+  if (probe >= 0 && ::connect(probe, found->ai_addr, found->ai_addrlen) == 0 &&
+      ::getsockname(probe, reinterpret_cast<sockaddr*>(&local), &length) == 0) {
+    char text[INET6_ADDRSTRLEN] = {};
+    const void* address = local.ss_family == AF_INET6
+                              ? static_cast<const void*>(&reinterpret_cast<const sockaddr_in6*>(&local)->sin6_addr)
+                              : static_cast<const void*>(&reinterpret_cast<const sockaddr_in*>(&local)->sin_addr);
+    if (::inet_ntop(local.ss_family, address, text, sizeof(text)) != nullptr) literal = AddressLiteral(text);
+  }
+  if (probe >= 0) ::close(probe);
+  ::freeaddrinfo(found);
+  return literal;
+}
+
+// The greeting's name as the URL's path, which the mail library sends in EHLO.
+std::string EhloPath(const SmtpAccount& account) {
+  constexpr std::size_t kHostNameRoom = 256;
+  char hostName[kHostNameRoom] = {};
+  const bool named = ::gethostname(hostName, sizeof(hostName) - 1) == 0;
+  std::string name = named ? EhloName(hostName, "") : std::string();
+  if (name.empty()) name = LocalAddressLiteral(account.host, account.port);
+  std::string path = "/";
+  constexpr const char* kHexDigits = "0123456789ABCDEF";
+  for (const char c : name) {
+    if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.') {
+      path.push_back(c);
+    } else {
+      path += '%';
+      path.push_back(kHexDigits[static_cast<unsigned char>(c) >> 4]);
+      path.push_back(kHexDigits[static_cast<unsigned char>(c) & 0xF]);
+    }
+  }
+  return path;
+}
+
 }  // namespace
 
 CurlMailTransport::CurlMailTransport() = default;
@@ -228,7 +304,7 @@ DeliveryResult CurlMailTransport::Send(const SmtpAccount& account, const Outgoin
   curl_slist* recipients = nullptr;
   for (const auto& recipient : mail.recipients)
     recipients = library->slistAppend(recipients, ("<" + recipient + ">").c_str());
-  const std::string url = SmtpUrl(account.host, account.port, account.implicitTls);
+  const std::string url = SmtpUrl(account.host, account.port, account.implicitTls) + EhloPath(account);
   const std::string from = "<" + mail.senderAddress + ">";
   char detail[CURL_ERROR_SIZE] = {};
   const long timeout = static_cast<long>(account.timeoutSeconds);
@@ -275,6 +351,9 @@ DeliveryResult CurlMailTransport::Send(const SmtpAccount& account, const Outgoin
     if (events.workEnd) events.workEnd();
   } else if (!exchange.rejected.empty() && exchange.rejected.size() == mail.recipients.size()) {
     result.error = "The mail server refused every recipient.";
+  } else if (!exchange.malformed.empty()) {
+    result.error = "The mail server " + account.host + " port " + std::to_string(account.port) +
+                   " sent a malformed reply: \"" + Printable(exchange.malformed) + "\".";
   } else if (!exchange.tlsRefusal.empty()) {
     result.error = "The mail server " + account.host + " port " + std::to_string(account.port) +
                    " offered STARTTLS and then refused it: \"" + exchange.tlsRefusal +

@@ -9,6 +9,7 @@
 #include "notify/retry_schedule.h"
 #include "platform/atomic_file.h"
 #include "platform/branding.h"
+#include "platform/date_time_text.h"
 
 namespace rur {
 
@@ -638,17 +639,19 @@ void MailCenter::TakeDeliveryOutcome(bool tellUi) {
   // (4xx) keeps the mail in the outbox for that recipient only.
   std::vector<std::string> retryFor;
   std::string temporaryReplies;
-  for (const auto& refusal : result->rejected) {
-    const std::size_t open = refusal.find(" (");
-    const std::string address = refusal.substr(0, open);
-    const std::string reply =
-        open == std::string::npos ? std::string() : refusal.substr(open + 2, refusal.size() - open - 3);
-    if (!reply.empty() && reply[0] == '4') {
-      retryFor.push_back(address);
-      temporaryReplies += (temporaryReplies.empty() ? "" : ", ") + address + ": \"" + reply + "\"";
-    } else if (logSink_) {
-      logSink_("Mail \"" + found->subject + "\" refused for " + address + " by the server: \"" + reply + "\", ");
+  for (const auto& rejected : result->rejected) {
+    const RecipientRefusal refusal = ParseRecipientRefusal(rejected);
+    if (refusal.temporary()) {
+      retryFor.push_back(refusal.address);
+      temporaryReplies += (temporaryReplies.empty() ? "" : ", ") + refusal.address + ": \"" + refusal.reply + "\"";
+      continue;
     }
+    const std::string line = "Mail \"" + found->subject + "\" refused for " + refusal.address + " by the server: \"" +
+                             refusal.reply + "\", ";
+    if (refusalSink_)
+      refusalSink_(line, refusal);
+    else if (logSink_)
+      logSink_(line);
   }
   if (!retryFor.empty()) {
     found->recipients = retryFor;
@@ -680,7 +683,6 @@ void MailCenter::RecordFailure(std::size_t index, const std::string& error) {
   QueuedMail& mail = outbox_[index];
   ++mail.attempts;
   mail.lastError = error;
-  ui_.panel(kMailProgressPanel, "Send mail failed: " + error);
   const std::int64_t wallNow = WallSeconds();
   if (wallNow - mail.raisedAt >= kGiveUpAfterSeconds) {
     std::string recipients;
@@ -696,6 +698,8 @@ void MailCenter::RecordFailure(std::size_t index, const std::string& error) {
     const std::int64_t delay = RetryDelaySeconds(mail.attempts);
     mail.dueMs = clock_.nowMs() + static_cast<std::uint64_t>(delay) * 1000;
     mail.nextTryAt = wallNow + delay;
+    ui_.panel(kMailProgressPanel, "Send mail failed: " + error + " The mail stays in the outbox; next attempt at " +
+                                      FormatDateTime(CivilFromSeconds(mail.nextTryAt)) + ".");
     SaveQueued(mail);
   }
   UpdateWaitingNotice();

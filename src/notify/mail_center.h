@@ -29,6 +29,7 @@
 #include "notify/mail_settings.h"
 #include "notify/mail_transport.h"
 #include "notify/password_block.h"
+#include "notify/recipient_refusal.h"
 #include "notify/settings_store.h"
 #include "platform/clock.h"
 #include "platform/user_interface.h"
@@ -92,6 +93,10 @@ class MailCenter {
   void UseOutbox(std::string folder);
   // Where a given-up mail is recorded (the day's event log); the line gets its time stamp there.
   void SetLogSink(std::function<void(const std::string&)> sink) { logSink_ = std::move(sink); }
+  // Where a recipient the server refused for good is recorded, with its day-log line; without
+  // one, the line goes to the log sink.
+  using RefusalSink = std::function<void(const std::string& line, const RecipientRefusal&)>;
+  void SetRefusalSink(RefusalSink sink) { refusalSink_ = std::move(sink); }
 
   // E-mail page. The caller checks that the page may open and switches to it.
   void ShowMailPage(MailPageModel& page);
@@ -210,6 +215,7 @@ class MailCenter {
   std::string inFlightId_;  // the outbox mail the worker carries
   std::string waitingNotice_;
   std::function<void(const std::string&)> logSink_;
+  RefusalSink refusalSink_;
 
   BackgroundDelivery delivery_;
   bool sendingGuard_ = false;  // the test mail waits for its delivery

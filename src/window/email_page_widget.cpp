@@ -2,6 +2,7 @@
 #include "window/email_page_widget.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -13,6 +14,7 @@
 
 #include "app/program.h"
 #include "notify/mail_center.h"
+#include "notify/password_block.h"
 #include "window/artwork.h"
 #include "window/image_button.h"
 #include "window/page_artwork.h"
@@ -30,8 +32,27 @@ constexpr int kRightX = 218;
 constexpr int kColumnWidth = 188;
 constexpr int kEditHeight = 22;
 constexpr int kGridRowHeight = 18;
-constexpr int kPasswordLength = 15;
+// Characters, which the stored settings hold whole up to that many bytes; a longer one in bytes is
+// refused when saved.
+constexpr int kPasswordLength = static_cast<int>(kPasswordMaxLength);
 constexpr int kTimeOutLength = 2;
+
+// The entries of the implicit-TLS box and the stored values they stand for.
+constexpr int kImplicitTlsByPort = 0;
+constexpr int kImplicitTlsAlways = 1;
+constexpr int kImplicitTlsNever = 2;
+
+std::string ImplicitTlsValue(int entry) {
+  if (entry == kImplicitTlsAlways) return "1";
+  if (entry == kImplicitTlsNever) return "0";
+  return {};
+}
+
+int ImplicitTlsEntry(const std::string& value) {
+  if (value == "1") return kImplicitTlsAlways;
+  if (value == "0") return kImplicitTlsNever;
+  return kImplicitTlsByPort;
+}
 constexpr int kOkIgnoreWidth = 86;
 
 QLabel* AddCaption(QWidget* parent, const QString& text, QRect geometry, int pixelSize = 12, bool bold = false) {
@@ -212,6 +233,23 @@ void EmailPageWidget::BuildSetup(QWidget* page) {
   plainLoginBox_->setGeometry(kRightX, 134, kColumnWidth + 8, 22);
   plainLoginBox_->setToolTip(
       QStringLiteral("Sends the password in clear to a server that offers no STARTTLS; anyone on the way can read it"));
+
+  // TLS from the first byte (the server's "smtps" port) or STARTTLS after the greeting; the
+  // stored value is empty, "1" or "0" in the order of the entries.
+  AddCaption(page, QStringLiteral("Implicit TLS:"), {kRightX, 167, 84, 16});
+  implicitTlsBox_ = new QComboBox(page);
+  implicitTlsBox_->setObjectName(QStringLiteral("ImplicitTlsBox"));
+  implicitTlsBox_->setGeometry(kRightX + 86, 164, kColumnWidth - 86, 22);
+  implicitTlsBox_->addItems(
+      {QStringLiteral("On port 465 only"), QStringLiteral("Always"), QStringLiteral("Never (STARTTLS)")});
+  // The way to the server changes as with its port: a test mail waits for OK or Ignore.
+  connect(implicitTlsBox_, &QComboBox::currentIndexChanged, this, [this] {
+    if (filling_) return;
+    if (MailCenter* center = mail()) center->EditChanged(kDirtyPort);
+  });
+  implicitTlsBox_->setToolTip(
+      QStringLiteral("Whether the connection is encrypted from its first byte, as port 465 expects, or "
+                     "switches to TLS with STARTTLS"));
 
   testButton_ = new ImageButton(QStringLiteral("Image3_Test"), page, QStringLiteral("Send Test Mail"),
                                 QStringLiteral("Sends a mail to the sender address with the stored settings"));
@@ -428,6 +466,7 @@ void EmailPageWidget::Collect() {
   model_.account = Std(accountEdit_->text());
   model_.login = loginBox_->isChecked();
   model_.allowPlainLogin = plainLoginBox_->isChecked();
+  model_.implicitTls = ImplicitTlsValue(implicitTlsBox_->currentIndex());
   model_.tempAlarm = Std(tempAlarmEdit_->text());
   model_.fanMinRpm = Std(fanMinRpmEdit_->text());
   for (std::size_t i = 0; i < kinds_.size(); ++i) {
@@ -459,6 +498,7 @@ void EmailPageWidget::Fill() {
   loginBox_->setChecked(model_.login);
   ShowLoginFields(model_.login);
   plainLoginBox_->setChecked(model_.allowPlainLogin);
+  implicitTlsBox_->setCurrentIndex(ImplicitTlsEntry(model_.implicitTls));
   set(tempAlarmEdit_, model_.tempAlarm);
   set(fanMinRpmEdit_, model_.fanMinRpm);
 

@@ -14,6 +14,7 @@
 #include "window/notebook_page.h"
 
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -101,6 +102,7 @@ class EmailPageWidget : public NotebookPage {
   QLineEdit* accountEdit_ = nullptr;        // Edit12
   QCheckBox* loginBox_ = nullptr;           // CheckBox8
   QCheckBox* plainLoginBox_ = nullptr;      // the login may go without TLS
+  QComboBox* implicitTlsBox_ = nullptr;     // TLS from the first byte: by port, always, never
   QLineEdit* tempAlarmEdit_ = nullptr;      // Over Heat: the limit in degrees C
   QLineEdit* fanMinRpmEdit_ = nullptr;      // Fan Fail: the lowest speed that counts as running
   QLabel* accountCaption_ = nullptr;        // Label19

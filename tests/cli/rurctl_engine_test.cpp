@@ -328,6 +328,7 @@ TEST_F(RurctlTest, MonitorStreamsEventsAsJsonAndRunsAProgramOnEach) {
 
 // A member that fails in its bay is the alarm users want first: one alarm, one day-log line, one
 // hook run and one mail; with that kind's mail switched off the alarm still counts in the metrics.
+// A recipient the server refuses for good is an event of its own; the other still gets the mail.
 TEST_F(RurctlTest, AMemberFailingInItsBayIsOneAlarmMailedOrNot) {
   using rur::mailtest::SmtpSink;
   std::ofstream(dir_ / "fails.json") << R"({"name": "fails", "drives": [
@@ -342,18 +343,21 @@ TEST_F(RurctlTest, AMemberFailingInItsBayIsOneAlarmMailedOrNot) {
   const bool mailed = SmtpSink::Available();
   std::unique_ptr<SmtpSink> sink;
   if (mailed) {
-    sink = std::make_unique<SmtpSink>();
+    sink = std::make_unique<SmtpSink>(SmtpSink::Mode::Reject, "gone@example.com");
     const std::vector<std::string> steps{"mail-set SMTP 127.0.0.1", "mail-set Port " + std::to_string(sink->port()),
-                                         "mail-set Addr rur@example.com", "mail-recipients add ops@example.com"};
+                                         "mail-set Addr rur@example.com", "mail-recipients add ops@example.com",
+                                         "mail-recipients add gone@example.com"};
     for (const std::string& step : steps) ASSERT_EQ(Rurctl(run + step).status, 0) << step;
   }
-  const auto alarms = [](const std::string& out) {
+  std::vector<nlohmann::json> refused;
+  const auto alarms = [&refused](const std::string& out) {
     std::vector<std::string> seen;
     std::istringstream lines(out);
     for (std::string line; std::getline(lines, line);) {
       const auto event = nlohmann::json::parse(line);
       if (event["event"] == "alarm" || event["event"] == "member-failed")
         seen.push_back(event["event"].get<std::string>() + " " + std::to_string(event["bay"].get<int>()));
+      if (event["event"] == "mail-refused") refused.push_back(event);
     }
     return seen;
   };
@@ -366,12 +370,22 @@ TEST_F(RurctlTest, AMemberFailingInItsBayIsOneAlarmMailedOrNot) {
   std::istringstream hookLines(Read(dir_ / "hook.log"));
   for (std::string line; std::getline(hookLines, line);) hooks.push_back(line);
   std::sort(hooks.begin(), hooks.end());
-  EXPECT_EQ(hooks, (std::vector<std::string>{"alarm 2", "member-failed 2"}));
+  std::vector<std::string> expectedHooks{"alarm 2", "member-failed 2"};
+  if (mailed) expectedHooks.insert(expectedHooks.begin() + 1, "mail-refused ");
+  EXPECT_EQ(hooks, expectedHooks);
   const RunResult log = Rurctl(run + "log");
   EXPECT_NE(log.out.find("D1 HDD2 was failed"), std::string::npos) << log.out;
   if (mailed) {
     ASSERT_EQ(sink->Mails().size(), 1u);
     EXPECT_NE(sink->Mails()[0].text.find("Device1 P1 Hard Disk Drive fail."), std::string::npos);
+    EXPECT_EQ(sink->Mails()[0].recipients, (std::vector<std::string>{"ops@example.com"}));
+    ASSERT_EQ(refused.size(), 1u) << watched.out;
+    EXPECT_EQ(refused[0]["recipient"], "gone@example.com");
+    EXPECT_EQ(refused[0]["code"], 550);
+    EXPECT_EQ(refused[0]["text"], "5.1.1 No such user here");
+    EXPECT_NE(log.out.find("refused for gone@example.com by the server: \"550 5.1.1 No such user here\""),
+              std::string::npos)
+        << log.out;
   }
 
   ASSERT_EQ(Rurctl(run + "mail-set EMailSend 1").status, 0);

@@ -236,6 +236,15 @@ TEST_F(SmtpFixture, BrokenServersEndInTimeWithAClearOutcomeAndTheNextAlarmStillG
   EXPECT_LT(seconds(start), 3.5);
   EXPECT_GT(ui.pumps, 0);  // the window stayed alive meanwhile
 
+  // A greeting that is no SMTP reply is called what it is, without waiting for the time-out.
+  SmtpSink garbled(SmtpSink::Mode::Garbled);
+  UseServer(garbled.port(), {"ops@example.com"}, false, "20");
+  start = Clock::now();
+  RaiseDriveAlarm();
+  EXPECT_EQ(center.LastReport().text, "The mail server 127.0.0.1 port " + std::to_string(garbled.port()) +
+                                          " sent a malformed reply: \"2x0 ready\".");
+  EXPECT_LT(seconds(start), 5.0);
+
   // A server that stalls after DATA: the dispatch returns at once, the transfer ends within its
   // time-out and the mail waits in the outbox.
   SmtpSink stalling(SmtpSink::Mode::Stall);

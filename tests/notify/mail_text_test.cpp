@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
+#include "notify/ehlo_name.h"
 #include "notify/mail_message.h"
 #include "notify/mail_settings.h"
 #include "notify/mail_test_support.h"
@@ -38,6 +39,37 @@ TEST(SystemInfo, FiveLinesWithTheFirstInterfaceThatHasAddresses) {
   EXPECT_EQ(facts.boardVendor, "ACME Corp.");
   EXPECT_EQ(facts.boardName, "");
   EXPECT_FALSE(facts.systemName.empty());
+}
+
+// The greeting carries ASCII only: other scripts go as IDNA labels, and a name that cannot be a
+// host name at all gives way to the connection's address literal.
+TEST(EhloName, HostNamesInAnyScriptGreetInAscii) {
+  const std::string label63(63, 'a');
+  const struct {
+    std::string host;
+    std::string greeting;
+  } cases[] = {
+      {"raid-box.example.org", "raid-box.example.org"},
+      {"RAID-Box.", "raid-box"},
+      {"Bücher.example", "xn--bcher-kva.example"},
+      {"ÄÖÜ", "xn--4ca0bs"},
+      {"Łódź", "xn--d-uga0v4h"},
+      {"Ωmega-σ", "xn--mega--kde0b"},
+      {"straße", "xn--strae-oqa"},
+      {"Москва.рф", "xn--80adxhks.xn--p1ai"},
+      {"例え。テスト", "xn--r8jz45g.xn--zckzah"},
+      {label63 + ".example", label63 + ".example"},
+      {label63 + "a.example", "[192.0.2.7]"},
+      {"my_host", "[192.0.2.7]"},
+      {"two words", "[192.0.2.7]"},
+      {"-dash", "[192.0.2.7]"},
+      {"a..b", "[192.0.2.7]"},
+      {"", "[192.0.2.7]"},
+      {"caf\xc3", "[192.0.2.7]"},
+      {"\xed\xa0\x80", "[192.0.2.7]"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(EhloName(c.host, AddressLiteral("192.0.2.7")), c.greeting) << c.host;
+  EXPECT_EQ(AddressLiteral("2001:db8::7"), "[IPv6:2001:db8::7]");
 }
 
 TEST(MailMessage, HeadersCannotBeInjectedAndEveryLineEndsInCrLf) {

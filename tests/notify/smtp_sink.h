@@ -74,7 +74,7 @@ struct ReceivedLogin {
 
 class SmtpSink {
  public:
-  enum class Mode { Normal, Auth, Reject, Silent, Stall, StartTls };
+  enum class Mode { Normal, Auth, Reject, Silent, Garbled, Stall, StartTls };
 
   // Whether the system Python can run the server at all.
   static bool Available() {
@@ -101,6 +101,7 @@ class SmtpSink {
     const char* modeName = mode == Mode::Auth       ? "auth"
                            : mode == Mode::Reject   ? "reject"
                            : mode == Mode::Silent   ? "silent"
+                           : mode == Mode::Garbled  ? "garbled"
                            : mode == Mode::Stall    ? "stall"
                            : mode == Mode::StartTls ? "starttls"
                                                     : "normal";

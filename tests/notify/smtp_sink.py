@@ -7,7 +7,8 @@ every message it takes as FOLDER/mail-N.eml with its envelope in FOLDER/mail-N.j
 login as FOLDER/login-N.json.
 
 Modes: normal; auth (login required); reject (RCPT TO of --reject is refused with 550);
-silent (takes connections and never says a word); stall (takes the message after DATA and never
+silent (takes connections and never says a word); garbled (greets with "2x0 ready" and then
+says nothing); stall (takes the message after DATA and never
 answers); starttls (login required, AUTH PLAIN only, STARTTLS offered with a certificate for 127.0.0.1 from a test
 CA written as FOLDER/ca.pem). A login record says whether the session was encrypted by then.
 --port listens on that port instead of a free one.
@@ -110,19 +111,25 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--folder", required=True)
     parser.add_argument("--mode", default="normal",
-                        choices=["normal", "auth", "reject", "silent", "stall", "starttls"])
+                        choices=["normal", "auth", "reject", "silent", "garbled", "stall", "starttls"])
     parser.add_argument("--reject", default="")
     parser.add_argument("--port", type=int, default=0)
     args = parser.parse_args()
     port_file = os.path.join(args.folder, "port")
 
-    if args.mode == "silent":
+    if args.mode in ("silent", "garbled"):
         listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
         listener.bind(("127.0.0.1", args.port))
         listener.listen(16)  # the kernel completes the handshakes; nobody ever answers
         write_atomically(port_file, str(listener.getsockname()[1]).encode())
+        if args.mode == "silent":
+            while True:
+                time.sleep(3600)
+        held = []
         while True:
-            time.sleep(3600)
+            connection, _ = listener.accept()
+            connection.sendall(b"2x0 ready\r\n")
+            held.append(connection)
 
     sink = Sink(args.folder, args.reject if args.mode == "reject" else "", args.mode == "stall")
     tls_context = make_tls_context(args.folder) if args.mode == "starttls" else None

@@ -3,6 +3,7 @@
 // test button's refusals, and a test mail that reaches a real SMTP server on 127.0.0.1.
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QStackedWidget>
@@ -295,10 +296,13 @@ class EmailPageTest : public QObject {
     Type(run, "Edit4", QStringLiteral("ops@example.org"));
     Click(run, "CheckBox8");
     Type(run, "Edit12", QStringLiteral("opsuser"));
-    Type(run, "Edit8", QStringLiteral("s3cret"));
+    // A password longer than the old 15-character field, and STARTTLS chosen over the port's default.
+    Type(run, "Edit8", QStringLiteral("correct-horse-22-bytes"));
+    run.find<QComboBox>("ImplicitTlsBox")->setCurrentIndex(2);
     Click(run, "Image3_OK");
     run.run(500);
     QVERIFY(run.program.mail().SettingsLoaded());
+    QCOMPARE(run.program.mail().ImplicitTls(), std::string("0"));
 
     // The server offers no STARTTLS: the password stays here until the user allows it.
     Click(run, "Image3_Test");
@@ -321,7 +325,7 @@ class EmailPageTest : public QObject {
     QCOMPARE(logins.size(), std::size_t{1});
     QCOMPARE(logins[0].mechanism, std::string("PLAIN"));
     QCOMPARE(logins[0].login, std::string("opsuser"));
-    QCOMPARE(logins[0].password, std::string("s3cret"));
+    QCOMPARE(logins[0].password, std::string("correct-horse-22-bytes"));
   }
 };
 
