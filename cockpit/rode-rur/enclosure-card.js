@@ -4,7 +4,7 @@
 
 import { ENCLOSURE, call, element, errorText, isAbsentMethod, announce } from "./service.js";
 import { renderSmart } from "./smart-view.js";
-import { downloadFirmwareBackup } from "./backup.js";
+import { BACKUP_LENGTHS, downloadFirmwareBackup } from "./backup.js";
 
 const HEALTH_WORDS = { healthy: "Healthy", degraded: "Degraded", failed: "Failed" };
 
@@ -57,12 +57,17 @@ export class EnclosureCard {
 
         const backup = element("button", { type: "button", text: "Download a firmware backup" });
         backup.addEventListener("click", () => this.backup(backup));
+        this.backupLength = element("select", { id: id + "-backup-length" },
+            ...BACKUP_LENGTHS.map(([bytes, text]) => element("option", { value: String(bytes), text })));
+        this.backupLength.value = String(BACKUP_LENGTHS[BACKUP_LENGTHS.length - 1][0]);
         this.backupNote = element("p", { class: "muted", "aria-live": "polite" });
 
         this.node = element("article", { class: "panel enclosure", "aria-labelledby": id + "-title" },
             element("div", { class: "panel-header" }, this.title, this.badge),
             this.error, this.upgradeNote, facts, table, this.smartArea,
-            element("div", { class: "button-row" }, backup), this.backupNote);
+            element("div", { class: "button-row" },
+                element("label", { for: id + "-backup-length", text: "Read" }), this.backupLength, backup),
+            this.backupNote);
     }
 
     update(changed) {
@@ -156,7 +161,7 @@ export class EnclosureCard {
         button.disabled = true;
         this.backupNote.textContent = "Reading the controller's flash…";
         try {
-            const name = await downloadFirmwareBackup(this.props.Device);
+            const name = await downloadFirmwareBackup(this.props.Device, Number(this.backupLength.value));
             this.backupNote.textContent = `The backup was saved as ${name}.`;
             announce(this.backupNote.textContent);
         } catch (error) {

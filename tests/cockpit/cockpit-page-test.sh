@@ -51,6 +51,19 @@ pids+=($!)
 export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$work/bus"
 for _ in $(seq 50); do [ -S "$work/bus" ] && break; sleep 0.1; done
 
+# polkit played by python3-dbusmock, allowing the backup; without it the backup is left out.
+backup_bytes=0
+if "$python" -c "import dbusmock" 2>/dev/null; then
+  "$python" -m dbusmock --system --template polkitd >"$work/polkit.log" 2>&1 &
+  pids+=($!)
+  polkit() { gdbus call --system --dest org.freedesktop.PolicyKit1 --object-path /org/freedesktop/PolicyKit1/Authority "$@"; }
+  for _ in $(seq 100); do polkit --method org.freedesktop.DBus.Peer.Ping >/dev/null 2>&1 && break; sleep 0.1; done
+  polkit --method org.freedesktop.DBus.Mock.SetAllowed "['org.roderur.RodeRur1.backup-firmware']" >/dev/null
+  backup_bytes=65536
+else
+  echo "python3-dbusmock is not installed: the firmware backup is not tested"
+fi
+
 # The bridge finds the page under XDG_DATA_HOME/cockpit and runs the tree's rurctl for backups.
 export XDG_DATA_HOME=$share
 PATH="$(dirname "$rurctl"):$PATH"
@@ -66,5 +79,6 @@ done
 
 "$python" "$(dirname "$0")/page_check.py" --url "http://127.0.0.1:$port/cockpit/@localhost/rode-rur/index.html" \
   --service "$service" --scenario "$scenario" --data-dir "$work/data" --log "$work/service.log" \
+  --downloads "$work/downloads" --backup-bytes "$backup_bytes" \
   ${screenshots:+--screenshots "$screenshots"} || fail "the page check failed (service output: $(cat "$work/service.log" 2>/dev/null))"
 echo "PASS: the page follows the service live"

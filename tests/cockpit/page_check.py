@@ -15,7 +15,7 @@ from selenium import webdriver
 from selenium.common.exceptions import TimeoutException
 from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
-from selenium.webdriver.support.ui import WebDriverWait
+from selenium.webdriver.support.ui import Select, WebDriverWait
 
 # Bounds for the page to catch up, far above what it needs: the test waits on what the page
 # shows, never on the clock.
@@ -49,8 +49,10 @@ def members(driver):
     return rows
 
 
-def browser():
+def browser(downloads):
     options = webdriver.ChromeOptions()
+    options.add_experimental_option("prefs", {"download.default_directory": downloads,
+                                              "download.prompt_for_download": False})
     for argument in ("--headless=new", "--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage",
                      "--window-size=1280,900", "--lang=en-GB"):
         options.add_argument(argument)
@@ -60,10 +62,26 @@ def browser():
 
 def screenshot(driver, folder, name):
     height = driver.execute_script("return document.documentElement.scrollHeight")
-    driver.set_window_size(1280, max(900, height + 20))
+    # The window's frame takes part of its height: leave room so nothing is cut off.
+    driver.set_window_size(1280, max(900, height + 200))
     path = os.path.join(folder, name)
     driver.save_screenshot(path)
     print(f"screenshot: {path}")
+
+
+def check_backup(driver, args):
+    """The backup button runs rurctl through the service and offers the flash as a file."""
+    Select(driver.find_element(By.CSS_SELECTOR, ".enclosure select")).select_by_value(str(args.backup_bytes))
+    driver.find_element(By.XPATH, "//button[text()='Download a firmware backup']").click()
+    wait_for(driver, "the backup's outcome", lambda: "backup was saved" in body_text(driver)
+             or "backup failed" in body_text(driver))
+    if "backup failed" in body_text(driver):
+        raise CheckFailed(f"the backup failed:\n{body_text(driver)}")
+
+    def complete():
+        files = [name for name in os.listdir(args.downloads) if name.endswith(".bin")]
+        return files and os.path.getsize(os.path.join(args.downloads, files[0])) == args.backup_bytes
+    wait_for(driver, f"a downloaded backup of {args.backup_bytes} bytes", complete)
 
 
 def check(driver, args):
@@ -95,6 +113,8 @@ def check(driver, args):
         wait_for(driver, "the pull in the recent events",
                  lambda: len(driver.find_elements(By.CSS_SELECTOR, "#log-lines li")) > 0)
 
+        if args.backup_bytes:
+            check_backup(driver, args)
         if args.screenshots:
             os.makedirs(args.screenshots, exist_ok=True)
             screenshot(driver, args.screenshots, "cockpit-page.png")
@@ -118,8 +138,11 @@ def main():
     for option in ("--url", "--service", "--scenario", "--data-dir", "--log"):
         parser.add_argument(option, required=True)
     parser.add_argument("--screenshots", help="folder for the light and dark screenshots")
+    parser.add_argument("--downloads", required=True, help="the browser's download folder")
+    parser.add_argument("--backup-bytes", type=int, default=0,
+                        help="the size of the firmware backup to download; 0 leaves the backup out")
     args = parser.parse_args()
-    driver = browser()
+    driver = browser(args.downloads)
     try:
         check(driver, args)
     except CheckFailed as failure:
