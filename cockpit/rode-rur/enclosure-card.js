@@ -2,7 +2,7 @@
 // One enclosure on the page: its facts, its two members and the actions on it. The card is built
 // once and its texts are updated in place, so a refresh never moves the keyboard focus.
 
-import { ENCLOSURE, call, element, errorText, isAbsentMethod, announce } from "./service.js";
+import { ENCLOSURE, call, element, errorText, isAbsentMethod } from "./service.js";
 import { renderSmart } from "./smart-view.js";
 import { BACKUP_LENGTHS, downloadFirmwareBackup } from "./backup.js";
 
@@ -163,7 +163,6 @@ export class EnclosureCard {
         try {
             const name = await downloadFirmwareBackup(this.props.Device, Number(this.backupLength.value));
             this.backupNote.textContent = `The backup was saved as ${name}.`;
-            announce(this.backupNote.textContent);
         } catch (error) {
             this.backupNote.textContent = "The backup failed: " + errorText(error);
         } finally {
