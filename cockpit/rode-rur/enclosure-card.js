@@ -164,7 +164,10 @@ export class EnclosureCard {
             const name = await downloadFirmwareBackup(this.props.Device, Number(this.backupLength.value));
             this.backupNote.textContent = `The backup was saved as ${name}.`;
         } catch (error) {
-            this.backupNote.textContent = "The backup failed: " + errorText(error);
+            const text = errorText(error);
+            // A long read can outlast the bus's call time-out; a shorter one still holds the firmware.
+            const hint = /timed out/i.test(text) ? " Try a shorter length: the firmware sits at the flash's start." : "";
+            this.backupNote.textContent = "The backup failed: " + text + hint;
         } finally {
             button.disabled = false;
         }
