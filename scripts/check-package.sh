@@ -53,6 +53,7 @@ if grep -qiE 'qt|libx11|libgl' <<<"$daemon_depends"; then fail "rode-rur-daemon 
 dpkg-deb --field "$desktop" Depends | grep -q "rode-rur-daemon (= 0.50.11-3-1)" || fail "rode-rur does not depend on this rode-rur-daemon"
 [ "$(dpkg-deb --field "$cockpit" Architecture)" = all ] || fail "cockpit-rode-rur is not Architecture: all"
 dpkg-deb --field "$cockpit" Depends | grep -q cockpit-bridge || fail "cockpit-rode-rur does not depend on cockpit-bridge"
+dpkg-deb --contents "$cockpit" | grep "usr/share/cockpit/rode-rur/manifest.json" >/dev/null || fail "cockpit-rode-rur lacks the page"
 
 root=$work/unpacked
 for package in "$daemon" "$desktop" "$cockpit"; do dpkg -x "$package" "$root"; done

@@ -17,6 +17,8 @@ packages=(
   xvfb dbus dunst
   # the system service's D-Bus face and its tests on a private bus (tests/dbus)
   libsdbus-c++-dev libsdbus-c++-bin libglib2.0-bin python3-dbusmock
+  # the Cockpit page served by Cockpit's web server to headless Chromium (tests/cockpit)
+  cockpit-ws cockpit-bridge chromium chromium-driver python3-selenium
 )
 packages+=("$@")
 

@@ -1,0 +1,84 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# The Cockpit page in a real browser: Cockpit's web server serves the build's page from a local
+# session, its bridge talks to rode-rurd on a private bus standing in for the system bus, and
+# headless Chromium driven by selenium watches the page (tests/cockpit/page_check.py says what).
+# usage: cockpit-page-test.sh RODE-RURD RURCTL PAGE-SHARE-DIR SCENARIO [SCREENSHOT-DIR]
+set -euo pipefail
+service=$(realpath "$1")
+rurctl=$(realpath "$2")
+share=$(realpath "$3")
+scenario=$4
+screenshots=${5:-}
+cockpit_ws=/usr/lib/cockpit/cockpit-ws
+# Debian's selenium lives beside the system's Python, which another python3 on PATH may hide.
+python=/usr/bin/python3
+[ -x "$python" ] || python=python3
+for tool in dbus-daemon "$cockpit_ws" cockpit-bridge chromium chromedriver; do
+  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
+done
+"$python" -c "import selenium" 2>/dev/null || { echo "SKIP: python3-selenium is not installed"; exit 77; }
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() {
+  echo "FAIL: $*"
+  echo "--- cockpit-ws output"; cat "$work/cockpit.log" || true
+  exit 1
+}
+
+cat >"$work/bus.conf" <<CONF
+<busconfig>
+  <type>system</type>
+  <listen>unix:path=$work/bus</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow user="*"/>
+    <allow own="*"/>
+    <allow send_destination="*"/>
+    <allow receive_sender="*"/>
+  </policy>
+</busconfig>
+CONF
+dbus-daemon --config-file="$work/bus.conf" --nofork &
+pids+=($!)
+export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$work/bus"
+for _ in $(seq 50); do [ -S "$work/bus" ] && break; sleep 0.1; done
+
+# polkit played by python3-dbusmock, allowing the backup; without it the backup is left out.
+backup_bytes=0
+if "$python" -c "import dbusmock" 2>/dev/null; then
+  "$python" -m dbusmock --system --template polkitd >"$work/polkit.log" 2>&1 &
+  pids+=($!)
+  polkit() { gdbus call --system --dest org.freedesktop.PolicyKit1 --object-path /org/freedesktop/PolicyKit1/Authority "$@"; }
+  for _ in $(seq 100); do polkit --method org.freedesktop.DBus.Peer.Ping >/dev/null 2>&1 && break; sleep 0.1; done
+  polkit --method org.freedesktop.DBus.Mock.SetAllowed "['org.roderur.RodeRur1.backup-firmware']" >/dev/null
+  backup_bytes=65536
+else
+  echo "python3-dbusmock is not installed: the firmware backup is not tested"
+fi
+
+# The bridge finds the page under XDG_DATA_HOME/cockpit and runs the tree's rurctl for backups.
+export XDG_DATA_HOME=$share
+PATH="$(dirname "$rurctl"):$PATH"
+export PATH
+# A free port: the kernel picks one for a moment, and cockpit-ws takes it.
+port=$("$python" -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+"$cockpit_ws" --no-tls -a 127.0.0.1 -p "$port" --local-session=cockpit-bridge >"$work/cockpit.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do
+  "$python" -c "import socket; socket.create_connection(('127.0.0.1', $port), 1)" 2>/dev/null && break
+  sleep 0.1
+done
+
+"$python" "$(dirname "$0")/page_check.py" --url "http://127.0.0.1:$port/cockpit/@localhost/rode-rur/index.html" \
+  --service "$service" --scenario "$scenario" --data-dir "$work/data" --log "$work/service.log" \
+  --downloads "$work/downloads" --backup-bytes "$backup_bytes" \
+  ${screenshots:+--screenshots "$screenshots"} || fail "the page check failed (service output: $(cat "$work/service.log" 2>/dev/null))"
+echo "PASS: the page follows the service live"
