@@ -20,6 +20,9 @@ constexpr std::uint8_t kNoProgress = 0xFF;
 constexpr std::uint8_t kAbsentStateCode = 0x05;  // what the controller reports for an empty bay
 constexpr std::uint8_t kLastStepBeforeDone = 99;
 
+// Which way a copy of a mirror runs, by the bay it copies onto.
+const char* CopyDirection(unsigned bay) { return bay == 0 ? " HDD2 --> HDD1 " : " HDD1 --> HDD2 "; }
+
 struct BayBits {
   const char* name;
   std::uint8_t absent, present, failed, inserted;
@@ -333,6 +336,12 @@ void EventLogWriter::BayTransitions(unsigned device, int drive, std::uint8_t old
       AppendMemberDetails(record, static_cast<int>(bay + 1), "  ", out.lines);
       out.Tag(tag(LogEventKind::Info));
       result.smartThresholdsWanted = true;
+      // A disk put into a mirror is copied onto before it is taken in: a copy that began and
+      // ended between two looks still ended.
+      const bool copying = record[status_offset::kActivityFlags] & (kHdd1Rebuilding | kHdd2Rebuilding);
+      if ((old & b.inserted) && !copying && memory_[device].lastProgress == kNoProgress &&
+          record[status_offset::kArrayMode] == kModeMirroring)
+        out.Add(n + CopyDirection(bay) + "Done, " + stamp, tag(LogEventKind::RebuildDone));
     } else if (flags & b.failed) {
       if (old & b.failed) continue;
       out.Add(n + " " + name + " was failed, Capacity too small." + code + stamp, tag(LogEventKind::MemberFailed));
@@ -388,7 +397,7 @@ bool EventLogWriter::RebuildLines(unsigned device, int drive, const StatusRecord
   DeviceMemory& memory = memory_[device];
   const std::uint8_t activity = record[status_offset::kActivityFlags];
   const std::uint8_t progress = record[status_offset::kActivityProgress];
-  auto direction = [](std::uint8_t bay) { return bay == 0 ? " HDD2 --> HDD1 " : " HDD1 --> HDD2 "; };
+  const auto direction = CopyDirection;
   if (activity & (kHdd1Rebuilding | kHdd2Rebuilding)) {
     if (memory.lastProgress != kNoProgress && memory.lastProgress == progress) return false;
     memory.lastProgress = progress;

@@ -319,6 +319,11 @@ TEST(EngineWatch, EveryChangeOnceAtEveryPhase) {
     drive.plugged = false;
     return drive;
   };
+  auto quickCopy = [&At](std::uint64_t ms, unsigned hdd) {
+    sim::TimelineEvent event = At(ms, 1, Kind::RebuildStarted, hdd);
+    event.speed = 1953525168ull * 2;  // done within half a second
+    return event;
+  };
   const Case cases[] = {
       {"a member already gone at the start", {withoutHdd2()}, {}, {}, {"alarm 2"}},
       {"a blink within one cycle",
@@ -332,6 +337,11 @@ TEST(EngineWatch, EveryChangeOnceAtEveryPhase) {
         At(30700, 1, Kind::RebuildStarted, 2)},
        {},
        {"member-removed 2", "alarm 2"}},
+      {"a copy that begins and ends between two looks",
+       {EnclosureDrive(1)},
+       {At(20000, 1, Kind::MemberRemoved, 2), At(26000, 1, Kind::MemberInserted, 2), quickCopy(34000, 2)},
+       {},
+       {"member-removed 2", "alarm 2", "member-inserted 2", "rebuild-done 2"}},
       {"a member failing in its bay",
        {EnclosureDrive(1)},
        {At(30000, 1, Kind::MemberFailed, 2)},
@@ -422,7 +432,7 @@ TEST(EngineWatch, EveryChangeOnceAtEveryPhase) {
       run.engine.AddEventListener([&](const LogEvent& event) {
         const std::string_view name = LogEventName(event.tag.kind);
         if (name != "member-removed" && name != "member-inserted" && name != "member-failed" && name != "alarm" &&
-            name != "device-removed" && name != "device-found")
+            name != "device-removed" && name != "device-found" && name != "rebuild-done")
           return;
         if (name == "alarm" && event.tag.bay != 0 && firstAlarmMs == 0) firstAlarmMs = run.clock.nowMs();
         seen.push_back(std::string(name) + " " + std::to_string(event.tag.bay));
