@@ -25,6 +25,7 @@
 #include "cli/watch_settings.h"
 #include "monitor/event_log.h"
 #include "notify/mail_center.h"
+#include "platform/date_time_text.h"
 
 namespace rur::cli {
 namespace {
@@ -105,6 +106,10 @@ int RunMonitor(CommandContext& context) {
       context.out << EventJson(DescribeEvent(event, program)).dump() << '\n';
     });
   }
+  if (const std::string unusable = UnusableSettingsFile(program.settingsPath()); !unusable.empty()) {
+    context.err << "monitor: " << unusable << '\n';
+    return kExitFailed;
+  }
   program.RunOnEvents(options.exec,
                       [&context](const std::string& text) { context.err << "monitor: " << text << '\n'; });
   program.Start();
@@ -161,7 +166,14 @@ int RunMonitor(CommandContext& context) {
 #ifdef SIGHUP
   std::signal(SIGHUP, SIG_DFL);
 #endif
-  mail.FinishDeliveries();
+  mail.StopDeliveries();
+  // A mail that is neither sent nor kept must not pass for one that waits in the outbox.
+  for (const QueuedMail& lost : mail.TakeLostMails()) {
+    std::string logError;
+    log.AppendLine(lost.lastError + FormatDateTime(clock.localTime()), clock.localTime(), logError,
+                   LogEventTag{LogEventKind::MailLost});
+    context.err << service.AlarmLine("monitor: " + lost.lastError.substr(0, lost.lastError.size() - 2)) << '\n';
+  }
   program.WaitForEventPrograms();
   if (json)
     context.out.flush();

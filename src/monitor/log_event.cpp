@@ -25,6 +25,7 @@ std::string_view LogEventName(LogEventKind kind) {
     case LogEventKind::DiskHealth: return "disk-health";
     case LogEventKind::FlashInvalid: return "flash-invalid";
     case LogEventKind::MailGivenUp: return "mail-given-up";
+    case LogEventKind::MailLost: return "mail-lost";
     case LogEventKind::UpgradeUnfinished: return "upgrade-unfinished";
     case LogEventKind::Alarm: return "alarm";
   }

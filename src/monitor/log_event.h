@@ -34,6 +34,7 @@ enum class LogEventKind : std::uint8_t {
   DiskHealth,
   FlashInvalid,
   MailGivenUp,
+  MailLost,  // a mail that could be neither kept in the outbox nor sent
   UpgradeUnfinished,
   Alarm,
 };

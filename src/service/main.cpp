@@ -158,7 +158,7 @@ int main(int argc, char** argv) {
     std::cerr << "rode-rurd: the system bus: " << failure.getMessage() << " (" << failure.getName() << ")\n";
     status = kExitFailed;
   }
-  program.mail().FinishDeliveries();
+  program.mail().StopDeliveries();
   if (!program.Close(error)) {
     std::cerr << "rode-rurd: " << error << '\n';
     status = kExitFailed;

@@ -107,7 +107,7 @@ bool DiskHealthMemory::Load(std::string& error) {
 }
 
 bool DiskHealthMemory::Save(std::string& error) const {
-  return path_.empty() || WriteFileAtomically(path_, DiskHealthFileText(disks_), 0644, error);
+  return path_.empty() || WriteFileAtomically(path_, DiskHealthFileText(disks_), 0640, error, FileModeUse::Exact);
 }
 
 const ReportedHealth* DiskHealthMemory::Find(const std::string& serial) const {
