@@ -35,11 +35,15 @@ volatile std::sig_atomic_t reloadRequested = 0;
 extern "C" void RequestStop(int) { stopRequested = 1; }
 extern "C" void RequestReload(int) { reloadRequested = 1; }
 
-// Prints the log lines added since the last look (all of them again after a new day began).
-void PrintNewLines(const EventLogWriter& log, std::size_t& printed, const MonitorService& service, std::ostream& out) {
+// Prints the log lines this run added since the last look; what the day's file held before (an
+// earlier run's lines, another program's) is no news of this watch.
+void PrintNewLines(const EventLogWriter& log, std::uint64_t& printed, const MonitorService& service,
+                   std::ostream& out) {
   const auto& lines = log.lines();
-  if (lines.size() < printed) printed = 0;
-  for (; printed < lines.size(); ++printed) out << service.EventLogLine(lines[printed]) << '\n';
+  const std::uint64_t fresh = std::min<std::uint64_t>(log.linesAdded() - printed, lines.size());
+  for (std::size_t i = lines.size() - static_cast<std::size_t>(fresh); i < lines.size(); ++i)
+    out << service.EventLogLine(lines[i]) << '\n';
+  printed = log.linesAdded();
   out.flush();
 }
 
@@ -119,7 +123,7 @@ int RunMonitor(CommandContext& context) {
     context.err << service.WarningLine(watch.mailNotice) << '\n';
   DailyLogPruning pruning(log.folder(), watch.logKeepDays);
   const std::uint64_t end = clock.nowMs() + seconds * 1000;
-  std::size_t printed = log.lines().size();
+  std::uint64_t printed = log.linesAdded();
   std::uint64_t alarmsShown = mail.AlarmsRaised();
   auto printAlarms = [&] {
     const auto& recent = mail.RecentAlarms();
@@ -150,7 +154,7 @@ int RunMonitor(CommandContext& context) {
     } else if (!toldUnsaved) {
       toldUnsaved = true;
       context.err << "monitor: the event log cannot be saved (" << log.lastSaveError()
-                  << "); its lines are kept and saved again every cycle\n";
+                  << "); its lines are kept and tried again every minute\n";
     }
     metrics.ReportWriteFailure(context.env.program(), context.err);
     if (const std::string pruned = pruning.RunIfNewDay(clock.localTime()); !pruned.empty())

@@ -832,8 +832,19 @@ void MailCenter::UpdateWaitingNotice() {
       std::find_if(outbox_.rbegin(), outbox_.rend(), [](const QueuedMail& m) { return m.attempts > 0; });
   std::string notice;
   if (failed != outbox_.rend()) {
-    const std::size_t n = outbox_.size();
-    notice = std::to_string(n) + (n == 1 ? " mail waits" : " mails wait") + " in the outbox: " + failed->lastError;
+    // Only a mail whose file was written waits in the outbox; the others end with this run.
+    const auto inMemory = static_cast<std::size_t>(
+        std::count_if(outbox_.begin(), outbox_.end(),
+                      [&](const QueuedMail& m) { return outboxFiles_.persistent() && !m.onDisk; }));
+    const std::size_t kept = outbox_.size() - inMemory;
+    if (kept != 0)
+      notice = std::to_string(kept) + (kept == 1 ? " mail waits" : " mails wait") + " in the outbox: " +
+               failed->lastError;
+    if (inMemory != 0)
+      notice += (notice.empty() ? "" : "; ") + std::to_string(inMemory) + (inMemory == 1 ? " mail" : " mails") +
+                " could not be kept in the outbox (" + lastSaveError_ + ") and " +
+                (inMemory == 1 ? "waits" : "wait") + " in memory only, lost if the program ends: " +
+                failed->lastError;
   }
   if (notice == waitingNotice_) return;
   waitingNotice_ = notice;
