@@ -122,6 +122,7 @@ int RunMonitor(CommandContext& context) {
   if (!watch.mailNotice.empty() && (!context.env.options().simulate || service.managed()))
     context.err << service.WarningLine(watch.mailNotice) << '\n';
   DailyLogPruning pruning(log.folder(), watch.logKeepDays);
+  engine.SetDiskMemoryKeepDays(watch.logKeepDays);
   const std::uint64_t end = clock.nowMs() + seconds * 1000;
   std::uint64_t printed = log.linesAdded();
   std::uint64_t alarmsShown = mail.AlarmsRaised();
@@ -136,12 +137,21 @@ int RunMonitor(CommandContext& context) {
     alarmsShown = mail.AlarmsRaised();
   };
   bool toldUnsaved = false;
+  // Said once: a watch of nothing must not look like a quiet array. It keeps watching for one.
+  bool toldNothingToWatch = false;
   // A slice ends with a wake-up of its own: a second keeps the output close to the events and a
   // signal's end prompt, without waking a watching process ten times a second for nothing.
   constexpr std::uint64_t kSliceMs = 1000;
   while (!stopRequested && (!bounded || clock.nowMs() < end)) {
     engine.RunFor(bounded ? std::min(kSliceMs, end - clock.nowMs()) : kSliceMs);
     service.Update(engine);
+    if (!toldNothingToWatch && engine.everDetected() && engine.enclosures().empty()) {
+      toldNothingToWatch = true;
+      context.err << service.WarningLine(
+                         "monitor: no enclosure was found, so there is nothing to watch; the watch goes on and "
+                         "takes up an enclosure once one is connected")
+                  << '\n';
+    }
     if (json) {
       context.out.flush();
     } else {

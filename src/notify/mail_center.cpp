@@ -11,6 +11,7 @@
 #include "notify/retry_schedule.h"
 #include "platform/atomic_file.h"
 #include "platform/branding.h"
+#include "platform/trusted_folder.h"
 
 namespace rur {
 
@@ -149,6 +150,12 @@ void MailCenter::LoadMailSettings() {
   loadedRecipientCount_ = count;
   MailSuppressMask = mask;
   mailFolder_ = folder.empty() ? defaultMailFolder_ : folder;
+  // The alarm texts come from a folder only its owner can change.
+  if (std::string untrusted; mailFolder_ != defaultMailFolder_ && !FolderTrustedForTexts(mailFolder_, untrusted)) {
+    ui_.messageBox(untrusted + "; the alarm texts of " + defaultMailFolder_ + " are used instead.",
+                   std::string(kStoreErrorCaption), MessageKind::Error);
+    mailFolder_ = defaultMailFolder_;
+  }
 
   std::vector<std::string> settings;
   for (const std::string_view name : {kValuePort, kValueHost, kValueSenderName, kValueSenderAddress, kValueTimeOut}) {

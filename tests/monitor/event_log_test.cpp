@@ -7,6 +7,7 @@
 #include "monitor/ata_text.h"
 #include "monitor/device_changes.h"
 #include "monitor/device_info_block.h"
+#include "monitor/day_log_file.h"
 #include "monitor/event_log.h"
 #include "monitor/log_viewer_model.h"
 #include "monitor/sensor_watch.h"
@@ -154,6 +155,9 @@ TEST_F(LogFixture, RestartKeepsTheDayAndMidnightStartsANewFile) {
       });
   restarted.WriteEventLog(1, {{&device.identity, &device.record}}, now, true);
   EXPECT_EQ(File().size(), firstRun * 2);  // earlier lines kept, a second banner follows
+  // The restarted writer shows the day, but only its own lines are new.
+  EXPECT_EQ(restarted.lines(), File());
+  EXPECT_EQ(restarted.linesAdded(), firstRun);
 
   now = {2016, 5, 6, 23, 59, 58};
   device.SetStates(5, 0);  // a change across midnight is logged in the new day's first cycle
@@ -187,11 +191,51 @@ TEST_F(LogFixture, UnwritableFolderKeepsLinesAndSavesLater) {
   device.SetStates(5, 0);
   EXPECT_EQ(Cycle(false).saveError, "");  // said once
   failSaves = false;
-  Cycle();
+  // Tried again a minute after the failure, not every cycle.
+  EXPECT_FALSE(Cycle().saved);
+  EXPECT_TRUE(files.empty());
+  now = CivilFromSeconds(CivilSeconds(now) + kDayLogRetrySeconds);
+  EXPECT_TRUE(Cycle().saved);
+  EXPECT_EQ(writer.unsavedLineCount(), 0u);
   const auto lines = File();
   ASSERT_GT(lines.size(), 3u);
   EXPECT_EQ(lines[1], "RODE RUR v0.50.11-3 has started from 2016/5/6 14:03:32");
   EXPECT_EQ(lines.back(), "D1 HDD1 was removed, 052016/5/6 14:03:37");
+}
+
+// A folder that takes no writes for weeks: the waiting lines stay within the cap, the oldest go
+// first and are counted, each cycle costs no write until a minute passed, and the count is told
+// in the file once it takes writes again.
+TEST(DayLogFileTest, WaitingLinesAreCappedAndTriedOnceAMinute) {
+  std::string file;
+  bool writable = false;
+  unsigned writes = 0;
+  DayLogFile log;
+  log.setFunctions(
+      [&](const std::string&, const std::string& text, std::string& error) {
+        ++writes;
+        if (!writable) return error = "read-only", false;
+        file += text;
+        return true;
+      },
+      [&](const std::string&) { return file.empty() ? FileReadStatus::Missing : FileReadStatus::Ok; });
+  const std::string line(1000, 'x');
+  const std::size_t linesPerDay = 2 * kDayLogWaitingCapBytes / line.size();
+  std::int64_t now = 1000;
+  for (std::size_t n = 0; n < linesPerDay; ++n, now += 5)
+    log.Add("/logs/day.log", {line + std::to_string(n)}, now, "stamp");
+  EXPECT_LE(log.waitingLines() * (line.size() + 2), kDayLogWaitingCapBytes);
+  EXPECT_GT(log.waitingLines(), 0u);
+  EXPECT_LE(writes, static_cast<unsigned>((now - 1000) / kDayLogRetrySeconds + 1));
+
+  writable = true;
+  EXPECT_TRUE(log.Retry(now + kDayLogRetrySeconds, "stamp"));
+  const std::vector<std::string> lines = SplitLogLines(file);
+  ASSERT_GT(lines.size(), 1u);
+  EXPECT_EQ(lines[lines.size() - 2], line + std::to_string(linesPerDay - 1));  // the newest are kept
+  const std::size_t dropped = linesPerDay - (lines.size() - 1);
+  EXPECT_EQ(lines.back(), std::to_string(dropped) + " earlier log lines were dropped while the folder took no writes, stamp");
+  EXPECT_EQ(log.waitingLines(), 0u);
 }
 
 TEST_F(LogFixture, DeviceChangesAreStampedAndRefreshTheFlags) {
