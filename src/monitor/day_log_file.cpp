@@ -132,23 +132,31 @@ bool DayLogFile::Add(const std::string& path, std::vector<std::string> lines, st
 }
 
 bool DayLogFile::WriteWaiting(const std::string& stamp) {
+  // After a failure the oldest line goes first, alone: a folder that still takes no writes costs
+  // one short write a minute rather than the whole backlog's.
+  bool probe = failing_;
   while (!waiting_.empty()) {
     Waiting& day = waiting_.front();
-    if (!day.lines.empty()) {
-      std::vector<std::string> text = day.lines;
-      // Told in the file the lines went to, after them, once a write works again.
-      if (dropped_ != 0)
-        text.push_back(std::to_string(dropped_) + " earlier log line" + (dropped_ == 1 ? " was" : "s were") +
-                       " dropped while the folder took no writes, " + stamp);
-      std::string error;
-      if (!append_(day.path, JoinLogLines(text), error)) {
-        lastError_ = error.empty() ? "cannot write " + day.path : error;
-        return false;
-      }
-      dropped_ = 0;
-      for (const auto& line : day.lines) waitingBytes_ -= line.size() + 2;
+    if (day.lines.empty()) {
+      waiting_.erase(waiting_.begin());
+      continue;
     }
-    waiting_.erase(waiting_.begin());
+    const std::size_t count = probe ? 1 : day.lines.size();
+    std::vector<std::string> text(day.lines.begin(), day.lines.begin() + static_cast<std::ptrdiff_t>(count));
+    // Told in the file the lines went to, after them, once a write works again.
+    const bool tellDropped = dropped_ != 0 && count == day.lines.size();
+    if (tellDropped)
+      text.push_back(std::to_string(dropped_) + " earlier log line" + (dropped_ == 1 ? " was" : "s were") +
+                     " dropped while the folder took no writes, " + stamp);
+    std::string error;
+    if (!append_(day.path, JoinLogLines(text), error)) {
+      lastError_ = error.empty() ? "cannot write " + day.path : error;
+      return false;
+    }
+    if (tellDropped) dropped_ = 0;
+    for (std::size_t n = 0; n < count; ++n) waitingBytes_ -= day.lines[n].size() + 2;
+    day.lines.erase(day.lines.begin(), day.lines.begin() + static_cast<std::ptrdiff_t>(count));
+    probe = false;
   }
   return true;
 }

@@ -63,7 +63,7 @@ class DayLogFile {
   ProbeFunction probe_;
   std::vector<Waiting> waiting_;  // per day file, oldest first
   std::size_t waitingBytes_ = 0;
-  std::uint64_t dropped_ = 0;          // dropped since the last line that told of it
+  std::uint64_t dropped_ = 0;  // dropped since the last line that told of it
   bool failing_ = false;
   std::int64_t lastFailureSeconds_ = 0;
   std::string lastError_;

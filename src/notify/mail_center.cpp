@@ -224,10 +224,12 @@ bool MailCenter::WriteKindFiles(const MailPageModel& page) {
     const std::string contentsPath = PathInFolder(mailFolder_, ContentsFileName(kind));
     std::string error;
     const bool ok =
-        (kindPage.subject.empty() ? RemoveFileIfPresent(subjectPath, error)
-                                  : WriteFileAtomically(subjectPath, JoinTextLines({kindPage.subject}), 0600, error, FileModeUse::Exact)) &&
-        (kindPage.contents.empty() ? RemoveFileIfPresent(contentsPath, error)
-                                   : WriteFileAtomically(contentsPath, JoinTextLines(kindPage.contents), 0600, error, FileModeUse::Exact));
+        (kindPage.subject.empty()
+             ? RemoveFileIfPresent(subjectPath, error)
+             : WriteFileAtomically(subjectPath, JoinTextLines({kindPage.subject}), 0600, error, FileModeUse::Exact)) &&
+        (kindPage.contents.empty()
+             ? RemoveFileIfPresent(contentsPath, error)
+             : WriteFileAtomically(contentsPath, JoinTextLines(kindPage.contents), 0600, error, FileModeUse::Exact));
     if (!ok) {
       ui_.messageBox(error, std::string(kStoreErrorCaption), MessageKind::Error);
       return false;
@@ -745,9 +747,10 @@ void MailCenter::TakeDeliveryOutcome(bool tellUi) {
         if (tellUi) UpdateWaitingNotice();
         return;
       }
-      error += " The whole mail went out before the answer was lost, so the server may have it: its outcome is "
-               "unknown, and it is sent once more under the same Message-ID " +
-               found->messageId + ".";
+      error +=
+          " The whole mail went out before the answer was lost, so the server may have it: its outcome is "
+          "unknown, and it is sent once more under the same Message-ID " +
+          found->messageId + ".";
     }
     report.text = error;
     lastReport_ = report;
@@ -840,18 +843,16 @@ void MailCenter::UpdateWaitingNotice() {
   std::string notice;
   if (failed != outbox_.rend()) {
     // Only a mail whose file was written waits in the outbox; the others end with this run.
-    const auto inMemory = static_cast<std::size_t>(
-        std::count_if(outbox_.begin(), outbox_.end(),
-                      [&](const QueuedMail& m) { return outboxFiles_.persistent() && !m.onDisk; }));
+    const auto inMemory = static_cast<std::size_t>(std::count_if(
+        outbox_.begin(), outbox_.end(), [&](const QueuedMail& m) { return outboxFiles_.persistent() && !m.onDisk; }));
     const std::size_t kept = outbox_.size() - inMemory;
     if (kept != 0)
-      notice = std::to_string(kept) + (kept == 1 ? " mail waits" : " mails wait") + " in the outbox: " +
-               failed->lastError;
+      notice =
+          std::to_string(kept) + (kept == 1 ? " mail waits" : " mails wait") + " in the outbox: " + failed->lastError;
     if (inMemory != 0)
       notice += (notice.empty() ? "" : "; ") + std::to_string(inMemory) + (inMemory == 1 ? " mail" : " mails") +
-                " could not be kept in the outbox (" + lastSaveError_ + ") and " +
-                (inMemory == 1 ? "waits" : "wait") + " in memory only, lost if the program ends: " +
-                failed->lastError;
+                " could not be kept in the outbox (" + lastSaveError_ + ") and " + (inMemory == 1 ? "waits" : "wait") +
+                " in memory only, lost if the program ends: " + failed->lastError;
   }
   if (notice == waitingNotice_) return;
   waitingNotice_ = notice;

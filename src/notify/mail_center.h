@@ -221,7 +221,7 @@ class MailCenter {
   std::deque<RaisedAlarm> recentAlarms_;
   MailOutbox outboxFiles_;
   std::vector<QueuedMail> outbox_;
-  std::string inFlightId_;  // the outbox mail the worker carries
+  std::string inFlightId_;     // the outbox mail the worker carries
   ClaimedFile inFlightClaim_;  // held from before the connection until its outcome is saved
   std::string lastSaveError_;
   std::vector<QueuedMail> lostMails_;

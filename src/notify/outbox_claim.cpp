@@ -32,9 +32,7 @@ ClaimOutcome ClaimOutboxMail(const MailOutbox& outbox, QueuedMail& mail, Claimed
   return ClaimOutcome::Claimed;
 }
 
-std::string NewOutboxMessageId(std::string_view senderAddress) {
-  return StampForNow(senderAddress).messageId;
-}
+std::string NewOutboxMessageId(std::string_view senderAddress) { return StampForNow(senderAddress).messageId; }
 
 std::string StableOutboxMessageId(const QueuedMail& mail, std::string_view senderAddress) {
   return "<" + mail.id + "." + std::to_string(mail.raisedAt) + ".outbox" + IdEnding(senderAddress);

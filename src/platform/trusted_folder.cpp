@@ -23,8 +23,7 @@ bool FolderTrustedForTexts(const std::string& path, std::string& error) {
       return false;
     }
     if (S_ISLNK(info.st_mode)) {
-      error = "the mail folder " + path + " is reached through the symbolic link " + step +
-              ", which is not followed";
+      error = "the mail folder " + path + " is reached through the symbolic link " + step + ", which is not followed";
       return false;
     }
     if (end == std::string::npos) break;

@@ -191,7 +191,9 @@ TEST_F(RurctlTest, MonitorDayFilesMatchTheGoldenFiles) {
   const RunResult restarted = Rurctl("--simulate=demo --virtual-time --data-dir demo monitor --for 10");
   ASSERT_EQ(restarted.status, 0) << restarted.err;
   EXPECT_EQ(restarted.out.find("was removed"), std::string::npos) << restarted.out;
-  EXPECT_EQ(Read(dir_ / "demo" / "260314.log").rfind(Read(std::filesystem::path(RUR_TEST_DATA_DIR) / "golden" / "demo.log"), 0), 0u);
+  EXPECT_EQ(Read(dir_ / "demo" / "260314.log")
+                .rfind(Read(std::filesystem::path(RUR_TEST_DATA_DIR) / "golden" / "demo.log"), 0),
+            0u);
 
   // Something other than a file at the settings' name ends the watch at once, naming it.
   ASSERT_EQ(::mkfifo((dir_ / "demo" / "KV_RODE_RUR.reg").c_str(), 0600), 0);
@@ -497,8 +499,7 @@ TEST_F(RurctlTest, UndeliveredAlarmMailWaitsInTheOutboxUntilAFlushDeliversIt) {
     for (int n = 1; n <= 40; ++n)
       std::ofstream(dir_ / "data" / "outbox" / (tag + std::to_string(n) + ".mail"))
           << "RODE RUR outbox mail 1\nKind: 1\nRaised: " << 4102444800 + n
-          << "\nNext-Try: 0\nAttempts: 1\nLast-Error: x\nTo: ops@example.com\nSubject: " << tag << n
-          << "\n\nbody\n";
+          << "\nNext-Try: 0\nAttempts: 1\nLast-Error: x\nTo: ops@example.com\nSubject: " << tag << n << "\n\nbody\n";
   };
   const auto messageIds = [](const SmtpSink& server) {
     std::map<std::string, int> copies;
@@ -530,7 +531,8 @@ TEST_F(RurctlTest, UndeliveredAlarmMailWaitsInTheOutboxUntilAFlushDeliversIt) {
   // never said to wait in the outbox.
   fs::remove_all(dir_ / "data" / "outbox");
   std::ofstream(dir_ / "data" / "outbox") << "not a folder";
-  ASSERT_EQ(Rurctl(std::string("--simulate ") + kRun + "mail-set Port " + std::to_string(SmtpSink::ClosedPort())).status, 0);
+  ASSERT_EQ(
+      Rurctl(std::string("--simulate ") + kRun + "mail-set Port " + std::to_string(SmtpSink::ClosedPort())).status, 0);
   const RunResult lost = Rurctl(std::string("--simulate ") + kRun + "monitor --for 40 --json");
   EXPECT_NE(lost.out.find("\"event\":\"mail-lost\""), std::string::npos) << lost.out;
   EXPECT_NE(lost.err.find("could be neither kept in the outbox nor sent"), std::string::npos) << lost.err;

@@ -16,8 +16,8 @@
 
 #include "monitor/day_log_file.h"
 #include "monitor/event_log.h"
-#include "notify/mail_outbox.h"
 #include "monitor/status_record.h"
+#include "notify/mail_outbox.h"
 #include "notify/reg_file_store.h"
 #include "platform/atomic_file.h"
 #include "platform/program_paths.h"
