@@ -21,7 +21,7 @@ std::string ErrnoText(const std::string& what, const std::string& path, int code
 }
 
 int OpenForAppending(const std::string& path, std::string& error) {
-  constexpr int kFlags = O_WRONLY | O_APPEND | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
+  constexpr int kFlags = O_RDWR | O_APPEND | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
   int fd = ::open(path.c_str(), kFlags | O_CREAT | O_EXCL, kDayLogMode);
   if (fd >= 0) {
     // The mode must not depend on the umask of whoever made the day's first line.
@@ -48,12 +48,17 @@ bool AppendToDayLog(const std::string& path, const std::string& text, std::strin
   if (fd < 0) return false;
   struct stat before {};
   ::fstat(fd, &before);
+  // A file whose last line was left unended (by a hand, or a program cut off) gets its end first,
+  // so the first new line is not glued to it.
+  char last = '\n';
+  const std::string whole =
+      before.st_size > 0 && ::pread(fd, &last, 1, before.st_size - 1) == 1 && last != '\n' ? "\r\n" + text : text;
   ssize_t written = 0;
   do {
-    written = ::write(fd, text.data(), text.size());
+    written = ::write(fd, whole.data(), whole.size());
   } while (written < 0 && errno == EINTR);
   const int code = errno;
-  bool ok = written == static_cast<ssize_t>(text.size());
+  bool ok = written == static_cast<ssize_t>(whole.size());
   if (!ok) {
     error = written < 0 ? ErrnoText("write", path, code) : "cannot write " + path + ": the disk is full";
     // A part of the lines went in: take it back unless someone wrote after it, so the retry

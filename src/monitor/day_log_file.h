@@ -70,7 +70,8 @@ class DayLogFile {
 };
 
 // The production append: O_APPEND without following a link or waiting on a FIFO, a new file made
-// 0640 whatever the umask, one write; a write cut short is taken back so no line is ever split.
+// 0640 whatever the umask, one write; a write cut short is taken back so no line is ever split, and
+// a last line left unended gets its end before the new lines.
 bool AppendToDayLog(const std::string& path, const std::string& text, std::string& error);
 FileReadStatus ProbeDayLog(const std::string& path);
 

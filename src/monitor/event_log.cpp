@@ -78,7 +78,8 @@ void EventLogWriter::setFileFunctions(SaveFunction save, LoadFunction load) {
           error = "cannot read " + path;
           return false;
         }
-        return save(path, contents + text, error);
+        const bool unended = !contents.empty() && contents.back() != '\n';
+        return save(path, contents + (unended ? "\r\n" : "") + text, error);
       },
       [load](const std::string& path) {
         std::string contents;
