@@ -28,6 +28,7 @@ Worth WorthOf(LogEventKind kind) {
     case LogEventKind::DiskHealth:
     case LogEventKind::FlashInvalid:
     case LogEventKind::MailGivenUp:
+    case LogEventKind::MailLost:
     case LogEventKind::UpgradeUnfinished: return Worth::Bad;
     case LogEventKind::MemberInserted:
     case LogEventKind::MemberInitialized:
