@@ -240,6 +240,21 @@ def disk_health():
     write(t, "bad-id", "RODE RUR disk health 1\nS1\tGood\t256=1\n")
 
 
+def upgrade_journal():
+    t = "upgrade_journal"
+    write(t, "program-step", "device=1\ndrive=3\nenclosure=usb-152d-0562-000000000001\npath=/dev/sdc\n"
+                             "product=RODE Dual Bay RAID\nfirmware=V1.02.03\nimage_size=65536\n"
+                             "image_checksum=00a1b2c3\nstarted=2026/3/14 9:00:00\nstep=program\n")
+    write(t, "bad-numbers", "device=0\ndrive=999\nstep=none\n")
+    write(t, "no-enclosure", "drive=2\ndevice=2\nimage_checksum=zz\r\nenclosure=\n")
+
+
+def bay_memory():
+    t = "bay_memory"
+    write(t, "two-enclosures", "RODE RUR bays 2\r\nWD-WCC6Y1234567\tZ9A0B1C2\t2\r\n-\tZ9A0B1C2\t\r\n")
+    write(t, "wrong-format", "not a bay memory\n")
+
+
 if __name__ == "__main__":
     os.makedirs(os.path.join(CORPUS, "scenario"), exist_ok=True)
     controller_answers()
@@ -249,3 +264,5 @@ if __name__ == "__main__":
     scenario()
     outbox_mail()
     disk_health()
+    upgrade_journal()
+    bay_memory()

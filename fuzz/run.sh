@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Fuzzes one target for a while: fuzz/run.sh TARGET SECONDS [libFuzzer options...]
-# TARGET is one of settings_text, controller_answers, firmware_image, event_log, scenario (or "all",
-# which runs each for SECONDS). The targets are built with clang into build-fuzz/ with libFuzzer,
+# TARGET is one of the targets below (or "all", which runs each for SECONDS); fuzz/CMakeLists.txt
+# builds the same list. The targets are built with clang into build-fuzz/ with libFuzzer,
 # AddressSanitizer and UndefinedBehaviorSanitizer. New inputs go to build-fuzz/corpus/TARGET (the
 # seeds in fuzz/corpus/TARGET are read, never written); a crashing input is saved to
 # build-fuzz/findings/TARGET/ and the script exits non-zero. The last line gives the executions run.
@@ -16,7 +16,11 @@ fi
 target=$1
 seconds=$2
 shift 2
-targets=(settings_text controller_answers firmware_image event_log scenario)
+targets=(settings_text controller_answers firmware_image event_log scenario outbox_mail disk_health upgrade_journal
+  bay_memory)
+# Inputs as long as the largest file each target reads: a firmware image of the largest size the
+# flash takes (plus the bytes that pick the device), so reads in several parts are fuzzed too.
+declare -A max_len=([firmware_image]=$((0x7FFFFF + 7)))
 
 build=${RUR_FUZZ_BUILD:-build-fuzz}
 scripts/install-deps.sh clang libclang-rt-dev
@@ -36,6 +40,7 @@ run_one() {
   local status=0
   UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     "$build/${name}_fuzz" -max_total_time="$seconds" -print_final_stats=1 -timeout=30 -rss_limit_mb=4096 \
+    ${max_len[$name]:+-max_len=${max_len[$name]}} \
     -artifact_prefix="$build/findings/$name/" "$@" "$build/corpus/$name" "fuzz/corpus/$name" >"$log" 2>&1 ||
     status=$?
   local runs

@@ -101,6 +101,11 @@ class Engine {
   // Where the memories of the disks are kept: which disk sits in which bay, and what of each
   // disk's health was already reported. Without it they last for the run.
   void UseDataFolder(const std::string& folder);
+  // How long the per-disk memory keeps a disk not seen (the settings' LogKeepDays).
+  void SetDiskMemoryKeepDays(std::uint32_t days) {
+    diskKeepDays_ = days;
+    health_.SetKeepDays(days);
+  }
   // Which drives detection probes (USB disks by default); before Start.
   void SetProbeScope(ProbeScope scope) { detection_.SetScope(std::move(scope)); }
   // The system reported a device change (any thread). A removal is kept until a detection that
@@ -283,6 +288,7 @@ class Engine {
   SensorWatch sensors_;
   BayMemory bays_;
   DiskHealthWatch health_;
+  std::uint32_t diskKeepDays_ = kDefaultDiskKeepDays;
   // Per drive: whether the last cycle that read it saw a rebuild (absent: never read).
   std::map<unsigned, bool> lastRebuildSeen_;
   std::set<unsigned> firstLookDone_;  // drives whose members this run has looked at

@@ -24,6 +24,7 @@ std::string FolderFile(const std::string& folder, const char* name) {
 void Engine::UseDataFolder(const std::string& folder) {
   bays_ = BayMemory(FolderFile(folder, kBayMemoryFileName));
   health_ = DiskHealthWatch(FolderFile(folder, kDiskHealthFileName));
+  health_.SetKeepDays(diskKeepDays_);
   std::string error;
   if (!bays_.Load(error)) ui_.panel(kDeviceOperationPanel, "Bay memory starts empty: " + error);
   if (!health_.Load(error)) ui_.panel(kDeviceOperationPanel, "Disk health memory starts empty: " + error);
@@ -113,12 +114,14 @@ void Engine::CheckRebuildSource(unsigned slot, unsigned sourceBay, unsigned rebu
   // Thresholds that could not be read keep what the store held; a data page must be read now.
   const std::optional<DiskHealthReading> reading =
       pages.dataRead ? ReadDiskHealth(pages.data, pages.thresholds) : std::nullopt;
+  health_.SetTime(CivilSeconds(clock_.localTime()));
   ApplyHealthReport(
       slot, health_.CheckRebuildSource({slot, sourceBay, DiskOf(*status.member(sourceBay))}, rebuiltBay, reading));
   if (currentPage_ == kPageSmart && slot == devices_.selected) EvaluateSmartPage();
 }
 
 void Engine::WatchDiskHealth() {
+  health_.SetTime(CivilSeconds(clock_.localTime()));
   for (unsigned slot = 0; slot < devices_.currentCount && slot < kSmartSlots; ++slot) {
     const EnclosureStatus status = StatusAt(slot);
     if (!status.membersKnown()) continue;

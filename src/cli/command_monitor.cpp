@@ -26,6 +26,7 @@
 #include "cli/watch_settings.h"
 #include "monitor/event_log.h"
 #include "notify/mail_center.h"
+#include "platform/date_time_text.h"
 
 namespace rur::cli {
 namespace {
@@ -35,11 +36,15 @@ volatile std::sig_atomic_t reloadRequested = 0;
 extern "C" void RequestStop(int) { stopRequested = 1; }
 extern "C" void RequestReload(int) { reloadRequested = 1; }
 
-// Prints the log lines added since the last look (all of them again after a new day began).
-void PrintNewLines(const EventLogWriter& log, std::size_t& printed, const MonitorService& service, std::ostream& out) {
+// Prints the log lines this run added since the last look; what the day's file held before (an
+// earlier run's lines, another program's) is no news of this watch.
+void PrintNewLines(const EventLogWriter& log, std::uint64_t& printed, const MonitorService& service,
+                   std::ostream& out) {
   const auto& lines = log.lines();
-  if (lines.size() < printed) printed = 0;
-  for (; printed < lines.size(); ++printed) out << service.EventLogLine(lines[printed]) << '\n';
+  const std::uint64_t fresh = std::min<std::uint64_t>(log.linesAdded() - printed, lines.size());
+  for (std::size_t i = lines.size() - static_cast<std::size_t>(fresh); i < lines.size(); ++i)
+    out << service.EventLogLine(lines[i]) << '\n';
+  printed = log.linesAdded();
   out.flush();
 }
 
@@ -109,6 +114,10 @@ int RunMonitor(CommandContext& context) {
       context.out << EventJson(DescribeEvent(event, program)).dump() << '\n';
     });
   }
+  if (const std::string unusable = UnusableSettingsFile(program.settingsPath()); !unusable.empty()) {
+    context.err << "monitor: " << unusable << '\n';
+    return kExitFailed;
+  }
   program.RunOnEvents(options.exec,
                       [&context](const std::string& text) { context.err << "monitor: " << text << '\n'; });
   program.Start();
@@ -117,8 +126,9 @@ int RunMonitor(CommandContext& context) {
   if (!watch.mailNotice.empty() && (!context.env.options().simulate || service.managed()))
     context.err << service.WarningLine(watch.mailNotice) << '\n';
   DailyLogPruning pruning(log.folder(), watch.logKeepDays);
+  engine.SetDiskMemoryKeepDays(watch.logKeepDays);
   const std::uint64_t end = clock.nowMs() + seconds * 1000;
-  std::size_t printed = log.lines().size();
+  std::uint64_t printed = log.linesAdded();
   std::uint64_t alarmsShown = mail.AlarmsRaised();
   auto printAlarms = [&] {
     const auto& recent = mail.RecentAlarms();
@@ -131,12 +141,21 @@ int RunMonitor(CommandContext& context) {
     alarmsShown = mail.AlarmsRaised();
   };
   bool toldUnsaved = false;
+  // Said once: a watch of nothing must not look like a quiet array. It keeps watching for one.
+  bool toldNothingToWatch = false;
   // A slice ends with a wake-up of its own: a second keeps the output close to the events and a
   // signal's end prompt, without waking a watching process ten times a second for nothing.
   constexpr std::uint64_t kSliceMs = 1000;
   while (!stopRequested && (!bounded || clock.nowMs() < end)) {
     engine.RunFor(bounded ? std::min(kSliceMs, end - clock.nowMs()) : kSliceMs);
     service.Update(engine);
+    if (!toldNothingToWatch && engine.everDetected() && engine.enclosures().empty()) {
+      toldNothingToWatch = true;
+      context.err << service.WarningLine(
+                         "monitor: no enclosure was found, so there is nothing to watch; the watch goes on and "
+                         "takes up an enclosure once one is connected")
+                  << '\n';
+    }
     if (json) {
       context.out.flush();
     } else {
@@ -149,7 +168,7 @@ int RunMonitor(CommandContext& context) {
     } else if (!toldUnsaved) {
       toldUnsaved = true;
       context.err << "monitor: the event log cannot be saved (" << log.lastSaveError()
-                  << "); its lines are kept and saved again every cycle\n";
+                  << "); its lines are kept and tried again every minute\n";
     }
     metrics.ReportWriteFailure(context.env.program(), context.err);
     if (const std::string pruned = pruning.RunIfNewDay(clock.localTime()); !pruned.empty())
@@ -165,7 +184,14 @@ int RunMonitor(CommandContext& context) {
 #ifdef SIGHUP
   std::signal(SIGHUP, SIG_DFL);
 #endif
-  mail.FinishDeliveries();
+  mail.StopDeliveries();
+  // A mail that is neither sent nor kept must not pass for one that waits in the outbox.
+  for (const QueuedMail& lost : mail.TakeLostMails()) {
+    std::string logError;
+    log.AppendLine(lost.lastError + FormatDateTime(clock.localTime()), clock.localTime(), logError,
+                   LogEventTag{LogEventKind::MailLost});
+    context.err << service.AlarmLine("monitor: " + lost.lastError.substr(0, lost.lastError.size() - 2)) << '\n';
+  }
   program.WaitForEventPrograms();
   if (json)
     context.out.flush();

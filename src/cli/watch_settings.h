@@ -15,5 +15,9 @@ struct WatchSettings {
 };
 
 WatchSettings ReadWatchSettings(const std::string& settingsPath);
+// Why the settings file cannot be used at all (something other than a regular file sits at its
+// name: a FIFO, a device, a folder, a link); empty when it is a file or absent. A watch that
+// cannot trust its settings stops at once rather than run without its alarms' settings.
+std::string UnusableSettingsFile(const std::string& settingsPath);
 
 }  // namespace rur::cli

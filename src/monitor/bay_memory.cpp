@@ -93,7 +93,7 @@ void BayMemory::Save(std::string& saveError) const {
   std::vector<std::string> lines{kFormatLine};
   for (std::size_t i = 0; i < enclosures_.size(); ++i)
     lines.push_back(enclosures_[i][0] + "\t" + enclosures_[i][1] + "\t" + MissingText(missing_[i]));
-  WriteFileAtomically(path_, JoinLogLines(lines), 0644, saveError);
+  WriteFileAtomically(path_, JoinLogLines(lines), 0640, saveError, FileModeUse::Exact);
 }
 
 std::optional<std::array<bool, 2>> BayMemory::Missing(unsigned drive) const {

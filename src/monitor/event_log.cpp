@@ -41,10 +41,6 @@ FileReadStatus DefaultLoad(const std::string& path, std::string& contents) {
   return ReadWholeFile(path, contents, error);
 }
 
-bool DefaultSave(const std::string& path, const std::string& contents, std::string& error) {
-  return WriteFileAtomically(path, contents, 0666, error);
-}
-
 // Real time a writer waits for another one's save.
 constexpr unsigned kLockWaitMs = 2000;
 
@@ -70,15 +66,28 @@ std::string JoinLogLines(const std::vector<std::string>& lines) {
   return contents;
 }
 
-EventLogWriter::EventLogWriter(std::string folder)
-    : folder_(std::move(folder)), save_(DefaultSave), load_(DefaultLoad) {
+EventLogWriter::EventLogWriter(std::string folder) : folder_(std::move(folder)), load_(DefaultLoad) {
   lock_ = [lockPath = (std::filesystem::path(folder_) / kEventLogLockName).generic_string()](std::string& error) {
     return std::shared_ptr<void>(FileLock::Acquire(lockPath, kLockWaitMs, error));
   };
 }
 
 void EventLogWriter::setFileFunctions(SaveFunction save, LoadFunction load) {
-  save_ = std::move(save);
+  // An append over whole-file functions: what the file holds, then the new lines.
+  file_.setFunctions(
+      [save, load](const std::string& path, const std::string& text, std::string& error) {
+        std::string contents;
+        if (load(path, contents) == FileReadStatus::Failed) {
+          error = "cannot read " + path;
+          return false;
+        }
+        const bool unended = !contents.empty() && contents.back() != '\n';
+        return save(path, contents + (unended ? "\r\n" : "") + text, error);
+      },
+      [load](const std::string& path) {
+        std::string contents;
+        return load(path, contents);
+      });
   load_ = std::move(load);
   lock_ = [](std::string&) { return std::make_shared<int>(0); };
 }
@@ -133,58 +142,11 @@ void EventLogWriter::FollowDevices(const std::vector<int>& oldPositionOfNew, con
   deviceNotes_ = std::move(notes);
 }
 
-std::size_t EventLogWriter::unsavedLineCount() const {
-  std::size_t count = 0;
-  for (const auto& day : unsaved_) count += day.lines.size();
-  return count;
-}
-
-std::vector<std::string>& EventLogWriter::UnsavedFor(const std::string& path) {
-  for (auto& day : unsaved_)
-    if (day.path == path) return day.lines;
-  unsaved_.push_back({path, {}});
-  return unsaved_.back().lines;
-}
-
-bool EventLogWriter::AppendToFile(const std::string& path, const std::vector<std::string>& fileLines,
-                                  const std::vector<std::string>& lines) {
-  std::vector<std::string> all = fileLines;
-  all.insert(all.end(), lines.begin(), lines.end());
-  std::string error;
-  if (save_(path, JoinLogLines(all), error)) return true;
-  lastError_ = error.empty() ? "cannot save " + path : error;
-  return false;
-}
-
-void EventLogWriter::SaveEarlierDays(const std::string& today) {
-  for (auto day = unsaved_.begin(); day != unsaved_.end();) {
-    std::string contents;
-    const FileReadStatus read = day->path == today ? FileReadStatus::Failed : load_(day->path, contents);
-    if (read != FileReadStatus::Failed &&
-        AppendToFile(day->path, read == FileReadStatus::Ok ? SplitLogLines(contents) : std::vector<std::string>{},
-                     day->lines)) {
-      day = unsaved_.erase(day);
-    } else {
-      ++day;
-    }
-  }
-}
-
-bool EventLogWriter::SaveUnsaved(const std::string& path, bool locked, const std::string& lockError,
-                                 FileReadStatus read, std::vector<std::string>& fileLines,
-                                 std::vector<std::string>& unsaved) {
-  if (!locked) {
-    lastError_ = lockError;
-    return false;
-  }
-  if (read == FileReadStatus::Failed) {
-    lastError_ = "cannot read " + path;
-    return false;
-  }
-  if (!AppendToFile(path, fileLines, unsaved)) return false;
-  fileLines.insert(fileLines.end(), unsaved.begin(), unsaved.end());
-  unsaved.clear();
-  return true;
+void EventLogWriter::ShowDay(const std::string& path) {
+  if (path == shownPath_) return;
+  shownPath_ = path;
+  std::string contents;
+  eventLog_ = load_(path, contents) == FileReadStatus::Ok ? SplitLogLines(contents) : std::vector<std::string>{};
 }
 
 bool EventLogWriter::AppendLine(const std::string& line, const LocalDateTime& now, std::string& error,
@@ -193,22 +155,13 @@ bool EventLogWriter::AppendLine(const std::string& line, const LocalDateTime& no
   std::string lockError;
   const std::shared_ptr<void> lock = lock_(lockError);
   const std::string path = DayFilePath(now);
-  std::vector<std::string>& unsaved = UnsavedFor(path);
-  unsaved.push_back(line);
-  std::string contents;
-  const FileReadStatus read = lock ? load_(path, contents) : FileReadStatus::Failed;
-  std::vector<std::string> fileLines =
-      read == FileReadStatus::Ok ? SplitLogLines(contents) : std::vector<std::string>{};
-  const bool saved = SaveUnsaved(path, lock != nullptr, lockError, read, fileLines, unsaved);
-  if (saved) {
-    eventLog_ = std::move(fileLines);
-  } else {
-    // Kept for the next save that succeeds, and shown meanwhile.
-    error = lastError_;
-    eventLog_.push_back(line);
-  }
-  std::erase_if(unsaved_, [](const UnsavedLines& day) { return day.lines.empty(); });
-  return saved;
+  ShowDay(path);
+  // Shown at once; kept for the next write that succeeds when this one fails.
+  eventLog_.push_back(line);
+  ++linesAdded_;
+  if (file_.Add(path, {line}, CivilSeconds(now), FormatDateTime(now))) return true;
+  error = file_.lastError();
+  return false;
 }
 
 EventLogResult EventLogWriter::WriteEventLog(DeviceMask changedMask, const std::vector<LoggedDevice>& devices,
@@ -223,23 +176,13 @@ EventLogResult EventLogWriter::WriteEventLog(DeviceMask changedMask, const std::
   if (memory_.size() < count) memory_.resize(count);
   bool reopened = false;
 
-  if (lock) SaveEarlierDays(path);
-  std::vector<std::string>& unsaved = UnsavedFor(path);
-  std::string contents;
-  const FileReadStatus read = load_(path, contents);
-  std::vector<std::string> fileLines;
+  ShowDay(path);
   Batch batch;  // this call's lines
   constexpr LogEventTag kBanner{LogEventKind::Banner};
-  if (read == FileReadStatus::Ok) {
-    fileLines = SplitLogLines(contents);
-  } else if (read == FileReadStatus::Missing && unsaved.empty()) {
+  if (file_.Probe(path) == FileReadStatus::Missing && !file_.waitingFor(path)) {
     // A new day, or the day's file was deleted.
     if (!programStarted) batch.Add(kSeparatorLine, kBanner);
     reopened = true;
-  } else if (read == FileReadStatus::Failed) {
-    // What the file holds cannot be read, so it must not be replaced: keep showing what it held.
-    fileLines.assign(eventLog_.begin(),
-                     eventLog_.end() - static_cast<std::ptrdiff_t>(std::min(eventLog_.size(), unsaved.size())));
   }
 
   // A start, a new device list or a new day writes the information blocks again; what changed on
@@ -296,19 +239,16 @@ EventLogResult EventLogWriter::WriteEventLog(DeviceMask changedMask, const std::
   deviceNotes_.clear();
 
   Tell(batch, now);
-  unsaved.insert(unsaved.end(), batch.lines.begin(), batch.lines.end());
-  if (!unsaved.empty()) {
-    if (SaveUnsaved(path, lock != nullptr, lockError, read, fileLines, unsaved)) {
-      failing_ = false;
+  eventLog_.insert(eventLog_.end(), batch.lines.begin(), batch.lines.end());
+  linesAdded_ += batch.lines.size();
+  if (!batch.lines.empty() || file_.waitingLines() != 0) {
+    const bool wasFailing = file_.failing();
+    if (file_.Add(path, std::move(batch.lines), CivilSeconds(now), stamp)) {
       result.saved = true;
-    } else {
-      if (!failing_) result.saveError = lastError_;
-      failing_ = true;
+    } else if (!wasFailing && file_.failing()) {
+      result.saveError = file_.lastError();
     }
   }
-  eventLog_ = std::move(fileLines);
-  eventLog_.insert(eventLog_.end(), unsaved.begin(), unsaved.end());
-  std::erase_if(unsaved_, [](const UnsavedLines& day) { return day.lines.empty(); });
   return result;
 }
 

@@ -1,12 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The event log: one text file per day (yymmdd.log, CR LF lines) mirrored by the in-memory list
-// the viewer follows. Each refresh cycle compares what every device reports with the cycle before
-// and appends a line per event. Several programs may share a data folder (the window and a
-// headless monitor): each cycle takes a lock on the folder's log, reads the day file again,
-// stamps its lines and saves the file with them appended, so every writer's lines stay, in time
-// order, each once. The save is atomic, so a crash leaves the previous file intact. Lines that
-// cannot be saved stay in memory and are saved with the next cycle that succeeds.
+// the viewer follows (the day's file as this writer first found it, then the lines it added).
+// Each refresh cycle compares what every device reports with the cycle before and appends a line
+// per event. Several programs may share a data folder (the window and a headless monitor): each
+// cycle takes a lock on the folder's log and stamps its lines, so the stamps of all writers follow
+// each other; the lines go to the end of the file (day_log_file.h), which is never rewritten.
 
 #include <cstdint>
 #include <functional>
@@ -15,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "monitor/day_log_file.h"
 #include "monitor/device_changes.h"
 #include "monitor/identify_block.h"
 #include "monitor/log_event.h"
@@ -95,11 +95,13 @@ class EventLogWriter {
   void setEventListener(std::function<void(const LogEvent&)> listener) { listener_ = std::move(listener); }
 
   const std::vector<std::string>& lines() const { return eventLog_; }
+  // How many lines this writer made so far: the last ones of lines() are the newest of them.
+  std::uint64_t linesAdded() const { return linesAdded_; }
   const std::string& folder() const { return folder_; }
   std::string DayFilePath(const LocalDateTime& day) const;
   // Lines written but not yet saved to their day file, and why the last save failed.
-  std::size_t unsavedLineCount() const;
-  const std::string& lastSaveError() const { return lastError_; }
+  std::size_t unsavedLineCount() const { return file_.waitingLines(); }
+  const std::string& lastSaveError() const { return file_.lastError(); }
 
  private:
   struct DeviceMemory {
@@ -111,10 +113,6 @@ class EventLogWriter {
     std::uint8_t prevDriveFlags = 0;
     std::uint8_t lastProgress = 0xFF;
     std::uint8_t activityBay = 0;
-  };
-  struct UnsavedLines {
-    std::string path;
-    std::vector<std::string> lines;
   };
   struct Batch {
     std::vector<std::string> lines;
@@ -142,19 +140,14 @@ class EventLogWriter {
   bool RebuildLines(unsigned device, int drive, const StatusRecord& record, const std::string& stamp, Batch& out);
   void InfoBlock(unsigned device, const LoggedDevice& logged, Batch& out) const;
   void Tell(const Batch& batch, const LocalDateTime& now) const;
-  std::vector<std::string>& UnsavedFor(const std::string& path);
-  // Appends lines to what the file holds now; false with lastError_ set when that fails.
-  // Appends what waits for `path` to the file's lines under the lock; on success the lines hold
-  // the whole file and nothing waits. False with lastError_ when the lock or the read failed.
-  bool SaveUnsaved(const std::string& path, bool locked, const std::string& lockError, FileReadStatus read,
-                   std::vector<std::string>& fileLines, std::vector<std::string>& unsaved);
-  bool AppendToFile(const std::string& path, const std::vector<std::string>& fileLines,
-                    const std::vector<std::string>& lines);
-  void SaveEarlierDays(const std::string& today);
+  // The shown lines start with the day's file as it is when a writer first writes to that day.
+  void ShowDay(const std::string& path);
 
   std::string folder_;
-  SaveFunction save_;
+  DayLogFile file_;
   LoadFunction load_;
+  std::string shownPath_;
+  std::uint64_t linesAdded_ = 0;
   LockFunction lock_;
   std::vector<std::string> eventLog_;
   std::vector<DeviceMemory> memory_;
@@ -168,9 +161,6 @@ class EventLogWriter {
   bool deviceChangesPending_ = false;
   std::vector<DeviceNote> deviceNotes_;
   std::function<void(const LogEvent&)> listener_;
-  std::vector<UnsavedLines> unsaved_;  // per day file, oldest first
-  bool failing_ = false;               // the last save failed
-  std::string lastError_;
 };
 
 // CR LF lines of a log file, and back.

@@ -26,6 +26,7 @@ std::string_view LogEventName(LogEventKind kind) {
     case LogEventKind::FlashInvalid: return "flash-invalid";
     case LogEventKind::MailGivenUp: return "mail-given-up";
     case LogEventKind::MailRefused: return "mail-refused";
+    case LogEventKind::MailLost: return "mail-lost";
     case LogEventKind::UpgradeUnfinished: return "upgrade-unfinished";
     case LogEventKind::Alarm: return "alarm";
   }

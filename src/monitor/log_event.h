@@ -35,6 +35,7 @@ enum class LogEventKind : std::uint8_t {
   FlashInvalid,
   MailGivenUp,
   MailRefused,  // the server refused one recipient for good; the others got the mail
+  MailLost,     // a mail that could be neither kept in the outbox nor sent
   UpgradeUnfinished,
   Alarm,
 };

@@ -18,6 +18,7 @@ bool BackgroundDelivery::Start(SmtpAccount account, OutgoingMail mail) {
     steps_.clear();
     result_ = {};
   }
+  abortRequested_ = false;
   Join();
   worker_ = std::thread([this, account = std::move(account), mail = std::move(mail)] {
     auto post = [this](DeliveryStep step) {
@@ -31,7 +32,9 @@ bool BackgroundDelivery::Start(SmtpAccount account, OutgoingMail mail) {
     events.workEnd = [post] { post(DeliveryStep::WorkEnd); };
     // The transport bounds the exchange itself; this is the last line should it overrun.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(account.timeoutSeconds + 1);
-    const std::function<bool()> abort = [deadline] { return std::chrono::steady_clock::now() >= deadline; };
+    const std::function<bool()> abort = [this, deadline] {
+      return abortRequested_ || std::chrono::steady_clock::now() >= deadline;
+    };
     DeliveryResult result = transport_.Send(account, mail, events, abort);
     std::lock_guard lock(mutex_);
     result_ = std::move(result);

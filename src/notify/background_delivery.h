@@ -5,6 +5,7 @@
 // time-out in real time, on the real and the virtual clock alike. The owner looks at it from its
 // main context: the progress steps in order, then the result.
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -34,6 +35,8 @@ class BackgroundDelivery {
   std::deque<DeliveryStep> TakeSteps();
   // The result once the exchange ended; the next Start may follow.
   std::optional<DeliveryResult> TakeResult();
+  // Gives up the exchange in flight (a stop that cannot wait longer); its result follows soon.
+  void Abort() { abortRequested_ = true; }
   // Waits up to `wait` in real time for the exchange to end (or a step to arrive); true when it ended.
   bool WaitFor(std::chrono::milliseconds wait);
 
@@ -41,6 +44,7 @@ class BackgroundDelivery {
   void Join();
 
   MailTransport& transport_;
+  std::atomic<bool> abortRequested_{false};
   mutable std::mutex mutex_;
   std::condition_variable wake_;
   std::thread worker_;

@@ -27,6 +27,8 @@ constexpr auto kOptionRecipientsMayFail = static_cast<CURLoption>(290);
 struct Exchange {
   std::string message;
   std::size_t sent = 0;
+  bool messageSent = false;  // the last byte was handed over: only the end of data and the verdict remain
+  bool verdictCame = false;  // a reply arrived after that
   bool sessionOpen = false;
   bool transferStarted = false;
   std::string pendingRecipient;  // the address of a RCPT TO waiting for its answer
@@ -51,6 +53,7 @@ std::size_t ReadMessage(char* buffer, std::size_t size, std::size_t count, void*
   const std::size_t n = std::min(room, exchange.message.size() - exchange.sent);
   std::memcpy(buffer, exchange.message.data() + exchange.sent, n);
   exchange.sent += n;
+  if (exchange.sent == exchange.message.size()) exchange.messageSent = true;
   return n;
 }
 
@@ -113,6 +116,7 @@ int WatchExchange(CURL*, curl_infotype type, char* data, std::size_t size, void*
       if (exchange.malformed.empty()) exchange.malformed = reply;
       return 0;
     }
+    if (exchange.messageSent) exchange.verdictCame = true;
     if (reply[0] == '4' || reply[0] == '5') exchange.lastRefusal = reply;
     if (reply.size() > 4 && reply.starts_with("250") && StartsWithNoCase(reply.substr(4), "STARTTLS"))
       exchange.tlsOffered = true;
@@ -297,7 +301,10 @@ DeliveryResult CurlMailTransport::Send(const SmtpAccount& account, const Outgoin
     return result;
   }
   Exchange exchange;
-  exchange.message = ComposeMessage(mail, StampForNow(mail.senderAddress, mail.date));
+  MessageStamp stamp = StampForNow(mail.senderAddress, mail.date);
+  // Every attempt of one outbox mail carries its Message-ID, so copies can be told for what they are.
+  if (!mail.messageId.empty()) stamp.messageId = mail.messageId;
+  exchange.message = ComposeMessage(mail, stamp);
   exchange.events = &events;
   exchange.abort = &abort;
 
@@ -360,6 +367,10 @@ DeliveryResult CurlMailTransport::Send(const SmtpAccount& account, const Outgoin
                    "\"; the mail is not sent in clear and stays in the outbox.";
   } else {
     result.error = FailureText(*library, code, detail, exchange.lastRefusal, account, abort());
+    result.serverUnreachable = code == CURLE_OPERATION_TIMEDOUT || code == CURLE_COULDNT_CONNECT ||
+                               code == CURLE_COULDNT_RESOLVE_HOST || code == CURLE_ABORTED_BY_CALLBACK;
+    // Lost after the end of data: the server may have taken the mail without saying so.
+    result.outcomeUnknown = exchange.messageSent && !exchange.verdictCame;
   }
   library->slistFreeAll(recipients);
   library->easyCleanup(curl);

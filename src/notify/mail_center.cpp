@@ -3,13 +3,16 @@
 
 #include <algorithm>
 #include <chrono>
+#include <thread>
 
 #include "notify/address_check.h"
 #include "notify/mail_message.h"
+#include "notify/outbox_claim.h"
 #include "notify/retry_schedule.h"
 #include "platform/atomic_file.h"
 #include "platform/branding.h"
 #include "platform/date_time_text.h"
+#include "platform/trusted_folder.h"
 
 namespace rur {
 
@@ -20,6 +23,21 @@ constexpr std::size_t kRecentAlarmsKept = 16;
 // The highest limits the page takes: degrees C and RPM.
 constexpr std::uint32_t kMaxTempAlarm = 150;
 constexpr std::uint32_t kMaxFanMinRpm = 65535;
+// A mail whose whole text went out and whose verdict never came is sent once more, no more.
+constexpr unsigned kUnknownOutcomeRetries = 1;
+// What a stop waits beyond the server's time-out, for the mail thread's look and the worker's end.
+constexpr auto kStopMargin = std::chrono::seconds(3);
+// A stop never waits longer than this for a server, whatever its time-out: the service manager
+// gives the program a fixed time to end.
+constexpr unsigned kLongestStopWaitSeconds = 60;
+// How often a flush looks whether another sender settled a mail it carries.
+constexpr auto kClaimPollInterval = std::chrono::milliseconds(100);
+
+std::string RecipientList(const std::vector<std::string>& recipients) {
+  std::string list;
+  for (const auto& r : recipients) list += (list.empty() ? "" : ", ") + r;
+  return list;
+}
 
 // Holds SendingGuard for the length of one delivery, whatever way it ends.
 class SendingGuardHold {
@@ -133,6 +151,12 @@ void MailCenter::LoadMailSettings() {
   loadedRecipientCount_ = count;
   MailSuppressMask = mask;
   mailFolder_ = folder.empty() ? defaultMailFolder_ : folder;
+  // The alarm texts come from a folder only its owner can change.
+  if (std::string untrusted; mailFolder_ != defaultMailFolder_ && !FolderTrustedForTexts(mailFolder_, untrusted)) {
+    ui_.messageBox(untrusted + "; the alarm texts of " + defaultMailFolder_ + " are used instead.",
+                   std::string(kStoreErrorCaption), MessageKind::Error);
+    mailFolder_ = defaultMailFolder_;
+  }
 
   std::vector<std::string> settings;
   for (const std::string_view name : {kValuePort, kValueHost, kValueSenderName, kValueSenderAddress, kValueTimeOut}) {
@@ -201,10 +225,12 @@ bool MailCenter::WriteKindFiles(const MailPageModel& page) {
     const std::string contentsPath = PathInFolder(mailFolder_, ContentsFileName(kind));
     std::string error;
     const bool ok =
-        (kindPage.subject.empty() ? RemoveFileIfPresent(subjectPath, error)
-                                  : WriteFileAtomically(subjectPath, JoinTextLines({kindPage.subject}), 0666, error)) &&
-        (kindPage.contents.empty() ? RemoveFileIfPresent(contentsPath, error)
-                                   : WriteFileAtomically(contentsPath, JoinTextLines(kindPage.contents), 0666, error));
+        (kindPage.subject.empty()
+             ? RemoveFileIfPresent(subjectPath, error)
+             : WriteFileAtomically(subjectPath, JoinTextLines({kindPage.subject}), 0600, error, FileModeUse::Exact)) &&
+        (kindPage.contents.empty()
+             ? RemoveFileIfPresent(contentsPath, error)
+             : WriteFileAtomically(contentsPath, JoinTextLines(kindPage.contents), 0600, error, FileModeUse::Exact));
     if (!ok) {
       ui_.messageBox(error, std::string(kStoreErrorCaption), MessageKind::Error);
       return false;
@@ -439,24 +465,83 @@ void MailCenter::MailDispatch() {
   StartNextDelivery(clock_.nowMs());
 }
 
-void MailCenter::FinishDeliveries() {
+void MailCenter::FinishDeliveries() { FinishDeliveriesBy(std::nullopt); }
+
+void MailCenter::FinishDeliveriesBy(std::optional<std::chrono::steady_clock::time_point> end) {
   const std::uint64_t dueBy = clock_.nowMs();
   for (;;) {
     TakeDeliveryOutcome();
     if (MailRequestFlags.load() & kMailRequestLoad) LoadMailSettings();
     if (MailRequestFlags.load() & kMailRequestAlarm) ComposeAlarmMails();
+    const bool timeLeft = !end || std::chrono::steady_clock::now() < *end;
     // Only what was due when the wait began: a mail that fails now waits for its next turn.
-    StartNextDelivery(dueBy);
+    if (timeLeft) StartNextDelivery(dueBy);
     if (!delivery_.busy()) return;
+    if (!timeLeft) delivery_.Abort();
     delivery_.WaitFor(std::chrono::milliseconds(50));
     ui_.pump();
   }
+}
+
+void MailCenter::StopDeliveries() {
+  const unsigned timeout = std::min(DeliveryTimeoutSeconds(Setting(kSettingTimeOut)), kLongestStopWaitSeconds);
+  FinishDeliveriesBy(std::chrono::steady_clock::now() + std::chrono::seconds(timeout) + kStopMargin);
+  // What is neither delivered nor in the outbox ends with this run.
+  if (!outboxFiles_.persistent()) return;
+  for (auto mail = outbox_.begin(); mail != outbox_.end();) {
+    if (mail->onDisk) {
+      ++mail;
+      continue;
+    }
+    const std::string why = lastSaveError_.empty() ? mail->lastError : lastSaveError_;
+    const std::string line = "Mail \"" + mail->subject + "\" to " + RecipientList(mail->recipients) +
+                             " was lost: it could be neither kept in the outbox nor sent (" + why + "), ";
+    ui_.panel(kMailProgressPanel, line);
+    QueuedMail lost = std::move(*mail);
+    lost.lastError = line;
+    lostMails_.push_back(std::move(lost));
+    mail = outbox_.erase(mail);
+  }
+  UpdateWaitingNotice();
+}
+
+std::vector<QueuedMail> MailCenter::TakeLostMails() {
+  std::vector<QueuedMail> lost;
+  lost.swap(lostMails_);
+  return lost;
+}
+
+void MailCenter::RestOtherMails(const std::string& failedId) {
+  const auto failed =
+      std::find_if(outbox_.begin(), outbox_.end(), [&](const QueuedMail& mail) { return mail.id == failedId; });
+  const std::uint64_t until = failed != outbox_.end()
+                                  ? failed->dueMs
+                                  : clock_.nowMs() + static_cast<std::uint64_t>(RetryDelaySeconds(1)) * 1000;
+  const std::uint64_t now = clock_.nowMs();
+  for (QueuedMail& mail : outbox_)
+    if (mail.id != failedId && mail.dueMs <= now) mail.dueMs = until;
 }
 
 void MailCenter::FlushOutbox() {
   const std::uint64_t now = clock_.nowMs();
   for (QueuedMail& mail : outbox_) mail.dueMs = std::min(mail.dueMs, now);
   FinishDeliveries();
+  // Mails another sender was carrying meanwhile are that sender's to settle: their outcome is
+  // awaited, within one time-out, so that what this flush reports as waiting still waits.
+  const auto end = std::chrono::steady_clock::now() +
+                   std::chrono::seconds(DeliveryTimeoutSeconds(Setting(kSettingTimeOut))) + kStopMargin;
+  for (;;) {
+    std::erase_if(outbox_, [&](const QueuedMail& mail) { return !outboxFiles_.Exists(mail); });
+    const bool carriedElsewhere = std::any_of(outbox_.begin(), outbox_.end(), [&](const QueuedMail& mail) {
+      if (!mail.onDisk || !outboxFiles_.persistent()) return false;
+      ClaimedFile probe;
+      std::string contents, error;
+      return probe.Claim(outboxFiles_.PathOf(mail.id), contents, error) == ClaimOutcome::HeldElsewhere;
+    });
+    if (!carriedElsewhere || std::chrono::steady_clock::now() >= end) break;
+    std::this_thread::sleep_for(kClaimPollInterval);
+  }
+  UpdateWaitingNotice();
 }
 
 void MailCenter::ComposeAlarmMails() {
@@ -495,6 +580,7 @@ void MailCenter::ComposeAlarmMails() {
     if (subject.find_first_not_of(" \t") == std::string::npos && knownKind)
       subject = MailKindCaptions[static_cast<std::size_t>(kind - 1)];
     mail.subject = MessagePrefix() + subject;
+    mail.messageId = NewOutboxMessageId(TrimAddress(Setting(kSettingSenderAddress)));
     SaveQueued(mail);
     outbox_.push_back(std::move(mail));
   }
@@ -502,7 +588,10 @@ void MailCenter::ComposeAlarmMails() {
 
 void MailCenter::SaveQueued(QueuedMail& mail) {
   std::string error;
-  if (!outboxFiles_.Save(mail, outbox_, error)) ui_.panel(kMailProgressPanel, "Mail kept in memory only: " + error);
+  if (!outboxFiles_.Save(mail, outbox_, error)) {
+    lastSaveError_ = error;
+    ui_.panel(kMailProgressPanel, "Mail kept in memory only: " + error);
+  }
 }
 
 bool MailCenter::PrepareDelivery(const std::vector<std::string>& wanted, const std::string& subject,
@@ -557,9 +646,19 @@ void MailCenter::StartNextDelivery(std::uint64_t dueBy) {
       ++i;
       continue;
     }
-    if (!outboxFiles_.Exists(queued)) {
+    // One sender per mail: the service, a flush and the window may all see this outbox.
+    std::string claimError;
+    const ClaimOutcome claim = ClaimOutboxMail(outboxFiles_, queued, inFlightClaim_, claimError);
+    if (claim == ClaimOutcome::Gone) {
       // Another process (rurctl mail-queue --flush) delivered or removed it meanwhile.
       outbox_.erase(outbox_.begin() + static_cast<std::ptrdiff_t>(i));
+      continue;
+    }
+    if (claim != ClaimOutcome::Claimed) {
+      // Another sender has it now, or its file cannot be used: look again at its next turn.
+      if (claim == ClaimOutcome::Failed) ui_.panel(kMailProgressPanel, "Outbox: " + claimError);
+      queued.dueMs = clock_.nowMs() + static_cast<std::uint64_t>(RetryDelaySeconds(1)) * 1000;
+      ++i;
       continue;
     }
     SmtpAccount account;
@@ -569,9 +668,12 @@ void MailCenter::StartNextDelivery(std::uint64_t dueBy) {
       lastReport_ = report;
       const std::size_t before = outbox_.size();
       RecordFailure(i, report.text);
+      inFlightClaim_.Release();
       if (outbox_.size() == before) ++i;
       continue;
     }
+    if (queued.messageId.empty()) queued.messageId = StableOutboxMessageId(queued, mail.senderAddress);
+    mail.messageId = queued.messageId;
     // The mail is dated when its alarm was raised, however long it waited in the outbox.
     if (queued.raisedAt != 0) {
       const LocalDateTime raised = CivilFromSeconds(queued.raisedAt);
@@ -612,24 +714,57 @@ void MailCenter::TakeDeliveryOutcome(bool tellUi) {
   std::optional<DeliveryResult> result = delivery_.TakeResult();
   if (!result) return;
   smtpState_ = kSmtpDisconnected;
+  // The claim goes once the outbox knows the outcome, whichever way this ends.
+  struct ReleaseClaim {
+    ClaimedFile& claim;
+    ~ReleaseClaim() { claim.Release(); }
+  } releaseClaim{inFlightClaim_};
   const auto found =
       std::find_if(outbox_.begin(), outbox_.end(), [&](const QueuedMail& mail) { return mail.id == inFlightId_; });
+  const std::string deliveredId = inFlightId_;
   inFlightId_.clear();
   MailReport report = lastReport_;
   report.rejected.insert(report.rejected.end(), result->rejected.begin(), result->rejected.end());
   if (found == outbox_.end()) return;
   const std::size_t index = static_cast<std::size_t>(found - outbox_.begin());
   if (!result->delivered) {
-    report.text = result->error;
+    std::string error = result->error;
+    if (result->outcomeUnknown) {
+      // The server may have the mail: one more copy under the same Message-ID lets receivers fold
+      // the two; a second loss of the answer ends it.
+      ++found->unknownOutcomes;
+      if (found->unknownOutcomes > kUnknownOutcomeRetries) {
+        const std::string line = "Mail \"" + found->subject + "\" to " + RecipientList(found->recipients) +
+                                 " went out " + std::to_string(found->unknownOutcomes) +
+                                 " times without an answer from the server (" + error + "); it may have arrived " +
+                                 "and is not sent again (Message-ID " + found->messageId + "), ";
+        if (logSink_) logSink_(line);
+        if (tellUi) ui_.panel(kMailProgressPanel, line);
+        std::string removeError;
+        outboxFiles_.Remove(*found, removeError);
+        outbox_.erase(found);
+        report.text = line;
+        lastReport_ = report;
+        if (tellUi) UpdateWaitingNotice();
+        return;
+      }
+      error +=
+          " The whole mail went out before the answer was lost, so the server may have it: its outcome is "
+          "unknown, and it is sent once more under the same Message-ID " +
+          found->messageId + ".";
+    }
+    report.text = error;
     lastReport_ = report;
     if (tellUi) {
-      RecordFailure(index, result->error);
+      RecordFailure(index, error);
     } else {
       ++found->attempts;
-      found->lastError = result->error;
+      found->lastError = error;
       std::string ignored;
       outboxFiles_.Save(*found, outbox_, ignored);
     }
+    // The next mail would wait for the same silent server: this pass ends here.
+    if (result->serverUnreachable) RestOtherMails(deliveredId);
     return;
   }
   report.outcome = MailOutcome::Sent;
@@ -711,8 +846,17 @@ void MailCenter::UpdateWaitingNotice() {
       std::find_if(outbox_.rbegin(), outbox_.rend(), [](const QueuedMail& m) { return m.attempts > 0; });
   std::string notice;
   if (failed != outbox_.rend()) {
-    const std::size_t n = outbox_.size();
-    notice = std::to_string(n) + (n == 1 ? " mail waits" : " mails wait") + " in the outbox: " + failed->lastError;
+    // Only a mail whose file was written waits in the outbox; the others end with this run.
+    const auto inMemory = static_cast<std::size_t>(std::count_if(
+        outbox_.begin(), outbox_.end(), [&](const QueuedMail& m) { return outboxFiles_.persistent() && !m.onDisk; }));
+    const std::size_t kept = outbox_.size() - inMemory;
+    if (kept != 0)
+      notice =
+          std::to_string(kept) + (kept == 1 ? " mail waits" : " mails wait") + " in the outbox: " + failed->lastError;
+    if (inMemory != 0)
+      notice += (notice.empty() ? "" : "; ") + std::to_string(inMemory) + (inMemory == 1 ? " mail" : " mails") +
+                " could not be kept in the outbox (" + lastSaveError_ + ") and " + (inMemory == 1 ? "waits" : "wait") +
+                " in memory only, lost if the program ends: " + failed->lastError;
   }
   if (notice == waitingNotice_) return;
   waitingNotice_ = notice;

@@ -16,6 +16,7 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -31,6 +32,7 @@
 #include "notify/password_block.h"
 #include "notify/recipient_refusal.h"
 #include "notify/settings_store.h"
+#include "platform/claimed_file.h"
 #include "platform/clock.h"
 #include "platform/user_interface.h"
 
@@ -118,8 +120,15 @@ class MailCenter {
   // Waits in real time for the delivery in flight and delivers, one after another, every mail
   // that is due now (each bounded by its time-out); mails that fail stay in the outbox.
   void FinishDeliveries();
-  // Tries every waiting mail now, whatever its schedule, and waits for the outcomes.
+  // Tries every waiting mail now, whatever its schedule, and waits for the outcomes. A pass ends
+  // at the first server that does not answer: the rest wait for the next one.
   void FlushOutbox();
+  // At a stop: the mails due are tried within one time-out in all; the mail still in flight then
+  // is given up and stays in the outbox. Mails that could not be kept there are lost: see below.
+  void StopDeliveries();
+  // The mails that could be neither kept in the outbox nor sent, with the reason in lastError,
+  // since the last call. Only a stop finds them: until then they wait in memory.
+  std::vector<QueuedMail> TakeLostMails();
   MailReport SendTestMail();
 
   // An alarm of the monitor: kept until it was mailed (or its kind is not mailed).
@@ -170,6 +179,11 @@ class MailCenter {
   void ComposeAlarmMails();
   // Starts the first mail due by `dueBy`; mails that cannot even start count as failed attempts.
   void StartNextDelivery(std::uint64_t dueBy);
+  // FinishDeliveries, with a real-time end after which nothing starts and the delivery in flight
+  // is given up.
+  void FinishDeliveriesBy(std::optional<std::chrono::steady_clock::time_point> end);
+  // A server that did not answer: the other mails due now wait as long as this one.
+  void RestOtherMails(const std::string& failedId);
   // The outcome of the delivery in flight, once it ended. `tellUi` false: only the outbox learns it.
   void TakeDeliveryOutcome(bool tellUi = true);
   void RecordFailure(std::size_t index, const std::string& error);
@@ -212,7 +226,10 @@ class MailCenter {
   std::deque<RaisedAlarm> recentAlarms_;
   MailOutbox outboxFiles_;
   std::vector<QueuedMail> outbox_;
-  std::string inFlightId_;  // the outbox mail the worker carries
+  std::string inFlightId_;     // the outbox mail the worker carries
+  ClaimedFile inFlightClaim_;  // held from before the connection until its outcome is saved
+  std::string lastSaveError_;
+  std::vector<QueuedMail> lostMails_;
   std::string waitingNotice_;
   std::function<void(const std::string&)> logSink_;
   RefusalSink refusalSink_;

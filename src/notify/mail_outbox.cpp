@@ -80,7 +80,7 @@ bool MailOutbox::Save(QueuedMail& mail, const std::vector<QueuedMail>& taken, st
   }
   if (folder_.empty()) return true;
   if (!MakeFolders(folder_, kOutboxFolderMode, error) ||
-      !WriteFileAtomically(PathOf(mail.id), OutboxFileText(mail), kOutboxFileMode, error))
+      !WriteFileAtomically(PathOf(mail.id), OutboxFileText(mail), kOutboxFileMode, error, FileModeUse::Exact))
     return false;
   mail.onDisk = true;
   return true;

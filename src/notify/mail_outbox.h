@@ -29,10 +29,9 @@ class MailOutbox {
   bool Remove(const QueuedMail& mail, std::string& error) const;
   // Whether the mail's file is still there (always true without a folder).
   bool Exists(const QueuedMail& mail) const;
-
- private:
   std::string PathOf(const std::string& id) const;
 
+ private:
   std::string folder_;
 };
 

@@ -33,6 +33,7 @@ struct OutgoingMail {
   std::string subject;
   std::vector<std::string> body;  // lines; a line may itself hold line feeds
   std::string date;               // the Date header's text; empty: the time of sending
+  std::string messageId;          // the Message-ID with its angle brackets; empty: a new one
 };
 
 // Progress of one delivery, in this order when all goes well. The transport may call these from
@@ -47,6 +48,10 @@ struct DeliveryResult {
   bool delivered = false;             // the server accepted the message for at least one recipient
   std::string error;                  // why not, or what went wrong after acceptance
   std::vector<std::string> rejected;  // recipients the server refused, with its answer
+  // The whole message went out and the server's verdict never came: it may have the mail.
+  bool outcomeUnknown = false;
+  // The server did not answer in time or could not be reached: the next mail would fare the same.
+  bool serverUnreachable = false;
 };
 
 class MailTransport {

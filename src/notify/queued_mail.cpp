@@ -14,6 +14,8 @@ constexpr std::string_view kFieldRaised = "Raised";
 constexpr std::string_view kFieldNextTry = "Next-Try";
 constexpr std::string_view kFieldAttempts = "Attempts";
 constexpr std::string_view kFieldError = "Last-Error";
+constexpr std::string_view kFieldMessageId = "Message-ID";
+constexpr std::string_view kFieldUnknownOutcomes = "Unknown-Outcomes";
 constexpr std::string_view kFieldTo = "To";
 constexpr std::string_view kFieldSubject = "Subject";
 
@@ -42,6 +44,8 @@ std::string OutboxFileText(const QueuedMail& mail) {
   field(kFieldNextTry, std::to_string(mail.nextTryAt));
   field(kFieldAttempts, std::to_string(mail.attempts));
   field(kFieldError, mail.lastError);
+  if (!mail.messageId.empty()) field(kFieldMessageId, mail.messageId);
+  if (mail.unknownOutcomes != 0) field(kFieldUnknownOutcomes, std::to_string(mail.unknownOutcomes));
   for (const auto& recipient : mail.recipients) field(kFieldTo, recipient);
   field(kFieldSubject, mail.subject);
   lines.emplace_back();
@@ -81,6 +85,10 @@ bool ParseOutboxFile(std::string_view text, QueuedMail& mail, std::string& error
       ok = ParseNumberField(value, parsed.attempts);
     } else if (name == kFieldError) {
       parsed.lastError = value;
+    } else if (name == kFieldMessageId) {
+      parsed.messageId = value;
+    } else if (name == kFieldUnknownOutcomes) {
+      ok = ParseNumberField(value, parsed.unknownOutcomes);
     } else if (name == kFieldTo) {
       parsed.recipients.push_back(value);
     } else if (name == kFieldSubject) {

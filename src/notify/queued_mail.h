@@ -18,6 +18,8 @@ struct QueuedMail {
   std::int64_t nextTryAt = 0;  // wall time of the next attempt as scheduled (a new run tries at once)
   unsigned attempts = 0;
   std::string lastError;
+  std::string messageId;         // kept for every attempt, so that receivers can fold copies
+  unsigned unknownOutcomes = 0;  // attempts that sent the whole mail and got no verdict
   std::vector<std::string> recipients;
   std::string subject;
   std::vector<std::string> body;

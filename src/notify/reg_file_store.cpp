@@ -287,7 +287,7 @@ StoreResult RegFileSettingsStore::Load(bool& exists, SettingsKey& key) {
 
 StoreResult RegFileSettingsStore::Save(const SettingsKey& key) {
   std::string error;
-  if (!WriteFileAtomically(path_, FormatSettingsText(key), 0600, error))
+  if (!WriteFileAtomically(path_, FormatSettingsText(key), 0600, error, FileModeUse::Exact))
     return StoreResult::Failed("settings file " + error);
   return StoreResult::Ok();
 }

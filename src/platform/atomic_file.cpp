@@ -16,15 +16,35 @@ static std::string ErrnoText(const std::string& what, const std::string& path, i
   return what + " " + path + ": " + std::strerror(code);
 }
 
+bool IsRegularFile(int fd, const std::string& path, const std::string& what, std::string& error) {
+  struct stat info {};
+  if (::fstat(fd, &info) != 0) {
+    error = ErrnoText("cannot " + what, path, errno);
+    return false;
+  }
+  if (S_ISREG(info.st_mode)) return true;
+  error = "cannot " + what + " " + path + ": " +
+          (S_ISDIR(info.st_mode)    ? "it is a folder"
+           : S_ISFIFO(info.st_mode) ? "it is a FIFO, not a regular file"
+                                    : "it is not a regular file");
+  return false;
+}
+
 FileReadStatus ReadWholeFile(const std::string& path, std::string& contents, std::string& error) {
   contents.clear();
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+  // Without O_NONBLOCK a FIFO planted at the name would hold the open until a writer came.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
   if (fd < 0) {
     if (errno == ENOENT) return FileReadStatus::Missing;
     error = errno == ELOOP ? "cannot read " + path + ": it is a symbolic link, which is not followed"
                            : ErrnoText("cannot read", path, errno);
     return FileReadStatus::Failed;
   }
+  if (!IsRegularFile(fd, path, "read", error)) {
+    ::close(fd);
+    return FileReadStatus::Failed;
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   char buffer[8192];
   for (;;) {
     const ssize_t n = ::read(fd, buffer, sizeof buffer);
@@ -71,7 +91,8 @@ mode_t CurrentUmask() {
   return mask;
 }
 
-bool WriteFileAtomically(const std::string& path, const std::string& contents, mode_t mode, std::string& error) {
+bool WriteFileAtomically(const std::string& path, const std::string& contents, mode_t mode, std::string& error,
+                         FileModeUse use) {
   const std::filesystem::path target(path);
   const std::string folder = target.has_parent_path() ? target.parent_path().string() : ".";
   struct stat existing {};
@@ -93,7 +114,8 @@ bool WriteFileAtomically(const std::string& path, const std::string& contents, m
     return false;
   }
   int failure = 0;
-  if (::fchmod(fd, mode & ~CurrentUmask()) != 0 || !WriteAll(fd, contents) || ::fsync(fd) != 0) failure = errno;
+  const mode_t applied = use == FileModeUse::Exact ? mode : mode & ~CurrentUmask();
+  if (::fchmod(fd, applied) != 0 || !WriteAll(fd, contents) || ::fsync(fd) != 0) failure = errno;
   if (::close(fd) != 0 && failure == 0) failure = errno;
   if (failure == 0 && beforeRenameHook && !beforeRenameHook(temporary)) {
     error = "cannot write " + path + ": interrupted before the rename";
@@ -105,13 +127,21 @@ bool WriteFileAtomically(const std::string& path, const std::string& contents, m
     ::unlink(temporary.c_str());
     return false;
   }
-  // The rename itself must reach the disk too.
+  // The rename itself must reach the disk too: until then a crash may bring back the old file.
+  return SyncFolderOf(folder, path, error);
+}
+
+bool SyncFolderOf(const std::string& folder, const std::string& path, std::string& error) {
   const int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (folderFd >= 0) {
-    ::fsync(folderFd);
-    ::close(folderFd);
+  if (folderFd < 0) {
+    error = ErrnoText("cannot make the save of " + path + " durable: cannot open", folder, errno);
+    return false;
   }
-  return true;
+  const bool synced = ::fsync(folderFd) == 0 || errno == EINVAL;  // some file systems cannot sync a folder
+  const int code = errno;
+  ::close(folderFd);
+  if (!synced) error = ErrnoText("cannot make the save of " + path + " durable: cannot flush", folder, code);
+  return synced;
 }
 
 bool MakeFolders(const std::string& folder, mode_t mode, std::string& error) {
@@ -123,7 +153,13 @@ bool MakeFolders(const std::string& folder, mode_t mode, std::string& error) {
     partial = folder.substr(0, end);
     position = end + 1;
     if (partial.empty()) continue;
-    if (::mkdir(partial.c_str(), mode) != 0 && errno != EEXIST) {
+    if (::mkdir(partial.c_str(), mode) == 0) {
+      // The mask must not open (or close) a new folder beyond what was asked for.
+      if (::chmod(partial.c_str(), mode) != 0) {
+        error = ErrnoText("cannot set the permissions of folder", partial, errno);
+        return false;
+      }
+    } else if (errno != EEXIST) {
       error = ErrnoText("cannot create folder", partial, errno);
       return false;
     }

@@ -23,6 +23,7 @@
 #include "emulator/scenario.h"
 #include "notify/mail_center.h"
 #include "platform/branding.h"
+#include "platform/journal_stream.h"
 #include "service/manager_object.h"
 #include "service/service_ui.h"
 
@@ -168,7 +169,11 @@ int main(int argc, char** argv) {
     std::cerr << "rode-rurd: the system bus: " << failure.getMessage() << " (" << failure.getName() << ")\n";
     status = kExitFailed;
   }
-  program.mail().FinishDeliveries();
+  program.mail().StopDeliveries();
+  for (const rur::QueuedMail& lost : program.mail().TakeLostMails())
+    std::cerr << rur::JournalLine("rode-rurd: " + lost.lastError.substr(0, lost.lastError.size() - 2),
+                                  rur::JournalPriority::Error, rur::StreamIsJournal(STDERR_FILENO))
+              << '\n';
   if (!program.Close(error)) {
     std::cerr << "rode-rurd: " << error << '\n';
     status = kExitFailed;

@@ -30,6 +30,7 @@ std::optional<DiskHealthReading> ReadDiskHealth(const SmartPage& data, const Sma
 struct ReportedHealth {
   SmartVerdict worstVerdict = SmartVerdict::Good;
   std::map<std::uint8_t, std::uint64_t> highestCounts;
+  std::int64_t lastSeen = 0;  // local civil seconds of the last reading; 0: not known yet
 };
 
 struct HealthChange {

@@ -11,6 +11,8 @@ namespace rur {
 namespace {
 
 constexpr const char* kFormatLine = "RODE RUR disk health 1";
+constexpr std::string_view kSeenField = "seen=";
+constexpr std::int64_t kSecondsPerDay = 24 * 3600;
 
 std::vector<std::string> Fields(const std::string& line) {
   std::vector<std::string> fields;
@@ -57,6 +59,7 @@ std::string DiskHealthFileText(const std::map<std::string, ReportedHealth>& disk
     std::string line = serial + "\t" + std::string(VerdictName(reported.worstVerdict));
     for (const auto& [id, count] : reported.highestCounts)
       line += "\t" + std::to_string(id) + "=" + std::to_string(count);
+    if (reported.lastSeen != 0) line += "\t" + std::string(kSeenField) + std::to_string(reported.lastSeen);
     lines.push_back(std::move(line));
   }
   return JoinLogLines(lines);
@@ -75,6 +78,12 @@ bool ParseDiskHealthFile(const std::string& text, std::map<std::string, Reported
     ReportedHealth reported;
     bool ok = fields.size() >= 2 && ParseVerdict(fields[1], reported.worstVerdict);
     for (std::size_t f = 2; ok && f < fields.size(); ++f) {
+      if (fields[f].starts_with(kSeenField)) {
+        const std::string_view seen = std::string_view(fields[f]).substr(kSeenField.size());
+        const auto parsed = std::from_chars(seen.data(), seen.data() + seen.size(), reported.lastSeen);
+        ok = parsed.ec == std::errc() && parsed.ptr == seen.data() + seen.size() && reported.lastSeen > 0;
+        continue;
+      }
       std::uint8_t id = 0;
       std::uint64_t count = 0;
       ok = ParseCount(fields[f], id, count);
@@ -107,7 +116,22 @@ bool DiskHealthMemory::Load(std::string& error) {
 }
 
 bool DiskHealthMemory::Save(std::string& error) const {
-  return path_.empty() || WriteFileAtomically(path_, DiskHealthFileText(disks_), 0644, error);
+  return path_.empty() || WriteFileAtomically(path_, DiskHealthFileText(disks_), 0640, error, FileModeUse::Exact);
+}
+
+bool DiskHealthMemory::ForgetUnseen(std::int64_t now, std::uint32_t keepDays) {
+  const std::int64_t oldest = now - static_cast<std::int64_t>(keepDays) * kSecondsPerDay;
+  bool forgot = false;
+  for (auto disk = disks_.begin(); disk != disks_.end();) {
+    if (disk->second.lastSeen == 0) disk->second.lastSeen = now;
+    if (disk->second.lastSeen < oldest) {
+      disk = disks_.erase(disk);
+      forgot = true;
+    } else {
+      ++disk;
+    }
+  }
+  return forgot;
 }
 
 const ReportedHealth* DiskHealthMemory::Find(const std::string& serial) const {

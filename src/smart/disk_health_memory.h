@@ -25,6 +25,9 @@ class DiskHealthMemory {
   const ReportedHealth* Find(const std::string& serial) const;
   ReportedHealth& Entry(const std::string& serial) { return disks_[serial]; }
   const std::map<std::string, ReportedHealth>& disks() const { return disks_; }
+  // Forgets the disks not seen for `keepDays` days before `now`; a disk whose last look is not
+  // known counts as seen now. True when one was forgotten.
+  bool ForgetUnseen(std::int64_t now, std::uint32_t keepDays);
 
  private:
   std::string path_;
@@ -32,7 +35,8 @@ class DiskHealthMemory {
 };
 
 // The file's text and back. One line per disk: serial, verdict and "id=count" fields, separated by
-// tabs; serial texts are printable ASCII, so no tab or line break occurs inside one.
+// tabs, then "seen=" and the civil seconds of the last reading; serial texts are printable ASCII,
+// so no tab or line break occurs inside one.
 std::string DiskHealthFileText(const std::map<std::string, ReportedHealth>& disks);
 bool ParseDiskHealthFile(const std::string& text, std::map<std::string, ReportedHealth>& disks, std::string& error);
 

@@ -53,7 +53,13 @@ std::vector<HealthChange> DiskHealthWatch::Take(const WatchedDisk& disk, const D
   const std::optional<ReportedHealth> before = found ? std::optional<ReportedHealth>(*found) : std::nullopt;
   ReportedHealth& reported = memory_.Entry(disk.name.serial);
   RememberReported(reported, now);
-  if (!before || reported.worstVerdict != before->worstVerdict || reported.highestCounts != before->highestCounts)
+  // The last look is kept to the day: a disk seen every minute is not saved every minute.
+  constexpr std::int64_t kSecondsPerDay = 24 * 3600;
+  const bool newDay = now_ != 0 && (!before || before->lastSeen / kSecondsPerDay != now_ / kSecondsPerDay);
+  if (now_ != 0) reported.lastSeen = now_;
+  const bool forgot = now_ != 0 && memory_.ForgetUnseen(now_, keepDays_);
+  if (!before || newDay || forgot || reported.worstVerdict != before->worstVerdict ||
+      reported.highestCounts != before->highestCounts)
     memory_.Save(saveError);
   return changes;
 }

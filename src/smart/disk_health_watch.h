@@ -27,6 +27,9 @@ struct DiskHealthReport {
   std::string saveError;                // the memory could not be saved
 };
 
+// A disk not seen this long is forgotten, as the day logs are.
+constexpr std::uint32_t kDefaultDiskKeepDays = 400;
+
 class DiskHealthWatch {
  public:
   explicit DiskHealthWatch(std::string path = {}) : memory_(std::move(path)) {}
@@ -40,12 +43,18 @@ class DiskHealthWatch {
                                       const std::optional<DiskHealthReading>& now);
 
   const DiskHealthMemory& memory() const { return memory_; }
+  // The time of the readings that follow (local civil seconds), and how long a disk not seen is
+  // remembered.
+  void SetTime(std::int64_t now) { now_ = now; }
+  void SetKeepDays(std::uint32_t days) { keepDays_ = days; }
 
  private:
   // Remembers the reading; the changes are those WorseThanReported found before.
   std::vector<HealthChange> Take(const WatchedDisk& disk, const DiskHealthReading& now, std::string& saveError);
 
   DiskHealthMemory memory_;
+  std::int64_t now_ = 0;
+  std::uint32_t keepDays_ = kDefaultDiskKeepDays;
 };
 
 }  // namespace rur

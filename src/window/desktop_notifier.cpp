@@ -29,6 +29,7 @@ Worth WorthOf(LogEventKind kind) {
     case LogEventKind::FlashInvalid:
     case LogEventKind::MailGivenUp:
     case LogEventKind::MailRefused:
+    case LogEventKind::MailLost:
     case LogEventKind::UpgradeUnfinished: return Worth::Bad;
     case LogEventKind::MemberInserted:
     case LogEventKind::MemberInitialized:

@@ -3,9 +3,11 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <map>
 
 #include <nlohmann/json.hpp>
 
@@ -185,6 +187,21 @@ TEST_F(RurctlTest, MonitorDayFilesMatchTheGoldenFiles) {
     EXPECT_FALSE(golden.empty());
     EXPECT_EQ(written, golden) << scenario;
   }
+  // A watch restarted on the same day adds to the file and prints only what it sees itself.
+  const RunResult restarted = Rurctl("--simulate=demo --virtual-time --data-dir demo monitor --for 10");
+  ASSERT_EQ(restarted.status, 0) << restarted.err;
+  EXPECT_EQ(restarted.out.find("was removed"), std::string::npos) << restarted.out;
+  EXPECT_EQ(Read(dir_ / "demo" / "260314.log")
+                .rfind(Read(std::filesystem::path(RUR_TEST_DATA_DIR) / "golden" / "demo.log"), 0),
+            0u);
+
+  // Something other than a file at the settings' name ends the watch at once, naming it.
+  ASSERT_EQ(::mkfifo((dir_ / "demo" / "KV_RODE_RUR.reg").c_str(), 0600), 0);
+  const auto start = std::chrono::steady_clock::now();
+  const RunResult fifo = Rurctl("--simulate=demo --data-dir demo monitor --for 10");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  EXPECT_EQ(fifo.status, 1);
+  EXPECT_NE(fifo.err.find("KV_RODE_RUR.reg is a FIFO"), std::string::npos) << fifo.err;
 }
 
 }  // namespace
@@ -490,6 +507,50 @@ TEST_F(RurctlTest, UndeliveredAlarmMailWaitsInTheOutboxUntilAFlushDeliversIt) {
   EXPECT_EQ(sink.Mails()[0].BodyLines().front(), "Device1 P1 Hard Disk Drive fail.");
   queue = Rurctl(std::string("--simulate ") + kRun + "mail-queue");
   EXPECT_NE(queue.out.find("No mail waits in "), std::string::npos) << queue.out;
+
+  // Forty mails dated after the run's clock (none old enough to be given up).
+  const auto queueForty = [this](const std::string& tag) {
+    for (int n = 1; n <= 40; ++n)
+      std::ofstream(dir_ / "data" / "outbox" / (tag + std::to_string(n) + ".mail"))
+          << "RODE RUR outbox mail 1\nKind: 1\nRaised: " << 4102444800 + n
+          << "\nNext-Try: 0\nAttempts: 1\nLast-Error: x\nTo: ops@example.com\nSubject: " << tag << n << "\n\nbody\n";
+  };
+  const auto messageIds = [](const SmtpSink& server) {
+    std::map<std::string, int> copies;
+    for (const auto& mail : server.Mails()) ++copies[mail.Header("Message-ID")];
+    return copies;
+  };
+  // Two flushes at once: each mail goes to one of them, once.
+  queueForty("a");
+  const std::vector<std::string> flush{"--simulate", "--virtual-time", "--data-dir", "data", "mail-queue", "--flush"};
+  const pid_t first = StartRurctl(flush, "first-");
+  const pid_t second = StartRurctl(flush, "second-");
+  EXPECT_EQ(WaitExit(first), 0);
+  EXPECT_EQ(WaitExit(second), 0);
+  EXPECT_EQ(sink.Mails().size(), 41u);
+  EXPECT_EQ(messageIds(sink).size(), 41u);
+
+  // A server that loses every third connection after the end of DATA: the mails it may have are
+  // sent once more under the same Message-ID, and no more.
+  SmtpSink dropping(SmtpSink::Mode::Drop);
+  ASSERT_EQ(Rurctl(std::string("--simulate ") + kRun + "mail-set Port " + std::to_string(dropping.port())).status, 0);
+  queueForty("b");
+  for (int pass = 0; pass < 3; ++pass) Rurctl(std::string("--simulate ") + kRun + "mail-queue --flush");
+  const auto copies = messageIds(dropping);
+  EXPECT_EQ(copies.size(), 40u);
+  for (const auto& [id, count] : copies) EXPECT_LE(count, 2) << id;
+  EXPECT_GT(dropping.Mails().size(), 40u);
+
+  // An outbox that cannot be written and a server that is down: the alarm mail is reported lost,
+  // never said to wait in the outbox.
+  fs::remove_all(dir_ / "data" / "outbox");
+  std::ofstream(dir_ / "data" / "outbox") << "not a folder";
+  ASSERT_EQ(
+      Rurctl(std::string("--simulate ") + kRun + "mail-set Port " + std::to_string(SmtpSink::ClosedPort())).status, 0);
+  const RunResult lost = Rurctl(std::string("--simulate ") + kRun + "monitor --for 40 --json");
+  EXPECT_NE(lost.out.find("\"event\":\"mail-lost\""), std::string::npos) << lost.out;
+  EXPECT_NE(lost.err.find("could be neither kept in the outbox nor sent"), std::string::npos) << lost.err;
+  EXPECT_EQ(lost.err.find("waits in the outbox"), std::string::npos) << lost.err;
 }
 
 }  // namespace

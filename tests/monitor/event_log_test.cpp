@@ -5,6 +5,7 @@
 #include <set>
 
 #include "monitor/ata_text.h"
+#include "monitor/day_log_file.h"
 #include "monitor/device_changes.h"
 #include "monitor/device_info_block.h"
 #include "monitor/event_log.h"
@@ -12,7 +13,11 @@
 #include "monitor/sensor_watch.h"
 #include "platform/atomic_file.h"
 
+#include <sys/resource.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <csignal>
 #include <filesystem>
 
 namespace rur {
@@ -154,6 +159,9 @@ TEST_F(LogFixture, RestartKeepsTheDayAndMidnightStartsANewFile) {
       });
   restarted.WriteEventLog(1, {{&device.identity, &device.record}}, now, true);
   EXPECT_EQ(File().size(), firstRun * 2);  // earlier lines kept, a second banner follows
+  // The restarted writer shows the day, but only its own lines are new.
+  EXPECT_EQ(restarted.lines(), File());
+  EXPECT_EQ(restarted.linesAdded(), firstRun);
 
   now = {2016, 5, 6, 23, 59, 58};
   device.SetStates(5, 0);  // a change across midnight is logged in the new day's first cycle
@@ -187,11 +195,52 @@ TEST_F(LogFixture, UnwritableFolderKeepsLinesAndSavesLater) {
   device.SetStates(5, 0);
   EXPECT_EQ(Cycle(false).saveError, "");  // said once
   failSaves = false;
-  Cycle();
+  // Tried again a minute after the failure, not every cycle.
+  EXPECT_FALSE(Cycle().saved);
+  EXPECT_TRUE(files.empty());
+  now = CivilFromSeconds(CivilSeconds(now) + kDayLogRetrySeconds);
+  EXPECT_TRUE(Cycle().saved);
+  EXPECT_EQ(writer.unsavedLineCount(), 0u);
   const auto lines = File();
   ASSERT_GT(lines.size(), 3u);
   EXPECT_EQ(lines[1], "RODE RUR v0.50.11-3 has started from 2016/5/6 14:03:32");
   EXPECT_EQ(lines.back(), "D1 HDD1 was removed, 052016/5/6 14:03:37");
+}
+
+// A folder that takes no writes for weeks: the waiting lines stay within the cap, the oldest go
+// first and are counted, each cycle costs no write until a minute passed, and the count is told
+// in the file once it takes writes again.
+TEST(DayLogFileTest, WaitingLinesAreCappedAndTriedOnceAMinute) {
+  std::string file;
+  bool writable = false;
+  unsigned writes = 0;
+  DayLogFile log;
+  log.setFunctions(
+      [&](const std::string&, const std::string& text, std::string& error) {
+        ++writes;
+        if (!writable) return error = "read-only", false;
+        file += text;
+        return true;
+      },
+      [&](const std::string&) { return file.empty() ? FileReadStatus::Missing : FileReadStatus::Ok; });
+  const std::string line(1000, 'x');
+  const std::size_t linesPerDay = 2 * kDayLogWaitingCapBytes / line.size();
+  std::int64_t now = 1000;
+  for (std::size_t n = 0; n < linesPerDay; ++n, now += 5)
+    log.Add("/logs/day.log", {line + std::to_string(n)}, now, "stamp");
+  EXPECT_LE(log.waitingLines() * (line.size() + 2), kDayLogWaitingCapBytes);
+  EXPECT_GT(log.waitingLines(), 0u);
+  EXPECT_LE(writes, static_cast<unsigned>((now - 1000) / kDayLogRetrySeconds + 1));
+
+  writable = true;
+  EXPECT_TRUE(log.Retry(now + kDayLogRetrySeconds, "stamp"));
+  const std::vector<std::string> lines = SplitLogLines(file);
+  ASSERT_GT(lines.size(), 1u);
+  EXPECT_EQ(lines[lines.size() - 2], line + std::to_string(linesPerDay - 1));  // the newest are kept
+  const std::size_t dropped = linesPerDay - (lines.size() - 1);
+  EXPECT_EQ(lines.back(),
+            std::to_string(dropped) + " earlier log lines were dropped while the folder took no writes, stamp");
+  EXPECT_EQ(log.waitingLines(), 0u);
 }
 
 TEST_F(LogFixture, DeviceChangesAreStampedAndRefreshTheFlags) {
@@ -291,7 +340,9 @@ TEST(LogFollower, FollowsGrowthAndStartsOverOnANewDay) {
 namespace rur {
 namespace {
 
-TEST(EventLogFile, ASaveCutBeforeItsRenameLeavesThePreviousDayFile) {
+// A disk that fills in the middle of a write: what went in of the batch is taken back, so the day
+// file keeps whole lines only, and the lines go in whole once the disk takes writes again.
+TEST(EventLogFile, AWriteCutShortLeavesOnlyWholeLines) {
   namespace fs = std::filesystem;
   const fs::path folder = fs::temp_directory_path() / ("rur-log-cut-" + std::to_string(::getpid()));
   fs::remove_all(folder);
@@ -306,18 +357,26 @@ TEST(EventLogFile, ASaveCutBeforeItsRenameLeavesThePreviousDayFile) {
   std::string before, error;
   ASSERT_EQ(ReadWholeFile(day.string(), before, error), FileReadStatus::Ok);
 
-  SetBeforeRenameHookForTests([](const std::string&) { return false; });
+  // Room for a few bytes more: the write of the next line stops in its middle.
+  rlimit saved{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+  const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit small = saved;
+  small.rlim_cur = before.size() + 10;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
   record[status_offset::kDriveFlags] = kHdd1Present | kHdd2Absent;
   now.second += 5;
   const EventLogResult cut = writer.WriteEventLog(1, {{&identity, &record}}, now, false);
-  SetBeforeRenameHookForTests(nullptr);
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, oldSignal);
   EXPECT_FALSE(cut.saved);
+  EXPECT_NE(cut.saveError, "");
   std::string after;
   ASSERT_EQ(ReadWholeFile(day.string(), after, error), FileReadStatus::Ok);
-  EXPECT_EQ(after, before);  // the old file, whole
+  EXPECT_EQ(after, before);  // the file as it was, no half line
 
-  // The next cycle saves what the cut one could not.
-  now.second += 5;
+  // A minute later the lines go in.
+  now.minute += 1;
   EXPECT_TRUE(writer.WriteEventLog(1, {{&identity, &record}}, now, false).saved);
   ASSERT_EQ(ReadWholeFile(day.string(), after, error), FileReadStatus::Ok);
   EXPECT_NE(after.find("D1 HDD2 was removed, 002016/5/6 14:03:32"), std::string::npos);
@@ -365,9 +424,10 @@ TEST(SensorWatch, CountsOnlyOnTwoReadingsInARowAndClearsOnce) {
   for (int i = 0; i < 3; ++i) EXPECT_TRUE(watch.Check(4, 0, silent, limits).empty());
 }
 
-// The window and a headless monitor on one data folder: each cycle of each writer reads the file
-// again under its lock, so the other's lines stay, each once, in the order of their stamps. A
-// device that moved keeps what the log remembers of it (a rebuild followed elsewhere ends nowhere).
+// The window and a headless monitor on one data folder: each writer stamps its lines under the
+// folder's lock and adds them to the end of the file, so the other's lines stay, each once, in the
+// order of their stamps. A device that moved keeps what the log remembers of it (a rebuild
+// followed elsewhere ends nowhere).
 TEST(EventLogFile, TwoWritersShareTheDayFile) {
   namespace fs = std::filesystem;
   const fs::path folder = fs::temp_directory_path() / ("rur-log-two-" + std::to_string(::getpid()));
@@ -392,7 +452,13 @@ TEST(EventLogFile, TwoWritersShareTheDayFile) {
   std::string contents, error;
   ASSERT_EQ(ReadWholeFile((folder / "160506.log").string(), contents, error), FileReadStatus::Ok);
   const std::vector<std::string> lines = SplitLogLines(contents);
-  EXPECT_EQ(lines, window.lines());
+  // The window shows the file as it found it and then its own lines, all of them in the file.
+  auto next = lines.begin();
+  for (const std::string& shown : window.lines()) {
+    next = std::find(next, lines.end(), shown);
+    ASSERT_NE(next, lines.end()) << shown;
+    ++next;
+  }
   std::vector<std::string> stamped;
   for (const std::string& line : lines)
     if (line.rfind("D1 HDD2 was ", 0) == 0 || line.find(" has started from ") != std::string::npos)

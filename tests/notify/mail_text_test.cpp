@@ -78,6 +78,7 @@ TEST(MailMessage, HeadersCannotBeInjectedAndEveryLineEndsInCrLf) {
                     {"a@example.com"},
                     "Alarm\r\nBcc: victim@example.com",
                     {"one", "\ntwo\rthree", ""},
+                    {},
                     {}};
   const std::string text = ComposeMessage(mail, MessageStamp{"Thu, 07 May 2026 10:00:00 +0200", "<1@example.com>"});
   EXPECT_NE(text.find("\r\nSubject: Alarm  Bcc: victim@example.com\r\n"), std::string::npos) << text;

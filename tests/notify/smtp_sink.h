@@ -74,7 +74,8 @@ struct ReceivedLogin {
 
 class SmtpSink {
  public:
-  enum class Mode { Normal, Auth, Reject, Silent, Garbled, Stall, StartTls };
+  // Drop: every third connection is lost after the end of DATA, the mail stored but not answered.
+  enum class Mode { Normal, Auth, Reject, Silent, Garbled, Stall, StartTls, Drop };
 
   // Whether the system Python can run the server at all.
   static bool Available() {
@@ -104,6 +105,7 @@ class SmtpSink {
                            : mode == Mode::Garbled  ? "garbled"
                            : mode == Mode::Stall    ? "stall"
                            : mode == Mode::StartTls ? "starttls"
+                           : mode == Mode::Drop     ? "drop"
                                                     : "normal";
     const std::string portText = std::to_string(port);
     const std::string script = std::string(RUR_SOURCE_DIR) + "/tests/notify/smtp_sink.py";

@@ -34,10 +34,11 @@ def write_atomically(path, data):
 
 
 class Sink:
-    def __init__(self, folder, reject, stall):
+    def __init__(self, folder, reject, stall, drop_every=0):
         self.folder = folder
         self.reject = reject
         self.stall = stall
+        self.drop_every = drop_every
         self.mails = 0
         self.logins = 0
 
@@ -55,6 +56,9 @@ class Sink:
         write_atomically(base + ".eml", envelope.original_content or envelope.content)
         record = {"mail_from": envelope.mail_from, "rcpt_tos": envelope.rcpt_tos}
         write_atomically(base + ".json", json.dumps(record).encode())
+        if self.drop_every and self.mails % self.drop_every == 0:
+            # The mail is kept, but the connection goes before its verdict.
+            server.transport.abort()
         return "250 Message accepted"
 
     def authenticate(self, server, session, envelope, mechanism, auth_data):
@@ -111,7 +115,7 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--folder", required=True)
     parser.add_argument("--mode", default="normal",
-                        choices=["normal", "auth", "reject", "silent", "garbled", "stall", "starttls"])
+                        choices=["normal", "auth", "reject", "silent", "garbled", "stall", "starttls", "drop"])
     parser.add_argument("--reject", default="")
     parser.add_argument("--port", type=int, default=0)
     args = parser.parse_args()
@@ -131,7 +135,9 @@ def main():
             connection.sendall(b"2x0 ready\r\n")
             held.append(connection)
 
-    sink = Sink(args.folder, args.reject if args.mode == "reject" else "", args.mode == "stall")
+    # "drop": every third connection is lost after the end of DATA, once the mail is stored.
+    sink = Sink(args.folder, args.reject if args.mode == "reject" else "", args.mode == "stall",
+                3 if args.mode == "drop" else 0)
     tls_context = make_tls_context(args.folder) if args.mode == "starttls" else None
     loop = asyncio.new_event_loop()
     asyncio.set_event_loop(loop)

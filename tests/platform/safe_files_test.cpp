@@ -10,11 +10,18 @@
 #include <filesystem>
 #include <fstream>
 
+#include <sys/stat.h>
+
+#include <chrono>
+
+#include "monitor/day_log_file.h"
 #include "monitor/event_log.h"
 #include "monitor/status_record.h"
+#include "notify/mail_outbox.h"
 #include "notify/reg_file_store.h"
 #include "platform/atomic_file.h"
 #include "platform/program_paths.h"
+#include "platform/trusted_folder.h"
 
 namespace rur {
 namespace {
@@ -68,6 +75,20 @@ TEST_F(SafeFilesTest, APlantedLinkAtTheDayFileIsRefusedAndItsTargetNeverCopied) 
   EXPECT_NE(error.find("symbolic link"), std::string::npos) << error;
   EXPECT_EQ(ReadWholeFile(secret.string(), contents, error), FileReadStatus::Ok);
   EXPECT_EQ(contents, "TOP SECRET\n");
+
+  // A FIFO at a file's name is refused at once, never waited on, and the error names the file.
+  for (const char* name : {"KV_RODE_RUR.reg", "160507.log"}) {
+    const fs::path fifo = logs / name;
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const auto start = std::chrono::steady_clock::now();
+    error.clear();
+    EXPECT_EQ(ReadWholeFile(fifo.string(), contents, error), FileReadStatus::Failed);
+    EXPECT_NE(error.find(fifo.string() + ": it is a FIFO"), std::string::npos) << error;
+    error.clear();
+    EXPECT_FALSE(AppendToDayLog(fifo.string(), "line\r\n", error));
+    EXPECT_NE(error.find(fifo.string()), std::string::npos) << error;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1)) << name;
+  }
 }
 
 TEST_F(SafeFilesTest, OnlyAFolderOfTheUserThatOthersCannotWriteHoldsFiles) {
@@ -97,6 +118,25 @@ TEST_F(SafeFilesTest, OnlyAFolderOfTheUserThatOthersCannotWriteHoldsFiles) {
   }
   // A folder created for the program is its user's alone.
   EXPECT_EQ(ModeOf(dir_ / "new/nested/folder"), 0700u);
+
+  // The alarm texts' folder: only one nobody else can change, reached without a link.
+  fs::create_symlink(dir_ / "private", dir_ / "link-to-private");
+  fs::create_directories(dir_ / "group-writable");
+  ::chmod((dir_ / "group-writable").c_str(), 0770);
+  const struct {
+    const char* name;
+    const char* problem;  // empty: trusted
+  } textFolders[] = {{"private", ""},
+                     {"shared-readable", ""},
+                     {"group-writable", "can be written by its group"},
+                     {"open-to-all", "can be written by every user"},
+                     {"link-to-private", "through the symbolic link"},
+                     {"plain-file", "is not a folder"}};
+  for (const auto& c : textFolders) {
+    std::string error;
+    EXPECT_EQ(FolderTrustedForTexts((dir_ / c.name).string(), error), *c.problem == '\0') << c.name << ": " << error;
+    EXPECT_NE(error.find(c.problem), std::string::npos) << c.name << ": " << error;
+  }
 
   // Another user's folder is refused even when nobody else may write to it (root's is fine).
   const fs::path foreign = dir_ / "foreign";
@@ -131,6 +171,18 @@ TEST_F(SafeFilesTest, NewFilesFollowTheUmaskAndTheSettingsFileStaysPrivate) {
     ASSERT_TRUE(store.WriteString("SMTP", "mail.example.org").ok());
     EXPECT_EQ(ModeOf(store.path()), 0600u) << std::oct << c.umask;
     EXPECT_EQ(SettingsFileExposureWarning(store.path()), "");
+
+    // The program's own files get their modes whatever the umask.
+    const fs::path dayLog = folder / "160506.log";
+    ASSERT_TRUE(AppendToDayLog(dayLog.string(), "line\r\n", error)) << error;
+    EXPECT_EQ(ModeOf(dayLog), 0640u) << std::oct << c.umask;
+    MailOutbox outbox(OutboxFolderOf(folder.string()));
+    QueuedMail mail;
+    mail.kind = 1;
+    mail.recipients = {"ops@example.com"};
+    ASSERT_TRUE(outbox.Save(mail, {}, error)) << error;
+    EXPECT_EQ(ModeOf(outbox.folder()), 0700u) << std::oct << c.umask;
+    EXPECT_EQ(ModeOf(outbox.PathOf(mail.id)), 0600u) << std::oct << c.umask;
   }
   ::umask(saved);
 
