@@ -10,6 +10,7 @@
 #include "app/program.h"
 #include "platform/single_instance.h"
 #include "window/command_line.h"
+#include "window/display_check.h"
 #include "window/log_viewer.h"
 #include "window/main_window.h"
 #include "window/qt_text.h"
@@ -39,15 +40,16 @@ int main(int argc, char** argv) {
     std::cerr << "rode-rur: " << error << " (going on without the single-instance guard)\n";
   }
 
-  // Without a display the window cannot open; say so in a line rather than in Qt's plugin message.
-  const bool displayless = qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
-                           qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
-  if (displayless) {
-    std::cerr << "rode-rur: no display to open the window on (DISPLAY is not set); rurctl works without one\n";
+  // A display that cannot be opened is told in one line, before Qt would abort on it.
+  const rur::ui::WindowSystemChoice windowSystem = rur::ui::ChooseWindowSystem(args);
+  if (const std::optional<std::string> problem = rur::ui::DisplayProblem(windowSystem)) {
+    std::cerr << "rode-rur: " << *problem << "\n";
     return 1;
   }
 
+  rur::ui::GuardPlatformStartup(windowSystem);
   QApplication application(argc, argv);
+  rur::ui::StartupFinished();
   // Closing the window may leave the program running in the notification area.
   QApplication::setQuitOnLastWindowClosed(false);
   QApplication::setApplicationName(QStringLiteral("rode-rur"));

@@ -69,7 +69,7 @@ QString HealthLine(const Enclosure& enclosure) {
   return line;
 }
 
-// Hints stay up for six seconds wherever they are shown.
+// Hints stay up for six seconds wherever they are shown, and are shown as plain text.
 class ToolTipDuration : public QObject {
  public:
   using QObject::QObject;
@@ -78,7 +78,7 @@ class ToolTipDuration : public QObject {
     auto* widget = qobject_cast<QWidget*>(watched);
     if (!widget || widget->toolTip().isEmpty()) return false;
     const auto* help = static_cast<QHelpEvent*>(event);
-    QToolTip::showText(help->globalPos(), widget->toolTip(), widget, QRect(), kToolTipShownMs);
+    QToolTip::showText(help->globalPos(), PlainHint(widget->toolTip()), widget, QRect(), kToolTipShownMs);
     return true;
   }
 };
@@ -201,6 +201,7 @@ void MainWindow::BuildFrame() {
   PictureSource(QStringLiteral("Image_Background_OEM"), BackgroundPicture(BackgroundKind::Oem, backgroundSize), this);
 
   detectionText_ = new QLabel(QStringLiteral("Drive detecting"), this);
+  detectionText_->setTextFormat(Qt::PlainText);
   detectionText_->setObjectName(QStringLiteral("StaticText1"));
   detectionText_->setGeometry(kNavigationX, 74, kNavigationWidth, 22);
   detectionText_->setAlignment(Qt::AlignCenter);

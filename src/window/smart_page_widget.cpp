@@ -123,6 +123,7 @@ SmartPageWidget::SmartPageWidget(PageHost& host) : NotebookPage(QStringLiteral("
   auto makeLabel = [this](const QString& name, QPoint at, int width) {
     auto* label = new QLabel(this);
     label->setObjectName(name);
+    label->setTextFormat(Qt::PlainText);  // the disk model comes from the disk
     label->setFont(WindowFont(kSmallFont));
     label->setGeometry(QRect(at, QSize(width, 15)));
     return label;

@@ -100,6 +100,7 @@ UpgradePageWidget::UpgradePageWidget(PageHost& host, DeviceButtonPictures device
   progressPanel_->setPalette(panelPalette);
   progressLabel_ = new QLabel(progressPanel_);
   progressLabel_->setObjectName(QStringLiteral("Label12"));
+  progressLabel_->setTextFormat(Qt::PlainText);
   progressLabel_->setGeometry(32, 76, progressPanel_->width() - 64, 18);
   progressLabel_->setFont(WindowFont(12));
   progressBar_ = new QProgressBar(progressPanel_);

@@ -340,6 +340,12 @@ class WindowTest : public QObject {
         {{"--simulate="}, false, true, ""},
         {{"--sim-state", "/tmp/s"}, false, false, ""},
         {{"--frobnicate"}, false, false, ""},
+        // Qt's own options are Qt's to take, with their values.
+        {{"-style", "fusion", "--simulate", "-stylesheet=x.qss", "--platform", "offscreen", "-reverse"},
+         true,
+         true,
+         ""},
+        {{"-platform"}, false, false, ""},
     };
     for (const Case& c : cases) {
       CommandLine line;
