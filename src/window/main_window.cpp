@@ -500,17 +500,20 @@ void MainWindow::CreateTrayIcon() {
   notices->setCheckable(true);
   notices->setChecked(notificationsOn_);
   connect(notices, &QAction::toggled, this, [this](bool on) { SetNotificationsOn(on); });
-  connect(tray_, &TrayIcon::showWindowRequested, this, [this] {
-    showNormal();
-    raise();
-    activateWindow();
-  });
+  connect(tray_, &TrayIcon::showWindowRequested, this, [this] { BringToFront(); });
   connect(tray_, &TrayIcon::eventLogRequested, this, [this] {
     showNormal();
     OpenLogViewer();
   });
   connect(tray_, &TrayIcon::quitRequested, this, [this] { QuitProgram(); });
   ShowTrayState();
+}
+
+void MainWindow::BringToFront() {
+  setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+  showNormal();
+  raise();
+  activateWindow();
 }
 
 void MainWindow::QuitProgram() {

@@ -72,6 +72,8 @@ class MainWindow : public QWidget, public PageHost {
   void PlaceOnScreen();
   // The notifier of new day-log lines (the session bus one unless a test puts its own).
   void SetNotifier(std::unique_ptr<DesktopNotifier> notifier) { notifier_ = std::move(notifier); }
+  // Shows the window however it was hidden: restored from the task bar or the tray, raised.
+  void BringToFront();
   // The notification-area icon, made by Start where a notification area exists (or when asked).
   void CreateTrayIcon();
   TrayIcon* trayIcon() const { return tray_; }

@@ -14,6 +14,7 @@
 #include <regex>
 #include <set>
 #include <sstream>
+#include <thread>
 
 #include "gui_fixture.h"
 #include "gui_test_registry.h"
@@ -21,6 +22,7 @@
 #include "window/command_line.h"
 #include "window/desktop_notifier.h"
 #include "window/image_button.h"
+#include "window/instance_channel.h"
 #include "window/tray_icon.h"
 
 namespace rur::ui::test {
@@ -322,6 +324,30 @@ class WindowTest : public QObject {
     QCOMPARE(run.messages[0].caption, QStringLiteral("System Information"));
     QVERIFY(run.messages[0].text.startsWith(QStringLiteral("\n=========== [System Information] ==============")));
     QVERIFY(run.messages[0].text.contains(QStringLiteral("\nSystem Name : ")));
+  }
+
+  void aSecondStartShowsTheFirstWindowOfItsDataFolder() {
+    GuiRun run("demo");
+    QVERIFY(run.opened);
+    // The name follows the folder, however it is spelled; another folder has a lock of its own.
+    const std::string folder = run.dir.path().toStdString();
+    QCOMPARE(InstanceName(folder + "/./"), InstanceName(folder));
+    QVERIFY(InstanceName(folder + "/other") != InstanceName(folder));
+
+    InstanceServer server;
+    QString error;
+    const QString socket = run.dir.filePath(QStringLiteral("window.socket"));
+    QVERIFY2(server.Listen(socket, error), qPrintable(error));
+    connect(&server, &InstanceServer::showRequested, &run.window, [&run] { run.window.BringToFront(); });
+    run.window.showMinimized();
+    QVERIFY(run.window.isMinimized());
+    bool answered = false;
+    std::thread second([&] { answered = AskFirstWindowToShow(socket); });
+    QTRY_VERIFY(!run.window.isMinimized());
+    second.join();
+    QVERIFY(answered);
+    QVERIFY(run.window.isVisible());
+    QVERIFY(!AskFirstWindowToShow(run.dir.filePath(QStringLiteral("nobody.socket"))));
   }
 
   void commandLineOptions() {
