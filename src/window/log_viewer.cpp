@@ -53,6 +53,10 @@ LogViewerDialog::LogViewerDialog(Program& program, DialogHooks dialogs, QWidget*
   logText_->setFont(WindowFont(13, true));
   logText_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   logText_->setLineWrapMode(QPlainTextEdit::NoWrap);
+  // The log is read, selected and copied, never edited here: the day file is the record.
+  logText_->setReadOnly(true);
+  logText_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+  logText_->setTabChangesFocus(true);
 
   realTimeButton_ = new QPushButton(QStringLiteral("Real Time Log"), this);
   realTimeButton_->setObjectName(QStringLiteral("Button1"));

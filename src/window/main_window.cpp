@@ -6,6 +6,7 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QScreen>
@@ -586,6 +587,17 @@ void MainWindow::EngineChanged(UiUpdate what) {
   for (NotebookPage* page : pages_) page->EngineChanged(what);
   ShowSummary();
   ShowTrayState();
+}
+
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+  if (event->key() != Qt::Key_Escape) {
+    QWidget::keyPressEvent(event);
+    return;
+  }
+  const int current = program_ ? program_->engine().currentPage() : kPageStatus;
+  for (const NavigationButton& nav : navigation_)
+    if (nav.page == current && nav.button->isVisible()) nav.button->setFocus(Qt::ShortcutFocusReason);
+  event->accept();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -118,6 +118,8 @@ class MainWindow : public QWidget, public PageHost {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  // Esc inside a page takes the focus back to the page's button in the navigation column.
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   class Sink;

@@ -90,6 +90,8 @@ void SetUpGrid(QTableWidget* grid, const QString& name, int rows, QRect geometry
   grid->setShowGrid(true);
   grid->setGridStyle(Qt::SolidLine);
   grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  // The arrows move within the table; Tab leaves it.
+  grid->setTabKeyNavigation(false);
   grid->setSelectionMode(QAbstractItemView::SingleSelection);
   grid->setSelectionBehavior(QAbstractItemView::SelectItems);
   grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

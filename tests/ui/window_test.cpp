@@ -2,6 +2,7 @@
 // The frame of the main window: start-up, navigation and its guards, the pressed look, closing
 // during an upgrade, the status bar and the command line.
 
+#include <QAbstractScrollArea>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -114,38 +115,57 @@ class WindowTest : public QObject {
     QVERIFY(ShowsPicture(run, "Image_SMART", "White"));
   }
 
-  // Without a mouse: Tab reaches every button of every page, each has a name for screen readers,
-  // and Enter or Space activates it.
-  void keyboardReachesAndActivatesEveryButton() {
+  // Without a mouse: each page is reached from the navigation column by Tab and Enter; there Tab
+  // and Shift+Tab each reach every control of the frame and the page (tables and text boxes let
+  // go of Tab), every button has a name for screen readers, and Esc returns to the page's button.
+  void keyboardAloneWalksEveryPage() {
     GuiRun run("two-enclosures");
     QVERIFY(run.detect());
     QApplication::setActiveWindow(&run.window);
     QVERIFY(QTest::qWaitForWindowActive(&run.window));
     run.find<QWidget>("Image_Sts")->setFocus();
-    const auto walk = [] {
+    run.run(2000);  // the SMART table filled
+    // Every Tab moves the focus on: none stays in a table or a text box.
+    const auto walk = [](Qt::KeyboardModifiers modifiers) {
       QSet<QWidget*> reached;
-      for (int step = 0; step < 120; ++step) {
-        reached.insert(QApplication::focusWidget());
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+      for (int step = 0; step < 150; ++step) {
+        QWidget* before = QApplication::focusWidget();
+        reached.insert(before);
+        QTest::keyClick(before, Qt::Key_Tab, modifiers);
+        if (QApplication::focusWidget() == before) reached.insert(nullptr);
       }
       return reached;
     };
     for (const char* page : kNavigation) {
       auto* navigation = run.find<ImageButton>(page);
-      navigation->setFocus();
+      for (int step = 0; step < 150 && QApplication::focusWidget() != navigation; ++step)
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+      QCOMPARE(QApplication::focusWidget(), navigation);
       QTest::keyClick(navigation, Qt::Key_Return);
-      const QSet<QWidget*> reached = walk();
-      QWidget* shown = run.find<QStackedWidget>("Notebook1")->currentWidget();
-      QVERIFY2(run.window.findChild<QStackedWidget*>(QStringLiteral("Notebook1"))->currentIndex() ==
-                   run.engine().currentPage(),
-               page);
-      for (ImageButton* button : run.window.findChildren<ImageButton*>()) {
-        if (!button->isVisibleTo(&run.window) || !button->isVisible() || !button->isEnabled()) continue;
-        if (button->parentWidget() != &run.window && !shown->isAncestorOf(button)) continue;
-        QVERIFY2(reached.contains(button), qPrintable(button->objectName()));
-        QVERIFY2(!button->accessibleName().isEmpty(), qPrintable(button->objectName()));
+      auto* book = run.find<QStackedWidget>("Notebook1");
+      QVERIFY2(book->currentIndex() == run.engine().currentPage() && book->currentWidget()->isVisible(), page);
+      const QSet<QWidget*> forward = walk(Qt::NoModifier);
+      const QSet<QWidget*> backward = walk(Qt::ShiftModifier);
+      QVERIFY2(!forward.contains(nullptr) && !backward.contains(nullptr), page);
+      for (QWidget* widget : run.window.findChildren<QWidget*>()) {
+        if (!widget->isVisible() || !widget->isEnabled() || !(widget->focusPolicy() & Qt::TabFocus)) continue;
+        if (widget->focusProxy() || qobject_cast<QAbstractScrollArea*>(widget->parentWidget())) continue;
+        const QString name = QString::fromLatin1(page) + QLatin1Char('/') + widget->objectName();
+        QVERIFY2(forward.contains(widget), qPrintable(name));
+        QVERIFY2(backward.contains(widget), qPrintable(name));
+        if (auto* button = qobject_cast<ImageButton*>(widget))
+          QVERIFY2(!button->accessibleName().isEmpty(), qPrintable(name));
       }
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+      QCOMPARE(QApplication::focusWidget(), navigation);
     }
+  }
+
+  void keyboardActivatesButtons() {
+    GuiRun run("two-enclosures");
+    QVERIFY(run.detect());
+    QApplication::setActiveWindow(&run.window);
+    QVERIFY(QTest::qWaitForWindowActive(&run.window));
     // Enter on a page's buttons: a device button selects, the E-mail tabs switch, + adds the
     // address typed in "E-Mail To", and so does Enter in the field itself.
     QTest::keyClick(run.find<ImageButton>("Image_Sts"), Qt::Key_Return);
