@@ -14,6 +14,8 @@
 #include "window/artwork.h"
 #include "window/qt_text.h"
 
+#include "window/window_palette.h"
+
 namespace rur::ui {
 namespace {
 
@@ -46,6 +48,7 @@ LogViewerDialog::LogViewerDialog(Program& program, DialogHooks dialogs, QWidget*
   setWindowTitle(QStringLiteral("Event Log"));
   setFixedSize(kWidth, kHeight);
   setFont(WindowFont());
+  UseWindowPalette(this);
 
   logText_ = new QPlainTextEdit(this);
   logText_->setObjectName(QStringLiteral("Memo1"));
