@@ -31,6 +31,7 @@
 #include "platform/branding.h"
 #include "window/about_page_widget.h"
 #include "window/email_page_widget.h"
+#include "window/enclosure_menu.h"
 #include "window/image_button.h"
 #include "window/log_viewer.h"
 #include "window/panel_status_bar.h"
@@ -61,18 +62,6 @@ constexpr int kSummaryMailPanel = 2;
 constexpr int kSummaryMessagePanel = 3;
 constexpr int kTracePanel = 0;  // the refresh cycle's counters, reported at each step
 const QString kChecksumPrefix = QStringLiteral("Chksum:");
-
-QString OneLine(const std::string& text) { return Q(text).replace(QLatin1Char('\n'), QLatin1Char(' ')); }
-
-// The array state in the status page's words, with what else is wrong with the enclosure.
-QString HealthLine(const Enclosure& enclosure) {
-  QString line = OneLine(ArrayStateText(enclosure.status, enclosure.answering));
-  const EnclosureHealth& health = enclosure.health;
-  if (health.fanFault) line += QStringLiteral(", fan %1 RPM").arg(enclosure.status.sensors->fanRpm);
-  if (health.overheated) line += QStringLiteral(", %1 \u00B0C").arg(enclosure.status.sensors->temperatureC);
-  if (health.firmwareInvalid) line += QStringLiteral(", no valid firmware");
-  return line;
-}
 
 // Hints stay up for six seconds wherever they are shown, and are shown as plain text.
 class ToolTipDuration : public QObject {
@@ -450,7 +439,7 @@ void MainWindow::ShowSummary() {
     // The selected enclosure's health, from the model, whatever page is shown.
     const Engine& engine = program_->engine();
     if (const Enclosure* enclosure = engine.enclosure(engine.selectedDevice()))
-      state = QStringLiteral("Device%1: %2").arg(enclosure->position + 1).arg(HealthLine(*enclosure));
+      state = QStringLiteral("Device%1: %2").arg(enclosure->position + 1).arg(EnclosureStateLine(*enclosure));
   }
   statusBar_->setPanelText(kSummaryStatePanel, state);
   statusBar_->setPanelText(kSummaryRefreshPanel, lastRefresh_);
@@ -565,7 +554,7 @@ void MainWindow::ShowTrayState() {
   QStringList lines;
   for (const Enclosure& enclosure : program_->engine().enclosures()) {
     worst = std::max(worst, TrayStateOf(enclosure.health));
-    lines << QStringLiteral("Device%1: %2").arg(enclosure.position + 1).arg(HealthLine(enclosure));
+    lines << QStringLiteral("Device%1: %2").arg(enclosure.position + 1).arg(EnclosureStateLine(enclosure));
   }
   if (lines.isEmpty()) {
     worst = TrayState::Failed;

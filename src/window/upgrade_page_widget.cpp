@@ -11,6 +11,7 @@
 
 #include "app/program.h"
 #include "window/artwork.h"
+#include "window/enclosure_menu.h"
 #include "window/image_button.h"
 #include "window/page_artwork.h"
 #include "window/qt_text.h"
@@ -50,6 +51,17 @@ UpgradePageWidget::UpgradePageWidget(PageHost& host, DeviceButtonPictures device
   }
   connect(pickers_[0], &ImageButton::clicked, this, [this] { PickDevice(0); });
   connect(pickers_[1], &ImageButton::clicked, this, [this] { PickDevice(1); });
+  // A host with more enclosures gets a third picker that offers the rest.
+  morePicker_ = new ImageButton(QStringLiteral("Image2_More"), this, QStringLiteral("More devices"),
+                                QStringLiteral("Picks an enclosure past Device2 to upgrade"));
+  morePicker_->setGeometry(8 + static_cast<int>(kEnclosureButtons) * (kDeviceButtonWidth + 6), 0, kDeviceButtonWidth,
+                           kDeviceButtonHeight);
+  morePicker_->hide();
+  connect(morePicker_, &ImageButton::clicked, this, [this] {
+    if (const Engine* engine = host_.engine())
+      ShowMoreEnclosuresMenu(morePicker_, *engine, engine->firmware().pickedDevice(),
+                             [this](unsigned position) { PickDevice(position); });
+  });
 
   AddLabel(QStringLiteral("Label53"), QStringLiteral("Firmware Version:"), {20, 48, 126, 18});
   firmwareVersionLabel_ = AddLabel(QStringLiteral("Label54"), QString(), {kValueX, 48, 250, 18}, 13, true);
@@ -147,6 +159,14 @@ void UpgradePageWidget::ShowPickers() {
     pickers_[i]->setVisible(engine.deviceShown(i));
     pickers_[i]->setToolTip(Q(engine.DeviceNameText(i)));
   }
+  const bool othersShown = engine.deviceCount() > kEnclosureButtons;
+  morePicker_->setVisible(othersShown);
+  if (!othersShown) return;
+  const bool otherPicked = picked >= kEnclosureButtons && picked < engine.deviceCount();
+  morePicker_->setPixmap(
+      DeviceButtonPicture(otherPicked ? QStringLiteral("Device%1").arg(picked + 1) : kMoreEnclosuresCaption,
+                          otherPicked ? ButtonLook::Yellow : ButtonLook::White));
+  morePicker_->setToolTip(MoreEnclosuresEntries(engine).join(QLatin1Char('\n')));
 }
 
 void UpgradePageWidget::LoadFirmwareFile() {
@@ -178,6 +198,7 @@ void UpgradePageWidget::ShowUpgradePanel(bool shown, const QString& caption, con
   progressLabel_->setText(label);
   progressPanel_->setVisible(shown);
   for (ImageButton* picker : pickers_) picker->setEnabled(!shown);
+  morePicker_->setEnabled(!shown);
   loadButton_->setEnabled(!shown);
 }
 

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The Upgrade page (page 2): pick one of the two enclosures, load a firmware image for it and
+// The Upgrade page (page 2): pick an enclosure (Device1, Device2 or one past them), load a firmware image for it and
 // write it into the controller's flash (erase, program, verify) while a progress panel counts the
 // three steps. The engine does the work; the page shows what it reports and hands it the clicks.
 
@@ -28,7 +28,7 @@ class UpgradePageWidget : public NotebookPage {
   void EngineChanged(UiUpdate what) override;
   void PageOpened() override { RefreshPickers(); }
 
-  // A device picker (0 Device1, 1 Device2); the engine ignores it while an upgrade holds a target.
+  // A device picker (0 Device1, 1 Device2, 2 Device3, ...); the engine ignores it while an upgrade holds a target.
   void PickDevice(unsigned position);
   // "Load": asks for a firmware file and has the engine check it against the picked device.
   void LoadFirmwareFile();
@@ -57,6 +57,7 @@ class UpgradePageWidget : public NotebookPage {
 
   DeviceButtonPictures pictures_;
   std::array<ImageButton*, 2> pickers_{};
+  ImageButton* morePicker_ = nullptr;       // "More...": the enclosures past Device2
   QLabel* firmwareVersionLabel_ = nullptr;  // Label54
   QLineEdit* firmwareFileEdit_ = nullptr;   // Edit9
   QLabel* checksumLabel_ = nullptr;         // the loaded image's checksum

@@ -16,6 +16,7 @@
 #include "gui_fixture.h"
 #include "gui_test_registry.h"
 #include "window/image_button.h"
+#include "window/status_page_widget.h"
 #include "window/upgrade_page_widget.h"
 
 namespace rur::ui::test {
@@ -246,13 +247,20 @@ class UpgradePageTest : public QObject {
     }
   }
 
-  void pickingTheSecondEnclosure() {
+  // Any enclosure found can be picked, and opening the page aims at the one the status page showed.
+  void pickingAnotherEnclosure() {
     GuiRun run(R"({"drives": [
         {"number": 1, "type": "enclosure", "firmware": {"version": "0x14031510", "type": 1}},
-        {"number": 2, "type": "enclosure", "firmware": {"version": "0x14050610", "type": 1}}]})");
+        {"number": 2, "type": "enclosure", "firmware": {"version": "0x14050610", "type": 1}},
+        {"number": 3, "type": "enclosure", "firmware": {"version": "0x14060710", "type": 1}}]})");
     QVERIFY2(run.opened, qPrintable(run.openError));
     QVERIFY(run.detect());
+    run.find<StatusPageWidget>("Panel3")->SelectDevice(2);
     QTest::mouseClick(run.find("Image_FWUpg"), Qt::LeftButton);
+    QCOMPARE(run.engine().firmware().pickedDevice(), 2u);
+    QCOMPARE(run.engine().selectedDevice(), 2u);
+    QVERIFY(run.find("Image2_More")->isVisible());
+    QCOMPARE(run.find("Image2_More")->toolTip(), QStringLiteral("Device3  RODE    RUR DUAL [sdd1]: Normal"));
     const QString firstVersion = run.text("Label54");
     QVERIFY(run.find("Image2_D2")->isVisible());
 
