@@ -26,6 +26,7 @@ std::string_view LogEventName(LogEventKind kind) {
     case LogEventKind::FlashInvalid: return "flash-invalid";
     case LogEventKind::MailGivenUp: return "mail-given-up";
     case LogEventKind::UpgradeUnfinished: return "upgrade-unfinished";
+    case LogEventKind::FirmwareUpgrade: return "firmware-upgrade";
     case LogEventKind::Alarm: return "alarm";
   }
   return "info";

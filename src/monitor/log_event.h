@@ -35,6 +35,7 @@ enum class LogEventKind : std::uint8_t {
   FlashInvalid,
   MailGivenUp,
   UpgradeUnfinished,
+  FirmwareUpgrade,  // a firmware upgrade asked for, and its outcome
   Alarm,
 };
 

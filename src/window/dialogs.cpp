@@ -53,6 +53,13 @@ DialogHooks DesktopDialogs() {
   hooks.chooseFile = [](QWidget* parent, const QString& filter, const QString& folder) {
     return QFileDialog::getOpenFileName(parent, QString(), folder, filter);
   };
+  hooks.askConfirm = [](QWidget* parent, const QString& text, const QString& caption) {
+    QMessageBox box(QMessageBox::Warning, caption, text, QMessageBox::Yes | QMessageBox::No, parent);
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    FitCaption(box);
+    return box.exec() == QMessageBox::Yes;
+  };
   hooks.askLeave = [](QWidget* parent, const QString& text, const QString& caption) {
     QMessageBox box(QMessageBox::Question, caption, text,
                     QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent);

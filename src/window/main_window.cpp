@@ -233,6 +233,7 @@ void MainWindow::BuildFrame() {
   const DeviceButtonPictures devicePictures = DrawDeviceButtons();
   statusPage_ = new StatusPageWidget(*this, devicePictures);
   upgradePage_ = new UpgradePageWidget(*this, devicePictures);
+  connect(upgradePage_, &UpgradePageWidget::endRequested, this, [this] { QuitProgram(); });
   emailPage_ = new EmailPageWidget(*this);
   aboutPage_ = new AboutPageWidget(*this);
   smartPage_ = new SmartPageWidget(*this);

@@ -10,6 +10,7 @@
 #include <QProgressBar>
 
 #include "app/program.h"
+#include "platform/interruption_hold.h"
 #include "window/artwork.h"
 #include "window/enclosure_menu.h"
 #include "window/image_button.h"
@@ -35,6 +36,18 @@ const std::array<const char*, 6> kAdvice{
     "Keep the enclosure connected and powered until 3 / 3.",
     "Then power it off and on to start the new firmware.",
 };
+
+const QString kUpgradeCaption = QStringLiteral("Firmware Upgrade");
+
+QString UpgradeQuestion(const UpgradeVersions& versions) {
+  return QStringLiteral(
+             "Write new firmware to Device%1 (%2)?\n\n"
+             "Current firmware version: %3\nNew firmware version: %4\n\n"
+             "The flash is erased, programmed and verified. Do not unplug or power off the enclosure until "
+             "the upgrade has finished.")
+      .arg(versions.position + 1)
+      .arg(Q(versions.product), Q(versions.current), Q(versions.next));
+}
 
 }  // namespace
 
@@ -185,7 +198,24 @@ void UpgradePageWidget::LoadFirmwareFile() {
 void UpgradePageWidget::ShowChecksum(const QString& text) { checksumLabel_->setText(text); }
 
 void UpgradePageWidget::StartUpgrade() {
-  if (Engine* engine = host_.engine()) engine->RunUpgrade();
+  Engine* engine = host_.engine();
+  if (!engine) return;
+  // A click while a run goes on is refused by the engine, and says so.
+  if (engine->UpgradeRunning()) {
+    engine->RunUpgrade();
+    return;
+  }
+  // What changes is shown and confirmed before the flash is touched. Without versions (no image,
+  // no device) the engine refuses the run and says why.
+  if (const std::optional<UpgradeVersions> versions = engine->PickedUpgradeVersions()) {
+    const DialogHooks& dialogs = host_.dialogs();
+    if (!dialogs.askConfirm || !dialogs.askConfirm(window(), UpgradeQuestion(*versions), kUpgradeCaption)) return;
+  }
+  // The engine holds the signals that would end the program during the run; its outcome is shown
+  // by the engine's message.
+  engine->RunUpgrade();
+  // A request to end the program that came during the run was held until the flash was consistent.
+  if (InterruptionHold::lastHeldSignal() != 0) emit endRequested();
 }
 
 void UpgradePageWidget::ShowProgress(int position, int maximum) {

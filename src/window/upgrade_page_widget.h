@@ -32,7 +32,7 @@ class UpgradePageWidget : public NotebookPage {
   void PickDevice(unsigned position);
   // "Load": asks for a firmware file and has the engine check it against the picked device.
   void LoadFirmwareFile();
-  // "Upgrade": erase, program and verify with the loaded file.
+  // "Upgrade": after the user confirmed what changes, erase, program and verify with the loaded file.
   void StartUpgrade();
 
   // Whether "Upgrade" may be clicked now.
@@ -46,6 +46,10 @@ class UpgradePageWidget : public NotebookPage {
   void ShowFirmwareFile(const QString& name);
   // The loaded image's checksum, kept until the next load.
   void ShowChecksum(const QString& text);
+
+ signals:
+  // A signal to end the program came during the upgrade and was held until the flash was consistent.
+  void endRequested();
 
  protected:
   void paintEvent(QPaintEvent* event) override;
