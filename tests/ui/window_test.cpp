@@ -22,6 +22,7 @@
 #include "platform/branding.h"
 #include "window/command_line.h"
 #include "window/desktop_notifier.h"
+#include "window/display_check.h"
 #include "window/image_button.h"
 #include "window/instance_channel.h"
 #include "window/tray_icon.h"
@@ -402,6 +403,15 @@ class WindowTest : public QObject {
       QCOMPARE(line.options.simulate, c.simulate);
       QCOMPARE(line.options.dataDir, c.dataDir);
     }
+    // The display the window would open on, from Qt's options before the environment; one that
+    // cannot be reached is told before Qt starts.
+    const WindowSystemChoice named = ChooseWindowSystem({"--simulate", "-platform", "xcb:nomitshm", "--display=:97"});
+    QCOMPARE(named.platform, std::string("xcb"));
+    QCOMPARE(named.display, std::string(":97"));
+    const std::optional<std::string> problem = DisplayProblem(named);
+    if (problem) QCOMPARE(*problem, std::string("cannot open display :97"));
+    QVERIFY(!DisplayProblem({"offscreen", ""}));
+
     CommandLine bundled;
     std::string error;
     QVERIFY(ParseCommandLine({"--simulate=striping"}, bundled, error));
