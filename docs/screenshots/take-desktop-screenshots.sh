@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Pictures of the program on a desktop: the tray icon's tooltip and menu once HDD2 of the demo is
-# pulled, the notification of it, and the window at twice the scale on a 1280 x 800 screen. Needs
+# pulled, and the notification of it
+# (take-scale-screenshots.sh shows the window at other scales and under a dark theme). Needs
 # xvfb, openbox, trayer (a notification area), dunst, dbus, xdotool and ImageMagick; run from the
 # repository root after building (build dir as the first argument, default build).
 set -euo pipefail
@@ -34,7 +35,3 @@ import -window root "$out/tray-menu.png"
 xdotool key Escape
 kill "$program"; sleep 1
 
-QT_SCALE_FACTOR=2 "$build/rode-rur" --simulate --data-dir "$data/scaled" >/dev/null 2>&1 & program=$!
-sleep 6
-import -window root "$out/scale-2x-1280x800.png"
-kill "$program"

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "app/scheduler.h"
+#include "app/upgrade_log.h"
 #include "discovery/detection.h"
 #include "discovery/device_table.h"
 #include "discovery/volume_table.h"
@@ -134,7 +135,12 @@ class Engine {
   // Whether the image is much shorter than the firmware it replaces (see FirmwareUpgrade).
   std::optional<bool> ImageMuchShorter() { return firmware_.ImageMuchShorter(); }
   UpgradeOutcome CheckUpgrade() { return firmware_.CheckUpgrade(); }
-  UpgradeOutcome RunUpgrade() { return firmware_.RunUpgrade(); }
+  // The run writes its start and its outcome to the day log (naming the enclosure and both
+  // versions) and holds the signals that would end the process until the flash is consistent.
+  UpgradeOutcome RunUpgrade();
+  // What an upgrade of the picked device would change, for the question asked before it; nothing
+  // when no image is loaded or the pick is not present.
+  std::optional<UpgradeVersions> PickedUpgradeVersions() const;
   bool BackupFlash(unsigned position, std::uint32_t length, std::vector<std::uint8_t>& bytes) {
     return firmware_.BackupFlash(position, length, bytes);
   }

@@ -20,6 +20,8 @@ bool Engine::OpenPage(int page) {
       RedrawStatusPage(false);
       break;
     case kPageUpgrade:
+      // The upgrade aims at the enclosure the user was looking at; the view stays on it.
+      firmware_.PickDevice(devices_.selected);
       firmware_.KeepPickPresent();
       SelectDevice(firmware_.pickedDevice());
       break;

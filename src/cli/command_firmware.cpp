@@ -17,25 +17,15 @@
 #include "monitor/device_names.h"
 #include "platform/atomic_file.h"
 #include "platform/input_file.h"
-#include "platform/interruption_hold.h"
 #include "platform/terminal_input.h"
 
 namespace rur::cli {
 namespace {
 
-constexpr const char* kKeepRunningNotice =
-    "The firmware upgrade goes on: it must not be interrupted. Do not power off or unplug the enclosure "
-    "until it has finished.";
-
 std::string Hex(std::uint32_t value, const char* format) {
   char text[16];
   std::snprintf(text, sizeof text, format, value);
   return text;
-}
-
-std::uint32_t ImageVersion(const FirmwareImage& image) {
-  const std::uint8_t* field = image.bytes.data() + image_offset::kVersion;
-  return (std::uint32_t{field[0]} << 24) | (std::uint32_t{field[1]} << 16) | (std::uint32_t{field[2]} << 8) | field[3];
 }
 
 // What is about to be changed, so the user can see it is the right enclosure and the right file.
@@ -47,7 +37,7 @@ void ShowUpgrade(CommandContext& context, unsigned position, const std::string& 
   context.out << "Device: Device" << position + 1 << " (drive " << drive << ", "
               << context.env.program().DrivePath(drive) << "), " << DeviceProductName(identity) << ", firmware "
               << FirmwareRevisionText(identity) << " (version " << Hex(DeviceFirmwareVersion(identity), "%X") << ")\n"
-              << "Image:  " << file << ", version " << Hex(ImageVersion(image), "%X") << ", " << image.length
+              << "Image:  " << file << ", version " << Hex(FirmwareImageVersion(image), "%X") << ", " << image.length
               << " bytes, checksum " << Hex(image.checksum, "%08X") << "\n"
               << std::flush;
 }
@@ -77,7 +67,7 @@ nlohmann::json DryRunJson(CommandContext& context, unsigned position, const std:
       {"firmware_version", Hex(DeviceFirmwareVersion(identity), "%X")},
       {"image",
        {{"file", file},
-        {"version", Hex(ImageVersion(image), "%X")},
+        {"version", Hex(FirmwareImageVersion(image), "%X")},
         {"length", image.length},
         {"checksum", Hex(image.checksum, "%08X")}}},
       {"erase",
@@ -228,11 +218,8 @@ int RunFirmware(CommandContext& context) {
   CliUi& ui = context.env.ui();
   ui.setProgressSource(
       [&firmware] { return std::pair<int, int>(firmware.progressCount(), firmware.progressMaximum()); });
-  UpgradeOutcome outcome;
-  {
-    const InterruptionHold hold(kKeepRunningNotice);
-    outcome = engine.RunUpgrade();
-  }
+  // The engine holds the signals that would end the process until the flash is consistent.
+  const UpgradeOutcome outcome = engine.RunUpgrade();
   ui.finishProgress();
   if (outcome == UpgradeOutcome::DeviceBusy) TellDeviceBusy(context, "firmware", position);
   TellRefusal(context, outcome);

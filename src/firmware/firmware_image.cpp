@@ -54,6 +54,11 @@ bool ImageCarriesCode(const std::uint8_t* bytes, std::uint32_t length) {
   return !allAre(kErasedImageByte) && !allAre(kZeroImageByte);
 }
 
+std::uint32_t FirmwareImageVersion(const FirmwareImage& image) {
+  if (image.bytes.size() < image_offset::kVersion + sizeof(std::uint32_t)) return 0;
+  return BigEndian32(image.bytes.data() + image_offset::kVersion);
+}
+
 std::uint32_t DeviceFirmwareVersion(const IdentifyBlock& identify) {
   return BigEndian32(identify.data() + identify_offset::kFirmwareVersion);
 }

@@ -70,6 +70,8 @@ bool ImageCarriesCode(const std::uint8_t* bytes, std::uint32_t length);
 
 // The device firmware version (identity bytes 46..49) and its product code (50..51).
 std::uint32_t DeviceFirmwareVersion(const IdentifyBlock& identify);
+// The version an image carries in its header.
+std::uint32_t FirmwareImageVersion(const FirmwareImage& image);
 // Whether a device with this code and version takes an image with that code and version.
 bool ProductAccepts(std::array<std::uint8_t, 2> deviceCode, std::uint32_t deviceVersion,
                     std::array<std::uint8_t, 2> imageCode, std::uint32_t imageVersion);

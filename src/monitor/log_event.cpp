@@ -28,6 +28,7 @@ std::string_view LogEventName(LogEventKind kind) {
     case LogEventKind::MailRefused: return "mail-refused";
     case LogEventKind::MailLost: return "mail-lost";
     case LogEventKind::UpgradeUnfinished: return "upgrade-unfinished";
+    case LogEventKind::FirmwareUpgrade: return "firmware-upgrade";
     case LogEventKind::Alarm: return "alarm";
   }
   return "info";

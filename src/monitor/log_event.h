@@ -37,6 +37,7 @@ enum class LogEventKind : std::uint8_t {
   MailRefused,  // the server refused one recipient for good; the others got the mail
   MailLost,     // a mail that could be neither kept in the outbox nor sent
   UpgradeUnfinished,
+  FirmwareUpgrade,  // a firmware upgrade asked for, and its outcome
   Alarm,
 };
 

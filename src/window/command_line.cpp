@@ -10,6 +10,43 @@
 #include "window/qt_text.h"
 
 namespace rur::ui {
+namespace {
+
+// Qt's own options, which QApplication takes from the command line: they are passed on, not
+// refused as unknown (with one dash or two, their value as the next word or after "=").
+const QStringList kQtOptionsWithValue{QStringLiteral("platform"),
+                                      QStringLiteral("platformpluginpath"),
+                                      QStringLiteral("platformtheme"),
+                                      QStringLiteral("plugin"),
+                                      QStringLiteral("qwindowgeometry"),
+                                      QStringLiteral("qwindowicon"),
+                                      QStringLiteral("qwindowtitle"),
+                                      QStringLiteral("display"),
+                                      QStringLiteral("geometry"),
+                                      QStringLiteral("title"),
+                                      QStringLiteral("name"),
+                                      QStringLiteral("session"),
+                                      QStringLiteral("style"),
+                                      QStringLiteral("stylesheet"),
+                                      QStringLiteral("visual"),
+                                      QStringLiteral("qmljsdebugger")};
+const QStringList kQtFlags{QStringLiteral("reverse"), QStringLiteral("widgetcount"), QStringLiteral("nograb"),
+                           QStringLiteral("dograb"),  QStringLiteral("sync"),        QStringLiteral("testability")};
+
+// How many words from `at` are one of Qt's options: 0 when the word is none.
+int QtOptionWords(const std::vector<std::string>& args, std::size_t at) {
+  QString word = Q(args[at]);
+  if (word.startsWith(QStringLiteral("--"))) word.remove(0, 1);
+  if (!word.startsWith(QLatin1Char('-'))) return 0;
+  word.remove(0, 1);
+  const QString name = word.section(QLatin1Char('='), 0, 0);
+  if (kQtFlags.contains(word)) return 1;
+  if (!kQtOptionsWithValue.contains(name)) return 0;
+  if (word.contains(QLatin1Char('='))) return 1;
+  return at + 1 < args.size() ? 2 : 0;  // a value-less one is left to be refused
+}
+
+}  // namespace
 
 bool ParseCommandLine(const std::vector<std::string>& args, CommandLine& out, std::string& error) {
   QCommandLineParser parser;
@@ -26,12 +63,16 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine& out, st
 
   // The parser knows no option with an optional value: a bare --simulate means the demo.
   QStringList words{QStringLiteral("rode-rur")};
-  for (const std::string& word : args) {
-    if (word == "--simulate") {
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (const int qtWords = QtOptionWords(args, i); qtWords > 0) {
+      i += static_cast<std::size_t>(qtWords - 1);
+      continue;
+    }
+    if (args[i] == "--simulate") {
       out.options.simulate = true;
       continue;
     }
-    words << Q(word);
+    words << Q(args[i]);
   }
   if (!parser.parse(words)) {
     error = Std(parser.errorText());
@@ -88,6 +129,7 @@ std::string CommandLineHelp() {
          "                      setting ProbeAllDisks = 1)\n"
          "  -h, --help          show this help\n"
          "  --version           show the version\n"
+         "Qt's own options (-style, -stylesheet, -platform, -display, ...) are passed to Qt.\n"
          "Without --simulate the program works on the host's disks.\n";
 }
 

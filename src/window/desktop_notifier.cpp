@@ -39,6 +39,7 @@ Worth WorthOf(LogEventKind kind) {
     case LogEventKind::FanRunning:
     case LogEventKind::TemperatureNormal: return Worth::Good;
     case LogEventKind::Banner:
+    case LogEventKind::FirmwareUpgrade:  // the window shows the upgrade and its outcome itself
     case LogEventKind::Info:
     case LogEventKind::RebuildProgress:
     case LogEventKind::Alarm: return Worth::None;

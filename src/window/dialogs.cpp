@@ -5,6 +5,8 @@
 #include <QGridLayout>
 #include <QMessageBox>
 
+#include "window/window_palette.h"
+
 namespace rur::ui {
 namespace {
 
@@ -21,8 +23,11 @@ QMessageBox::Icon IconOf(MessageKind kind) {
 
 // Qt sizes a box for its text only; a short text under a long caption would have its title cut
 // by the window manager. The box is made wide enough for its caption and the title bar's buttons.
+// Its text (which may name a device's product) is plain text, in the window's own colours.
 void FitCaption(QMessageBox& box) {
   constexpr int kTitleBarButtons = 140;
+  box.setTextFormat(Qt::PlainText);
+  UseWindowPalette(&box);
   auto* grid = qobject_cast<QGridLayout*>(box.layout());
   if (!grid) return;
   const int width = box.fontMetrics().horizontalAdvance(box.windowTitle()) + kTitleBarButtons;
@@ -47,6 +52,13 @@ DialogHooks DesktopDialogs() {
   };
   hooks.chooseFile = [](QWidget* parent, const QString& filter, const QString& folder) {
     return QFileDialog::getOpenFileName(parent, QString(), folder, filter);
+  };
+  hooks.askConfirm = [](QWidget* parent, const QString& text, const QString& caption) {
+    QMessageBox box(QMessageBox::Warning, caption, text, QMessageBox::Yes | QMessageBox::No, parent);
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    FitCaption(box);
+    return box.exec() == QMessageBox::Yes;
   };
   hooks.askLeave = [](QWidget* parent, const QString& text, const QString& caption) {
     QMessageBox box(QMessageBox::Question, caption, text,

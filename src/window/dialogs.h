@@ -26,6 +26,8 @@ struct DialogHooks {
   std::function<QString(QWidget* parent, const QString& filter, const QString& folder)> chooseFile;
   // Leaving a page with unsaved edits: what the user wants done with them.
   std::function<LeaveChoice(QWidget* parent, const QString& text, const QString& caption)> askLeave;
+  // A question with Yes and No, No the default: true for Yes.
+  std::function<bool(QWidget* parent, const QString& text, const QString& caption)> askConfirm;
 };
 
 // The real dialogs.

@@ -291,6 +291,7 @@ EmailPageWidget::KindControls EmailPageWidget::BuildKindPage(QWidget* page, int 
   controls.contents->setObjectName(named(contentsNames));
   controls.contents->setGeometry(kRightX, 60, kColumnWidth, 100);
   controls.contents->setFont(WindowFont(12));
+  controls.contents->setTabChangesFocus(true);  // a mail text needs no tab stops; Tab goes on to the next field
 
   int noteY = 166;
   for (const QString& text :
@@ -331,6 +332,7 @@ void EmailPageWidget::BuildRecipientList(QWidget* page, KindControls& controls, 
   controls.grid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   controls.grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   controls.grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  controls.grid->setTabKeyNavigation(false);  // the arrows pick an address; Tab leaves the list
   controls.grid->setSelectionMode(QAbstractItemView::SingleSelection);
   controls.grid->setFont(WindowFont(12));
   for (int r = 0; r < static_cast<int>(kMaxRecipients); ++r) controls.grid->setItem(r, 0, new QTableWidgetItem);

@@ -56,6 +56,17 @@ void ImageButton::keyPressEvent(QKeyEvent* event) {
       if (!event->isAutoRepeat()) emit clicked();
       event->accept();
       return;
+    // The arrows walk the buttons as Tab and Shift+Tab do (the navigation column, the pickers).
+    case Qt::Key_Down:
+    case Qt::Key_Right:
+      focusNextPrevChild(true);
+      event->accept();
+      return;
+    case Qt::Key_Up:
+    case Qt::Key_Left:
+      focusNextPrevChild(false);
+      event->accept();
+      return;
     default: QLabel::keyPressEvent(event);
   }
 }

@@ -14,6 +14,8 @@
 #include "window/artwork.h"
 #include "window/qt_text.h"
 
+#include "window/window_palette.h"
+
 namespace rur::ui {
 namespace {
 
@@ -46,6 +48,7 @@ LogViewerDialog::LogViewerDialog(Program& program, DialogHooks dialogs, QWidget*
   setWindowTitle(QStringLiteral("Event Log"));
   setFixedSize(kWidth, kHeight);
   setFont(WindowFont());
+  UseWindowPalette(this);
 
   logText_ = new QPlainTextEdit(this);
   logText_->setObjectName(QStringLiteral("Memo1"));
@@ -53,6 +56,10 @@ LogViewerDialog::LogViewerDialog(Program& program, DialogHooks dialogs, QWidget*
   logText_->setFont(WindowFont(13, true));
   logText_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   logText_->setLineWrapMode(QPlainTextEdit::NoWrap);
+  // The log is read, selected and copied, never edited here: the day file is the record.
+  logText_->setReadOnly(true);
+  logText_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+  logText_->setTabChangesFocus(true);
 
   realTimeButton_ = new QPushButton(QStringLiteral("Real Time Log"), this);
   realTimeButton_->setObjectName(QStringLiteral("Button1"));

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// rode-rur: the desktop program. One instance per session; a second start leaves silently.
+// rode-rur: the desktop program. One window per data folder; a second start on the folder shows the first.
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -8,8 +8,11 @@
 #include <iostream>
 
 #include "app/program.h"
+#include "platform/program_paths.h"
 #include "platform/single_instance.h"
 #include "window/command_line.h"
+#include "window/display_check.h"
+#include "window/instance_channel.h"
 #include "window/log_viewer.h"
 #include "window/main_window.h"
 #include "window/qt_text.h"
@@ -33,21 +36,39 @@ int main(int argc, char** argv) {
 
   commandLine.options.pumpWhileWaiting = true;
 
+  // One window per data folder: a second start on the folder shows the first window and leaves.
+  rur::ProgramFolders folders;
+  std::string folderError;
+  const std::string dataFolder = rur::ChooseProgramFolders(rur::CurrentPathFacts(), commandLine.options.simulate,
+                                                           commandLine.options.dataDir, folders, folderError)
+                                     ? folders.data
+                                     : commandLine.options.dataDir;
+  const QString instanceName = rur::ui::InstanceName(dataFolder);
+  const QString instanceSocket = rur::ui::InstanceSocketPath(instanceName);
   rur::SingleInstanceLock instance;
-  if (!instance.Acquire("KX_GUI", std::string(), error)) {
-    if (error.empty()) return 0;  // another instance runs
+  if (!instance.Acquire(rur::ui::Std(instanceName) + ".lock", std::string(), error)) {
+    if (error.empty()) {
+      QCoreApplication asking(argc, argv);
+      if (rur::ui::AskFirstWindowToShow(instanceSocket)) {
+        std::cout << "rode-rur: the window on " << dataFolder << " runs already and was brought to the front\n";
+        return 0;
+      }
+      std::cerr << "rode-rur: a window on " << dataFolder << " runs already but does not answer\n";
+      return 1;
+    }
     std::cerr << "rode-rur: " << error << " (going on without the single-instance guard)\n";
   }
 
-  // Without a display the window cannot open; say so in a line rather than in Qt's plugin message.
-  const bool displayless = qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
-                           qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
-  if (displayless) {
-    std::cerr << "rode-rur: no display to open the window on (DISPLAY is not set); rurctl works without one\n";
+  // A display that cannot be opened is told in one line, before Qt would abort on it.
+  const rur::ui::WindowSystemChoice windowSystem = rur::ui::ChooseWindowSystem(args);
+  if (const std::optional<std::string> problem = rur::ui::DisplayProblem(windowSystem)) {
+    std::cerr << "rode-rur: " << *problem << "\n";
     return 1;
   }
 
+  rur::ui::GuardPlatformStartup(windowSystem);
   QApplication application(argc, argv);
+  rur::ui::StartupFinished();
   // Closing the window may leave the program running in the notification area.
   QApplication::setQuitOnLastWindowClosed(false);
   QApplication::setApplicationName(QStringLiteral("rode-rur"));
@@ -60,6 +81,12 @@ int main(int argc, char** argv) {
     return 1;
   }
   window.Attach(program);
+  rur::ui::InstanceServer instanceServer;
+  QString listenError;
+  if (instance.held() && !instanceServer.Listen(instanceSocket, listenError))
+    std::cerr << "rode-rur: a second start cannot reach this window: " << rur::ui::Std(listenError) << "\n";
+  QObject::connect(&instanceServer, &rur::ui::InstanceServer::showRequested, &window,
+                   [&window] { window.BringToFront(); });
   // A viewer instance that stays hidden; the one the user sees is made afresh at each opening.
   rur::ui::LogViewerDialog hiddenViewer(program, window.dialogs(), nullptr);
   window.ShowTraces(commandLine.debug);

@@ -6,15 +6,19 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QScreen>
+#include <QScrollArea>
 #include <QSessionManager>
 #include <QSettings>
 #include <QStackedWidget>
+#include <QStyle>
 #include <QThread>
 #include <QTimer>
 #include <QToolTip>
+#include <QVBoxLayout>
 
 #include <algorithm>
 #include <cstdint>
@@ -27,6 +31,7 @@
 #include "platform/branding.h"
 #include "window/about_page_widget.h"
 #include "window/email_page_widget.h"
+#include "window/enclosure_menu.h"
 #include "window/image_button.h"
 #include "window/log_viewer.h"
 #include "window/panel_status_bar.h"
@@ -35,6 +40,7 @@
 #include "window/status_page_widget.h"
 #include "window/tray_icon.h"
 #include "window/upgrade_page_widget.h"
+#include "window/window_palette.h"
 
 namespace rur::ui {
 namespace {
@@ -57,19 +63,7 @@ constexpr int kSummaryMessagePanel = 3;
 constexpr int kTracePanel = 0;  // the refresh cycle's counters, reported at each step
 const QString kChecksumPrefix = QStringLiteral("Chksum:");
 
-QString OneLine(const std::string& text) { return Q(text).replace(QLatin1Char('\n'), QLatin1Char(' ')); }
-
-// The array state in the status page's words, with what else is wrong with the enclosure.
-QString HealthLine(const Enclosure& enclosure) {
-  QString line = OneLine(ArrayStateText(enclosure.status, enclosure.answering));
-  const EnclosureHealth& health = enclosure.health;
-  if (health.fanFault) line += QStringLiteral(", fan %1 RPM").arg(enclosure.status.sensors->fanRpm);
-  if (health.overheated) line += QStringLiteral(", %1 \u00B0C").arg(enclosure.status.sensors->temperatureC);
-  if (health.firmwareInvalid) line += QStringLiteral(", no valid firmware");
-  return line;
-}
-
-// Hints stay up for six seconds wherever they are shown.
+// Hints stay up for six seconds wherever they are shown, and are shown as plain text.
 class ToolTipDuration : public QObject {
  public:
   using QObject::QObject;
@@ -78,7 +72,7 @@ class ToolTipDuration : public QObject {
     auto* widget = qobject_cast<QWidget*>(watched);
     if (!widget || widget->toolTip().isEmpty()) return false;
     const auto* help = static_cast<QHelpEvent*>(event);
-    QToolTip::showText(help->globalPos(), widget->toolTip(), widget, QRect(), kToolTipShownMs);
+    QToolTip::showText(help->globalPos(), PlainHint(widget->toolTip()), widget, QRect(), kToolTipShownMs);
     return true;
   }
 };
@@ -165,20 +159,34 @@ class MainWindow::Sink final : public Ui {
 MainWindow::MainWindow(DialogHooks dialogs, QWidget* parent)
     // Without CustomizeWindowHint the window manager would be asked for every button, maximize too.
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+                          Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint),
       dialogs_(std::move(dialogs)),
       sink_(std::make_unique<Sink>(*this)),
       notifier_(SessionBusNotifier()) {
   setObjectName(QStringLiteral("TForm1"));
-  setFixedSize(kClientWidth, kClientHeight);
   setFont(WindowFont());
-  QPalette white = palette();
-  white.setColor(QPalette::Window, Qt::white);
-  setPalette(white);
+  UseWindowPalette(this);
   setAutoFillBackground(true);
   setWindowTitle(Q(std::string(ApplicationTitle)));
+  // The frame is drawn at its design size; where the screen is smaller (a high scale factor, a
+  // small screen) the window shrinks and the frame scrolls inside it, the status bar staying below.
+  canvas_ = new QWidget;
+  canvas_->setObjectName(QStringLiteral("Frame"));
+  canvas_->setFixedSize(kClientWidth, kClientHeight - kStatusBarHeight);
   BuildFrame();
   BuildNavigation();
+  frameArea_ = new QScrollArea(this);
+  frameArea_->setObjectName(QStringLiteral("FrameArea"));
+  frameArea_->setFrameShape(QFrame::NoFrame);
+  frameArea_->setAlignment(Qt::AlignCenter);
+  frameArea_->setWidget(canvas_);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->addWidget(frameArea_, 1);
+  layout->addWidget(statusBar_);
+  setMinimumSize(kSmallestWidth, kSmallestHeight);
+  resize(kClientWidth, kClientHeight);
 }
 
 MainWindow::~MainWindow() {
@@ -191,37 +199,41 @@ Engine* MainWindow::engine() { return program_ ? &program_->engine() : nullptr; 
 
 void MainWindow::BuildFrame() {
   const QSize backgroundSize(kClientWidth, kClientHeight - kStatusBarHeight);
-  background_ = new QLabel(this);
+  background_ = new QLabel(canvas_);
   background_->setObjectName(QStringLiteral("Image_Background"));
   background_->setGeometry(QRect(QPoint(0, 0), backgroundSize));
   background_->setAlignment(Qt::AlignCenter);
-  PictureSource(QStringLiteral("Image_Background_RAID"), BackgroundPicture(BackgroundKind::Raid, backgroundSize), this);
+  PictureSource(QStringLiteral("Image_Background_RAID"), BackgroundPicture(BackgroundKind::Raid, backgroundSize),
+                canvas_);
   PictureSource(QStringLiteral("Image_Background_HyBrid"), BackgroundPicture(BackgroundKind::HyBrid, backgroundSize),
-                this);
-  PictureSource(QStringLiteral("Image_Background_OEM"), BackgroundPicture(BackgroundKind::Oem, backgroundSize), this);
+                canvas_);
+  PictureSource(QStringLiteral("Image_Background_OEM"), BackgroundPicture(BackgroundKind::Oem, backgroundSize),
+                canvas_);
 
-  detectionText_ = new QLabel(QStringLiteral("Drive detecting"), this);
+  detectionText_ = new QLabel(QStringLiteral("Drive detecting"), canvas_);
+  detectionText_->setTextFormat(Qt::PlainText);
   detectionText_->setObjectName(QStringLiteral("StaticText1"));
   detectionText_->setGeometry(kNavigationX, 74, kNavigationWidth, 22);
   detectionText_->setAlignment(Qt::AlignCenter);
   detectionText_->setFont(WindowFont(13, true));
   SetTextColour(detectionText_, QColor(0xC0, 0x39, 0x2B));
 
-  device1Box_ = new QCheckBox(QStringLiteral("Device1"), this);
+  device1Box_ = new QCheckBox(QStringLiteral("Device1"), canvas_);
   device1Box_->setObjectName(QStringLiteral("CheckBox1"));
   device1Box_->setGeometry(kNavigationX + 4, 388, 80, 20);
-  device2Box_ = new QCheckBox(QStringLiteral("Device2"), this);
+  device2Box_ = new QCheckBox(QStringLiteral("Device2"), canvas_);
   device2Box_->setObjectName(QStringLiteral("CheckBox3"));
   device2Box_->setGeometry(kNavigationX + 88, 388, 80, 20);
   connect(device1Box_, &QCheckBox::clicked, this, [this] { ApplyDevice1Box(); });
   connect(device2Box_, &QCheckBox::clicked, this, [this] { ApplyDevice2Box(); });
 
-  pageBook_ = new QStackedWidget(this);
+  pageBook_ = new QStackedWidget(canvas_);
   pageBook_->setObjectName(QStringLiteral("Notebook1"));
   pageBook_->setGeometry(QRect(kNotebookAt, QSize(kPageWidth, kPageHeight)));
   const DeviceButtonPictures devicePictures = DrawDeviceButtons();
   statusPage_ = new StatusPageWidget(*this, devicePictures);
   upgradePage_ = new UpgradePageWidget(*this, devicePictures);
+  connect(upgradePage_, &UpgradePageWidget::endRequested, this, [this] { QuitProgram(); });
   emailPage_ = new EmailPageWidget(*this);
   aboutPage_ = new AboutPageWidget(*this);
   smartPage_ = new SmartPageWidget(*this);
@@ -232,7 +244,7 @@ void MainWindow::BuildFrame() {
   std::vector<int> widths(kSummaryWidths.begin(), kSummaryWidths.end());
   statusBar_ = new PanelStatusBar(QStringLiteral("StatusBar1"), widths, this);
   statusBar_->setAccessibleName(QStringLiteral("Status bar"));
-  statusBar_->setGeometry(0, kClientHeight - kStatusBarHeight, kClientWidth, kStatusBarHeight);
+  statusBar_->setFixedHeight(kStatusBarHeight);
   connect(statusBar_, &PanelStatusBar::doubleClicked, this, [this] { ShowSystemInformation(); });
 }
 
@@ -240,12 +252,12 @@ MainWindow::NavigationButton MainWindow::MakeNavigationButton(const QString& nam
                                                               int page, int y) {
   NavigationButton nav;
   nav.page = page;
-  nav.button = new ImageButton(name, this, caption, QStringLiteral("Opens the %1 page").arg(caption));
+  nav.button = new ImageButton(name, canvas_, caption, QStringLiteral("Opens the %1 page").arg(caption));
   nav.button->setGeometry(kNavigationX, y, kNavigationWidth, kNavigationHeight);
   nav.yellow =
-      PictureSource(name + QStringLiteral("_Yellow"), NavigationPicture(caption, glyph, ButtonLook::Yellow), this);
+      PictureSource(name + QStringLiteral("_Yellow"), NavigationPicture(caption, glyph, ButtonLook::Yellow), canvas_);
   nav.white =
-      PictureSource(name + QStringLiteral("_White"), NavigationPicture(caption, glyph, ButtonLook::White), this);
+      PictureSource(name + QStringLiteral("_White"), NavigationPicture(caption, glyph, ButtonLook::White), canvas_);
   nav.yellow->move(kNavigationX, y);
   nav.white->move(kNavigationX, y);
   nav.button->setPixmap(nav.white->pixmap());
@@ -428,7 +440,7 @@ void MainWindow::ShowSummary() {
     // The selected enclosure's health, from the model, whatever page is shown.
     const Engine& engine = program_->engine();
     if (const Enclosure* enclosure = engine.enclosure(engine.selectedDevice()))
-      state = QStringLiteral("Device%1: %2").arg(enclosure->position + 1).arg(HealthLine(*enclosure));
+      state = QStringLiteral("Device%1: %2").arg(enclosure->position + 1).arg(EnclosureStateLine(*enclosure));
   }
   statusBar_->setPanelText(kSummaryStatePanel, state);
   statusBar_->setPanelText(kSummaryRefreshPanel, lastRefresh_);
@@ -452,7 +464,20 @@ void MainWindow::PlaceOnScreen() {
   const QRect area = screen->availableGeometry();
   // Before the window manager framed the window its frame is the window itself; the title bar is
   // then allowed for by keeping the top inside the area.
-  const QRect frame = frameGeometry();
+  QRect frame = frameGeometry();
+  // A window larger than the area shrinks to fit it, title bar and borders included; the frame
+  // then scrolls inside the window.
+  QSize decoration = frame.size() - size();
+  if (decoration.isEmpty()) {
+    // Not framed yet: a title bar and borders as the style draws them are allowed for.
+    const int border = style()->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth, nullptr, this);
+    decoration = QSize(2 * border, style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this) + 2 * border);
+  }
+  const QSize fitting = size().boundedTo(area.size() - decoration).expandedTo(minimumSize());
+  if (fitting != size()) {
+    resize(fitting);
+    frame.setSize(fitting + decoration);
+  }
   QPoint at = area.center() - QPoint(frame.width() / 2, frame.height() / 2);
   // A window larger than the area keeps its title bar (top left) on screen.
   at.setX(std::max(area.left(), std::min(at.x(), area.right() + 1 - frame.width())));
@@ -499,17 +524,20 @@ void MainWindow::CreateTrayIcon() {
   notices->setCheckable(true);
   notices->setChecked(notificationsOn_);
   connect(notices, &QAction::toggled, this, [this](bool on) { SetNotificationsOn(on); });
-  connect(tray_, &TrayIcon::showWindowRequested, this, [this] {
-    showNormal();
-    raise();
-    activateWindow();
-  });
+  connect(tray_, &TrayIcon::showWindowRequested, this, [this] { BringToFront(); });
   connect(tray_, &TrayIcon::eventLogRequested, this, [this] {
     showNormal();
     OpenLogViewer();
   });
   connect(tray_, &TrayIcon::quitRequested, this, [this] { QuitProgram(); });
   ShowTrayState();
+}
+
+void MainWindow::BringToFront() {
+  setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+  showNormal();
+  raise();
+  activateWindow();
 }
 
 void MainWindow::QuitProgram() {
@@ -527,7 +555,7 @@ void MainWindow::ShowTrayState() {
   QStringList lines;
   for (const Enclosure& enclosure : program_->engine().enclosures()) {
     worst = std::max(worst, TrayStateOf(enclosure.health));
-    lines << QStringLiteral("Device%1: %2").arg(enclosure.position + 1).arg(HealthLine(enclosure));
+    lines << QStringLiteral("Device%1: %2").arg(enclosure.position + 1).arg(EnclosureStateLine(enclosure));
   }
   if (lines.isEmpty()) {
     worst = TrayState::Failed;
@@ -582,6 +610,17 @@ void MainWindow::EngineChanged(UiUpdate what) {
   for (NotebookPage* page : pages_) page->EngineChanged(what);
   ShowSummary();
   ShowTrayState();
+}
+
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+  if (event->key() != Qt::Key_Escape) {
+    QWidget::keyPressEvent(event);
+    return;
+  }
+  const int current = program_ ? program_->engine().currentPage() : kPageStatus;
+  for (const NavigationButton& nav : navigation_)
+    if (nav.page == current && nav.button->isVisible()) nav.button->setFocus(Qt::ShortcutFocusReason);
+  event->accept();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -19,6 +19,7 @@
 
 class QCheckBox;
 class QLabel;
+class QScrollArea;
 class QSessionManager;
 class QStackedWidget;
 class QTimer;
@@ -45,6 +46,9 @@ constexpr unsigned kNavigationMask = 0x3D;
 constexpr int kClientWidth = 620;
 constexpr int kClientHeight = 440;
 constexpr int kStatusBarHeight = 19;
+// The smallest the window may be made: the frame scrolls inside it.
+constexpr int kSmallestWidth = 240;
+constexpr int kSmallestHeight = 160;
 
 class MainWindow : public QWidget, public PageHost {
   Q_OBJECT
@@ -68,10 +72,12 @@ class MainWindow : public QWidget, public PageHost {
   QString panelText(int index) const { return enginePanels_.value(index); }
   // The status bar shows the engine's trace counters instead of the user's summary.
   void ShowTraces(bool shown);
-  // Places the window inside the screen's available area, title bar first when it does not fit.
+  // Places the window inside the screen's available area, made smaller when it does not fit.
   void PlaceOnScreen();
   // The notifier of new day-log lines (the session bus one unless a test puts its own).
   void SetNotifier(std::unique_ptr<DesktopNotifier> notifier) { notifier_ = std::move(notifier); }
+  // Shows the window however it was hidden: restored from the task bar or the tray, raised.
+  void BringToFront();
   // The notification-area icon, made by Start where a notification area exists (or when asked).
   void CreateTrayIcon();
   TrayIcon* trayIcon() const { return tray_; }
@@ -116,6 +122,8 @@ class MainWindow : public QWidget, public PageHost {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  // Esc inside a page takes the focus back to the page's button in the navigation column.
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   class Sink;
@@ -145,6 +153,8 @@ class MainWindow : public QWidget, public PageHost {
   Program* program_ = nullptr;
   QTimer* engineTimer_ = nullptr;
 
+  QWidget* canvas_ = nullptr;            // the frame at its design size
+  QScrollArea* frameArea_ = nullptr;     // shows the frame, scrolled where the window is smaller
   QLabel* background_ = nullptr;         // Image_Background
   QLabel* detectionText_ = nullptr;      // StaticText1: "Drive detecting" and what detection found
   QCheckBox* device1Box_ = nullptr;      // CheckBox1

@@ -13,6 +13,8 @@ NotebookPage::NotebookPage(const QString& name, PageHost& host) : QWidget(nullpt
 QLabel* NotebookPage::AddLabel(const QString& name, const QString& text, QRect geometry, int pixelSize, bool bold) {
   auto* label = new QLabel(text, this);
   label->setObjectName(name);
+  // Product names and volume labels come from the device: never read as markup.
+  label->setTextFormat(Qt::PlainText);
   label->setGeometry(geometry);
   label->setFont(WindowFont(pixelSize, bold));
   return label;

@@ -90,6 +90,8 @@ void SetUpGrid(QTableWidget* grid, const QString& name, int rows, QRect geometry
   grid->setShowGrid(true);
   grid->setGridStyle(Qt::SolidLine);
   grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  // The arrows move within the table; Tab leaves it.
+  grid->setTabKeyNavigation(false);
   grid->setSelectionMode(QAbstractItemView::SingleSelection);
   grid->setSelectionBehavior(QAbstractItemView::SelectItems);
   grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -123,6 +125,7 @@ SmartPageWidget::SmartPageWidget(PageHost& host) : NotebookPage(QStringLiteral("
   auto makeLabel = [this](const QString& name, QPoint at, int width) {
     auto* label = new QLabel(this);
     label->setObjectName(name);
+    label->setTextFormat(Qt::PlainText);  // the disk model comes from the disk
     label->setFont(WindowFont(kSmallFont));
     label->setGeometry(QRect(at, QSize(width, 15)));
     return label;

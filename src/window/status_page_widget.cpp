@@ -13,6 +13,7 @@
 #include "app/program.h"
 #include "notify/mail_center.h"
 #include "window/artwork.h"
+#include "window/enclosure_menu.h"
 #include "window/image_button.h"
 #include "window/qt_text.h"
 
@@ -26,8 +27,6 @@ constexpr QRect kHdd1Card{8, 104, 146, 120};
 constexpr QRect kHdd2Card{263, 104, 146, 120};
 constexpr QRect kFirmwareCard{8, 232, 401, 80};
 constexpr int kValueX = 150;
-constexpr unsigned kButtonsForDevices = 2;  // Device1 and Device2 have buttons of their own
-const QString kOtherDevicesCaption = QStringLiteral("More...");
 
 QColor ColourOf(Rgb rgb) { return QColor::fromRgb(static_cast<QRgb>(rgb)); }
 
@@ -91,7 +90,7 @@ StatusPageWidget::StatusPageWidget(PageHost& host, const DeviceButtonPictures& d
                                         QStringLiteral("Offers the enclosures past Device2"));
   otherDevicesButton_->setGeometry(
       QRect(QPoint(8 + 2 * (kDeviceButtonWidth + 6), 0), QSize(kDeviceButtonWidth, kDeviceButtonHeight)));
-  otherDevicesButton_->setPixmap(DeviceButtonPicture(kOtherDevicesCaption, ButtonLook::White));
+  otherDevicesButton_->setPixmap(DeviceButtonPicture(kMoreEnclosuresCaption, ButtonLook::White));
   otherDevicesButton_->hide();
   connect(otherDevicesButton_, &ImageButton::clicked, this, [this] { ShowOtherDevicesMenu(); });
 
@@ -216,38 +215,21 @@ void StatusPageWidget::ShowDeviceButtons() {
     deviceButtons_[i]->setToolTip(Q(engine.DeviceNameText(i)));
     deviceButtons_[i]->setPixmap((engine.selectedDevice() == i ? deviceYellow_[i] : deviceWhite_[i])->pixmap());
   }
-  const bool othersShown = engine.deviceCount() > kButtonsForDevices;
+  const bool othersShown = engine.deviceCount() > kEnclosureButtons;
   otherDevicesButton_->setVisible(othersShown);
   if (!othersShown) return;
   const unsigned selected = engine.selectedDevice();
-  const bool otherSelected = selected >= kButtonsForDevices;
+  const bool otherSelected = selected >= kEnclosureButtons;
   otherDevicesButton_->setPixmap(
-      DeviceButtonPicture(otherSelected ? QStringLiteral("Device%1").arg(selected + 1) : kOtherDevicesCaption,
+      DeviceButtonPicture(otherSelected ? QStringLiteral("Device%1").arg(selected + 1) : kMoreEnclosuresCaption,
                           otherSelected ? ButtonLook::Yellow : ButtonLook::White));
-  otherDevicesButton_->setToolTip(OtherDeviceEntries().join(QLatin1Char('\n')));
-}
-
-QStringList StatusPageWidget::OtherDeviceEntries() const {
-  QStringList entries;
-  const Engine* engine = host_.engine();
-  if (!engine) return entries;
-  for (unsigned i = kButtonsForDevices; i < engine->deviceCount(); ++i)
-    entries << QStringLiteral("Device%1  %2").arg(i + 1).arg(Q(engine->DeviceNameText(i)));
-  return entries;
+  otherDevicesButton_->setToolTip(MoreEnclosuresEntries(engine).join(QLatin1Char('\n')));
 }
 
 void StatusPageWidget::ShowOtherDevicesMenu() {
-  QMenu menu(this);
-  menu.setObjectName(QStringLiteral("otherDevicesMenu"));
-  unsigned position = kButtonsForDevices;
-  for (const QString& entry : OtherDeviceEntries()) {
-    QAction* action = menu.addAction(entry);
-    action->setCheckable(true);
-    action->setChecked(host_.engine() && host_.engine()->selectedDevice() == position);
-    connect(action, &QAction::triggered, this, [this, position] { SelectDevice(position); });
-    ++position;
-  }
-  menu.exec(otherDevicesButton_->mapToGlobal(QPoint(0, otherDevicesButton_->height())));
+  if (const Engine* engine = host_.engine())
+    ShowMoreEnclosuresMenu(otherDevicesButton_, *engine, engine->selectedDevice(),
+                           [this](unsigned position) { SelectDevice(position); });
 }
 
 void StatusPageWidget::SelectDevice(unsigned position) {

@@ -24,8 +24,6 @@ class StatusPageWidget : public NotebookPage {
 
   // A device button: the page shows that enclosure (0 Device1, 1 Device2, ...).
   void SelectDevice(unsigned position);
-  // The devices past the first two, as the menu of the third button offers them.
-  QStringList OtherDeviceEntries() const;
   // The event log has something to show: the log button appears.
   void ShowLogButton();
 

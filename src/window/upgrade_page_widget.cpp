@@ -10,7 +10,9 @@
 #include <QProgressBar>
 
 #include "app/program.h"
+#include "platform/interruption_hold.h"
 #include "window/artwork.h"
+#include "window/enclosure_menu.h"
 #include "window/image_button.h"
 #include "window/page_artwork.h"
 #include "window/qt_text.h"
@@ -35,6 +37,18 @@ const std::array<const char*, 6> kAdvice{
     "Then power it off and on to start the new firmware.",
 };
 
+const QString kUpgradeCaption = QStringLiteral("Firmware Upgrade");
+
+QString UpgradeQuestion(const UpgradeVersions& versions) {
+  return QStringLiteral(
+             "Write new firmware to Device%1 (%2)?\n\n"
+             "Current firmware version: %3\nNew firmware version: %4\n\n"
+             "The flash is erased, programmed and verified. Do not unplug or power off the enclosure until "
+             "the upgrade has finished.")
+      .arg(versions.position + 1)
+      .arg(Q(versions.product), Q(versions.current), Q(versions.next));
+}
+
 }  // namespace
 
 UpgradePageWidget::UpgradePageWidget(PageHost& host, DeviceButtonPictures devicePictures)
@@ -50,6 +64,17 @@ UpgradePageWidget::UpgradePageWidget(PageHost& host, DeviceButtonPictures device
   }
   connect(pickers_[0], &ImageButton::clicked, this, [this] { PickDevice(0); });
   connect(pickers_[1], &ImageButton::clicked, this, [this] { PickDevice(1); });
+  // A host with more enclosures gets a third picker that offers the rest.
+  morePicker_ = new ImageButton(QStringLiteral("Image2_More"), this, QStringLiteral("More devices"),
+                                QStringLiteral("Picks an enclosure past Device2 to upgrade"));
+  morePicker_->setGeometry(8 + static_cast<int>(kEnclosureButtons) * (kDeviceButtonWidth + 6), 0, kDeviceButtonWidth,
+                           kDeviceButtonHeight);
+  morePicker_->hide();
+  connect(morePicker_, &ImageButton::clicked, this, [this] {
+    if (const Engine* engine = host_.engine())
+      ShowMoreEnclosuresMenu(morePicker_, *engine, engine->firmware().pickedDevice(),
+                             [this](unsigned position) { PickDevice(position); });
+  });
 
   AddLabel(QStringLiteral("Label53"), QStringLiteral("Firmware Version:"), {20, 48, 126, 18});
   firmwareVersionLabel_ = AddLabel(QStringLiteral("Label54"), QString(), {kValueX, 48, 250, 18}, 13, true);
@@ -100,6 +125,7 @@ UpgradePageWidget::UpgradePageWidget(PageHost& host, DeviceButtonPictures device
   progressPanel_->setPalette(panelPalette);
   progressLabel_ = new QLabel(progressPanel_);
   progressLabel_->setObjectName(QStringLiteral("Label12"));
+  progressLabel_->setTextFormat(Qt::PlainText);
   progressLabel_->setGeometry(32, 76, progressPanel_->width() - 64, 18);
   progressLabel_->setFont(WindowFont(12));
   progressBar_ = new QProgressBar(progressPanel_);
@@ -146,6 +172,14 @@ void UpgradePageWidget::ShowPickers() {
     pickers_[i]->setVisible(engine.deviceShown(i));
     pickers_[i]->setToolTip(Q(engine.DeviceNameText(i)));
   }
+  const bool othersShown = engine.deviceCount() > kEnclosureButtons;
+  morePicker_->setVisible(othersShown);
+  if (!othersShown) return;
+  const bool otherPicked = picked >= kEnclosureButtons && picked < engine.deviceCount();
+  morePicker_->setPixmap(
+      DeviceButtonPicture(otherPicked ? QStringLiteral("Device%1").arg(picked + 1) : kMoreEnclosuresCaption,
+                          otherPicked ? ButtonLook::Yellow : ButtonLook::White));
+  morePicker_->setToolTip(MoreEnclosuresEntries(engine).join(QLatin1Char('\n')));
 }
 
 void UpgradePageWidget::LoadFirmwareFile() {
@@ -164,7 +198,24 @@ void UpgradePageWidget::LoadFirmwareFile() {
 void UpgradePageWidget::ShowChecksum(const QString& text) { checksumLabel_->setText(text); }
 
 void UpgradePageWidget::StartUpgrade() {
-  if (Engine* engine = host_.engine()) engine->RunUpgrade();
+  Engine* engine = host_.engine();
+  if (!engine) return;
+  // A click while a run goes on is refused by the engine, and says so.
+  if (engine->UpgradeRunning()) {
+    engine->RunUpgrade();
+    return;
+  }
+  // What changes is shown and confirmed before the flash is touched. Without versions (no image,
+  // no device) the engine refuses the run and says why.
+  if (const std::optional<UpgradeVersions> versions = engine->PickedUpgradeVersions()) {
+    const DialogHooks& dialogs = host_.dialogs();
+    if (!dialogs.askConfirm || !dialogs.askConfirm(window(), UpgradeQuestion(*versions), kUpgradeCaption)) return;
+  }
+  // The engine holds the signals that would end the program during the run; its outcome is shown
+  // by the engine's message.
+  engine->RunUpgrade();
+  // A request to end the program that came during the run was held until the flash was consistent.
+  if (InterruptionHold::lastHeldSignal() != 0) emit endRequested();
 }
 
 void UpgradePageWidget::ShowProgress(int position, int maximum) {
@@ -177,6 +228,7 @@ void UpgradePageWidget::ShowUpgradePanel(bool shown, const QString& caption, con
   progressLabel_->setText(label);
   progressPanel_->setVisible(shown);
   for (ImageButton* picker : pickers_) picker->setEnabled(!shown);
+  morePicker_->setEnabled(!shown);
   loadButton_->setEnabled(!shown);
 }
 

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The Upgrade page (page 2): pick one of the two enclosures, load a firmware image for it and
+// The Upgrade page (page 2): pick an enclosure (Device1, Device2 or one past them), load a firmware image for it and
 // write it into the controller's flash (erase, program, verify) while a progress panel counts the
 // three steps. The engine does the work; the page shows what it reports and hands it the clicks.
 
@@ -28,11 +28,11 @@ class UpgradePageWidget : public NotebookPage {
   void EngineChanged(UiUpdate what) override;
   void PageOpened() override { RefreshPickers(); }
 
-  // A device picker (0 Device1, 1 Device2); the engine ignores it while an upgrade holds a target.
+  // A device picker (0 Device1, 1 Device2, 2 Device3, ...); the engine ignores it while an upgrade holds a target.
   void PickDevice(unsigned position);
   // "Load": asks for a firmware file and has the engine check it against the picked device.
   void LoadFirmwareFile();
-  // "Upgrade": erase, program and verify with the loaded file.
+  // "Upgrade": after the user confirmed what changes, erase, program and verify with the loaded file.
   void StartUpgrade();
 
   // Whether "Upgrade" may be clicked now.
@@ -47,6 +47,10 @@ class UpgradePageWidget : public NotebookPage {
   // The loaded image's checksum, kept until the next load.
   void ShowChecksum(const QString& text);
 
+ signals:
+  // A signal to end the program came during the upgrade and was held until the flash was consistent.
+  void endRequested();
+
  protected:
   void paintEvent(QPaintEvent* event) override;
 
@@ -57,6 +61,7 @@ class UpgradePageWidget : public NotebookPage {
 
   DeviceButtonPictures pictures_;
   std::array<ImageButton*, 2> pickers_{};
+  ImageButton* morePicker_ = nullptr;       // "More...": the enclosures past Device2
   QLabel* firmwareVersionLabel_ = nullptr;  // Label54
   QLineEdit* firmwareFileEdit_ = nullptr;   // Edit9
   QLabel* checksumLabel_ = nullptr;         // the loaded image's checksum

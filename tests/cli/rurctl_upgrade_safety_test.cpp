@@ -9,6 +9,8 @@
 #include <signal.h>
 #include <sys/stat.h>
 
+#include <regex>
+
 #include <nlohmann/json.hpp>
 
 #include "cli/rurctl_fixture.h"
@@ -179,6 +181,10 @@ TEST_F(UpgradeSafetyTest, SignalsDuringProgrammingDoNotEndTheRun) {
     EXPECT_NE(err.find("SPI Verify OK"), std::string::npos) << err;
     EXPECT_TRUE(FlashHead("dev-" + name) == image_);
     EXPECT_FALSE(fs::exists(dir_ / ("dev-" + name) / kJournalName));
+    // The day log names the upgrade with both versions as it started and as it ended.
+    const std::string log = DayLogs("data-" + name);
+    EXPECT_TRUE(std::regex_search(log, std::regex("D1 Firmware upgrade from [0-9A-F]+ to [0-9A-F]+ started"))) << log;
+    EXPECT_TRUE(std::regex_search(log, std::regex("D1 Firmware upgrade from [0-9A-F]+ to [0-9A-F]+ succeeded"))) << log;
   }
 }
 

@@ -81,7 +81,9 @@ class GuiRun {
   std::deque<QString> chosenFiles;       // answers of the open-file dialog; empty: cancelled
   std::vector<QString> chooserFolders;   // the folder each open-file dialog started in
   std::deque<LeaveChoice> leaveAnswers;  // answers to "save the edits?"; none: Cancel
-  MainWindow window;                     // outlives the program, which reports to it
+  std::vector<QString> questions;        // yes-or-no questions asked (before an upgrade)
+  bool confirmAnswer = true;
+  MainWindow window;  // outlives the program, which reports to it
   Program program;
   bool opened = false;
   QString openError;
@@ -102,6 +104,10 @@ class GuiRun {
       const LeaveChoice answer = leaveAnswers.front();
       leaveAnswers.pop_front();
       return answer;
+    };
+    hooks.askConfirm = [this](QWidget*, const QString& text, const QString&) {
+      questions.push_back(text);
+      return confirmAnswer;
     };
     hooks.chooseFile = [this](QWidget*, const QString&, const QString& folder) {
       chooserFolders.push_back(folder);

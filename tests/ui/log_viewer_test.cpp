@@ -2,6 +2,8 @@
 // The event log viewer against the program's live log: each line once, following new lines,
 // starting over on a new day, pausing, showing a chosen file, and one viewer at a time.
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -111,6 +113,17 @@ class LogViewerTest : public QObject {
     viewer->FollowLog();
     QCOMPARE(viewer->windowTitle(), QStringLiteral("Event log - Real Time"));
     QCOMPARE(memo->palette().color(QPalette::Text), live);
+
+    // The lines are selected and copied by keyboard; typing changes nothing.
+    const QString shown = memo->toPlainText();
+    QVERIFY(!shown.isEmpty());
+    memo->setFocus();
+    QTest::keyClicks(memo, QStringLiteral("x"));
+    QTest::keyClick(memo, Qt::Key_Delete);
+    QCOMPARE(memo->toPlainText(), shown);
+    QTest::keyClick(memo, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(memo, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), shown);
   }
 
   void viewsAChosenFileUntilRealTimeIsPressed() {

@@ -6,16 +6,20 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProgressBar>
+#include <QSignalSpy>
 #include <QStackedWidget>
 #include <QTimer>
 #include <QtTest>
+#include <csignal>
 #include <fstream>
 #include <set>
 
 #include "../firmware/firmware_test_support.h"
 #include "gui_fixture.h"
 #include "gui_test_registry.h"
+#include "monitor/event_log.h"
 #include "window/image_button.h"
+#include "window/status_page_widget.h"
 #include "window/upgrade_page_widget.h"
 
 namespace rur::ui::test {
@@ -115,6 +119,23 @@ class UpgradePageTest : public QObject {
     Load(run, WriteImage(run, QStringLiteral("fw.bin"), rur::test::MakeImage(DemoImage())));
     QVERIFY(run.messages.empty());
 
+    // The user is asked first, with both versions; a No leaves the flash untouched.
+    const std::optional<UpgradeVersions> versions = run.engine().PickedUpgradeVersions();
+    QVERIFY(versions && versions->current != versions->next);
+    run.confirmAnswer = false;
+    QTest::mouseClick(run.find("Image2_Upgrade"), Qt::LeftButton);
+    QCOMPARE(run.questions.size(), std::size_t{1});
+    for (const std::string& part : {std::string("Device1"), "Current firmware version: " + versions->current,
+                                    "New firmware version: " + versions->next, std::string("Do not unplug")})
+      QVERIFY2(run.questions[0].contains(QString::fromStdString(part)), part.c_str());
+    QVERIFY(run.messages.empty());
+    QVERIFY(run.engine().eventLog()->lines().empty() ||
+            run.engine().eventLog()->lines().back().find("Firmware upgrade") == std::string::npos);
+    run.confirmAnswer = true;
+    // A SIGTERM during the run is held until the flash is consistent; then the window ends.
+    QSignalSpy endRequested(run.window.upgradePage(), &UpgradePageWidget::endRequested);
+    disconnect(run.window.upgradePage(), &UpgradePageWidget::endRequested, &run.window, nullptr);
+
     auto* bar = run.find<QProgressBar>("ProgressBar1");
     auto* page = run.window.upgradePage();
     std::set<QString> captions;
@@ -131,6 +152,7 @@ class UpgradePageTest : public QObject {
       highestProgress = std::max(highestProgress, bar->value());
       if (refusalsTried || run.find("Panel1")->isHidden()) return;
       refusalsTried = true;
+      std::raise(SIGTERM);
       QVERIFY(!run.find<QCheckBox>("CheckBox1")->isEnabled());
       QVERIFY(!run.find("Image2_D1")->isEnabled());
       QVERIFY(!run.find("Image2_Load")->isEnabled());
@@ -152,6 +174,15 @@ class UpgradePageTest : public QObject {
     during.stop();
 
     QVERIFY(refusalsTried);
+    QCOMPARE(endRequested.count(), 1);
+    // The day log names the upgrade as it started and its outcome.
+    const std::vector<std::string>& log = run.engine().eventLog()->lines();
+    const std::string subject = "D1 Firmware upgrade from " + versions->current + " to " + versions->next;
+    const auto logged = [&](const std::string& text) {
+      return std::any_of(log.begin(), log.end(), [&](const std::string& line) { return line.rfind(text, 0) == 0; });
+    };
+    QVERIFY(logged(subject + " started"));
+    QVERIFY(logged(subject + " succeeded"));
     QCOMPARE(messagesDuringRun, std::size_t{1});
     QCOMPARE(run.messages.size(), std::size_t{2});
     QCOMPARE(run.messages[0].text, QStringLiteral("Firmware is upgrading, please wait a moment."));
@@ -246,13 +277,20 @@ class UpgradePageTest : public QObject {
     }
   }
 
-  void pickingTheSecondEnclosure() {
+  // Any enclosure found can be picked, and opening the page aims at the one the status page showed.
+  void pickingAnotherEnclosure() {
     GuiRun run(R"({"drives": [
         {"number": 1, "type": "enclosure", "firmware": {"version": "0x14031510", "type": 1}},
-        {"number": 2, "type": "enclosure", "firmware": {"version": "0x14050610", "type": 1}}]})");
+        {"number": 2, "type": "enclosure", "firmware": {"version": "0x14050610", "type": 1}},
+        {"number": 3, "type": "enclosure", "firmware": {"version": "0x14060710", "type": 1}}]})");
     QVERIFY2(run.opened, qPrintable(run.openError));
     QVERIFY(run.detect());
+    run.find<StatusPageWidget>("Panel3")->SelectDevice(2);
     QTest::mouseClick(run.find("Image_FWUpg"), Qt::LeftButton);
+    QCOMPARE(run.engine().firmware().pickedDevice(), 2u);
+    QCOMPARE(run.engine().selectedDevice(), 2u);
+    QVERIFY(run.find("Image2_More")->isVisible());
+    QCOMPARE(run.find("Image2_More")->toolTip(), QStringLiteral("Device3  RODE    RUR DUAL [sdd1]: Normal"));
     const QString firstVersion = run.text("Label54");
     QVERIFY(run.find("Image2_D2")->isVisible());
 

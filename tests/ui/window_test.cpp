@@ -2,6 +2,7 @@
 // The frame of the main window: start-up, navigation and its guards, the pressed look, closing
 // during an upgrade, the status bar and the command line.
 
+#include <QAbstractScrollArea>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -14,13 +15,16 @@
 #include <regex>
 #include <set>
 #include <sstream>
+#include <thread>
 
 #include "gui_fixture.h"
 #include "gui_test_registry.h"
 #include "platform/branding.h"
 #include "window/command_line.h"
 #include "window/desktop_notifier.h"
+#include "window/display_check.h"
 #include "window/image_button.h"
+#include "window/instance_channel.h"
 #include "window/tray_icon.h"
 
 namespace rur::ui::test {
@@ -112,38 +116,57 @@ class WindowTest : public QObject {
     QVERIFY(ShowsPicture(run, "Image_SMART", "White"));
   }
 
-  // Without a mouse: Tab reaches every button of every page, each has a name for screen readers,
-  // and Enter or Space activates it.
-  void keyboardReachesAndActivatesEveryButton() {
+  // Without a mouse: each page is reached from the navigation column by Tab and Enter; there Tab
+  // and Shift+Tab each reach every control of the frame and the page (tables and text boxes let
+  // go of Tab), every button has a name for screen readers, and Esc returns to the page's button.
+  void keyboardAloneWalksEveryPage() {
     GuiRun run("two-enclosures");
     QVERIFY(run.detect());
     QApplication::setActiveWindow(&run.window);
     QVERIFY(QTest::qWaitForWindowActive(&run.window));
     run.find<QWidget>("Image_Sts")->setFocus();
-    const auto walk = [] {
+    run.run(2000);  // the SMART table filled
+    // Every Tab moves the focus on: none stays in a table or a text box.
+    const auto walk = [](Qt::KeyboardModifiers modifiers) {
       QSet<QWidget*> reached;
-      for (int step = 0; step < 120; ++step) {
-        reached.insert(QApplication::focusWidget());
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+      for (int step = 0; step < 150; ++step) {
+        QWidget* before = QApplication::focusWidget();
+        reached.insert(before);
+        QTest::keyClick(before, Qt::Key_Tab, modifiers);
+        if (QApplication::focusWidget() == before) reached.insert(nullptr);
       }
       return reached;
     };
     for (const char* page : kNavigation) {
       auto* navigation = run.find<ImageButton>(page);
-      navigation->setFocus();
+      for (int step = 0; step < 150 && QApplication::focusWidget() != navigation; ++step)
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+      QCOMPARE(QApplication::focusWidget(), navigation);
       QTest::keyClick(navigation, Qt::Key_Return);
-      const QSet<QWidget*> reached = walk();
-      QWidget* shown = run.find<QStackedWidget>("Notebook1")->currentWidget();
-      QVERIFY2(run.window.findChild<QStackedWidget*>(QStringLiteral("Notebook1"))->currentIndex() ==
-                   run.engine().currentPage(),
-               page);
-      for (ImageButton* button : run.window.findChildren<ImageButton*>()) {
-        if (!button->isVisibleTo(&run.window) || !button->isVisible() || !button->isEnabled()) continue;
-        if (button->parentWidget() != &run.window && !shown->isAncestorOf(button)) continue;
-        QVERIFY2(reached.contains(button), qPrintable(button->objectName()));
-        QVERIFY2(!button->accessibleName().isEmpty(), qPrintable(button->objectName()));
+      auto* book = run.find<QStackedWidget>("Notebook1");
+      QVERIFY2(book->currentIndex() == run.engine().currentPage() && book->currentWidget()->isVisible(), page);
+      const QSet<QWidget*> forward = walk(Qt::NoModifier);
+      const QSet<QWidget*> backward = walk(Qt::ShiftModifier);
+      QVERIFY2(!forward.contains(nullptr) && !backward.contains(nullptr), page);
+      for (QWidget* widget : run.window.findChildren<QWidget*>()) {
+        if (!widget->isVisible() || !widget->isEnabled() || !(widget->focusPolicy() & Qt::TabFocus)) continue;
+        if (widget->focusProxy() || qobject_cast<QAbstractScrollArea*>(widget->parentWidget())) continue;
+        const QString name = QString::fromLatin1(page) + QLatin1Char('/') + widget->objectName();
+        QVERIFY2(forward.contains(widget), qPrintable(name));
+        QVERIFY2(backward.contains(widget), qPrintable(name));
+        if (auto* button = qobject_cast<ImageButton*>(widget))
+          QVERIFY2(!button->accessibleName().isEmpty(), qPrintable(name));
       }
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+      QCOMPARE(QApplication::focusWidget(), navigation);
     }
+  }
+
+  void keyboardActivatesButtons() {
+    GuiRun run("two-enclosures");
+    QVERIFY(run.detect());
+    QApplication::setActiveWindow(&run.window);
+    QVERIFY(QTest::qWaitForWindowActive(&run.window));
     // Enter on a page's buttons: a device button selects, the E-mail tabs switch, + adds the
     // address typed in "E-Mail To", and so does Enter in the field itself.
     QTest::keyClick(run.find<ImageButton>("Image_Sts"), Qt::Key_Return);
@@ -324,6 +347,30 @@ class WindowTest : public QObject {
     QVERIFY(run.messages[0].text.contains(QStringLiteral("\nSystem Name : ")));
   }
 
+  void aSecondStartShowsTheFirstWindowOfItsDataFolder() {
+    GuiRun run("demo");
+    QVERIFY(run.opened);
+    // The name follows the folder, however it is spelled; another folder has a lock of its own.
+    const std::string folder = run.dir.path().toStdString();
+    QCOMPARE(InstanceName(folder + "/./"), InstanceName(folder));
+    QVERIFY(InstanceName(folder + "/other") != InstanceName(folder));
+
+    InstanceServer server;
+    QString error;
+    const QString socket = run.dir.filePath(QStringLiteral("window.socket"));
+    QVERIFY2(server.Listen(socket, error), qPrintable(error));
+    connect(&server, &InstanceServer::showRequested, &run.window, [&run] { run.window.BringToFront(); });
+    run.window.showMinimized();
+    QVERIFY(run.window.isMinimized());
+    bool answered = false;
+    std::thread second([&] { answered = AskFirstWindowToShow(socket); });
+    QTRY_VERIFY(!run.window.isMinimized());
+    second.join();
+    QVERIFY(answered);
+    QVERIFY(run.window.isVisible());
+    QVERIFY(!AskFirstWindowToShow(run.dir.filePath(QStringLiteral("nobody.socket"))));
+  }
+
   void commandLineOptions() {
     struct Case {
       std::vector<std::string> args;
@@ -340,6 +387,12 @@ class WindowTest : public QObject {
         {{"--simulate="}, false, true, ""},
         {{"--sim-state", "/tmp/s"}, false, false, ""},
         {{"--frobnicate"}, false, false, ""},
+        // Qt's own options are Qt's to take, with their values.
+        {{"-style", "fusion", "--simulate", "-stylesheet=x.qss", "--platform", "offscreen", "-reverse"},
+         true,
+         true,
+         ""},
+        {{"-platform"}, false, false, ""},
     };
     for (const Case& c : cases) {
       CommandLine line;
@@ -350,6 +403,15 @@ class WindowTest : public QObject {
       QCOMPARE(line.options.simulate, c.simulate);
       QCOMPARE(line.options.dataDir, c.dataDir);
     }
+    // The display the window would open on, from Qt's options before the environment; one that
+    // cannot be reached is told before Qt starts.
+    const WindowSystemChoice named = ChooseWindowSystem({"--simulate", "-platform", "xcb:nomitshm", "--display=:97"});
+    QCOMPARE(named.platform, std::string("xcb"));
+    QCOMPARE(named.display, std::string(":97"));
+    const std::optional<std::string> problem = DisplayProblem(named);
+    if (problem) QCOMPARE(*problem, std::string("cannot open display :97"));
+    QVERIFY(!DisplayProblem({"offscreen", ""}));
+
     CommandLine bundled;
     std::string error;
     QVERIFY(ParseCommandLine({"--simulate=striping"}, bundled, error));
