@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Keeps the desktop program to one instance per data folder: an exclusive lock on a file named
-// after the instance (the window names it from its data folder) in the runtime folder. The lock belongs to the open file, so it goes away
-// with the process however it ends, and a second start finds it taken.
+// after the instance (the window names it from its data folder) in the runtime folder. The lock belongs to the open
+// file, so it goes away with the process however it ends, and a second start finds it taken.
 
 #include <string>
 
