@@ -62,7 +62,7 @@ export function ageText(seconds) {
 
 // The outbox's columns: what a user needs to see of a waiting mail.
 const OUTBOX_COLUMNS = [
-    ["kind", "Alarm kind"], ["recipients", "Recipients"], ["attempts", "Attempts"],
+    ["caption", "Alarm"], ["recipients", "Recipients"], ["attempts", "Attempts"],
     ["age_seconds", "Waiting for"], ["last_error", "Last error"],
 ];
 
