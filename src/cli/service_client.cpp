@@ -10,6 +10,8 @@
 #include <utility>
 
 #include <sdbus-c++/sdbus-c++.h>
+
+#include "cli/service_job.h"
 #endif
 
 namespace rur::cli {
@@ -167,23 +169,12 @@ ServiceAnswer BackupFirmwareThroughService(unsigned device, int fd, std::uint32_
     auto enclosure =
         sdbus::createProxy(*connection, kBusName, kManagerPath + std::string("/enclosure") + std::to_string(device));
     drive = enclosure->getProperty("Drive").onInterface(kEnclosureInterface).get<uint32_t>();
-    // Matched before the call, so the end of a quick job is not missed.
-    std::optional<std::pair<bool, std::string>> completed;
-    sdbus::ObjectPath job;
-    auto match = connection->addMatch(
-        "type='signal',sender='" + std::string(kBusName) + "',interface='" + kJobInterface + "',member='Completed'",
-        [&completed, &job](sdbus::Message& message) {
-          if (job.empty() || message.getPath() != job) return;
-          bool ok = false;
-          std::string text;
-          message >> ok >> text;
-          completed = std::pair<bool, std::string>(ok, text);
-        });
+    JobCompletion end(*connection);
     enclosure->callMethod("BackupFirmware")
         .onInterface(kEnclosureInterface)
         .withArguments(sdbus::UnixFd(fd), length)
-        .storeResultsTo(job);
-    const auto [ok, message] = AwaitJob(*connection, job, completed);
+        .storeResultsTo(end.job);
+    const auto [ok, message] = AwaitJob(*connection, end.job, end.completed);
     if (ok) return ServiceAnswer::Done;
     error = message;
     return ServiceAnswer::Failed;
