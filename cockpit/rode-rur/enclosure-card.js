@@ -159,15 +159,13 @@ export class EnclosureCard {
 
     async backup(button) {
         button.disabled = true;
+        // The whole flash takes about a minute and a half; rurctl waits for the service's job.
         this.backupNote.textContent = "Reading the controller's flash…";
         try {
             const name = await downloadFirmwareBackup(this.props.Device, Number(this.backupLength.value));
             this.backupNote.textContent = `The backup was saved as ${name}.`;
         } catch (error) {
-            const text = errorText(error);
-            // A long read can outlast the bus's call time-out; a shorter one still holds the firmware.
-            const hint = /timed out/i.test(text) ? " Try a shorter length: the firmware sits at the flash's start." : "";
-            this.backupNote.textContent = "The backup failed: " + text + hint;
+            this.backupNote.textContent = "The backup failed: " + errorText(error);
         } finally {
             button.disabled = false;
         }

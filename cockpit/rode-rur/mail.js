@@ -4,10 +4,22 @@
 
 import { MANAGER, MANAGER_PATH, call, element, errorText, isAbsentMethod, plain, announce } from "./service.js";
 
-// The service keeps one recipient list for every alarm kind: the plain "to" list.
-export const RECIPIENT_KIND = "to";
-const PASSWORD_KEY = /^password$/i;
+// The service keeps one recipient list for every alarm kind.
+export const RECIPIENT_KIND = "alarm";
 const NUMBER_TYPES = "ynqiuxtd";
+// A test mail and a flush wait for the mail server as long as its settings allow (an hour to
+// connect and as long to send at most), far beyond the bus's usual call time-out.
+const DELIVERY_CALL_MS = 2 * 60 * 60 * 1000;
+
+// The settings the service takes back, under the names it uses, with their labels, in the order of
+// the form. What else it reports (the settings file, the recipients, ...) is shown, not edited.
+export const SETTING_LABELS = [
+    ["SMTP", "SMTP server"], ["Port", "Port"], ["ImplicitTLS", "Implicit TLS (1, 0 or empty: by port)"],
+    ["CAFile", "CA certificates file"], ["AllowPlainLogin", "Allow a login without TLS"],
+    ["UserName", "Sender name"], ["Addr", "Sender address"], ["Login", "Log in to the server"],
+    ["UserID", "Account"], ["TimeOut", "Time-out in seconds"], ["EMailSend", "Alarm kinds not mailed (mask)"],
+    ["FilePath", "Mail folder"], ["FanMinRPM", "Fan alarm below (rpm)"], ["TempAlarm", "Temperature alarm from (°C)"],
+];
 
 // How a stored value is edited: text, a number or a check box, after its D-Bus type.
 export function fieldKind(signature) {
@@ -20,11 +32,39 @@ export function fieldKind(signature) {
     return null;
 }
 
-// The words of a stored name for its label: "SenderAddress" → "Sender address".
+// The label of a setting, or the words of its name: "last_error" → "Last error".
 export function labelOf(key) {
+    const known = SETTING_LABELS.find(([name]) => name === key);
+    if (known)
+        return known[1];
     const words = key.replace(/_/g, " ").replace(/([a-z0-9])([A-Z])/g, "$1 $2").toLowerCase();
     return words.charAt(0).toUpperCase() + words.slice(1);
 }
+
+// A setting's new value as the service takes it: always text, a switch as 1 or 0.
+export function settingText(input) {
+    if (input.type === "checkbox")
+        return input.checked ? "1" : "0";
+    return input.value.trim();
+}
+
+// How long a mail has waited, in the largest whole unit.
+export function ageText(seconds) {
+    const s = Math.max(0, Number(seconds) || 0);
+    if (s < 120)
+        return `${s} s`;
+    if (s < 7200)
+        return `${Math.floor(s / 60)} min`;
+    if (s < 172800)
+        return `${Math.floor(s / 3600)} h`;
+    return `${Math.floor(s / 86400)} days`;
+}
+
+// The outbox's columns: what a user needs to see of a waiting mail.
+const OUTBOX_COLUMNS = [
+    ["caption", "Alarm"], ["recipients", "Recipients"], ["attempts", "Attempts"],
+    ["age_seconds", "Waiting for"], ["last_error", "Last error"],
+];
 
 export class MailPanel {
     constructor() {
@@ -32,6 +72,7 @@ export class MailPanel {
         this.body = document.getElementById("mail-body");
         this.message = document.getElementById("mail-message");
         this.fields = document.getElementById("mail-fields");
+        this.facts = document.getElementById("mail-facts");
         this.recipients = document.getElementById("recipient-list");
         this.outboxTable = document.getElementById("outbox-table");
         this.outboxMessage = document.getElementById("outbox-message");
@@ -72,21 +113,13 @@ export class MailPanel {
 
     showSettings() {
         const inputs = [];
-        const recipients = [];
-        let passwordSet = false;
-        for (const [key, variant] of Object.entries(this.values)) {
-            const value = plain(variant);
-            if (PASSWORD_KEY.test(key)) {
-                passwordSet = Boolean(value);
-                continue;
-            }
-            if (variant.t === "as") {
-                recipients.push(...value);
-                continue;
-            }
-            const kind = fieldKind(variant.t);
+        const fact = key => plain(this.values[key]);
+        for (const [key] of SETTING_LABELS) {
+            const variant = this.values[key];
+            const kind = variant ? fieldKind(variant.t) : null;
             if (!kind)
                 continue;
+            const value = plain(variant);
             const id = "mail-field-" + key;
             const input = element("input", { id, name: key, type: kind });
             if (kind === "checkbox")
@@ -97,7 +130,17 @@ export class MailPanel {
                 element("label", { for: id, text: labelOf(key) }), input));
         }
         this.fields.replaceChildren(...inputs);
+        const stored = fact("Stored");
+        const where = String(fact("SettingsFile") ?? "");
+        this.facts.replaceChildren(
+            element("li", { text: stored ? `Stored in ${where}.` : `No mail settings are stored yet: the defaults are shown, and saving writes ${where}.` }),
+            element("li", { text: `Mails that could not go out wait in ${fact("OutboxFolder") ?? ""}.` }));
+        const passwordSet = Boolean(fact("PasswordSet"));
         document.getElementById("mail-password-input").placeholder = passwordSet ? "a password is set" : "no password set";
+        if (passwordSet && fact("PasswordDecodes") === false)
+            this.facts.append(element("li", { class: "alert alert-warning",
+                                               text: "The stored password cannot be read back: set it again." }));
+        const recipients = fact("Recipients") || [];
         this.recipients.replaceChildren(...recipients.map(address => {
             const remove = element("button", { type: "button", class: "link-button", text: "Remove" });
             remove.setAttribute("aria-label", "Remove " + address);
@@ -109,9 +152,9 @@ export class MailPanel {
     }
 
     // Runs one method of the service and tells the outcome; the settings are read again after it.
-    async act(what, method, args, type, done) {
+    async act(what, method, args, type, done, extra = {}) {
         try {
-            const reply = await call(this.client, MANAGER_PATH, MANAGER, method, args, type);
+            const reply = await call(this.client, MANAGER_PATH, MANAGER, method, args, type, extra);
             announce(done);
             return reply;
         } catch (error) {
@@ -125,12 +168,12 @@ export class MailPanel {
         let saved = 0;
         for (const input of this.fields.querySelectorAll("input")) {
             const stored = this.values[input.name];
-            const value = input.type === "checkbox" ? input.checked
-                : input.type === "number" ? Number(input.value) : input.value;
-            if (value === plain(stored))
+            const before = plain(stored);
+            const value = settingText(input);
+            if (value === (typeof before === "boolean" ? (before ? "1" : "0") : String(before)))
                 continue;
             const reply = await this.act(`save ${labelOf(input.name).toLowerCase()}`, "SetMailSetting",
-                                         [input.name, { t: stored.t, v: value }], "sv", "");
+                                         [input.name, { t: "s", v: value }], "sv", "");
             if (reply === null)
                 return;
             ++saved;
@@ -164,12 +207,16 @@ export class MailPanel {
     }
 
     async testMail() {
-        await this.act("send a test mail", "SendTestMail", [], "", "The test mail was sent.");
+        announce("Sending the test mail…");
+        await this.act("send a test mail", "SendTestMail", [], "", "The test mail was sent.",
+                       { timeout: DELIVERY_CALL_MS });
         await this.loadOutbox();
     }
 
     async flush() {
-        await this.act("send the queued mail", "FlushOutbox", [], "", "The outbox was sent.");
+        announce("Sending the waiting mails…");
+        await this.act("send the queued mail", "FlushOutbox", [], "", "The waiting mails were tried again.",
+                       { timeout: DELIVERY_CALL_MS });
         await this.loadOutbox();
     }
 
@@ -192,11 +239,13 @@ export class MailPanel {
             return;
         }
         this.outboxMessage.textContent = `${mails.length} ${mails.length === 1 ? "mail waits" : "mails wait"} to be sent.`;
-        const keys = [...new Set(mails.flatMap(mail => Object.keys(mail)))];
-        const cell = value => element("td", { text: Array.isArray(value) ? value.join(", ") : String(value ?? "") });
+        const shown = (key, value) => key === "age_seconds" ? ageText(value)
+            : Array.isArray(value) ? value.join(", ") : String(value ?? "");
         this.outboxTable.replaceChildren(element("table", { class: "outbox" },
             element("caption", { class: "visually-hidden", text: "Mails waiting in the outbox" }),
-            element("thead", {}, element("tr", {}, ...keys.map(key => element("th", { scope: "col", text: labelOf(key) })))),
-            element("tbody", {}, ...mails.map(mail => element("tr", {}, ...keys.map(key => cell(mail[key])))))));
+            element("thead", {}, element("tr", {},
+                ...OUTBOX_COLUMNS.map(([, label]) => element("th", { scope: "col", text: label })))),
+            element("tbody", {}, ...mails.map(mail => element("tr", { "data-id": String(mail.id ?? "") },
+                ...OUTBOX_COLUMNS.map(([key]) => element("td", { text: shown(key, mail[key]) })))))));
     }
 }

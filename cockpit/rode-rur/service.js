@@ -68,8 +68,10 @@ export function errorText(error) {
     return message;
 }
 
-export function call(client, path, iface, method, args = [], type = undefined) {
-    const options = type === undefined ? {} : { type };
+// `extra`: further options of the call, such as a timeout in milliseconds for a method that waits
+// on something slower than the bus.
+export function call(client, path, iface, method, args = [], type = undefined, extra = {}) {
+    const options = type === undefined ? { ...extra } : { type, ...extra };
     return client.call(path, iface, method, args, options);
 }
 

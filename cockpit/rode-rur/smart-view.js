@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// A member's SMART grades as the service returns them: the verdict and the graded attributes in
-// a table, or the service's text where it answers with text.
+// A member's SMART grades as the service's GetSmart returns them: its heading, the verdict and the
+// graded attributes in a table, the values as the program shows them.
 
 import { element, plain } from "./service.js";
 
 const COLUMNS = [
-    ["id", "ID"], ["name", "Attribute"], ["value", "Value"], ["worst", "Worst"],
-    ["threshold", "Threshold"], ["raw", "Raw"], ["status", "Grade"],
+    ["id", "ID"], ["name", "Attribute"], ["value_text", "Value"], ["worst_text", "Worst"],
+    ["threshold_text", "Threshold"], ["raw", "Raw"], ["status", "Grade"],
 ];
 
 function asReport(reply) {
@@ -31,11 +31,15 @@ function gradeClass(status) {
 
 export function renderSmart(bay, reply) {
     const report = asReport(reply);
-    const heading = element("h3", { text: `SMART of HDD${bay}` });
+    const title = typeof report === "object" && report !== null && report.heading
+        ? String(report.heading).trim() : `SMART of HDD${bay}`;
+    const heading = element("h3", { text: title });
     if (typeof report !== "object" || report === null)
         return element("div", {}, heading, element("pre", { class: "smart-text", text: String(report) }));
 
     const parts = [heading];
+    if (report.thresholds_valid === false)
+        parts.push(element("p", { class: "muted", text: "The disk reports no valid thresholds: the grades leave them out." }));
     const verdict = String(report.verdict || "").trim();
     if (verdict)
         parts.push(element("p", {}, "Verdict: ", element("strong", { class: gradeClass(verdict), text: verdict })));

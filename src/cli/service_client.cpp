@@ -2,9 +2,16 @@
 #include "cli/service_client.h"
 
 #if RUR_SERVICE_CLIENT
+#include <poll.h>
+
+#include <chrono>
 #include <map>
+#include <optional>
+#include <utility>
 
 #include <sdbus-c++/sdbus-c++.h>
+
+#include "cli/service_job.h"
 #endif
 
 namespace rur::cli {
@@ -17,7 +24,11 @@ constexpr const char* kManagerPath = "/org/roderur/RodeRur1";
 constexpr const char* kManagerInterface = "org.roderur.RodeRur1.Manager";
 constexpr const char* kEnclosureInterface = "org.roderur.RodeRur1.Enclosure";
 constexpr const char* kPropertiesInterface = "org.freedesktop.DBus.Properties";
+constexpr const char* kJobInterface = "org.roderur.RodeRur1.Job";
 constexpr const char* kNotAuthorizedError = "org.roderur.RodeRur1.Error.NotAuthorized";
+// The longest a backup is waited for without its progress moving: far beyond one block's read.
+constexpr std::chrono::minutes kJobSilenceLimit{10};
+constexpr int kPollSliceMs = 200;
 
 using Properties = std::map<std::string, sdbus::Variant>;
 
@@ -82,6 +93,34 @@ DeviceStatus DeviceOf(const Properties& properties) {
   return device;
 }
 
+// Waits for the job at `job` to complete: whether it succeeded, and the service's message.
+std::pair<bool, std::string> AwaitJob(sdbus::IConnection& connection, const std::string& job,
+                                      std::optional<std::pair<bool, std::string>>& completed) {
+  auto proxy = sdbus::createProxy(connection, kBusName, job);
+  uint32_t percent = 0;
+  auto lastNews = std::chrono::steady_clock::now();
+  while (!completed) {
+    const auto data = connection.getEventLoopPollData();
+    pollfd descriptor{data.fd, data.events, 0};
+    ::poll(&descriptor, 1, kPollSliceMs);
+    while (connection.processPendingRequest()) {
+    }
+    if (completed) break;
+    // The job may have ended before the signal was matched: its step tells.
+    const std::string step = proxy->getProperty("Step").onInterface(kJobInterface).get<std::string>();
+    const uint32_t now = proxy->getProperty("Percent").onInterface(kJobInterface).get<uint32_t>();
+    if (step == "done" || step == "failed") {
+      completed = std::pair<bool, std::string>(step == "done", step == "done" ? "" : "the flash could not be read");
+      break;
+    }
+    if (now != percent) lastNews = std::chrono::steady_clock::now();
+    percent = now;
+    if (std::chrono::steady_clock::now() - lastNews > kJobSilenceLimit)
+      return {false, "the service has not reported on the backup for 10 minutes; see journalctl -u rode-rur.service"};
+  }
+  return *completed;
+}
+
 }  // namespace
 
 bool ServiceRuns() {
@@ -130,8 +169,15 @@ ServiceAnswer BackupFirmwareThroughService(unsigned device, int fd, std::uint32_
     auto enclosure =
         sdbus::createProxy(*connection, kBusName, kManagerPath + std::string("/enclosure") + std::to_string(device));
     drive = enclosure->getProperty("Drive").onInterface(kEnclosureInterface).get<uint32_t>();
-    enclosure->callMethod("BackupFirmware").onInterface(kEnclosureInterface).withArguments(sdbus::UnixFd(fd), length);
-    return ServiceAnswer::Done;
+    JobCompletion end(*connection);
+    enclosure->callMethod("BackupFirmware")
+        .onInterface(kEnclosureInterface)
+        .withArguments(sdbus::UnixFd(fd), length)
+        .storeResultsTo(end.job);
+    const auto [ok, message] = AwaitJob(*connection, end.job, end.completed);
+    if (ok) return ServiceAnswer::Done;
+    error = message;
+    return ServiceAnswer::Failed;
   } catch (const sdbus::Error& failure) {
     error = failure.getMessage();
     if (failure.getName() == kNotAuthorizedError) return ServiceAnswer::NotAuthorized;

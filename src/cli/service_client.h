@@ -24,8 +24,9 @@ bool FetchServiceStatus(std::vector<DeviceStatus>& devices, std::string& error);
 // What the service answered a request that changes or reads a controller.
 enum class ServiceAnswer { Done, NotAuthorized, Failed };
 
-// Has the service write the first `length` bytes of the flash of Device<device> to `fd`, and
-// tells which drive that is; the service's message in `error` otherwise.
+// Has the service write the first `length` bytes of the flash of Device<device> to `fd` and waits
+// for its job to end, however long the read takes; tells which drive that is; the service's message in `error`
+// otherwise.
 ServiceAnswer BackupFirmwareThroughService(unsigned device, int fd, std::uint32_t length, unsigned& drive,
                                            std::string& error);
 

@@ -33,6 +33,7 @@
 #include "cli/mail_changes.h"
 #include "cli/mail_queue_report.h"
 #include "cli/monitor_service.h"
+#include "cli/service_job.h"
 #include "cli/smart_report.h"
 #include "firmware/firmware_image.h"
 #include "monitor/event_log.h"
@@ -284,23 +285,12 @@ int Firmware(const CommandOptions& options, std::ostream& out, std::ostream& err
       if (!std::getline(std::cin, answer) || (answer != "yes" && answer != "y" && answer != "YES" && answer != "Yes"))
         throw Refusal{"not confirmed; the flash was not touched"};
     }
-    // Matched before the call, so the end of a quick job is not missed.
-    std::optional<std::pair<bool, std::string>> completed;
-    sdbus::ObjectPath job;
-    auto match = service.connection().addMatch(
-        "type='signal',sender='" + std::string(kBusName) + "',interface='" + kJobInterface + "',member='Completed'",
-        [&completed, &job](sdbus::Message& message) {
-          if (job.empty() || message.getPath() != job) return;
-          bool ok = false;
-          std::string text;
-          message >> ok >> text;
-          completed = std::pair<bool, std::string>(ok, text);
-        });
+    JobCompletion end(service.connection());
     enclosure->callMethod("UpgradeFirmware")
         .onInterface(kEnclosureInterface)
         .withArguments(image, Dictionary{{"force", sdbus::Variant(options.force)}})
-        .storeResultsTo(job);
-    const auto [ok, message] = FollowJob(service, job, completed, err);
+        .storeResultsTo(end.job);
+    const auto [ok, message] = FollowJob(service, end.job, end.completed, err);
     if (!ok) throw Refusal{message};
     return kExitOk;
   });

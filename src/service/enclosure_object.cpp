@@ -1,12 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "service/enclosure_object.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <utility>
 
 #include "cli/engine_session.h"
@@ -137,32 +133,19 @@ std::string EnclosureObject::Label() const {
 
 unsigned EnclosureObject::Position() const {
   const Engine& engine = program_.engine();
-  if (jobs_.Busy()) throw sdbus::Error(kErrorBusy, "a firmware upgrade runs; try again when it is over");
+  if (jobs_.Busy()) throw jobs_.BusyError();
   const unsigned position = status_.device - 1;
   if (position >= engine.deviceCount() || engine.DriveAt(position) != status_.drive)
     throw sdbus::Error(kErrorNoSuchEnclosure, Label() + " is no longer there; list the enclosures again");
   return position;
 }
 
-void EnclosureObject::BackupFirmware(const sdbus::UnixFd& fd, const uint32_t& length) {
-  const std::string label = Label();
-  RequireAuthorization(getObject(), kActionBackupFirmware, "reading the flash of " + label);
+sdbus::ObjectPath EnclosureObject::BackupFirmware(const sdbus::UnixFd& fd, const uint32_t& length) {
+  RequireAuthorization(getObject(), kActionBackupFirmware, "reading the flash of " + Label());
   if (length == 0 || length > kSpiReachableBytes)
     throw sdbus::Error(kErrorInvalidArgument, "the length must be between 1 and " + std::to_string(kSpiReachableBytes) +
                                                   " bytes, not " + std::to_string(length));
-  const unsigned position = Position();
-  std::vector<std::uint8_t> bytes;
-  if (!program_.engine().BackupFlash(position, length, bytes))
-    throw sdbus::Error(kErrorFailed, "the flash of " + label + " could not be read");
-  bytes.resize(length);
-  std::size_t written = 0;
-  while (written < bytes.size()) {
-    const ssize_t count = ::write(fd.get(), bytes.data() + written, bytes.size() - written);
-    if (count < 0 && errno == EINTR) continue;
-    if (count <= 0)
-      throw sdbus::Error(kErrorFailed, std::string("the backup file could not be written: ") + std::strerror(errno));
-    written += static_cast<std::size_t>(count);
-  }
+  return jobs_.StartBackup(Position(), fd, length);
 }
 
 std::map<std::string, sdbus::Variant> EnclosureObject::GetSmart(const uint32_t& member) {

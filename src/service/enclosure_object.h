@@ -57,7 +57,7 @@ class EnclosureObject final : public sdbus::AdaptorInterfaces<org::roderur::Rode
   std::string Error() override { return status_.error; }
   std::string Health() override;
   std::vector<std::map<std::string, sdbus::Variant>> Members() override;
-  void BackupFirmware(const sdbus::UnixFd& fd, const uint32_t& length) override;
+  sdbus::ObjectPath BackupFirmware(const sdbus::UnixFd& fd, const uint32_t& length) override;
   std::map<std::string, sdbus::Variant> GetSmart(const uint32_t& member) override;
   std::tuple<uint8_t, std::vector<uint8_t>> Query(const uint8_t& code) override;
   sdbus::ObjectPath UpgradeFirmware(const sdbus::UnixFd& fd,

@@ -44,6 +44,12 @@ void RequireAlarmKind(const std::string& kind) {
     throw sdbus::Error(kErrorInvalidArgument, "the recipients' kind is \"alarm\", not \"" + kind + "\"");
 }
 
+// The alarm kind in words, as rurctl mail-queue shows it.
+std::string OutboxCaption(int kind) {
+  return kind >= 1 && kind <= kAlarmKindCount ? std::string(MailKindCaptions[static_cast<std::size_t>(kind - 1)])
+                                              : "kind " + std::to_string(kind);
+}
+
 }  // namespace
 
 void ManagerObject::MailChanged() {
@@ -137,6 +143,7 @@ std::vector<std::map<std::string, sdbus::Variant>> ManagerObject::GetOutbox() {
     mails.push_back(
         {{"id", sdbus::Variant(mail.id)},
          {"kind", sdbus::Variant(static_cast<uint32_t>(mail.kind))},
+         {"caption", sdbus::Variant(OutboxCaption(mail.kind))},
          {"recipients", sdbus::Variant(mail.recipients)},
          {"attempts", sdbus::Variant(static_cast<uint32_t>(mail.attempts))},
          {"last_error", sdbus::Variant(mail.lastError)},

@@ -1,6 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "service/upgrade_jobs.h"
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
 #include "cli/engine_session.h"
 #include "platform/interruption_hold.h"
 #include "service/service_errors.h"
@@ -10,7 +16,9 @@ namespace {
 
 constexpr const char* kJobPathPrefix = "/org/roderur/RodeRur1/job";
 constexpr const char* kKeepRunningNotice =
-    "rode-rurd: a firmware upgrade runs and must not be interrupted; the service ends once it has finished";
+    "rode-rurd: a firmware job runs and must not be interrupted; the service ends once it has finished";
+constexpr const char* kUpgradeOperation = "upgrade-firmware";
+constexpr const char* kBackupOperation = "backup-firmware";
 constexpr uint32_t kWholePercent = 100;
 
 // The step of the running upgrade from its progress panel's caption.
@@ -21,10 +29,22 @@ std::string StepOf(const std::string& caption) {
   return "running";
 }
 
+// Writes all of `bytes` to `fd`; false with errno set when it cannot.
+bool WriteAll(int fd, const std::vector<std::uint8_t>& bytes) {
+  std::size_t written = 0;
+  while (written < bytes.size()) {
+    const ssize_t count = ::write(fd, bytes.data() + written, bytes.size() - written);
+    if (count < 0 && errno == EINTR) continue;
+    if (count <= 0) return false;
+    written += static_cast<std::size_t>(count);
+  }
+  return true;
+}
+
 }  // namespace
 
-JobObject::JobObject(sdbus::IConnection& connection, std::string path)
-    : AdaptorInterfaces(connection, std::move(path)) {
+JobObject::JobObject(sdbus::IConnection& connection, std::string path, std::string operation)
+    : AdaptorInterfaces(connection, std::move(path)), operation_(std::move(operation)) {
   registerAdaptor();
 }
 
@@ -51,8 +71,31 @@ bool UpgradeJobs::Busy() const {
   return pending_ != nullptr || running_ != nullptr || program_.engine().UpgradeRunning();
 }
 
+sdbus::Error UpgradeJobs::BusyError() const {
+  const JobObject* job = running_ != nullptr ? running_ : pending_;
+  const bool backup = job != nullptr && backupLength_ > 0;
+  return sdbus::Error(kErrorBusy, std::string(backup ? "a firmware backup" : "a firmware upgrade") +
+                                      " runs; try again when it is over");
+}
+
+JobObject& UpgradeJobs::AddJob(const char* operation) {
+  const std::string path = kJobPathPrefix + std::to_string(jobs_.size() + 1);
+  jobs_.push_back(std::make_unique<JobObject>(connection_, path, operation));
+  return *jobs_.back();
+}
+
+sdbus::ObjectPath UpgradeJobs::StartBackup(unsigned position, const sdbus::UnixFd& fd, std::uint32_t length) {
+  if (Busy()) throw BusyError();
+  pending_ = &AddJob(kBackupOperation);
+  device_ = cli::DeviceLabel(program_.engine(), position);
+  backupPosition_ = position;
+  backupFd_ = fd;  // a descriptor of its own: the call's closes when the call returns
+  backupLength_ = length;
+  return sdbus::ObjectPath(pending_->getObjectPath());
+}
+
 sdbus::ObjectPath UpgradeJobs::Start(unsigned position, int fd, bool force) {
-  if (Busy()) throw sdbus::Error(kErrorBusy, "a firmware upgrade runs already; try again when it is over");
+  if (Busy()) throw BusyError();
   Engine& engine = program_.engine();
   const std::string device = cli::DeviceLabel(engine, position);
   ui_.Collect();
@@ -82,15 +125,21 @@ sdbus::ObjectPath UpgradeJobs::Start(unsigned position, int fd, bool force) {
                            ": it is much shorter than the firmware it replaces; add the option force to write it all "
                            "the same. The flash was not touched");
   }
-  const std::string path = kJobPathPrefix + std::to_string(jobs_.size() + 1);
-  jobs_.push_back(std::make_unique<JobObject>(connection_, path));
-  pending_ = jobs_.back().get();
+  pending_ = &AddJob(kUpgradeOperation);
   device_ = device;
-  return sdbus::ObjectPath(path);
+  backupLength_ = 0;
+  return sdbus::ObjectPath(pending_->getObjectPath());
 }
 
 void UpgradeJobs::ShowProgress() {
   const FirmwareUpgrade& firmware = program_.engine().firmware();
+  if (backupLength_ > 0) {
+    // The read counts its blocks.
+    const std::uint64_t read = static_cast<std::uint64_t>(std::max(firmware.progressCount(), 0)) * kSpiBlockSize;
+    running_->Show("read",
+                   static_cast<uint32_t>(std::min<std::uint64_t>(read * kWholePercent / backupLength_, kWholePercent)));
+    return;
+  }
   const int maximum = firmware.progressMaximum();
   const uint32_t percent = maximum > 0 ? static_cast<uint32_t>(static_cast<long long>(firmware.progressCount()) *
                                                                kWholePercent / static_cast<unsigned>(maximum))
@@ -109,23 +158,47 @@ int UpgradeJobs::RunPending() {
     while (connection_.processPendingRequest()) {
     }
   });
-  UpgradeOutcome outcome;
+  std::pair<bool, std::string> outcome;
   int held = 0;
   {
     const InterruptionHold hold(kKeepRunningNotice);
-    outcome = program_.engine().RunUpgrade();
+    outcome = backupLength_ > 0 ? RunBackup() : RunUpgrade();
     held = InterruptionHold::lastHeldSignal();
   }
   ui_.WhileWaiting({});
-  const bool ok = outcome == UpgradeOutcome::Succeeded;
+  running_->Complete(outcome.first, outcome.second);
+  running_ = nullptr;
+  backupFd_ = sdbus::UnixFd();
+  backupLength_ = 0;
+  return held;
+}
+
+std::pair<bool, std::string> UpgradeJobs::RunUpgrade() {
+  const bool ok = program_.engine().RunUpgrade() == UpgradeOutcome::Succeeded;
   std::string message = ui_.TakeMessages();
   if (ok)
     message = "the flash of " + device_ + " was upgraded";
   else if (message.empty())
     message = "the upgrade of " + device_ + " did not succeed";
-  running_->Complete(ok, message);
-  running_ = nullptr;
-  return held;
+  return {ok, message};
+}
+
+std::pair<bool, std::string> UpgradeJobs::RunBackup() {
+  Engine& engine = program_.engine();
+  std::vector<std::uint8_t> bytes;
+  const bool read = engine.BackupFlash(backupPosition_, backupLength_, bytes);
+  ui_.TakeMessages();  // the outcome says what matters
+  if (!read) {
+    const std::string& holder = engine.firmware().busyHolder();
+    if (!holder.empty())
+      return {false, engine.DrivePathText(engine.DriveAt(backupPosition_)) + " is in use by " + holder +
+                         "; try again when it has finished"};
+    return {false, "the flash could not be read"};
+  }
+  bytes.resize(backupLength_);
+  if (!WriteAll(backupFd_.get(), bytes))
+    return {false, std::string("the backup file could not be written: ") + std::strerror(errno)};
+  return {true, std::to_string(backupLength_) + " bytes of the flash of " + device_};
 }
 
 }  // namespace rur::service

@@ -51,18 +51,27 @@ pids+=($!)
 export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$work/bus"
 for _ in $(seq 50); do [ -S "$work/bus" ] && break; sleep 0.1; done
 
-# polkit played by python3-dbusmock, allowing the backup; without it the backup is left out.
+# polkit played by python3-dbusmock, allowing the backup and the mail; without it both are left out.
 backup_bytes=0
+mail_changes=0
 if "$python" -c "import dbusmock" 2>/dev/null; then
   "$python" -m dbusmock --system --template polkitd >"$work/polkit.log" 2>&1 &
   pids+=($!)
   polkit() { gdbus call --system --dest org.freedesktop.PolicyKit1 --object-path /org/freedesktop/PolicyKit1/Authority "$@"; }
   for _ in $(seq 100); do polkit --method org.freedesktop.DBus.Peer.Ping >/dev/null 2>&1 && break; sleep 0.1; done
-  polkit --method org.freedesktop.DBus.Mock.SetAllowed "['org.roderur.RodeRur1.backup-firmware']" >/dev/null
+  polkit --method org.freedesktop.DBus.Mock.SetAllowed \
+    "['org.roderur.RodeRur1.backup-firmware', 'org.roderur.RodeRur1.manage-mail']" >/dev/null
   backup_bytes=65536
+  mail_changes=1
 else
   echo "python3-dbusmock is not installed: the firmware backup is not tested"
 fi
+
+# Mail settings stored before the service starts, for the page to show.
+for setting in "SMTP smtp.example.org" "Addr rode-rur@example.org"; do
+  "$rurctl" --simulate="$scenario" --virtual-time --data-dir "$work/data" mail-set $setting >/dev/null
+done
+"$rurctl" --simulate="$scenario" --virtual-time --data-dir "$work/data" mail-recipients add admin@example.org >/dev/null
 
 # The bridge finds the page under XDG_DATA_HOME/cockpit and runs the tree's rurctl for backups.
 export XDG_DATA_HOME=$share
@@ -79,6 +88,6 @@ done
 
 "$python" "$(dirname "$0")/page_check.py" --url "http://127.0.0.1:$port/cockpit/@localhost/rode-rur/index.html" \
   --service "$service" --scenario "$scenario" --data-dir "$work/data" --log "$work/service.log" \
-  --downloads "$work/downloads" --backup-bytes "$backup_bytes" \
+  --downloads "$work/downloads" --backup-bytes "$backup_bytes" --mail-changes "$mail_changes" \
   ${screenshots:+--screenshots "$screenshots"} || fail "the page check failed (service output: $(cat "$work/service.log" 2>/dev/null))"
 echo "PASS: the page follows the service live"

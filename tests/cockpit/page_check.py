@@ -5,6 +5,8 @@
 Opened before the service runs, the page says how to start it; once the service owns its name the
 page fills itself: the mirror's mode text, both members' model and "present"; when the scenario
 pulls HDD2 the page shows it "absent" without a reload; when the service stops, the note returns.
+Meanwhile the mail panel shows the stored settings and recipients and, where polkit allows it,
+adds and removes a recipient; HDD1's SMART grades come on demand.
 """
 import argparse
 import os
@@ -23,6 +25,10 @@ PAGE_BOUND_S = 30
 MODEL = "KESTREL KD1000SX"
 MODE_TEXT = "Mirroring(RAID1)"
 START_HINT = "systemctl start rode-rur"
+# Stored before the service starts, by the test's script.
+SMTP_HOST = "smtp.example.org"
+RECIPIENT = "admin@example.org"
+NEW_RECIPIENT = "night-shift@example.org"
 
 
 class CheckFailed(Exception):
@@ -84,6 +90,28 @@ def check_backup(driver, args):
     wait_for(driver, f"a downloaded backup of {args.backup_bytes} bytes", complete)
 
 
+def recipients(driver):
+    return driver.find_element(By.ID, "recipient-list").text
+
+
+def check_mail_and_smart(driver, args):
+    """The mail panel shows the stored settings and changes the recipients through the service;
+    a member's SMART grades come from the service on demand."""
+    wait_for(driver, f"the SMTP server {SMTP_HOST}",
+             lambda: driver.find_element(By.ID, "mail-field-SMTP").get_attribute("value") == SMTP_HOST)
+    wait_for(driver, f"the recipient {RECIPIENT}", lambda: RECIPIENT in recipients(driver))
+    if args.mail_changes:
+        driver.find_element(By.ID, "recipient-address").send_keys(NEW_RECIPIENT)
+        driver.find_element(By.CSS_SELECTOR, "#recipient-add button").click()
+        wait_for(driver, f"the added {NEW_RECIPIENT}", lambda: NEW_RECIPIENT in recipients(driver))
+        driver.find_element(By.CSS_SELECTOR, f"button[aria-label='Remove {NEW_RECIPIENT}']").click()
+        wait_for(driver, f"{NEW_RECIPIENT} removed", lambda: NEW_RECIPIENT not in recipients(driver)
+                 and RECIPIENT in recipients(driver))
+    driver.find_element(By.CSS_SELECTOR, "tr[data-bay='1'] button").click()
+    wait_for(driver, "the SMART grades of HDD1",
+             lambda: len(driver.find_elements(By.CSS_SELECTOR, ".smart-area table.smart tbody tr")) > 0)
+
+
 def check(driver, args):
     driver.get(args.url)
     wait_for(driver, "the note that the service is not running",
@@ -101,6 +129,7 @@ def check(driver, args):
         rows = members(driver)
         if rows != [("HDD1", MODEL, "present"), ("HDD2", MODEL, "present")]:
             raise CheckFailed(f"before the pull the members read {rows}")
+        check_mail_and_smart(driver, args)
 
         wait_for(driver, "HDD2 as absent", lambda: ("HDD2", "", "absent") in members(driver))
         if not driver.execute_script("return window.rurNotReloaded === true"):
@@ -141,6 +170,8 @@ def main():
     parser.add_argument("--downloads", required=True, help="the browser's download folder")
     parser.add_argument("--backup-bytes", type=int, default=0,
                         help="the size of the firmware backup to download; 0 leaves the backup out")
+    parser.add_argument("--mail-changes", type=int, default=0,
+                        help="1: polkit allows the mail changes, and the page adds and removes a recipient")
     args = parser.parse_args()
     driver = browser(args.downloads)
     try:
