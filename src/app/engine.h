@@ -109,6 +109,9 @@ class Engine {
   }
   // Which drives detection probes (USB disks by default); before Start.
   void SetProbeScope(ProbeScope scope) { detection_.SetScope(std::move(scope)); }
+  // Where the host's service mails the alarms, this engine tells them to its listeners only:
+  // one alarm, one mail.
+  void SetAlarmsMailedElsewhere(bool elsewhere) { alarmsMailedElsewhere_ = elsewhere; }
   // The system reported a device change (any thread). A removal is kept until a detection that
   // started after it has been published.
   void DeviceChangeNotice(const DriveNotice& notice = {});
@@ -302,6 +305,7 @@ class Engine {
   bool started_ = false;
   bool programStarted_ = true;
   bool everDetected_ = false;
+  bool alarmsMailedElsewhere_ = false;
   bool refreshInProgress_ = false;
   unsigned refreshCounter_ = 0;
   DeviceMask changedMask_ = 0;

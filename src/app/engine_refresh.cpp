@@ -266,7 +266,7 @@ void Engine::RaiseAlarmWithSentences(std::uint8_t kind, unsigned device, std::ve
   for (const std::string& sentence : sentences) text += (text.empty() ? "" : " ") + sentence;
   alarms_.Count(kind);
   TellEvent(LogEvent{EventTag(LogEventKind::Alarm, device, bay), text, clock_.localTime(), kind});
-  if (!mail_) return;
+  if (!mail_ || alarmsMailedElsewhere_) return;
   if (mail_->MailSuppressMask & (1u << (kind - 1))) return;
   std::vector<std::string> lines;
   if (device < devices_.currentCount) {

@@ -31,10 +31,10 @@ bool StartAndDetect(CommandContext& context, std::string_view command, EventLogU
   Engine& engine = context.env.engine();
   const bool guest = context.env.options().serviceRuns;
   if (log == EventLogUse::Off || guest) engine.AttachEventLog(nullptr);
+  // Where the service runs, it alone mails the alarms: one alarm, one mail.
+  engine.SetAlarmsMailedElsewhere(guest);
   context.env.ui().note(std::string(command) + ": looking for enclosures among the drives");
   context.env.program().Start();
-  // Where the service runs, it alone mails the alarms: one alarm, one mail.
-  if (guest) context.env.program().mail().MailSuppressMask = ~std::uint32_t{0};
   if (!engine.RunUntilDetected(kDetectionWaitMs)) {
     Fail(context, command, "detection did not finish within " + std::to_string(kDetectionWaitMs / 1000) + " s");
     return false;

@@ -16,6 +16,7 @@
 #include "window/log_viewer.h"
 #include "window/main_window.h"
 #include "window/qt_text.h"
+#include "window/service_presence.h"
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
@@ -81,6 +82,9 @@ int main(int argc, char** argv) {
     return 1;
   }
   window.Attach(program);
+  // Where rode-rurd serves the host it mails the alarms; this window then shows them only.
+  const bool serviceRuns = !commandLine.options.simulate && rur::ui::ServiceServesHost();
+  program.engine().SetAlarmsMailedElsewhere(serviceRuns);
   rur::ui::InstanceServer instanceServer;
   QString listenError;
   if (instance.held() && !instanceServer.Listen(instanceSocket, listenError))
@@ -91,6 +95,8 @@ int main(int argc, char** argv) {
   rur::ui::LogViewerDialog hiddenViewer(program, window.dialogs(), nullptr);
   window.ShowTraces(commandLine.debug);
   window.Start();
+  window.sink().panel(4, serviceRuns ? "rode-rurd serves this host: it mails the alarms and keeps the host's day log"
+                                     : "Watching the enclosures in-process: this window mails the alarms");
   window.PlaceOnScreen();
   window.show();
   // Now that the window manager framed it, the title bar counts too.
