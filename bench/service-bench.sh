@@ -19,31 +19,13 @@ cleanup() {
 }
 trap cleanup EXIT
 
-cat >"$work/bus.conf" <<CONF
-<busconfig>
-  <type>system</type>
-  <listen>unix:path=$work/bus</listen>
-  <auth>EXTERNAL</auth>
-  <policy context="default">
-    <allow user="*"/>
-    <allow own="*"/>
-    <allow send_destination="*"/>
-    <allow receive_sender="*"/>
-  </policy>
-</busconfig>
-CONF
-dbus-daemon --config-file="$work/bus.conf" --nofork 2>/dev/null &
-pids+=($!)
-export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$work/bus"
-for _ in $(seq 50); do [ -S "$work/bus" ] && break; sleep 0.1; done
+# shellcheck source=/dev/null
+source "$(dirname "$0")/../tests/dbus/private-bus.sh"
+start_private_bus "$work"
 "$build/rode-rurd" --simulate="$scenario" --data-dir "$work/data" >"$work/service.log" 2>&1 &
 service=$!
 pids+=($service)
-for _ in $(seq 100); do
-  gdbus call --system --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
-    --method org.freedesktop.DBus.NameHasOwner org.roderur.RodeRur1 2>/dev/null | grep -q true && break
-  sleep 0.1
-done
+wait_for_service_name || true
 
 # The mean and the slowest wall time of RUNS runs of a command, in milliseconds.
 time_runs() {

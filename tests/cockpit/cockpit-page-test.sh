@@ -33,23 +33,9 @@ fail() {
   exit 1
 }
 
-cat >"$work/bus.conf" <<CONF
-<busconfig>
-  <type>system</type>
-  <listen>unix:path=$work/bus</listen>
-  <auth>EXTERNAL</auth>
-  <policy context="default">
-    <allow user="*"/>
-    <allow own="*"/>
-    <allow send_destination="*"/>
-    <allow receive_sender="*"/>
-  </policy>
-</busconfig>
-CONF
-dbus-daemon --config-file="$work/bus.conf" --nofork &
-pids+=($!)
-export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$work/bus"
-for _ in $(seq 50); do [ -S "$work/bus" ] && break; sleep 0.1; done
+# shellcheck source=/dev/null
+source "$(dirname "$0")/../dbus/private-bus.sh"
+start_private_bus "$work"
 
 # polkit played by python3-dbusmock, allowing the backup and the mail; without it both are left out.
 backup_bytes=0

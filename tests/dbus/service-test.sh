@@ -31,37 +31,18 @@ fail() {
   exit 1
 }
 
-cat >"$work/bus.conf" <<CONF
-<busconfig>
-  <type>system</type>
-  <listen>unix:path=$work/bus</listen>
-  <auth>EXTERNAL</auth>
-  <policy context="default">
-    <allow user="*"/>
-    <allow own="*"/>
-    <allow send_destination="*"/>
-    <allow receive_sender="*"/>
-  </policy>
-</busconfig>
-CONF
-dbus-daemon --config-file="$work/bus.conf" --nofork &
-pids+=($!)
-export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$work/bus"
-for _ in $(seq 50); do [ -S "$work/bus" ] && break; sleep 0.1; done
+# shellcheck source=/dev/null
+source "$(dirname "$0")/private-bus.sh"
+start_private_bus "$work"
 
 name=org.roderur.RodeRur1
 call() { gdbus call --system --dest "$name" "$@"; }
-has_owner() {
-  gdbus call --system --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
-    --method org.freedesktop.DBus.NameHasOwner "$name" 2>/dev/null | grep -q true
-}
 
 "$service" --simulate="$scenario" --data-dir "$work/data" >"$work/service.log" 2>&1 &
 pids+=($!)
 gdbus monitor --system --dest "$name" >"$work/signals.log" 2>&1 &
 pids+=($!)
-for _ in $(seq 100); do has_owner && break; sleep 0.1; done
-has_owner || fail "the service did not take $name"
+wait_for_service_name || fail "the service did not take $name"
 
 enclosure=/org/roderur/RodeRur1/enclosure1
 listed=$(call --object-path /org/roderur/RodeRur1 --method org.roderur.RodeRur1.Manager.GetEnclosures)
