@@ -10,17 +10,9 @@ here=$(cd "$(dirname "$0")" && pwd)
 build=${1:-$here/../build}
 scenario=${2:-$here/../tests/dbus/early-pull.json}
 runs=${3:-20}
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
 # shellcheck source=/dev/null
 source "$(dirname "$0")/../tests/dbus/private-bus.sh"
+
 start_private_bus "$work"
 "$build/rode-rurd" --simulate="$scenario" --data-dir "$work/data" >"$work/service.log" 2>&1 &
 service=$!

@@ -12,6 +12,7 @@
 #include <sdbus-c++/sdbus-c++.h>
 
 #include "cli/service_job.h"
+#include "platform/service_bus_names.h"
 #endif
 
 namespace rur::cli {
@@ -19,13 +20,13 @@ namespace rur::cli {
 #if RUR_SERVICE_CLIENT
 namespace {
 
-constexpr const char* kBusName = "org.roderur.RodeRur1";
-constexpr const char* kManagerPath = "/org/roderur/RodeRur1";
-constexpr const char* kManagerInterface = "org.roderur.RodeRur1.Manager";
-constexpr const char* kEnclosureInterface = "org.roderur.RodeRur1.Enclosure";
+using bus::kBusName;
+using bus::kEnclosureInterface;
+using bus::kJobInterface;
+using bus::kManagerInterface;
+using bus::kManagerPath;
 constexpr const char* kPropertiesInterface = "org.freedesktop.DBus.Properties";
-constexpr const char* kJobInterface = "org.roderur.RodeRur1.Job";
-constexpr const char* kNotAuthorizedError = "org.roderur.RodeRur1.Error.NotAuthorized";
+const std::string kNotAuthorizedError = std::string(bus::kErrorPrefix) + "NotAuthorized";
 // The longest a backup is waited for without its progress moving: far beyond one block's read.
 constexpr std::chrono::minutes kJobSilenceLimit{10};
 constexpr int kPollSliceMs = 200;

@@ -42,6 +42,7 @@
 #include "notify/mail_settings.h"
 #include "notify/queued_mail.h"
 #include "platform/input_file.h"
+#include "platform/service_bus_names.h"
 #include "platform/terminal_input.h"
 #include "transport/commands.h"
 #endif
@@ -51,12 +52,12 @@ namespace rur::cli {
 #if RUR_SERVICE_CLIENT
 namespace {
 
-constexpr const char* kBusName = "org.roderur.RodeRur1";
-constexpr const char* kManagerPath = "/org/roderur/RodeRur1";
-constexpr const char* kManagerInterface = "org.roderur.RodeRur1.Manager";
-constexpr const char* kEnclosureInterface = "org.roderur.RodeRur1.Enclosure";
-constexpr const char* kJobInterface = "org.roderur.RodeRur1.Job";
-constexpr const char* kErrorPrefix = "org.roderur.RodeRur1.Error.";
+using bus::kBusName;
+using bus::kEnclosureInterface;
+using bus::kErrorPrefix;
+using bus::kJobInterface;
+using bus::kManagerInterface;
+using bus::kManagerPath;
 constexpr const char* kUnknownObject = "org.freedesktop.DBus.Error.UnknownObject";
 // The longest a job is waited for between two of its signals: far beyond any erase or program step.
 constexpr std::chrono::minutes kJobSilenceLimit{10};

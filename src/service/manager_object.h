@@ -11,6 +11,7 @@
 #include <sdbus-c++/sdbus-c++.h>
 
 #include "app/program.h"
+#include "platform/service_bus_names.h"
 #include "service/enclosure_object.h"
 #include "service/rode_rur1_adaptor.h"
 #include "service/service_ui.h"
@@ -18,8 +19,8 @@
 
 namespace rur::service {
 
-constexpr const char* kBusName = "org.roderur.RodeRur1";
-constexpr const char* kManagerPath = "/org/roderur/RodeRur1";
+using bus::kBusName;
+using bus::kManagerPath;
 
 class ManagerObject final : public sdbus::AdaptorInterfaces<org::roderur::RodeRur1::Manager_adaptor> {
  public:

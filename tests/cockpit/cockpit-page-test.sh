@@ -19,22 +19,14 @@ for tool in dbus-daemon "$cockpit_ws" cockpit-bridge chromium chromedriver; do
 done
 "$python" -c "import selenium" 2>/dev/null || { echo "SKIP: python3-selenium is not installed"; exit 77; }
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
+# shellcheck source=/dev/null
+source "$(dirname "$0")/../dbus/private-bus.sh"
 fail() {
   echo "FAIL: $*"
   echo "--- cockpit-ws output"; cat "$work/cockpit.log" || true
   exit 1
 }
 
-# shellcheck source=/dev/null
-source "$(dirname "$0")/../dbus/private-bus.sh"
 start_private_bus "$work"
 
 # polkit played by python3-dbusmock, allowing the backup and the mail; without it both are left out.

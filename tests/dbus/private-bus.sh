@@ -1,6 +1,16 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Sourced by the scripts that run rode-rurd on a bus of their own standing in for the system bus.
-# They keep the processes they start in the array `pids` and end them on exit.
+# Sourced by the scripts that run rode-rurd on a bus of their own standing in for the system bus:
+# gives them a folder `work` and ends the processes they keep in the array `pids` on exit, then
+# removes the folder.
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
 
 # Starts a private bus with its socket in folder $1 and makes it the system bus of what follows.
 start_private_bus() {

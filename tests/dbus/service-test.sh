@@ -16,14 +16,8 @@ for tool in dbus-daemon gdbus; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
 done
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
+# shellcheck source=/dev/null
+source "$(dirname "$0")/private-bus.sh"
 fail() {
   echo "FAIL: $*"
   echo "--- service output"; cat "$work/service.log" || true
@@ -31,8 +25,6 @@ fail() {
   exit 1
 }
 
-# shellcheck source=/dev/null
-source "$(dirname "$0")/private-bus.sh"
 start_private_bus "$work"
 
 name=org.roderur.RodeRur1
