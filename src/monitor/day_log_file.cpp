@@ -1,84 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "monitor/day_log_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
-
 #include "monitor/event_log.h"
+#include "platform/appended_file.h"
 
 namespace rur {
-namespace {
-
-// A day log holds the alarms of the host's disks: readable by the owner and the group, not by all.
-constexpr mode_t kDayLogMode = 0640;
-
-std::string ErrnoText(const std::string& what, const std::string& path, int code) {
-  return "cannot " + what + " " + path + ": " + std::strerror(code);
-}
-
-int OpenForAppending(const std::string& path, std::string& error) {
-  constexpr int kFlags = O_RDWR | O_APPEND | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
-  int fd = ::open(path.c_str(), kFlags | O_CREAT | O_EXCL, kDayLogMode);
-  if (fd >= 0) {
-    // The mode must not depend on the umask of whoever made the day's first line.
-    ::fchmod(fd, kDayLogMode);
-    return fd;
-  }
-  if (errno == EEXIST) fd = ::open(path.c_str(), kFlags);
-  if (fd < 0) {
-    error = errno == ELOOP ? "cannot write " + path + ": it is a symbolic link, which is not followed"
-                           : ErrnoText("write", path, errno);
-    return -1;
-  }
-  if (!IsRegularFile(fd, path, "write", error)) {
-    ::close(fd);
-    return -1;
-  }
-  return fd;
-}
-
-}  // namespace
 
 bool AppendToDayLog(const std::string& path, const std::string& text, std::string& error) {
-  const int fd = OpenForAppending(path, error);
-  if (fd < 0) return false;
-  struct stat before {};
-  ::fstat(fd, &before);
-  // A file whose last line was left unended (by a hand, or a program cut off) gets its end first,
-  // so the first new line is not glued to it.
-  char last = '\n';
-  const std::string whole =
-      before.st_size > 0 && ::pread(fd, &last, 1, before.st_size - 1) == 1 && last != '\n' ? "\r\n" + text : text;
-  ssize_t written = 0;
-  do {
-    written = ::write(fd, whole.data(), whole.size());
-  } while (written < 0 && errno == EINTR);
-  const int code = errno;
-  bool ok = written == static_cast<ssize_t>(whole.size());
-  if (!ok) {
-    error = written < 0 ? ErrnoText("write", path, code) : "cannot write " + path + ": the disk is full";
-    // A part of the lines went in: take it back unless someone wrote after it, so the retry
-    // starts on a whole line.
-    struct stat after {};
-    if (written > 0 && ::fstat(fd, &after) == 0 && after.st_size == before.st_size + written)
-      (void)::ftruncate(fd, before.st_size);
-  }
-  if (::close(fd) != 0 && ok) {
-    error = ErrnoText("write", path, errno);
-    ok = false;
-  }
-  return ok;
+  constexpr mode_t kDayLogMode = 0640;
+  return AppendWholeLines(path, text, kDayLogMode, error);
 }
 
-FileReadStatus ProbeDayLog(const std::string& path) {
-  struct stat info {};
-  if (::lstat(path.c_str(), &info) == 0) return FileReadStatus::Ok;
-  return errno == ENOENT ? FileReadStatus::Missing : FileReadStatus::Failed;
-}
+FileReadStatus ProbeDayLog(const std::string& path) { return ProbeFile(path); }
 
 DayLogFile::DayLogFile() : append_(AppendToDayLog), probe_(ProbeDayLog) {}
 

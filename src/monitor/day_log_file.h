@@ -69,9 +69,8 @@ class DayLogFile {
   std::string lastError_;
 };
 
-// The production append: O_APPEND without following a link or waiting on a FIFO, a new file made
-// 0640 whatever the umask, one write; a write cut short is taken back so no line is ever split, and
-// a last line left unended gets its end before the new lines.
+// The production append (AppendWholeLines), a new day's file made 0640: it holds the alarms of the
+// host's disks, for the owner and the group only.
 bool AppendToDayLog(const std::string& path, const std::string& text, std::string& error);
 FileReadStatus ProbeDayLog(const std::string& path);
 

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <map>
 
@@ -334,10 +335,14 @@ TEST_F(RurctlTest, MonitorStreamsEventsAsJsonAndRunsAProgramOnEach) {
   std::vector<std::string> runs;
   std::istringstream hookLines(ran);
   for (std::string line; std::getline(hookLines, line);) runs.push_back(line.substr(0, line.find('|')));
-  const std::vector<std::string> expectedRuns{"member-removed", "alarm", "member-inserted", "member-initialized",
-                                              "rebuild-done"};
+  // On virtual time the five minutes pass in a moment and the programs run side by side: each
+  // event once, in whichever order the programs got to write.
+  std::vector<std::string> expectedRuns{"member-removed", "alarm", "member-inserted", "member-initialized",
+                                        "rebuild-done"};
+  std::sort(runs.begin(), runs.end());
+  std::sort(expectedRuns.begin(), expectedRuns.end());
   EXPECT_EQ(runs, expectedRuns);
-  EXPECT_EQ(ran.rfind("member-removed|1|1|simulated drive 1|2|2026-03-14T09:00:", 0), 0u) << ran;
+  EXPECT_NE(("\n" + ran).find("\nmember-removed|1|1|simulated drive 1|2|2026-03-14T09:00:"), std::string::npos) << ran;
   EXPECT_NE(ran.find("|D1 HDD2 was removed, 05"), std::string::npos) << ran;
   EXPECT_NE(run.err.find("monitor: ./missing-hook could not be started for member-removed"), std::string::npos)
       << run.err;

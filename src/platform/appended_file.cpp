@@ -1,0 +1,79 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Appending on Linux: one write with O_APPEND, never through a link or into a FIFO.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "platform/appended_file.h"
+
+namespace rur {
+namespace {
+
+std::string ErrnoText(const std::string& what, const std::string& path, int code) {
+  return "cannot " + what + " " + path + ": " + std::strerror(code);
+}
+
+int OpenForAppending(const std::string& path, mode_t mode, std::string& error) {
+  constexpr int kFlags = O_RDWR | O_APPEND | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
+  int fd = ::open(path.c_str(), kFlags | O_CREAT | O_EXCL, mode);
+  if (fd >= 0) {
+    // The mode must not depend on the umask of whoever made the file.
+    ::fchmod(fd, mode);
+    return fd;
+  }
+  if (errno == EEXIST) fd = ::open(path.c_str(), kFlags);
+  if (fd < 0) {
+    error = errno == ELOOP ? "cannot write " + path + ": it is a symbolic link, which is not followed"
+                           : ErrnoText("write", path, errno);
+    return -1;
+  }
+  if (!IsRegularFile(fd, path, "write", error)) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+}  // namespace
+
+bool AppendWholeLines(const std::string& path, const std::string& text, mode_t mode, std::string& error) {
+  const int fd = OpenForAppending(path, mode, error);
+  if (fd < 0) return false;
+  struct stat before {};
+  ::fstat(fd, &before);
+  // A file whose last line was left unended (by a hand, or a program cut off) gets its end first,
+  // so the first new line is not glued to it.
+  char last = '\n';
+  const std::string whole =
+      before.st_size > 0 && ::pread(fd, &last, 1, before.st_size - 1) == 1 && last != '\n' ? "\r\n" + text : text;
+  ssize_t written = 0;
+  do {
+    written = ::write(fd, whole.data(), whole.size());
+  } while (written < 0 && errno == EINTR);
+  const int code = errno;
+  bool ok = written == static_cast<ssize_t>(whole.size());
+  if (!ok) {
+    error = written < 0 ? ErrnoText("write", path, code) : "cannot write " + path + ": the disk is full";
+    // A part of the lines went in: take it back unless someone wrote after it, so the retry
+    // starts on a whole line.
+    struct stat after {};
+    if (written > 0 && ::fstat(fd, &after) == 0 && after.st_size == before.st_size + written)
+      (void)::ftruncate(fd, before.st_size);
+  }
+  if (::close(fd) != 0 && ok) {
+    error = ErrnoText("write", path, errno);
+    ok = false;
+  }
+  return ok;
+}
+
+FileReadStatus ProbeFile(const std::string& path) {
+  struct stat info {};
+  if (::lstat(path.c_str(), &info) == 0) return FileReadStatus::Ok;
+  return errno == ENOENT ? FileReadStatus::Missing : FileReadStatus::Failed;
+}
+
+}  // namespace rur
