@@ -112,6 +112,9 @@ class Engine {
   // Where the host's service mails the alarms, this engine tells them to its listeners only:
   // one alarm, one mail.
   void SetAlarmsMailedElsewhere(bool elsewhere) { alarmsMailedElsewhere_ = elsewhere; }
+  // The controllers are asked through `relay` (the host's service) rather than on the devices.
+  void SetControllerRelay(ControllerRelay* relay) { channel_.SetRelay(relay); }
+  bool controllersRelayed() const { return channel_.relayed(); }
   // The system reported a device change (any thread). A removal is kept until a detection that
   // started after it has been published.
   void DeviceChangeNotice(const DriveNotice& notice = {});

@@ -90,6 +90,10 @@ bool Program::Open(const ProgramOptions& options, Ui& ui, std::string& error) {
     simulator_ = host.get();
     volumes = [host = host.get()] { return host->volumes(); };
     drives_ = std::move(host);
+  } else if (relayedToOpen_) {
+    relayed_ = relayedToOpen_.get();
+    drives_ = std::move(relayedToOpen_);
+    volumes = [] { return ListHostVolumes(); };
   } else {
     auto host = std::make_unique<HostDriveSource>();
     hostDrives_ = host.get();
@@ -105,9 +109,15 @@ bool Program::Open(const ProgramOptions& options, Ui& ui, std::string& error) {
   dataDirectory_ = folders.data;
 
   engine_ = std::make_unique<Engine>(*drives_, volumes, *clock_, ui);
+  if (relayed_) engine_->SetControllerRelay(relayed_);
   engine_->UseDataFolder(dataDirectory_);
   eventLog_ = std::make_unique<EventLogWriter>(dataDirectory_);
   engine_->AttachEventLog(eventLog_.get());
+  if (relayed_) {
+    // The service keeps the host's day log; a client's lines stay in its memory.
+    eventLog_->setFileFunctions([](const std::string&, const std::string&, std::string&) { return true; },
+                                [](const std::string&, std::string&) { return FileReadStatus::Missing; });
+  }
   journal_ = MakeUpgradeJournal(options, dataDirectory_);
   engine_->AttachUpgradeJournal(journal_.get(), [this](unsigned drive) { return DrivePath(drive); });
 
@@ -147,6 +157,10 @@ bool Program::Open(const ProgramOptions& options, Ui& ui, std::string& error) {
   if (simulator_) {
     simulator_->setDeviceChangeListener([this](const DriveNotice& notice) { engine_->DeviceChangeNotice(notice); });
     engine_->SetStepHook([this] { simulator_->Advance(); });
+  } else if (relayed_) {
+    engine_->SetStepHook([this] {
+      for (const DriveNotice& notice : relayed_->TakeNotices()) engine_->DeviceChangeNotice(notice);
+    });
   } else if (udev_->active()) {
     engine_->SetStepHook([this] {
       for (const DriveNotice& notice : udev_->TakeEvents()) engine_->DeviceChangeNotice(notice);
@@ -157,10 +171,13 @@ bool Program::Open(const ProgramOptions& options, Ui& ui, std::string& error) {
   return true;
 }
 
+void Program::RelayThrough(std::unique_ptr<RelayedDrives> drives) { relayedToOpen_ = std::move(drives); }
+
 std::string Program::DrivePath(unsigned drive) const {
-  if (hostDrives_) {
-    // Detection already listed the drives it probed; the host is asked only for others.
+  if (hostDrives_ || relayed_) {
     const std::string probed = engine_ ? engine_->DriveNames(drive).path : std::string();
+    if (relayed_) return probed.empty() ? "drive " + std::to_string(drive) : probed;
+    // Detection already listed the drives it probed; the host is asked only for others.
     return probed.empty() ? hostDrives_->DrivePath(drive) : probed;
   }
   return "simulated drive " + std::to_string(drive);

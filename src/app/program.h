@@ -11,6 +11,7 @@
 
 #include "app/engine.h"
 #include "app/mail_refusals.h"
+#include "app/relayed_drives.h"
 #include "firmware/upgrade_status.h"
 #include "platform/hook_runner.h"
 
@@ -52,6 +53,11 @@ class Program {
   ~Program();
   Program(const Program&) = delete;
   Program& operator=(const Program&) = delete;
+
+  // Before Open: the enclosures are those of the host's service, asked through it (not with
+  // simulate). Detection, the watch and the pages run as usual on its answers.
+  void RelayThrough(std::unique_ptr<RelayedDrives> drives);
+  bool relayed() const { return relayed_ != nullptr; }
 
   // Builds everything; false with a message when the scenario or the data folder is unusable.
   bool Open(const ProgramOptions& options, Ui& ui, std::string& error);
@@ -118,7 +124,9 @@ class Program {
   std::unique_ptr<UpgradeJournal> journal_;
   std::unique_ptr<HookRunner> hooks_;
   std::unique_ptr<MetricsTextfile> metrics_;
-  HostDriveSource* hostDrives_ = nullptr;  // drives_ when working on the host's disks
+  HostDriveSource* hostDrives_ = nullptr;         // drives_ when working on the host's disks
+  std::unique_ptr<RelayedDrives> relayedToOpen_;  // given before Open
+  RelayedDrives* relayed_ = nullptr;              // drives_ when the host's service owns the controllers
   bool unfinishedReported_ = false;
   bool logUnfinished_ = true;
   bool closed_ = false;

@@ -11,6 +11,7 @@
 #include "monitor/member_disk.h"
 #include "service/authorization.h"
 #include "service/service_errors.h"
+#include "smart/read_smart_pages.h"
 #include "transport/commands.h"
 #include "transport/controller_channel.h"
 
@@ -205,6 +206,26 @@ std::tuple<uint8_t, std::vector<uint8_t>> EnclosureObject::Query(const uint8_t& 
     throw sdbus::Error(kErrorBusy,
                        "drive " + std::to_string(status_.drive) + " is in use by " + channel.record().busyHolder);
   return {result, std::vector<uint8_t>(answer.begin(), answer.end())};
+}
+
+std::tuple<uint8_t, std::vector<uint8_t>> EnclosureObject::ReadMemberPage(const uint8_t& ataCode, const uint8_t& port) {
+  // Reads only: other ATA commands could change the disk.
+  constexpr std::uint8_t kPageReads[] = {ATA_IDENTIFY_DEVICE, SMART_READ_DATA, SMART_READ_THRESHOLDS};
+  if (std::find(std::begin(kPageReads), std::end(kPageReads), ataCode) == std::end(kPageReads))
+    throw sdbus::Error(kErrorInvalidArgument, "not a page read; the codes are 236, 208 and 209");
+  if (port > 1) throw sdbus::Error(kErrorInvalidArgument, "the port is 0 or 1, not " + std::to_string(port));
+  Position();
+  SmartPage page{};
+  ControllerChannel channel(program_.drives(), program_.clock(), ui_);
+  // One hold for the issue and its fetches, so no other command comes between them.
+  const HoldAttempt held = program_.drives().HoldController(status_.drive, kShortCommandHoldWaitMs);
+  if (held.outcome == HoldAttempt::Outcome::Busy)
+    throw sdbus::Error(kErrorBusy, "drive " + std::to_string(status_.drive) + " is in use by " + held.holder);
+  if (held.outcome == HoldAttempt::Outcome::Failed)
+    throw sdbus::Error(kErrorFailed, "cannot reach drive " + std::to_string(status_.drive) + ": " + held.error);
+  const bool whole = rur::ReadMemberPage(channel, status_.drive, ataCode, port, page);
+  const ResultCode result = whole ? kResultOk : channel.record().lastResult;
+  return {result, std::vector<uint8_t>(page.begin(), page.end())};
 }
 
 sdbus::ObjectPath EnclosureObject::UpgradeFirmware(const sdbus::UnixFd& fd,

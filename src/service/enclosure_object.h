@@ -60,6 +60,7 @@ class EnclosureObject final : public sdbus::AdaptorInterfaces<org::roderur::Rode
   sdbus::ObjectPath BackupFirmware(const sdbus::UnixFd& fd, const uint32_t& length) override;
   std::map<std::string, sdbus::Variant> GetSmart(const uint32_t& member) override;
   std::tuple<uint8_t, std::vector<uint8_t>> Query(const uint8_t& code) override;
+  std::tuple<uint8_t, std::vector<uint8_t>> ReadMemberPage(const uint8_t& ataCode, const uint8_t& port) override;
   sdbus::ObjectPath UpgradeFirmware(const sdbus::UnixFd& fd,
                                     const std::map<std::string, sdbus::Variant>& options) override;
   // "Device1 (drive 2)", as rurctl names it.

@@ -10,9 +10,9 @@ namespace {
 
 constexpr std::uint8_t kBayPresent[kSmartBays] = {kHdd1Present, kHdd2Present};
 
-// Issues the SMART command on one port and fetches its four chunks into the page. A chunk that
-// cannot be fetched keeps its previous bytes. Returns false when any series of attempts was given up.
-bool ReadBayPage(ControllerChannel& channel, unsigned drive, std::uint8_t kind, std::uint8_t port, SmartPage& page) {
+}  // namespace
+
+bool ReadMemberPage(ControllerChannel& channel, unsigned drive, std::uint8_t kind, std::uint8_t port, SmartPage& page) {
   Sector answer{};
   bool issued = false;
   // Another process holding the controller will not let go within the attempts.
@@ -38,12 +38,10 @@ bool ReadBayPage(ControllerChannel& channel, unsigned drive, std::uint8_t kind, 
   return complete;
 }
 
-}  // namespace
-
 bool ReadBayPagesNow(ControllerChannel& channel, const SmartEnclosure& enclosure, unsigned bay, SmartBayPages& pages) {
   const std::uint8_t port = SmartPort(bay, enclosure.memberOrder);
-  const bool thresholds = ReadBayPage(channel, enclosure.drive, SMART_READ_THRESHOLDS, port, pages.thresholds);
-  pages.dataRead = ReadBayPage(channel, enclosure.drive, SMART_READ_DATA, port, pages.data);
+  const bool thresholds = ReadMemberPage(channel, enclosure.drive, SMART_READ_THRESHOLDS, port, pages.thresholds);
+  pages.dataRead = ReadMemberPage(channel, enclosure.drive, SMART_READ_DATA, port, pages.data);
   return thresholds && pages.dataRead;
 }
 
@@ -74,7 +72,7 @@ int ReadSmartPages(std::uint8_t kind, ControllerChannel& channel, std::span<cons
         if (!thresholds) pages.dataRead = false;
         continue;
       }
-      const bool whole = ReadBayPage(channel, enclosure.drive, kind, SmartPort(bay, enclosure.memberOrder), page);
+      const bool whole = ReadMemberPage(channel, enclosure.drive, kind, SmartPort(bay, enclosure.memberOrder), page);
       if (!thresholds) pages.dataRead = whole;
       if (!whole) {
         gaveUp = true;

@@ -38,6 +38,11 @@ constexpr std::uint8_t SmartPort(unsigned bay, bool memberOrder) {
 int ReadSmartPages(std::uint8_t kind, ControllerChannel& channel, std::span<const SmartEnclosure> enclosures,
                    SmartState& state);
 
+// Issues the ATA command `kind` on one controller port and fetches its four chunks into the page.
+// A chunk that cannot be fetched keeps its previous bytes. False when any series of attempts was
+// given up (the channel's record tells a busy controller).
+bool ReadMemberPage(ControllerChannel& channel, unsigned drive, std::uint8_t kind, std::uint8_t port, SmartPage& page);
+
 // Reads the threshold and data pages of one bay that holds a disk now, outside the passes (the
 // source of a rebuild that just started). False when either page was not read whole.
 bool ReadBayPagesNow(ControllerChannel& channel, const SmartEnclosure& enclosure, unsigned bay, SmartBayPages& pages);

@@ -26,11 +26,20 @@ ControllerChannel::ControllerChannel(DriveSource& drives, PollClock& clock, Even
     : drives_(drives), clock_(clock), pump_(pump) {}
 
 ResultCode ControllerChannel::Query(unsigned drive, std::uint8_t code, Sector& answer) {
+  if (relay_ != nullptr) return TakeRelayedAnswer(relay_->Query(drive, code, answer), answer);
   const std::uint32_t limit = code == QUERY_PROBE ? kProbePollLimitMs : kCommandPollLimitMs;
   return SendFrameCommand(drive, Command{kGroupRead, code, QueryParams(), nullptr, limit}, answer);
 }
 
 ResultCode ControllerChannel::AtaIssue(unsigned drive, std::uint8_t ataCode, std::uint8_t member, Sector& answer) {
+  if (relay_ != nullptr) {
+    // The relay reads the whole page at once; the fetches that follow take it chunk by chunk.
+    relayedPage_ = RelayedPage{drive, ataCode, member, false, {}};
+    const ResultCode result = relay_->ReadMemberPage(drive, ataCode, member, relayedPage_.bytes);
+    relayedPage_.valid = result == kResultOk;
+    answer.fill(0);
+    return record_.lastResult = result;
+  }
   std::array<std::uint8_t, kFramePayloadSize> payload{};
   std::copy(std::begin(kFisTemplate), std::end(kFisTemplate), payload.begin());
   if (ataCode == ATA_IDENTIFY_DEVICE) {
@@ -46,11 +55,22 @@ ResultCode ControllerChannel::AtaIssue(unsigned drive, std::uint8_t ataCode, std
 
 ResultCode ControllerChannel::AtaFetch(unsigned drive, std::uint8_t ataCode, std::uint8_t member, std::uint8_t chunk,
                                        Sector& answer) {
+  if (relay_ != nullptr) {
+    const RelayedPage& page = relayedPage_;
+    if (!page.valid || page.drive != drive || page.ataCode != ataCode || page.port != member || chunk < 1 ||
+        chunk > kAtaChunkCount)
+      return record_.lastResult = kResultNoAnswer;
+    answer.fill(0);
+    std::copy_n(page.bytes.begin() + (chunk - 1) * kResponseDataWindowSize, kResponseDataWindowSize,
+                answer.begin() + kResponseDataWindowOffset);
+    return record_.lastResult = kResultOk;
+  }
   return SendFrameCommand(drive, Command{kGroupRead, CMD_ATA_FETCH, {ataCode, member, chunk}, nullptr, kAtaPollLimit},
                           answer);
 }
 
 ResultCode ControllerChannel::SpiRead(ScsiDevice& device, std::uint32_t address, std::uint8_t* out) {
+  if (relay_ != nullptr) return record_.lastResult = kResultOpenFailed;
   const ResultCode result =
       Execute(device, Command{kGroupRead, CMD_SPI_READ, SpiParams(address), nullptr, kCommandPollLimitMs});
   if (result == kResultOk && record_.lastStatus == kStatusDone && out != nullptr) {
@@ -60,10 +80,12 @@ ResultCode ControllerChannel::SpiRead(ScsiDevice& device, std::uint32_t address,
 }
 
 ResultCode ControllerChannel::SpiWrite(ScsiDevice& device, std::uint32_t address, const std::uint8_t* data) {
+  if (relay_ != nullptr) return record_.lastResult = kResultOpenFailed;
   return Execute(device, Command{kGroupPayload, CMD_SPI_WRITE, SpiParams(address), data, kCommandPollLimitMs});
 }
 
 ResultCode ControllerChannel::SpiErase(ScsiDevice& device, std::uint32_t address) {
+  if (relay_ != nullptr) return record_.lastResult = kResultOpenFailed;
   return Execute(device, Command{kGroupErase, CMD_SPI_ERASE, SpiParams(address), nullptr, kCommandPollLimitMs});
 }
 
@@ -79,6 +101,16 @@ ResultCode ControllerChannel::SendFrameCommand(unsigned drive, const Command& co
   const ResultCode result = Execute(*device, command);
   device.reset();  // closed before the caller sees the answer
   answer = record_.answer;
+  return record_.lastResult = result;
+}
+
+ResultCode ControllerChannel::TakeRelayedAnswer(ResultCode result, const Sector& answer) {
+  record_.answer = answer;
+  if (const auto kind = MatchSignatures(answer)) {
+    record_.controllerKind = *kind;
+    record_.lastStatus = MapStatusByte(answer[kResponseStatusOffset]);
+  }
+  if (result == kResultControllerBusy) record_.busyHolder = "rode-rurd, the host's service";
   return record_.lastResult = result;
 }
 

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "transport/command_frame.h"
+#include "transport/controller_relay.h"
 #include "transport/pacing.h"
 #include "transport/response_sector.h"
 #include "transport/result_codes.h"
@@ -47,6 +48,11 @@ class ControllerChannel {
   ResultCode SpiWrite(ScsiDevice& device, std::uint32_t address, const std::uint8_t* data);
   ResultCode SpiErase(ScsiDevice& device, std::uint32_t address);
 
+  // From now on the queries and member pages go to `relay` (null: to the devices again); the SPI
+  // commands are then refused.
+  void SetRelay(ControllerRelay* relay) { relay_ = relay; }
+  bool relayed() const { return relay_ != nullptr; }
+
   const RequestRecord& record() const { return record_; }
   ControllerKind controllerKind() const { return record_.controllerKind; }
   DriveSource& drives() { return drives_; }
@@ -61,6 +67,8 @@ class ControllerChannel {
   };
 
   ResultCode SendFrameCommand(unsigned drive, const Command& command, Sector& answer);
+  // A relayed answer kept in the record as a device's would be.
+  ResultCode TakeRelayedAnswer(ResultCode result, const Sector& answer);
   // Frame, transmission, wait and result mapping on an open device.
   ResultCode Execute(ScsiDevice& device, const Command& command);
   bool TransmitSequence(ScsiDevice& device);
@@ -71,6 +79,14 @@ class ControllerChannel {
   EventPump& pump_;
   RequestRecord record_;
   Sector scratch_{};  // data of frame and separator reads, which means nothing
+  ControllerRelay* relay_ = nullptr;
+  // The member page the relay gave for the last ATA issue, served chunk by chunk to the fetches.
+  struct RelayedPage {
+    unsigned drive = 0;
+    std::uint8_t ataCode = 0, port = 0;
+    bool valid = false;
+    MemberPage bytes{};
+  } relayedPage_;
 };
 
 // The SPI block number of a byte address: 128-byte blocks, kept to 16 bits, high byte first.

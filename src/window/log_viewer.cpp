@@ -14,6 +14,7 @@
 #include "window/artwork.h"
 #include "window/qt_text.h"
 
+#include "window/service_log.h"
 #include "window/window_palette.h"
 
 namespace rur::ui {
@@ -81,6 +82,12 @@ LogViewerDialog::LogViewerDialog(Program& program, DialogHooks dialogs, QWidget*
 
 const std::vector<std::string>& LogViewerDialog::Log() const {
   static const std::vector<std::string> kNoLog;
+  if (program_.relayed()) {
+    std::vector<std::string> lines;
+    std::string error;
+    if (FetchServiceDayLog(lines, error)) serviceLines_ = std::move(lines);
+    return serviceLines_;
+  }
   const EventLogWriter* log = program_.engine().eventLog();
   return log ? log->lines() : kNoLog;
 }

@@ -52,6 +52,8 @@ class LogViewerDialog : public QDialog {
   QTimer* followTimer_ = nullptr;          // Timer1
   LogFollower follower_;
   QString chosenPath_;
+  // The service's day log, for a window that is its client; kept when the service cannot be asked.
+  mutable std::vector<std::string> serviceLines_;
 };
 
 }  // namespace rur::ui

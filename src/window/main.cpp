@@ -16,6 +16,7 @@
 #include "window/log_viewer.h"
 #include "window/main_window.h"
 #include "window/qt_text.h"
+#include "window/service_drives.h"
 #include "window/service_presence.h"
 
 int main(int argc, char** argv) {
@@ -77,13 +78,15 @@ int main(int argc, char** argv) {
   // The window outlives the program, which reports to it until its very end.
   rur::ui::MainWindow window;
   rur::Program program;
+  // Where rode-rurd serves the host, this window is its client: it asks the service for the
+  // enclosures and their controllers, and leaves the alarm mail to it.
+  const bool serviceRuns = !commandLine.options.simulate && rur::ui::ServiceServesHost();
+  if (serviceRuns) program.RelayThrough(std::make_unique<rur::ui::ServiceDrives>());
   if (!program.Open(commandLine.options, window.sink(), error)) {
     window.ShowMessage(rur::ui::Q(error), QStringLiteral("Error"), rur::MessageKind::Error);
     return 1;
   }
   window.Attach(program);
-  // Where rode-rurd serves the host it mails the alarms; this window then shows them only.
-  const bool serviceRuns = !commandLine.options.simulate && rur::ui::ServiceServesHost();
   program.engine().SetAlarmsMailedElsewhere(serviceRuns);
   rur::ui::InstanceServer instanceServer;
   QString listenError;
@@ -95,8 +98,10 @@ int main(int argc, char** argv) {
   rur::ui::LogViewerDialog hiddenViewer(program, window.dialogs(), nullptr);
   window.ShowTraces(commandLine.debug);
   window.Start();
-  window.sink().panel(4, serviceRuns ? "rode-rurd serves this host: it mails the alarms and keeps the host's day log"
-                                     : "Watching the enclosures in-process: this window mails the alarms");
+  window.sink().panel(
+      4, serviceRuns
+             ? "Client of rode-rurd: the service reads the enclosures, mails the alarms and keeps the host's day log"
+             : "Watching the enclosures in-process: this window mails the alarms");
   window.PlaceOnScreen();
   window.show();
   // Now that the window manager framed it, the title bar counts too.

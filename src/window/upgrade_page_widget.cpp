@@ -200,8 +200,9 @@ void UpgradePageWidget::ShowChecksum(const QString& text) { checksumLabel_->setT
 void UpgradePageWidget::StartUpgrade() {
   Engine* engine = host_.engine();
   if (!engine) return;
-  // A click while a run goes on is refused by the engine, and says so.
-  if (engine->UpgradeRunning()) {
+  // A click while a run goes on, or where the service owns the controllers, is refused by the
+  // engine, and says so.
+  if (engine->UpgradeRunning() || engine->controllersRelayed()) {
     engine->RunUpgrade();
     return;
   }

@@ -14,13 +14,10 @@ cockpit_ws=/usr/lib/cockpit/cockpit-ws
 # Debian's selenium lives beside the system's Python, which another python3 on PATH may hide.
 python=/usr/bin/python3
 [ -x "$python" ] || python=python3
-for tool in dbus-daemon "$cockpit_ws" cockpit-bridge chromium chromedriver; do
-  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
-done
-"$python" -c "import selenium" 2>/dev/null || { echo "SKIP: python3-selenium is not installed"; exit 77; }
-
 # shellcheck source=/dev/null
 source "$(dirname "$0")/../dbus/private-bus.sh"
+require_tools dbus-daemon "$cockpit_ws" cockpit-bridge chromium chromedriver
+"$python" -c "import selenium" 2>/dev/null || { echo "SKIP: python3-selenium is not installed"; exit 77; }
 fail() {
   echo "FAIL: $*"
   echo "--- cockpit-ws output"; cat "$work/cockpit.log" || true

@@ -3,6 +3,13 @@
 # gives them a folder `work` and ends the processes they keep in the array `pids` on exit, then
 # removes the folder.
 
+# Exits 77 (the test is skipped) unless every tool named is installed.
+require_tools() {
+  for tool in "$@"; do
+    command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
+  done
+}
+
 work=$(mktemp -d)
 pids=()
 cleanup() {

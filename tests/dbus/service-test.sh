@@ -12,12 +12,9 @@ set -euo pipefail
 service=$1
 rurctl=$2
 scenario=$3
-for tool in dbus-daemon gdbus; do
-  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
-done
-
 # shellcheck source=/dev/null
 source "$(dirname "$0")/private-bus.sh"
+require_tools dbus-daemon gdbus
 fail() {
   echo "FAIL: $*"
   echo "--- service output"; cat "$work/service.log" || true
@@ -43,6 +40,12 @@ property() { call --object-path "$enclosure" --method org.freedesktop.DBus.Prope
 [ "$(property Mode)" = "(<'Mirroring(RAID1)'>,)" ] || fail "Mode reads $(property Mode)"
 members=$(property Members)
 [[ $members == *"'model': <'KESTREL KD1000SX'>"* ]] || fail "Members lacks the disks' model: $members"
+# A member's SMART page is open to every local user, as a window that is the service's client reads
+# it; an ATA command that is not a page read is refused.
+page=$(call --object-path "$enclosure" --method org.roderur.RodeRur1.Enclosure.ReadMemberPage 208 0)
+[[ $page == "(byte 0x00, [byte 0x"* ]] || fail "ReadMemberPage of HDD1's SMART data: $page"
+refusal=$(call --object-path "$enclosure" --method org.roderur.RodeRur1.Enclosure.ReadMemberPage 239 0 2>&1 || true)
+[[ $refusal == *org.roderur.RodeRur1.Error.InvalidArgument* ]] || fail "ReadMemberPage sends SET FEATURES: $refusal"
 refusal=$(call --object-path /org/roderur/RodeRur1 --method org.roderur.RodeRur1.Manager.GetLog 14-03-2026 2>&1 || true)
 [[ $refusal == *org.roderur.RodeRur1.Error.InvalidArgument* ]] || fail "GetLog takes a day of the wrong form: $refusal"
 

@@ -3,6 +3,7 @@
 
 #include "platform/clock.h"
 #include "platform/user_interface.h"
+#include "smart/read_smart_pages.h"
 #include "support/recording_ui.h"
 #include "support/scripted_device.h"
 #include "transport/commands.h"
@@ -174,6 +175,42 @@ TEST_F(ChannelTest, AtaIssueCarriesTheRegisterFis) {
   EXPECT_EQ(channel.AtaIssue(0, ATA_IDENTIFY_DEVICE, 0, answer), kResultOk);
   EXPECT_EQ(channel.record().frame.bytes[kFramePayloadOffset + 2], 0xEC);
   EXPECT_EQ(channel.record().frame.bytes[kFramePayloadOffset + 3], 0x00);
+}
+
+// A channel whose controllers another process owns: queries and whole member pages come from the
+// relay, the fetches after an issue are served from the page it gave, and no request reaches a
+// device, the SPI commands included.
+TEST_F(ChannelTest, ARelayedChannelNeverReachesTheDevice) {
+  struct Relay final : ControllerRelay {
+    ResultCode queryResult = kResultOk;
+    ResultCode Query(unsigned, std::uint8_t, Sector& out) override {
+      out = SignedAnswer(0x20);
+      return queryResult;
+    }
+    ResultCode ReadMemberPage(unsigned, std::uint8_t, std::uint8_t port, MemberPage& page) override {
+      for (std::size_t i = 0; i < page.size(); ++i) page[i] = static_cast<std::uint8_t>(i / 128 + port * 16);
+      return kResultOk;
+    }
+  } relay;
+  channel.SetRelay(&relay);
+  EXPECT_EQ(channel.Query(0, QUERY_MEMBERS, answer), kResultOk);
+  EXPECT_EQ(answer[kResponseStatusOffset], 0x20);
+  relay.queryResult = kResultControllerBusy;
+  EXPECT_EQ(channel.Query(0, QUERY_MEMBERS, answer), kResultControllerBusy);
+  EXPECT_NE(channel.record().busyHolder, "");
+
+  SmartPage page{};
+  ASSERT_TRUE(ReadMemberPage(channel, 0, SMART_READ_DATA, 1, page));
+  for (std::size_t i = 0; i < page.size(); i += 127) EXPECT_EQ(page[i], i / 128 + 16) << i;
+  // A fetch for another page than the one issued gets nothing.
+  EXPECT_EQ(channel.AtaFetch(0, SMART_READ_THRESHOLDS, 1, 1, answer), kResultNoAnswer);
+
+  std::uint8_t block[kSpiBlockSize] = {};
+  DeviceHandle device = drives.OpenPhysicalDrive(0);
+  EXPECT_EQ(channel.SpiRead(*device, 0, block), kResultOpenFailed);
+  EXPECT_EQ(channel.SpiErase(*device, 0), kResultOpenFailed);
+  EXPECT_EQ(channel.SpiWrite(*device, 0, block), kResultOpenFailed);
+  EXPECT_TRUE(drives.disk.requests.empty());
 }
 
 }  // namespace
