@@ -32,10 +32,8 @@ std::optional<UpgradeVersions> Engine::PickedUpgradeVersions() const {
 UpgradeOutcome Engine::RunUpgrade() {
   if (controllersRelayed()) {
     // The flash is the service's to write: a run here could not read or write it.
-    ui_.messageBox(
-        "rode-rurd owns the controllers of this host: upgrade through it with \"rurctl firmware FILE\" "
-        "(it asks for the administrator's consent).",
-        "Firmware Upgrade", MessageKind::Information);
+    ui_.messageBox("rode-rurd owns the controllers of this host: the upgrade is its to run.", "Firmware Upgrade",
+                   MessageKind::Information);
     return UpgradeOutcome::DeviceBusy;
   }
   // A second click while a run goes on is the service's to refuse; it is no new upgrade.

@@ -14,11 +14,13 @@
 
 #include "app/program.h"
 #include "notify/mail_center.h"
+#include "notify/mail_page_changes.h"
 #include "notify/password_block.h"
 #include "window/artwork.h"
 #include "window/image_button.h"
 #include "window/page_artwork.h"
 #include "window/qt_text.h"
+#include "window/service_mail.h"
 
 namespace rur::ui {
 namespace {
@@ -367,7 +369,68 @@ void EmailPageWidget::BuildDiskHealthNote(QWidget* page) {
 
 MailCenter* EmailPageWidget::mail() { return host_.program() ? &host_.program()->mail() : nullptr; }
 
+bool EmailPageWidget::Served() const { return host_.program() && host_.program()->relayed(); }
+
+void EmailPageWidget::TellServiceError(const std::string& error) {
+  if (host_.dialogs().messageBox)
+    host_.dialogs().messageBox(window(), Q(error), Q(std::string(kMailCaption)), MessageKind::Error);
+}
+
+void EmailPageWidget::LoadFromService() {
+  std::string error;
+  if (!LoadServiceMailPage(model_, error)) TellServiceError(error);
+  model_.password.clear();
+  Fill();
+  stored_ = model_;
+  // The subjects and texts stay in the service's mail folder, which only it may change.
+  for (const KindControls& controls : kinds_) {
+    for (QWidget* text : std::initializer_list<QWidget*>{controls.subject, controls.contents}) {
+      text->setEnabled(false);
+      text->setToolTip(QStringLiteral("Kept by rode-rurd in its mail folder"));
+    }
+  }
+}
+
+void EmailPageWidget::ReloadServiceRecipients() {
+  MailPageModel fresh;
+  std::string error;
+  if (LoadServiceMailPage(fresh, error)) {
+    model_.recipientEditor = fresh.recipientEditor;
+    stored_.recipientEditor = fresh.recipientEditor;
+  }
+}
+
+MailKindPage* EmailPageWidget::ShownKind() {
+  const int kind = model_.subPage - 1;
+  return kind >= 0 && kind < static_cast<int>(model_.kinds.size()) ? &model_.kinds[static_cast<std::size_t>(kind)]
+                                                                   : nullptr;
+}
+
+void EmailPageWidget::ChangeServiceRecipient(bool add) {
+  Collect();
+  MailKindPage* kind = ShownKind();
+  if (kind == nullptr) return;
+  const int row = kind->selectedRow;
+  const std::string address =
+      add ? kind->addAddress
+          : (row >= 0 && row < static_cast<int>(model_.recipientEditor.size()) ? model_.recipientEditor[row] : "");
+  if (address.empty()) return;
+  std::string error;
+  if (add ? AddServiceRecipient(address, error) : RemoveServiceRecipient(address, error)) {
+    if (add) kind->addAddress.clear();
+    ReloadServiceRecipients();
+  } else {
+    TellServiceError(error);
+  }
+  Fill();
+}
+
 void EmailPageWidget::PageOpened() {
+  if (Served()) {
+    Collect();
+    LoadFromService();
+    return;
+  }
   MailCenter* center = mail();
   if (!center) return;
   Collect();
@@ -377,6 +440,12 @@ void EmailPageWidget::PageOpened() {
 }
 
 void EmailPageWidget::ShowSubPage(int subPage) {
+  if (Served()) {
+    Collect();
+    model_.subPage = subPage;
+    Fill();
+    return;
+  }
   MailCenter* center = mail();
   if (!center) return;
   Collect();
@@ -385,6 +454,7 @@ void EmailPageWidget::ShowSubPage(int subPage) {
 }
 
 void EmailPageWidget::AddRecipient() {
+  if (Served()) return ChangeServiceRecipient(true);
   MailCenter* center = mail();
   if (!center) return;
   Collect();
@@ -393,6 +463,7 @@ void EmailPageWidget::AddRecipient() {
 }
 
 void EmailPageWidget::RemoveRecipient() {
+  if (Served()) return ChangeServiceRecipient(false);
   MailCenter* center = mail();
   if (!center) return;
   Collect();
@@ -403,6 +474,12 @@ void EmailPageWidget::RemoveRecipient() {
 void EmailPageWidget::SelectRecipient(int row) {
   MailCenter* center = mail();
   if (filling_ || !center) return;
+  if (Served()) {
+    Collect();
+    if (MailKindPage* kind = ShownKind()) kind->selectedRow = row;
+    Fill();
+    return;
+  }
   Collect();
   center->SelectRecipient(model_, row);
   Fill();
@@ -411,6 +488,17 @@ void EmailPageWidget::SelectRecipient(int row) {
 void EmailPageWidget::ApplyLoginBox() { ShowLoginFields(loginBox_->isChecked()); }
 
 bool EmailPageWidget::SaveSettings() {
+  if (Served()) {
+    Collect();
+    std::string error;
+    if (!SaveServiceMailPage(stored_, model_, error)) {
+      TellServiceError(error);
+      return false;
+    }
+    LoadFromService();
+    host_.SetPanel(4, QStringLiteral("E-mail settings saved by rode-rurd"));
+    return true;
+  }
   MailCenter* center = mail();
   if (!center) return false;
   Collect();
@@ -426,6 +514,7 @@ bool EmailPageWidget::SaveSettings() {
 bool EmailPageWidget::HasUnsavedEdits() {
   if (!mail()) return false;
   Collect();
+  if (Served()) return !MailPageChanges(stored_, model_).empty() || !model_.password.empty();
   return !SameSettings(model_, stored_);
 }
 
@@ -441,6 +530,10 @@ bool EmailPageWidget::MayLeave() {
 }
 
 void EmailPageWidget::RevertSettings() {
+  if (Served()) {
+    LoadFromService();
+    return;
+  }
   MailCenter* center = mail();
   if (!center) return;
   Collect();
@@ -450,7 +543,22 @@ void EmailPageWidget::RevertSettings() {
 }
 
 void EmailPageWidget::SendTestMail() {
-  if (MailCenter* center = mail()) center->SendTestMail();
+  if (!Served()) {
+    if (MailCenter* center = mail()) center->SendTestMail();
+    return;
+  }
+  // The service sends with what it stored: edits not stored yet would not be in the test.
+  if (HasUnsavedEdits()) {
+    if (host_.dialogs().messageBox)
+      host_.dialogs().messageBox(window(), Q(std::string(kSettingsChangedText)), Q(std::string(kMailCaption)),
+                                 MessageKind::Plain);
+    return;
+  }
+  std::string error;
+  if (!SendServiceTestMail(error)) return TellServiceError(error);
+  if (host_.dialogs().messageBox)
+    host_.dialogs().messageBox(window(), Q(std::string(kSendSuccessText)), Q(std::string(kMailCaption)),
+                               MessageKind::Plain);
 }
 
 void EmailPageWidget::ShowLoginFields(bool shown) {

@@ -72,6 +72,14 @@ class EmailPageWidget : public NotebookPage {
   };
 
   MailCenter* mail();
+  // Where rode-rurd serves the host, the page shows and changes the service's settings.
+  bool Served() const;
+  void LoadFromService();
+  void ReloadServiceRecipients();
+  void ChangeServiceRecipient(bool add);
+  void TellServiceError(const std::string& error);
+  // The alarm kind of the sub-page shown; null on the Setup page.
+  MailKindPage* ShownKind();
   void BuildSetup(QWidget* page);
   KindControls BuildKindPage(QWidget* page, int kind, const QString& note);
   void BuildRecipientList(QWidget* page, KindControls& controls, const QString& addName, const QString& plusName,

@@ -30,15 +30,14 @@ class ServiceDrives final : public QObject, public RelayedDrives {
   ResultCode Query(unsigned drive, std::uint8_t code, Sector& answer) override;
   ResultCode ReadMemberPage(unsigned drive, std::uint8_t ataCode, std::uint8_t port, MemberPage& page) override;
   std::vector<DriveNotice> TakeNotices() override;
+  // The object of the enclosure on `drive` as the last listing found it; empty when none.
+  QString ObjectOf(unsigned drive) const;
 
  private slots:
   void ManagerPropertiesChanged(const QString& interfaceName, const QVariantMap& changed,
                                 const QStringList& invalidated);
 
  private:
-  // The object of the enclosure on `drive` as the last listing found it; empty when none.
-  QString ObjectOf(unsigned drive) const;
-
   mutable std::mutex mutex_;
   std::map<unsigned, QString> objects_;  // by drive
   std::map<unsigned, std::string> nodes_;

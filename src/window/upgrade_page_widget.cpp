@@ -16,6 +16,7 @@
 #include "window/image_button.h"
 #include "window/page_artwork.h"
 #include "window/qt_text.h"
+#include "window/service_drives.h"
 
 namespace rur::ui {
 namespace {
@@ -189,10 +190,13 @@ void UpgradePageWidget::LoadFirmwareFile() {
   if (path.isEmpty()) return;
   lastFolder_ = QFileInfo(path).absolutePath();
   checksumLabel_->clear();
+  imagePath_.clear();
   if (!engine->LoadFirmwareImage(QFile::encodeName(path).toStdString())) {
     // A refused file is not the one an upgrade would write: the field does not keep it.
     firmwareFileEdit_->clear();
+    return;
   }
+  imagePath_ = QFile::encodeName(path).toStdString();
 }
 
 void UpgradePageWidget::ShowChecksum(const QString& text) { checksumLabel_->setText(text); }
@@ -200,9 +204,9 @@ void UpgradePageWidget::ShowChecksum(const QString& text) { checksumLabel_->setT
 void UpgradePageWidget::StartUpgrade() {
   Engine* engine = host_.engine();
   if (!engine) return;
-  // A click while a run goes on, or where the service owns the controllers, is refused by the
-  // engine, and says so.
-  if (engine->UpgradeRunning() || engine->controllersRelayed()) {
+  if (engine->controllersRelayed()) return StartServiceUpgrade(*engine);
+  // A click while a run goes on is refused by the engine, and says so.
+  if (engine->UpgradeRunning()) {
     engine->RunUpgrade();
     return;
   }
@@ -217,6 +221,40 @@ void UpgradePageWidget::StartUpgrade() {
   engine->RunUpgrade();
   // A request to end the program that came during the run was held until the flash was consistent.
   if (InterruptionHold::lastHeldSignal() != 0) emit endRequested();
+}
+
+void UpgradePageWidget::StartServiceUpgrade(Engine& engine) {
+  const DialogHooks& dialogs = host_.dialogs();
+  const auto tell = [&](const QString& text, MessageKind kind) {
+    if (dialogs.messageBox) dialogs.messageBox(window(), text, kUpgradeCaption, kind);
+  };
+  if (serviceUpgrade_ != nullptr && serviceUpgrade_->running())
+    return tell(QStringLiteral("The upgrade through rode-rurd is still running."), MessageKind::Information);
+  const std::optional<UpgradeVersions> versions = engine.PickedUpgradeVersions();
+  auto* drives = host_.program() ? dynamic_cast<ServiceDrives*>(&host_.program()->drives()) : nullptr;
+  if (!versions || imagePath_.empty() || drives == nullptr)
+    return tell(QStringLiteral("Choose a firmware file for an enclosure that is present first."),
+                MessageKind::Information);
+  if (!dialogs.askConfirm || !dialogs.askConfirm(window(), UpgradeQuestion(*versions), kUpgradeCaption)) return;
+  const QString object = drives->ObjectOf(engine.DriveAt(versions->position));
+  if (serviceUpgrade_ == nullptr) {
+    serviceUpgrade_ = new ServiceUpgrade(this);
+    connect(serviceUpgrade_, &ServiceUpgrade::progressed, this, [this](const QString& step, int percent) {
+      ShowUpgradePanel(true, kUpgradeCaption, QStringLiteral("rode-rurd: %1").arg(step));
+      ShowProgress(percent, 100);
+    });
+    connect(serviceUpgrade_, &ServiceUpgrade::finished, this, [this](bool ok, const QString& message) {
+      ShowUpgradePanel(false, kUpgradeCaption, QString());
+      if (host_.dialogs().messageBox)
+        host_.dialogs().messageBox(window(), message, kUpgradeCaption,
+                                   ok ? MessageKind::Information : MessageKind::Error);
+      // The controller answers with its new firmware: a detection reads it.
+      if (Engine* current = host_.engine()) current->DeviceChangeNotice();
+    });
+  }
+  std::string error;
+  if (!serviceUpgrade_->Start(object, imagePath_, error)) return tell(Q(error), MessageKind::Error);
+  ShowUpgradePanel(true, kUpgradeCaption, QStringLiteral("rode-rurd: waiting"));
 }
 
 void UpgradePageWidget::ShowProgress(int position, int maximum) {

@@ -8,6 +8,7 @@
 
 #include "window/artwork.h"
 #include "window/notebook_page.h"
+#include "window/service_upgrade.h"
 
 class QLabel;
 class QLineEdit;
@@ -58,6 +59,8 @@ class UpgradePageWidget : public NotebookPage {
   // Pictures of the pickers and the picked device's firmware version.
   void RefreshPickers();
   void ShowPickers();
+  // Where rode-rurd owns the controllers: the upgrade is the service's job, followed here.
+  void StartServiceUpgrade(Engine& engine);
 
   DeviceButtonPictures pictures_;
   std::array<ImageButton*, 2> pickers_{};
@@ -66,11 +69,13 @@ class UpgradePageWidget : public NotebookPage {
   QLineEdit* firmwareFileEdit_ = nullptr;   // Edit9
   QLabel* checksumLabel_ = nullptr;         // the loaded image's checksum
   QString lastFolder_;                      // where the last firmware file was chosen
-  ImageButton* loadButton_ = nullptr;       // Image2_Load
-  ImageButton* upgradeButton_ = nullptr;    // Image2_Upgrade
-  QLabel* progressPanel_ = nullptr;         // Panel1: "Process n / 3"
-  QLabel* progressLabel_ = nullptr;         // Label12
-  QProgressBar* progressBar_ = nullptr;     // ProgressBar1
+  std::string imagePath_;                   // the image last loaded, for an upgrade the service runs
+  ServiceUpgrade* serviceUpgrade_ = nullptr;
+  ImageButton* loadButton_ = nullptr;     // Image2_Load
+  ImageButton* upgradeButton_ = nullptr;  // Image2_Upgrade
+  QLabel* progressPanel_ = nullptr;       // Panel1: "Process n / 3"
+  QLabel* progressLabel_ = nullptr;       // Label12
+  QProgressBar* progressBar_ = nullptr;   // ProgressBar1
 };
 
 }  // namespace rur::ui

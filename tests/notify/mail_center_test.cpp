@@ -3,8 +3,13 @@
 
 #include <future>
 
+#include <filesystem>
+
+#include "cli/mail_changes.h"
 #include "notify/mail_center.h"
+#include "notify/mail_page_changes.h"
 #include "notify/mail_test_support.h"
+#include "notify/standalone_mail.h"
 #include "notify/system_info.h"
 #include "support/recording_ui.h"
 
@@ -399,6 +404,55 @@ TEST_F(MailFixture, TestMailGoesToTheSenderOnceTheSettingsAreSaved) {
   report = center.SendTestMail();
   EXPECT_EQ(report.outcome, MailOutcome::Failed);
   EXPECT_EQ(ui.boxes.back().text, "The mail server refused every recipient.");
+}
+
+// The window that is the service's client fills its page from the service's settings and stores
+// an edit as the service's setting calls: every field typed lands in the settings file under the
+// name the service takes, and nothing else is sent.
+TEST(ServiceMailPage, AnEditedPageIsStoredThroughTheSettingCalls) {
+  namespace fs = std::filesystem;
+  const fs::path folder = fs::temp_directory_path() / ("rur-mail-page-" + std::to_string(::getpid()));
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  test::RecordingUi ui;
+  VirtualClock clock;
+  MailPageModel before;
+  FillMailPageFromService({{"SMTP", "old.example.com"}, {"Port", "25"}, {"Login", "0"}, {"EMailSend", "2"}},
+                          {"ops@example.com"}, before);
+  EXPECT_TRUE(before.kinds[1].suppress);
+  EXPECT_EQ(before.recipientEditor, std::vector<std::string>{"ops@example.com"});
+  EXPECT_TRUE(MailPageChanges(before, before).empty());
+
+  MailPageModel after = before;
+  after.host = "mail.example.com";
+  after.port = "587";
+  after.senderAddress = "rur@example.com";
+  after.account = "rur";
+  after.login = true;
+  after.implicitTls = "1";
+  after.tempAlarm = "50";
+  after.kinds[1].suppress = false;
+  after.kinds[3].suppress = true;
+  const std::vector<MailSettingChange> changes = MailPageChanges(before, after);
+  EXPECT_EQ(changes.size(), 8u);
+  for (const MailSettingChange& change : changes) {
+    const cli::MailChange stored = cli::ChangeMailSetting(folder.string(), ui, clock, change.key, change.value);
+    EXPECT_EQ(stored.status, 0) << change.key << "=" << change.value << ": " << stored.text;
+  }
+
+  StandaloneMail mail(folder.string(), ui, clock);
+  mail.Load();
+  MailPageModel loaded;
+  mail.center().ShowMailPage(loaded);
+  EXPECT_EQ(loaded.host, after.host);
+  EXPECT_EQ(loaded.port, after.port);
+  EXPECT_EQ(loaded.senderAddress, after.senderAddress);
+  EXPECT_EQ(loaded.account, after.account);
+  EXPECT_TRUE(loaded.login);
+  EXPECT_EQ(loaded.implicitTls, "1");
+  EXPECT_EQ(loaded.tempAlarm, "50");
+  for (std::size_t i = 0; i < loaded.kinds.size(); ++i) EXPECT_EQ(loaded.kinds[i].suppress, i == 3) << i;
+  fs::remove_all(folder);
 }
 
 }  // namespace
