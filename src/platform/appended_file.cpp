@@ -16,39 +16,51 @@ std::string ErrnoText(const std::string& what, const std::string& path, int code
   return "cannot " + what + " " + path + ": " + std::strerror(code);
 }
 
-int OpenForAppending(const std::string& path, mode_t mode, std::string& error) {
-  constexpr int kFlags = O_RDWR | O_APPEND | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
-  int fd = ::open(path.c_str(), kFlags | O_CREAT | O_EXCL, mode);
+// Opens the file at `path` for appending. A new file is made here, a regular file by construction.
+// An existing one is first opened for reading only and checked to be a regular file; only then is
+// that same file (through the checked descriptor, not the name again) opened for writing, so a
+// device node, a FIFO or a link at the name is never opened for writing. `unended` tells whether
+// the file's last line lacks its end.
+int OpenForAppending(const std::string& path, mode_t mode, bool& unended, std::string& error) {
+  unended = false;
+  constexpr int kAppend = O_WRONLY | O_APPEND | O_CLOEXEC | O_NOCTTY;
+  int fd = ::open(path.c_str(), kAppend | O_NOFOLLOW | O_CREAT | O_EXCL, mode);
   if (fd >= 0) {
     // The mode must not depend on the umask of whoever made the file.
     ::fchmod(fd, mode);
     return fd;
   }
-  if (errno == EEXIST) fd = ::open(path.c_str(), kFlags);
-  if (fd < 0) {
+  const int checked = errno == EEXIST ? ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK) : -1;
+  if (checked < 0) {
     error = errno == ELOOP ? "cannot write " + path + ": it is a symbolic link, which is not followed"
                            : ErrnoText("write", path, errno);
     return -1;
   }
-  if (!IsRegularFile(fd, path, "write", error)) {
-    ::close(fd);
+  if (!IsRegularFile(checked, path, "write", error)) {
+    ::close(checked);
     return -1;
   }
+  struct stat info {};
+  char last = '\n';
+  unended = ::fstat(checked, &info) == 0 && info.st_size > 0 && ::pread(checked, &last, 1, info.st_size - 1) == 1 &&
+            last != '\n';
+  fd = ::open(("/proc/self/fd/" + std::to_string(checked)).c_str(), kAppend);
+  if (fd < 0) error = ErrnoText("write", path, errno);
+  ::close(checked);
   return fd;
 }
 
 }  // namespace
 
 bool AppendWholeLines(const std::string& path, const std::string& text, mode_t mode, std::string& error) {
-  const int fd = OpenForAppending(path, mode, error);
+  bool unended = false;
+  const int fd = OpenForAppending(path, mode, unended, error);
   if (fd < 0) return false;
   struct stat before {};
   ::fstat(fd, &before);
   // A file whose last line was left unended (by a hand, or a program cut off) gets its end first,
   // so the first new line is not glued to it.
-  char last = '\n';
-  const std::string whole =
-      before.st_size > 0 && ::pread(fd, &last, 1, before.st_size - 1) == 1 && last != '\n' ? "\r\n" + text : text;
+  const std::string whole = unended ? "\r\n" + text : text;
   ssize_t written = 0;
   do {
     written = ::write(fd, whole.data(), whole.size());

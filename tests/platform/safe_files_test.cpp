@@ -73,8 +73,16 @@ TEST_F(SafeFilesTest, APlantedLinkAtTheDayFileIsRefusedAndItsTargetNeverCopied) 
   error.clear();
   EXPECT_FALSE(WriteFileAtomically((logs / "160506.log").string(), "new", 0666, error));
   EXPECT_NE(error.find("symbolic link"), std::string::npos) << error;
+  error.clear();
+  EXPECT_FALSE(AppendToDayLog((logs / "160506.log").string(), "line\r\n", error));
+  EXPECT_NE(error.find("symbolic link"), std::string::npos) << error;
   EXPECT_EQ(ReadWholeFile(secret.string(), contents, error), FileReadStatus::Ok);
   EXPECT_EQ(contents, "TOP SECRET\n");
+  // A day's file whose last line was left unended gets its end before the new lines.
+  std::ofstream(logs / "160508.log") << "cut off";
+  ASSERT_TRUE(AppendToDayLog((logs / "160508.log").string(), "line\r\n", error)) << error;
+  EXPECT_EQ(ReadWholeFile((logs / "160508.log").string(), contents, error), FileReadStatus::Ok);
+  EXPECT_EQ(contents, "cut off\r\nline\r\n");
 
   // A FIFO at a file's name is refused at once, never waited on, and the error names the file.
   for (const char* name : {"KV_RODE_RUR.reg", "160507.log"}) {
