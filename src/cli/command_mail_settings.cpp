@@ -23,7 +23,7 @@ nlohmann::json MailSettingsJson(StandaloneMail& mail) {
       {std::string(kValueSenderAddress), settings[kSettingSenderAddress]},
       {std::string(kValueTimeOut), settings[kSettingTimeOut]},
       {std::string(kValueAccount), settings[kSettingAccount]},
-      {"Login", center.AuthState() == kAuthLogin},
+      {std::string(kLoginSwitch), center.AuthState() == kAuthLogin},
       {"Password", settings[kSettingPassword].empty() ? "" : "********"},
       {std::string(kValueSuppressMask), center.MailSuppressMask},
       {std::string(kValueMailFolder), center.MailFolder()},

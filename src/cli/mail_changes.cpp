@@ -7,6 +7,7 @@
 #include "cli/command_arguments.h"
 #include "cli/command_table.h"
 #include "cli/settings_keys.h"
+#include "notify/mail_page_changes.h"
 #include "notify/mail_page_model.h"
 #include "notify/standalone_mail.h"
 #include "platform/terminal_input.h"
@@ -23,28 +24,6 @@ bool ParseSwitch(const std::string& text, bool& value) {
 // The page's field for KEY; false with a message for a key that is not set this way.
 bool ApplySetting(MailCenter& center, MailPageModel& page, const std::string& key, const std::string& value,
                   std::string& error) {
-  struct TextField {
-    std::string_view name;
-    std::string MailPageModel::*field;
-    std::uint8_t dirty;
-  };
-  static const TextField kTextFields[] = {
-      {kValueHost, &MailPageModel::host, kDirtyHost},
-      {kValueSenderName, &MailPageModel::senderName, kDirtySenderName},
-      {kValueSenderAddress, &MailPageModel::senderAddress, kDirtySenderAddress},
-      {kValueAccount, &MailPageModel::account, kDirtyAccount},
-      {kValueCaFile, &MailPageModel::caFile, 0},
-      {kValueImplicitTls, &MailPageModel::implicitTls, 0},
-      {kValueMailFolder, &MailPageModel::mailFolder, 0},
-      {kValueTempAlarm, &MailPageModel::tempAlarm, 0},
-      {kValueFanMinRpm, &MailPageModel::fanMinRpm, 0},
-  };
-  for (const TextField& text : kTextFields) {
-    if (key != text.name) continue;
-    page.*text.field = value;
-    if (text.dirty != 0) center.EditChanged(text.dirty);
-    return true;
-  }
   if (key == kValuePort) {
     std::uint16_t port = 0;
     if (!ParsePortText(value, port, error)) return false;
@@ -62,13 +41,20 @@ bool ApplySetting(MailCenter& center, MailPageModel& page, const std::string& ke
     center.EditChanged(kDirtyTimeOut);
     return true;
   }
-  if (key == "Login" || key == kValueAllowPlainLogin) {
+  // Every other text field takes the value as it stands.
+  for (const MailPageTextField& text : MailPageTextFields()) {
+    if (key != text.key) continue;
+    page.*text.field = value;
+    if (text.dirty != 0) center.EditChanged(text.dirty);
+    return true;
+  }
+  if (key == kLoginSwitch || key == kValueAllowPlainLogin) {
     bool on = false;
     if (!ParseSwitch(value, on)) {
       error = key + " takes on or off (1 or 0)";
       return false;
     }
-    (key == "Login" ? page.login : page.allowPlainLogin) = on;
+    (key == kLoginSwitch ? page.login : page.allowPlainLogin) = on;
     return true;
   }
   if (key == kValueSuppressMask) {

@@ -20,7 +20,7 @@ const std::vector<SettingKey>& SettingKeys() {
       {std::string(kValueSenderAddress), "string", "empty", {std::string(kValueSenderAddress)}},
       {std::string(kValueTimeOut), "string", Quoted(kDefaultTimeOut), {std::string(kValueTimeOut)}},
       {std::string(kValueAccount), "string", "the part of Addr before the \"@\"", {std::string(kValueAccount)}},
-      {std::string(kValuePasswordBlock), "hex", "none (no login)", {"Login", "Password"}},
+      {std::string(kValuePasswordBlock), "hex", "none (no login)", {std::string(kLoginSwitch), "Password"}},
       {std::string(kValueRecipientCount), "dword", "0", {}},
       {RecipientValueName(0), "string", "none", {}},
       {std::string(kValueSuppressMask), "dword", "0", {std::string(kValueSuppressMask)}},

@@ -8,25 +8,18 @@
 namespace rur {
 namespace {
 
-constexpr std::string_view kValueLogin = "Login";
-
-// The page's text fields and the stored values they show, in the page's order.
-struct TextField {
-  std::string_view key;
-  std::string MailPageModel::*field;
-};
-constexpr TextField kTextFields[] = {
-    {kValueHost, &MailPageModel::host},
-    {kValuePort, &MailPageModel::port},
-    {kValueSenderName, &MailPageModel::senderName},
-    {kValueSenderAddress, &MailPageModel::senderAddress},
-    {kValueTimeOut, &MailPageModel::timeOut},
-    {kValueAccount, &MailPageModel::account},
-    {kValueImplicitTls, &MailPageModel::implicitTls},
-    {kValueCaFile, &MailPageModel::caFile},
-    {kValueMailFolder, &MailPageModel::mailFolder},
-    {kValueTempAlarm, &MailPageModel::tempAlarm},
-    {kValueFanMinRpm, &MailPageModel::fanMinRpm},
+constexpr MailPageTextField kTextFields[] = {
+    {kValueHost, &MailPageModel::host, kDirtyHost},
+    {kValuePort, &MailPageModel::port, kDirtyPort},
+    {kValueSenderName, &MailPageModel::senderName, kDirtySenderName},
+    {kValueSenderAddress, &MailPageModel::senderAddress, kDirtySenderAddress},
+    {kValueTimeOut, &MailPageModel::timeOut, kDirtyTimeOut},
+    {kValueAccount, &MailPageModel::account, kDirtyAccount},
+    {kValueImplicitTls, &MailPageModel::implicitTls, 0},
+    {kValueCaFile, &MailPageModel::caFile, 0},
+    {kValueMailFolder, &MailPageModel::mailFolder, 0},
+    {kValueTempAlarm, &MailPageModel::tempAlarm, 0},
+    {kValueFanMinRpm, &MailPageModel::fanMinRpm, 0},
 };
 
 struct Switch {
@@ -34,7 +27,7 @@ struct Switch {
   bool MailPageModel::*field;
 };
 constexpr Switch kSwitches[] = {
-    {kValueLogin, &MailPageModel::login},
+    {kLoginSwitch, &MailPageModel::login},
     {kValueAllowPlainLogin, &MailPageModel::allowPlainLogin},
 };
 
@@ -47,13 +40,15 @@ std::uint32_t SuppressMask(const MailPageModel& page) {
 
 }  // namespace
 
+std::span<const MailPageTextField> MailPageTextFields() { return kTextFields; }
+
 void FillMailPageFromService(const std::map<std::string, std::string>& values,
                              const std::vector<std::string>& recipients, MailPageModel& page) {
   const auto value = [&values](std::string_view key) {
     const auto found = values.find(std::string(key));
     return found == values.end() ? std::string() : found->second;
   };
-  for (const TextField& text : kTextFields) page.*text.field = value(text.key);
+  for (const MailPageTextField& text : kTextFields) page.*text.field = value(text.key);
   for (const Switch& box : kSwitches) page.*box.field = value(box.key) == "1";
   const std::string maskText = value(kValueSuppressMask);
   std::uint32_t mask = 0;
@@ -65,7 +60,7 @@ void FillMailPageFromService(const std::map<std::string, std::string>& values,
 
 std::vector<MailSettingChange> MailPageChanges(const MailPageModel& before, const MailPageModel& after) {
   std::vector<MailSettingChange> changes;
-  for (const TextField& text : kTextFields)
+  for (const MailPageTextField& text : kTextFields)
     if (before.*text.field != after.*text.field) changes.push_back({std::string(text.key), after.*text.field});
   for (const Switch& box : kSwitches)
     if (before.*box.field != after.*box.field) changes.push_back({std::string(box.key), after.*box.field ? "1" : "0"});

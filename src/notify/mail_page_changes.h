@@ -5,13 +5,26 @@
 // value at a time, under the names the settings file uses). The password and the recipients go
 // their own ways; the subjects and texts stay in the service's mail folder.
 
+#include <cstdint>
 #include <map>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "notify/mail_page_model.h"
 
 namespace rur {
+
+// A text field of the page, the stored value it shows and the edit bit a change of it raises (0:
+// the value is not on the page).
+struct MailPageTextField {
+  std::string_view key;
+  std::string MailPageModel::*field;
+  std::uint8_t dirty;
+};
+// Every one, in the page's order.
+std::span<const MailPageTextField> MailPageTextFields();
 
 struct MailSettingChange {
   std::string key;    // "SMTP", "Port", "Login", "EMailSend", ...

@@ -26,7 +26,10 @@ constexpr std::string_view kValueAllowPlainLogin = "AllowPlainLogin";  // 1: a l
 constexpr std::string_view kValueCaFile = "CAFile";                    // PEM bundle that verifies the server
 constexpr std::string_view kValueImplicitTls = "ImplicitTLS";          // 1: TLS from the first byte, 0: STARTTLS
 constexpr std::string_view kValueFanMinRpm = "FanMinRPM";              // fan alarm below this speed (0: only at 0 RPM)
-constexpr std::string_view kValueTempAlarm = "TempAlarm";              // temperature alarm from this many degrees C
+constexpr std::string_view kValueTempAlarm = "TempAlarm";
+// Not a stored value: the login box, kept in the password block; a setting of its own for rurctl
+// mail-set, the service's SetMailSetting and GetMailSettings.
+constexpr std::string_view kLoginSwitch = "Login";  // temperature alarm from this many degrees C
 
 constexpr std::string_view kDefaultPort = "25";
 constexpr std::string_view kDefaultTimeOut = "0";

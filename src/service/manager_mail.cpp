@@ -77,7 +77,7 @@ std::map<std::string, sdbus::Variant> ManagerObject::GetMailSettings() {
       {std::string(kValueSenderAddress), sdbus::Variant(setting(kSettingSenderAddress))},
       {std::string(kValueTimeOut), sdbus::Variant(setting(kSettingTimeOut))},
       {std::string(kValueAccount), sdbus::Variant(setting(kSettingAccount))},
-      {"Login", sdbus::Variant(center.AuthState() == kAuthLogin)},
+      {std::string(kLoginSwitch), sdbus::Variant(center.AuthState() == kAuthLogin)},
       {std::string(kValueSuppressMask), sdbus::Variant(static_cast<uint32_t>(center.MailSuppressMask))},
       {std::string(kValueMailFolder), sdbus::Variant(center.MailFolder())},
       {std::string(kValueAllowPlainLogin), sdbus::Variant(center.AllowPlainLogin())},

@@ -3,21 +3,18 @@
 
 #include <QDBusArgument>
 #include <QDBusConnection>
-#include <QDBusInterface>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
-#include <QDBusReply>
 
 #include <algorithm>
 #include <set>
 
 #include "platform/service_bus_names.h"
 #include "window/qt_text.h"
+#include "window/service_calls.h"
 
 namespace rur::ui {
 namespace {
-
-constexpr const char* kPropertiesInterface = "org.freedesktop.DBus.Properties";
 
 QDBusConnection Bus() { return QDBusConnection::systemBus(); }
 
@@ -26,15 +23,15 @@ class RefusingDevice final : public ScsiDevice {
   bool Execute(const ScsiRequest&) override { return false; }
 };
 
-// A refusal of the service as the channel's result codes tell it.
-ResultCode ResultOfError(const QDBusError& error) {
-  if (error.name() == QString::fromLatin1(bus::kErrorPrefix) + QStringLiteral("Busy")) return kResultControllerBusy;
-  return kResultOpenFailed;
-}
-
-// A method's answer (y result, ay bytes) copied into `out`.
-ResultCode TakeBytes(const QDBusMessage& reply, std::uint8_t* out, std::size_t size) {
-  if (reply.type() != QDBusMessage::ReplyMessage) return ResultOfError(QDBusError(reply));
+// An enclosure method's answer (y result, ay bytes) copied into `out`; a refusal of the service as
+// the channel's result codes tell it.
+ResultCode CallForBytes(const QString& object, const QString& method, const QVariantList& arguments, std::uint8_t* out,
+                        std::size_t size) {
+  QDBusMessage reply;
+  std::string error;
+  if (!CallService({object, bus::kEnclosureInterface, method, arguments}, reply, error))
+    return reply.errorName() == QString::fromLatin1(bus::kErrorPrefix) + QStringLiteral("Busy") ? kResultControllerBusy
+                                                                                                : kResultOpenFailed;
   const QList<QVariant> values = reply.arguments();
   if (values.size() != 2) return kResultOpenFailed;
   const QByteArray bytes = values[1].toByteArray();
@@ -57,23 +54,26 @@ DeviceHandle ServiceDrives::OpenPhysicalDrive(unsigned number) {
 }
 
 std::vector<DriveFacts> ServiceDrives::ListDrives() {
-  QDBusInterface manager(QString::fromLatin1(bus::kBusName), QString::fromLatin1(bus::kManagerPath),
-                         QString::fromLatin1(bus::kManagerInterface), Bus());
-  const QDBusReply<QList<QDBusObjectPath>> listed = manager.call(QStringLiteral("GetEnclosures"));
   std::vector<DriveFacts> drives;
   std::map<unsigned, QString> objects;
   std::map<unsigned, std::string> nodes;
-  if (listed.isValid()) {
-    for (const QDBusObjectPath& object : listed.value()) {
-      QDBusInterface properties(QString::fromLatin1(bus::kBusName), object.path(),
-                                QString::fromLatin1(kPropertiesInterface), Bus());
-      const QDBusReply<QVariantMap> all =
-          properties.call(QStringLiteral("GetAll"), QString::fromLatin1(bus::kEnclosureInterface));
-      if (!all.isValid()) continue;
+  QDBusMessage listed;
+  std::string error;
+  if (CallService({QString::fromLatin1(bus::kManagerPath), bus::kManagerInterface, QStringLiteral("GetEnclosures"), {}},
+                  listed, error)) {
+    for (const QDBusObjectPath& object : qdbus_cast<QList<QDBusObjectPath>>(listed.arguments().value(0))) {
+      QDBusMessage all;
+      if (!CallService({object.path(),
+                        kPropertiesInterface,
+                        QStringLiteral("GetAll"),
+                        {QString::fromLatin1(bus::kEnclosureInterface)}},
+                       all, error))
+        continue;
+      const QVariantMap properties = qdbus_cast<QVariantMap>(all.arguments().value(0));
       DriveFacts facts;
-      facts.number = all.value().value(QStringLiteral("Drive")).toUInt();
-      facts.path = Std(all.value().value(QStringLiteral("Path")).toString());
-      facts.byId = Std(all.value().value(QStringLiteral("ById")).toString());
+      facts.number = properties.value(QStringLiteral("Drive")).toUInt();
+      facts.path = Std(properties.value(QStringLiteral("Path")).toString());
+      facts.byId = Std(properties.value(QStringLiteral("ById")).toString());
       // Whatever its bus, the service found an enclosure there: detection asks it.
       facts.bus = "usb";
       objects[facts.number] = object.path();
@@ -98,19 +98,14 @@ HoldAttempt ServiceDrives::HoldController(unsigned, std::uint32_t) { return Hold
 ResultCode ServiceDrives::Query(unsigned drive, std::uint8_t code, Sector& answer) {
   const QString object = ObjectOf(drive);
   if (object.isEmpty()) return kResultOpenFailed;
-  QDBusInterface enclosure(QString::fromLatin1(bus::kBusName), object, QString::fromLatin1(bus::kEnclosureInterface),
-                           Bus());
-  return TakeBytes(enclosure.call(QStringLiteral("Query"), QVariant::fromValue(code)), answer.data(), answer.size());
+  return CallForBytes(object, QStringLiteral("Query"), {QVariant::fromValue(code)}, answer.data(), answer.size());
 }
 
 ResultCode ServiceDrives::ReadMemberPage(unsigned drive, std::uint8_t ataCode, std::uint8_t port, MemberPage& page) {
   const QString object = ObjectOf(drive);
   if (object.isEmpty()) return kResultOpenFailed;
-  QDBusInterface enclosure(QString::fromLatin1(bus::kBusName), object, QString::fromLatin1(bus::kEnclosureInterface),
-                           Bus());
-  return TakeBytes(
-      enclosure.call(QStringLiteral("ReadMemberPage"), QVariant::fromValue(ataCode), QVariant::fromValue(port)),
-      page.data(), page.size());
+  return CallForBytes(object, QStringLiteral("ReadMemberPage"),
+                      {QVariant::fromValue(ataCode), QVariant::fromValue(port)}, page.data(), page.size());
 }
 
 std::vector<DriveNotice> ServiceDrives::TakeNotices() {

@@ -2,7 +2,6 @@
 #include "window/service_mail.h"
 
 #include <QDBusArgument>
-#include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusVariant>
 
@@ -12,6 +11,7 @@
 #include "notify/mail_page_changes.h"
 #include "platform/service_bus_names.h"
 #include "window/qt_text.h"
+#include "window/service_calls.h"
 
 namespace rur::ui {
 namespace {
@@ -23,17 +23,9 @@ constexpr int kTestMailTimeoutMs = 2 * 60 * 60 * 1000;
 
 bool Call(const QString& method, const QVariantList& arguments, QDBusMessage& reply, std::string& error,
           int timeoutMs = kChangeTimeoutMs) {
-  QDBusMessage call =
-      QDBusMessage::createMethodCall(QString::fromLatin1(bus::kBusName), QString::fromLatin1(bus::kManagerPath),
-                                     QString::fromLatin1(bus::kManagerInterface), method);
-  call.setArguments(arguments);
-  call.setInteractiveAuthorizationAllowed(true);
-  reply = QDBusConnection::systemBus().call(call, QDBus::BlockWithGui, timeoutMs);
-  if (reply.type() == QDBusMessage::ReplyMessage) return true;
-  error = Std(reply.errorMessage());
-  if (reply.errorName() == QString::fromLatin1(bus::kErrorPrefix) + QStringLiteral("NotAuthorized"))
-    error = "not authorized: " + error;
-  return false;
+  return CallService(
+      {QString::fromLatin1(bus::kManagerPath), bus::kManagerInterface, method, arguments, true, timeoutMs}, reply,
+      error);
 }
 
 bool Call(const QString& method, const QVariantList& arguments, std::string& error) {

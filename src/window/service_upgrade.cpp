@@ -15,11 +15,11 @@
 
 #include "platform/service_bus_names.h"
 #include "window/qt_text.h"
+#include "window/service_calls.h"
 
 namespace rur::ui {
 namespace {
 
-constexpr const char* kPropertiesInterface = "org.freedesktop.DBus.Properties";
 // The call returns once the image was checked; it may wait for the user to answer polkit.
 constexpr int kStartTimeoutMs = 10 * 60 * 1000;
 
@@ -50,18 +50,15 @@ bool ServiceUpgrade::Start(const QString& enclosureObject, const std::string& im
   }
   const QDBusUnixFileDescriptor image(fd);  // holds a duplicate
   ::close(fd);
-  QDBusMessage call =
-      QDBusMessage::createMethodCall(QString::fromLatin1(bus::kBusName), enclosureObject,
-                                     QString::fromLatin1(bus::kEnclosureInterface), QStringLiteral("UpgradeFirmware"));
-  call.setArguments({QVariant::fromValue(image), QVariantMap()});
-  call.setInteractiveAuthorizationAllowed(true);
-  const QDBusMessage reply = Bus().call(call, QDBus::BlockWithGui, kStartTimeoutMs);
-  if (reply.type() != QDBusMessage::ReplyMessage) {
-    error = Std(reply.errorMessage());
-    if (reply.errorName() == QString::fromLatin1(bus::kErrorPrefix) + QStringLiteral("NotAuthorized"))
-      error = "not authorized: " + error;
+  QDBusMessage reply;
+  if (!CallService({enclosureObject,
+                    bus::kEnclosureInterface,
+                    QStringLiteral("UpgradeFirmware"),
+                    {QVariant::fromValue(image), QVariantMap()},
+                    true,
+                    kStartTimeoutMs},
+                   reply, error))
     return false;
-  }
   job_ = qvariant_cast<QDBusObjectPath>(reply.arguments().value(0)).path();
   step_.clear();
   const QString service = QString::fromLatin1(bus::kBusName);
@@ -70,10 +67,13 @@ bool ServiceUpgrade::Start(const QString& enclosureObject, const std::string& im
   Bus().connect(service, job_, QString::fromLatin1(bus::kJobInterface), QStringLiteral("Completed"), this,
                 SLOT(JobCompleted(bool, QString)));
   // A job that ended before the window listened has said so only in its step.
-  QDBusMessage get =
-      QDBusMessage::createMethodCall(service, job_, QString::fromLatin1(kPropertiesInterface), QStringLiteral("Get"));
-  get.setArguments({QString::fromLatin1(bus::kJobInterface), QStringLiteral("Step")});
-  const QDBusMessage step = Bus().call(get);
+  QDBusMessage step;
+  std::string unread;  // a step that cannot be read is followed by the signals alone
+  CallService({job_,
+               kPropertiesInterface,
+               QStringLiteral("Get"),
+               {QString::fromLatin1(bus::kJobInterface), QStringLiteral("Step")}},
+              step, unread);
   const QString ended = qvariant_cast<QDBusVariant>(step.arguments().value(0)).variant().toString();
   if (ended == QStringLiteral("done") || ended == QStringLiteral("failed"))
     Finish(ended == QStringLiteral("done"), QStringLiteral("The upgrade through rode-rurd ended: %1.").arg(ended));

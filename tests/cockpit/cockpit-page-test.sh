@@ -18,11 +18,7 @@ python=/usr/bin/python3
 source "$(dirname "$0")/../dbus/private-bus.sh"
 require_tools dbus-daemon "$cockpit_ws" cockpit-bridge chromium chromedriver
 "$python" -c "import selenium" 2>/dev/null || { echo "SKIP: python3-selenium is not installed"; exit 77; }
-fail() {
-  echo "FAIL: $*"
-  echo "--- cockpit-ws output"; cat "$work/cockpit.log" || true
-  exit 1
-}
+shown_logs=(cockpit.log)
 
 start_private_bus "$work"
 

@@ -10,6 +10,17 @@ require_tools() {
   done
 }
 
+# Ends the test as failed: the message, then each file of the work folder named in `shown_logs`.
+shown_logs=()
+fail() {
+  echo "FAIL: $*"
+  for log in "${shown_logs[@]}"; do
+    echo "--- $log"
+    cat "$work/$log" || true
+  done
+  exit 1
+}
+
 work=$(mktemp -d)
 pids=()
 cleanup() {

@@ -15,12 +15,7 @@ scenario=$3
 # shellcheck source=/dev/null
 source "$(dirname "$0")/private-bus.sh"
 require_tools dbus-daemon gdbus
-fail() {
-  echo "FAIL: $*"
-  echo "--- service output"; cat "$work/service.log" || true
-  echo "--- signals"; cat "$work/signals.log" || true
-  exit 1
-}
+shown_logs=(service.log signals.log)
 
 start_private_bus "$work"
 

@@ -12,13 +12,7 @@ scenario=$3
 # shellcheck source=/dev/null
 source "$(dirname "$0")/private-bus.sh"
 require_tools dbus-daemon gdbus
-fail() {
-  echo "FAIL: $*"
-  echo "--- service output"; cat "$work/service.log" || true
-  echo "--- window output"; cat "$work/window.log" || true
-  echo "--- the window's events"; cat "$work/events.txt" || true
-  exit 1
-}
+shown_logs=(service.log window.log events.txt)
 
 start_private_bus "$work"
 "$service" --simulate="$scenario" --data-dir "$work/service-data" >"$work/service.log" 2>&1 &
