@@ -46,11 +46,11 @@ deb() { ls "$work/$1"_*.deb 2>/dev/null || fail "no package $1"; }
 daemon=$(deb rode-rur-daemon)
 desktop=$(deb rode-rur)
 cockpit=$(deb cockpit-rode-rur)
-[ "$(dpkg-deb --field "$daemon" Version)" = "0.50.11-3-1" ] || fail "version: $(dpkg-deb --field "$daemon" Version)"
+[ "$(dpkg-deb --field "$daemon" Version)" = "0.50.11-3-2" ] || fail "version: $(dpkg-deb --field "$daemon" Version)"
 # A headless server gets no graphical library with the daemon package.
 daemon_depends=$(dpkg-deb --field "$daemon" Depends)
 if grep -qiE 'qt|libx11|libgl' <<<"$daemon_depends"; then fail "rode-rur-daemon depends on $daemon_depends"; fi
-dpkg-deb --field "$desktop" Depends | grep -q "rode-rur-daemon (= 0.50.11-3-1)" || fail "rode-rur does not depend on this rode-rur-daemon"
+dpkg-deb --field "$desktop" Depends | grep -q "rode-rur-daemon (= 0.50.11-3-2)" || fail "rode-rur does not depend on this rode-rur-daemon"
 [ "$(dpkg-deb --field "$cockpit" Architecture)" = all ] || fail "cockpit-rode-rur is not Architecture: all"
 dpkg-deb --field "$cockpit" Depends | grep -q cockpit-bridge || fail "cockpit-rode-rur does not depend on cockpit-bridge"
 dpkg-deb --contents "$cockpit" | grep "usr/share/cockpit/rode-rur/manifest.json" >/dev/null || fail "cockpit-rode-rur lacks the page"
@@ -105,7 +105,7 @@ for unit in $units; do
   grep -qF "deb-systemd-invoke stop '$unit'" "$scripts/prerm" || fail "prerm does not stop $unit"
   grep -qF "deb-systemd-helper purge '$unit'" "$scripts/postrm" || fail "postrm does not purge $unit"
 done
-grep -q "systemd-sysusers.*rode-rur.conf" "$scripts/postinst" || fail "postinst does not create the service's user"
+grep -q "systemd-sysusers.*rode-rur.conf" "$scripts/postinst" || fail "postinst does not create the enclosure readers' group"
 echo "maintainer scripts: $units enabled and started, stopped on remove, purged"
 
 # Install, remove and purge in a throw-away root; the scripts run with DPKG_ROOT set.
@@ -119,9 +119,9 @@ in_root -i "$daemon" "$desktop" "$cockpit" >"$work/install.log" 2>&1 || { cat "$
 for unit in $units; do
   [ -L "$target/etc/systemd/system/multi-user.target.wants/$unit" ] || fail "install did not enable $unit"
 done
-grep -q '^rode-rur:' "$target/etc/passwd" || fail "install did not create the user rode-rur"
-# The service reads the enclosures through a udev rule of their own, never every disk of the host.
-! grep -q '^disk:.*rode-rur' "$target/etc/group" || fail "the user rode-rur was put in the disk group"
+grep -q '^rode-rur:' "$target/etc/group" || fail "install did not create the group rode-rur"
+# The group reads the enclosures through a udev rule of their own, never every disk of the host.
+! grep -q '^disk:.*rode-rur' "$target/etc/group" || fail "rode-rur was put in the disk group"
 # What the service would have written by now.
 mkdir -p "$target/var/lib/rode-rur" "$target/etc/rode-rur"
 echo "day log" >"$target/var/lib/rode-rur/261207.log"
