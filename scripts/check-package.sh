@@ -30,15 +30,7 @@ else
   (cd "$source_dir" && tar --exclude='./build*' -cf - .) | tar -xf - -C "$tree"
 fi
 
-(cd "$tree" && dpkg-checkbuilddeps) || fail "the build dependencies that debian/control names are not installed"
-# A compiler cache, where there is one, makes the second build quick; the packages do not depend on it.
-# The copy's folder differs every run; every path of it is mapped away in the objects, so neither
-# the folder nor the working directory counts for the cache.
-if command -v ccache >/dev/null; then
-  export CMAKE_CXX_COMPILER_LAUNCHER=ccache CCACHE_BASEDIR=$tree CCACHE_NOHASHDIR=1
-fi
-export DEB_BUILD_OPTIONS="parallel=$(nproc)"
-(cd "$tree" && dpkg-buildpackage -us -uc -b >"$work/build.log" 2>&1) || { tail -n 60 "$work/build.log"; fail "dpkg-buildpackage failed"; }
+"$source_dir/scripts/build-packages.sh" "$tree" "$work/build.log" || fail "the packages could not be built"
 changes=$(ls "$work"/rode-rur_*.changes)
 echo "built: $(cd "$work" && ls ./*.deb | tr '\n' ' ')"
 

@@ -4,21 +4,25 @@
 // code as the in-process tests. Export "N" (or the default export) is drive N of the scenario.
 //
 //   nbdkit --foreground --unix SOCKET ./nbdkit-rursim-plugin.so scenario=FILE [drive=N]
-//          [state=DIR] [trace=FILE] [log=FILE] [disk=FILE] [info=FILE]
+//          [state=DIR] [trace=FILE] [log=FILE] [disk=FILE] [info=FILE] [start=FILE]
 //
 // Requests are served one at a time, as one controller would see them.
 
 #define NBDKIT_API_VERSION 2
 #include <nbdkit-plugin.h>
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <exception>
 #include <fstream>
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "emulator/nbd/exported_drive.h"
 #include "emulator/scenario.h"
@@ -40,13 +44,41 @@ struct Settings {
   std::string logFile;
   std::string diskImage;
   std::string infoFile;
+  std::string startFile;  // empty: the timeline runs from the start
+};
+
+// Real time that stands still until a file appears, so a test that boots a slow guest can say
+// when the scenario's timeline begins: its times count from that moment.
+class StartSignalClock final : public rur::Clock {
+ public:
+  void waitFor(std::string path) {
+    startFile_ = std::move(path);
+    frozenAtMs_ = real_.nowMs();
+  }
+  std::uint64_t nowMs() override {
+    if (!startFile_.empty()) {
+      struct stat info {};
+      if (::stat(startFile_.c_str(), &info) != 0) return frozenAtMs_;
+      lostMs_ = real_.nowMs() - frozenAtMs_;
+      startFile_.clear();
+    }
+    return real_.nowMs() - lostMs_;
+  }
+  void sleepMs(std::uint64_t ms) override { real_.sleepMs(ms); }
+  rur::LocalDateTime localTime() override { return real_.localTime(); }
+
+ private:
+  rur::RealClock real_;
+  std::string startFile_;
+  std::uint64_t frozenAtMs_ = 0;
+  std::uint64_t lostMs_ = 0;
 };
 
 // What the server holds from configuration to shutdown. nbdkit is C: nothing may throw past
 // a callback, so each callback catches at its edge.
 struct Server {
   Settings settings;
-  rur::RealClock clock;
+  StartSignalClock clock;
   std::unique_ptr<SimulatedHost> host;
   unsigned defaultDrive = 0;
   std::map<unsigned, std::unique_ptr<ExportedDrive>> exports;
@@ -84,6 +116,7 @@ int Config(const char* key, const char* value) {
                         : name == "log"    ? &settings.logFile
                         : name == "disk"   ? &settings.diskImage
                         : name == "info"   ? &settings.infoFile
+                        : name == "start"  ? &settings.startFile
                                            : nullptr;
   if (target == nullptr) {
     nbdkit_error("unknown parameter %s", key);
@@ -141,6 +174,7 @@ int ConfigComplete() {
                    settings.defaultDrive.empty() ? "that is an enclosure" : settings.defaultDrive.c_str());
       return -1;
     }
+    if (!settings.startFile.empty()) server->clock.waitFor(settings.startFile);
     server->host = std::make_unique<SimulatedHost>(std::move(scenario), server->clock);
     if (!settings.stateDir.empty() && !server->host->loadState(settings.stateDir, error)) {
       nbdkit_error("%s", error.c_str());
@@ -316,7 +350,8 @@ nbdkit_plugin MakePlugin() {
       "trace=FILE      one line per request a drive receives\n"
       "log=FILE        one line per request with its time and duration\n"
       "disk=FILE       an image laid over the start of the default drive\n"
-      "info=FILE       the drives' sizes and INQUIRY fields, for the hypervisor";
+      "info=FILE       the drives' sizes and INQUIRY fields, for the hypervisor\n"
+      "start=FILE      the timeline waits until FILE exists, and counts from then";
   plugin.open = Open;
   plugin.close = Close;
   plugin.get_size = GetSize;
