@@ -24,13 +24,13 @@ PARTITION_SECTORS = 8192
 VOLUME_TEXT = "RODE RUR test volume\n"
 
 
-def firmware_image() -> bytes:
+def firmware_image(size: int = IMAGE_SIZE, version: int = IMAGE_VERSION) -> bytes:
     generator = random.Random(13)
-    image = bytearray(generator.randbytes(IMAGE_SIZE))
+    image = bytearray(generator.randbytes(size))
     image[0x80:0x84] = b"QOVA"
     image[0x84:0x94] = GUID
     image[0x95] = IMAGE_TYPE
-    image[0x9C:0xA0] = struct.pack(">I", IMAGE_VERSION)
+    image[0x9C:0xA0] = struct.pack(">I", version)
     image[0xA0:0xA2] = PRODUCT_CODE
     return bytes(image)
 
