@@ -59,7 +59,7 @@ as_admin() { runuser -u admin -- sh -c "echo '$admin_password' | sudo -S -p '' $
 now_ms() { date +%s%3N; }
 # Exits with the status of rurctl and keeps its output in $out.
 run() { out=$("$@" 2>&1); }
-outbox_count() { rurctl mail-queue --json | grep -o '"subject"' | wc -l; }
+outbox_count() { rurctl mail-queue --json | grep -c '"age_seconds"'; }
 
 echo "@@phase $phase"
 
@@ -141,16 +141,17 @@ if [ "$phase" = 1 ]; then
   degraded() { rurctl status >/dev/null; [ $(( $? & 4 )) -ne 0 ]; }
   check pull-seen wait_until 60 degraded
   check alarm-in-journal wait_until 60 sh -c 'journalctl -b -u rode-rur.service -p err --no-pager | grep -q HDD2'
-  check alarm-in-outbox wait_until 60 sh -c '[ "$(rurctl mail-queue --json | grep -o "\"subject\"" | wc -l)" = 1 ]'
+  outbox_holds() { [ "$(outbox_count)" = "$1" ]; }
+  check alarm-in-outbox wait_until 60 outbox_holds 1
   rurctl mail-queue
   check reload systemctl reload rode-rur.service
   check outbox-after-reload test "$(outbox_count)" = 1
   check restart systemctl restart rode-rur.service
   check outbox-after-restart test "$(outbox_count)" = 1
-  check settings-after-restart sh -c "rurctl mail-settings | grep -q '\\b9\\b'"
+  check settings-after-restart sh -c "rurctl mail-settings | grep -Eq '^port +9\$'"
   check mail-set-right-port rurctl mail-set Port "$smtp_port"
   rurctl mail-queue --flush >/dev/null 2>&1
-  check outbox-delivered wait_until 60 sh -c '[ "$(rurctl mail-queue --json | grep -o "\"subject\"" | wc -l)" = 0 ]'
+  check outbox-delivered wait_until 60 outbox_holds 0
 
   # The power cut in the middle of an upgrade: the journal of the run says it is programming.
   echo 2 >"$phase_file"
@@ -174,6 +175,7 @@ if [ "$phase" = 2 ]; then
   check service-enabled-after-boot systemctl is-enabled --quiet rode-rur.service
   active_us=$(systemctl show -p ActiveEnterTimestampMonotonic --value rode-rur.service)
   figure boot-to-service-active-ms $((active_us / 1000))
+  systemd-analyze blame --no-pager 2>/dev/null | head -n 8
   started=$(now_ms)
   run rurctl status
   status=$?

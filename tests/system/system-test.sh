@@ -92,6 +92,10 @@ Name=e*
 Address=10.0.2.15/24
 Gateway=10.0.2.2
 EOF
+# Online as soon as the one link is: the guest has nothing else to wait for.
+mkdir -p "$root/etc/systemd/system/systemd-networkd-wait-online.service.d"
+printf '[Service]\nExecStart=\nExecStart=/lib/systemd/systemd-networkd-wait-online --any --timeout=60\n' \
+  >"$root/etc/systemd/system/systemd-networkd-wait-online.service.d/any.conf"
 chroot "$root" useradd --create-home --shell /bin/bash alice
 chroot "$root" useradd --create-home --shell /bin/bash --groups sudo "admin"
 echo "admin:$admin_password" | chroot "$root" chpasswd
