@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "monitor/device_info_block.h"
+#include "platform/appended_file.h"
 #include "platform/atomic_file.h"
 #include "platform/branding.h"
 #include "platform/date_time_text.h"
@@ -81,8 +82,8 @@ void EventLogWriter::setFileFunctions(SaveFunction save, LoadFunction load) {
           error = "cannot read " + path;
           return false;
         }
-        const bool unended = !contents.empty() && contents.back() != '\n';
-        return save(path, contents + (unended ? "\r\n" : "") + text, error);
+        const char* ending = contents.empty() ? "" : LineEndAfter(contents.back());
+        return save(path, contents + ending + text, error);
       },
       [load](const std::string& path) {
         std::string contents;

@@ -279,7 +279,7 @@ TEST(DeviceInfoBlock, LogAndAlarmForms) {
   BuildDeviceInfoBlock(1, device.identity, device.record, InfoForm::Alarm, kAlarmDeviceRemoved, alarm);
   EXPECT_EQ(log[0], "Device2 information :");
   EXPECT_EQ(log[5], "    Model no.:WDC WD10EZEX");  // the first bay's line has no blank
-  EXPECT_EQ(log[8], "  HDD2 was failed, Unmatched SSD.09");
+  EXPECT_EQ(log[8], "  HDD2 was failed, Capacity too small.09");
   EXPECT_EQ(alarm[4], "  HDD1 is absent. ");
   EXPECT_EQ(alarm[5], "  HDD2 was failed, Capacity too small.");
   EXPECT_EQ(AlarmSentence(kAlarmMemberRemoved, 0, 1), "Device1 P1 Hard Disk Drive fail.");
