@@ -87,7 +87,10 @@ void Engine::RefreshTickedDevices() {
   for (std::size_t i = 0; i < asked.size(); ++i) TakeRefreshOutcome(asked[i], targets[i], outcomes[i], now);
   bool watchChanged = false;
   for (const unsigned slot : looked) {
-    if (watch_[slot].SilenceAlarmDue(clock_.nowMs()))
+    // An enclosure whose leaving (or flapping) was already alarmed is not alarmed again for the
+    // silence that follows from it.
+    if (watch_[slot].SilenceAlarmDue(clock_.nowMs()) && !reportedGone_.contains(DriveAt(slot)) &&
+        !flaps_.flapping(DriveAt(slot)))
       RaiseAlarm(kAlarmDeviceRemoved, slot, 0, NotAnsweringSentence(slot));
     const DeviceWatch& after = watch_[slot];
     if (after.error() != before[slot].error() || after.notAnswering() != before[slot].notAnswering())
@@ -202,12 +205,16 @@ std::vector<KnownEnclosure> Engine::KnownBeforeDetection() {
 
 void Engine::ReportDeviceChanges(const std::vector<KnownEnclosure>& before, const DetectionResult& found) {
   if (!eventLog_) return;
+  bool toldBefore = false;
   for (const DeviceChange& change :
        DetectDeviceChanges(before, KnownEnclosures(found.entries, found.count, found.identity, found.probed))) {
-    // A leaving already told when the host said so is not told again.
+    // A leaving already told when the host said so is not told again; the list has changed all
+    // the same, and the log says so with the new list's information blocks.
     if (change.removedDevice >= 0 && before[static_cast<std::size_t>(change.removedDevice)].drive >= 0 &&
-        reportedGone_.contains(static_cast<unsigned>(before[static_cast<std::size_t>(change.removedDevice)].drive)))
+        reportedGone_.contains(static_cast<unsigned>(before[static_cast<std::size_t>(change.removedDevice)].drive))) {
+      toldBefore = true;
       continue;
+    }
     if (change.removedDevice >= 0)
       eventLog_->QueueDeviceChange(change.line,
                                    EventTag(LogEventKind::DeviceRemoved, static_cast<unsigned>(change.removedDevice)));
@@ -217,7 +224,7 @@ void Engine::ReportDeviceChanges(const std::vector<KnownEnclosure>& before, cons
                         change.foundDevice >= 0 ? static_cast<int>(DriveOf(found.entries[change.foundDevice])) : -1});
     if (change.removedDevice >= 0) RaiseAlarm(kAlarmDeviceRemoved, static_cast<unsigned>(change.removedDevice), 0);
   }
-  if (eventLog_->deviceChangesPending()) eventLog_->QueueDeviceChange(kDeviceHadChangedLine);
+  if (eventLog_->deviceChangesPending() || toldBefore) eventLog_->QueueDeviceChange(kDeviceHadChangedLine);
 }
 
 void Engine::FollowDevices(const std::vector<KnownEnclosure>& before, const DetectionResult& found) {

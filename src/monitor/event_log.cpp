@@ -349,6 +349,8 @@ void EventLogWriter::CopiesOntoMembersThatWereIn(unsigned device, int drive, std
     out.Add(n + " " + b.name + " was removed, " + StateCodeHex(kAbsentStateCode) + stamp,
             tag(LogEventKind::MemberRemoved));
     result.alarms.push_back({kAlarmMemberRemoved, device, bay});
+    out.Add(n + " " + b.name + " was inserted, " + StateCodeHex(kInsertedStateCode) + stamp,
+            tag(LogEventKind::MemberInserted));
     out.Add(n + b.initialized + StateCodeHex(record[b.stateCode]) + stamp, tag(LogEventKind::MemberInitialized));
     AppendMemberDetails(record, static_cast<int>(bay + 1), "  ", out.lines);
     out.Tag(tag(LogEventKind::Info));

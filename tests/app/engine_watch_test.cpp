@@ -273,6 +273,8 @@ TEST(EngineWatch, AdversarialTimingsAtEveryPhase) {
       std::vector<std::string> expected = c.expected;
       std::sort(expected.begin(), expected.end());
       EXPECT_EQ(w.Labels(), expected);
+      if (getenv("RUR_WATCH_TRACE"))
+        for (const Heard& h : w.heard) std::printf("%8llu %s | %s\n", static_cast<unsigned long long>(h.ms), h.label.c_str(), h.text.c_str());
       const std::uint64_t by = c.alarmByMs != 0 ? c.alarmByMs : c.timeline.front().atMs + phase + 6000;
       for (const Heard& h : w.heard) {
         if (h.label.rfind("alarm1", 0) != 0 && h.label.rfind("alarm2", 0) != 0) continue;
