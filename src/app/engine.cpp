@@ -216,13 +216,13 @@ std::optional<unsigned> Engine::PositionOfNotice(const DriveNotice& notice) cons
 }
 
 void Engine::ReportDepartures() {
-  // Until the start-up banner is written, what leaves is told by the detection that follows.
-  if (programStarted_) return;
   std::vector<DriveNotice> notices;
   {
     std::lock_guard lock(departuresMutex_);
     notices.swap(freshNotices_);
   }
+  // Until the start-up banner is written, what leaves is told by the detection that follows.
+  if (programStarted_) return;
   const std::uint64_t now = clock_.nowMs();
   auto append = [this](const std::string& text, LogEventTag tag) {
     if (!eventLog_) return;
