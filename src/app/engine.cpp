@@ -233,12 +233,16 @@ void Engine::ReportDepartures() {
   };
   for (const DriveNotice& notice : notices) {
     const std::optional<unsigned> slot = PositionOfNotice(notice);
-    if (!slot) continue;
-    const unsigned drive = DriveAt(*slot);
-    if (!notice.removal()) {
-      flaps_.Changed(drive, now);
+    if (!slot || !notice.removal()) {
+      // A coming (or a going while the list no longer holds it) keeps a flapping episode open.
+      int drive = notice.drive;
+      for (const DriveFacts& facts : probedDrives_)
+        if (drive < 0 && !notice.node.empty() && facts.path == notice.node) drive = static_cast<int>(facts.number);
+      if (slot) drive = static_cast<int>(DriveAt(*slot));
+      if (drive >= 0) flaps_.Changed(static_cast<unsigned>(drive), now);
       continue;
     }
+    const unsigned drive = DriveAt(*slot);
     unsigned unplugs = 0;
     const UnplugReport report = flaps_.Unplugged(drive, *slot, now, unplugs);
     const bool told = reportedGone_.contains(drive);
