@@ -265,9 +265,11 @@ void Engine::ReportDepartures() {
     const unsigned position = slot ? *slot : steady.position;
     const std::string n = std::to_string(position + 1);
     const std::string count = std::to_string(steady.unplugs);
-    append("D" + n + (here ? " Device has been steady for a minute, after " : " Device has stayed away for a minute, after ") +
-               count + " unplugs, ",
-           {LogEventKind::Steady, static_cast<int>(position), static_cast<int>(steady.drive)});
+    append(
+        "D" + n +
+            (here ? " Device has been steady for a minute, after " : " Device has stayed away for a minute, after ") +
+            count + " unplugs, ",
+        {LogEventKind::Steady, static_cast<int>(position), static_cast<int>(steady.drive)});
     // Gone for good after its flapping: that is a removal, and it is alarmed as one.
     if (!here) RaiseAlarm(kAlarmDeviceRemoved, position, 0, "The enclosure stayed away after " + count + " unplugs.");
   }

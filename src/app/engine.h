@@ -223,11 +223,6 @@ class Engine {
   EnclosureStatus StatusAt(unsigned position) const;
   // Timer handlers and the poll cycle's jobs.
   void DeviceChangeTick();  // every 500 ms: the device-change countdown and publishing a detection
-  // Unplugs the host told of, reported without waiting for the next detection: the first of an
-  // episode as a removal, a flapping enclosure once, and once more when it is steady again.
-  void ReportDepartures();
-  // The position of the enclosure the notice is about in the current list, if any.
-  std::optional<unsigned> PositionOfNotice(const DriveNotice& notice) const;
   void MonitorTick();       // every 5 s: arms the monitor, then asks for a refresh
   void SmartTick();         // every second: the SMART countdown
   void Refresh();           // the refresh of every ticked device's status, then the refresh hook
@@ -236,6 +231,11 @@ class Engine {
   void TakeRefreshOutcome(unsigned position, const EnclosureRefresh& target, RefreshOutcome outcome,
                           std::uint64_t askedMs);
   void SmartRead(std::uint8_t kind);
+  // Unplugs the host told of, reported without waiting for the next detection: the first of an
+  // episode as a removal, a flapping enclosure once, and once more when it is steady again.
+  void ReportDepartures();
+  // The position of the enclosure the notice is about in the current list, if any.
+  std::optional<unsigned> PositionOfNotice(const DriveNotice& notice) const;
 
   void RequestDetection();
   void PublishDetection();

@@ -317,8 +317,8 @@ void EventLogWriter::BayTransitions(unsigned device, int drive, std::uint8_t old
       if (old & b.inserted) continue;
       // The disk a copy was running onto, given up by the controller because the copy's source
       // left: it never left its bay, and the copy's end says what happened.
-      const bool copyGivenUp = memory.lastProgress != kNoProgress && memory.activityBay == bay &&
-                               !(flags & kBays[1 - bay].present);
+      const bool copyGivenUp =
+          memory.lastProgress != kNoProgress && memory.activityBay == bay && !(flags & kBays[1 - bay].present);
       if (copyGivenUp) continue;
       if (old & b.present) {
         // In the array at the last look and newly inserted now: the disk was out in between.

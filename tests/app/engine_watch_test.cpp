@@ -45,10 +45,9 @@ struct WatchRun {
     run.engine.AttachEventLog(&log);
     run.engine.AddEventListener([this](const LogEvent& event) {
       const std::string name(LogEventName(event.tag.kind));
-      static const char* const kCounted[] = {"member-removed", "member-inserted", "member-initialized",
-                                             "member-failed",  "device-removed",  "device-found",
-                                             "rebuild-done",   "rebuild-aborted", "flapping",
-                                             "steady",         "disk-replaced"};
+      static const char* const kCounted[] = {
+          "member-removed", "member-inserted", "member-initialized", "member-failed", "device-removed", "device-found",
+          "rebuild-done",   "rebuild-aborted", "flapping",           "steady",        "disk-replaced"};
       std::string label;
       if (event.tag.kind == LogEventKind::Alarm) {
         label = "alarm" + std::to_string(event.alarmKind);
@@ -235,6 +234,15 @@ TEST(EngineWatch, AdversarialTimingsAtEveryPhase) {
          EXPECT_TRUE(w.Logged("D1 Device is flapping: unplugged 3 times, "));
          EXPECT_TRUE(w.Logged("D1 Device has been steady for a minute, after 75 unplugs, "));
        }},
+      {"an enclosure flapping, then away for good",
+       {EnclosureDrive(1)},
+       {At(30000, 1, Kind::Unplugged), At(32000, 1, Kind::Plugged), At(34000, 1, Kind::Unplugged),
+        At(36000, 1, Kind::Plugged), At(38000, 1, Kind::Unplugged), At(40000, 1, Kind::Plugged),
+        At(42000, 1, Kind::Unplugged)},
+       {"device-removed 0", "alarm2 0", "flapping 0", "alarm2 0", "steady 0", "alarm2 0"},
+       0,
+       120000,
+       [](WatchRun& w) { EXPECT_TRUE(w.Logged("D1 Device has stayed away for a minute, after 4 unplugs, ")); }},
       // A rebuild's source pulled.
       {"the source of a rebuild pulled",
        {Rebuilding()},
@@ -274,7 +282,8 @@ TEST(EngineWatch, AdversarialTimingsAtEveryPhase) {
       std::sort(expected.begin(), expected.end());
       EXPECT_EQ(w.Labels(), expected);
       if (getenv("RUR_WATCH_TRACE"))
-        for (const Heard& h : w.heard) std::printf("%8llu %s | %s\n", static_cast<unsigned long long>(h.ms), h.label.c_str(), h.text.c_str());
+        for (const Heard& h : w.heard)
+          std::printf("%8llu %s | %s\n", static_cast<unsigned long long>(h.ms), h.label.c_str(), h.text.c_str());
       const std::uint64_t by = c.alarmByMs != 0 ? c.alarmByMs : c.timeline.front().atMs + phase + 6000;
       for (const Heard& h : w.heard) {
         if (h.label.rfind("alarm1", 0) != 0 && h.label.rfind("alarm2", 0) != 0) continue;
