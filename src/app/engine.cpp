@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "monitor/device_info_block.h"
 #include "monitor/device_names.h"
 #include "monitor/event_log.h"
 #include "platform/date_time_text.h"
@@ -196,14 +197,86 @@ void Engine::RequestDetection() {
 }
 
 void Engine::DeviceChangeNotice(const DriveNotice& notice) {
-  if (notice.removal()) {
+  {
     std::lock_guard lock(departuresMutex_);
-    departures_.push_back(notice);
+    if (notice.removal()) departures_.push_back(notice);
+    if (notice.drive >= 0 || !notice.node.empty()) freshNotices_.push_back(notice);
   }
   detection_.DeviceChangeNotice(notice.removal());
 }
 
+std::optional<unsigned> Engine::PositionOfNotice(const DriveNotice& notice) const {
+  for (unsigned slot = 0; slot < devices_.currentCount; ++slot) {
+    const unsigned drive = DriveAt(slot);
+    if ((notice.drive >= 0 && static_cast<unsigned>(notice.drive) == drive) ||
+        (!notice.node.empty() && notice.node == DriveNames(drive).path))
+      return slot;
+  }
+  return std::nullopt;
+}
+
+void Engine::ReportDepartures() {
+  std::vector<DriveNotice> notices;
+  {
+    std::lock_guard lock(departuresMutex_);
+    notices.swap(freshNotices_);
+  }
+  // Until the start-up banner is written, what leaves is told by the detection that follows.
+  if (programStarted_) return;
+  const std::uint64_t now = clock_.nowMs();
+  auto append = [this](const std::string& text, LogEventTag tag) {
+    if (!eventLog_) return;
+    std::string error;
+    const LocalDateTime time = clock_.localTime();
+    if (!eventLog_->AppendLine(text + FormatDateTime(time), time, error, tag))
+      ui_.panel(4, "Event log kept in memory: " + error);
+  };
+  for (const DriveNotice& notice : notices) {
+    const std::optional<unsigned> slot = PositionOfNotice(notice);
+    if (!slot || !notice.removal()) {
+      // A coming (or a going while the list no longer holds it) keeps a flapping episode open.
+      int drive = notice.drive;
+      for (const DriveFacts& facts : probedDrives_)
+        if (drive < 0 && !notice.node.empty() && facts.path == notice.node) drive = static_cast<int>(facts.number);
+      if (slot) drive = static_cast<int>(DriveAt(*slot));
+      if (drive >= 0) flaps_.Changed(static_cast<unsigned>(drive), now);
+      continue;
+    }
+    const unsigned drive = DriveAt(*slot);
+    unsigned unplugs = 0;
+    const UnplugReport report = flaps_.Unplugged(drive, *slot, now, unplugs);
+    const bool told = reportedGone_.contains(drive);
+    reportedGone_.insert(drive);
+    const std::string n = std::to_string(*slot + 1);
+    if (report == UnplugReport::Removed && !told) {
+      append("D" + n + " Device was removed.", EventTag(LogEventKind::DeviceRemoved, *slot));
+      RaiseAlarm(kAlarmDeviceRemoved, *slot, 0);
+    } else if (report == UnplugReport::Flapping) {
+      const std::string count = std::to_string(unplugs);
+      append("D" + n + " Device is flapping: unplugged " + count + " times, ", EventTag(LogEventKind::Flapping, *slot));
+      RaiseAlarm(kAlarmDeviceRemoved, *slot, 0,
+                 "The enclosure keeps going and coming: unplugged " + count + " times so far.");
+    }
+  }
+  for (const SteadyAgain& steady : flaps_.Steady(now)) {
+    const std::optional<unsigned> slot =
+        PositionOfNotice(DriveNotice{DriveNotice::Kind::Changed, static_cast<int>(steady.drive), {}});
+    const bool here = slot && !reportedGone_.contains(steady.drive);
+    const unsigned position = slot ? *slot : steady.position;
+    const std::string n = std::to_string(position + 1);
+    const std::string count = std::to_string(steady.unplugs);
+    append(
+        "D" + n +
+            (here ? " Device has been steady for a minute, after " : " Device has stayed away for a minute, after ") +
+            count + " unplugs, ",
+        {LogEventKind::Steady, static_cast<int>(position), static_cast<int>(steady.drive)});
+    // Gone for good after its flapping: that is a removal, and it is alarmed as one.
+    if (!here) RaiseAlarm(kAlarmDeviceRemoved, position, 0, "The enclosure stayed away after " + count + " unplugs.");
+  }
+}
+
 void Engine::DeviceChangeTick() {
+  ReportDepartures();
   if (detection_.CountDown()) return;
   // A finished job is published before another one starts, so the two never mix.
   if (detection_.changeDue() && !refreshInProgress_ && !detection_.running() && !detection_.finished()) {
@@ -229,6 +302,15 @@ void Engine::PublishDetection() {
   const std::vector<KnownEnclosure> before = KnownBeforeDetection();
   if (!programStarted_) ReportDeviceChanges(before, found);
   FollowDevices(before, found);
+  // A told leaving is used up once a detection has looked after it: the enclosure is gone from
+  // the list, or the notice came before this detection was asked for.
+  for (const KnownEnclosure& enclosure : before) {
+    if (enclosure.drive < 0) continue;
+    const unsigned drive = static_cast<unsigned>(enclosure.drive);
+    bool listed = false;
+    for (unsigned j = 0; j < found.count; ++j) listed = listed || DriveOf(found.entries[j]) == drive;
+    if (enclosure.departed || !listed) reportedGone_.erase(drive);
+  }
   for (unsigned position = 0; position < kMaxDevices; ++position) deviceShown_[position] = position < found.count;
   ui_.update(UiUpdate::DeviceControls);
 
@@ -299,11 +381,10 @@ void Engine::MonitorTick() {
   // A device change that is still counting down holds nothing up: the enclosures that answer are
   // watched meanwhile. Only a probe that uses the controllers now does.
   if (detection_.probing() || refreshInProgress_ || closing_) return;
-  if (dispatcher_.armed()) {
-    dispatcher_.Raise(REQ_REFRESH);
-  } else {
-    dispatcher_.Arm();
-  }
+  // The tick that arms the monitor refreshes too: the first cycle after detection read the
+  // members, and the next one comes a cycle later, not two.
+  if (!dispatcher_.armed()) dispatcher_.Arm();
+  dispatcher_.Raise(REQ_REFRESH);
 }
 
 }  // namespace rur

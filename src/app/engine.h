@@ -32,8 +32,10 @@
 #include "monitor/bay_memory.h"
 #include "monitor/device_changes.h"
 #include "monitor/device_watch.h"
+#include "monitor/flap_watch.h"
 #include "monitor/identify_block.h"
 #include "monitor/log_event.h"
+#include "monitor/member_alarms.h"
 #include "monitor/refresh_enclosure.h"
 #include "monitor/request_dispatcher.h"
 #include "monitor/sensor_watch.h"
@@ -48,6 +50,7 @@
 
 namespace rur {
 
+struct AlarmRaise;
 class EventLogWriter;
 class MailCenter;
 
@@ -228,6 +231,11 @@ class Engine {
   void TakeRefreshOutcome(unsigned position, const EnclosureRefresh& target, RefreshOutcome outcome,
                           std::uint64_t askedMs);
   void SmartRead(std::uint8_t kind);
+  // Unplugs the host told of, reported without waiting for the next detection: the first of an
+  // episode as a removal, a flapping enclosure once, and once more when it is steady again.
+  void ReportDepartures();
+  // The position of the enclosure the notice is about in the current list, if any.
+  std::optional<unsigned> PositionOfNotice(const DriveNotice& notice) const;
 
   void RequestDetection();
   void PublishDetection();
@@ -264,8 +272,14 @@ class Engine {
   // starts reading every sector of the other disk.
   void WatchMembers(DeviceMask mask);
   void CheckRebuildSource(unsigned slot, unsigned sourceBay, unsigned rebuiltBay);
-  // Bays without a working disk: one alarm at the first look of a run, unless already known so.
+  // Bays without a working disk in an array that needs them, remembered for the next start; what
+  // the last run knew of them is kept for the first look.
   void CheckMissingMembers(unsigned slot, unsigned drive, const EnclosureStatus& status);
+  // The first look of this run at an enclosure: each bay found without its disk gets the line of
+  // its state and one alarm, unless the run before already found it so.
+  void ReportMissingAtFirstLook(unsigned slot, std::vector<AlarmRaise>& alarms);
+  // Member alarms of a cycle, after its lines: one per trouble of a bay.
+  void RaiseMemberAlarms(const std::vector<AlarmRaise>& alarms, DeviceMask mask);
   // After a data pass: what got worse on each disk whose pages the pass read.
   void WatchDiskHealth();
   void ApplyHealthReport(unsigned slot, const DiskHealthReport& report);
@@ -303,7 +317,13 @@ class Engine {
   std::uint32_t diskKeepDays_ = kDefaultDiskKeepDays;
   // Per drive: whether the last cycle that read it saw a rebuild (absent: never read).
   std::map<unsigned, bool> lastRebuildSeen_;
-  std::set<unsigned> firstLookDone_;  // drives whose members this run has looked at
+  std::set<unsigned> firstLookDone_;  // drives whose members this run has looked at (without a log)
+  struct MissingBays {
+    std::array<bool, 2> now{};
+    std::optional<std::array<bool, 2>> before;  // as the last look of this run or the one before left them
+  };
+  std::map<unsigned, MissingBays> missingAtLook_;  // by position, from this cycle's look
+  MemberAlarmGate memberAlarms_;
 
   bool started_ = false;
   bool programStarted_ = true;
@@ -325,6 +345,12 @@ class Engine {
   std::mutex departuresMutex_;
   std::vector<DriveNotice> departures_;
   std::size_t departuresSeenByDetection_ = 0;
+  // Notices not yet looked at for the prompt report of an unplug (under the same lock).
+  std::vector<DriveNotice> freshNotices_;
+  // Drives whose enclosure's leaving was already told (at once, or as part of its flapping): the
+  // detection that finds it gone does not tell it again.
+  std::set<unsigned> reportedGone_;
+  FlapWatch flaps_;
   std::vector<std::string> accessProblems_;
   std::vector<BusyDrive> busyDrives_;
   std::map<unsigned, std::uint64_t> busyReportedMs_;  // by drive

@@ -10,6 +10,7 @@
 #include "monitor/event_log.h"
 #include "monitor/member_disk.h"
 #include "notify/mail_center.h"
+#include "platform/date_time_text.h"
 #include "transport/commands.h"
 
 namespace rur {
@@ -46,8 +47,7 @@ MemberDiskName DiskOf(const MemberStatus& member) { return {member.model, member
 }  // namespace
 
 void Engine::WatchMembers(DeviceMask mask) {
-  // The first cycle after start-up only draws: nothing was read yet.
-  if (programStarted_) return;
+  missingAtLook_.clear();
   for (unsigned slot = 0; slot < devices_.currentCount; ++slot) {
     if (!(mask & DeviceBit(slot))) continue;
     const unsigned drive = DriveOf(devices_.current[slot]);
@@ -85,22 +85,41 @@ void Engine::WatchMembers(DeviceMask mask) {
 }
 
 void Engine::CheckMissingMembers(unsigned slot, unsigned drive, const EnclosureStatus& status) {
-  // A bay without a working disk in an array that needs it, found at the first look of this run
-  // at an enclosure: an alarm, as a RAID monitor gives for an array degraded at its start, unless
-  // the last look (of this run or the one before) already found that bay so.
+  // A bay without a working disk in an array that needs it. What the last look (of this run or
+  // the one before) found is kept for the first look of this run, which reports only what is new.
   const ArrayState array = ArrayStateOf(status);
-  std::array<bool, 2> missing{};
+  MissingBays& bays = missingAtLook_[slot];
   for (unsigned bay = 0; bay < 2; ++bay)
-    missing[bay] = array != ArrayState::Normal && array != ArrayState::Rebuilding && !status.member(bay)->inArray();
-  if (!firstLookDone_.contains(drive)) {
-    firstLookDone_.insert(drive);
-    const std::optional<std::array<bool, 2>> before = bays_.Missing(drive);
-    for (unsigned bay = 0; bay < 2; ++bay)
-      if (missing[bay] && !(before && (*before)[bay])) RaiseAlarm(kAlarmMemberRemoved, slot, bay);
-  }
+    bays.now[bay] = array != ArrayState::Normal && array != ArrayState::Rebuilding && !status.member(bay)->inArray();
+  bays.before = bays_.Missing(drive);
   std::string saveError;
-  bays_.RememberMissing(drive, missing, saveError);
+  bays_.RememberMissing(drive, bays.now, saveError);
   if (!saveError.empty()) ui_.panel(kDeviceOperationPanel, "Bay memory kept in memory only: " + saveError);
+}
+
+void Engine::ReportMissingAtFirstLook(unsigned slot, std::vector<AlarmRaise>& alarms) {
+  // An array found degraded at the start, as a RAID monitor reports it: the line of the bay's
+  // state and an alarm, unless the run before already found that bay so.
+  const auto found = missingAtLook_.find(slot);
+  if (found == missingAtLook_.end()) return;
+  const MissingBays& bays = found->second;
+  const unsigned drive = DriveAt(slot);
+  const StatusRecord& record = records_[drive];
+  for (unsigned bay = 0; bay < 2; ++bay) {
+    if (!bays.now[bay]) continue;
+    if (bays.before && (*bays.before)[bay]) {
+      memberAlarms_.MarkAlarmed(drive, bay);
+      continue;
+    }
+    const MemberStateLine line = MemberStateLineOf(slot, bay, record);
+    if (eventLog_ && !line.text.empty()) {
+      std::string error;
+      const LocalDateTime now = clock_.localTime();
+      if (!eventLog_->AppendLine(line.text + FormatDateTime(now), now, error, EventTag(line.kind, slot, bay + 1)))
+        ui_.panel(kDeviceOperationPanel, "Event log kept in memory: " + error);
+    }
+    alarms.push_back({kAlarmMemberRemoved, slot, bay});
+  }
 }
 
 void Engine::CheckRebuildSource(unsigned slot, unsigned sourceBay, unsigned rebuiltBay) {

@@ -4,6 +4,7 @@
 
 #include "app/engine.h"
 #include "monitor/array_capacity.h"
+#include "monitor/array_health.h"
 #include "monitor/device_changes.h"
 #include "monitor/device_info_block.h"
 #include "monitor/event_log.h"
@@ -56,10 +57,9 @@ void Engine::RefreshTickedDevices() {
   for (unsigned slot = 0; slot < devices_.currentCount; ++slot) {
     ui_.panel(0, "0x," + c);
     if (!deviceChecked_[slot] || (UpgradeRunning() && upgrade_.UpgradeTarget.load() == slot)) continue;
-    if (programStarted_) {
-      changedMask_ |= DeviceBit(slot);
-      continue;
-    }
+    // The first cycle reads the members too, so a change in the first seconds is seen at once;
+    // every enclosure found is in its dump, with what detection read when it does not answer now.
+    if (programStarted_) changedMask_ |= DeviceBit(slot);
     looked.push_back(slot);
     DevicePosition& info = devices_.currentInfo[slot];
     ui_.panel(0, "1x," + c);
@@ -87,7 +87,10 @@ void Engine::RefreshTickedDevices() {
   for (std::size_t i = 0; i < asked.size(); ++i) TakeRefreshOutcome(asked[i], targets[i], outcomes[i], now);
   bool watchChanged = false;
   for (const unsigned slot : looked) {
-    if (watch_[slot].SilenceAlarmDue(clock_.nowMs()))
+    // An enclosure whose leaving (or flapping) was already alarmed is not alarmed again for the
+    // silence that follows from it.
+    if (watch_[slot].SilenceAlarmDue(clock_.nowMs()) && !reportedGone_.contains(DriveAt(slot)) &&
+        !flaps_.flapping(DriveAt(slot)))
       RaiseAlarm(kAlarmDeviceRemoved, slot, 0, NotAnsweringSentence(slot));
     const DeviceWatch& after = watch_[slot];
     if (after.error() != before[slot].error() || after.notAnswering() != before[slot].notAnswering())
@@ -138,16 +141,20 @@ void Engine::ReportBusy(unsigned device, unsigned drive, const std::string& hold
   if (eventLog_) eventLog_->QueueLine(text);
 }
 
-void Engine::RefreshNow() {
-  // The first cycle after start-up only draws; the second one reads.
-  if (programStarted_) Refresh();
-  Refresh();
-}
+void Engine::RefreshNow() { Refresh(); }
 
 void Engine::WriteCycleLog(DeviceMask mask) {
   CheckSensors(mask);
   WatchMembers(mask);
-  if (!eventLog_) return;
+  if (!eventLog_) {
+    // Without a log, the first look of the run at each drive stands for the log's starting point.
+    std::vector<AlarmRaise> alarms;
+    for (unsigned slot = 0; slot < devices_.currentCount; ++slot)
+      if ((mask & DeviceBit(slot)) && missingAtLook_.contains(slot) && firstLookDone_.insert(DriveAt(slot)).second)
+        ReportMissingAtFirstLook(slot, alarms);
+    RaiseMemberAlarms(alarms, mask);
+    return;
+  }
   std::vector<LoggedDevice> logged;
   for (unsigned i = 0; i < devices_.currentCount; ++i) {
     const unsigned drive = DriveOf(devices_.current[i]);
@@ -155,12 +162,26 @@ void Engine::WriteCycleLog(DeviceMask mask) {
     logged.push_back({&identity_[drive], &records_[drive], static_cast<int>(drive), known,
                       known && devices_.currentInfo[i].capacityKnown});
   }
-  const EventLogResult result = eventLog_->WriteEventLog(
+  EventLogResult result = eventLog_->WriteEventLog(
       mask, logged, [this] { return clock_.localTime(); }, programStarted_);
-  for (const AlarmRaise& alarm : result.alarms) RaiseAlarm(alarm.kind, alarm.device, alarm.bay);
+  for (const unsigned slot : result.startingPoints) ReportMissingAtFirstLook(slot, result.alarms);
+  RaiseMemberAlarms(result.alarms, mask);
   if (result.smartThresholdsWanted) dispatcher_.Raise(REQ_SMART_THRESHOLDS);
   if (!result.saveError.empty()) ui_.panel(4, "Event log kept in memory: " + result.saveError);
   if (result.saved) ui_.panel(4, "");
+}
+
+void Engine::RaiseMemberAlarms(const std::vector<AlarmRaise>& alarms, DeviceMask mask) {
+  for (const AlarmRaise& alarm : alarms) {
+    if (alarm.kind == kAlarmMemberRemoved && alarm.device < devices_.currentCount &&
+        !memberAlarms_.Admit(DriveAt(alarm.device), alarm.bay))
+      continue;
+    RaiseAlarm(alarm.kind, alarm.device, alarm.bay);
+  }
+  // What this cycle read ends the troubles of bays whose disk is in the array again.
+  for (unsigned slot = 0; slot < devices_.currentCount; ++slot)
+    if ((mask & DeviceBit(slot)) && slot < watch_.size() && watch_[slot].known())
+      memberAlarms_.Observe(DriveAt(slot), StatusAt(slot));
 }
 
 std::vector<KnownEnclosure> Engine::KnownBeforeDetection() {
@@ -184,8 +205,16 @@ std::vector<KnownEnclosure> Engine::KnownBeforeDetection() {
 
 void Engine::ReportDeviceChanges(const std::vector<KnownEnclosure>& before, const DetectionResult& found) {
   if (!eventLog_) return;
+  bool toldBefore = false;
   for (const DeviceChange& change :
        DetectDeviceChanges(before, KnownEnclosures(found.entries, found.count, found.identity, found.probed))) {
+    // A leaving already told when the host said so is not told again; the list has changed all
+    // the same, and the log says so with the new list's information blocks.
+    if (change.removedDevice >= 0 && before[static_cast<std::size_t>(change.removedDevice)].drive >= 0 &&
+        reportedGone_.contains(static_cast<unsigned>(before[static_cast<std::size_t>(change.removedDevice)].drive))) {
+      toldBefore = true;
+      continue;
+    }
     if (change.removedDevice >= 0)
       eventLog_->QueueDeviceChange(change.line,
                                    EventTag(LogEventKind::DeviceRemoved, static_cast<unsigned>(change.removedDevice)));
@@ -195,7 +224,7 @@ void Engine::ReportDeviceChanges(const std::vector<KnownEnclosure>& before, cons
                         change.foundDevice >= 0 ? static_cast<int>(DriveOf(found.entries[change.foundDevice])) : -1});
     if (change.removedDevice >= 0) RaiseAlarm(kAlarmDeviceRemoved, static_cast<unsigned>(change.removedDevice), 0);
   }
-  if (eventLog_->deviceChangesPending()) eventLog_->QueueDeviceChange(kDeviceHadChangedLine);
+  if (eventLog_->deviceChangesPending() || toldBefore) eventLog_->QueueDeviceChange(kDeviceHadChangedLine);
 }
 
 void Engine::FollowDevices(const std::vector<KnownEnclosure>& before, const DetectionResult& found) {
@@ -214,6 +243,10 @@ void Engine::FollowDevices(const std::vector<KnownEnclosure>& before, const Dete
       const bool known = found.info[j].membersKnown;
       watch.emplace_back(now, known, known ? std::string() : std::string("the members could not be read"));
       checked[j] = true;
+      // Another enclosure on this drive starts with nothing alarmed and a first look of its own.
+      const unsigned drive = DriveOf(found.entries[j]);
+      memberAlarms_.Forget(drive);
+      firstLookDone_.erase(drive);
     }
   }
   watch_ = std::move(watch);
@@ -223,8 +256,6 @@ void Engine::FollowDevices(const std::vector<KnownEnclosure>& before, const Dete
 }
 
 void Engine::CheckSensors(DeviceMask mask) {
-  // The first cycle after start-up only draws: nothing was read yet.
-  if (programStarted_) return;
   SensorLimits limits;
   if (mail_) {
     limits.fanMinRpm = mail_->FanMinRpm();
@@ -262,16 +293,21 @@ LogEventTag Engine::EventTag(LogEventKind kind, unsigned position, unsigned bay)
 
 void Engine::RaiseAlarmWithSentences(std::uint8_t kind, unsigned device, std::vector<std::string> sentences,
                                      unsigned bay) {
+  if (device < devices_.currentCount) {
+    const EnclosureStatus status = StatusAt(device);
+    if (status.array && status.array->mode == kModeMirroring && ArrayStateOf(status) == ArrayState::Failed)
+      sentences.push_back(kNoCompleteCopySentence);
+  }
   std::string text;
   for (const std::string& sentence : sentences) text += (text.empty() ? "" : " ") + sentence;
   alarms_.Count(kind);
   TellEvent(LogEvent{EventTag(LogEventKind::Alarm, device, bay), text, clock_.localTime(), kind});
   if (!mail_ || alarmsMailedElsewhere_) return;
   if (mail_->MailSuppressMask & (1u << (kind - 1))) return;
-  std::vector<std::string> lines;
+  // An enclosure no longer in the list is told by its sentences alone.
+  std::vector<std::string> lines = std::move(sentences);
   if (device < devices_.currentCount) {
     const unsigned drive = DriveOf(devices_.current[device]);
-    lines = std::move(sentences);
     const EnclosureStatus status = StatusAt(device);
     if (status.array && ModeWithoutRedundancy(status.array->mode))
       lines.push_back(NoRedundancySentence(status.array->mode));

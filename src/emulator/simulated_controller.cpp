@@ -102,6 +102,12 @@ void SimulatedController::setMemberState(unsigned port, std::uint8_t state) {
   MemberSpec& member = members_.at(port);
   AdvanceRebuild();
   if (rebuild_.running && rebuild_.port == port && state != kMemberRebuilding) stopRebuild();
+  if (rebuild_.running && rebuild_.port != port && state != kMemberPresent) {
+    // The copy's source left: the controller gives the copy up, and the disk it was writing
+    // holds only part of the data.
+    stopRebuild();
+    members_.at(rebuild_.port).state = kMemberInserted;
+  }
   member.state = state;
   if (!HasDisk(state)) prepared_[port].reset();
 }

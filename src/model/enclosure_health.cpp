@@ -6,6 +6,8 @@
 namespace rur {
 namespace {
 
+constexpr const char* kNoCopyLeft = "the only complete copy of the data is gone";
+
 void Raise(EnclosureHealth& health, HealthLevel level, const std::string& what) {
   health.level = std::max(health.level, level);
   health.summary += (health.summary.empty() ? "" : ", ") + what;
@@ -51,6 +53,8 @@ EnclosureHealth HealthOf(const EnclosureStatus& status, bool answering, const Se
     case ArrayState::Normal: break;
     case ArrayState::Failed:
       Raise(health, HealthLevel::Critical, "failed" + (members.empty() ? "" : ": " + members));
+      // A mirror that failed has no disk left with all of the data on it.
+      if (status.array && status.array->mode == kModeMirroring) Raise(health, HealthLevel::Critical, kNoCopyLeft);
       break;
     case ArrayState::Degraded: Raise(health, HealthLevel::Warning, "degraded: " + members); break;
     case ArrayState::Rebuilding: Raise(health, HealthLevel::Warning, "rebuilding: " + members); break;

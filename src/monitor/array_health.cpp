@@ -5,8 +5,12 @@ namespace rur {
 
 ArrayState ArrayStateOf(const EnclosureStatus& status) {
   if (!status.array) return ArrayState::Normal;
-  if (status.rebuildingBay) return ArrayState::Rebuilding;
   const auto& members = status.array->members;
+  if (status.rebuildingBay) {
+    // A copy whose source is out of the array has nothing left to copy from: the disk being
+    // written holds only part of the data, and the only complete copy is gone.
+    return members[1 - (*status.rebuildingBay & 1u)].inArray() ? ArrayState::Rebuilding : ArrayState::Failed;
+  }
   const unsigned inArray = (members[0].inArray() ? 1u : 0u) + (members[1].inArray() ? 1u : 0u);
   if (inArray == 0) return ArrayState::Failed;
   const bool memberFailed = members[0].state == MemberState::Failed || members[1].state == MemberState::Failed;

@@ -26,4 +26,7 @@ struct ArrayHealth {
 
 ArrayHealth ArrayHealthOf(const EnclosureStatus& status);
 
+// What an alarm of a failed mirror adds: neither disk holds all of the data any more.
+constexpr const char* kNoCompleteCopySentence = "The array has lost its only complete copy of the data.";
+
 }  // namespace rur

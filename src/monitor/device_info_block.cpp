@@ -95,8 +95,8 @@ void BuildDeviceInfoBlock(unsigned device, const IdentifyBlock& identity, const 
       lines.push_back("  " + name + " is present.(SATA)" + code);
       details = true;
     } else if (flags & m.failed) {
-      lines.push_back(log ? "  " + name + " was failed, Unmatched SSD." + code
-                          : "  " + name + " was failed, Capacity too small.");
+      // One failure, one text: the start-up dump, the later line and the mail all name it alike.
+      lines.push_back("  " + name + " was failed, Capacity too small." + code);
       details = true;
     } else if (flags & m.inserted) {
       lines.push_back(name + " was inserted." + code);

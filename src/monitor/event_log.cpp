@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "monitor/device_info_block.h"
+#include "platform/appended_file.h"
 #include "platform/atomic_file.h"
 #include "platform/branding.h"
 #include "platform/date_time_text.h"
@@ -17,7 +18,8 @@ const std::string kSeparatorLine(83, '-');
 namespace {
 
 constexpr std::uint8_t kNoProgress = 0xFF;
-constexpr std::uint8_t kAbsentStateCode = 0x05;  // what the controller reports for an empty bay
+constexpr std::uint8_t kAbsentStateCode = 0x05;    // what the controller reports for an empty bay
+constexpr std::uint8_t kInsertedStateCode = 0x06;  // and for a disk put in, not yet in the array
 constexpr std::uint8_t kLastStepBeforeDone = 99;
 
 // Which way a copy of a mirror runs, by the bay it copies onto.
@@ -66,6 +68,19 @@ std::string JoinLogLines(const std::vector<std::string>& lines) {
   return contents;
 }
 
+MemberStateLine MemberStateLineOf(unsigned device, unsigned bay, const StatusRecord& record) {
+  const BayBits& b = kBays[bay & 1u];
+  const std::uint8_t flags = record[status_offset::kDriveFlags];
+  const std::string n = "D" + std::to_string(device + 1) + " " + b.name;
+  const std::string code = StateCodeHex(record[b.stateCode]);
+  if (flags & b.absent) return {n + " was removed, " + code, LogEventKind::MemberRemoved};
+  if (flags & b.present)
+    return {"D" + std::to_string(device + 1) + b.initialized + code, LogEventKind::MemberInitialized};
+  if (flags & b.failed) return {n + " was failed, Capacity too small." + code, LogEventKind::MemberFailed};
+  if (flags & b.inserted) return {n + " was inserted, " + code, LogEventKind::MemberInserted};
+  return {};
+}
+
 EventLogWriter::EventLogWriter(std::string folder) : folder_(std::move(folder)), load_(DefaultLoad) {
   lock_ = [lockPath = (std::filesystem::path(folder_) / kEventLogLockName).generic_string()](std::string& error) {
     return std::shared_ptr<void>(FileLock::Acquire(lockPath, kLockWaitMs, error));
@@ -81,8 +96,8 @@ void EventLogWriter::setFileFunctions(SaveFunction save, LoadFunction load) {
           error = "cannot read " + path;
           return false;
         }
-        const bool unended = !contents.empty() && contents.back() != '\n';
-        return save(path, contents + (unended ? "\r\n" : "") + text, error);
+        const char* ending = contents.empty() ? "" : LineEndAfter(contents.back());
+        return save(path, contents + ending + text, error);
       },
       [load](const std::string& path) {
         std::string contents;
@@ -226,6 +241,7 @@ EventLogResult EventLogWriter::WriteEventLog(DeviceMask changedMask, const std::
       memory.infoPending = false;
       memory.known = true;
       memory.prevDriveFlags = flags;
+      result.startingPoints.push_back(i);
     } else {
       const std::uint8_t old = memory.prevDriveFlags;
       memory.prevDriveFlags = flags;
@@ -261,43 +277,56 @@ void EventLogWriter::BayTransitions(unsigned device, int drive, std::uint8_t old
                                     const std::string& stamp, Batch& out, EventLogResult& result) {
   const std::string n = "D" + std::to_string(device + 1);
   const std::uint8_t flags = record[status_offset::kDriveFlags];
+  const DeviceMemory& memory = memory_[device];
   for (unsigned bay = 0; bay < 2; ++bay) {
     const BayBits& b = kBays[bay];
-    const std::string code = StateCodeHex(record[b.stateCode]);
     const std::string name = b.name;
     auto tag = [&](LogEventKind kind) { return LogEventTag{kind, static_cast<int>(device), drive, bay + 1}; };
+    auto add = [&](LogEventKind kind) {
+      const MemberStateLine line = MemberStateLineOf(device, bay, record);
+      out.Add(line.text + stamp, tag(kind));
+    };
     if (flags & b.absent) {
       if (old & b.absent) continue;
-      out.Add(n + " " + name + " was removed, " + code + stamp, tag(LogEventKind::MemberRemoved));
+      add(LogEventKind::MemberRemoved);
       result.alarms.push_back({kAlarmMemberRemoved, device, bay});
     } else if (flags & b.present) {
       if (old & b.present) continue;
-      out.Add(n + b.initialized + code + stamp, tag(LogEventKind::MemberInitialized));
+      // Empty at the last look and in the array now: the disk was put in between.
+      if (old & b.absent)
+        out.Add(n + " " + name + " was inserted, " + StateCodeHex(kInsertedStateCode) + stamp,
+                tag(LogEventKind::MemberInserted));
+      add(LogEventKind::MemberInitialized);
       AppendMemberDetails(record, static_cast<int>(bay + 1), "  ", out.lines);
       out.Tag(tag(LogEventKind::Info));
       result.smartThresholdsWanted = true;
       // A disk put into a mirror is copied onto before it is taken in: a copy that began and
       // ended between two looks still ended.
       const bool copying = record[status_offset::kActivityFlags] & (kHdd1Rebuilding | kHdd2Rebuilding);
-      if ((old & b.inserted) && !copying && memory_[device].lastProgress == kNoProgress &&
+      if ((old & (b.inserted | b.absent)) && !copying && memory.lastProgress == kNoProgress &&
           record[status_offset::kArrayMode] == kModeMirroring)
         out.Add(n + CopyDirection(bay) + "Done, " + stamp, tag(LogEventKind::RebuildDone));
     } else if (flags & b.failed) {
       if (old & b.failed) continue;
-      out.Add(n + " " + name + " was failed, Capacity too small." + code + stamp, tag(LogEventKind::MemberFailed));
+      add(LogEventKind::MemberFailed);
       AppendMemberDetails(record, static_cast<int>(bay + 1), "  ", out.lines);
       out.Tag(tag(LogEventKind::Info));
-      // A member of the array that fails in its bay is as much lost to it as one pulled out.
-      if (old & b.present) result.alarms.push_back({kAlarmMemberRemoved, device, bay});
+      // A disk that fails in its bay is as much lost to the array as one pulled out.
+      result.alarms.push_back({kAlarmMemberRemoved, device, bay});
     } else if (flags & b.inserted) {
       if (old & b.inserted) continue;
+      // The disk a copy was running onto, given up by the controller because the copy's source
+      // left: it never left its bay, and the copy's end says what happened.
+      const bool copyGivenUp =
+          memory.lastProgress != kNoProgress && memory.activityBay == bay && !(flags & kBays[1 - bay].present);
+      if (copyGivenUp) continue;
       if (old & b.present) {
         // In the array at the last look and newly inserted now: the disk was out in between.
         out.Add(n + " " + name + " was removed, " + StateCodeHex(kAbsentStateCode) + stamp,
                 tag(LogEventKind::MemberRemoved));
         result.alarms.push_back({kAlarmMemberRemoved, device, bay});
       }
-      out.Add(n + " " + name + " was inserted, " + code + stamp, tag(LogEventKind::MemberInserted));
+      add(LogEventKind::MemberInserted);
     }
   }
 }
@@ -320,6 +349,8 @@ void EventLogWriter::CopiesOntoMembersThatWereIn(unsigned device, int drive, std
     out.Add(n + " " + b.name + " was removed, " + StateCodeHex(kAbsentStateCode) + stamp,
             tag(LogEventKind::MemberRemoved));
     result.alarms.push_back({kAlarmMemberRemoved, device, bay});
+    out.Add(n + " " + b.name + " was inserted, " + StateCodeHex(kInsertedStateCode) + stamp,
+            tag(LogEventKind::MemberInserted));
     out.Add(n + b.initialized + StateCodeHex(record[b.stateCode]) + stamp, tag(LogEventKind::MemberInitialized));
     AppendMemberDetails(record, static_cast<int>(bay + 1), "  ", out.lines);
     out.Tag(tag(LogEventKind::Info));
@@ -337,31 +368,39 @@ bool EventLogWriter::RebuildLines(unsigned device, int drive, const StatusRecord
   DeviceMemory& memory = memory_[device];
   const std::uint8_t activity = record[status_offset::kActivityFlags];
   const std::uint8_t progress = record[status_offset::kActivityProgress];
+  const std::uint8_t flags = record[status_offset::kDriveFlags];
   const auto direction = CopyDirection;
   if (activity & (kHdd1Rebuilding | kHdd2Rebuilding)) {
+    const std::uint8_t bay = (activity & kHdd1Rebuilding) ? 0 : 1;
+    // A copy whose source is out of the array copies nothing more, whatever the controller says.
+    if (!(flags & kBays[1 - bay].present)) {
+      if (memory.lastProgress == kNoProgress) return false;
+      out.Add(n + direction(memory.activityBay) + "Aborted, " + stamp,
+              tag(LogEventKind::RebuildAborted, memory.activityBay));
+      memory.lastProgress = kNoProgress;
+      return true;
+    }
     if (memory.lastProgress != kNoProgress && memory.lastProgress == progress) return false;
     memory.lastProgress = progress;
-    memory.activityBay = (activity & kHdd1Rebuilding) ? 0 : 1;
+    memory.activityBay = bay;
     out.Add(n + direction(memory.activityBay) + std::to_string(progress) + "%, " + stamp,
             tag(LogEventKind::RebuildProgress, memory.activityBay));
     return true;
   }
   if (memory.lastProgress == kNoProgress) return false;
-  bool added = false;
-  // A copy seen at its last step whose target is in the array now has finished, even when its
-  // source left in the same cycle.
-  const std::uint8_t flags = record[status_offset::kDriveFlags];
-  const bool finishedCopy = memory.lastProgress == kLastStepBeforeDone && (flags & kBays[memory.activityBay].present);
-  if ((flags & kBothPresent) == kBothPresent || finishedCopy) {
-    if (memory.lastProgress == kLastStepBeforeDone) {
-      out.Add(n + direction(memory.activityBay) + "Done, " + stamp, tag(LogEventKind::RebuildDone, memory.activityBay));
-    } else {
-      out.Add(n + " HDD1 OK, HDD2 OK, " + stamp, tag(LogEventKind::RebuildDone, memory.activityBay));
-    }
-    added = true;
+  // The copy has ended. Its target in the array means it finished, even when the other disk left
+  // in the same cycle; otherwise it was cut short.
+  const bool bothPresent = (flags & kBothPresent) == kBothPresent;
+  if (bothPresent && memory.lastProgress != kLastStepBeforeDone) {
+    out.Add(n + " HDD1 OK, HDD2 OK, " + stamp, tag(LogEventKind::RebuildDone, memory.activityBay));
+  } else if (flags & kBays[memory.activityBay].present) {
+    out.Add(n + direction(memory.activityBay) + "Done, " + stamp, tag(LogEventKind::RebuildDone, memory.activityBay));
+  } else {
+    out.Add(n + direction(memory.activityBay) + "Aborted, " + stamp,
+            tag(LogEventKind::RebuildAborted, memory.activityBay));
   }
   memory.lastProgress = kNoProgress;
-  return added;
+  return true;
 }
 
 }  // namespace rur

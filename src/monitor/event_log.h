@@ -46,6 +46,8 @@ struct AlarmRaise {
 struct EventLogResult {
   std::vector<AlarmRaise> alarms;      // in the order the events were logged
   bool smartThresholdsWanted = false;  // a member was initialized
+  // Devices whose status this call took as its starting point: the first look at them.
+  std::vector<unsigned> startingPoints;
   bool saved = false;
   std::string saveError;  // set when a save failed after the previous one succeeded
 };
@@ -162,6 +164,15 @@ class EventLogWriter {
   std::vector<DeviceNote> deviceNotes_;
   std::function<void(const LogEvent&)> listener_;
 };
+
+// The line a bay's state is logged with where it is new to the log, without its time stamp:
+// "D1 HDD2 was removed, 05", "D1 HDD2 was failed, Capacity too small.09", "D1 HDD2 was inserted, 06",
+// "D1 HDD2 was initialized, (SATA), 00"; empty for a bay with no state.
+struct MemberStateLine {
+  std::string text;
+  LogEventKind kind = LogEventKind::Info;
+};
+MemberStateLine MemberStateLineOf(unsigned device, unsigned bay, const StatusRecord& record);
 
 // CR LF lines of a log file, and back.
 std::vector<std::string> SplitLogLines(const std::string& contents);

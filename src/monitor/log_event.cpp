@@ -13,8 +13,11 @@ std::string_view LogEventName(LogEventKind kind) {
     case LogEventKind::MemberFailed: return "member-failed";
     case LogEventKind::RebuildProgress: return "rebuild-progress";
     case LogEventKind::RebuildDone: return "rebuild-done";
+    case LogEventKind::RebuildAborted: return "rebuild-aborted";
     case LogEventKind::DeviceRemoved: return "device-removed";
     case LogEventKind::DeviceFound: return "device-found";
+    case LogEventKind::Flapping: return "flapping";
+    case LogEventKind::Steady: return "steady";
     case LogEventKind::NotAnswering: return "not-answering";
     case LogEventKind::AnsweringAgain: return "answering-again";
     case LogEventKind::FanFailure: return "fan-failure";

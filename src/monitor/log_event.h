@@ -21,9 +21,12 @@ enum class LogEventKind : std::uint8_t {
   MemberInitialized,
   MemberFailed,
   RebuildProgress,
-  RebuildDone,  // also a rebuild whose last step was not seen: both members present again
+  RebuildDone,     // also a rebuild whose last step was not seen: both members present again
+  RebuildAborted,  // the copy stopped before its end: its source or its target left the array
   DeviceRemoved,
   DeviceFound,
+  Flapping,  // an enclosure that keeps going and coming
+  Steady,    // a flapping enclosure that has been steady for a minute
   NotAnswering,
   AnsweringAgain,
   FanFailure,

@@ -19,10 +19,10 @@ std::string ErrnoText(const std::string& what, const std::string& path, int code
 // Opens the file at `path` for appending. A new file is made here, a regular file by construction.
 // An existing one is first opened for reading only and checked to be a regular file; only then is
 // that same file (through the checked descriptor, not the name again) opened for writing, so a
-// device node, a FIFO or a link at the name is never opened for writing. `unended` tells whether
-// the file's last line lacks its end.
-int OpenForAppending(const std::string& path, mode_t mode, bool& unended, std::string& error) {
-  unended = false;
+// device node, a FIFO or a link at the name is never opened for writing. `ending` is what the
+// file's last line lacks of its end (nothing, "\n" after a lone CR, or "\r\n").
+int OpenForAppending(const std::string& path, mode_t mode, std::string& ending, std::string& error) {
+  ending.clear();
   constexpr int kAppend = O_WRONLY | O_APPEND | O_CLOEXEC | O_NOCTTY;
   int fd = ::open(path.c_str(), kAppend | O_NOFOLLOW | O_CREAT | O_EXCL, mode);
   if (fd >= 0) {
@@ -42,8 +42,8 @@ int OpenForAppending(const std::string& path, mode_t mode, bool& unended, std::s
   }
   struct stat info {};
   char last = '\n';
-  unended = ::fstat(checked, &info) == 0 && info.st_size > 0 && ::pread(checked, &last, 1, info.st_size - 1) == 1 &&
-            last != '\n';
+  if (::fstat(checked, &info) == 0 && info.st_size > 0 && ::pread(checked, &last, 1, info.st_size - 1) == 1)
+    ending = LineEndAfter(last);
   fd = ::open(("/proc/self/fd/" + std::to_string(checked)).c_str(), kAppend);
   if (fd < 0) error = ErrnoText("write", path, errno);
   ::close(checked);
@@ -53,14 +53,14 @@ int OpenForAppending(const std::string& path, mode_t mode, bool& unended, std::s
 }  // namespace
 
 bool AppendWholeLines(const std::string& path, const std::string& text, mode_t mode, std::string& error) {
-  bool unended = false;
-  const int fd = OpenForAppending(path, mode, unended, error);
+  std::string ending;
+  const int fd = OpenForAppending(path, mode, ending, error);
   if (fd < 0) return false;
   struct stat before {};
   ::fstat(fd, &before);
   // A file whose last line was left unended (by a hand, or a program cut off) gets its end first,
   // so the first new line is not glued to it.
-  const std::string whole = unended ? "\r\n" + text : text;
+  const std::string whole = ending + text;
   ssize_t written = 0;
   do {
     written = ::write(fd, whole.data(), whole.size());

@@ -15,6 +15,9 @@ namespace rur {
 // back so no line is ever split, and a last line left unended gets its end before the new lines.
 // False with the error when nothing of `text` was added.
 bool AppendWholeLines(const std::string& path, const std::string& text, mode_t mode, std::string& error);
+// What a file whose last byte is `last` needs before new lines: nothing after a whole line, the
+// LF of a line cut between its CR and LF (so its text stays as it was), or a whole CR LF.
+inline const char* LineEndAfter(char last) { return last == '\n' ? "" : last == '\r' ? "\n" : "\r\n"; }
 // Whether something is at `path`, without following a link or opening it.
 FileReadStatus ProbeFile(const std::string& path);
 

@@ -42,7 +42,7 @@ bool AppendWholeLines(const std::string& path, const std::string& text, mode_t, 
     at.OffsetHigh = static_cast<DWORD>((before.QuadPart - 1) >> 32);
     char last = '\n';
     DWORD read = 0;
-    if (::ReadFile(file.get(), &last, 1, &read, &at) && read == 1 && last != '\n') whole = "\r\n" + text;
+    if (::ReadFile(file.get(), &last, 1, &read, &at) && read == 1) whole = LineEndAfter(last) + text;
   }
   // Appending at the end whatever the position: an offset of all ones means the end of the file.
   OVERLAPPED end{};

@@ -21,6 +21,8 @@ Worth WorthOf(LogEventKind kind) {
     case LogEventKind::MemberRemoved:
     case LogEventKind::MemberFailed:
     case LogEventKind::DeviceRemoved:
+    case LogEventKind::RebuildAborted:
+    case LogEventKind::Flapping:
     case LogEventKind::NotAnswering:
     case LogEventKind::FanFailure:
     case LogEventKind::OverTemperature:
@@ -35,6 +37,7 @@ Worth WorthOf(LogEventKind kind) {
     case LogEventKind::MemberInitialized:
     case LogEventKind::RebuildDone:
     case LogEventKind::DeviceFound:
+    case LogEventKind::Steady:
     case LogEventKind::AnsweringAgain:
     case LogEventKind::FanRunning:
     case LogEventKind::TemperatureNormal: return Worth::Good;

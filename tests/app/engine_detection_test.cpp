@@ -13,6 +13,7 @@
 #include "monitor/event_log.h"
 #include "support/simulated_engine.h"
 #include "transport/command_frame.h"
+#include "transport/commands.h"
 
 namespace rur {
 namespace {
@@ -33,7 +34,9 @@ TEST(EngineDetection, FindsTheEnclosureAndSkipsThePlainDisk) {
   EXPECT_EQ(engine.devices().current[0], 0x41);
   EXPECT_EQ(run.CommandsTo(0), 1u);  // one probe, then its 2 s wait ran out; no second pass
   EXPECT_GE(run.clock.nowMs(), 2000u);
-  EXPECT_EQ(run.ui.panels[1], "Detected OK");
+  // The first refresh follows at once and traces its queries on the same panel.
+  const auto& panel1 = run.ui.panelTexts[1];
+  EXPECT_NE(std::find(panel1.begin(), panel1.end(), "Detected OK"), panel1.end());
   EXPECT_EQ(run.ui.notice.text, " ");
   EXPECT_FALSE(run.ui.notice.shown);
   EXPECT_TRUE(run.ui.navigationOn);
@@ -238,22 +241,25 @@ TEST(EngineRefresh, ControllerHeldByAnotherProcessIsSkippedNotFailed) {
   std::filesystem::remove_all(folder);
 }
 
-TEST(EngineRefresh, FirstTickArmsTheMonitorTheNextRefreshes) {
+TEST(EngineRefresh, FirstTickArmsTheMonitorAndRefreshes) {
   EngineRun run(ScenarioOf({EnclosureDrive(0)}));
   Engine& engine = run.engine;
   ASSERT_TRUE(engine.RunUntilDetected(20000));
-  // Detection left the refresh and both SMART passes pending; they are served, then the first
-  // 5 s tick only arms the monitor.
+  // Detection left the refresh and both SMART passes pending; they are served at once, the
+  // refresh reading the members.
   const std::uint64_t published = run.clock.nowMs();
-  engine.RunFor(5000 - 100);
+  engine.RunFor(1000);
+  // Detection read the members once, the first cycle again.
+  EXPECT_EQ(run.Frames(0, QUERY_MEMBERS), 2u);
+  EXPECT_EQ(engine.refreshCount(), 1u);
   EXPECT_EQ(engine.requests().flags() & MONITOR_ARMED, 0);
-  engine.RunFor(200);
-  EXPECT_EQ(engine.requests().flags(), MONITOR_ARMED);
-  // The next tick asks for a refresh, which the dispatcher runs at once.
+  // The first 5 s tick arms the monitor and asks for the next refresh: one a cycle from the start.
   const unsigned refreshes = engine.refreshCount();
-  engine.RunFor(published + 10000 + 100 - run.clock.nowMs());
+  engine.RunFor(published + 5000 + 100 - run.clock.nowMs());
   EXPECT_EQ(engine.refreshCount(), refreshes + 1);
   EXPECT_EQ(engine.requests().flags(), MONITOR_ARMED);
+  engine.RunFor(5000);
+  EXPECT_EQ(engine.refreshCount(), refreshes + 2);
 }
 
 }  // namespace
@@ -325,7 +331,7 @@ TEST(EngineWatch, EveryChangeOnceAtEveryPhase) {
     return event;
   };
   const Case cases[] = {
-      {"a member already gone at the start", {withoutHdd2()}, {}, {}, {"alarm 2"}},
+      {"a member already gone at the start", {withoutHdd2()}, {}, {}, {"member-removed 2", "alarm 2"}},
       {"a blink within one cycle",
        {EnclosureDrive(1)},
        {At(30000, 1, Kind::MemberRemoved, 2), At(30800, 1, Kind::MemberInserted, 2)},
@@ -336,7 +342,7 @@ TEST(EngineWatch, EveryChangeOnceAtEveryPhase) {
        {At(30000, 1, Kind::MemberRemoved, 2), At(30500, 1, Kind::MemberInserted, 2),
         At(30700, 1, Kind::RebuildStarted, 2)},
        {},
-       {"member-removed 2", "alarm 2"}},
+       {"member-removed 2", "alarm 2", "member-inserted 2"}},
       {"a copy that begins and ends between two looks",
        {EnclosureDrive(1)},
        {At(20000, 1, Kind::MemberRemoved, 2), At(26000, 1, Kind::MemberInserted, 2), quickCopy(34000, 2)},

@@ -145,9 +145,23 @@ TEST_F(LogFixture, RebuildEndings) {
   EXPECT_EQ(File().back(), "D1 HDD1 OK, HDD2 OK, 2016/5/6 14:03:42");
   device.SetStates(1, 0, 0x01, 12);
   Cycle();
-  device.SetStates(5, 0);  // ends while a bay is gone: no end line
+  device.SetStates(5, 0);  // the disk being rebuilt is pulled: the copy was cut short
   Cycle();
-  EXPECT_EQ(File().back(), "D1 HDD1 was removed, 052016/5/6 14:03:52");
+  auto file = File();
+  EXPECT_EQ(file[file.size() - 2], "D1 HDD1 was removed, 052016/5/6 14:03:52");
+  EXPECT_EQ(file.back(), "D1 HDD2 --> HDD1 Aborted, 2016/5/6 14:03:52");
+  // Put back and copied onto at once: both steps are logged.
+  device.SetStates(1, 0, 0x01, 97);
+  Cycle();
+  file = File();
+  EXPECT_EQ(file[file.size() - 6].rfind("D1 HDD1 was inserted, 06", 0), 0u) << file[file.size() - 6];
+  EXPECT_EQ(file.back().rfind("D1 HDD2 --> HDD1 97%, ", 0), 0u);
+  // The copy ends in the cycle that loses its source: it had finished, and both are told.
+  device.SetStates(0, 5);
+  Cycle();
+  file = File();
+  EXPECT_EQ(file[file.size() - 2].rfind("D1 HDD2 was removed, 05", 0), 0u);
+  EXPECT_EQ(file.back().rfind("D1 HDD2 --> HDD1 Done, ", 0), 0u);
 }
 
 TEST_F(LogFixture, RestartKeepsTheDayAndMidnightStartsANewFile) {
@@ -279,7 +293,7 @@ TEST(DeviceInfoBlock, LogAndAlarmForms) {
   BuildDeviceInfoBlock(1, device.identity, device.record, InfoForm::Alarm, kAlarmDeviceRemoved, alarm);
   EXPECT_EQ(log[0], "Device2 information :");
   EXPECT_EQ(log[5], "    Model no.:WDC WD10EZEX");  // the first bay's line has no blank
-  EXPECT_EQ(log[8], "  HDD2 was failed, Unmatched SSD.09");
+  EXPECT_EQ(log[8], "  HDD2 was failed, Capacity too small.09");
   EXPECT_EQ(alarm[4], "  HDD1 is absent. ");
   EXPECT_EQ(alarm[5], "  HDD2 was failed, Capacity too small.");
   EXPECT_EQ(AlarmSentence(kAlarmMemberRemoved, 0, 1), "Device1 P1 Hard Disk Drive fail.");
@@ -464,8 +478,10 @@ TEST(EventLogFile, TwoWritersShareTheDayFile) {
     ++next;
   }
   std::vector<std::string> stamped;
+  // (A disk seen back in the array is also logged as inserted, with the same stamp.)
   for (const std::string& line : lines)
-    if (line.rfind("D1 HDD2 was ", 0) == 0 || line.find(" has started from ") != std::string::npos)
+    if ((line.rfind("D1 HDD2 was ", 0) == 0 && line.find(" inserted, ") == std::string::npos) ||
+        line.find(" has started from ") != std::string::npos)
       stamped.push_back(line.substr(line.rfind(' ') + 1));
   EXPECT_TRUE(std::is_sorted(stamped.begin(), stamped.end())) << contents;
   EXPECT_EQ(std::set<std::string>(stamped.begin(), stamped.end()).size(), stamped.size()) << "a line twice";

@@ -83,6 +83,11 @@ TEST_F(SafeFilesTest, APlantedLinkAtTheDayFileIsRefusedAndItsTargetNeverCopied) 
   ASSERT_TRUE(AppendToDayLog((logs / "160508.log").string(), "line\r\n", error)) << error;
   EXPECT_EQ(ReadWholeFile((logs / "160508.log").string(), contents, error), FileReadStatus::Ok);
   EXPECT_EQ(contents, "cut off\r\nline\r\n");
+  // One cut between its CR and LF keeps its text: only the LF is added.
+  std::ofstream(logs / "160509.log") << "ab\r";
+  ASSERT_TRUE(AppendToDayLog((logs / "160509.log").string(), "line\r\n", error)) << error;
+  EXPECT_EQ(ReadWholeFile((logs / "160509.log").string(), contents, error), FileReadStatus::Ok);
+  EXPECT_EQ(contents, "ab\r\nline\r\n");
 
   // A FIFO at a file's name is refused at once, never waited on, and the error names the file.
   for (const char* name : {"KV_RODE_RUR.reg", "160507.log"}) {
