@@ -161,6 +161,10 @@ bool FetchServiceStatus(std::vector<DeviceStatus>& devices, std::string& error) 
         DeviceStatus unread;
         unread.device = static_cast<unsigned>(k + 1);
         unread.current = false;
+        for (unsigned bay = 0; bay < 2; ++bay) {
+          unread.members[bay].bay = bay + 1;
+          unread.members[bay].state = "none";
+        }
         unread.error =
             "the service's facts of " + std::string(paths[k]) + " could not be read: " + failure.getMessage();
         devices.push_back(std::move(unread));

@@ -35,7 +35,7 @@ TEST(SafeTextTest, OnlyWellFormedUtf8Passes) {
 TEST(SafeTextTest, EachFaceGetsWhatItCanCarry) {
   // What a hostile bridge and disk report: an escape sequence, markup, a line break, a carriage
   // return, a NUL, a C1 control (U+009B, the one-character CSI) and a byte that is no UTF-8.
-  const std::string hostile = std::string("\x1B[31m<b>\"a\\b\" &\r\n", 20) + std::string(1, '\0') +
+  const std::string hostile = std::string("\x1B[31m<b>\"a\\b\" &\r\n") + std::string(1, '\0') +
                               "\xC2\x9B"
                               "\xFF"
                               "\xC3\xA9";
