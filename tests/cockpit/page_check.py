@@ -180,6 +180,7 @@ def check_hostile_texts(driver, args):
             raise CheckFailed(f"a device's text was drawn as markup: {[element.tag_name for element in drawn]}")
         if "could not be read" in body_text(driver):
             raise CheckFailed(f"an enclosure could not be read:\n{body_text(driver)}")
+        print("the page showed both enclosures of hostile texts, as their devices report them")
     finally:
         service.terminate()
         service.wait(timeout=PAGE_BOUND_S)
