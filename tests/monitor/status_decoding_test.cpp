@@ -142,6 +142,7 @@ TEST(DeviceTexts, SerialKeysKeepDisksApart) {
   const std::string cut = key(std::string("ABC\0XYZ", 7));
   EXPECT_EQ(cut.substr(0, 18), "hex:4142430058595A");
   EXPECT_NE(cut, key("ABC"));
+  EXPECT_EQ(key("hex:41"), "hex:6865783A3431");  // a printable serial that looks like the hex form
   // What those keys were stored as before: the serial's text.
   EXPECT_EQ(EarlierSerialKey(ff), std::string(kSerialLength, '?'));
   EXPECT_EQ(EarlierSerialKey(cut), "ABC");

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Texts a device or a file chose, made fit for each face: whatever the bytes, the JSON, the bus,
-// the notices, the metrics, the terminal and the day log each get a text they can carry, and keys
-// made of raw bytes never merge two disks.
+// the notices, the metrics, the terminal and the day log each get a text they can carry (keys of
+// raw bytes are tested with the serials they are made from).
 
 #include <gtest/gtest.h>
 
@@ -45,22 +45,6 @@ TEST(SafeTextTest, EachFaceGetsWhatItCanCarry) {
   EXPECT_EQ(TerminalText(hostile), "?[31m<b>\"a\\b\" &????" + kFffd + "\xC3\xA9");
   EXPECT_EQ(TerminalText("one\ttwo\nthree\r", true), "one\ttwo\nthree?");
   EXPECT_EQ(LogLineText("D1 HDD1 replaced\r\nD9 forged, "), "D1 HDD1 replaced??D9 forged, ");
-}
-
-TEST(SafeTextTest, KeysOfRawBytesNeverMerge) {
-  EXPECT_EQ(KeyText("KD1A7Z4001"), "KD1A7Z4001");  // a printable key stays what it always was
-  EXPECT_EQ(KeyText(""), "");
-  EXPECT_EQ(KeyText("\xFF\xFF"), "hex:FFFF");
-  EXPECT_NE(KeyText("\xFF\xFE"), KeyText("\xFF\xFF"));
-  EXPECT_EQ(KeyText(std::string("A\0B", 3)), "hex:410042");
-  // A printable text that looks like the hexadecimal form is written in it too.
-  EXPECT_EQ(KeyText("hex:FFFF"), "hex:6865783A46464646");
-  std::string bytes;
-  ASSERT_TRUE(HexKeyBytes("hex:410042", bytes));
-  EXPECT_EQ(bytes, std::string("A\0B", 3));
-  EXPECT_FALSE(HexKeyBytes("KD1A7Z4001", bytes));
-  EXPECT_FALSE(HexKeyBytes("hex:4", bytes));
-  EXPECT_FALSE(HexKeyBytes("hex:4G", bytes));
 }
 
 TEST(SafeTextTest, TerminalStreamKeepsCharactersSplitAcrossWrites) {

@@ -271,10 +271,11 @@ class WindowTest : public QObject {
       return notice.summary.startsWith(QStringLiteral("Device1 HDD1 replaced"));
     });
     QVERIFY(replaced != notices.end());
-    QCOMPARE(replaced->summary,
-             QStringLiteral("Device1 HDD1 replaced: serial \"&lt;b&gt;OLD&lt;/b&gt;\" -> \"&lt;b&gt;NEW&lt;/b&gt;\""));
+    QCOMPARE(
+        replaced->summary,
+        QStringLiteral("Device1 HDD1 replaced: serial \"&lt;b&gt;OLD&lt;/b&gt;\" -&gt; \"&lt;b&gt;NEW&lt;/b&gt;\""));
     QVERIFY(replaced->body.startsWith(
-        QStringLiteral("D1 HDD1 replaced: serial \"&lt;b&gt;OLD&lt;/b&gt;\" -> \"&lt;b&gt;NEW&lt;/b&gt;\", ")));
+        QStringLiteral("D1 HDD1 replaced: serial \"&lt;b&gt;OLD&lt;/b&gt;\" -&gt; \"&lt;b&gt;NEW&lt;/b&gt;\", ")));
     for (const DesktopNotice& notice : notices) QVERIFY(!notice.body.contains(QLatin1Char('<')));
   }
 
