@@ -255,6 +255,14 @@ def bay_memory():
     write(t, "wrong-format", "not a bay memory\n")
 
 
+def safe_text():
+    t = "safe_text"
+    write(t, "hostile", b"\x1b[31m<b>\"a\\b\" &\r\n\x00\xc2\x9b\xff\xc3\xa9")
+    write(t, "unreadable-serial", b"\xff" * 20)
+    write(t, "broken-sequences", b"\xc0\xaf\xed\xa0\x80\xf4\x90\x80\x80ab\xe2\x82")
+    write(t, "hex-looking", "hex:FFFF")
+
+
 if __name__ == "__main__":
     os.makedirs(os.path.join(CORPUS, "scenario"), exist_ok=True)
     controller_answers()
@@ -266,3 +274,4 @@ if __name__ == "__main__":
     disk_health()
     upgrade_journal()
     bay_memory()
+    safe_text()

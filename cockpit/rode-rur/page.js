@@ -41,7 +41,14 @@ async function listEnclosures(from) {
             cards.set(path, card);
         }
         list.append(card.node);
-        card.update(await allProperties(from, path, ENCLOSURE));
+        // One enclosure the service cannot describe keeps its card, saying so; the others show.
+        try {
+            card.update(await allProperties(from, path, ENCLOSURE));
+        } catch (error) {
+            if (isServiceGone(error))
+                throw error;
+            card.update({ Error: `The enclosure at ${path} could not be read: ${errorText(error)}` });
+        }
     }
     document.getElementById("no-enclosures").hidden = paths.length > 0;
 }

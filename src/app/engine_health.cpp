@@ -42,7 +42,7 @@ void Engine::ApplyHealthReport(unsigned slot, const DiskHealthReport& report) {
 
 namespace {
 
-MemberDiskName DiskOf(const MemberStatus& member) { return {member.model, member.trimmedSerial()}; }
+MemberDiskName DiskOf(const MemberStatus& member) { return {member.model, member.serialKey}; }
 
 }  // namespace
 
@@ -57,7 +57,7 @@ void Engine::WatchMembers(DeviceMask mask) {
 
     std::array<std::string, 2> serials;
     for (unsigned bay = 0; bay < 2; ++bay)
-      if (status.member(bay)->holdsDisk()) serials[bay] = status.member(bay)->trimmedSerial();
+      if (status.member(bay)->holdsDisk()) serials[bay] = status.member(bay)->serialKey;
     std::string saveError;
     const std::vector<BayReplacement> replaced = bays_.Observe(drive, serials, saveError);
     if (!saveError.empty()) ui_.panel(kDeviceOperationPanel, "Bay memory kept in memory only: " + saveError);

@@ -8,6 +8,7 @@
 #include "monitor/array_health.h"
 #include "notify/mail_center.h"
 #include "notify/mail_settings.h"
+#include "platform/safe_text.h"
 #include "smart/attribute_names.h"
 
 namespace rur {
@@ -40,23 +41,6 @@ MemberMetrics MemberOf(const rur::MemberStatus& read, unsigned bay, const SmartB
   return member;
 }
 
-// Label values escape the backslash, the double quote and the line feed.
-std::string Escaped(const std::string& text) {
-  std::string out;
-  for (const char c : text) {
-    if (c == '\\') {
-      out += "\\\\";
-    } else if (c == '"') {
-      out += "\\\"";
-    } else if (c == '\n') {
-      out += "\\n";
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
-
 // Machine formats never follow the user's locale: to_chars writes a point whatever it is.
 std::string Number(double value) {
   char text[32];
@@ -87,7 +71,7 @@ class Family {
 };
 
 std::string Label(const char* name, const std::string& value) {
-  return std::string(name) + "=\"" + Escaped(value) + '"';
+  return std::string(name) + "=\"" + LabelValueText(value) + '"';
 }
 
 std::string EnclosureLabels(const EnclosureMetrics& e) {

@@ -3,11 +3,13 @@
 
 #include <algorithm>
 
+#include "platform/safe_text.h"
+
 namespace rur::cli {
 
 void CliUi::panel(int index, const std::string& text) {
   if (voice_.debug) {
-    err_ << "[panel " << index << "] " << text << '\n';
+    err_ << "[panel " << index << "] " << TerminalText(text) << '\n';
   } else if (index == kDeviceOperationPanel && !text.empty()) {
     note(text);
   }
@@ -17,7 +19,7 @@ void CliUi::note(const std::string& text) {
   if (!voice_.verbose || voice_.quiet) return;
   if (barShown_) err_ << '\n';
   barShown_ = false;
-  err_ << text << '\n';
+  err_ << TerminalText(text, true) << '\n';
 }
 
 void CliUi::messageBox(const std::string& text, const std::string& caption, MessageKind) {
@@ -25,14 +27,14 @@ void CliUi::messageBox(const std::string& text, const std::string& caption, Mess
   barShown_ = false;
   std::string oneLine = text;
   std::replace(oneLine.begin(), oneLine.end(), '\n', ' ');
-  err_ << (caption.empty() ? std::string("Message") : caption) << ": " << oneLine << '\n';
+  err_ << (caption.empty() ? std::string("Message") : caption) << ": " << TerminalText(oneLine) << '\n';
 }
 
 void CliUi::mailWaiting(const std::string& text) {
   if (text.empty() || voice_.quiet) return;
   if (barShown_) err_ << '\n';
   barShown_ = false;
-  err_ << "Mail: " << text << '\n';
+  err_ << "Mail: " << TerminalText(text, true) << '\n';
 }
 
 void CliUi::pump() {

@@ -5,7 +5,9 @@
 
 #include "cli/command_failure.h"
 #include "cli/engine_session.h"
+#include "cli/json_text.h"
 #include "monitor/device_names.h"
+#include "platform/safe_text.h"
 
 namespace rur::cli {
 
@@ -35,12 +37,13 @@ int RunDetect(CommandContext& context) {
                       {"path", names.path},
                       {"by_id", names.byId}});
     } else {
+      // One line per enclosure, whatever the names hold.
       context.out << "Device" << i + 1 << " drive=" << drive << " kind=" << kind << " product=" << product
-                  << " path=" << (names.path.empty() ? "-" : names.path)
-                  << " id=" << (names.byId.empty() ? "-" : names.byId) << '\n';
+                  << " path=" << (names.path.empty() ? "-" : TerminalText(names.path))
+                  << " id=" << (names.byId.empty() ? "-" : TerminalText(names.byId)) << '\n';
     }
   }
-  if (context.options.json) context.out << list.dump(2) << '\n';
+  if (context.options.json) context.out << JsonText(list, 2) << '\n';
   return kExitOk;
 }
 

@@ -3,11 +3,13 @@
 
 #include <nlohmann/json.hpp>
 
+#include "cli/json_text.h"
+
 namespace rur::cli {
 
 int Fail(CommandContext& context, std::string_view command, const std::string& message, int status) {
   context.err << command << ": " << message << '\n';
-  if (context.options.json) context.out << nlohmann::json{{"error", message}}.dump(2) << '\n';
+  if (context.options.json) context.out << JsonText(nlohmann::json{{"error", message}}, 2) << '\n';
   return status;
 }
 

@@ -14,6 +14,7 @@
 #include "cli/command_failure.h"
 #include "cli/drive_names.h"
 #include "cli/engine_session.h"
+#include "cli/json_text.h"
 #include "monitor/device_names.h"
 #include "platform/atomic_file.h"
 #include "platform/input_file.h"
@@ -196,7 +197,7 @@ int RunFirmware(CommandContext& context) {
   if (options.json) {
     if (engine.CheckUpgrade() != UpgradeOutcome::Succeeded)
       return Fail(context, "firmware", "the image does not fit this device");
-    context.out << DryRunJson(context, position, file).dump(2) << '\n';
+    context.out << JsonText(DryRunJson(context, position, file), 2) << '\n';
     return kExitOk;
   }
   ShowUpgrade(context, position, file);

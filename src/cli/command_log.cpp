@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/command_failure.h"
+#include "cli/json_text.h"
 #include "monitor/event_log.h"
 #include "monitor/log_viewer_model.h"
 #include "platform/date_time_text.h"
@@ -18,7 +19,7 @@ int RunLog(CommandContext& context) {
   if (!LoadLogFileText(path, text, error)) return Fail(context, "log", error);
   const std::vector<std::string> lines = SplitLogLines(text);
   if (context.options.json) {
-    context.out << nlohmann::json{{"file", path}, {"lines", lines}}.dump(2) << '\n';
+    context.out << JsonText(nlohmann::json{{"file", path}, {"lines", lines}}, 2) << '\n';
     return kExitOk;
   }
   for (const auto& line : lines) context.out << line << '\n';

@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/command_failure.h"
+#include "cli/json_text.h"
 #include "cli/mail_queue_report.h"
 #include "notify/mail_outbox.h"
 #include "notify/standalone_mail.h"
@@ -51,7 +52,7 @@ void ListMails(const std::vector<QueuedMail>& mails, std::int64_t now, std::ostr
 void PrintMailQueue(const std::string& folder, const std::vector<QueuedMail>& mails, std::int64_t now, bool json,
                     std::ostream& out) {
   if (json) {
-    out << nlohmann::json{{"outbox", folder}, {"mails", MailsJson(mails, now)}}.dump(2) << '\n';
+    out << JsonText(nlohmann::json{{"outbox", folder}, {"mails", MailsJson(mails, now)}}, 2) << '\n';
     return;
   }
   if (mails.empty()) out << "No mail waits in " << folder << ".\n";
@@ -64,7 +65,7 @@ int PrintFlushedQueue(const std::string& folder, std::size_t before, const std::
   if (json) {
     nlohmann::json report{{"outbox", folder}, {"sent", before - left}, {"mails", MailsJson(waiting, now)}};
     if (left != 0) report["error"] = std::to_string(left) + (left == 1 ? " mail still waits" : " mails still wait");
-    out << report.dump(2) << '\n';
+    out << JsonText(report, 2) << '\n';
   } else {
     out << before - left << " of " << before << (before == 1 ? " mail" : " mails") << " sent.\n";
   }

@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/command_failure.h"
+#include "cli/json_text.h"
 #include "notify/mail_message.h"
 #include "notify/standalone_mail.h"
 
@@ -65,7 +66,7 @@ int RunMailSettings(CommandContext& context) {
   }
   if (!problems.empty()) context.err << "mail-settings: " << problems << '\n';
   if (context.options.json) {
-    context.out << MailSettingsJson(mail).dump(2) << '\n';
+    context.out << JsonText(MailSettingsJson(mail), 2) << '\n';
     return kExitOk;
   }
 

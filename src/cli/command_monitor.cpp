@@ -20,6 +20,7 @@
 #include "app/event_facts.h"
 #include "cli/engine_session.h"
 #include "cli/event_json.h"
+#include "cli/json_text.h"
 #include "cli/log_retention.h"
 #include "cli/metrics_option.h"
 #include "cli/monitor_service.h"
@@ -111,7 +112,7 @@ int RunMonitor(CommandContext& context) {
   MailCenter& mail = program.mail();
   if (json) {
     engine.AddEventListener([&context, &program](const LogEvent& event) {
-      context.out << EventJson(DescribeEvent(event, program)).dump() << '\n';
+      context.out << JsonText(EventJson(DescribeEvent(event, program))) << '\n';
     });
   }
   if (const std::string unusable = UnusableSettingsFile(program.settingsPath()); !unusable.empty()) {

@@ -5,6 +5,7 @@
 
 #include "cli/command_failure.h"
 #include "cli/engine_session.h"
+#include "cli/json_text.h"
 #include "cli/smart_report.h"
 #include "monitor/array_health.h"
 #include "monitor/member_disk.h"
@@ -33,7 +34,7 @@ int RunSmart(CommandContext& context) {
   }
   const SmartPageModel& page = engine.smart().page();
   if (context.options.json) {
-    context.out << SmartJson(page, position + 1, bay).dump(2) << '\n';
+    context.out << JsonText(SmartJson(page, position + 1, bay), 2) << '\n';
   } else {
     context.out << DeviceLabel(engine, position) << "\n" << SmartText(page);
   }

@@ -4,6 +4,7 @@
 
 #include "cli/command_failure.h"
 #include "cli/engine_session.h"
+#include "cli/json_text.h"
 #include "cli/running_upgrades.h"
 #include "cli/service_client.h"
 #include "cli/status_report.h"
@@ -18,7 +19,7 @@ int PrintStatus(std::vector<DeviceStatus>& devices, const std::vector<RunningUpg
   if (json) {
     nlohmann::json list = StatusJson(devices);
     for (const RunningUpgrade& upgrade : running) list.push_back(RunningUpgradeJson(upgrade));
-    out << list.dump(2) << '\n';
+    out << JsonText(list, 2) << '\n';
   } else {
     out << StatusText(devices);
     for (const RunningUpgrade& upgrade : running) out << RunningUpgradeText(upgrade);
@@ -58,7 +59,7 @@ int RunStatusThroughService(const CommandOptions& options, std::ostream& out, st
   if (devices.empty()) error = "No Drive found!";
   if (!error.empty()) {
     err << "status: " << error << '\n';
-    if (options.json) out << nlohmann::json{{"error", error}}.dump(2) << '\n';
+    if (options.json) out << JsonText(nlohmann::json{{"error", error}}, 2) << '\n';
     return kExitFailed;
   }
   return PrintStatus(devices, {}, options.json, out);

@@ -7,6 +7,7 @@
 #include "cli/command_table.h"
 #include "cli/global_options.h"
 #include "cli/service_client.h"
+#include "cli/terminal_text_stream.h"
 #include "platform/branding.h"
 
 namespace rur::cli {
@@ -37,7 +38,9 @@ std::string Usage() {
   return text;
 }
 
-int RunRurctl(std::vector<std::string> args, std::ostream& out, std::ostream& err) {
+int RunRurctl(std::vector<std::string> args, std::ostream& rawOut, std::ostream& rawErr) {
+  // Texts that devices and files chose are printed everywhere: none may steer the terminal.
+  TerminalTextStream out(rawOut), err(rawErr);
   CommandLine line;
   std::string text;
   switch (ParseCommandLine(args, line, text)) {
@@ -47,9 +50,9 @@ int RunRurctl(std::vector<std::string> args, std::ostream& out, std::ostream& er
   }
   // Errors only: what the command prints as its result is dropped, its errors stay.
   std::ostream silent(nullptr);
-  // Bytes asked for on standard output (firmware-backup -) are data, not talk: they stay.
+  // Bytes asked for on standard output (firmware-backup -) are data, not talk: they stay as they are.
   const bool dataOnOutput = line.command->name == "firmware-backup";
-  std::ostream& output = line.global.quiet && !dataOnOutput ? silent : out;
+  std::ostream& output = dataOnOutput ? rawOut : line.global.quiet ? silent : out;
 
   // Where rode-rurd serves the host, it owns the enclosures: status asks it, and the commands that
   // still run in-process leave the day log and the alarm mails to it.

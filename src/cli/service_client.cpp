@@ -147,14 +147,28 @@ bool FetchServiceStatus(std::vector<DeviceStatus>& devices, std::string& error) 
     std::vector<sdbus::ObjectPath> paths;
     manager->callMethod("GetEnclosures").onInterface(kManagerInterface).storeResultsTo(paths);
     devices.clear();
-    for (const auto& path : paths) {
-      auto enclosure = sdbus::createProxy(*connection, kBusName, path);
+    for (std::size_t k = 0; k < paths.size(); ++k) {
+      auto enclosure = sdbus::createProxy(*connection, kBusName, paths[k]);
       Properties properties;
-      enclosure->callMethod("GetAll")
-          .onInterface(kPropertiesInterface)
-          .withArguments(std::string(kEnclosureInterface))
-          .storeResultsTo(properties);
-      devices.push_back(DeviceOf(properties));
+      try {
+        enclosure->callMethod("GetAll")
+            .onInterface(kPropertiesInterface)
+            .withArguments(std::string(kEnclosureInterface))
+            .storeResultsTo(properties);
+        devices.push_back(DeviceOf(properties));
+      } catch (const sdbus::Error& failure) {
+        // One enclosure the service cannot describe is named, and the others are still shown.
+        DeviceStatus unread;
+        unread.device = static_cast<unsigned>(k + 1);
+        unread.current = false;
+        for (unsigned bay = 0; bay < 2; ++bay) {
+          unread.members[bay].bay = bay + 1;
+          unread.members[bay].state = "none";
+        }
+        unread.error =
+            "the service's facts of " + std::string(paths[k]) + " could not be read: " + failure.getMessage();
+        devices.push_back(std::move(unread));
+      }
     }
     return true;
   } catch (const sdbus::Error& failure) {

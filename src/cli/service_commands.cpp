@@ -4,6 +4,7 @@
 // A refusal of polkit is "not authorized: <what>" and exit 1.
 
 #include "cli/command_table.h"
+#include "cli/json_text.h"
 #include "cli/service_client.h"
 
 #if RUR_SERVICE_CLIENT
@@ -86,7 +87,7 @@ T Read(const Dictionary& values, const char* name) {
 int Tell(std::string_view command, const CommandOptions& options, std::ostream& out, std::ostream& err,
          const Refusal& refusal) {
   err << command << ": " << refusal.message << '\n';
-  if (options.json) out << nlohmann::json{{"error", refusal.message}}.dump(2) << '\n';
+  if (options.json) out << JsonText(nlohmann::json{{"error", refusal.message}}, 2) << '\n';
   return refusal.status;
 }
 
@@ -179,7 +180,7 @@ int Smart(const CommandOptions& options, std::ostream& out, std::ostream& err) {
     const std::string health = enclosure->getProperty("Health").onInterface(kEnclosureInterface).get<std::string>();
     const SmartPageModel page = SmartPageOf(smart);
     if (options.json)
-      out << SmartJson(page, Read<uint32_t>(smart, "device"), options.bay).dump(2) << '\n';
+      out << JsonText(SmartJson(page, Read<uint32_t>(smart, "device"), options.bay), 2) << '\n';
     else
       out << Read<std::string>(smart, "label") << "\n" << SmartText(page);
     if (!Read<bool>(smart, "thresholds_valid")) err << "smart: some threshold pages could not be read\n";
@@ -405,7 +406,7 @@ int Log(const CommandOptions& options, std::ostream& out, std::ostream& err) {
         .storeResultsTo(text);
     const std::vector<std::string> lines = SplitLogLines(text);
     if (options.json) {
-      out << nlohmann::json{{"file", "rode-rurd"}, {"lines", lines}}.dump(2) << '\n';
+      out << JsonText(nlohmann::json{{"file", "rode-rurd"}, {"lines", lines}}, 2) << '\n';
       return kExitOk;
     }
     for (const auto& line : lines) out << line << '\n';
@@ -444,7 +445,7 @@ int Monitor(const CommandOptions& options, std::ostream& out, std::ostream& err)
     manager->uponSignal("Event").onInterface(kManagerInterface).call([&](const Dictionary& fields) {
       const EventFacts facts = FactsOf(fields);
       if (options.json)
-        out << EventJson(facts).dump() << '\n';
+        out << JsonText(EventJson(facts)) << '\n';
       else if (facts.alarmKind != 0)
         alarms.push_back(journal.AlarmLine("Alarm: " + facts.text));
       else

@@ -4,6 +4,7 @@
 #include "monitor/capacity_text.h"
 #include "monitor/redundancy_note.h"
 #include "monitor/status_page_model.h"
+#include "platform/safe_text.h"
 
 namespace rur {
 namespace {
@@ -89,7 +90,8 @@ std::vector<DeviceStatus> CollectStatus(const Engine& engine) {
 std::string StatusText(const std::vector<DeviceStatus>& devices) {
   std::string text;
   for (const DeviceStatus& d : devices) {
-    text += "Device" + std::to_string(d.device) + " (drive " + std::to_string(d.drive) + "): " + d.nameText + "\n";
+    text += "Device" + std::to_string(d.device) + " (drive " + std::to_string(d.drive) +
+            "): " + TerminalText(d.nameText) + "\n";
     text += "  Mode:              " + d.modeText + "\n";
     if (!d.redundancyNote.empty()) text += "                     " + d.redundancyNote + "\n";
     text += "  System Capacity:   " + d.capacityText + "\n";
@@ -108,7 +110,7 @@ std::string StatusText(const std::vector<DeviceStatus>& devices) {
     for (auto& c : state)
       if (c == '\n') c = ' ';
     text += "  State:             " + state + "\n";
-    if (!d.current) text += "  Not current:       " + d.error + "\n";
+    if (!d.current) text += "  Not current:       " + TerminalText(d.error) + "\n";
     if (d.health.failed)
       text += "  Health:            the array has failed\n";
     else if (d.health.degraded)

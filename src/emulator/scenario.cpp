@@ -90,9 +90,9 @@ bool ReadHdd(const json& value, const std::string& place, unsigned& hdd, std::st
 
 bool ReadInquiry(const json& value, const std::string& place, InquirySpec& out, std::string& error) {
   return ExpectObject(value, place, {"vendor", "product", "revision"}, error) &&
-         OptionalText(value, "vendor", place, kVendorLength, out.vendor, error) &&
-         OptionalText(value, "product", place, kProductLength, out.product, error) &&
-         OptionalText(value, "revision", place, kRevisionLength, out.revision, error);
+         OptionalBytes(value, "vendor", place, kVendorLength, out.vendor, error) &&
+         OptionalBytes(value, "product", place, kProductLength, out.product, error) &&
+         OptionalBytes(value, "revision", place, kRevisionLength, out.revision, error);
 }
 
 bool ReadFirmware(const json& value, const std::string& place, FirmwareSpec& out, std::string& error) {
@@ -133,7 +133,7 @@ bool ReadEnclosure(const json& value, const std::string& place, DriveSpec& drive
       return Fail(error, kindPlace, "expected raid or port-multiplier");
   }
   std::uint16_t productCode = static_cast<std::uint16_t>(out.productCode[0] << 8 | out.productCode[1]);
-  if (!OptionalText(value, "productName", place, kProductNameLength, out.productName, error) ||
+  if (!OptionalBytes(value, "productName", place, kProductNameLength, out.productName, error) ||
       !OptionalUnsigned(value, "productCode", place, productCode, error) ||
       !OptionalBool(value, "swapPorts", place, out.swapPorts, error) ||
       !OptionalBool(value, "sensors", place, out.sensors, error) ||

@@ -85,6 +85,42 @@ bool ReadText(const json& value, const std::string& place, std::size_t maxLength
   return true;
 }
 
+bool ReadBytes(const json& value, const std::string& place, std::size_t maxLength, std::string& out,
+               std::string& error) {
+  if (!value.is_object()) return ReadText(value, place, maxLength, out, error);
+  if (!ExpectObject(value, place, {"hex"}, error)) return false;
+  const auto hex = value.find("hex");
+  if (hex == value.end() || !hex->is_string()) return Fail(error, Child(place, "hex"), "expected a text of hex digits");
+  std::string digits;
+  for (const char c : hex->get<std::string>()) {
+    if (c == ' ') continue;
+    if (!std::isxdigit(static_cast<unsigned char>(c)))
+      return Fail(error, Child(place, "hex"), "expected hex digits, two a byte");
+    digits += c;
+  }
+  if (digits.size() % 2 != 0) return Fail(error, Child(place, "hex"), "expected hex digits, two a byte");
+  if (digits.size() / 2 > maxLength)
+    return Fail(error, Child(place, "hex"), "longer than " + std::to_string(maxLength) + " bytes");
+  std::string bytes;
+  for (std::size_t k = 0; k < digits.size(); k += 2)
+    bytes += static_cast<char>(std::stoul(digits.substr(k, 2), nullptr, 16));
+  out = std::move(bytes);
+  return true;
+}
+
+json BytesToJson(const std::string& bytes) {
+  if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return c >= 0x20 && c <= 0x7E; })) return bytes;
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string hex;
+  for (const char c : bytes) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (!hex.empty()) hex += ' ';
+    hex += kDigits[byte >> 4];
+    hex += kDigits[byte & 0x0F];
+  }
+  return json{{"hex", hex}};
+}
+
 bool ReadBool(const json& value, const std::string& place, bool& out, std::string& error) {
   if (!value.is_boolean()) return Fail(error, place, "expected true or false");
   out = value.get<bool>();
@@ -105,6 +141,12 @@ bool OptionalText(const json& object, std::string_view key, const std::string& p
   return found == object.end() || ReadText(*found, Child(place, key), maxLength, out, error);
 }
 
+bool OptionalBytes(const json& object, std::string_view key, const std::string& place, std::size_t maxLength,
+                   std::string& out, std::string& error) {
+  const auto found = object.find(key);
+  return found == object.end() || ReadBytes(*found, Child(place, key), maxLength, out, error);
+}
+
 bool OptionalBool(const json& object, std::string_view key, const std::string& place, bool& out, std::string& error) {
   const auto found = object.find(key);
   return found == object.end() || ReadBool(*found, Child(place, key), out, error);
@@ -113,9 +155,9 @@ bool OptionalBool(const json& object, std::string_view key, const std::string& p
 std::vector<std::string_view> MemberDiskKeys() { return {"model", "serial", "firmware", "capacity", "smart"}; }
 
 bool ReadMemberDisk(const json& object, const std::string& place, MemberDisk& out, std::string& error) {
-  if (!OptionalText(object, "model", place, kModelLength, out.model, error) ||
-      !OptionalText(object, "serial", place, kSerialLength, out.serial, error) ||
-      !OptionalText(object, "firmware", place, kFirmwareLength, out.firmware, error) ||
+  if (!OptionalBytes(object, "model", place, kModelLength, out.model, error) ||
+      !OptionalBytes(object, "serial", place, kSerialLength, out.serial, error) ||
+      !OptionalBytes(object, "firmware", place, kFirmwareLength, out.firmware, error) ||
       !OptionalUnsigned(object, "capacity", place, out.capacity, error, kMax48Bits))
     return false;
   const auto smart = object.find("smart");
@@ -153,9 +195,9 @@ json MemberDiskToJson(const MemberDisk& disk) {
                      {"threshold", a.threshold},
                      {"raw", a.raw}});
   }
-  return {{"model", disk.model},
-          {"serial", disk.serial},
-          {"firmware", disk.firmware},
+  return {{"model", BytesToJson(disk.model)},
+          {"serial", BytesToJson(disk.serial)},
+          {"firmware", BytesToJson(disk.firmware)},
           {"capacity", disk.capacity},
           {"smart", smart}};
 }

@@ -31,6 +31,12 @@ bool ReadUnsigned(const json& value, const std::string& place, std::uint64_t max
                   std::string& error);
 // Printable ASCII of at most maxLength characters.
 bool ReadText(const json& value, const std::string& place, std::size_t maxLength, std::string& out, std::string& error);
+// The bytes of a field a device reports: printable ASCII as a JSON string, or any bytes as
+// {"hex": "3C 62 FF"} (two digits a byte, blanks between them allowed); at most maxLength bytes.
+bool ReadBytes(const json& value, const std::string& place, std::size_t maxLength, std::string& out,
+               std::string& error);
+// Such bytes as ReadBytes reads them: a string where they are printable ASCII, else the hex form.
+json BytesToJson(const std::string& bytes);
 bool ReadBool(const json& value, const std::string& place, bool& out, std::string& error);
 // Seconds of program time, whole or fractional, not negative; returned in milliseconds.
 bool ReadSeconds(const json& value, const std::string& place, std::uint64_t& ms, std::string& error);
@@ -48,6 +54,8 @@ bool OptionalUnsigned(const json& object, std::string_view key, const std::strin
 }
 bool OptionalText(const json& object, std::string_view key, const std::string& place, std::size_t maxLength,
                   std::string& out, std::string& error);
+bool OptionalBytes(const json& object, std::string_view key, const std::string& place, std::size_t maxLength,
+                   std::string& out, std::string& error);
 bool OptionalBool(const json& object, std::string_view key, const std::string& place, bool& out, std::string& error);
 
 // Member disks, shared by scenario files and saved device state.

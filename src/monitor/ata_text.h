@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace rur {
 
@@ -18,5 +19,15 @@ std::string AtaStringToText(const std::uint8_t* field, std::size_t length);
 std::string TrimModelText(std::string text);
 // The byte pairs of a text swapped back into an ATA string field, padded with blanks.
 void TextToAtaString(const std::string& text, std::uint8_t* field, std::size_t length);
+
+// A disk's identity from its serial field, for the memories kept per disk: the text without the
+// blanks around it where the field is printable ASCII padded with zeros (the key these memories
+// have always used), otherwise every byte of the field in KeyText's hexadecimal form, so that two
+// disks whose serials show as the same question marks, or as the same text up to a zero, are
+// never taken for one. Empty for a field of blanks and zeros.
+std::string AtaSerialKey(const std::uint8_t* field, std::size_t length);
+// What a key of the hexadecimal form was stored as before it existed: the serial's text with '?'
+// for the bytes it cannot show, cut at its first zero, blanks cut. Empty for any other key.
+std::string EarlierSerialKey(const std::string& key);
 
 }  // namespace rur

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "monitor/bay_memory.h"
 
+#include "monitor/ata_text.h"
 #include "monitor/event_log.h"
 #include "platform/atomic_file.h"
 
@@ -8,8 +9,8 @@ namespace rur {
 namespace {
 
 // One line per enclosure: the serial of HDD1, a tab, the serial of HDD2, a tab and the bays found
-// without a working disk at the last look ("-", "1", "2" or "12"). Serial texts are printable
-// ASCII, so neither a tab nor a line break can occur inside one. Files of the first form (no
+// without a working disk at the last look ("-", "1", "2" or "12"). Serial keys are printable
+// ASCII (AtaSerialKey), so neither a tab nor a line break can occur inside one. Files of the first form (no
 // third field) are still read.
 constexpr const char* kFormatLine = "RODE RUR bays 2";
 constexpr const char* kFirstFormatLine = "RODE RUR bays 1";
@@ -18,6 +19,12 @@ std::string MissingText(const std::optional<std::array<bool, 2>>& missing) {
   if (!missing) return "";
   std::string text = std::string((*missing)[0] ? "1" : "") + ((*missing)[1] ? "2" : "");
   return text.empty() ? "-" : text;
+}
+
+// A remembered serial key is this disk's, also where it was stored as the serial's text before keys
+// of raw bytes existed.
+bool SameDisk(const std::string& remembered, const std::string& serial) {
+  return !remembered.empty() && (remembered == serial || remembered == EarlierSerialKey(serial));
 }
 
 }  // namespace
@@ -58,7 +65,7 @@ int BayMemory::Match(const std::array<std::string, 2>& serials) const {
     for (const std::string& serial : serials) {
       if (serial.empty()) continue;
       const auto& known = enclosures_[i];
-      if (known[0] == serial || known[1] == serial) return static_cast<int>(i);
+      if (SameDisk(known[0], serial) || SameDisk(known[1], serial)) return static_cast<int>(i);
     }
   }
   return -1;
@@ -80,7 +87,7 @@ std::vector<BayReplacement> BayMemory::Observe(unsigned drive, const std::array<
   for (unsigned bay = 0; bay < 2; ++bay) {
     const std::string& serial = serials[bay];
     if (serial.empty() || serial == known[bay]) continue;
-    if (!known[bay].empty()) replaced.push_back({bay, known[bay], serial});
+    if (!known[bay].empty() && !SameDisk(known[bay], serial)) replaced.push_back({bay, known[bay], serial});
     known[bay] = serial;
     changed = true;
   }

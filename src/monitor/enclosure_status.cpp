@@ -40,6 +40,7 @@ MemberStatus MemberOf(const StatusRecord& record, const MemberFields& fields) {
   member.stateCode = record[fields.stateCode];
   member.model = TrimModelText(AtaStringToText(record.data() + fields.model, kModelLength));
   member.serial = AtaStringToText(record.data() + fields.serial, kSerialLength);
+  member.serialKey = AtaSerialKey(record.data() + fields.serial, kSerialLength);
   member.capacitySectors = ReadLe(record.data() + fields.capacity, kCapacityWidth);
   return member;
 }
@@ -55,12 +56,6 @@ std::string_view MemberStateWord(MemberState state) {
     case MemberState::Absent: return "absent";
   }
   return "absent";
-}
-
-std::string MemberStatus::trimmedSerial() const {
-  const std::size_t start = serial.find_first_not_of(' ');
-  if (start == std::string::npos) return {};
-  return serial.substr(start, serial.find_last_not_of(' ') - start + 1);
 }
 
 EnclosureStatus DecodeEnclosureStatus(const StatusRecord& record, const IdentifyBlock& identity,

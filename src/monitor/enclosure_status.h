@@ -24,14 +24,13 @@ struct MemberStatus {
   MemberState state = MemberState::Absent;
   std::uint8_t stateCode = 0;  // as the controller reported it
   std::string model;           // trimmed as the status page shows it
-  std::string serial;          // as the disk reports it, blanks included
+  std::string serial;          // as the disk reports it, blanks included ('?' for what is not printable)
+  std::string serialKey;       // the disk's identity in the memories kept per disk (AtaSerialKey)
   std::uint64_t capacitySectors = 0;
   // The bay holds a disk (present, being rebuilt, inserted or failed).
   bool holdsDisk() const { return state != MemberState::Absent; }
   // The disk takes part in the array (present or being rebuilt).
   bool inArray() const { return state == MemberState::Present || state == MemberState::Rebuilding; }
-  // Blanks cut from both ends.
-  std::string trimmedSerial() const;
 };
 
 struct SensorReadings {

@@ -10,6 +10,7 @@
 #include "platform/branding.h"
 #include "platform/date_time_text.h"
 #include "platform/file_lock.h"
+#include "platform/safe_text.h"
 
 namespace rur {
 
@@ -164,8 +165,9 @@ void EventLogWriter::ShowDay(const std::string& path) {
   eventLog_ = load_(path, contents) == FileReadStatus::Ok ? SplitLogLines(contents) : std::vector<std::string>{};
 }
 
-bool EventLogWriter::AppendLine(const std::string& line, const LocalDateTime& now, std::string& error,
+bool EventLogWriter::AppendLine(const std::string& text, const LocalDateTime& now, std::string& error,
                                 LogEventTag tag) {
+  const std::string line = LogLineText(text);
   if (listener_) listener_(LogEvent{tag, line, now, 0});
   std::string lockError;
   const std::shared_ptr<void> lock = lock_(lockError);
@@ -253,6 +255,8 @@ EventLogResult EventLogWriter::WriteEventLog(DeviceMask changedMask, const std::
   for (const auto& queued : queuedLines_) batch.Add(queued.line + stamp, queued.tag);
   queuedLines_.clear();
   deviceNotes_.clear();
+  // A text a device chose never breaks a line nor reaches a terminal that shows the file.
+  for (std::string& line : batch.lines) line = LogLineText(line);
 
   Tell(batch, now);
   eventLog_.insert(eventLog_.end(), batch.lines.begin(), batch.lines.end());

@@ -119,11 +119,11 @@ std::vector<std::map<std::string, sdbus::Variant>> EnclosureObject::Members() {
   for (const MemberReport& member : status_.members) {
     members.push_back({{"bay", sdbus::Variant(static_cast<uint32_t>(member.bay))},
                        {"state_code", sdbus::Variant(member.stateCode)},
-                       {"state", sdbus::Variant(member.state)},
-                       {"model", sdbus::Variant(member.model)},
-                       {"serial", sdbus::Variant(member.serial)},
+                       {"state", sdbus::Variant(BusText(member.state))},
+                       {"model", sdbus::Variant(BusText(member.model))},
+                       {"serial", sdbus::Variant(BusText(member.serial))},
                        {"capacity_sectors", sdbus::Variant(static_cast<uint64_t>(member.capacitySectors))},
-                       {"capacity_text", sdbus::Variant(member.capacityText)}});
+                       {"capacity_text", sdbus::Variant(BusText(member.capacityText))}});
   }
   return members;
 }
@@ -184,8 +184,8 @@ std::map<std::string, sdbus::Variant> EnclosureObject::GetSmart(const uint32_t& 
   }
   return {{"device", sdbus::Variant(static_cast<uint32_t>(position + 1))},
           {"bay", sdbus::Variant(member)},
-          {"label", sdbus::Variant(label)},
-          {"heading", sdbus::Variant(page.heading)},
+          {"label", sdbus::Variant(BusText(label))},
+          {"heading", sdbus::Variant(BusText(page.heading))},
           {"verdict", sdbus::Variant(page.verdict)},
           {"verdict_colour", sdbus::Variant(RgbText(page.verdictColour))},
           {"grid_visible", sdbus::Variant(page.gridVisible)},

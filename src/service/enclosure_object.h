@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One enclosure on the bus: the facts rurctl status shows of it, as properties of
-// org.roderur.RodeRur1.Enclosure, with PropertiesChanged naming what a refresh changed.
+// org.roderur.RodeRur1.Enclosure, with PropertiesChanged naming what a refresh changed. Every text
+// goes out as BusText: a by-id name that is not UTF-8 must not fail the enclosure's GetAll.
 
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@
 
 #include "app/program.h"
 #include "cli/status_report.h"
+#include "platform/safe_text.h"
 #include "service/rode_rur1_adaptor.h"
 #include "service/service_ui.h"
 #include "service/upgrade_jobs.h"
@@ -32,29 +34,29 @@ class EnclosureObject final : public sdbus::AdaptorInterfaces<org::roderur::Rode
  private:
   uint32_t Device() override { return status_.device; }
   uint32_t Drive() override { return status_.drive; }
-  std::string Path() override { return status_.path; }
-  std::string ById() override { return status_.byId; }
+  std::string Path() override { return BusText(status_.path); }
+  std::string ById() override { return BusText(status_.byId); }
   int32_t ControllerKind() override { return status_.controllerKind; }
-  std::string Product() override { return status_.product; }
-  std::string NameText() override { return status_.nameText; }
-  std::string Firmware() override { return status_.firmware; }
+  std::string Product() override { return BusText(status_.product); }
+  std::string NameText() override { return BusText(status_.nameText); }
+  std::string Firmware() override { return BusText(status_.firmware); }
   bool FirmwareValid() override { return status_.firmwareValid; }
   std::string FirmwareVersion() override;
   std::string Upgrade() override { return UpgradeConditionName(status_.upgrade.condition); }
   uint8_t ModeCode() override { return status_.mode; }
-  std::string Mode() override { return status_.modeText; }
-  std::string RedundancyNote() override { return status_.redundancyNote; }
+  std::string Mode() override { return BusText(status_.modeText); }
+  std::string RedundancyNote() override { return BusText(status_.redundancyNote); }
   uint64_t CapacitySectors() override { return status_.capacitySectors; }
-  std::string CapacityText() override { return status_.capacityText; }
+  std::string CapacityText() override { return BusText(status_.capacityText); }
   uint8_t DriveFlags() override { return status_.driveFlags; }
   uint8_t ActivityFlags() override { return status_.activityFlags; }
   uint8_t Progress() override { return status_.progress; }
-  std::string ArrayState() override { return status_.arrayState; }
+  std::string ArrayState() override { return BusText(status_.arrayState); }
   uint32_t Fan() override { return status_.fanRpm; }
   uint32_t Temperature() override { return status_.temperature; }
   bool SensorShown() override { return status_.sensorShown; }
   bool Current() override { return status_.current; }
-  std::string Error() override { return status_.error; }
+  std::string Error() override { return BusText(status_.error); }
   std::string Health() override;
   std::vector<std::map<std::string, sdbus::Variant>> Members() override;
   sdbus::ObjectPath BackupFirmware(const sdbus::UnixFd& fd, const uint32_t& length) override;

@@ -9,6 +9,7 @@
 #include "cli/mail_changes.h"
 #include "notify/mail_outbox.h"
 #include "notify/standalone_mail.h"
+#include "platform/safe_text.h"
 #include "service/authorization.h"
 #include "service/manager_object.h"
 #include "service/service_errors.h"
@@ -44,6 +45,13 @@ void RequireAlarmKind(const std::string& kind) {
     throw sdbus::Error(kErrorInvalidArgument, "the recipients' kind is \"alarm\", not \"" + kind + "\"");
 }
 
+// Addresses, folders and settings were typed by someone, in whatever encoding: as D-Bus strings.
+std::vector<std::string> BusTexts(const std::vector<std::string>& texts) {
+  std::vector<std::string> out;
+  for (const std::string& text : texts) out.push_back(BusText(text));
+  return out;
+}
+
 // The alarm kind in words, as rurctl mail-queue shows it.
 std::string OutboxCaption(int kind) {
   return kind >= 1 && kind <= kAlarmKindCount ? std::string(MailKindCaptions[static_cast<std::size_t>(kind - 1)])
@@ -68,8 +76,9 @@ std::map<std::string, sdbus::Variant> ManagerObject::GetMailSettings() {
   const auto& settings = center.MailSettings();
   // Nothing loaded: every stored value reads empty.
   const auto setting = [&settings](std::size_t index) {
-    return index < settings.size() ? std::string(settings[index]) : std::string();
+    return index < settings.size() ? BusText(settings[index]) : std::string();
   };
+
   return Dictionary{
       {std::string(kValuePort), sdbus::Variant(setting(kSettingPort))},
       {std::string(kValueHost), sdbus::Variant(setting(kSettingHost))},
@@ -79,18 +88,18 @@ std::map<std::string, sdbus::Variant> ManagerObject::GetMailSettings() {
       {std::string(kValueAccount), sdbus::Variant(setting(kSettingAccount))},
       {std::string(kLoginSwitch), sdbus::Variant(center.AuthState() == kAuthLogin)},
       {std::string(kValueSuppressMask), sdbus::Variant(static_cast<uint32_t>(center.MailSuppressMask))},
-      {std::string(kValueMailFolder), sdbus::Variant(center.MailFolder())},
+      {std::string(kValueMailFolder), sdbus::Variant(BusText(center.MailFolder()))},
       {std::string(kValueAllowPlainLogin), sdbus::Variant(center.AllowPlainLogin())},
-      {std::string(kValueCaFile), sdbus::Variant(center.CaFile())},
+      {std::string(kValueCaFile), sdbus::Variant(BusText(center.CaFile()))},
       {std::string(kValueImplicitTls), sdbus::Variant(center.ImplicitTls())},
       {std::string(kValueFanMinRpm), sdbus::Variant(center.FanMinRpm())},
       {std::string(kValueTempAlarm), sdbus::Variant(center.TempAlarm())},
-      {"SettingsFile", sdbus::Variant(mail.settingsPath())},
+      {"SettingsFile", sdbus::Variant(BusText(mail.settingsPath()))},
       {"Stored", sdbus::Variant(mail.center().SettingsKeyExists())},
       {"PasswordSet", sdbus::Variant(!setting(kSettingPassword).empty())},
       {"PasswordDecodes", sdbus::Variant(center.AuthState() == kAuthLogin || center.AuthState() == kAuthNone)},
-      {"Recipients", sdbus::Variant(center.Recipients())},
-      {"OutboxFolder", sdbus::Variant(OutboxFolderOf(program_.dataDirectory()))},
+      {"Recipients", sdbus::Variant(BusTexts(center.Recipients()))},
+      {"OutboxFolder", sdbus::Variant(BusText(OutboxFolderOf(program_.dataDirectory())))},
   };
 }
 
@@ -144,9 +153,9 @@ std::vector<std::map<std::string, sdbus::Variant>> ManagerObject::GetOutbox() {
         {{"id", sdbus::Variant(mail.id)},
          {"kind", sdbus::Variant(static_cast<uint32_t>(mail.kind))},
          {"caption", sdbus::Variant(OutboxCaption(mail.kind))},
-         {"recipients", sdbus::Variant(mail.recipients)},
+         {"recipients", sdbus::Variant(BusTexts(mail.recipients))},
          {"attempts", sdbus::Variant(static_cast<uint32_t>(mail.attempts))},
-         {"last_error", sdbus::Variant(mail.lastError)},
+         {"last_error", sdbus::Variant(BusText(mail.lastError))},
          {"raised_at", sdbus::Variant(static_cast<int64_t>(mail.raisedAt))},
          {"age_seconds", sdbus::Variant(static_cast<int64_t>(std::max<std::int64_t>(0, now - mail.raisedAt)))}});
   return mails;

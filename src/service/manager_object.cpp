@@ -8,6 +8,7 @@
 #include "monitor/event_log.h"
 #include "monitor/log_viewer_model.h"
 #include "platform/branding.h"
+#include "platform/safe_text.h"
 #include "service/service_errors.h"
 
 namespace rur::service {
@@ -61,8 +62,8 @@ void ManagerObject::SendEvent(const LogEvent& event) {
   const EventFacts facts = DescribeEvent(event, program_);
   std::map<std::string, sdbus::Variant> fields{{"time", sdbus::Variant(facts.time)},
                                                {"event", sdbus::Variant(facts.event)},
-                                               {"path", sdbus::Variant(facts.path)},
-                                               {"text", sdbus::Variant(facts.text)}};
+                                               {"path", sdbus::Variant(BusText(facts.path))},
+                                               {"text", sdbus::Variant(BusText(facts.text))}};
   // As in the JSON lines, a field that does not apply is left out rather than given a dummy value.
   if (facts.device > 0) fields["device"] = sdbus::Variant(static_cast<uint32_t>(facts.device));
   if (facts.drive >= 0) fields["drive"] = sdbus::Variant(static_cast<uint32_t>(facts.drive));
@@ -77,8 +78,8 @@ std::string ManagerObject::GetLog(const std::string& day) {
     throw sdbus::Error(kErrorInvalidArgument, "the day \"" + day + "\" is not of the form YYYY-MM-DD");
   const std::string path = EventLogWriter(program_.dataDirectory()).DayFilePath(date);
   std::string text, error;
-  if (!LoadLogFileText(path, text, error)) throw sdbus::Error(kErrorFailed, error);
-  return text;
+  if (!LoadLogFileText(path, text, error)) throw sdbus::Error(kErrorFailed, BusText(error));
+  return BusText(text);
 }
 
 std::string ManagerObject::Version() { return std::string(VersionText); }

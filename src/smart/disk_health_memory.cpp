@@ -4,6 +4,7 @@
 #include <charconv>
 #include <vector>
 
+#include "monitor/ata_text.h"
 #include "monitor/event_log.h"
 #include "platform/atomic_file.h"
 
@@ -132,6 +133,14 @@ bool DiskHealthMemory::ForgetUnseen(std::int64_t now, std::uint32_t keepDays) {
     }
   }
   return forgot;
+}
+
+void DiskHealthMemory::TakeEarlierEntry(const std::string& serial) {
+  const std::string earlier = EarlierSerialKey(serial);
+  const auto found = disks_.find(earlier);
+  if (earlier.empty() || found == disks_.end() || disks_.contains(serial)) return;
+  disks_[serial] = found->second;
+  disks_.erase(found);
 }
 
 const ReportedHealth* DiskHealthMemory::Find(const std::string& serial) const {

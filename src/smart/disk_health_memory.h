@@ -24,6 +24,9 @@ class DiskHealthMemory {
   // Null for a disk never seen.
   const ReportedHealth* Find(const std::string& serial) const;
   ReportedHealth& Entry(const std::string& serial) { return disks_[serial]; }
+  // A disk whose serial is not printable ASCII was kept under the serial's text before keys of its
+  // raw bytes existed: that entry, if any, moves to its key.
+  void TakeEarlierEntry(const std::string& serial);
   const std::map<std::string, ReportedHealth>& disks() const { return disks_; }
   // Forgets the disks not seen for `keepDays` days before `now`; a disk whose last look is not
   // known counts as seen now. True when one was forgotten.
@@ -34,8 +37,8 @@ class DiskHealthMemory {
   std::map<std::string, ReportedHealth> disks_;
 };
 
-// The file's text and back. One line per disk: serial, verdict and "id=count" fields, separated by
-// tabs, then "seen=" and the civil seconds of the last reading; serial texts are printable ASCII,
+// The file's text and back. One line per disk: serial key, verdict and "id=count" fields, separated
+// by tabs, then "seen=" and the civil seconds of the last reading; serial keys are printable ASCII,
 // so no tab or line break occurs inside one.
 std::string DiskHealthFileText(const std::map<std::string, ReportedHealth>& disks);
 bool ParseDiskHealthFile(const std::string& text, std::map<std::string, ReportedHealth>& disks, std::string& error);

@@ -48,6 +48,7 @@ void Describe(const WatchedDisk& disk, const std::vector<HealthChange>& changes,
 
 std::vector<HealthChange> DiskHealthWatch::Take(const WatchedDisk& disk, const DiskHealthReading& now,
                                                 std::string& saveError) {
+  memory_.TakeEarlierEntry(disk.name.serial);
   const ReportedHealth* found = memory_.Find(disk.name.serial);
   const std::vector<HealthChange> changes = WorseThanReported(found, now);
   const std::optional<ReportedHealth> before = found ? std::optional<ReportedHealth>(*found) : std::nullopt;

@@ -7,6 +7,9 @@
 #include <QStringList>
 #include <QVariantMap>
 
+#include "platform/safe_text.h"
+#include "window/qt_text.h"
+
 namespace rur::ui {
 namespace {
 
@@ -84,10 +87,13 @@ std::optional<DesktopNotice> NoticeForEvent(const LogEvent& event) {
   QString what = bothOk.hasMatch() ? bothOk.captured(0) : rest.section(QLatin1Char(','), 0, 0).trimmed();
   static const QRegularExpression kStamp(QStringLiteral("\\d{4}/\\d{1,2}/\\d{1,2}( \\d{1,2}:\\d{2}(:\\d{2})?)?$"));
   what.remove(kStamp);
+  const QString summary = event.tag.device >= 0
+                              ? QStringLiteral("Device%1 %2").arg(event.tag.device + 1).arg(what.trimmed())
+                              : what.trimmed();
+  // Notification servers read both as markup: a serial "<b>OLD</b>" is shown as the disk reports it.
   DesktopNotice notice;
-  notice.summary = event.tag.device >= 0 ? QStringLiteral("Device%1 %2").arg(event.tag.device + 1).arg(what.trimmed())
-                                         : what.trimmed();
-  notice.body = line;
+  notice.summary = Q(MarkupText(Std(summary)));
+  notice.body = Q(MarkupText(Std(line)));
   notice.critical = worth == Worth::Bad;
   return notice;
 }

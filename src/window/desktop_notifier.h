@@ -13,6 +13,7 @@
 
 namespace rur::ui {
 
+// Both texts are markup, as the notification service reads them (MarkupText).
 struct DesktopNotice {
   QString summary;  // in the program's words: "Device1 HDD2 was removed"
   QString body;     // the log line

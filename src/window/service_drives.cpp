@@ -5,6 +5,7 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
+#include <QDBusVariant>
 
 #include <algorithm>
 #include <set>
@@ -63,13 +64,25 @@ std::vector<DriveFacts> ServiceDrives::ListDrives() {
                   listed, error)) {
     for (const QDBusObjectPath& object : qdbus_cast<QList<QDBusObjectPath>>(listed.arguments().value(0))) {
       QDBusMessage all;
-      if (!CallService({object.path(),
-                        kPropertiesInterface,
-                        QStringLiteral("GetAll"),
-                        {QString::fromLatin1(bus::kEnclosureInterface)}},
-                       all, error))
-        continue;
-      const QVariantMap properties = qdbus_cast<QVariantMap>(all.arguments().value(0));
+      QVariantMap properties;
+      if (CallService({object.path(),
+                       kPropertiesInterface,
+                       QStringLiteral("GetAll"),
+                       {QString::fromLatin1(bus::kEnclosureInterface)}},
+                      all, error)) {
+        properties = qdbus_cast<QVariantMap>(all.arguments().value(0));
+      } else {
+        // An enclosure whose facts the service cannot all give is still listed by its drive, so
+        // the devices after it keep their numbers.
+        QDBusMessage drive;
+        if (!CallService({object.path(),
+                          kPropertiesInterface,
+                          QStringLiteral("Get"),
+                          {QString::fromLatin1(bus::kEnclosureInterface), QStringLiteral("Drive")}},
+                         drive, error))
+          continue;
+        properties.insert(QStringLiteral("Drive"), qdbus_cast<QDBusVariant>(drive.arguments().value(0)).variant());
+      }
       DriveFacts facts;
       facts.number = properties.value(QStringLiteral("Drive")).toUInt();
       facts.path = Std(properties.value(QStringLiteral("Path")).toString());

@@ -13,7 +13,9 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/rurctl_fixture.h"
+#include "monitor/event_log.h"
 #include "notify/smtp_sink.h"
+#include "platform/safe_text.h"
 
 namespace {
 
@@ -710,6 +712,68 @@ TEST_F(RurctlTest, MonitorMetricsKeepAnUnpluggedEnclosureAndTellWhatCannotBeWrit
   for (std::size_t at = 0; (at = blocked.err.find("the metrics file cannot be written", at)) != std::string::npos; ++at)
     ++told;
   EXPECT_EQ(told, 1u) << blocked.err;
+}
+
+// Texts a device or a file chooses at their worst (markup, escape sequences, line breaks, bytes
+// that are no UTF-8) break no output: every JSON parses, the terminal gets no control character,
+// both enclosures show, and two disks whose serials cannot be read keep a memory each.
+TEST_F(RurctlTest, HostileTextsBreakNoOutput) {
+  const std::string scenario = (fs::path(RUR_TEST_DATA_DIR) / "scenarios" / "hostile-texts.json").string();
+  const std::string run = "--simulate=" + scenario + " --virtual-time --data-dir data ";
+  const auto printable = [](const std::string& text) {
+    return rur::TerminalText(text, true) == text;  // well-formed UTF-8, no control but line feeds and tabs
+  };
+
+  const RunResult detect = Rurctl(run + "detect");
+  EXPECT_EQ(detect.status, 0) << detect.err;
+  EXPECT_TRUE(printable(detect.out)) << detect.out;
+  EXPECT_EQ(std::count(detect.out.begin(), detect.out.end(), '\n'), 2) << detect.out;  // a line per enclosure
+  const RunResult text = Rurctl(run + "status");
+  EXPECT_TRUE(printable(text.out)) << text.out;
+  EXPECT_NE(text.out.find("Device2 (drive 2): </span><i>HIDE"), std::string::npos) << text.out;
+
+  const RunResult status = Rurctl(run + "status --json");
+  const auto devices = nlohmann::json::parse(status.out);
+  ASSERT_EQ(devices.size(), 2u);
+  const std::string byId = devices[0]["by_id"];
+  EXPECT_EQ(byId.rfind("usb-RODE_\x1B[31m<b>\xEF\xBF\xBD\r\n", 0), 0u) << byId;  // 0xFF replaced, nothing lost
+  EXPECT_EQ(devices[0]["members"][0]["serial"].get<std::string>().substr(0, 10), "<b>OLD</b>");
+  EXPECT_EQ(devices[1]["product"], "</span><i>HIDE");
+
+  // The watch, its events as JSON lines and its metrics; the device state saved with raw bytes.
+  fs::create_directories(dir_ / "metrics");
+  const RunResult monitor = Rurctl(run + "--sim-state dev monitor --json --for 40 --textfile-dir metrics");
+  EXPECT_EQ(monitor.status, 0) << monitor.err;
+  std::vector<std::string> replaced;
+  std::istringstream lines(monitor.out);
+  for (std::string line; std::getline(lines, line);) {
+    const auto event = nlohmann::json::parse(line);  // every line is one object
+    if (event["event"] == "disk-replaced") replaced.push_back(event["text"]);
+  }
+  ASSERT_EQ(replaced.size(), 1u) << monitor.out;  // drive 2's unreadable serial is not drive 1's
+  EXPECT_EQ(replaced[0].rfind("D1 HDD1 replaced: serial \"<b>OLD</b>\" -> \"<b>NEW</b>\"", 0), 0u) << replaced[0];
+  const std::string bays = Read(dir_ / "data" / "bays.txt");
+  EXPECT_NE(bays.find("\thex:" + std::string(40, 'F') + "\t"), std::string::npos) << bays;
+  EXPECT_NE(bays.find("hex:" + std::string(38, 'F') + "FE\t"), std::string::npos) << bays;
+  EXPECT_NE(bays.find("\thex:4142430058595A"), std::string::npos) << bays;
+  const std::string metrics = Read(dir_ / "metrics" / "rode_rur.prom");
+  EXPECT_TRUE(printable(metrics)) << metrics;
+  EXPECT_NE(metrics.find("by_id=\"usb-RODE_?[31m<b>\xEF\xBF\xBD?\\n??"), std::string::npos) << metrics;
+  // The saved state holds HDD2's serial as raw bytes and HDD1's new disk; the next run starts from it.
+  EXPECT_NE(Rurctl(run + "--sim-state dev status").out.find("serial \"<b>NEW</b>\""), std::string::npos);
+
+  // A log file and a data folder named with a byte that is no UTF-8.
+  const std::string day = Read(dir_ / "data" / "260314.log");
+  for (const std::string& line : rur::SplitLogLines(day)) EXPECT_EQ(rur::LogLineText(line), line);
+  std::ofstream(dir_ / "x\xFF.log") << day;
+  const RunResult log = Rurctl("log x\xFF.log --json");
+  EXPECT_EQ(log.status, 0) << log.err;
+  const auto logged = nlohmann::json::parse(log.out);
+  EXPECT_EQ(logged["file"], "x\xEF\xBF\xBD.log");
+  EXPECT_EQ(logged["lines"].size(), rur::SplitLogLines(day).size());
+  const RunResult queue = Rurctl("--simulate --virtual-time --data-dir d\xFF mail-queue --json");
+  EXPECT_EQ(queue.status, 0) << queue.err;
+  EXPECT_NE(nlohmann::json::parse(queue.out)["outbox"].get<std::string>().find("d\xEF\xBF\xBD"), std::string::npos);
 }
 
 }  // namespace

@@ -60,5 +60,6 @@ done
 "$python" "$(dirname "$0")/page_check.py" --url "http://127.0.0.1:$port/cockpit/@localhost/rode-rur/index.html" \
   --service "$service" --scenario "$scenario" --data-dir "$work/data" --log "$work/service.log" \
   --downloads "$work/downloads" --backup-bytes "$backup_bytes" --mail-changes "$mail_changes" \
+  --hostile-scenario "$(dirname "$0")/../data/scenarios/hostile-texts.json" \
   ${screenshots:+--screenshots "$screenshots"} || fail "the page check failed (service output: $(cat "$work/service.log" 2>/dev/null))"
 echo "PASS: the page follows the service live"

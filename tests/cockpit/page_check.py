@@ -6,7 +6,8 @@ Opened before the service runs, the page says how to start it; once the service 
 page fills itself: the mirror's mode text, both members' model and "present"; when the scenario
 pulls HDD2 the page shows it "absent" without a reload; when the service stops, the note returns.
 Meanwhile the mail panel shows the stored settings and recipients and, where polkit allows it,
-adds and removes a recipient; HDD1's SMART grades come on demand.
+adds and removes a recipient; HDD1's SMART grades come on demand. Then, with a scenario of hostile
+device texts, both enclosures get their card and no text is drawn as markup.
 """
 import argparse
 import os
@@ -162,6 +163,29 @@ def check(driver, args):
              lambda: "not running" in body_text(driver) and MODE_TEXT not in body_text(driver))
 
 
+def check_hostile_texts(driver, args):
+    """Enclosures whose devices report markup, escape sequences and bytes that are no UTF-8: the
+    page shows a card for each, their texts as reported and none of them as markup."""
+    with open(args.log, "a") as log:
+        service = subprocess.Popen([args.service, f"--simulate={args.hostile_scenario}", "--data-dir",
+                                    args.data_dir + "-hostile"], stdout=log, stderr=subprocess.STDOUT)
+    try:
+        wait_for(driver, "a card for each of the two enclosures",
+                 lambda: len(driver.find_elements(By.CSS_SELECTOR, "article.enclosure")) == 2
+                 and "</span><i>HIDE" in body_text(driver))
+        if "<b>OLD</b>" not in body_text(driver) and "<b>NEW</b>" not in body_text(driver):
+            raise CheckFailed(f"the serial of markup is not shown as reported:\n{body_text(driver)}")
+        drawn = driver.find_elements(By.CSS_SELECTOR, "article.enclosure b, article.enclosure i")
+        if drawn:
+            raise CheckFailed(f"a device's text was drawn as markup: {[element.tag_name for element in drawn]}")
+        if "could not be read" in body_text(driver):
+            raise CheckFailed(f"an enclosure could not be read:\n{body_text(driver)}")
+        print("the page showed both enclosures of hostile texts, as their devices report them")
+    finally:
+        service.terminate()
+        service.wait(timeout=PAGE_BOUND_S)
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
     for option in ("--url", "--service", "--scenario", "--data-dir", "--log"):
@@ -170,12 +194,15 @@ def main():
     parser.add_argument("--downloads", required=True, help="the browser's download folder")
     parser.add_argument("--backup-bytes", type=int, default=0,
                         help="the size of the firmware backup to download; 0 leaves the backup out")
+    parser.add_argument("--hostile-scenario", help="a scenario of hostile device texts, run after the main check")
     parser.add_argument("--mail-changes", type=int, default=0,
                         help="1: polkit allows the mail changes, and the page adds and removes a recipient")
     args = parser.parse_args()
     driver = browser(args.downloads)
     try:
         check(driver, args)
+        if args.hostile_scenario:
+            check_hostile_texts(driver, args)
     except CheckFailed as failure:
         print(f"FAIL: {failure}")
         return 1

@@ -46,7 +46,8 @@ TEST(Scenario, ValuesByNameNumberAndDefault) {
       // comments are allowed
       "start": "2026-02-28T23:59:30",
       "drives": [{"number": 3, "type": "enclosure", "mode": 7, "productCode": "0x0550",
-                  "members": [{"state": "failed"}, {"state": 6, "capacity": "0x1000"}]}],
+                  "inquiry": {"product": {"hex": "1B5B 33 316D FF00"}},
+                  "members": [{"state": "failed", "serial": {"hex": ""}}, {"state": 6, "capacity": "0x1000"}]}],
       "timeline": [{"at": 2.5, "drive": 3, "event": "environment", "fan": 0},
                    {"at": 1, "drive": 3, "event": "unplugged"},
                    {"at": 3, "drive": 3, "event": "smart", "member": "HDD2",
@@ -62,6 +63,8 @@ TEST(Scenario, ValuesByNameNumberAndDefault) {
   EXPECT_EQ(drive.enclosure.members[0].state, sim::kMemberFailed);
   EXPECT_EQ(drive.enclosure.members[1].state, sim::kMemberInserted);
   EXPECT_EQ(drive.enclosure.members[1].disk.capacity, 0x1000u);
+  EXPECT_EQ(drive.inquiry.product, std::string("\x1B[31m\xFF", 6) + '\0');  // raw bytes, blanks between them ignored
+  EXPECT_EQ(drive.enclosure.members[0].disk.serial, "");
   EXPECT_FALSE(drive.enclosure.members[0].disk.smart.empty());
   EXPECT_EQ(scenario.timeline[0].kind, sim::EventKind::Unplugged);  // in time order
   EXPECT_EQ(scenario.timeline[1].atMs, 2500u);
@@ -102,6 +105,13 @@ TEST(Scenario, MalformedScenariosNameThePlace) {
        "drives[0].temperature: must be at most 255"},
       {R"({"drives": [{"number": 1, "type": "enclosure", "productName": "a name that is rather longer than forty characters"}]})",
        "drives[0].productName: longer than 40 characters"},
+      {R"({"drives": [{"number": 1, "type": "enclosure", "productName": {"hex": "4G"}}]})",
+       "drives[0].productName.hex: expected hex digits, two a byte"},
+      {R"({"drives": [{"number": 1, "type": "enclosure", "productName": {"text": "41"}}]})",
+       "drives[0].productName.text: unknown field"},
+      {R"({"drives": [{"number": 1, "type": "enclosure", "members": [{"serial": {"hex": ")" + std::string(42, 'F') +
+           R"("}}, {}]}]})",
+       "drives[0].members[0].serial.hex: longer than 20 bytes"},
       {R"({"start": "2026-02-30 10:00:00", "drives": [{"number": 1, "type": "disk"}]})", "start: no such date-time"},
       {R"({"drives": [{"number": 0, "type": "disk"}],
            "timeline": [{"at": 5, "drive": 0, "event": "member-removed", "member": "HDD1"}]})",

@@ -51,5 +51,27 @@ TEST(BayMemory, AReplacedDiskIsNoticedInTheRunAndAfterARestart) {
   EXPECT_NE(error.find("not a bay memory file"), std::string::npos);
 }
 
+TEST(BayMemory, UnreadableSerialsAreTwoDisksAndEarlierKeysCarryOver) {
+  mailtest::ScratchFolder folder;
+  const std::string ff = "hex:" + std::string(40, 'F');
+  const std::string fe = "hex:" + std::string(38, 'F') + "FE";
+  // A file of before: the unreadable serial kept as its question marks.
+  folder.Write(kBayMemoryFileName, "RODE RUR bays 2\r\n" + std::string(20, '?') + "\tB\t-\r\n");
+  BayMemory memory(folder.file(kBayMemoryFileName));
+  std::string error;
+  ASSERT_TRUE(memory.Load(error)) << error;
+  // The same disk under its new key: no replacement, and the file takes the new key.
+  EXPECT_TRUE(memory.Observe(1, {ff, "B"}, error).empty());
+  // Another enclosure whose disk's serial shows as the same question marks is not taken for it.
+  EXPECT_TRUE(memory.Observe(2, {fe, "C"}, error).empty());
+  EXPECT_TRUE(error.empty()) << error;
+  ASSERT_EQ(memory.enclosures().size(), 2u);
+  EXPECT_EQ(memory.enclosures()[0][0], ff);
+  EXPECT_EQ(memory.enclosures()[1][0], fe);
+  BayMemory again(folder.file(kBayMemoryFileName));
+  ASSERT_TRUE(again.Load(error)) << error;
+  EXPECT_EQ(again.enclosures(), memory.enclosures());
+}
+
 }  // namespace
 }  // namespace rur

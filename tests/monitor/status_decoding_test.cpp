@@ -121,5 +121,33 @@ TEST(DeviceTexts, CapacityRevisionAndNames) {
   EXPECT_EQ(DeviceNameText("Dual Bay RAID", "sdb1sdb2"), "Dual Bay RAID [sdb1sdb2]");
 }
 
+TEST(DeviceTexts, SerialKeysKeepDisksApart) {
+  // The field's bytes as the disk means them (the swap is undone by the functions).
+  const auto key = [](const std::string& bytes) {
+    std::uint8_t field[kSerialLength];
+    std::string padded = bytes;
+    padded.resize(kSerialLength, '\0');
+    for (std::size_t i = 0; i < kSerialLength; ++i) field[i] = static_cast<std::uint8_t>(padded[i ^ 1u]);
+    return AtaSerialKey(field, kSerialLength);
+  };
+  // Printable serials keep the key they always had: the text without the blanks around it.
+  EXPECT_EQ(key("    WD-WCC4N1234567"), "WD-WCC4N1234567");
+  EXPECT_EQ(key("KD1A7Z4001"), "KD1A7Z4001");
+  EXPECT_EQ(key(""), "");
+  EXPECT_EQ(key(std::string(kSerialLength, ' ')), "");
+  // Unreadable ones are their bytes: two such disks are two, and a zero inside cuts nothing off.
+  const std::string ff = key(std::string(kSerialLength, '\xFF'));
+  EXPECT_EQ(ff, "hex:" + std::string(2 * kSerialLength, 'F'));
+  EXPECT_NE(key(std::string(kSerialLength - 1, '\xFF') + '\xFE'), ff);
+  const std::string cut = key(std::string("ABC\0XYZ", 7));
+  EXPECT_EQ(cut.substr(0, 18), "hex:4142430058595A");
+  EXPECT_NE(cut, key("ABC"));
+  EXPECT_EQ(key("hex:41"), "hex:6865783A3431");  // a printable serial that looks like the hex form
+  // What those keys were stored as before: the serial's text.
+  EXPECT_EQ(EarlierSerialKey(ff), std::string(kSerialLength, '?'));
+  EXPECT_EQ(EarlierSerialKey(cut), "ABC");
+  EXPECT_EQ(EarlierSerialKey("KD1A7Z4001"), "");
+}
+
 }  // namespace
 }  // namespace rur

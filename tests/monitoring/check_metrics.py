@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 # SPDX-License-Identifier: GPL-3.0-or-later
-"""promtool accepts the metrics file the monitor writes on the bundled scenarios.
+"""promtool accepts the metrics file the monitor writes on the bundled scenarios, and on scenario
+files given by path (one whose devices report hostile texts among them).
 
 Usage: check_metrics.py RURCTL SCENARIO..."""
 import os
@@ -18,10 +19,10 @@ rurctl, scenarios = sys.argv[1], sys.argv[2:]
 failed = False
 with tempfile.TemporaryDirectory() as work:
     for scenario in scenarios:
-        folder = os.path.join(work, scenario)
+        folder = os.path.join(work, os.path.splitext(os.path.basename(scenario))[0])
         os.makedirs(os.path.join(folder, "metrics"))
         run_monitor(rurctl, scenario, 300, os.path.join(folder, "data"), os.path.join(folder, "metrics"))
-        with open(os.path.join(folder, "metrics", "rode_rur.prom")) as metrics:
+        with open(os.path.join(folder, "metrics", "rode_rur.prom"), encoding="utf-8") as metrics:
             text = metrics.read()
         names = {name for name, _, _ in samples(text)}
         check = subprocess.run([promtool, "check", "metrics"], input=text, capture_output=True, text=True)

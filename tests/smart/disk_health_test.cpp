@@ -90,6 +90,15 @@ TEST(DiskHealth, WhatWasReportedSurvivesARestartAndABadFileIsNamed) {
   EXPECT_TRUE(again.Check(Disk("WD-1"), Reading({{5, 30, 30, 36, 24}})).alarmLines.empty());
   EXPECT_FALSE(again.Check(Disk("WD-1"), Reading({{5, 30, 30, 36, 25}})).alarmLines.empty());
 
+  // A disk with an unreadable serial was kept under its question marks: its new key takes that
+  // memory over, and another such disk starts its own.
+  folder.Write(kDiskHealthFileName, "RODE RUR disk health 1\r\n" + std::string(20, '?') + "\tError\t5=24\r\n");
+  DiskHealthWatch earlier(path);
+  ASSERT_TRUE(earlier.Load(error)) << error;
+  EXPECT_TRUE(earlier.Check(Disk("hex:" + std::string(40, 'F')), Reading({{5, 30, 30, 36, 24}})).alarmLines.empty());
+  EXPECT_FALSE(
+      earlier.Check(Disk("hex:" + std::string(38, 'F') + "FE"), Reading({{5, 30, 30, 36, 24}})).alarmLines.empty());
+
   folder.Write(kDiskHealthFileName, "RODE RUR disk health 1\r\nWD-1\tGood\t5=x\r\n");
   DiskHealthWatch broken(path);
   EXPECT_FALSE(broken.Load(error));

@@ -11,6 +11,7 @@
 #include <QStackedWidget>
 #include <QTableWidget>
 #include <QtTest>
+#include <algorithm>
 #include <fstream>
 #include <regex>
 #include <set>
@@ -245,6 +246,37 @@ class WindowTest : public QObject {
         NoticeForEvent(event(LogEventKind::DeviceFound, 1, "D2 New Device was found.2026/3/14 22:16:29"));
     QVERIFY(found && !found->critical);
     QCOMPARE(found->summary, QStringLiteral("Device2 New Device was found."));
+  }
+
+  // Texts a disk or a bridge chose reach the notification server as text, never as its markup:
+  // a serial "<b>NEW</b>" is not drawn bold, and both enclosures of the scenario are watched.
+  void noticesShowDeviceTextsAsReported() {
+    std::ifstream file(RUR_SOURCE_DIR "/tests/data/scenarios/hostile-texts.json");
+    std::stringstream scenario;
+    scenario << file.rdbuf();
+    GuiRun run(scenario.str());
+    QVERIFY2(run.opened, qPrintable(run.openError));
+    struct Recorder : DesktopNotifier {
+      std::vector<DesktopNotice>* seen;
+      void Notify(const DesktopNotice& notice) override { seen->push_back(notice); }
+    };
+    std::vector<DesktopNotice> notices;
+    auto recorder = std::make_unique<Recorder>();
+    recorder->seen = &notices;
+    run.window.SetNotifier(std::move(recorder));
+    QVERIFY(run.detect());
+    QCOMPARE(run.engine().deviceCount(), 2u);
+    run.run(25000);  // HDD1 of drive 1 swapped at 20 s
+    const auto replaced = std::find_if(notices.begin(), notices.end(), [](const DesktopNotice& notice) {
+      return notice.summary.startsWith(QStringLiteral("Device1 HDD1 replaced"));
+    });
+    QVERIFY(replaced != notices.end());
+    QCOMPARE(
+        replaced->summary,
+        QStringLiteral("Device1 HDD1 replaced: serial \"&lt;b&gt;OLD&lt;/b&gt;\" -&gt; \"&lt;b&gt;NEW&lt;/b&gt;\""));
+    QVERIFY(replaced->body.startsWith(
+        QStringLiteral("D1 HDD1 replaced: serial \"&lt;b&gt;OLD&lt;/b&gt;\" -&gt; \"&lt;b&gt;NEW&lt;/b&gt;\", ")));
+    for (const DesktopNotice& notice : notices) QVERIFY(!notice.body.contains(QLatin1Char('<')));
   }
 
   void navigationWaitsForTheFirstDrawingAndForAnUpgrade() {
