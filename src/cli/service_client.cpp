@@ -71,6 +71,11 @@ DeviceStatus DeviceOf(const Properties& properties) {
   device.firmware = Read<std::string>(properties, "Firmware");
   device.firmwareValid = Read<bool>(properties, "FirmwareValid");
   device.upgrade.condition = ConditionNamed(Read<std::string>(properties, "Upgrade"));
+  device.upgrade.holder = Read<std::string>(properties, "UpgradeHolder");
+  const std::string step = Read<std::string>(properties, "UpgradeStep");
+  device.upgrade.step = step == "verify"    ? UpgradeStep::Verify
+                        : step == "program" ? UpgradeStep::Program
+                                            : UpgradeStep::Erase;
   device.mode = Read<uint8_t>(properties, "ModeCode");
   device.modeText = Read<std::string>(properties, "Mode");
   device.redundancyNote = Read<std::string>(properties, "RedundancyNote");
@@ -111,7 +116,9 @@ std::pair<bool, std::string> AwaitJob(sdbus::IConnection& connection, const std:
     const std::string step = proxy->getProperty("Step").onInterface(kJobInterface).get<std::string>();
     const uint32_t now = proxy->getProperty("Percent").onInterface(kJobInterface).get<uint32_t>();
     if (step == "done" || step == "failed") {
-      completed = std::pair<bool, std::string>(step == "done", step == "done" ? "" : "the flash could not be read");
+      const std::string message = proxy->getProperty("Message").onInterface(kJobInterface).get<std::string>();
+      completed = std::pair<bool, std::string>(step == "done",
+                                               step == "done" || !message.empty() ? message : "the flash could not be read");
       break;
     }
     if (now != percent) lastNews = std::chrono::steady_clock::now();
@@ -167,8 +174,14 @@ ServiceAnswer BackupFirmwareThroughService(unsigned device, int fd, std::uint32_
                                            std::string& error) {
   try {
     auto connection = sdbus::createSystemBusConnection();
-    auto enclosure =
-        sdbus::createProxy(*connection, kBusName, kManagerPath + std::string("/enclosure") + std::to_string(device));
+    auto manager = sdbus::createProxy(*connection, kBusName, kManagerPath);
+    std::vector<sdbus::ObjectPath> paths;
+    manager->callMethod("GetEnclosures").onInterface(kManagerInterface).storeResultsTo(paths);
+    if (device < 1 || device > paths.size()) {
+      error = "No Drive found at Device" + std::to_string(device);
+      return ServiceAnswer::Failed;
+    }
+    auto enclosure = sdbus::createProxy(*connection, kBusName, paths[device - 1]);
     drive = enclosure->getProperty("Drive").onInterface(kEnclosureInterface).get<uint32_t>();
     JobCompletion end(*connection);
     enclosure->callMethod("BackupFirmware")
