@@ -80,6 +80,14 @@ void EngineThread::Publish() {
   if (published_) published_(std::move(taken));
 }
 
+void EngineThread::PublishIfDue() {
+  const Engine& engine = program_.engine();
+  if (engine.refreshCount() != publishedRefresh_ || engine.deviceCount() != publishedDevices_ ||
+      program_.clock().nowMs() >= publishedMs_ + kLongestWaitMs)
+    Publish();
+}
+
+
 void EngineThread::Loop() {
   Engine& engine = program_.engine();
   Clock& clock = program_.clock();
@@ -87,10 +95,8 @@ void EngineThread::Loop() {
     RunCommands();
     engine.Step();
     if (afterStep_) afterStep_();
+    PublishIfDue();
     const std::uint64_t now = clock.nowMs();
-    if (engine.refreshCount() != publishedRefresh_ || engine.deviceCount() != publishedDevices_ ||
-        now >= publishedMs_ + kLongestWaitMs)
-      Publish();
     const std::uint64_t due = engine.NextDue();
     const std::uint64_t waitMs = due > now ? std::min(due - now, kLongestWaitMs) : 0;
     std::unique_lock lock(mutex_);

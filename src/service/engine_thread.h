@@ -50,6 +50,8 @@ class EngineThread {
 
  private:
   void Loop();
+  // Publishes when the engine's model changed, or the last snapshot is a second old.
+  void PublishIfDue();
 
   Program& program_;
   std::function<void(SnapshotPointer)> published_;

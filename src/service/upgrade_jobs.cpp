@@ -43,12 +43,24 @@ UpgradeStep StepNamed(const std::string& step) {
 }  // namespace
 
 JobObject::JobObject(sdbus::IConnection& connection, std::string path, std::string operation, std::string owner,
-                     sdbus::ObjectPath enclosure)
+                     sdbus::ObjectPath enclosure, std::function<void()> cancel)
     : AdaptorInterfaces(connection, std::move(path)),
       operation_(std::move(operation)),
       owner_(std::move(owner)),
-      enclosure_(std::move(enclosure)) {
+      enclosure_(std::move(enclosure)),
+      cancel_(std::move(cancel)) {
   registerAdaptor();
+}
+
+void JobObject::Cancel() {
+  const sdbus::Message* message = getObject().getCurrentlyProcessedMessage();
+  if (message == nullptr || message->getSender() != owner_)
+    throw sdbus::Error(kErrorNotAuthorized, "not authorized: only the caller that started the job cancels it");
+  if (ended_) throw sdbus::Error(kErrorFailed, "the job has ended already");
+  if (!cancel_) throw sdbus::Error(kErrorFailed, "the erase has begun: the upgrade must finish for the flash to work");
+  const auto cancel = std::move(cancel_);
+  cancel_ = nullptr;
+  cancel();
 }
 
 JobObject::~JobObject() { unregisterAdaptor(); }
@@ -132,7 +144,8 @@ void UpgradeJobs::ShowProgress(const std::string& path, bool backup, std::uint32
     shownStep_ = step;
     shownPercent_ = percent;
     context_.bus.Post([this, path, step, percent] {
-      if (JobObject* job = Find(path)) job->Show(step, percent);
+      JobObject* job = Find(path);
+      if (job != nullptr && !job->ended()) job->Show(step, percent);
     });
   }
   const std::uint64_t now = engine.program().clock().nowMs();
@@ -193,8 +206,10 @@ void UpgradeJobs::StartUpgrade(KeptReply<sdbus::ObjectPath> reply, const std::st
     }
     ui.TakeMessages();
     const unsigned drive = engine.DriveAt(*position);
+    // The run starts right after the answer: its erase comes before a Cancel could.
     context_.bus.Post([this, reply, path, enclosure, owner] {
-      jobs_[path] = std::make_unique<JobObject>(context_.connection, path, kUpgradeOperation, owner, enclosure);
+      jobs_[path] =
+          std::make_unique<JobObject>(context_.connection, path, kUpgradeOperation, owner, enclosure, nullptr);
       reply->returnResults(sdbus::ObjectPath(path));
     });
     RunUpgrade(path, drive);
@@ -254,7 +269,14 @@ void UpgradeJobs::StartBackup(KeptReply<sdbus::ObjectPath> reply, const std::str
     return;
   }
   const std::string path = Reserve(key, kBackupOperation);
-  jobs_[path] = std::make_unique<JobObject>(context_.connection, path, kBackupOperation, owner, enclosure);
+  jobs_[path] = std::make_unique<JobObject>(context_.connection, path, kBackupOperation, owner, enclosure, [this, path] {
+    // The read under way ends on its own; its bytes go nowhere.
+    {
+      std::lock_guard lock(cancelledMutex_);
+      cancelled_.insert(path);
+    }
+    if (JobObject* job = Find(path)) job->Complete(false, "cancelled by its owner");
+  });
   reply->returnResults(sdbus::ObjectPath(path));
   context_.engine.Post([this, key, fd, length, path] {
     const std::optional<unsigned> position = PositionOfKey(context_.engine.program().engine(), key);
@@ -304,18 +326,26 @@ void UpgradeJobs::RunBackup(const std::string& path, unsigned position, sdbus::U
   context_.bus.Post([this] { Release(); });
   if (!failure.empty()) {
     context_.bus.Post([this, path, failure] {
-      if (JobObject* job = Find(path)) job->Complete(false, failure);
+      JobObject* job = Find(path);
+      if (job != nullptr && !job->ended()) job->Complete(false, failure);
     });
+    std::lock_guard lock(cancelledMutex_);
+    cancelled_.erase(path);
     return;
   }
   bytes.resize(length);
   BusMailbox& bus = context_.bus;
   std::thread([this, &bus, path, fd, bytes = std::move(bytes), length, device] {
+    {
+      std::lock_guard lock(cancelledMutex_);
+      if (cancelled_.erase(path) > 0) return;
+    }
     std::string error;
     const bool ok = WriteWithoutBlocking(fd.get(), bytes.data(), bytes.size(), kReaderSilenceMs, error);
     const std::string message = ok ? std::to_string(length) + " bytes of the flash of " + device : error;
     bus.Post([this, path, ok, message] {
-      if (JobObject* job = Find(path)) job->Complete(ok, message);
+      JobObject* job = Find(path);
+      if (job != nullptr && !job->ended()) job->Complete(ok, message);
     });
   }).detach();
 }

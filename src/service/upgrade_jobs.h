@@ -11,7 +11,10 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <map>
+#include <mutex>
+#include <set>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,12 +29,14 @@ namespace rur::service {
 class JobObject final : public sdbus::AdaptorInterfaces<org::roderur::RodeRur1::Job_adaptor> {
  public:
   JobObject(sdbus::IConnection& connection, std::string path, std::string operation, std::string owner,
-            sdbus::ObjectPath enclosure);
+            sdbus::ObjectPath enclosure, std::function<void()> cancel);
   ~JobObject();
 
   // Signals the properties that changed.
   void Show(const std::string& step, uint32_t percent);
   void Complete(bool ok, const std::string& message);
+  // From now on Cancel refuses: the flash is being rewritten.
+  void Uncancellable() { cancel_ = nullptr; }
   bool ended() const { return ended_; }
   std::chrono::steady_clock::time_point endedAt() const { return endedAt_; }
 
@@ -42,6 +47,7 @@ class JobObject final : public sdbus::AdaptorInterfaces<org::roderur::RodeRur1::
   std::string Owner() override { return owner_; }
   sdbus::ObjectPath Enclosure() override { return enclosure_; }
   std::string Message() override { return message_; }
+  void Cancel() override;
 
   std::string operation_;
   std::string owner_;
@@ -51,6 +57,7 @@ class JobObject final : public sdbus::AdaptorInterfaces<org::roderur::RodeRur1::
   std::string message_;
   bool ended_ = false;
   std::chrono::steady_clock::time_point endedAt_;
+  std::function<void()> cancel_;  // empty: the job can no longer be cancelled
 };
 
 class UpgradeJobs {
@@ -92,6 +99,9 @@ class UpgradeJobs {
   std::string reservedKey_;  // the enclosure whose flash the engine works on now
   std::string reservedOperation_;
   std::atomic<bool> upgradeRunning_{false};
+  // Backups whose owner cancelled them, by path: their bytes are not written (any thread).
+  std::mutex cancelledMutex_;
+  std::set<std::string> cancelled_;
   std::atomic<int> heldSignal_{0};
   // Engine thread: the progress last shown.
   std::string shownStep_;

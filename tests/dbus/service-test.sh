@@ -123,9 +123,20 @@ try:
     print("read-only backup accepted")
 except dbus.exceptions.DBusException as refusal:
     print("read-only backup", refusal.get_dbus_name())
+# A backup into a pipe nobody reads, cancelled by its owner: the job ends at once and the service
+# goes on answering.
+import time
+reader, writer = os.pipe()
+job_path = enclosure.BackupFirmware(dbus.types.UnixFd(writer), dbus.UInt32(65536))
+job = dbus.SystemBus().get_object("org.roderur.RodeRur1", job_path)
+job.Cancel(dbus_interface="org.roderur.RodeRur1.Job")
+properties = dbus.Interface(job, "org.freedesktop.DBus.Properties")
+print("cancelled", properties.Get("org.roderur.RodeRur1.Job", "Step"),
+      properties.Get("org.roderur.RodeRur1.Job", "Message"), properties.Get("org.roderur.RodeRur1.Job", "Owner") != "")
 PY
   )
   [ "$(grep -c "Error.InvalidArgument" <<<"$refusals")" -eq 3 ] || fail "descriptors not refused: $refusals"
+  [[ $refusals == *"cancelled failed cancelled by its owner True"* ]] || fail "the backup was not cancelled: $refusals"
 else
   echo "python3-dbusmock is not installed: the backup's authorization is not tested"
 fi
