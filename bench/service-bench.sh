@@ -76,7 +76,7 @@ if "$python" -c "import dbusmock" 2>/dev/null; then
     sleep 0.1
   done
   backup_start=$(date +%s%N)
-  ("$build/rurctl" --device "$enclosures" firmware-backup "$work/flash.bin" --length 1048576 >"$work/backup.out" 2>&1
+  ("$build/rurctl" firmware-backup "$work/flash.bin" --length 1048576 --device "$enclosures" >"$work/backup.out" 2>&1
    echo "1 MiB backup through the service: $((($(date +%s%N) - backup_start) / 1000000)) ms" >>"$work/backup.out") &
   pids+=($!)
 else

@@ -25,7 +25,7 @@ using bus::kEnclosureInterface;
 using bus::kJobInterface;
 using bus::kManagerInterface;
 using bus::kManagerPath;
-constexpr const char* kPropertiesInterface = "org.freedesktop.DBus.Properties";
+constexpr const char* kObjectManagerInterface = "org.freedesktop.DBus.ObjectManager";
 const std::string kNotAuthorizedError = std::string(bus::kErrorPrefix) + "NotAuthorized";
 // The longest a backup is waited for without its progress moving: far beyond one block's read.
 constexpr std::chrono::minutes kJobSilenceLimit{10};
@@ -153,15 +153,15 @@ bool FetchServiceStatus(std::vector<DeviceStatus>& devices, std::string& error) 
     auto manager = sdbus::createProxy(*connection, kBusName, kManagerPath);
     std::vector<sdbus::ObjectPath> paths;
     manager->callMethod("GetEnclosures").onInterface(kManagerInterface).storeResultsTo(paths);
+    // Every enclosure's properties in one answer, rather than a round trip each.
+    std::map<sdbus::ObjectPath, std::map<std::string, Properties>> objects;
+    manager->callMethod("GetManagedObjects").onInterface(kObjectManagerInterface).storeResultsTo(objects);
     devices.clear();
     for (const auto& path : paths) {
-      auto enclosure = sdbus::createProxy(*connection, kBusName, path);
-      Properties properties;
-      enclosure->callMethod("GetAll")
-          .onInterface(kPropertiesInterface)
-          .withArguments(std::string(kEnclosureInterface))
-          .storeResultsTo(properties);
-      devices.push_back(DeviceOf(properties));
+      const auto object = objects.find(path);
+      if (object == objects.end()) continue;  // gone between the two answers
+      const auto properties = object->second.find(kEnclosureInterface);
+      if (properties != object->second.end()) devices.push_back(DeviceOf(properties->second));
     }
     return true;
   } catch (const sdbus::Error& failure) {
