@@ -141,6 +141,8 @@ class Engine {
   // made before anything is erased, the run itself; and a backup of a device's flash.
   // allowOtherImage: the run may write another image than an interrupted upgrade recorded.
   bool LoadFirmwareImage(const std::string& path, bool allowOtherImage = false);
+  // The same through `reader` (a descriptor a caller handed over); `name` names it in messages.
+  bool LoadFirmwareImage(const std::string& name, ImageFileReader& reader, bool allowOtherImage);
   // Whether the image is much shorter than the firmware it replaces (see FirmwareUpgrade).
   std::optional<bool> ImageMuchShorter() { return firmware_.ImageMuchShorter(); }
   UpgradeOutcome CheckUpgrade() { return firmware_.CheckUpgrade(); }

@@ -109,6 +109,12 @@ bool Engine::LoadFirmwareImage(const std::string& path, bool allowOtherImage) {
   return true;
 }
 
+bool Engine::LoadFirmwareImage(const std::string& name, ImageFileReader& reader, bool allowOtherImage) {
+  if (!firmware_.LoadImage(name, UpgradeFacts(firmware_.pickedDevice()), reader)) return false;
+  firmware_.AllowOtherImage(allowOtherImage);
+  return true;
+}
+
 bool Engine::PickUpgradeDevice(unsigned position) {
   if (upgrade_.targetSet()) return false;
   const bool changed = firmware_.PickDevice(position);

@@ -137,8 +137,8 @@ void TellRefusal(CommandContext& context, UpgradeOutcome outcome) {
 
 std::string MuchShorterText(CommandContext& context, const std::string& device) {
   const std::uint32_t length = context.env.engine().firmware().image().length;
-  return "the firmware in the flash of " + device + " reaches past " + std::to_string(kMuchShorterFactor * length) +
-         " bytes, and the image has " + std::to_string(length) + ": it is much shorter than the firmware it replaces";
+  return "the firmware in the flash of " + device + " reaches past " + std::to_string(length) +
+         " bytes, and the image has " + std::to_string(length) + ": it is shorter than the firmware it replaces";
 }
 
 // Asks before the flash is erased; an image much shorter than the firmware it replaces is asked

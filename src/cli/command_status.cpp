@@ -28,8 +28,10 @@ int PrintStatus(std::vector<DeviceStatus>& devices, const std::vector<RunningUpg
   for (const DeviceStatus& device : devices) {
     if (!device.current || device.health.failed) status |= kExitUnavailable;
     if (device.current && device.health.degraded) status |= kExitDegraded;
-    if (!device.firmwareValid || device.upgrade.condition == UpgradeCondition::Unfinished) status |= kExitFirmware;
+    // A flash being rewritten holds no whole firmware either, whoever rewrites it.
+    if (!device.firmwareValid || device.upgrade.condition != UpgradeCondition::None) status |= kExitFirmware;
   }
+  if (!running.empty()) status |= kExitFirmware;
   return status;
 }
 

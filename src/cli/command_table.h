@@ -21,7 +21,7 @@ constexpr int kExitDegraded = 4;       // an array runs without its second copy
 constexpr int kExitUnavailable = 8;    // an enclosure does not answer, or its array has failed
 constexpr int kExitSmartWarning = 16;  // a SMART verdict " Warning "
 constexpr int kExitSmartError = 32;    // a SMART verdict " Error "
-constexpr int kExitFirmware = 64;      // a flash without valid firmware, or an upgrade that did not finish
+constexpr int kExitFirmware = 64;      // a flash without valid firmware, or an upgrade under way or cut off
 
 struct CommandContext {
   CliEnvironment& env;

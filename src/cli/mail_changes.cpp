@@ -2,6 +2,7 @@
 #include "cli/mail_changes.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <iostream>
 
 #include "cli/command_arguments.h"
@@ -19,6 +20,28 @@ bool ParseSwitch(const std::string& text, bool& value) {
   if (text == "1" || text == "on" || text == "yes" || text == "true") return value = true, true;
   if (text == "0" || text == "off" || text == "no" || text == "false") return value = false, true;
   return false;
+}
+
+// The longest text a field of the page takes: its edits hold no more.
+constexpr std::size_t kMailTextMaxLength = 255;
+
+// Why a text field's value cannot be stored, or empty when it can: no line breaks or other control
+// characters (they would end up in the mail's headers or the settings file), no more than an edit
+// holds, and folders and files named by absolute paths that climb nowhere.
+std::string TextRefusal(const std::string& key, const std::string& value) {
+  if (value.size() > kMailTextMaxLength)
+    return key + " takes at most " + std::to_string(kMailTextMaxLength) + " bytes, not " + std::to_string(value.size());
+  for (const char c : value)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return key + " takes no line breaks or control characters";
+  if ((key == kValueMailFolder || key == kValueCaFile) && !value.empty()) {
+    if (value.front() != '/') return key + " takes an absolute path, not " + value;
+    if (("/" + value + "/").find("/../") != std::string::npos) return key + " takes a path without .., not " + value;
+  }
+  if (key == kValueCaFile && !value.empty()) {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(value, error)) return "CAFile names no file: " + value;
+  }
+  return {};
 }
 
 // The page's field for KEY; false with a message for a key that is not set this way.
@@ -44,6 +67,7 @@ bool ApplySetting(MailCenter& center, MailPageModel& page, const std::string& ke
   // Every other text field takes the value as it stands.
   for (const MailPageTextField& text : MailPageTextFields()) {
     if (key != text.key) continue;
+    if (error = TextRefusal(key, value); !error.empty()) return false;
     page.*text.field = value;
     if (text.dirty != 0) center.EditChanged(text.dirty);
     return true;

@@ -25,7 +25,7 @@ using bus::kEnclosureInterface;
 using bus::kJobInterface;
 using bus::kManagerInterface;
 using bus::kManagerPath;
-constexpr const char* kPropertiesInterface = "org.freedesktop.DBus.Properties";
+constexpr const char* kObjectManagerInterface = "org.freedesktop.DBus.ObjectManager";
 const std::string kNotAuthorizedError = std::string(bus::kErrorPrefix) + "NotAuthorized";
 // The longest a backup is waited for without its progress moving: far beyond one block's read.
 constexpr std::chrono::minutes kJobSilenceLimit{10};
@@ -71,6 +71,11 @@ DeviceStatus DeviceOf(const Properties& properties) {
   device.firmware = Read<std::string>(properties, "Firmware");
   device.firmwareValid = Read<bool>(properties, "FirmwareValid");
   device.upgrade.condition = ConditionNamed(Read<std::string>(properties, "Upgrade"));
+  device.upgrade.holder = Read<std::string>(properties, "UpgradeHolder");
+  const std::string step = Read<std::string>(properties, "UpgradeStep");
+  device.upgrade.step = step == "verify"    ? UpgradeStep::Verify
+                        : step == "program" ? UpgradeStep::Program
+                                            : UpgradeStep::Erase;
   device.mode = Read<uint8_t>(properties, "ModeCode");
   device.modeText = Read<std::string>(properties, "Mode");
   device.redundancyNote = Read<std::string>(properties, "RedundancyNote");
@@ -111,7 +116,9 @@ std::pair<bool, std::string> AwaitJob(sdbus::IConnection& connection, const std:
     const std::string step = proxy->getProperty("Step").onInterface(kJobInterface).get<std::string>();
     const uint32_t now = proxy->getProperty("Percent").onInterface(kJobInterface).get<uint32_t>();
     if (step == "done" || step == "failed") {
-      completed = std::pair<bool, std::string>(step == "done", step == "done" ? "" : "the flash could not be read");
+      const std::string message = proxy->getProperty("Message").onInterface(kJobInterface).get<std::string>();
+      completed = std::pair<bool, std::string>(step == "done",
+                                               step == "done" || !message.empty() ? message : "the flash could not be read");
       break;
     }
     if (now != percent) lastNews = std::chrono::steady_clock::now();
@@ -146,29 +153,15 @@ bool FetchServiceStatus(std::vector<DeviceStatus>& devices, std::string& error) 
     auto manager = sdbus::createProxy(*connection, kBusName, kManagerPath);
     std::vector<sdbus::ObjectPath> paths;
     manager->callMethod("GetEnclosures").onInterface(kManagerInterface).storeResultsTo(paths);
+    // Every enclosure's properties in one answer, rather than a round trip each.
+    std::map<sdbus::ObjectPath, std::map<std::string, Properties>> objects;
+    manager->callMethod("GetManagedObjects").onInterface(kObjectManagerInterface).storeResultsTo(objects);
     devices.clear();
-    for (std::size_t k = 0; k < paths.size(); ++k) {
-      auto enclosure = sdbus::createProxy(*connection, kBusName, paths[k]);
-      Properties properties;
-      try {
-        enclosure->callMethod("GetAll")
-            .onInterface(kPropertiesInterface)
-            .withArguments(std::string(kEnclosureInterface))
-            .storeResultsTo(properties);
-        devices.push_back(DeviceOf(properties));
-      } catch (const sdbus::Error& failure) {
-        // One enclosure the service cannot describe is named, and the others are still shown.
-        DeviceStatus unread;
-        unread.device = static_cast<unsigned>(k + 1);
-        unread.current = false;
-        for (unsigned bay = 0; bay < 2; ++bay) {
-          unread.members[bay].bay = bay + 1;
-          unread.members[bay].state = "none";
-        }
-        unread.error =
-            "the service's facts of " + std::string(paths[k]) + " could not be read: " + failure.getMessage();
-        devices.push_back(std::move(unread));
-      }
+    for (const auto& path : paths) {
+      const auto object = objects.find(path);
+      if (object == objects.end()) continue;  // gone between the two answers
+      const auto properties = object->second.find(kEnclosureInterface);
+      if (properties != object->second.end()) devices.push_back(DeviceOf(properties->second));
     }
     return true;
   } catch (const sdbus::Error& failure) {
@@ -181,8 +174,14 @@ ServiceAnswer BackupFirmwareThroughService(unsigned device, int fd, std::uint32_
                                            std::string& error) {
   try {
     auto connection = sdbus::createSystemBusConnection();
-    auto enclosure =
-        sdbus::createProxy(*connection, kBusName, kManagerPath + std::string("/enclosure") + std::to_string(device));
+    auto manager = sdbus::createProxy(*connection, kBusName, kManagerPath);
+    std::vector<sdbus::ObjectPath> paths;
+    manager->callMethod("GetEnclosures").onInterface(kManagerInterface).storeResultsTo(paths);
+    if (device < 1 || device > paths.size()) {
+      error = "No Drive found at Device" + std::to_string(device);
+      return ServiceAnswer::Failed;
+    }
+    auto enclosure = sdbus::createProxy(*connection, kBusName, paths[device - 1]);
     drive = enclosure->getProperty("Drive").onInterface(kEnclosureInterface).get<uint32_t>();
     JobCompletion end(*connection);
     enclosure->callMethod("BackupFirmware")

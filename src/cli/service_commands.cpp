@@ -222,14 +222,26 @@ std::pair<bool, std::string> FollowJob(Service& service, const sdbus::ObjectPath
     while (service.connection().processPendingRequest()) {
     }
     if (completed) break;
-    // The job may have ended before the signal was matched: its step tells.
-    const std::string step = proxy->getProperty("Step").onInterface(kJobInterface).get<std::string>();
-    const uint32_t now = proxy->getProperty("Percent").onInterface(kJobInterface).get<uint32_t>();
+    // The job may have ended before the signal was matched: its step tells. A service that went
+    // away took the job with it, perhaps in the middle of the flash.
+    std::string step;
+    uint32_t now = 0;
+    try {
+      step = proxy->getProperty("Step").onInterface(kJobInterface).get<std::string>();
+      now = proxy->getProperty("Percent").onInterface(kJobInterface).get<uint32_t>();
+    } catch (const sdbus::Error&) {
+      ui.finishProgress();
+      throw Refusal{"the service stopped during the upgrade: the flash may be incomplete; run rurctl firmware again "
+                    "with the same image to finish it"};
+    }
     if (now != percent || step == "done" || step == "failed") lastNews = std::chrono::steady_clock::now();
     percent = now;
     ui.pump();
-    if (step == "done") completed = std::pair<bool, std::string>(true, std::string());
-    if (step == "failed" && !completed) completed = std::pair<bool, std::string>(false, "the upgrade did not succeed");
+    if ((step == "done" || step == "failed") && !completed) {
+      const std::string message = proxy->getProperty("Message").onInterface(kJobInterface).get<std::string>();
+      completed = std::pair<bool, std::string>(step == "done",
+                                               !message.empty() || step == "done" ? message : "the upgrade did not succeed");
+    }
     if (std::chrono::steady_clock::now() - lastNews > kJobSilenceLimit)
       throw Refusal{"the service has not reported on the upgrade for 10 minutes; see journalctl -u rode-rur.service"};
   }
@@ -294,6 +306,8 @@ int Firmware(const CommandOptions& options, std::ostream& out, std::ostream& err
         .storeResultsTo(end.job);
     const auto [ok, message] = FollowJob(service, end.job, end.completed, err);
     if (!ok) throw Refusal{message};
+    // The engine's closing words, as the in-process run prints them.
+    if (!message.empty()) err << message << '\n';
     return kExitOk;
   });
 }

@@ -58,6 +58,10 @@ bool FirmwareUpgrade::LoadImage(const std::string& path, const UpgradeDeviceFact
   return LoadFirmwareImage(path, image_, device, ui_);
 }
 
+bool FirmwareUpgrade::LoadImage(const std::string& path, const UpgradeDeviceFacts& device, ImageFileReader& reader) {
+  return LoadFirmwareImage(path, image_, device, ui_, reader);
+}
+
 bool FirmwareUpgrade::CloseQuery() {
   if (!state_.OperationBusy.load()) return true;
   ui_.messageBox("Firmware is upgrading, please wait a moment.", kMessageCaption, MessageKind::Plain);
@@ -176,18 +180,23 @@ std::optional<bool> FirmwareUpgrade::ImageMuchShorter() {
   // Nor is an interrupted upgrade's flash asked about: the image it was writing was chosen then,
   // and another one is refused unless the user insists.
   if (!devices_.currentInfo[position].firmwareValid || RecordedRun(position)) return false;
-  const std::uint64_t beyond = std::uint64_t{image_.length} * kMuchShorterFactor;
-  const std::uint64_t block = (beyond + kSpiBlockSize - 1) / kSpiBlockSize * kSpiBlockSize;
-  if (block + kSpiBlockSize > kSpiReachableBytes) return false;
-  std::vector<std::uint8_t> sample(kSpiBlockSize, kErasedFlashByte);
-  bool read = false;
-  {
-    LongOperation operation(*this);
-    state_.UpgradeTarget = position;
-    read = flash_.ReadSPI(static_cast<std::uint32_t>(block), kSpiBlockSize, sample.data());
+  // The old firmware reaches past the image when the block right after the image's end holds
+  // anything, or the block at kMuchShorterFactor times its length does (a stretch of erased bytes
+  // inside the old firmware does not hide a longer one).
+  std::vector<std::uint64_t> samples;
+  for (const std::uint64_t beyond : {std::uint64_t{image_.length}, std::uint64_t{image_.length} * kMuchShorterFactor}) {
+    const std::uint64_t block = (beyond + kSpiBlockSize - 1) / kSpiBlockSize * kSpiBlockSize;
+    if (block + kSpiBlockSize <= kSpiReachableBytes) samples.push_back(block);
   }
-  if (!read) return std::nullopt;
-  return std::any_of(sample.begin(), sample.end(), [](std::uint8_t b) { return b != kErasedFlashByte; });
+  if (samples.empty()) return false;
+  std::vector<std::uint8_t> sample(kSpiBlockSize, kErasedFlashByte);
+  LongOperation operation(*this);
+  state_.UpgradeTarget = position;
+  for (const std::uint64_t block : samples) {
+    if (!flash_.ReadSPI(static_cast<std::uint32_t>(block), kSpiBlockSize, sample.data())) return std::nullopt;
+    if (std::any_of(sample.begin(), sample.end(), [](std::uint8_t b) { return b != kErasedFlashByte; })) return true;
+  }
+  return false;
 }
 
 bool FirmwareUpgrade::OpenJournal(unsigned target) {

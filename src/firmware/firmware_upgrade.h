@@ -82,6 +82,8 @@ class FirmwareUpgrade {
   bool CanChooseFile() const { return !state_.OperationBusy.load(); }
   // The chosen file, checked against the picked device.
   bool LoadImage(const std::string& path, const UpgradeDeviceFacts& device);
+  // The same through `reader` (a descriptor a caller handed over); `path` names it in messages.
+  bool LoadImage(const std::string& path, const UpgradeDeviceFacts& device, ImageFileReader& reader);
   // Erases, programs and verifies the picked device's flash with the loaded image.
   UpgradeOutcome RunUpgrade();
   // The checks RunUpgrade makes before it erases (image, device, type), with the same messages,
@@ -89,8 +91,9 @@ class FirmwareUpgrade {
   UpgradeOutcome CheckUpgrade();
   // Lets a run write another image than the one an interrupted upgrade of the device recorded.
   void AllowOtherImage(bool allowed) { allowOtherImage_ = allowed; }
-  // Whether the valid firmware in the picked device's flash reaches past kMuchShorterFactor times
-  // the loaded image's length (one block read there); nothing when it could not be read. The face
+  // Whether the valid firmware in the picked device's flash reaches past the loaded image's end,
+  // however little (a block read right after it, and one at kMuchShorterFactor times its length);
+  // nothing when it could not be read. The face
   // that starts the run asks the user once more when it does. An interrupted upgrade on record is
   // never asked about: finishing it is the repair.
   std::optional<bool> ImageMuchShorter();

@@ -27,12 +27,10 @@ UpgradeStatus UpgradeStatusOf(const UpgradeJournal& journal, DriveSource& drives
   std::optional<UpgradeJournalRecord> record = journal.RecordOf(EnclosureKey(drive), drive.number);
   if (!record) return status;
   record->drive = drive.number;  // the enclosure may sit on another drive number now
-  if (UpgradeRunsElsewhere(drives, *record, &status.holder)) {
-    status.condition = UpgradeCondition::Running;
-  } else {
-    status.condition = UpgradeCondition::Unfinished;
-    status.step = record->step;
-  }
+  // Running or cut off, the step is the one the journal names.
+  status.step = record->step;
+  status.condition =
+      UpgradeRunsElsewhere(drives, *record, &status.holder) ? UpgradeCondition::Running : UpgradeCondition::Unfinished;
   return status;
 }
 

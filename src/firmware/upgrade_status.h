@@ -15,7 +15,7 @@ enum class UpgradeCondition { None, Running, Unfinished };
 
 struct UpgradeStatus {
   UpgradeCondition condition = UpgradeCondition::None;
-  UpgradeStep step = UpgradeStep::Erase;  // Unfinished: the step the run stopped at
+  UpgradeStep step = UpgradeStep::Erase;  // the step the journal names: where the run is, or stopped
   std::string holder;                     // Running: what makes the run
 };
 

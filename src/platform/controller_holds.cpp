@@ -34,16 +34,32 @@ ControllerHolds::~ControllerHolds() {
 }
 
 HoldAttempt ControllerHolds::Hold(const std::string& path, std::uint32_t waitMs, HoldOptions options) {
-  // One taker at a time: two threads of this process must not wait for each other's flock.
-  std::lock_guard taking(taking_);
   HoldAttempt attempt;
+  const auto me = std::this_thread::get_id();
   {
     std::lock_guard lock(mutex_);
-    if (auto found = entries_.find(path); found != entries_.end()) {
+    if (auto found = entries_.find(path); found != entries_.end() && found->second.owner == me) {
       ++found->second.count;
       attempt.hold = std::make_unique<class Hold>(*this, path);
       return attempt;
     }
+  }
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+  // One taker at a time: two threads of this process must not wait for each other's flock.
+  std::lock_guard taking(taking_);
+  // Another thread of this process holds the drive: its commands are not to be interleaved with
+  // ours, so it is waited for as another process would be.
+  for (;;) {
+    {
+      std::lock_guard lock(mutex_);
+      if (entries_.find(path) == entries_.end()) break;
+    }
+    if (std::chrono::steady_clock::now() >= end) {
+      attempt.outcome = HoldAttempt::Outcome::Busy;
+      attempt.holder = "another task of this program";
+      return attempt;
+    }
+    std::this_thread::sleep_for(kRetryEvery);
   }
   // flock needs no write access; a device node is opened without blocking on a missing medium.
   const int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | (options.createFile ? O_CREAT | O_NOFOLLOW : 0);
@@ -53,7 +69,6 @@ HoldAttempt ControllerHolds::Hold(const std::string& path, std::uint32_t waitMs,
     attempt.error = "cannot open " + path + ": " + std::strerror(errno);
     return attempt;
   }
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
   for (;;) {
     if (::flock(fd, LOCK_EX | LOCK_NB) == 0) break;
     if (errno != EWOULDBLOCK && errno != EINTR) {
@@ -72,7 +87,7 @@ HoldAttempt ControllerHolds::Hold(const std::string& path, std::uint32_t waitMs,
   }
   {
     std::lock_guard lock(mutex_);
-    entries_[path] = Entry{fd, 1, std::move(options.releasing)};
+    entries_[path] = Entry{fd, 1, std::move(options.releasing), me};
   }
   attempt.hold = std::make_unique<class Hold>(*this, path);
   if (options.taken) options.taken();

@@ -2,14 +2,17 @@
 #pragma once
 // The controller holds of one process: an exclusive flock on one file per drive (the whole-disk
 // device node, or a simulated drive's lock file), shared with every other process of the program.
-// The flock is taken once; further holds of the same file in this process nest inside it, so a
-// firmware upgrade that holds its drive for the whole run still runs its own commands.
+// The flock is taken once; further holds of the same file by the same thread nest inside it, so a
+// firmware upgrade that holds its drive for the whole run still runs its own commands. Another
+// thread of the process waits as another process would: a detection probing a drive while a flash
+// backup reads it would otherwise mix their commands into one garbled conversation.
 
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <mutex>
 #include <string>
+#include <thread>
 
 #include "transport/scsi_device.h"
 
@@ -39,6 +42,7 @@ class ControllerHolds {
     int fd = -1;
     unsigned count = 0;
     std::function<void()> releasing;
+    std::thread::id owner;
   };
   class Hold;
   void Release(const std::string& path);

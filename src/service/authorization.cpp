@@ -3,6 +3,7 @@
 
 #include <map>
 #include <tuple>
+#include <utility>
 
 #include "service/service_errors.h"
 
@@ -17,32 +18,45 @@ constexpr std::uint32_t kAllowUserInteraction = 1;
 // Below the callers' own time-out of 25 s, so they hear the refusal rather than a time-out.
 constexpr std::chrono::seconds kPolkitTimeout{20};
 
+using Verdict = sdbus::Struct<bool, bool, std::map<std::string, std::string>>;
+
 }  // namespace
 
-void RequireAuthorization(const sdbus::IObject& object, const char* action, const std::string& what) {
+Authority::Authority(sdbus::IConnection& connection)
+    : polkit_(sdbus::createProxy(connection, kPolkitName, kPolkitPath)) {}
+
+std::string Authority::SenderOf(const sdbus::IObject& object) {
   const sdbus::Message* message = object.getCurrentlyProcessedMessage();
-  const std::string sender = message ? message->getSender() : std::string();
+  return message ? message->getSender() : std::string();
+}
+
+void Authority::Check(const std::string& sender, const char* action, const std::string& what, Answer answer) {
   const std::string refusal = "not authorized: " + what;
-  if (sender.empty()) throw sdbus::Error(kErrorNotAuthorized, refusal);
+  if (sender.empty()) {
+    answer(sdbus::Error(kErrorNotAuthorized, refusal));
+    return;
+  }
   using Subject = sdbus::Struct<std::string, std::map<std::string, sdbus::Variant>>;
   const Subject subject{std::string("system-bus-name"),
                         std::map<std::string, sdbus::Variant>{{"name", sdbus::Variant(sender)}}};
-  sdbus::Struct<bool, bool, std::map<std::string, std::string>> result;
   try {
-    // A connection of its own: the answer may take as long as the user's password does, and the
-    // service's own connection is busy with this very call meanwhile.
-    auto connection = sdbus::createSystemBusConnection();
-    auto authority = sdbus::createProxy(*connection, kPolkitName, kPolkitPath);
-    authority->callMethod("CheckAuthorization")
+    polkit_->callMethodAsync("CheckAuthorization")
         .onInterface(kPolkitInterface)
         .withTimeout(kPolkitTimeout)
         .withArguments(subject, std::string(action), std::map<std::string, std::string>{}, kAllowUserInteraction,
                        std::string())
-        .storeResultsTo(result);
+        .uponReplyInvoke([answer, refusal](const sdbus::Error* failure, const Verdict& verdict) {
+          if (failure != nullptr)
+            answer(sdbus::Error(kErrorNotAuthorized, refusal + " (polkit could not be asked: " +
+                                                         failure->getMessage() + ")"));
+          else if (!std::get<0>(verdict))
+            answer(sdbus::Error(kErrorNotAuthorized, refusal));
+          else
+            answer(std::nullopt);
+        });
   } catch (const sdbus::Error& failure) {
-    throw sdbus::Error(kErrorNotAuthorized, refusal + " (polkit could not be asked: " + failure.getMessage() + ")");
+    answer(sdbus::Error(kErrorNotAuthorized, refusal + " (polkit could not be asked: " + failure.getMessage() + ")"));
   }
-  if (!std::get<0>(result)) throw sdbus::Error(kErrorNotAuthorized, refusal);
 }
 
 }  // namespace rur::service

@@ -2,7 +2,9 @@
 // rode-rurd [--simulate[=SCENARIO]] [--sim-state DIR] [--data-dir DIR] [--textfile-dir DIR]: the one owner of the
 // host's enclosures. It runs the engine (detection, refresh, day log, alarm mails) and serves its model on the system
 // bus as org.roderur.RodeRur1, which it takes only once the first detection is over, so no client sees an empty list
-// during start-up. SIGINT and SIGTERM end it.
+// during start-up. SIGINT and SIGTERM end it, once no flash is being written.
+// The engine runs on a thread of its own; this thread serves the bus from the engine's snapshots,
+// so no client waits for a controller, polkit or another client's job.
 
 #include <poll.h>
 #include <unistd.h>
@@ -24,8 +26,12 @@
 #include "notify/mail_center.h"
 #include "platform/branding.h"
 #include "platform/journal_stream.h"
+#include "app/event_facts.h"
+#include "service/bus_mailbox.h"
+#include "service/engine_thread.h"
 #include "service/manager_object.h"
 #include "service/service_ui.h"
+#include "service/upgrade_jobs.h"
 
 namespace {
 
@@ -33,7 +39,7 @@ constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 constexpr int kAnswered = -1;  // --help or --version said all there is to say
-// The longest wait for the bus or the engine: a stop request is seen within it.
+// The longest wait for the bus: a stop request is seen within it.
 constexpr std::uint64_t kLongestWaitMs = 1000;
 constexpr std::uint64_t kMicrosecondsPerMs = 1000;
 
@@ -86,35 +92,43 @@ int ParseArguments(const std::vector<std::string>& arguments, rur::ProgramOption
   return kExitOk;
 }
 
-// Serves the bus and runs the engine's timers in one thread, so the engine is never touched
-// from two threads at once, until a stop is asked for.
-void Serve(rur::Program& program, sdbus::IConnection& connection, rur::service::ManagerObject& manager) {
-  rur::Engine& engine = program.engine();
-  rur::Clock& clock = program.clock();
-  while (!stopRequested) {
-    const auto pollData = connection.getEventLoopPollData();
-    const std::uint64_t now = clock.nowMs();
-    const std::uint64_t due = engine.NextDue();
-    std::uint64_t waitMs = due > now ? std::min(due - now, kLongestWaitMs) : 0;
-    if (const auto busTimeout = pollData.getRelativeTimeout())
-      waitMs = std::min<std::uint64_t>(waitMs, static_cast<std::uint64_t>(busTimeout->count()) / kMicrosecondsPerMs);
-    pollfd descriptor{pollData.fd, pollData.events, 0};
-    ::poll(&descriptor, 1, static_cast<int>(waitMs));
-    while (connection.processPendingRequest()) {
-    }
-    // A stop or reload asked for while the flash was rewritten is answered now.
-    if (const int held = manager.jobs().RunPending(); held == SIGTERM || held == SIGINT)
+// Whether another process serves the name already: a second service leaves before it detects
+// anything or writes a line.
+bool NameTaken(sdbus::IConnection& connection) {
+  auto bus = sdbus::createProxy(connection, "org.freedesktop.DBus", "/org/freedesktop/DBus");
+  bool owned = false;
+  bus->callMethod("NameHasOwner")
+      .onInterface("org.freedesktop.DBus")
+      .withArguments(std::string(rur::service::kBusName))
+      .storeResultsTo(owned);
+  return owned;
+}
+
+// Serves the bus on this thread until a stop is asked for and no flash is being written: every
+// read from the snapshots, every reply the engine's thread has posted, the jobs' progress.
+void Serve(sdbus::IConnection& connection, rur::service::BusMailbox& mailbox, rur::service::UpgradeJobs& jobs) {
+  bool waitingTold = false;
+  for (;;) {
+    if (const int held = jobs.TakeHeldSignal(); held == SIGTERM || held == SIGINT)
       RequestStop(held);
     else if (held == SIGHUP)
       RequestReload(held);
-    engine.Step();
-    manager.Synchronize();
-    if (reloadRequested) {
-      // As after a change on the E-mail page.
-      reloadRequested = 0;
-      program.mail().StartUp();
-      program.mail().LoadMailSettings();
+    if (stopRequested) {
+      if (!jobs.upgradeRunning()) break;
+      if (!waitingTold) std::cerr << "rode-rurd: the service ends once the flash being written is consistent\n";
+      waitingTold = true;
     }
+    const auto pollData = connection.getEventLoopPollData();
+    int waitMs = static_cast<int>(kLongestWaitMs);
+    if (const auto busTimeout = pollData.getRelativeTimeout())
+      waitMs = static_cast<int>(
+          std::min<std::uint64_t>(waitMs, static_cast<std::uint64_t>(busTimeout->count()) / kMicrosecondsPerMs));
+    pollfd descriptors[] = {{pollData.fd, pollData.events, 0}, {mailbox.descriptor(), POLLIN, 0}};
+    ::poll(descriptors, 2, waitMs);
+    mailbox.RunPosted();
+    while (connection.processPendingRequest()) {
+    }
+    jobs.Expire();
   }
 }
 
@@ -129,6 +143,18 @@ int main(int argc, char** argv) {
   std::signal(SIGTERM, RequestStop);
   std::signal(SIGHUP, RequestReload);
 
+  std::unique_ptr<sdbus::IConnection> connection;
+  try {
+    connection = sdbus::createSystemBusConnection();
+    if (NameTaken(*connection)) {
+      std::cerr << "rode-rurd: " << rur::service::kBusName << " is served by another process already\n";
+      return kExitFailed;
+    }
+  } catch (const sdbus::Error& failure) {
+    std::cerr << "rode-rurd: the system bus: " << failure.getMessage() << " (" << failure.getName() << ")\n";
+    return kExitFailed;
+  }
+
   rur::cli::CliUi journalUi(std::cerr, {});
   rur::service::ServiceUi ui(journalUi);
   rur::Program program;
@@ -137,14 +163,16 @@ int main(int argc, char** argv) {
     std::cerr << "rode-rurd: " << error << '\n';
     return kExitFailed;
   }
-  // Every event goes to the journal too, alarms as errors; on the bus only while it is there.
+  rur::service::BusMailbox mailbox;
+  // Every event goes to the journal too, alarms as errors; on the bus once it is there.
   rur::service::ManagerObject* eventTarget = nullptr;
   const rur::cli::MonitorService journal(rur::ServiceNotifier(std::string()), rur::StreamIsJournal(STDOUT_FILENO));
-  program.engine().AddEventListener([&eventTarget, &journal](const rur::LogEvent& event) {
+  program.engine().AddEventListener([&eventTarget, &journal, &program, &mailbox](const rur::LogEvent& event) {
     std::cout << (event.tag.kind == rur::LogEventKind::Alarm ? journal.AlarmLine("Alarm: " + event.text)
                                                              : journal.EventLogLine(event.text))
               << std::endl;
-    if (eventTarget) eventTarget->SendEvent(event);
+    if (rur::service::ManagerObject* target = eventTarget)
+      mailbox.Post([target, facts = rur::DescribeEvent(event, program)] { target->SendEvent(facts); });
   });
   program.WriteMetricsTo(metricsFolder.empty() ? program.StoredMetricsFolder() : metricsFolder);
   program.Start();
@@ -153,17 +181,35 @@ int main(int argc, char** argv) {
 
   int status = kExitOk;
   try {
-    auto connection = sdbus::createSystemBusConnection();
     // The mail settings of the data folder named, else the system's, as rurctl's mail commands find them.
     const std::string mailFolder =
         options.simulate || !options.dataDir.empty() ? program.dataDirectory() : std::string();
-    rur::service::ManagerObject manager(*connection, program, ui, mailFolder);
-    manager.Synchronize();
+    rur::service::EngineThread engine(program);
+    rur::service::Authority authority(*connection);
+    rur::service::ServiceContext context{*connection, engine, mailbox, authority, ui, mailFolder};
+    rur::service::UpgradeJobs jobs(context);
+    context.jobs = &jobs;
+    rur::service::ManagerObject manager(context);
     eventTarget = &manager;
+    engine.Start(
+        [&mailbox, &manager](rur::service::SnapshotPointer snapshot) {
+          mailbox.Post([&manager, snapshot = std::move(snapshot)] { manager.Follow(snapshot); });
+        },
+        [&program] {
+          if (reloadRequested) {
+            // As after a change on the E-mail page.
+            reloadRequested = 0;
+            program.mail().StartUp();
+            program.mail().LoadMailSettings();
+          }
+        });
+    mailbox.RunPosted();  // the first snapshot's objects, before the name is taken
     connection->requestName(rur::service::kBusName);
-    Serve(program, *connection, manager);
+    Serve(*connection, mailbox, jobs);
+    engine.Stop();
     eventTarget = nullptr;
     connection->releaseName(rur::service::kBusName);
+    mailbox.RunPosted();
   } catch (const sdbus::Error& failure) {
     eventTarget = nullptr;
     std::cerr << "rode-rurd: the system bus: " << failure.getMessage() << " (" << failure.getName() << ")\n";

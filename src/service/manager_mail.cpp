@@ -4,6 +4,8 @@
 // mail centre, which sends the alarm mails. Reading is open; changing needs manage-mail.
 
 #include <algorithm>
+#include <optional>
+#include <thread>
 
 #include "cli/command_table.h"
 #include "cli/mail_changes.h"
@@ -21,9 +23,9 @@ using Dictionary = std::map<std::string, sdbus::Variant>;
 
 // A change's outcome as the service answers it: a value that is not taken is the caller's to
 // correct, anything else failed here.
-void RequireChanged(const cli::MailChange& change) {
-  if (change.status == cli::kExitOk) return;
-  throw sdbus::Error(change.status == cli::kExitUsage ? kErrorInvalidArgument : kErrorFailed, change.text);
+Failure Outcome(const cli::MailChange& change) {
+  if (change.status == cli::kExitOk) return {};
+  return Failure{change.status == cli::kExitUsage ? kErrorInvalidArgument : kErrorFailed, change.text};
 }
 
 // A setting's value as text, whatever basic type the caller sent it as.
@@ -39,10 +41,11 @@ std::string ValueText(const sdbus::Variant& value) {
                                                 std::string(value.peekValueType()));
 }
 
-void RequireAlarmKind(const std::string& kind) {
+std::optional<sdbus::Error> AlarmKindRefusal(const std::string& kind) {
   // Every alarm kind mails the one list of recipients.
   if (kind != "alarm" && !kind.empty())
-    throw sdbus::Error(kErrorInvalidArgument, "the recipients' kind is \"alarm\", not \"" + kind + "\"");
+    return sdbus::Error(kErrorInvalidArgument, "the recipients' kind is \"alarm\", not \"" + kind + "\"");
+  return std::nullopt;
 }
 
 // Addresses, folders and settings were typed by someone, in whatever encoding: as D-Bus strings.
@@ -60,16 +63,34 @@ std::string OutboxCaption(int kind) {
 
 }  // namespace
 
-void ManagerObject::MailChanged() {
-  // As after a change on the E-mail page: the service's centre loads what was stored.
-  program_.mail().StartUp();
-  program_.mail().LoadMailSettings();
+void ManagerObject::ChangeMail(sdbus::Result<>&& result, const std::string& what, std::function<Failure()> change) {
+  auto reply = Keep(std::move(result));
+  context_.authority.Check(Authority::SenderOf(getObject()), kActionManageMail, what,
+                           [this, reply, change](std::optional<sdbus::Error> refusal) {
+                             if (refusal) return reply->returnError(*refusal);
+                             context_.engine.Post([this, reply, change] {
+                               const Failure failure = change();
+                               if (failure.message.empty()) {
+                                 // As after a change on the E-mail page: the service's centre loads
+                                 // what was stored.
+                                 Program& program = context_.engine.program();
+                                 program.mail().StartUp();
+                                 program.mail().LoadMailSettings();
+                               }
+                               context_.bus.Post([reply, failure] {
+                                 if (!failure.message.empty())
+                                   return reply->returnError(sdbus::Error(failure.name, failure.message));
+                                 reply->returnResults();
+                               });
+                             });
+                           });
 }
 
 std::map<std::string, sdbus::Variant> ManagerObject::GetMailSettings() {
   // Without stored settings the defaults are shown, as the E-mail page shows them, so a client can
   // read the outbox's folder and set the first values.
-  StandaloneMail mail(mailFolder_, ui_, program_.clock());
+  Ui quiet;
+  StandaloneMail mail(context_.mailFolder, quiet, context_.engine.program().clock());
   mail.Load();
   mail.TakeMessages();
   const MailCenter& center = mail.center();
@@ -99,71 +120,109 @@ std::map<std::string, sdbus::Variant> ManagerObject::GetMailSettings() {
       {"PasswordSet", sdbus::Variant(!setting(kSettingPassword).empty())},
       {"PasswordDecodes", sdbus::Variant(center.AuthState() == kAuthLogin || center.AuthState() == kAuthNone)},
       {"Recipients", sdbus::Variant(BusTexts(center.Recipients()))},
-      {"OutboxFolder", sdbus::Variant(BusText(OutboxFolderOf(program_.dataDirectory())))},
+      {"OutboxFolder", sdbus::Variant(BusText(OutboxFolderOf(context_.engine.program().dataDirectory())))},
   };
 }
 
-void ManagerObject::SetMailSetting(const std::string& key, const sdbus::Variant& value) {
-  RequireAuthorization(getObject(), kActionManageMail, "changing the mail setting " + key);
-  if (key == "Password")
-    throw sdbus::Error(kErrorInvalidArgument, "the password is stored with SetMailPassword, never as a setting");
-  RequireChanged(cli::ChangeMailSetting(mailFolder_, ui_, program_.clock(), key, ValueText(value)));
-  MailChanged();
-}
-
-void ManagerObject::SetMailPassword(const std::string& password) {
-  RequireAuthorization(getObject(), kActionManageMail, "changing the mail password");
-  RequireChanged(cli::ChangeMailPassword(mailFolder_, ui_, program_.clock(), password));
-  MailChanged();
-}
-
-void ManagerObject::AddRecipient(const std::string& kind, const std::string& address) {
-  RequireAuthorization(getObject(), kActionManageMail, "adding the recipient " + address);
-  RequireAlarmKind(kind);
-  RequireChanged(cli::ChangeRecipient(mailFolder_, ui_, program_.clock(), "add", address));
-  MailChanged();
-}
-
-void ManagerObject::RemoveRecipient(const std::string& kind, const std::string& address) {
-  RequireAuthorization(getObject(), kActionManageMail, "removing the recipient " + address);
-  RequireAlarmKind(kind);
-  RequireChanged(cli::ChangeRecipient(mailFolder_, ui_, program_.clock(), "remove", address));
-  MailChanged();
-}
-
-void ManagerObject::SendTestMail() {
-  RequireAuthorization(getObject(), kActionManageMail, "sending the test mail");
-  StandaloneMail mail(mailFolder_, ui_, program_.clock());
-  if (!mail.Load()) {
-    std::string problem;
-    for (const auto& message : mail.TakeMessages()) problem += (problem.empty() ? "" : " ") + message;
-    if (!mail.center().SettingsKeyExists()) problem = "no mail settings are stored in " + mail.settingsPath();
-    throw sdbus::Error(kErrorFailed, problem);
+void ManagerObject::SetMailSetting(sdbus::Result<>&& result, std::string key, sdbus::Variant value) {
+  if (key == "Password") {
+    result.returnError(
+        sdbus::Error(kErrorInvalidArgument, "the password is stored with SetMailPassword, never as a setting"));
+    return;
   }
-  const MailReport report = mail.center().SendTestMail();
-  mail.TakeMessages();  // the report says the same
-  if (report.outcome != MailOutcome::Sent) throw sdbus::Error(kErrorFailed, report.text);
+  std::string text;
+  try {
+    text = ValueText(value);
+  } catch (const sdbus::Error& refusal) {
+    result.returnError(refusal);
+    return;
+  }
+  ChangeMail(std::move(result), "changing the mail setting " + key, [this, key, text] {
+    return Outcome(cli::ChangeMailSetting(context_.mailFolder, context_.ui, context_.engine.program().clock(), key, text));
+  });
 }
 
-std::vector<std::map<std::string, sdbus::Variant>> ManagerObject::GetOutbox() {
-  const std::int64_t now = CivilSeconds(program_.clock().localTime());
-  std::vector<Dictionary> mails;
-  for (const QueuedMail& mail : program_.mail().Outbox())
-    mails.push_back(
-        {{"id", sdbus::Variant(mail.id)},
-         {"kind", sdbus::Variant(static_cast<uint32_t>(mail.kind))},
-         {"caption", sdbus::Variant(OutboxCaption(mail.kind))},
-         {"recipients", sdbus::Variant(BusTexts(mail.recipients))},
-         {"attempts", sdbus::Variant(static_cast<uint32_t>(mail.attempts))},
-         {"last_error", sdbus::Variant(BusText(mail.lastError))},
-         {"raised_at", sdbus::Variant(static_cast<int64_t>(mail.raisedAt))},
-         {"age_seconds", sdbus::Variant(static_cast<int64_t>(std::max<std::int64_t>(0, now - mail.raisedAt)))}});
-  return mails;
+void ManagerObject::SetMailPassword(sdbus::Result<>&& result, std::string password) {
+  ChangeMail(std::move(result), "changing the mail password", [this, password] {
+    return Outcome(cli::ChangeMailPassword(context_.mailFolder, context_.ui, context_.engine.program().clock(), password));
+  });
 }
 
-void ManagerObject::FlushOutbox() {
-  RequireAuthorization(getObject(), kActionManageMail, "sending the waiting mails");
-  program_.mail().FlushOutbox();
+void ManagerObject::AddRecipient(sdbus::Result<>&& result, std::string kind, std::string address) {
+  if (auto refusal = AlarmKindRefusal(kind)) return result.returnError(*refusal);
+  ChangeMail(std::move(result), "adding the recipient " + address, [this, address] {
+    return Outcome(
+        cli::ChangeRecipient(context_.mailFolder, context_.ui, context_.engine.program().clock(), "add", address));
+  });
+}
+
+void ManagerObject::RemoveRecipient(sdbus::Result<>&& result, std::string kind, std::string address) {
+  if (auto refusal = AlarmKindRefusal(kind)) return result.returnError(*refusal);
+  ChangeMail(std::move(result), "removing the recipient " + address, [this, address] {
+    return Outcome(
+        cli::ChangeRecipient(context_.mailFolder, context_.ui, context_.engine.program().clock(), "remove", address));
+  });
+}
+
+void ManagerObject::SendTestMail(sdbus::Result<>&& result) {
+  auto reply = Keep(std::move(result));
+  context_.authority.Check(
+      Authority::SenderOf(getObject()), kActionManageMail, "sending the test mail",
+      [this, reply](std::optional<sdbus::Error> refusal) {
+        if (refusal) return reply->returnError(*refusal);
+        // The exchange with the mail server may take its whole time-out: it runs beside the engine
+        // and the bus, on settings of its own.
+        BusMailbox& bus = context_.bus;
+        std::thread([&bus, reply, folder = context_.mailFolder, &clock = context_.engine.program().clock()] {
+          Ui quiet;
+          StandaloneMail mail(folder, quiet, clock);
+          Failure failure;
+          if (!mail.Load()) {
+            std::string problem;
+            for (const auto& message : mail.TakeMessages()) problem += (problem.empty() ? "" : " ") + message;
+            if (!mail.center().SettingsKeyExists()) problem = "no mail settings are stored in " + mail.settingsPath();
+            failure.message = problem.empty() ? std::string("the mail settings could not be loaded") : problem;
+          } else {
+            const MailReport report = mail.center().SendTestMail();
+            mail.TakeMessages();  // the report says the same
+            if (report.outcome != MailOutcome::Sent) failure.message = report.text;
+          }
+          bus.Post([reply, failure] {
+            if (!failure.message.empty()) return reply->returnError(sdbus::Error(failure.name, failure.message));
+            reply->returnResults();
+          });
+        }).detach();
+      });
+}
+
+void ManagerObject::GetOutbox(sdbus::Result<std::vector<std::map<std::string, sdbus::Variant>>>&& result) {
+  auto reply = Keep(std::move(result));
+  context_.engine.Post([this, reply] {
+    Program& program = context_.engine.program();
+    const std::int64_t now = CivilSeconds(program.clock().localTime());
+    std::vector<QueuedMail> mails = program.mail().Outbox();
+    context_.bus.Post([reply, now, mails = std::move(mails)] {
+      std::vector<Dictionary> answer;
+      for (const QueuedMail& mail : mails)
+        answer.push_back(
+            {{"id", sdbus::Variant(mail.id)},
+             {"kind", sdbus::Variant(static_cast<uint32_t>(mail.kind))},
+             {"caption", sdbus::Variant(OutboxCaption(mail.kind))},
+             {"recipients", sdbus::Variant(mail.recipients)},
+             {"attempts", sdbus::Variant(static_cast<uint32_t>(mail.attempts))},
+             {"last_error", sdbus::Variant(mail.lastError)},
+             {"raised_at", sdbus::Variant(static_cast<int64_t>(mail.raisedAt))},
+             {"age_seconds", sdbus::Variant(static_cast<int64_t>(std::max<std::int64_t>(0, now - mail.raisedAt)))}});
+      reply->returnResults(answer);
+    });
+  });
+}
+
+void ManagerObject::FlushOutbox(sdbus::Result<>&& result) {
+  ChangeMail(std::move(result), "sending the waiting mails", [this] {
+    context_.engine.program().mail().FlushOutbox();
+    return Failure{};
+  });
 }
 
 }  // namespace rur::service

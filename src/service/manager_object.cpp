@@ -2,14 +2,13 @@
 #include "service/manager_object.h"
 
 #include <cstdio>
+#include <set>
 #include <utility>
 
-#include "app/event_facts.h"
 #include "monitor/event_log.h"
 #include "monitor/log_viewer_model.h"
 #include "platform/branding.h"
 #include "platform/safe_text.h"
-#include "service/service_errors.h"
 
 namespace rur::service {
 namespace {
@@ -26,40 +25,55 @@ bool ParseDay(const std::string& text, LocalDateTime& day) {
 
 }  // namespace
 
-ManagerObject::ManagerObject(sdbus::IConnection& connection, Program& program, ServiceUi& ui, std::string mailFolder)
-    : AdaptorInterfaces(connection, kManagerPath),
-      connection_(connection),
-      program_(program),
-      ui_(ui),
-      mailFolder_(std::move(mailFolder)),
-      jobs_(connection, program, ui) {
+ManagerObject::ManagerObject(ServiceContext& context)
+    : AdaptorInterfaces(context.connection, kManagerPath), context_(context) {
   registerAdaptor();
 }
 
-ManagerObject::~ManagerObject() { unregisterAdaptor(); }
-
-void ManagerObject::Synchronize() {
-  // The model changes only with a detection or a refresh cycle.
-  const Engine& engine = program_.engine();
-  const std::pair<unsigned, unsigned> seen{engine.refreshCount(), engine.deviceCount()};
-  if (synchronized_ && seen == lastSeen_) return;
-  synchronized_ = true;
-  lastSeen_ = seen;
-  std::vector<DeviceStatus> devices = CollectStatus(engine);
-  for (DeviceStatus& device : devices) device.upgrade = program_.UpgradeStatusOfDrive(device.drive);
-  bool listChanged = devices.size() != enclosures_.size();
-  if (enclosures_.size() > devices.size()) enclosures_.resize(devices.size());
-  for (std::size_t i = 0; i < devices.size(); ++i) {
-    if (i < enclosures_.size())
-      enclosures_[i]->Update(devices[i]);
-    else
-      enclosures_.push_back(std::make_unique<EnclosureObject>(connection_, program_, ui_, jobs_, devices[i]));
-  }
-  if (listChanged) getObject().emitPropertiesChangedSignal(INTERFACE_NAME, {"Enclosures"});
+ManagerObject::~ManagerObject() {
+  enclosures_.clear();
+  unregisterAdaptor();
 }
 
-void ManagerObject::SendEvent(const LogEvent& event) {
-  const EventFacts facts = DescribeEvent(event, program_);
+std::string ManagerObject::PathFor(const std::string& key) {
+  if (const auto known = paths_.find(key); known != paths_.end()) return known->second;
+  std::set<std::string> taken;
+  for (const auto& [identity, path] : paths_) taken.insert(path);
+  const std::string base = EnclosureObjectPath(key);
+  std::string path = base;
+  for (unsigned n = 2; taken.count(path) != 0; ++n) path = base + "_" + std::to_string(n);
+  paths_[key] = path;
+  return path;
+}
+
+void ManagerObject::Follow(const SnapshotPointer& snapshot) {
+  snapshot_ = snapshot;
+  std::vector<std::string> order;
+  std::map<std::string, const EnclosureFacts*> present;
+  for (const EnclosureFacts& facts : snapshot->enclosures) {
+    const std::string path = PathFor(facts.key);
+    order.push_back(path);
+    present[path] = &facts;
+  }
+  for (auto it = enclosures_.begin(); it != enclosures_.end();) {
+    if (present.count(it->first) == 0)
+      it = enclosures_.erase(it);
+    else
+      ++it;
+  }
+  for (const auto& [path, facts] : present) {
+    if (auto found = enclosures_.find(path); found != enclosures_.end())
+      found->second->Update(*facts);
+    else
+      enclosures_[path] = std::make_unique<EnclosureObject>(context_, path, *facts);
+  }
+  if (order != order_) {
+    order_ = std::move(order);
+    getObject().emitPropertiesChangedSignal(Manager_adaptor::INTERFACE_NAME, {"Enclosures"});
+  }
+}
+
+void ManagerObject::SendEvent(const EventFacts& facts) {
   std::map<std::string, sdbus::Variant> fields{{"time", sdbus::Variant(facts.time)},
                                                {"event", sdbus::Variant(facts.event)},
                                                {"path", sdbus::Variant(BusText(facts.path))},
@@ -73,10 +87,10 @@ void ManagerObject::SendEvent(const LogEvent& event) {
 }
 
 std::string ManagerObject::GetLog(const std::string& day) {
-  LocalDateTime date = program_.clock().localTime();
+  LocalDateTime date = context_.engine.program().clock().localTime();
   if (!day.empty() && !ParseDay(day, date))
     throw sdbus::Error(kErrorInvalidArgument, "the day \"" + day + "\" is not of the form YYYY-MM-DD");
-  const std::string path = EventLogWriter(program_.dataDirectory()).DayFilePath(date);
+  const std::string path = EventLogWriter(context_.engine.program().dataDirectory()).DayFilePath(date);
   std::string text, error;
   if (!LoadLogFileText(path, text, error)) throw sdbus::Error(kErrorFailed, BusText(error));
   return BusText(text);
@@ -86,7 +100,7 @@ std::string ManagerObject::Version() { return std::string(VersionText); }
 
 std::vector<sdbus::ObjectPath> ManagerObject::Enclosures() {
   std::vector<sdbus::ObjectPath> paths;
-  for (std::size_t i = 0; i < enclosures_.size(); ++i) paths.emplace_back(EnclosureObjectPath(i + 1));
+  for (const std::string& path : order_) paths.emplace_back(path);
   return paths;
 }
 

@@ -1,64 +1,64 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The service's root object: the list of enclosure objects, kept in step with the engine's model,
-// the watch's events as Event signals, and the day logs.
+// The service's root object: the list of enclosure objects, kept in step with the engine's
+// snapshots (an object per enclosure, named after its identity, added and removed with
+// InterfacesAdded and InterfacesRemoved of the root's ObjectManager), the watch's events as Event
+// signals, the day logs and the mail methods. Bus thread only.
 
+#include <map>
 #include <memory>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include <sdbus-c++/sdbus-c++.h>
 
-#include "app/program.h"
+#include "app/event_facts.h"
 #include "platform/service_bus_names.h"
 #include "service/enclosure_object.h"
 #include "service/rode_rur1_adaptor.h"
-#include "service/service_ui.h"
-#include "service/upgrade_jobs.h"
+#include "service/service_context.h"
+#include "service/service_snapshot.h"
 
 namespace rur::service {
 
 using bus::kBusName;
 using bus::kManagerPath;
 
-class ManagerObject final : public sdbus::AdaptorInterfaces<org::roderur::RodeRur1::Manager_adaptor> {
+class ManagerObject final
+    : public sdbus::AdaptorInterfaces<org::roderur::RodeRur1::Manager_adaptor, sdbus::ObjectManager_adaptor> {
  public:
-  // `mailFolder` holds the mail settings file (empty: the system settings folder).
-  ManagerObject(sdbus::IConnection& connection, Program& program, ServiceUi& ui, std::string mailFolder);
+  explicit ManagerObject(ServiceContext& context);
   ~ManagerObject();
 
-  // Follows the engine's model: an object per enclosure, PropertiesChanged for what changed.
-  void Synchronize();
+  // Follows a new snapshot: an object per enclosure, PropertiesChanged for what changed.
+  void Follow(const SnapshotPointer& snapshot);
   // Sends one event of the engine as an Event signal.
-  void SendEvent(const LogEvent& event);
-  // The firmware upgrades asked for, run between the calls.
-  UpgradeJobs& jobs() { return jobs_; }
+  void SendEvent(const EventFacts& facts);
 
  private:
   std::vector<sdbus::ObjectPath> GetEnclosures() override { return Enclosures(); }
   std::string GetLog(const std::string& day) override;
   std::string Version() override;
   std::map<std::string, sdbus::Variant> GetMailSettings() override;
-  void SetMailSetting(const std::string& key, const sdbus::Variant& value) override;
-  void SetMailPassword(const std::string& password) override;
-  void AddRecipient(const std::string& kind, const std::string& address) override;
-  void RemoveRecipient(const std::string& kind, const std::string& address) override;
-  void SendTestMail() override;
-  std::vector<std::map<std::string, sdbus::Variant>> GetOutbox() override;
-  void FlushOutbox() override;
-  // Loads a stored change into the service's own mail centre.
-  void MailChanged();
+  void SetMailSetting(sdbus::Result<>&& result, std::string key, sdbus::Variant value) override;
+  void SetMailPassword(sdbus::Result<>&& result, std::string password) override;
+  void AddRecipient(sdbus::Result<>&& result, std::string kind, std::string address) override;
+  void RemoveRecipient(sdbus::Result<>&& result, std::string kind, std::string address) override;
+  void SendTestMail(sdbus::Result<>&& result) override;
+  void GetOutbox(sdbus::Result<std::vector<std::map<std::string, sdbus::Variant>>>&& result) override;
+  void FlushOutbox(sdbus::Result<>&& result) override;
   std::vector<sdbus::ObjectPath> Enclosures() override;
+  // Asks polkit for manage-mail, then runs `change` on the engine's thread (the stored settings
+  // and the service's own mail centre) and answers with its failure, if any.
+  void ChangeMail(sdbus::Result<>&& result, const std::string& what, std::function<Failure()> change);
+  // The path of the enclosure `key`: the one it had before, else a new one.
+  std::string PathFor(const std::string& key);
 
-  sdbus::IConnection& connection_;
-  Program& program_;
-  ServiceUi& ui_;
-  std::string mailFolder_;
-  UpgradeJobs jobs_;
-  std::vector<std::unique_ptr<EnclosureObject>> enclosures_;
-  bool synchronized_ = false;
-  std::pair<unsigned, unsigned> lastSeen_;  // refresh count and device count last synchronized
+  ServiceContext& context_;
+  SnapshotPointer snapshot_;
+  std::map<std::string, std::unique_ptr<EnclosureObject>> enclosures_;  // by path
+  std::vector<std::string> order_;                                      // paths in device-list order
+  std::map<std::string, std::string> paths_;                            // by identity, for the run
 };
 
 }  // namespace rur::service

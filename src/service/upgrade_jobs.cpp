@@ -1,15 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "service/upgrade_jobs.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
+#include <csignal>
+#include <thread>
+#include <utility>
 
 #include "cli/engine_session.h"
 #include "platform/interruption_hold.h"
-#include "service/service_errors.h"
+#include "service/caller_descriptor.h"
 
 namespace rur::service {
 namespace {
@@ -20,6 +19,12 @@ constexpr const char* kKeepRunningNotice =
 constexpr const char* kUpgradeOperation = "upgrade-firmware";
 constexpr const char* kBackupOperation = "backup-firmware";
 constexpr uint32_t kWholePercent = 100;
+// How long an ended job's object stays.
+constexpr std::chrono::minutes kEndedJobKept{5};
+// How long a backup waits for its reader to take more bytes.
+constexpr int kReaderSilenceMs = 30000;
+// While a job runs, the snapshot (the enclosure's upgrade step and percent) is renewed this often.
+constexpr std::uint64_t kJobPublishMs = 1000;
 
 // The step of the running upgrade from its progress panel's caption.
 std::string StepOf(const std::string& caption) {
@@ -29,23 +34,33 @@ std::string StepOf(const std::string& caption) {
   return "running";
 }
 
-// Writes all of `bytes` to `fd`; false with errno set when it cannot.
-bool WriteAll(int fd, const std::vector<std::uint8_t>& bytes) {
-  std::size_t written = 0;
-  while (written < bytes.size()) {
-    const ssize_t count = ::write(fd, bytes.data() + written, bytes.size() - written);
-    if (count < 0 && errno == EINTR) continue;
-    if (count <= 0) return false;
-    written += static_cast<std::size_t>(count);
-  }
-  return true;
+UpgradeStep StepNamed(const std::string& step) {
+  if (step == "program") return UpgradeStep::Program;
+  if (step == "verify") return UpgradeStep::Verify;
+  return UpgradeStep::Erase;
 }
 
 }  // namespace
 
-JobObject::JobObject(sdbus::IConnection& connection, std::string path, std::string operation)
-    : AdaptorInterfaces(connection, std::move(path)), operation_(std::move(operation)) {
+JobObject::JobObject(sdbus::IConnection& connection, std::string path, std::string operation, std::string owner,
+                     sdbus::ObjectPath enclosure, std::function<void()> cancel)
+    : AdaptorInterfaces(connection, std::move(path)),
+      operation_(std::move(operation)),
+      owner_(std::move(owner)),
+      enclosure_(std::move(enclosure)),
+      cancel_(std::move(cancel)) {
   registerAdaptor();
+}
+
+void JobObject::Cancel() {
+  const sdbus::Message* message = getObject().getCurrentlyProcessedMessage();
+  if (message == nullptr || message->getSender() != owner_)
+    throw sdbus::Error(kErrorNotAuthorized, "not authorized: only the caller that started the job cancels it");
+  if (ended_) throw sdbus::Error(kErrorFailed, "the job has ended already");
+  if (!cancel_) throw sdbus::Error(kErrorFailed, "the erase has begun: the upgrade must finish for the flash to work");
+  const auto cancel = std::move(cancel_);
+  cancel_ = nullptr;
+  cancel();
 }
 
 JobObject::~JobObject() { unregisterAdaptor(); }
@@ -60,145 +75,279 @@ void JobObject::Show(const std::string& step, uint32_t percent) {
 }
 
 void JobObject::Complete(bool ok, const std::string& message) {
+  message_ = message;
   Show(ok ? "done" : "failed", ok ? kWholePercent : percent_);
+  getObject().emitPropertiesChangedSignal(INTERFACE_NAME, {"Message"});
+  ended_ = true;
+  endedAt_ = std::chrono::steady_clock::now();
   emitCompleted(ok, message);
 }
 
-UpgradeJobs::UpgradeJobs(sdbus::IConnection& connection, Program& program, ServiceUi& ui)
-    : connection_(connection), program_(program), ui_(ui) {}
+UpgradeJobs::UpgradeJobs(ServiceContext& context) : context_(context) {}
 
-bool UpgradeJobs::Busy() const {
-  return pending_ != nullptr || running_ != nullptr || program_.engine().UpgradeRunning();
-}
+bool UpgradeJobs::Holds(const std::string& key) const { return !reservedKey_.empty() && reservedKey_ == key; }
 
 sdbus::Error UpgradeJobs::BusyError() const {
-  const JobObject* job = running_ != nullptr ? running_ : pending_;
-  const bool backup = job != nullptr && backupLength_ > 0;
+  const bool backup = reservedOperation_ == kBackupOperation;
   return sdbus::Error(kErrorBusy, std::string(backup ? "a firmware backup" : "a firmware upgrade") +
                                       " runs; try again when it is over");
 }
 
-JobObject& UpgradeJobs::AddJob(const char* operation) {
-  const std::string path = kJobPathPrefix + std::to_string(jobs_.size() + 1);
-  jobs_.push_back(std::make_unique<JobObject>(connection_, path, operation));
-  return *jobs_.back();
+std::string UpgradeJobs::Reserve(const std::string& key, const char* operation) {
+  reservedKey_ = key;
+  reservedOperation_ = operation;
+  return kJobPathPrefix + std::to_string(++jobsMade_);
 }
 
-sdbus::ObjectPath UpgradeJobs::StartBackup(unsigned position, const sdbus::UnixFd& fd, std::uint32_t length) {
-  if (Busy()) throw BusyError();
-  pending_ = &AddJob(kBackupOperation);
-  device_ = cli::DeviceLabel(program_.engine(), position);
-  backupPosition_ = position;
-  backupFd_ = fd;  // a descriptor of its own: the call's closes when the call returns
-  backupLength_ = length;
-  return sdbus::ObjectPath(pending_->getObjectPath());
+void UpgradeJobs::Release() {
+  reservedKey_.clear();
+  reservedOperation_.clear();
 }
 
-sdbus::ObjectPath UpgradeJobs::Start(unsigned position, int fd, bool force) {
-  if (Busy()) throw BusyError();
-  Engine& engine = program_.engine();
-  const std::string device = cli::DeviceLabel(engine, position);
-  ui_.Collect();
-  // Whatever way the call ends, the boxes are no longer kept.
-  struct StopCollecting {
-    ServiceUi& ui;
-    ~StopCollecting() { ui.TakeMessages(); }
-  } stopCollecting{ui_};
-  if (!engine.PickUpgradeDevice(position) && engine.firmware().pickedDevice() != position)
-    throw sdbus::Error(kErrorFailed, device + " cannot be picked for an upgrade now");
-  // The caller opened the image with its own rights; the service reads it through the descriptor.
-  const std::string image = "/proc/self/fd/" + std::to_string(fd);
-  if (!engine.LoadFirmwareImage(image, force)) {
-    const std::string why = ui_.TakeMessages();
-    throw sdbus::Error(kErrorInvalidArgument, "the image was refused" + (why.empty() ? "" : ": " + why));
-  }
-  if (engine.CheckUpgrade() != UpgradeOutcome::Succeeded) {
-    const std::string why = ui_.TakeMessages();
-    throw sdbus::Error(kErrorInvalidArgument, why.empty() ? "the image does not fit " + device : why);
-  }
-  if (!force && engine.ImageMuchShorter().value_or(false)) {
-    const std::uint32_t length = engine.firmware().image().length;
-    throw sdbus::Error(kErrorInvalidArgument,
-                       "the firmware in the flash of " + device + " reaches past " +
-                           std::to_string(kMuchShorterFactor * length) + " bytes, and the image has " +
-                           std::to_string(length) +
-                           ": it is much shorter than the firmware it replaces; add the option force to write it all "
-                           "the same. The flash was not touched");
-  }
-  pending_ = &AddJob(kUpgradeOperation);
-  device_ = device;
-  backupLength_ = 0;
-  return sdbus::ObjectPath(pending_->getObjectPath());
+JobObject* UpgradeJobs::Find(const std::string& path) {
+  const auto found = jobs_.find(path);
+  return found == jobs_.end() ? nullptr : found->second.get();
 }
 
-void UpgradeJobs::ShowProgress() {
-  const FirmwareUpgrade& firmware = program_.engine().firmware();
-  if (backupLength_ > 0) {
+void UpgradeJobs::Expire() {
+  const auto now = std::chrono::steady_clock::now();
+  for (auto it = jobs_.begin(); it != jobs_.end();) {
+    if (it->second->ended() && now - it->second->endedAt() > kEndedJobKept)
+      it = jobs_.erase(it);
+    else
+      ++it;
+  }
+}
+
+void UpgradeJobs::ShowProgress(const std::string& path, bool backup, std::uint32_t length) {
+  EngineThread& engine = context_.engine;
+  const FirmwareUpgrade& firmware = engine.program().engine().firmware();
+  std::string step;
+  std::uint32_t percent = 0;
+  if (backup) {
     // The read counts its blocks.
     const std::uint64_t read = static_cast<std::uint64_t>(std::max(firmware.progressCount(), 0)) * kSpiBlockSize;
-    running_->Show("read",
-                   static_cast<uint32_t>(std::min<std::uint64_t>(read * kWholePercent / backupLength_, kWholePercent)));
-    return;
+    step = "read";
+    percent = static_cast<uint32_t>(std::min<std::uint64_t>(read * kWholePercent / std::max(length, 1u), kWholePercent));
+  } else {
+    const int maximum = firmware.progressMaximum();
+    percent = maximum > 0 ? static_cast<uint32_t>(static_cast<long long>(firmware.progressCount()) * kWholePercent /
+                                                  static_cast<unsigned>(maximum))
+                          : 0;
+    percent = std::min(percent, kWholePercent);
+    step = StepOf(firmware.panelShown() ? firmware.panelCaption() : std::string());
+    OwnUpgrade& own = engine.ownUpgrade();
+    if (step != "running") own.step = StepNamed(step);
+    own.percent = percent;
   }
-  const int maximum = firmware.progressMaximum();
-  const uint32_t percent = maximum > 0 ? static_cast<uint32_t>(static_cast<long long>(firmware.progressCount()) *
-                                                               kWholePercent / static_cast<unsigned>(maximum))
-                                       : 0;
-  running_->Show(StepOf(firmware.panelShown() ? firmware.panelCaption() : std::string()),
-                 std::min(percent, kWholePercent));
+  if (step != shownStep_ || percent != shownPercent_) {
+    shownStep_ = step;
+    shownPercent_ = percent;
+    context_.bus.Post([this, path, step, percent] {
+      JobObject* job = Find(path);
+      if (job != nullptr && !job->ended()) job->Show(step, percent);
+    });
+  }
+  const std::uint64_t now = engine.program().clock().nowMs();
+  if (!backup && now >= publishedMs_ + kJobPublishMs) {
+    publishedMs_ = now;
+    engine.Publish();
+  }
 }
 
-int UpgradeJobs::RunPending() {
-  if (pending_ == nullptr) return 0;
-  running_ = pending_;
-  pending_ = nullptr;
-  ui_.Collect();
-  ui_.WhileWaiting([this] {
-    ShowProgress();
-    while (connection_.processPendingRequest()) {
+void UpgradeJobs::StartUpgrade(KeptReply<sdbus::ObjectPath> reply, const std::string& key,
+                               const sdbus::ObjectPath& enclosure, const sdbus::UnixFd& fd, bool force,
+                               const std::string& owner) {
+  if (auto why = RefuseImageDescriptor(fd.get())) {
+    reply->returnError(sdbus::Error(kErrorInvalidArgument, "the image was refused: " + *why));
+    return;
+  }
+  if (!reservedKey_.empty()) {
+    reply->returnError(BusyError());
+    return;
+  }
+  const std::string path = Reserve(key, kUpgradeOperation);
+  context_.engine.Post([this, reply, key, enclosure, fd, force, owner, path] {
+    Program& program = context_.engine.program();
+    Engine& engine = program.engine();
+    ServiceUi& ui = context_.ui;
+    const auto refuse = [this, reply](const char* name, std::string message) {
+      context_.bus.Post([this, reply, name, message] {
+        Release();
+        reply->returnError(sdbus::Error(name, message));
+      });
+    };
+    const std::optional<unsigned> position = PositionOfKey(engine, key);
+    if (!position) return refuse(kErrorNoSuchEnclosure, "the enclosure " + key + " is no longer there");
+    const std::string device = cli::DeviceLabel(engine, *position);
+    ui.Collect();
+    if (!engine.PickUpgradeDevice(*position) && engine.firmware().pickedDevice() != *position) {
+      ui.TakeMessages();
+      return refuse(kErrorFailed, device + " cannot be picked for an upgrade now");
     }
+    DescriptorImageReader reader(fd.get());
+    if (!engine.LoadFirmwareImage("the caller's image", reader, force)) {
+      const std::string why = ui.TakeMessages();
+      return refuse(kErrorInvalidArgument, "the image was refused" + (why.empty() ? "" : ": " + why));
+    }
+    if (engine.CheckUpgrade() != UpgradeOutcome::Succeeded) {
+      const std::string why = ui.TakeMessages();
+      return refuse(kErrorInvalidArgument, why.empty() ? "the image does not fit " + device : why);
+    }
+    if (!force && engine.ImageMuchShorter().value_or(false)) {
+      ui.TakeMessages();
+      const std::uint32_t length = engine.firmware().image().length;
+      return refuse(kErrorInvalidArgument,
+                    "the firmware in the flash of " + device + " reaches past " +
+                        std::to_string(length) + " bytes, and the image has " +
+                        std::to_string(length) +
+                        ": it is shorter than the firmware it replaces; add the option force to write it all "
+                        "the same. The flash was not touched");
+    }
+    ui.TakeMessages();
+    const unsigned drive = engine.DriveAt(*position);
+    // The run starts right after the answer: its erase comes before a Cancel could.
+    context_.bus.Post([this, reply, path, enclosure, owner] {
+      jobs_[path] =
+          std::make_unique<JobObject>(context_.connection, path, kUpgradeOperation, owner, enclosure, nullptr);
+      reply->returnResults(sdbus::ObjectPath(path));
+    });
+    RunUpgrade(path, drive);
   });
-  std::pair<bool, std::string> outcome;
+}
+
+void UpgradeJobs::RunUpgrade(const std::string& path, unsigned drive) {
+  EngineThread& engineThread = context_.engine;
+  Engine& engine = engineThread.program().engine();
+  ServiceUi& ui = context_.ui;
+  OwnUpgrade& own = engineThread.ownUpgrade();
+  own = OwnUpgrade{true, drive, UpgradeStep::Erase, 0};
+  upgradeRunning_ = true;
+  shownStep_.clear();
+  shownPercent_ = 0;
+  publishedMs_ = 0;
+  engineThread.Publish();
+  const std::string device = cli::DeviceLabel(engine, engine.firmware().pickedDevice());
+  ui.Collect();
+  ui.WhileWaiting([this, path, &engineThread] {
+    ShowProgress(path, false, 0);
+    engineThread.RunCommands();
+  });
+  bool ok = false;
   int held = 0;
   {
     const InterruptionHold hold(kKeepRunningNotice);
-    outcome = backupLength_ > 0 ? RunBackup() : RunUpgrade();
+    ok = engine.RunUpgrade() == UpgradeOutcome::Succeeded;
     held = InterruptionHold::lastHeldSignal();
   }
-  ui_.WhileWaiting({});
-  running_->Complete(outcome.first, outcome.second);
-  running_ = nullptr;
-  backupFd_ = sdbus::UnixFd();
-  backupLength_ = 0;
-  return held;
-}
-
-std::pair<bool, std::string> UpgradeJobs::RunUpgrade() {
-  const bool ok = program_.engine().RunUpgrade() == UpgradeOutcome::Succeeded;
-  std::string message = ui_.TakeMessages();
-  if (ok)
-    message = "the flash of " + device_ + " was upgraded";
+  ui.WhileWaiting({});
+  // A success ends with the engine's own closing words, which the client prints as they are.
+  std::string message = ok ? ui.TakeMessageLines() : ui.TakeMessages();
+  if (ok && message.empty())
+    message = "the flash of " + device + " was upgraded";
   else if (message.empty())
-    message = "the upgrade of " + device_ + " did not succeed";
-  return {ok, message};
+    message = "the upgrade of " + device + " did not succeed";
+  own = OwnUpgrade{};
+  upgradeRunning_ = false;
+  if (held != 0) heldSignal_ = held;
+  engineThread.Publish();
+  context_.bus.Post([this, path, ok, message] {
+    Release();
+    if (JobObject* job = Find(path)) job->Complete(ok, message);
+  });
 }
 
-std::pair<bool, std::string> UpgradeJobs::RunBackup() {
-  Engine& engine = program_.engine();
+void UpgradeJobs::StartBackup(KeptReply<sdbus::ObjectPath> reply, const std::string& key,
+                              const sdbus::ObjectPath& enclosure, const sdbus::UnixFd& fd, std::uint32_t length,
+                              const std::string& owner) {
+  if (auto why = RefuseBackupDescriptor(fd.get())) {
+    reply->returnError(sdbus::Error(kErrorInvalidArgument, "the backup was refused: " + *why));
+    return;
+  }
+  if (!reservedKey_.empty()) {
+    reply->returnError(BusyError());
+    return;
+  }
+  const std::string path = Reserve(key, kBackupOperation);
+  jobs_[path] = std::make_unique<JobObject>(context_.connection, path, kBackupOperation, owner, enclosure, [this, path] {
+    // The read under way ends on its own; its bytes go nowhere.
+    {
+      std::lock_guard lock(cancelledMutex_);
+      cancelled_.insert(path);
+    }
+    if (JobObject* job = Find(path)) job->Complete(false, "cancelled by its owner");
+  });
+  reply->returnResults(sdbus::ObjectPath(path));
+  context_.engine.Post([this, key, fd, length, path] {
+    const std::optional<unsigned> position = PositionOfKey(context_.engine.program().engine(), key);
+    if (!position) {
+      context_.bus.Post([this, path, key] {
+        Release();
+        if (JobObject* job = Find(path)) job->Complete(false, "the enclosure " + key + " is no longer there");
+      });
+      return;
+    }
+    RunBackup(path, *position, fd, length);
+  });
+}
+
+void UpgradeJobs::RunBackup(const std::string& path, unsigned position, sdbus::UnixFd fd, std::uint32_t length) {
+  EngineThread& engineThread = context_.engine;
+  Engine& engine = engineThread.program().engine();
+  ServiceUi& ui = context_.ui;
+  const std::string device = cli::DeviceLabel(engine, position);
+  shownStep_.clear();
+  shownPercent_ = 0;
+  ui.Collect();
+  ui.WhileWaiting([this, path, length, &engineThread] {
+    ShowProgress(path, true, length);
+    engineThread.RunCommands();
+  });
   std::vector<std::uint8_t> bytes;
-  const bool read = engine.BackupFlash(backupPosition_, backupLength_, bytes);
-  ui_.TakeMessages();  // the outcome says what matters
+  bool read = false;
+  int held = 0;
+  {
+    const InterruptionHold hold(kKeepRunningNotice);
+    read = engine.BackupFlash(position, length, bytes);
+    held = InterruptionHold::lastHeldSignal();
+  }
+  ui.WhileWaiting({});
+  ui.TakeMessages();  // the outcome says what matters
+  if (held != 0) heldSignal_ = held;
+  std::string failure;
   if (!read) {
     const std::string& holder = engine.firmware().busyHolder();
-    if (!holder.empty())
-      return {false, engine.DrivePathText(engine.DriveAt(backupPosition_)) + " is in use by " + holder +
-                         "; try again when it has finished"};
-    return {false, "the flash could not be read"};
+    failure = !holder.empty() ? engine.DrivePathText(engine.DriveAt(position)) + " is in use by " + holder +
+                                    "; try again when it has finished"
+                              : "the flash could not be read";
   }
-  bytes.resize(backupLength_);
-  if (!WriteAll(backupFd_.get(), bytes))
-    return {false, std::string("the backup file could not be written: ") + std::strerror(errno)};
-  return {true, std::to_string(backupLength_) + " bytes of the flash of " + device_};
+  // The engine and the enclosure are free again; the bytes go to the caller's descriptor beside
+  // them, at the pace its reader takes them.
+  context_.bus.Post([this] { Release(); });
+  if (!failure.empty()) {
+    context_.bus.Post([this, path, failure] {
+      JobObject* job = Find(path);
+      if (job != nullptr && !job->ended()) job->Complete(false, failure);
+    });
+    std::lock_guard lock(cancelledMutex_);
+    cancelled_.erase(path);
+    return;
+  }
+  bytes.resize(length);
+  BusMailbox& bus = context_.bus;
+  std::thread([this, &bus, path, fd, bytes = std::move(bytes), length, device] {
+    {
+      std::lock_guard lock(cancelledMutex_);
+      if (cancelled_.erase(path) > 0) return;
+    }
+    std::string error;
+    const bool ok = WriteWithoutBlocking(fd.get(), bytes.data(), bytes.size(), kReaderSilenceMs, error);
+    const std::string message = ok ? std::to_string(length) + " bytes of the flash of " + device : error;
+    bus.Post([this, path, ok, message] {
+      JobObject* job = Find(path);
+      if (job != nullptr && !job->ended()) job->Complete(ok, message);
+    });
+  }).detach();
 }
 
 }  // namespace rur::service

@@ -5,6 +5,10 @@
 // and inquiry the program sends passes through ScsiDevice::Execute.
 
 #include <array>
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <thread>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -79,8 +83,19 @@ class DriveSource {
   // Whether drive n opens now; the default knows no reasons.
   virtual OpenCheck CheckOpen(unsigned number);
   // Takes the drive's controller hold, waiting at most waitMs of real time for another holder.
-  // Holds nest within one process. The default holds nothing that another process could see.
+  // Holds nest within one thread; another thread waits as another process does. The default
+  // holds nothing that another process could see, only this source's threads are kept apart.
   virtual HoldAttempt HoldController(unsigned number, std::uint32_t waitMs);
+
+ private:
+  class LocalHold;
+  struct LocalHolder {
+    std::thread::id owner;
+    unsigned count = 0;
+  };
+  std::mutex localMutex_;
+  std::condition_variable localReleased_;
+  std::map<unsigned, LocalHolder> localHolds_;  // by drive
 };
 
 }  // namespace rur

@@ -84,6 +84,12 @@ TEST_F(RurctlTest, BadInputStopsBeforeAnythingStarts) {
        "mail-set: unknown setting Colour; the keys: Port, SMTP, UserName, Addr, TimeOut, UserID, Login, Password, "
        "EMailSend, FilePath, AllowPlainLogin, CAFile, ImplicitTLS, FanMinRPM, TempAlarm\n"},
       {"--simulate mail-set Port 70000", "mail-set: The SMTP port \"70000\" is not a port number (1 to 65535).\n"},
+      // Values that would fail only when an alarm is mailed are refused when they are set.
+      {"--simulate mail-set UserID " + std::string(256, 'u'), "mail-set: UserID takes at most 255 bytes, not 256\n"},
+      {"--simulate mail-set FilePath ../../etc", "mail-set: FilePath takes an absolute path, not ../../etc\n"},
+      {"--simulate mail-set FilePath /var/../etc", "mail-set: FilePath takes a path without .., not /var/../etc\n"},
+      {"--simulate mail-set CAFile 1", "mail-set: CAFile takes an absolute path, not 1\n"},
+      {"--simulate mail-set CAFile /nonexistent.pem", "mail-set: CAFile names no file: /nonexistent.pem\n"},
       {"--simulate --nope detect", "rurctl: unknown option --nope\nTry rurctl --help.\n"},
       {"--simulate= detect", "rurctl: --simulate= needs a scenario file\nTry rurctl --help.\n"},
       {"--simulate detect --data-dir", "rurctl: --data-dir needs a value\nTry rurctl --help.\n"},

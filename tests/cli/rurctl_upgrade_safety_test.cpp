@@ -83,9 +83,10 @@ TEST_F(UpgradeSafetyTest, KilledRunIsReportedAndTheNextRunRepairsTheFlash) {
         WaitUntil([&] { return Read(journal).find("step=" + steps[i] + "\n") != std::string::npos; }, kRunLimit));
     ::kill(runs[i], SIGSTOP);
   }
-  // Status from another data folder sees the upgrade running, raises no alarm, writes no day log.
+  // Status from another data folder sees the upgrade running (a flash without whole firmware: exit
+  // bit 64), raises no alarm, writes no day log.
   const RunResult during = Rurctl("--simulate --virtual-time --sim-state dev-program --data-dir watcher status --json");
-  EXPECT_EQ(during.status, 0) << during.err;
+  EXPECT_EQ(during.status, 64) << during.err;
   EXPECT_EQ(during.err.find(kUnfinished), std::string::npos) << during.err;
   const auto list = nlohmann::json::parse(during.out, nullptr, false);
   ASSERT_TRUE(list.is_array() && !list.empty()) << during.out;
@@ -242,18 +243,23 @@ TEST_F(UpgradeSafetyTest, DryRunBackupAndTheirTargets) {
       << dry.out;
   EXPECT_TRUE(FlashHead("base") != image_);
   EXPECT_FALSE(fs::exists(dir_ / "base" / kJournalName));
-  EXPECT_NE(dry.err.find("it is much shorter than the firmware it replaces; the upgrade will ask once more"),
+  EXPECT_NE(dry.err.find("it is shorter than the firmware it replaces; the upgrade will ask once more"),
             std::string::npos)
       << dry.err;
 
   // Images refused before anything is erased: a header without code, and (with --yes but without
-  // --force) one much shorter than the firmware it replaces.
+  // --force) one shorter than the firmware it replaces, however little.
   std::ofstream(dir_ / "header.bin", std::ios::binary) << image_.substr(0, 162);
+  // Shorter by an eighth of the 64 KiB firmware only: still asked about.
+  std::ofstream(dir_ / "cut.bin", std::ios::binary) << image_ + std::string(57344 - image_.size(), '\x5A');
   const std::pair<std::string, std::string> refusals[] = {
       {"firmware header.bin --yes", "The firmware file holds a header and no code (162 bytes)."},
       {"firmware new.bin --yes",
-       "firmware: the firmware in the flash of Device1 reaches past 16384 bytes, and the image has 8192: it is "
-       "much shorter than the firmware it replaces; add --force with --yes"},
+       "firmware: the firmware in the flash of Device1 reaches past 8192 bytes, and the image has 8192: it is "
+       "shorter than the firmware it replaces; add --force with --yes"},
+      {"firmware cut.bin --yes",
+       "firmware: the firmware in the flash of Device1 reaches past 57344 bytes, and the image has 57344: it is "
+       "shorter than the firmware it replaces; add --force with --yes"},
   };
   for (const auto& [command, text] : refusals) {
     const RunResult refused = Rurctl(sim + command);

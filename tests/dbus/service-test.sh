@@ -6,6 +6,9 @@
 # rurctl status and smart ask the service and print what an in-process run prints; firmware-backup,
 # firmware --yes and mail-set through the service are refused without polkit's consent (played by
 # python3-dbusmock), and the backup and the mail setting work with it.
+# The enclosure's object is named after its identity and listed by the root's ObjectManager; a
+# second rode-rurd leaves without writing anything; descriptors that are not open for reading (an
+# image) or writing (a backup) are refused at the call.
 # Runs on the real clock: the scenario pulls HDD2 10 s after the start.
 # usage: service-test.sh RODE-RURD RURCTL SCENARIO
 set -euo pipefail
@@ -28,9 +31,19 @@ gdbus monitor --system --dest "$name" >"$work/signals.log" 2>&1 &
 pids+=($!)
 wait_for_service_name || fail "the service did not take $name"
 
-enclosure=/org/roderur/RodeRur1/enclosure1
 listed=$(call --object-path /org/roderur/RodeRur1 --method org.roderur.RodeRur1.Manager.GetEnclosures)
-[[ $listed == *"'$enclosure'"* ]] || fail "GetEnclosures does not list $enclosure: $listed"
+enclosure=$(grep -o "'/[^']*'" <<<"$listed" | head -1 | tr -d "'")
+[[ $enclosure == /org/roderur/RodeRur1/enclosure/usb_* ]] || fail "the enclosure's path is not its identity: $listed"
+managed=$(call --object-path /org/roderur/RodeRur1 --method org.freedesktop.DBus.ObjectManager.GetManagedObjects)
+[[ $managed == *"'$enclosure': {"*"'org.roderur.RodeRur1.Enclosure': {"* ]] || fail "GetManagedObjects: $managed"
+
+# A second service on the same bus leaves at once, before it detects or writes anything.
+set +e
+"$service" --simulate="$scenario" --data-dir "$work/second" >"$work/second.log" 2>&1
+second_status=$?
+set -e
+[ "$second_status" -eq 1 ] || fail "a second rode-rurd exits $second_status: $(cat "$work/second.log")"
+[ ! -e "$work/second" ] || fail "a second rode-rurd wrote into its data folder: $(ls -R "$work/second")"
 property() { call --object-path "$enclosure" --method org.freedesktop.DBus.Properties.Get org.roderur.RodeRur1.Enclosure "$1"; }
 [ "$(property Mode)" = "(<'Mirroring(RAID1)'>,)" ] || fail "Mode reads $(property Mode)"
 members=$(property Members)
@@ -89,6 +102,41 @@ if "$python" -c "import dbusmock" 2>/dev/null; then
   "$rurctl" --simulate="$scenario" --virtual-time --data-dir "$work/direct" firmware-backup "$work/direct.bin" \
     --length 65536 >/dev/null
   cmp -s "$backup" "$work/direct.bin" || fail "the backup through the service differs from the in-process one"
+  # Descriptors are used as they are: an image open for writing only, or one that only names its
+  # file, is refused at the call, and a backup is not written to a descriptor open for reading.
+  polkit --method org.freedesktop.DBus.Mock.SetAllowed \
+    "['org.roderur.RodeRur1.backup-firmware', 'org.roderur.RodeRur1.upgrade-firmware']" >/dev/null
+  refusals=$("$python" - "$enclosure" "$work/image.bin" <<'PY'
+import os, sys, dbus
+enclosure = dbus.Interface(dbus.SystemBus().get_object("org.roderur.RodeRur1", sys.argv[1]),
+                           "org.roderur.RodeRur1.Enclosure")
+for label, flags in (("write-only", os.O_WRONLY), ("path-only", os.O_PATH)):
+    fd = os.open(sys.argv[2], flags)
+    try:
+        enclosure.UpgradeFirmware(dbus.types.UnixFd(fd), dbus.Dictionary({}, signature="sv"))
+        print(label, "accepted")
+    except dbus.exceptions.DBusException as refusal:
+        print(label, refusal.get_dbus_name(), refusal.get_dbus_message())
+fd = os.open(sys.argv[2], os.O_RDONLY)
+try:
+    enclosure.BackupFirmware(dbus.types.UnixFd(fd), dbus.UInt32(4096))
+    print("read-only backup accepted")
+except dbus.exceptions.DBusException as refusal:
+    print("read-only backup", refusal.get_dbus_name())
+# A backup into a pipe nobody reads, cancelled by its owner: the job ends at once and the service
+# goes on answering.
+import time
+reader, writer = os.pipe()
+job_path = enclosure.BackupFirmware(dbus.types.UnixFd(writer), dbus.UInt32(65536))
+job = dbus.SystemBus().get_object("org.roderur.RodeRur1", job_path)
+job.Cancel(dbus_interface="org.roderur.RodeRur1.Job")
+properties = dbus.Interface(job, "org.freedesktop.DBus.Properties")
+print("cancelled", properties.Get("org.roderur.RodeRur1.Job", "Step"),
+      properties.Get("org.roderur.RodeRur1.Job", "Message"), properties.Get("org.roderur.RodeRur1.Job", "Owner") != "")
+PY
+  )
+  [ "$(grep -c "Error.InvalidArgument" <<<"$refusals")" -eq 3 ] || fail "descriptors not refused: $refusals"
+  [[ $refusals == *"cancelled failed cancelled by its owner True"* ]] || fail "the backup was not cancelled: $refusals"
 else
   echo "python3-dbusmock is not installed: the backup's authorization is not tested"
 fi

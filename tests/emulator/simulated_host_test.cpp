@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "emulator/emulator_test_support.h"
 #include "transport/commands.h"
@@ -248,6 +249,37 @@ TEST(SimulatedHost, ProgramsSharingAStateFolderTakeTurnsOnTheController) {
   SimulatedRig after(Bundled("demo"));
   ASSERT_TRUE(after.host.loadState(stateDir, error)) << error;
   EXPECT_EQ(after.host.controller(1)->flash().at(0x9C), 0xFF);  // the erase stands
+}
+
+// Two threads of one program (a detection probing drives while a flash backup reads one) must not
+// mix their commands on a controller: the hold nests within a thread only, another thread waits
+// as another program would. With a shared state folder (a lock file per drive) and without one.
+TEST(SimulatedHost, ThreadsOfOneProgramTakeTurnsOnTheController) {
+  TempDir dir;
+  for (const bool shared : {true, false}) {
+    SCOPED_TRACE(shared ? "shared state folder" : "no state folder");
+    SimulatedRig rig(Bundled("demo"));
+    if (shared) {
+      std::string error;
+      ASSERT_TRUE(rig.host.loadState(dir.path.string(), error)) << error;
+      rig.host.ShareStateFolder(dir.path.string());
+    }
+    HoldAttempt held = rig.host.HoldController(1, 0);
+    ASSERT_EQ(held.outcome, HoldAttempt::Outcome::Held) << held.error;
+    HoldAttempt nested = rig.host.HoldController(1, 0);
+    EXPECT_EQ(nested.outcome, HoldAttempt::Outcome::Held);
+    HoldAttempt elsewhere;
+    std::thread([&] { elsewhere = rig.host.HoldController(1, 50); }).join();
+    EXPECT_EQ(elsewhere.outcome, HoldAttempt::Outcome::Busy);
+    // Another drive is free to the other thread meanwhile.
+    std::thread([&] { elsewhere = rig.host.HoldController(2, 0); }).join();
+    EXPECT_EQ(elsewhere.outcome, HoldAttempt::Outcome::Held);
+    elsewhere = HoldAttempt{};
+    nested = HoldAttempt{};
+    held = HoldAttempt{};
+    std::thread([&] { elsewhere = rig.host.HoldController(1, 0); }).join();
+    EXPECT_EQ(elsewhere.outcome, HoldAttempt::Outcome::Held);
+  }
 }
 
 }  // namespace
