@@ -63,16 +63,17 @@ if ! ls "$previous_dir"/rode-rur-daemon_*.deb >/dev/null 2>&1; then
 fi
 previous_debs=("$previous_dir"/rode-rur-daemon_*.deb "$previous_dir"/rode-rur_*.deb "$previous_dir"/cockpit-rode-rur_*.deb)
 
-# The guest's root file system from Debian's packages, made once for these inputs.
-key=$( (echo "$guest_packages"; sha256sum "${previous_debs[@]}" | cut -d' ' -f1) | sha256sum | cut -c1-16)
+# The guest's root file system from Debian's packages, with what the product's packages need,
+# made once for these inputs.
+needed=$(for deb in "${previous_debs[@]}" "${current[@]}"; do dpkg-deb --field "$deb" Depends; done |
+         tr ',' '\n' | sed 's/|.*//; s/(.*//; s/ //g' | grep -v '^rode-rur' | grep -v '^$' | sort -u | paste -sd, -)
+key=$(echo "$guest_packages,$needed" | sha256sum | cut -c1-16)
 rootfs=$work/rootfs-$key.tar
 if [ ! -s "$rootfs" ]; then
   phase "making the guest's root file system (mmdebstrap)"
   rm -f "$work"/rootfs-*.tar
-  include=$guest_packages
-  for deb in "${previous_debs[@]}"; do include+=",$deb"; done
-  mmdebstrap --quiet --variant=minbase --include="$include" bookworm "$rootfs.part" >"$work/mmdebstrap.log" 2>&1 ||
-    { tail -n 30 "$work/mmdebstrap.log"; fail "mmdebstrap failed"; }
+  mmdebstrap --quiet --variant=minbase --include="$guest_packages,$needed" bookworm "$rootfs.part" \
+    >"$work/mmdebstrap.log" 2>&1 || { tail -n 30 "$work/mmdebstrap.log"; fail "mmdebstrap failed"; }
   mv "$rootfs.part" "$rootfs"
 fi
 
@@ -81,6 +82,10 @@ root=$work/guest-root
 rm -rf "$root"
 mkdir -p "$root"
 tar -xf "$rootfs" -C "$root"
+# The previous build as it was installed, with its maintainer scripts run for the guest's root
+# (its user created, its service enabled); this build's packages go in later, by apt in the guest.
+dpkg --root="$root" --force-script-chrootless --log=/dev/null -i "${previous_debs[@]}" >"$work/previous-install.log" 2>&1 ||
+  { cat "$work/previous-install.log"; fail "the previous build's packages could not be installed in the guest"; }
 echo rur-guest >"$root/etc/hostname"
 printf '127.0.0.1 localhost\n127.0.1.1 rur-guest\n' >"$root/etc/hosts"
 echo "/dev/vda / ext4 rw,errors=remount-ro 0 1" >"$root/etc/fstab"
