@@ -84,7 +84,11 @@ std::string EnclosureObjectPath(const std::string& key) {
 }
 
 EnclosureObject::EnclosureObject(ServiceContext& context, std::string path, const EnclosureFacts& facts)
-    : AdaptorInterfaces(context.connection, std::move(path)), context_(context), facts_(facts), json_(JsonOf(facts)) {
+    : AdaptorInterfaces(context.connection, std::move(path)),
+      context_(context),
+      facts_(facts),
+      json_(JsonOf(facts)),
+      members_(MembersOf(facts.status)) {
   registerAdaptor();
   emitInterfacesAddedSignal({INTERFACE_NAME});
 }
@@ -107,6 +111,7 @@ void EnclosureObject::Update(const EnclosureFacts& facts) {
   }
   facts_ = facts;
   json_ = std::move(json);
+  members_ = MembersOf(facts.status);
   if (!changed.empty()) getObject().emitPropertiesChangedSignal(INTERFACE_NAME, changed);
 }
 
@@ -121,9 +126,11 @@ std::string EnclosureObject::Health() {
   return "healthy";
 }
 
-std::vector<std::map<std::string, sdbus::Variant>> EnclosureObject::Members() {
+std::vector<std::map<std::string, sdbus::Variant>> EnclosureObject::Members() { return members_; }
+
+std::vector<std::map<std::string, sdbus::Variant>> EnclosureObject::MembersOf(const DeviceStatus& status) {
   std::vector<std::map<std::string, sdbus::Variant>> members;
-  for (const MemberReport& member : status().members) {
+  for (const MemberReport& member : status.members) {
     members.push_back({{"bay", sdbus::Variant(static_cast<uint32_t>(member.bay))},
                        {"state_code", sdbus::Variant(member.stateCode)},
                        {"state", sdbus::Variant(BusText(member.state))},

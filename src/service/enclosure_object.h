@@ -73,6 +73,8 @@ class EnclosureObject final
                        std::map<std::string, sdbus::Variant> options) override;
 
   const DeviceStatus& status() const { return facts_.status; }
+  // The members as the property shows them, made once per snapshot rather than once per read.
+  static std::vector<std::map<std::string, sdbus::Variant>> MembersOf(const DeviceStatus& status);
   // "Device1 (drive 2)", as rurctl names it.
   std::string Label() const;
   // Sends one controller request of the engine's thread; `reply` hears its result code and sector.
@@ -81,6 +83,7 @@ class EnclosureObject final
   ServiceContext& context_;
   EnclosureFacts facts_;
   nlohmann::json json_;  // the facts as rurctl status --json shows them, to tell what changed
+  std::vector<std::map<std::string, sdbus::Variant>> members_;
 };
 
 }  // namespace rur::service

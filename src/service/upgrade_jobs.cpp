@@ -80,7 +80,11 @@ void JobObject::Complete(bool ok, const std::string& message) {
   getObject().emitPropertiesChangedSignal(INTERFACE_NAME, {"Message"});
   ended_ = true;
   endedAt_ = std::chrono::steady_clock::now();
-  emitCompleted(ok, message);
+  // To the caller that started the job; others read Step and Message.
+  auto signal = getObject().createSignal(INTERFACE_NAME, "Completed");
+  signal.setDestination(owner_);
+  signal << ok << message;
+  getObject().emitSignal(signal);
 }
 
 UpgradeJobs::UpgradeJobs(ServiceContext& context) : context_(context) {}
