@@ -152,9 +152,15 @@ std::vector<std::map<std::string, sdbus::Variant>> ManagerObject::GetOutbox() {
   return mails;
 }
 
-void ManagerObject::FlushOutbox() {
+std::map<std::string, sdbus::Variant> ManagerObject::FlushOutbox() {
   RequireAuthorization(getObject(), kActionManageMail, "sending the waiting mails");
-  program_.mail().FlushOutbox();
+  const FlushReport report = program_.mail().FlushOutbox();
+  const auto count = [](std::size_t n) { return sdbus::Variant(static_cast<uint32_t>(n)); };
+  return Dictionary{{"tried", count(report.tried)},
+                    {"sent", count(report.sent)},
+                    {"refused", count(report.refused)},
+                    {"given_up", count(report.givenUp)},
+                    {"settled_elsewhere", count(report.settledElsewhere)}};
 }
 
 }  // namespace rur::service

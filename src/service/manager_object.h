@@ -46,7 +46,7 @@ class ManagerObject final : public sdbus::AdaptorInterfaces<org::roderur::RodeRu
   void RemoveRecipient(const std::string& kind, const std::string& address) override;
   void SendTestMail() override;
   std::vector<std::map<std::string, sdbus::Variant>> GetOutbox() override;
-  void FlushOutbox() override;
+  std::map<std::string, sdbus::Variant> FlushOutbox() override;
   // Loads a stored change into the service's own mail centre.
   void MailChanged();
   std::vector<sdbus::ObjectPath> Enclosures() override;
