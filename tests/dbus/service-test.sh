@@ -37,6 +37,7 @@ cat >"$work/data/KV_RODE_RUR.reg" <<REG
 "ToAddrCount"=dword:00000001
 "ToAddr_00"="ops@example.com"
 REG
+chmod 600 "$work/data/KV_RODE_RUR.reg"
 "$service" --simulate="$scenario" --data-dir "$work/data" >"$work/service.log" 2>&1 &
 service_pid=$!
 pids+=($service_pid)
@@ -124,7 +125,7 @@ change_line=$(grep -n "$enclosure: org.freedesktop.DBus.Properties.PropertiesCha
 
 # The pull's alarm mail: the server's port is closed, so it waits in the outbox for its next turn,
 # a minute later. A changed setting does not wait for that.
-attempts() { sed -n 's/^Attempts: //p' "$work"/data/outbox/*.mail 2>/dev/null | head -1; }
+attempts() { sed -n 's/^Attempts: \([0-9]*\).*/\1/p' "$work"/data/outbox/*.mail 2>/dev/null | head -1; }
 for _ in $(seq 100); do [ "$(attempts)" = 1 ] && break; sleep 0.1; done
 [ "$(attempts)" = 1 ] || fail "the alarm mail did not fail once and wait in the outbox: $(ls "$work/data/outbox" 2>&1)"
 if [ -n "${have_polkit:-}" ]; then
@@ -140,9 +141,11 @@ for _ in $(seq 100); do [ -s "$work/sink/port" ] && break; sleep 0.1; done
 [ -s "$work/sink/port" ] || fail "the SMTP server did not start: $(cat "$work/sink.log")"
 sed -i -e "s/^\"Port\"=.*/\"Port\"=\"$(cat "$work/sink/port")\"/" -e 's/^"SMTP"=.*/"SMTP"="127.0.0.1"/' \
   "$work/data/KV_RODE_RUR.reg"
+hangup=$(date +%s%N)
 kill -HUP "$service_pid"
 for _ in $(seq 50); do [ -e "$work/sink/mail-1.eml" ] && break; sleep 0.1; done
 [ -e "$work/sink/mail-1.eml" ] || fail "the alarm mail did not arrive within 5 s of SIGHUP"
+echo "the alarm mail arrived $((($(date +%s%N) - hangup) / 1000000)) ms after SIGHUP"
 grep -q "Hard Disk Drive fail" "$work/sink/mail-1.eml" || fail "the mail that arrived is no alarm: $(cat "$work/sink/mail-1.eml")"
 for _ in $(seq 20); do [ -z "$(ls -A "$work/data/outbox")" ] && break; sleep 0.1; done
 [ -z "$(ls -A "$work/data/outbox")" ] || fail "the delivered mail is still in the outbox"
