@@ -11,8 +11,8 @@ silent (takes connections and never says a word); garbled (greets with "2x0 read
 says nothing); busy (greets with --reply, by default "421 4.3.2 Service busy, try again later",
 and hangs up); refuse-data (answers the message's end with --reply, by default "554 5.7.1 content
 refused by policy", and keeps nothing); stall (takes the message after DATA and never
-answers); starttls (login required, AUTH PLAIN only, STARTTLS offered with a certificate for 127.0.0.1 from a test
-CA written as FOLDER/ca.pem). A login record says whether the session was encrypted by then.
+answers); starttls (login required, AUTH PLAIN only, STARTTLS offered with a certificate for 127.0.0.1 and
+localhost from a test CA written as FOLDER/ca.pem). A login record says whether the session was encrypted by then.
 --port listens on that port instead of a free one.
 """
 import argparse
@@ -100,7 +100,8 @@ def make_tls_context(folder):
             .subject_name(x509.Name([x509.NameAttribute(NameOID.COMMON_NAME, "127.0.0.1")]))
             .issuer_name(ca_name).public_key(key.public_key())
             .serial_number(x509.random_serial_number()).not_valid_before(now).not_valid_after(later)
-            .add_extension(x509.SubjectAlternativeName([x509.IPAddress(ipaddress.ip_address("127.0.0.1"))]),
+            .add_extension(x509.SubjectAlternativeName([x509.IPAddress(ipaddress.ip_address("127.0.0.1")),
+                                                        x509.DNSName("localhost")]),
                            critical=False)
             .sign(ca_key, hashes.SHA256()))
     cert_path = os.path.join(folder, "server.pem")
