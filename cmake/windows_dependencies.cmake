@@ -1,8 +1,8 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # What the Windows build takes from the build machine: the header-only libraries (JSON, CLI11)
 # from the host's include folder, seen through a folder of links that holds only them, so no other
-# host header can reach the cross-compiler. There is no udev on Windows, and no mail library: the
-# mail commands say so and the outbox keeps the mails.
+# host header can reach the cross-compiler; and the mail library, libcurl built for mingw-w64 with
+# Schannel by scripts/build-windows-curl.sh. There is no udev on Windows.
 set(RUR_HOST_INCLUDE_DIR /usr/include CACHE PATH "Where the host's nlohmann/ and CLI/ headers are")
 set(RUR_HOST_HEADERS ${CMAKE_BINARY_DIR}/host-headers)
 file(REMOVE_RECURSE ${RUR_HOST_HEADERS})
@@ -22,3 +22,10 @@ set(THREADS_PREFER_PTHREAD_FLAG ON)
 find_package(Threads REQUIRED)
 # Unicode forms of the Windows calls, and no min/max macros in the way of std::min.
 add_compile_definitions(UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0A00)
+
+set(RUR_WINDOWS_CURL ${CMAKE_BINARY_DIR}/curl CACHE PATH "libcurl for mingw-w64 (scripts/build-windows-curl.sh)")
+find_package(CURL CONFIG PATHS ${RUR_WINDOWS_CURL} NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+if(NOT CURL_FOUND)
+  message(FATAL_ERROR "libcurl for Windows is not in ${RUR_WINDOWS_CURL}: scripts/build-windows.sh builds it there "
+                      "(scripts/build-windows-curl.sh).")
+endif()

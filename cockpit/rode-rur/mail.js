@@ -215,8 +215,20 @@ export class MailPanel {
 
     async flush() {
         announce("Sending the waiting mails…");
-        await this.act("send the queued mail", "FlushOutbox", [], "", "The waiting mails were tried again.",
-                       { timeout: DELIVERY_CALL_MS });
+        const reply = await this.act("send the queued mail", "FlushOutbox", [], "",
+                                     "The waiting mails were tried again.", { timeout: DELIVERY_CALL_MS });
+        // What this flush did itself; an older service answers nothing.
+        const report = reply && reply.length > 0 ? plain(reply[0]) : null;
+        if (report && typeof report.tried === "number") {
+            const parts = [`${report.sent} of ${report.tried} waiting mails sent`];
+            if (report.refused > 0)
+                parts.push(`${report.refused} refused by the server for good`);
+            if (report.given_up > 0)
+                parts.push(`${report.given_up} given up`);
+            if (report.settled_elsewhere > 0)
+                parts.push(`${report.settled_elsewhere} sent or removed by another sender meanwhile`);
+            announce(parts.join("; ") + ".");
+        }
         await this.loadOutbox();
     }
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // rurctl mail-queue [--flush]: the alarm mails that wait in the outbox of the data folder (age,
 // kind, recipients, attempts, the last error); with --flush each is tried now with the stored
-// settings, and what still waits is listed again.
+// settings, what the flush did with them is counted, and what still waits is listed again.
 
 #include <nlohmann/json.hpp>
 
@@ -59,15 +59,28 @@ void PrintMailQueue(const std::string& folder, const std::vector<QueuedMail>& ma
   ListMails(mails, now, out);
 }
 
-int PrintFlushedQueue(const std::string& folder, std::size_t before, const std::vector<QueuedMail>& waiting,
+int PrintFlushedQueue(const std::string& folder, const FlushReport& report, const std::vector<QueuedMail>& waiting,
                       std::int64_t now, bool json, std::ostream& out, std::ostream& err) {
   const std::size_t left = waiting.size();
   if (json) {
-    nlohmann::json report{{"outbox", folder}, {"sent", before - left}, {"mails", MailsJson(waiting, now)}};
-    if (left != 0) report["error"] = std::to_string(left) + (left == 1 ? " mail still waits" : " mails still wait");
-    out << JsonText(report, 2) << '\n';
+    nlohmann::json printed{{"outbox", folder},
+                           {"sent", report.sent},
+                           {"refused", report.refused},
+                           {"given_up", report.givenUp},
+                           {"settled_elsewhere", report.settledElsewhere},
+                           {"mails", MailsJson(waiting, now)}};
+    if (left != 0) printed["error"] = std::to_string(left) + (left == 1 ? " mail still waits" : " mails still wait");
+    out << JsonText(printed, 2) << '\n';
   } else {
-    out << before - left << " of " << before << (before == 1 ? " mail" : " mails") << " sent.\n";
+    // Only what this flush did: another sender may have settled some of the mails meanwhile.
+    out << report.sent << " of " << report.tried << (report.tried == 1 ? " mail" : " mails") << " sent";
+    const auto part = [&out](std::size_t count, const char* what) {
+      if (count != 0) out << "; " << count << ' ' << what;
+    };
+    part(report.refused, "refused by the server for good (the day log names the recipients)");
+    part(report.givenUp, "given up (the day log says why)");
+    part(report.settledElsewhere, "sent or removed by another process meanwhile");
+    out << ".\n";
   }
   if (left == 0) return kExitOk;
   if (!json) ListMails(waiting, now, out);
@@ -96,9 +109,8 @@ int RunMailQueue(CommandContext& context) {
   if (!loaded) return Fail(context, "mail-queue", "no mail settings could be loaded from " + mail.settingsPath());
   MailCenter& center = mail.center();
   center.UseOutbox(folder);
-  const std::size_t before = center.Outbox().size();
-  center.FlushOutbox();
-  return PrintFlushedQueue(folder, before, center.Outbox(), now, json, context.out, context.err);
+  const FlushReport report = center.FlushOutbox();
+  return PrintFlushedQueue(folder, report, center.Outbox(), now, json, context.out, context.err);
 }
 
 }  // namespace rur::cli

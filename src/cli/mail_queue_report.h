@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "notify/mail_center.h"
 #include "notify/queued_mail.h"
 
 namespace rur::cli {
@@ -15,8 +16,9 @@ namespace rur::cli {
 // The waiting mails, their ages counted to `now` (civil seconds).
 void PrintMailQueue(const std::string& folder, const std::vector<QueuedMail>& mails, std::int64_t now, bool json,
                     std::ostream& out);
-// After a flush: how many of `before` went, and what still waits; the exit status (1 while some wait).
-int PrintFlushedQueue(const std::string& folder, std::size_t before, const std::vector<QueuedMail>& waiting,
+// After a flush: what it did with the mails it found, and what still waits; the exit status (1
+// while some wait).
+int PrintFlushedQueue(const std::string& folder, const FlushReport& report, const std::vector<QueuedMail>& waiting,
                       std::int64_t now, bool json, std::ostream& out, std::ostream& err);
 
 }  // namespace rur::cli

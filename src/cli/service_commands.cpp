@@ -396,14 +396,23 @@ int MailQueue(const CommandOptions& options, std::ostream& out, std::ostream& er
   return Guarded("mail-queue", options, out, err, [&] {
     Service service;
     const std::string folder = Read<std::string>(service.MailSettings(), "OutboxFolder");
-    const std::vector<QueuedMail> before = QueuedMails(service.Outbox());
     if (!options.flush) {
-      PrintMailQueue(folder, before, 0, options.json, out);
+      PrintMailQueue(folder, QueuedMails(service.Outbox()), 0, options.json, out);
       return kExitOk;
     }
-    service.Manager()->callMethod("FlushOutbox").onInterface(kManagerInterface).withTimeout(kDeliveryCallLimit);
-    const std::vector<QueuedMail> after = QueuedMails(service.Outbox());
-    return PrintFlushedQueue(folder, before.size(), after, 0, options.json, out, err);
+    Dictionary counted;
+    service.Manager()
+        ->callMethod("FlushOutbox")
+        .onInterface(kManagerInterface)
+        .withTimeout(kDeliveryCallLimit)
+        .storeResultsTo(counted);
+    FlushReport report;
+    report.tried = Read<uint32_t>(counted, "tried");
+    report.sent = Read<uint32_t>(counted, "sent");
+    report.refused = Read<uint32_t>(counted, "refused");
+    report.givenUp = Read<uint32_t>(counted, "given_up");
+    report.settledElsewhere = Read<uint32_t>(counted, "settled_elsewhere");
+    return PrintFlushedQueue(folder, report, QueuedMails(service.Outbox()), 0, options.json, out, err);
   });
 }
 

@@ -1,19 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "notify/curl_mail_transport.h"
 
-#include <arpa/inet.h>
 #include <curl/curl.h>
-#include <dlfcn.h>
-#include <netdb.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <cstring>
-#include <mutex>
 #include <string>
-#include <type_traits>
 
-#include "notify/ehlo_name.h"
+#include "notify/curl_library.h"
+#include "notify/greeting_name.h"
 #include "notify/mail_message.h"
 
 namespace rur {
@@ -29,15 +23,19 @@ struct Exchange {
   std::size_t sent = 0;
   bool messageSent = false;  // the last byte was handed over: only the end of data and the verdict remain
   bool verdictCame = false;  // a reply arrived after that
+  std::string verdict;       // the server's final reply to the message
   bool sessionOpen = false;
   bool transferStarted = false;
+  std::string lastCommand;       // the verb of the last command sent; empty while the greeting is awaited
   std::string pendingRecipient;  // the address of a RCPT TO waiting for its answer
+  std::vector<std::string> accepted;
   std::vector<std::string> rejected;
-  std::string lastRefusal;  // the server's last refusal, which says more than the error code
-  bool tlsOffered = false;  // the server's EHLO lists STARTTLS
-  bool tlsAsked = false;    // STARTTLS sent, its answer awaited
-  std::string tlsRefusal;   // the server offered STARTTLS and then refused it: nothing more may go in clear
-  std::string malformed;    // a reply line that is no SMTP reply: waiting for a proper one is pointless
+  std::string lastRefusal;     // the server's last refusal, which says more than the error code
+  std::string refusedCommand;  // the verb it answered; empty for a refused greeting
+  bool tlsOffered = false;     // the server's EHLO lists STARTTLS
+  bool tlsAsked = false;       // STARTTLS sent, its answer awaited
+  std::string tlsRefusal;      // the server offered STARTTLS and then refused it: nothing more may go in clear
+  std::string malformed;       // a reply line that is no SMTP reply: waiting for a proper one is pointless
   DeliveryEvents* events = nullptr;
   const std::function<bool()>* abort = nullptr;
 };
@@ -85,24 +83,45 @@ bool IsReplyLine(const std::string& line) {
          (line.size() == kCodeLength || line[kCodeLength] == ' ' || line[kCodeLength] == '-');
 }
 
+// The last line of a reply ("550 ..." rather than "550-..."), which settles it.
+bool IsFinalLine(const std::string& reply) { return reply.size() == 3 || reply[3] == ' '; }
+bool IsRefusal(const std::string& reply) { return !reply.empty() && (reply[0] == '4' || reply[0] == '5'); }
+// A 4xx reply: the server may say yes later.
+bool IsTemporary(const std::string& reply) { return !reply.empty() && reply[0] == '4'; }
+
 bool StartsWithNoCase(const std::string& text, const char* prefix) {
   const std::size_t n = std::strlen(prefix);
-  return text.size() >= n && strncasecmp(text.c_str(), prefix, n) == 0;
+  if (text.size() < n) return false;
+  for (std::size_t i = 0; i < n; ++i) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    if (lower(text[i]) != lower(prefix[i])) return false;
+  }
+  return true;
 }
 
-// Follows the protocol exchange: the first MAIL FROM means the session is open, and the answer
-// to each RCPT TO says whether the server takes that recipient.
+// The verb of a command line. The lines of a login in progress are the account and password in
+// base64: they are never kept, and count as the login's.
+std::string CommandVerb(const std::string& command) {
+  for (const char* verb : {"EHLO", "HELO", "STARTTLS", "AUTH", "MAIL FROM", "RCPT TO", "DATA", "RSET", "QUIT"})
+    if (StartsWithNoCase(command, verb)) return verb;
+  return "AUTH";
+}
+
+// Follows the protocol exchange: the first MAIL FROM means the session is open, the answer to
+// each RCPT TO says whether the server takes that recipient, and the reply after the message's
+// end whether it takes the mail.
 int WatchExchange(CURL*, curl_infotype type, char* data, std::size_t size, void* user) {
   auto& exchange = *static_cast<Exchange*>(user);
   if (type == CURLINFO_HEADER_OUT) {
     const std::string command = StripLineEnd(data, size);
-    if (StartsWithNoCase(command, "MAIL FROM:") && !exchange.sessionOpen) {
+    exchange.lastCommand = CommandVerb(command);
+    if (exchange.lastCommand == "MAIL FROM" && !exchange.sessionOpen) {
       exchange.sessionOpen = true;
       if (exchange.events->connected) exchange.events->connected();
     }
     exchange.pendingRecipient.clear();
-    exchange.tlsAsked = StartsWithNoCase(command, "STARTTLS");
-    if (StartsWithNoCase(command, "RCPT TO:")) {
+    exchange.tlsAsked = exchange.lastCommand == "STARTTLS";
+    if (exchange.lastCommand == "RCPT TO") {
       std::string address = command.substr(8);
       if (address.size() >= 2 && address.front() == '<' && address.back() == '>')
         address = address.substr(1, address.size() - 2);
@@ -116,98 +135,55 @@ int WatchExchange(CURL*, curl_infotype type, char* data, std::size_t size, void*
       if (exchange.malformed.empty()) exchange.malformed = reply;
       return 0;
     }
-    if (exchange.messageSent) exchange.verdictCame = true;
-    if (reply[0] == '4' || reply[0] == '5') exchange.lastRefusal = reply;
+    const bool final = IsFinalLine(reply);
+    if (exchange.messageSent) {
+      exchange.verdictCame = true;
+      if (final && exchange.verdict.empty()) exchange.verdict = reply;
+    }
+    if (final && IsRefusal(reply)) {
+      exchange.lastRefusal = reply;
+      exchange.refusedCommand = exchange.lastCommand;
+    }
     if (reply.size() > 4 && reply.starts_with("250") && StartsWithNoCase(reply.substr(4), "STARTTLS"))
       exchange.tlsOffered = true;
-    if (exchange.tlsAsked && exchange.tlsOffered && !reply.empty() && reply[0] != '2') {
+    if (exchange.tlsAsked && exchange.tlsOffered && reply[0] != '2') {
       exchange.tlsRefusal = reply;
       exchange.tlsAsked = false;
     }
-    if (exchange.pendingRecipient.empty()) return 0;
-    // Only the last line of a reply ("550 ..." rather than "550-...") settles it.
-    if (reply.size() >= 3 && (reply.size() == 3 || reply[3] == ' ')) {
-      if (reply[0] == '4' || reply[0] == '5')
-        exchange.rejected.push_back(exchange.pendingRecipient + " (" + reply + ")");
-      exchange.pendingRecipient.clear();
-    }
+    if (exchange.pendingRecipient.empty() || !final) return 0;
+    if (IsRefusal(reply))
+      exchange.rejected.push_back(exchange.pendingRecipient + " (" + reply + ")");
+    else
+      exchange.accepted.push_back(exchange.pendingRecipient);
+    exchange.pendingRecipient.clear();
   }
   return 0;
 }
 
-// The mail library is loaded with the first mail rather than with the program: it brings a TLS
-// stack of some thirty libraries whose start-up code runs as they load (about 6 MB resident), and
-// a program that watches for days may never send a mail.
-struct CurlLibrary {
-  decltype(&curl_global_init) globalInit = nullptr;
-  decltype(&curl_easy_init) easyInit = nullptr;
-  decltype(&curl_easy_setopt) easySetopt = nullptr;
-  decltype(&curl_easy_perform) easyPerform = nullptr;
-  decltype(&curl_easy_cleanup) easyCleanup = nullptr;
-  decltype(&curl_easy_strerror) easyStrerror = nullptr;
-  decltype(&curl_slist_append) slistAppend = nullptr;
-  decltype(&curl_slist_free_all) slistFreeAll = nullptr;
-};
+std::string ServerName(const SmtpAccount& account) { return account.host + " port " + std::to_string(account.port); }
 
-constexpr const char* kCurlLibraryName = "libcurl.so.4";
-
-// The library, started once; null when it cannot be loaded (the reason in `error`).
-const CurlLibrary* MailLibrary(std::string& error) {
-  static CurlLibrary library;
-  static std::string failure;
-  static std::once_flag once;
-  std::call_once(once, [] {
-    void* handle = ::dlopen(kCurlLibraryName, RTLD_NOW | RTLD_LOCAL);
-    if (handle == nullptr) {
-      const char* reason = ::dlerror();
-      failure = reason ? reason : kCurlLibraryName;
-      return;
-    }
-    bool complete = true;
-    const auto bind = [&](auto& function, const char* name) {
-      function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(::dlsym(handle, name));
-      complete = complete && function != nullptr;
-    };
-    bind(library.globalInit, "curl_global_init");
-    bind(library.easyInit, "curl_easy_init");
-    bind(library.easySetopt, "curl_easy_setopt");
-    bind(library.easyPerform, "curl_easy_perform");
-    bind(library.easyCleanup, "curl_easy_cleanup");
-    bind(library.easyStrerror, "curl_easy_strerror");
-    bind(library.slistAppend, "curl_slist_append");
-    bind(library.slistFreeAll, "curl_slist_free_all");
-    if (!complete) {
-      failure = std::string(kCurlLibraryName) + " lacks a function the program needs";
-      return;
-    }
-    library.globalInit(CURL_GLOBAL_DEFAULT);
-  });
-  if (!failure.empty()) {
-    error = failure;
-    return nullptr;
-  }
-  return &library;
+// A refusal in words: `what` the server refused, for now (4xx) or for good (5xx), and its reply.
+std::string RefusalText(const SmtpAccount& account, const std::string& what, const std::string& reply) {
+  return "The mail server " + ServerName(account) + " refused " + what +
+         (IsTemporary(reply) ? " for now, a temporary refusal" : "") + ": \"" + Printable(reply) + "\".";
 }
 
-std::string FailureText(const CurlLibrary& library, CURLcode code, const char* detail, const std::string& lastRefusal,
-                        const SmtpAccount& account, bool aborted) {
-  const std::string server = account.host + " port " + std::to_string(account.port);
+// The failures whose code says more than the server's last reply; empty for the others.
+std::string KnownFailureText(CURLcode code, const char* detail, const Exchange& exchange, const SmtpAccount& account,
+                             bool aborted) {
+  const std::string server = ServerName(account);
+  const std::string& lastRefusal = exchange.lastRefusal;
   switch (code) {
-    case CURLE_WEIRD_SERVER_REPLY:
-      return "The mail server " + server + " sent a malformed reply" +
-             (lastRefusal.empty() ? std::string(detail && *detail ? std::string(" (") + detail + ")" : "")
-                                  : " after \"" + lastRefusal + "\"") +
-             "; the mail stays in the outbox.";
     case CURLE_OPERATION_TIMEDOUT:
       return "The mail server " + server + " did not answer within " + std::to_string(account.timeoutSeconds) + " s.";
     case CURLE_USE_SSL_FAILED:
       if (!lastRefusal.empty())
-        return "The mail server " + server + " refused STARTTLS: \"" + lastRefusal +
-               "\"; the mail is not sent in clear and stays in the outbox.";
+        return "The mail server " + server + " refused STARTTLS: \"" + Printable(lastRefusal) +
+               "\"; the mail is not sent in clear.";
       if (account.login && !account.allowPlainLogin) return std::string(kNoEncryptionText);
       if (!account.caFile.empty())
-        return "The mail server " + server + " offers no encryption, and with a certificate file set the mail " +
-               "goes only over TLS; it stays in the outbox.";
+        return "The mail server " + server + " offers no encryption, and with a certificate file set mail goes " +
+               "only over TLS.";
       break;
     case CURLE_PEER_FAILED_VERIFICATION:
       return "The certificate of the mail server " + server + " could not be verified" +
@@ -217,51 +193,18 @@ std::string FailureText(const CurlLibrary& library, CURLcode code, const char* d
     case CURLE_SSL_CACERT_BADFILE: return "The certificate file " + account.caFile + " cannot be used.";
     case CURLE_LOGIN_DENIED:
       return "The mail server " + server + " refused the login of account \"" + account.account + "\"" +
-             (lastRefusal.empty() ? std::string(".") : ": \"" + lastRefusal + "\".");
+             (lastRefusal.empty() ? std::string(".") : ": \"" + Printable(lastRefusal) + "\".");
     case CURLE_ABORTED_BY_CALLBACK:
       if (aborted) return "Sending mail to " + server + " was given up.";
       break;
     default: break;
   }
-  std::string text = "Sending mail to " + server + " failed: " + library.easyStrerror(code);
-  if (detail && *detail) text += std::string(" (") + detail + ")";
-  if (!lastRefusal.empty()) text += "; the server said \"" + lastRefusal + "\"";
-  return text + ".";
-}
-
-// The address literal of this end of a connection to the server: a datagram socket "connected"
-// there sends nothing, yet the system picks the address it would leave from.
-std::string LocalAddressLiteral(const std::string& host, std::uint16_t port) {
-  constexpr const char* kLoopbackLiteral = "[127.0.0.1]";
-  addrinfo hints{};
-  hints.ai_socktype = SOCK_DGRAM;
-  addrinfo* found = nullptr;
-  if (::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0 || found == nullptr)
-    return kLoopbackLiteral;
-  std::string literal = kLoopbackLiteral;
-  const int probe = ::socket(found->ai_family, SOCK_DGRAM, 0);
-  sockaddr_storage local{};
-  socklen_t length = sizeof(local);
-  if (probe >= 0 && ::connect(probe, found->ai_addr, found->ai_addrlen) == 0 &&
-      ::getsockname(probe, reinterpret_cast<sockaddr*>(&local), &length) == 0) {
-    char text[INET6_ADDRSTRLEN] = {};
-    const void* address = local.ss_family == AF_INET6
-                              ? static_cast<const void*>(&reinterpret_cast<const sockaddr_in6*>(&local)->sin6_addr)
-                              : static_cast<const void*>(&reinterpret_cast<const sockaddr_in*>(&local)->sin_addr);
-    if (::inet_ntop(local.ss_family, address, text, sizeof(text)) != nullptr) literal = AddressLiteral(text);
-  }
-  if (probe >= 0) ::close(probe);
-  ::freeaddrinfo(found);
-  return literal;
+  return {};
 }
 
 // The greeting's name as the URL's path, which the mail library sends in EHLO.
 std::string EhloPath(const SmtpAccount& account) {
-  constexpr std::size_t kHostNameRoom = 256;
-  char hostName[kHostNameRoom] = {};
-  const bool named = ::gethostname(hostName, sizeof(hostName) - 1) == 0;
-  std::string name = named ? EhloName(hostName, "") : std::string();
-  if (name.empty()) name = LocalAddressLiteral(account.host, account.port);
+  const std::string name = GreetingName(account.host, account.port);
   std::string path = "/";
   constexpr const char* kHexDigits = "0123456789ABCDEF";
   for (const char c : name) {
@@ -274,6 +217,59 @@ std::string EhloPath(const SmtpAccount& account) {
     }
   }
   return path;
+}
+
+// What an exchange that did not end well comes to.
+void DescribeFailure(const CurlLibrary& library, CURLcode code, const char* detail, const Exchange& exchange,
+                     const SmtpAccount& account, const OutgoingMail& mail, bool aborted, DeliveryResult& result) {
+  const std::string server = ServerName(account);
+  result.rejected = exchange.rejected;
+  if (!exchange.malformed.empty()) {
+    result.error = "The mail server " + server + " sent a malformed reply: \"" + Printable(exchange.malformed) + "\".";
+    return;
+  }
+  if (!exchange.tlsRefusal.empty()) {
+    result.error = "The mail server " + server + " offered STARTTLS and then refused it: \"" +
+                   Printable(exchange.tlsRefusal) + "\"; the mail is not sent in clear.";
+    return;
+  }
+  // The reply to the message's end answers for every recipient the server had taken, as a reply
+  // to RCPT TO answers for one.
+  if (IsRefusal(exchange.verdict)) {
+    for (const auto& address : exchange.accepted) result.rejected.push_back(address + " (" + exchange.verdict + ")");
+    result.refused = true;
+    result.error = RefusalText(account, "the mail", exchange.verdict);
+    return;
+  }
+  if (!exchange.rejected.empty() && exchange.rejected.size() == mail.recipients.size()) {
+    result.refused = true;
+    bool allTemporary = true;
+    std::string list;
+    for (const auto& refusal : exchange.rejected) {
+      const std::size_t open = refusal.find(" (");
+      allTemporary = allTemporary && open != std::string::npos && IsTemporary(refusal.substr(open + 2));
+      list += (list.empty() ? "" : ", ") + Printable(refusal);
+    }
+    result.error = "The mail server " + server + " refused every recipient" +
+                   (allTemporary ? " for now, a temporary refusal" : "") + ": " + list + ".";
+    return;
+  }
+  // Lost after the end of data: the server may have taken the mail without saying so.
+  result.outcomeUnknown = exchange.messageSent && !exchange.verdictCame;
+  result.serverUnreachable = code == CURLE_OPERATION_TIMEDOUT || code == CURLE_COULDNT_CONNECT ||
+                             code == CURLE_COULDNT_RESOLVE_HOST || code == CURLE_ABORTED_BY_CALLBACK;
+  result.error = KnownFailureText(code, detail, exchange, account, aborted);
+  if (!result.error.empty()) return;
+  if (!exchange.lastRefusal.empty()) {
+    const bool greeting = exchange.refusedCommand.empty();
+    // A server that will not talk now will not talk for the next mail either.
+    result.serverUnreachable = result.serverUnreachable || greeting;
+    result.error = RefusalText(account, greeting ? "the session" : exchange.refusedCommand, exchange.lastRefusal);
+    return;
+  }
+  result.error = "Sending mail to " + server + " failed: " + library.easyStrerror(code);
+  if (detail && *detail) result.error += std::string(" (") + detail + ")";
+  result.error += ".";
 }
 
 }  // namespace
@@ -324,6 +320,9 @@ DeliveryResult CurlMailTransport::Send(const SmtpAccount& account, const Outgoin
   library->easySetopt(curl, CURLOPT_USE_SSL, static_cast<long>(tlsRequired ? CURLUSESSL_ALL : CURLUSESSL_TRY));
   library->easySetopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
   library->easySetopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
+  // Schannel fails a certificate whose revocation cannot be checked, as with a company's own CA
+  // that publishes no list; the certificate itself is still verified. Other TLS layers ignore this.
+  library->easySetopt(curl, CURLOPT_SSL_OPTIONS, static_cast<long>(CURLSSLOPT_REVOKE_BEST_EFFORT));
   if (!account.caFile.empty()) library->easySetopt(curl, CURLOPT_CAINFO, account.caFile.c_str());
   library->easySetopt(curl, CURLOPT_MAIL_FROM, from.c_str());
   library->easySetopt(curl, CURLOPT_MAIL_RCPT, recipients);
@@ -352,25 +351,12 @@ DeliveryResult CurlMailTransport::Send(const SmtpAccount& account, const Outgoin
   library->easySetopt(curl, CURLOPT_ERRORBUFFER, detail);
 
   const CURLcode code = library->easyPerform(curl);
-  result.rejected = exchange.rejected;
   if (code == CURLE_OK) {
     result.delivered = true;
+    result.rejected = exchange.rejected;
     if (events.workEnd) events.workEnd();
-  } else if (!exchange.rejected.empty() && exchange.rejected.size() == mail.recipients.size()) {
-    result.error = "The mail server refused every recipient.";
-  } else if (!exchange.malformed.empty()) {
-    result.error = "The mail server " + account.host + " port " + std::to_string(account.port) +
-                   " sent a malformed reply: \"" + Printable(exchange.malformed) + "\".";
-  } else if (!exchange.tlsRefusal.empty()) {
-    result.error = "The mail server " + account.host + " port " + std::to_string(account.port) +
-                   " offered STARTTLS and then refused it: \"" + exchange.tlsRefusal +
-                   "\"; the mail is not sent in clear and stays in the outbox.";
   } else {
-    result.error = FailureText(*library, code, detail, exchange.lastRefusal, account, abort());
-    result.serverUnreachable = code == CURLE_OPERATION_TIMEDOUT || code == CURLE_COULDNT_CONNECT ||
-                               code == CURLE_COULDNT_RESOLVE_HOST || code == CURLE_ABORTED_BY_CALLBACK;
-    // Lost after the end of data: the server may have taken the mail without saying so.
-    result.outcomeUnknown = exchange.messageSent && !exchange.verdictCame;
+    DescribeFailure(*library, code, detail, exchange, account, mail, abort(), result);
   }
   library->slistFreeAll(recipients);
   library->easyCleanup(curl);

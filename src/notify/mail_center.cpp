@@ -81,7 +81,7 @@ MailCenter::MailCenter(SettingsStore& store, Ui& ui, Clock& clock, MailTransport
 
 MailCenter::~MailCenter() {
   // The window or the sink may be gone by now: only the outbox learns how the last mail went.
-  if (sendingGuard_ || !delivery_.busy()) return;
+  if (testMailInFlight_ || !delivery_.busy()) return;
   while (!delivery_.WaitFor(std::chrono::milliseconds(100))) {
   }
   delivery_.TakeSteps();
@@ -216,6 +216,21 @@ void MailCenter::LoadMailSettings() {
   settingsLoaded_ = true;
   MailRequestFlags &= static_cast<std::uint8_t>(~kMailRequestLoad);
   settingsDirty_ = 0;
+  // Settings loaded again may mend what kept the waiting mails back: they are tried at once.
+  if (loadedBefore_) TryOutboxNow();
+  loadedBefore_ = true;
+}
+
+void MailCenter::TryOutboxNow() {
+  const std::uint64_t now = clock_.nowMs();
+  for (QueuedMail& mail : outbox_)
+    if (mail.id != inFlightId_) mail.dueMs = std::min(mail.dueMs, now);
+  // The mail on its way went with the settings before: should it fail, it goes again at once.
+  if (!inFlightId_.empty()) retryInFlightAtOnce_ = true;
+}
+
+void MailCenter::NoteFate(const std::string& id, MailFate fate) {
+  if (recordingFates_) fates_.emplace_back(id, fate);
 }
 
 bool MailCenter::WriteKindFiles(const MailPageModel& page) {
@@ -522,7 +537,13 @@ void MailCenter::RestOtherMails(const std::string& failedId) {
     if (mail.id != failedId && mail.dueMs <= now) mail.dueMs = until;
 }
 
-void MailCenter::FlushOutbox() {
+FlushReport MailCenter::FlushOutbox() {
+  FlushReport report;
+  report.tried = outbox_.size();
+  std::vector<std::string> tried;
+  for (const QueuedMail& mail : outbox_) tried.push_back(mail.id);
+  recordingFates_ = true;
+  fates_.clear();
   const std::uint64_t now = clock_.nowMs();
   for (QueuedMail& mail : outbox_) mail.dueMs = std::min(mail.dueMs, now);
   FinishDeliveries();
@@ -531,7 +552,11 @@ void MailCenter::FlushOutbox() {
   const auto end = std::chrono::steady_clock::now() +
                    std::chrono::seconds(DeliveryTimeoutSeconds(Setting(kSettingTimeOut))) + kStopMargin;
   for (;;) {
-    std::erase_if(outbox_, [&](const QueuedMail& mail) { return !outboxFiles_.Exists(mail); });
+    std::erase_if(outbox_, [&](const QueuedMail& mail) {
+      if (outboxFiles_.Exists(mail)) return false;
+      NoteFate(mail.id, MailFate::SettledElsewhere);
+      return true;
+    });
     const bool carriedElsewhere = std::any_of(outbox_.begin(), outbox_.end(), [&](const QueuedMail& mail) {
       if (!mail.onDisk || !outboxFiles_.persistent()) return false;
       ClaimedFile probe;
@@ -541,7 +566,20 @@ void MailCenter::FlushOutbox() {
     if (!carriedElsewhere || std::chrono::steady_clock::now() >= end) break;
     std::this_thread::sleep_for(kClaimPollInterval);
   }
+  recordingFates_ = false;
+  // Only the mails that waited when the flush began: one composed meanwhile is another story.
+  for (const auto& [id, fate] : fates_) {
+    if (std::find(tried.begin(), tried.end(), id) == tried.end()) continue;
+    switch (fate) {
+      case MailFate::Sent: ++report.sent; break;
+      case MailFate::Refused: ++report.refused; break;
+      case MailFate::GivenUp: ++report.givenUp; break;
+      case MailFate::SettledElsewhere: ++report.settledElsewhere; break;
+    }
+  }
+  fates_.clear();
   UpdateWaitingNotice();
+  return report;
 }
 
 void MailCenter::ComposeAlarmMails() {
@@ -651,6 +689,7 @@ void MailCenter::StartNextDelivery(std::uint64_t dueBy) {
     const ClaimOutcome claim = ClaimOutboxMail(outboxFiles_, queued, inFlightClaim_, claimError);
     if (claim == ClaimOutcome::Gone) {
       // Another process (rurctl mail-queue --flush) delivered or removed it meanwhile.
+      NoteFate(queued.id, MailFate::SettledElsewhere);
       outbox_.erase(outbox_.begin() + static_cast<std::ptrdiff_t>(i));
       continue;
     }
@@ -709,7 +748,7 @@ void MailCenter::ApplySteps() {
 
 void MailCenter::TakeDeliveryOutcome(bool tellUi) {
   // The test mail takes its own outcome.
-  if (sendingGuard_ || !delivery_.busy()) return;
+  if (testMailInFlight_ || !delivery_.busy()) return;
   if (tellUi) ApplySteps();
   std::optional<DeliveryResult> result = delivery_.TakeResult();
   if (!result) return;
@@ -719,6 +758,8 @@ void MailCenter::TakeDeliveryOutcome(bool tellUi) {
     ClaimedFile& claim;
     ~ReleaseClaim() { claim.Release(); }
   } releaseClaim{inFlightClaim_};
+  const bool retryAtOnce = retryInFlightAtOnce_;
+  retryInFlightAtOnce_ = false;
   const auto found =
       std::find_if(outbox_.begin(), outbox_.end(), [&](const QueuedMail& mail) { return mail.id == inFlightId_; });
   const std::string deliveredId = inFlightId_;
@@ -727,7 +768,22 @@ void MailCenter::TakeDeliveryOutcome(bool tellUi) {
   report.rejected.insert(report.rejected.end(), result->rejected.begin(), result->rejected.end());
   if (found == outbox_.end()) return;
   const std::size_t index = static_cast<std::size_t>(found - outbox_.begin());
-  if (!result->delivered) {
+  // A failed attempt: the mail waits for its next turn, or for none when the settings changed
+  // while it was on its way.
+  const auto keepForLater = [&](const std::string& error) {
+    if (tellUi) {
+      RecordFailure(index, error);
+    } else {
+      ++found->attempts;
+      found->lastError = error;
+      std::string ignored;
+      outboxFiles_.Save(*found, outbox_, ignored);
+    }
+    if (!retryAtOnce) return;
+    for (QueuedMail& mail : outbox_)
+      if (mail.id == deliveredId) mail.dueMs = clock_.nowMs();
+  };
+  if (!result->delivered && !result->refused) {
     std::string error = result->error;
     if (result->outcomeUnknown) {
       // The server may have the mail: one more copy under the same Message-ID lets receivers fold
@@ -742,6 +798,7 @@ void MailCenter::TakeDeliveryOutcome(bool tellUi) {
         if (tellUi) ui_.panel(kMailProgressPanel, line);
         std::string removeError;
         outboxFiles_.Remove(*found, removeError);
+        NoteFate(found->id, MailFate::GivenUp);
         outbox_.erase(found);
         report.text = line;
         lastReport_ = report;
@@ -755,23 +812,16 @@ void MailCenter::TakeDeliveryOutcome(bool tellUi) {
     }
     report.text = error;
     lastReport_ = report;
-    if (tellUi) {
-      RecordFailure(index, error);
-    } else {
-      ++found->attempts;
-      found->lastError = error;
-      std::string ignored;
-      outboxFiles_.Save(*found, outbox_, ignored);
-    }
+    keepForLater(error);
     // The next mail would wait for the same silent server: this pass ends here.
-    if (result->serverUnreachable) RestOtherMails(deliveredId);
+    if (result->serverUnreachable && !retryAtOnce) RestOtherMails(deliveredId);
     return;
   }
-  report.outcome = MailOutcome::Sent;
-  report.text = std::string(kSendSuccessText);
+  report.outcome = result->delivered ? MailOutcome::Sent : MailOutcome::Failed;
+  report.text = result->delivered ? std::string(kSendSuccessText) : result->error;
   lastReport_ = report;
-  // Each refusal is "address (reply)": a permanent one (5xx) goes to the day log, a temporary one
-  // (4xx) keeps the mail in the outbox for that recipient only.
+  // Each refusal is "address (reply)", at RCPT TO or at the message's end: a permanent one (5xx)
+  // goes to the day log, a temporary one (4xx) keeps the mail in the outbox for that recipient.
   std::vector<std::string> retryFor;
   std::string temporaryReplies;
   for (const auto& rejected : result->rejected) {
@@ -790,20 +840,15 @@ void MailCenter::TakeDeliveryOutcome(bool tellUi) {
   }
   if (!retryFor.empty()) {
     found->recipients = retryFor;
-    const std::string error = "The mail server refused for now " + temporaryReplies + "; the mail is kept for " +
-                              (retryFor.size() == 1 ? "that recipient" : "those recipients") + " and retried.";
-    if (tellUi) {
-      RecordFailure(index, error);
-    } else {
-      ++found->attempts;
-      found->lastError = error;
-      std::string ignored;
-      outboxFiles_.Save(*found, outbox_, ignored);
-    }
+    const std::string what = retryFor.size() == 1 ? "that recipient" : "those recipients";
+    keepForLater(result->delivered ? "The mail server refused for now " + temporaryReplies + "; the mail is kept for " +
+                                         what + " and retried."
+                                   : result->error + " The mail is kept for " + what + " and retried.");
     return;
   }
   std::string error;
   if (!outboxFiles_.Remove(*found, error) && tellUi) ui_.panel(kMailProgressPanel, "Outbox: " + error);
+  NoteFate(found->id, result->delivered ? MailFate::Sent : MailFate::Refused);
   outbox_.erase(found);
   if (!tellUi) return;
   if (!report.rejected.empty()) {
@@ -828,6 +873,7 @@ void MailCenter::RecordFailure(std::size_t index, const std::string& error) {
     ui_.panel(kMailProgressPanel, line);
     std::string removeError;
     outboxFiles_.Remove(mail, removeError);
+    NoteFate(mail.id, MailFate::GivenUp);
     outbox_.erase(outbox_.begin() + static_cast<std::ptrdiff_t>(index));
   } else {
     const std::int64_t delay = RetryDelaySeconds(mail.attempts);
@@ -877,11 +923,17 @@ MailReport MailCenter::SendTestMail() {
     report.text = kSettingsNotReadyText;
     return report;
   }
-  if (sendingGuard_ || delivery_.busy()) {
-    report.text = "A mail is being sent already.";
+  if (sendingGuard_) {
+    report.text = "A test mail is being sent already.";
     return report;
   }
   SendingGuardHold hold(sendingGuard_);
+  // An outbox mail on its way (tried at once after the settings changed, say) ends first: one
+  // exchange at a time. Nothing else starts from the outbox meanwhile.
+  while (delivery_.busy()) {
+    if (!delivery_.WaitFor(std::chrono::milliseconds(50))) ui_.pump();
+    TakeDeliveryOutcome();
+  }
   std::vector<std::string> body = {"[" + std::string(ApplicationTitle) + "] E-Mail test!"};
   body.insert(body.end(), systemInfoText_.begin(), systemInfoText_.end());
   SmtpAccount account;
@@ -895,6 +947,7 @@ MailReport MailCenter::SendTestMail() {
   }
 
   smtpState_ = kSmtpDisconnected;
+  testMailInFlight_ = true;
   delivery_.Start(std::move(account), std::move(mail));
   std::optional<DeliveryResult> result;
   while (!result) {
@@ -903,6 +956,7 @@ MailReport MailCenter::SendTestMail() {
     result = delivery_.TakeResult();
     if (!result) ui_.pump();
   }
+  testMailInFlight_ = false;
   report.rejected.insert(report.rejected.end(), result->rejected.begin(), result->rejected.end());
   const bool sent = result->delivered && smtpState_ == kSmtpSent;
   smtpState_ = kSmtpDisconnected;

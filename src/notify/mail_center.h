@@ -6,8 +6,9 @@
 //
 // Alarms wait in a queue until the mail thread composes them: the alarms of one kind that wait
 // together go in one mail, each kind in its own. A composed mail goes to the outbox (a file of
-// the data folder) before its first attempt and leaves it once delivered; a failed mail is tried
-// again later with a growing delay, for three days, across restarts.
+// the data folder) before its first attempt and leaves it once delivered or refused for good; a
+// failed mail is tried again later with a growing delay, for three days, across restarts, and at
+// once when the settings are loaded again (they may mend what failed).
 //
 // All of it runs on the engine's main context except the SMTP exchange itself, which runs on a
 // worker thread bounded by the time-out; the mail thread takes its outcome at its next look, so
@@ -22,6 +23,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "notify/background_delivery.h"
@@ -63,6 +65,15 @@ struct MailReport {
   std::vector<std::string> rejected;    // recipients refused, with the reason
 };
 
+// What became of the mails a flush found waiting.
+struct FlushReport {
+  std::size_t tried = 0;             // mails in the outbox when the flush began
+  std::size_t sent = 0;              // delivered by this flush
+  std::size_t refused = 0;           // refused for good by the server (the day log names each recipient)
+  std::size_t givenUp = 0;           // three days old, or twice sent without an answer
+  std::size_t settledElsewhere = 0;  // delivered or removed by another sender meanwhile
+};
+
 // One alarm as the monitor raised it: its sentence and the device's information block.
 struct RaisedAlarm {
   std::uint8_t kind = 0;
@@ -86,6 +97,8 @@ class MailCenter {
   // At program start: completes an older key (account from the sender address, the suppress
   // mask) and asks the mail thread to load the settings.
   void StartUp();
+  // Loads the stored settings; a load after the first tries every waiting mail at once, as new
+  // settings may mend what held it back.
   void LoadMailSettings();
   // Stores the page; false (after a message box) when a value or file could not be written.
   bool SaveMailSettings(MailPageModel& page);
@@ -121,8 +134,9 @@ class MailCenter {
   // that is due now (each bounded by its time-out); mails that fail stay in the outbox.
   void FinishDeliveries();
   // Tries every waiting mail now, whatever its schedule, and waits for the outcomes. A pass ends
-  // at the first server that does not answer: the rest wait for the next one.
-  void FlushOutbox();
+  // at the first server that does not answer: the rest wait for the next one. The report counts
+  // what this flush did itself; what still waits is in Outbox().
+  FlushReport FlushOutbox();
   // At a stop: the mails due are tried within one time-out in all; the mail still in flight then
   // is given up and stays in the outbox. Mails that could not be kept there are lost: see below.
   void StopDeliveries();
@@ -182,6 +196,11 @@ class MailCenter {
   // FinishDeliveries, with a real-time end after which nothing starts and the delivery in flight
   // is given up.
   void FinishDeliveriesBy(std::optional<std::chrono::steady_clock::time_point> end);
+  enum class MailFate { Sent, Refused, GivenUp, SettledElsewhere };
+  // Every waiting mail due now, the one in flight as soon as it failed.
+  void TryOutboxNow();
+  // A mail left the outbox: a flush counts how.
+  void NoteFate(const std::string& id, MailFate fate);
   // A server that did not answer: the other mails due now wait as long as this one.
   void RestOtherMails(const std::string& failedId);
   // The outcome of the delivery in flight, once it ended. `tellUi` false: only the outbox learns it.
@@ -212,6 +231,7 @@ class MailCenter {
   std::string defaultMailFolder_;
   bool settingsKeyExists_ = false;
   bool settingsLoaded_ = false;
+  bool loadedBefore_ = false;
   std::uint8_t settingsDirty_ = 0;
 
   bool allowPlainLogin_ = false;
@@ -230,12 +250,16 @@ class MailCenter {
   ClaimedFile inFlightClaim_;  // held from before the connection until its outcome is saved
   std::string lastSaveError_;
   std::vector<QueuedMail> lostMails_;
+  bool retryInFlightAtOnce_ = false;  // the settings changed while the mail in flight was on its way
+  bool recordingFates_ = false;       // a flush runs
+  std::vector<std::pair<std::string, MailFate>> fates_;
   std::string waitingNotice_;
   std::function<void(const std::string&)> logSink_;
   RefusalSink refusalSink_;
 
   BackgroundDelivery delivery_;
-  bool sendingGuard_ = false;  // the test mail waits for its delivery
+  bool sendingGuard_ = false;      // a test mail is being sent: nothing starts from the outbox
+  bool testMailInFlight_ = false;  // the exchange in flight is the test mail's, which takes its own outcome
   bool dispatching_ = false;
   std::uint8_t smtpState_ = 0;
   std::optional<std::uint64_t> lastThreadLookMs_;

@@ -47,11 +47,15 @@ struct DeliveryEvents {
 struct DeliveryResult {
   bool delivered = false;             // the server accepted the message for at least one recipient
   std::string error;                  // why not, or what went wrong after acceptance
-  std::vector<std::string> rejected;  // recipients the server refused, with its answer
+  std::vector<std::string> rejected;  // recipients the server refused, as "address (reply)"
   // The whole message went out and the server's verdict never came: it may have the mail.
   bool outcomeUnknown = false;
-  // The server did not answer in time or could not be reached: the next mail would fare the same.
+  // The server did not answer in time, could not be reached or would not talk: the next mail
+  // would fare the same.
   bool serverUnreachable = false;
+  // The server refused the mail for every recipient (each one's reply in `rejected`), at RCPT TO
+  // or at the message's end: a 5xx is final for that recipient, a 4xx a refusal for now.
+  bool refused = false;
 };
 
 class MailTransport {

@@ -208,9 +208,9 @@ void ManagerObject::GetOutbox(sdbus::Result<std::vector<std::map<std::string, sd
             {{"id", sdbus::Variant(mail.id)},
              {"kind", sdbus::Variant(static_cast<uint32_t>(mail.kind))},
              {"caption", sdbus::Variant(OutboxCaption(mail.kind))},
-             {"recipients", sdbus::Variant(mail.recipients)},
+             {"recipients", sdbus::Variant(BusTexts(mail.recipients))},
              {"attempts", sdbus::Variant(static_cast<uint32_t>(mail.attempts))},
-             {"last_error", sdbus::Variant(mail.lastError)},
+             {"last_error", sdbus::Variant(BusText(mail.lastError))},
              {"raised_at", sdbus::Variant(static_cast<int64_t>(mail.raisedAt))},
              {"age_seconds", sdbus::Variant(static_cast<int64_t>(std::max<std::int64_t>(0, now - mail.raisedAt)))}});
       reply->returnResults(answer);
@@ -218,11 +218,24 @@ void ManagerObject::GetOutbox(sdbus::Result<std::vector<std::map<std::string, sd
   });
 }
 
-void ManagerObject::FlushOutbox(sdbus::Result<>&& result) {
-  ChangeMail(std::move(result), "sending the waiting mails", [this] {
-    context_.engine.program().mail().FlushOutbox();
-    return Failure{};
-  });
+void ManagerObject::FlushOutbox(sdbus::Result<std::map<std::string, sdbus::Variant>>&& result) {
+  auto reply = Keep(std::move(result));
+  context_.authority.Check(
+      Authority::SenderOf(getObject()), kActionManageMail, "sending the waiting mails",
+      [this, reply](std::optional<sdbus::Error> refusal) {
+        if (refusal) return reply->returnError(*refusal);
+        context_.engine.Post([this, reply] {
+          const FlushReport report = context_.engine.program().mail().FlushOutbox();
+          context_.bus.Post([reply, report] {
+            const auto count = [](std::size_t n) { return sdbus::Variant(static_cast<uint32_t>(n)); };
+            reply->returnResults(Dictionary{{"tried", count(report.tried)},
+                                            {"sent", count(report.sent)},
+                                            {"refused", count(report.refused)},
+                                            {"given_up", count(report.givenUp)},
+                                            {"settled_elsewhere", count(report.settledElsewhere)}});
+          });
+        });
+      });
 }
 
 }  // namespace rur::service

@@ -46,7 +46,7 @@ class ManagerObject final
   void RemoveRecipient(sdbus::Result<>&& result, std::string kind, std::string address) override;
   void SendTestMail(sdbus::Result<>&& result) override;
   void GetOutbox(sdbus::Result<std::vector<std::map<std::string, sdbus::Variant>>>&& result) override;
-  void FlushOutbox(sdbus::Result<>&& result) override;
+  void FlushOutbox(sdbus::Result<std::map<std::string, sdbus::Variant>>&& result) override;
   std::vector<sdbus::ObjectPath> Enclosures() override;
   // Asks polkit for manage-mail, then runs `change` on the engine's thread (the stored settings
   // and the service's own mail centre) and answers with its failure, if any.

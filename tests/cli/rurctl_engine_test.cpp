@@ -527,7 +527,7 @@ TEST_F(RurctlTest, UndeliveredAlarmMailWaitsInTheOutboxUntilAFlushDeliversIt) {
     for (const auto& mail : server.Mails()) ++copies[mail.Header("Message-ID")];
     return copies;
   };
-  // Two flushes at once: each mail goes to one of them, once.
+  // Two flushes at once: each mail goes to one of them, once, and each counts only its own.
   queueForty("a");
   const std::vector<std::string> flush{"--simulate", "--virtual-time", "--data-dir", "data", "mail-queue", "--flush"};
   const pid_t first = StartRurctl(flush, "first-");
@@ -536,6 +536,14 @@ TEST_F(RurctlTest, UndeliveredAlarmMailWaitsInTheOutboxUntilAFlushDeliversIt) {
   EXPECT_EQ(WaitExit(second), 0);
   EXPECT_EQ(sink.Mails().size(), 41u);
   EXPECT_EQ(messageIds(sink).size(), 41u);
+  std::size_t claimed = 0;
+  for (const char* tag : {"first-", "second-"}) {
+    const std::string out = Read(dir_ / (std::string(tag) + "out.txt"));
+    std::size_t sent = 0, found = 0;
+    ASSERT_EQ(std::sscanf(out.c_str(), "%zu of %zu mails sent", &sent, &found), 2) << out;
+    claimed += sent;
+  }
+  EXPECT_EQ(claimed, 40u);
 
   // A server that loses every third connection after the end of DATA: the mails it may have are
   // sent once more under the same Message-ID, and no more.

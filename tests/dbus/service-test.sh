@@ -8,7 +8,10 @@
 # python3-dbusmock), and the backup and the mail setting work with it.
 # The enclosure's object is named after its identity and listed by the root's ObjectManager; a
 # second rode-rurd leaves without writing anything; descriptors that are not open for reading (an
-# image) or writing (a backup) are refused at the call.
+# image) or writing (a backup) are refused at the call. The pull's alarm mail finds
+# the mail server's port closed and waits in the outbox; a mail setting changed through the
+# service tries it at once, and the right port written to the settings file and SIGHUP deliver it
+# to a local SMTP server (tests/notify/smtp_sink.py) within 5 s.
 # Runs on the real clock: the scenario pulls HDD2 10 s after the start.
 # usage: service-test.sh RODE-RURD RURCTL SCENARIO
 set -euo pipefail
@@ -25,8 +28,22 @@ start_private_bus "$work"
 name=org.roderur.RodeRur1
 call() { gdbus call --system --dest "$name" "$@"; }
 
+# A port on the loopback where nothing listens.
+closed_port() { /usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
+mkdir -p "$work/data"
+cat >"$work/data/KV_RODE_RUR.reg" <<REG
+[SOFTWARE\\KV_RODE_RUR]
+"Port"="$(closed_port)"
+"SMTP"="127.0.0.1"
+"Addr"="rur@example.com"
+"TimeOut"="2"
+"ToAddrCount"=dword:00000001
+"ToAddr_00"="ops@example.com"
+REG
+chmod 600 "$work/data/KV_RODE_RUR.reg"
 "$service" --simulate="$scenario" --data-dir "$work/data" >"$work/service.log" 2>&1 &
-pids+=($!)
+service_pid=$!
+pids+=($service_pid)
 gdbus monitor --system --dest "$name" >"$work/signals.log" 2>&1 &
 pids+=($!)
 wait_for_service_name || fail "the service did not take $name"
@@ -78,11 +95,12 @@ if "$python" -c "import dbusmock" 2>/dev/null; then
   "$python" -m dbusmock --system --template polkitd >"$work/polkit.log" 2>&1 &
   pids+=($!)
   polkit() { gdbus call --system --dest org.freedesktop.PolicyKit1 --object-path /org/freedesktop/PolicyKit1/Authority "$@"; }
+  have_polkit=1
   for _ in $(seq 100); do polkit --method org.freedesktop.DBus.Peer.Ping >/dev/null 2>&1 && break; sleep 0.1; done
   backup=$work/flash.bin
   head -c 8192 /dev/zero >"$work/image.bin"
   for command in "firmware-backup $backup --length 65536" "firmware $work/image.bin --yes" \
-    "mail-set SMTP smtp.example.org"; do
+    "mail-set SMTP localhost"; do
     set +e
     refusal=$("$rurctl" $command 2>&1)
     refused=$?
@@ -91,11 +109,11 @@ if "$python" -c "import dbusmock" 2>/dev/null; then
     [[ $refusal == *"not authorized"* ]] || fail "rurctl $command without consent says: $refusal"
   done
   [ ! -e "$backup" ] && [ ! -e "$backup.part" ] || fail "a refused backup left a file"
-  grep -q smtp.example.org "$work/data/KV_RODE_RUR.reg" 2>/dev/null && fail "a refused mail setting was stored"
+  grep -q localhost "$work/data/KV_RODE_RUR.reg" 2>/dev/null && fail "a refused mail setting was stored"
   polkit --method org.freedesktop.DBus.Mock.SetAllowed "['org.roderur.RodeRur1.manage-mail']" >/dev/null
-  "$rurctl" mail-set SMTP smtp.example.org >"$work/mail.out" 2>&1 || fail "the allowed mail setting: $(cat "$work/mail.out")"
+  "$rurctl" mail-set SMTP localhost >"$work/mail.out" 2>&1 || fail "the allowed mail setting: $(cat "$work/mail.out")"
   settings=$(call --object-path /org/roderur/RodeRur1 --method org.roderur.RodeRur1.Manager.GetMailSettings)
-  [[ $settings == *"'SMTP': <'smtp.example.org'>"* ]] || fail "the service does not show the new setting: $settings"
+  [[ $settings == *"'SMTP': <'localhost'>"* ]] || fail "the service does not show the new setting: $settings"
   polkit --method org.freedesktop.DBus.Mock.SetAllowed "['org.roderur.RodeRur1.backup-firmware']" >/dev/null
   "$rurctl" firmware-backup "$backup" --length 65536 >"$work/backup.out" 2>&1 || fail "the allowed backup: $(cat "$work/backup.out")"
   [ "$(stat -c %s "$backup")" -eq 65536 ] || fail "the backup holds $(stat -c %s "$backup") bytes"
@@ -152,4 +170,31 @@ change_line=$(grep -n "$enclosure: org.freedesktop.DBus.Properties.PropertiesCha
 [ -n "$event_line" ] || fail "no Event signal for the pulled member"
 [ -n "$change_line" ] || fail "no PropertiesChanged of the enclosure's members"
 [ "$event_line" -lt "$change_line" ] || fail "PropertiesChanged came before the Event"
+
+# The pull's alarm mail: the server's port is closed, so it waits in the outbox for its next turn,
+# a minute later. A changed setting does not wait for that.
+attempts() { sed -n 's/^Attempts: \([0-9]*\).*/\1/p' "$work"/data/outbox/*.mail 2>/dev/null | head -1; }
+for _ in $(seq 100); do [ "$(attempts)" = 1 ] && break; sleep 0.1; done
+[ "$(attempts)" = 1 ] || fail "the alarm mail did not fail once and wait in the outbox: $(ls "$work/data/outbox" 2>&1)"
+if [ -n "${have_polkit:-}" ]; then
+  polkit --method org.freedesktop.DBus.Mock.SetAllowed "['org.roderur.RodeRur1.manage-mail']" >/dev/null
+  "$rurctl" mail-set Port "$(closed_port)" >"$work/mail.out" 2>&1 || fail "mail-set Port: $(cat "$work/mail.out")"
+  for _ in $(seq 50); do [ "$(attempts)" = 2 ] && break; sleep 0.1; done
+  [ "$(attempts)" = 2 ] || fail "a port set through the service did not try the waiting mail at once"
+fi
+mkdir -p "$work/sink"
+/usr/bin/python3 "$(dirname "$0")/../notify/smtp_sink.py" --folder "$work/sink" >"$work/sink.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do [ -s "$work/sink/port" ] && break; sleep 0.1; done
+[ -s "$work/sink/port" ] || fail "the SMTP server did not start: $(cat "$work/sink.log")"
+sed -i -e "s/^\"Port\"=.*/\"Port\"=\"$(cat "$work/sink/port")\"/" -e 's/^"SMTP"=.*/"SMTP"="127.0.0.1"/' \
+  "$work/data/KV_RODE_RUR.reg"
+hangup=$(date +%s%N)
+kill -HUP "$service_pid"
+for _ in $(seq 50); do [ -e "$work/sink/mail-1.eml" ] && break; sleep 0.1; done
+[ -e "$work/sink/mail-1.eml" ] || fail "the alarm mail did not arrive within 5 s of SIGHUP"
+echo "the alarm mail arrived $((($(date +%s%N) - hangup) / 1000000)) ms after SIGHUP"
+grep -q "Hard Disk Drive fail" "$work/sink/mail-1.eml" || fail "the mail that arrived is no alarm: $(cat "$work/sink/mail-1.eml")"
+for _ in $(seq 20); do [ -z "$(ls -A "$work/data/outbox")" ] && break; sleep 0.1; done
+[ -z "$(ls -A "$work/data/outbox")" ] || fail "the delivered mail is still in the outbox"
 echo "PASS"

@@ -8,7 +8,11 @@
 #  2. a member fails on the simulated enclosure: rurctl monitor --json prints a mail-refused event
 #     for the refused address, the day log names it, and the other recipient's mailbox gets the
 #     alarm, whose 3000-character contents line arrives intact in lines of at most 998 bytes, free
-#     of defects as Python's email parser sees them.
+#     of defects as Python's email parser sees them;
+#  3. the enclosure is unplugged: Postfix refuses that alarm's subject at the end of the message
+#     (header_checks REJECT, "550 5.7.1 content refused by policy"), and rurctl monitor --json prints
+#     a mail-refused event with that reply for the recipient the server had taken, the day log
+#     names it, and the mail is not kept to be tried again.
 # Postfix's master runs as root only: run as a user, the test asks sudo (without a password) and
 # skips when it cannot.
 # usage: postfix-test.sh RURCTL
@@ -136,7 +140,9 @@ smtpd_sasl_path = private/auth
 smtpd_sasl_auth_enable = yes
 smtpd_relay_restrictions = permit_sasl_authenticated, reject_unauth_destination
 smtpd_recipient_restrictions = reject_unlisted_recipient, permit_sasl_authenticated, reject
+header_checks = regexp:$work/header_checks
 CONF
+printf '/^Subject: .*Device Removed/ REJECT content refused by policy\n' >"$work/header_checks"
 # The services of the distribution's master.cf, none of them chrooted (the queue is ours, without
 # the system files a chroot needs) and without the pipes to other mail systems, and the submission
 # service on the test port.
@@ -205,4 +211,28 @@ for _ in $(seq 300); do
 done
 python3 "$here/check_delivery.py" --events "$work/events.json" --day-log "$work/day.log" --mailbox "$mailbox" \
   --long-line "$long_line" --refused gone@example.org || fail "the delivered alarm"
+
+# A mail the server refuses at its end is refused for good, like a recipient refused at RCPT TO.
+cat >"$work/unplugged.json" <<'JSON'
+{"name": "unplugged", "drives": [
+  {"number": 1, "type": "enclosure", "mode": "mirroring", "fan": 2650, "temperature": 37,
+   "members": [{"model": "KESTREL KD1000SX", "serial": "KD3", "capacity": 1953525168},
+               {"model": "KESTREL KD1000SX", "serial": "KD4", "capacity": 1953525168}]}],
+  "timeline": [{"at": 30, "drive": 1, "event": "unplugged"}]}
+JSON
+"$rurctl" --simulate="$work/unplugged.json" "${run[@]}" monitor --for 60 --json >"$work/refused.json" \
+  2>"$work/refused.err" || { cat "$work/refused.err"; fail "monitor of the unplugged enclosure"; }
+python3 - "$work/refused.json" <<'PYTHON' || fail "the refusal at the message's end"
+import json, sys
+events = [json.loads(line) for line in open(sys.argv[1], encoding="utf-8") if line.strip()]
+refused = {e["recipient"]: e for e in events if e.get("event") == "mail-refused"}
+ops = refused.get("ops@example.org")
+if not ops or ops["code"] != 550 or ops["text"] != "5.7.1 content refused by policy":
+    sys.exit(f"no mail-refused event for ops@example.org with Postfix's reply: {list(refused.values())}")
+PYTHON
+"$rurctl" --simulate="$work/unplugged.json" "${run[@]}" log >"$work/day.log" 2>&1 || fail "log"
+grep -q 'refused for ops@example.org by the server: "550 5.7.1 content refused by policy"' "$work/day.log" ||
+  fail "the day log does not name the refusal: $(tail -5 "$work/day.log")"
+"$rurctl" --simulate "${run[@]}" mail-queue >"$work/queue.out" 2>&1 || fail "mail-queue"
+grep -q "No mail waits" "$work/queue.out" || fail "the refused mail waits to be tried again: $(cat "$work/queue.out")"
 echo "PASS"

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <future>
 
 #include <filesystem>
@@ -366,10 +367,13 @@ TEST_F(MailFixture, AlarmsThatCannotGoAreDroppedAndFailuresDoNotStopTheMail) {
     store.key.Set("TimeOut", SettingsValue::String(c.timeOut));
     center.MailRequestFlags |= kMailRequestLoad;
     const std::size_t before = transport.calls.size();
+    // The mails that could not even start wait; a mended port takes them at once.
+    const std::size_t waiting = center.Outbox().size();
     center.RequestAlarm(kAlarmDriveFailure, {"x"});
     center.MailDispatch();
     center.FinishDeliveries();
-    EXPECT_EQ(transport.calls.size() - before, c.sent ? 1u : 0u) << c.port;
+    EXPECT_EQ(transport.calls.size() - before, c.sent ? waiting + 1 : 0u) << c.port;
+    EXPECT_EQ(center.Outbox().size(), c.sent ? 0u : waiting + 1) << c.port;
     if (c.sent) {
       EXPECT_EQ(transport.calls.back().account.timeoutSeconds, c.seconds);
     } else {
@@ -377,6 +381,79 @@ TEST_F(MailFixture, AlarmsThatCannotGoAreDroppedAndFailuresDoNotStopTheMail) {
                 "The SMTP port \"" + std::string(c.port) + "\" is not a port number (1 to 65535).");
     }
   }
+}
+
+TEST_F(MailFixture, ChangedSettingsTryTheOutboxAtOnceAndAFlushCountsWhatItDid) {
+  mailtest::ScratchFolder data;
+  center.UseOutbox(data.file("outbox"));
+  StoredAndLoaded({"a@example.com"});
+  transport.answer = DeliveryResult{false, "Sending mail to mail.example.com port 25 failed: refused.", {}};
+  center.RequestAlarm(kAlarmDriveFailure, {"first"});
+  center.MailDispatch();
+  center.FinishDeliveries();
+  ASSERT_EQ(center.Outbox().size(), 1u);
+
+  // The settings change while the retry is on its way with the old ones: when it fails, it goes
+  // again at once, with the new port, rather than in ten minutes.
+  std::promise<void> release, entered;
+  std::shared_future<void> released = release.get_future().share();
+  std::atomic<bool> held{false};
+  transport.during = [released, &entered, &held] {
+    if (held.exchange(true)) return;  // the first call only
+    entered.set_value();
+    released.wait();
+  };
+  clock.advanceMs(60000);
+  center.EmailThreadTick();
+  entered.get_future().wait();
+  ASSERT_EQ(transport.calls.size(), 2u);
+  store.key.Set("Port", SettingsValue::String("587"));
+  center.MailRequestFlags |= kMailRequestLoad;
+  center.MailDispatch();
+  transport.answer = DeliveryResult{true, {}, {}};
+  transport.nextAnswers = {DeliveryResult{false, "Sending mail to mail.example.com port 25 failed: refused.", {}}};
+  release.set_value();
+  center.FinishDeliveries();
+  transport.during = nullptr;
+  ASSERT_EQ(transport.calls.size(), 3u);
+  EXPECT_EQ(transport.calls[2].account.port, 587);
+  EXPECT_TRUE(center.Outbox().empty());
+
+  // A flush counts what it did itself: sent, refused for good (the server's 554 to the message's
+  // end), and what another sender settled meanwhile (its file gone).
+  transport.answer = DeliveryResult{false, "Sending mail to mail.example.com port 587 failed: refused.", {}};
+  for (const char* alarm : {"one", "two", "three", "four"}) {
+    center.RequestAlarm(kAlarmDriveFailure, {alarm});
+    center.MailDispatch();
+    center.FinishDeliveries();
+  }
+  ASSERT_EQ(center.Outbox().size(), 4u);
+  const std::string refusal = "a@example.com (554 5.7.1 content refused by policy)";
+  DeliveryResult refused{
+      false, "The mail server refused the mail: \"554 5.7.1 content refused by policy\".", {refusal}};
+  refused.refused = true;
+  transport.nextAnswers = {DeliveryResult{true, {}, {}}, refused};
+  transport.answer = DeliveryResult{false, "Sending mail to mail.example.com port 587 failed: refused.", {}};
+  std::filesystem::remove(std::filesystem::path(data.file("outbox")) / (center.Outbox()[3].id + ".mail"));
+  std::vector<std::string> logged;
+  center.SetLogSink([&](const std::string& line) { logged.push_back(line); });
+  const FlushReport report = center.FlushOutbox();
+  EXPECT_EQ(report.tried, 4u);
+  EXPECT_EQ(report.sent, 1u);
+  EXPECT_EQ(report.refused, 1u);
+  EXPECT_EQ(report.settledElsewhere, 1u);
+  ASSERT_EQ(center.Outbox().size(), 1u);
+  EXPECT_EQ(center.Outbox()[0].body.front(), "three");
+  EXPECT_EQ(logged, std::vector<std::string>{"Mail \"" + kPrefix +
+                                             "Hard Disks Fail\" refused for a@example.com by the server: "
+                                             "\"554 5.7.1 content refused by policy\", "});
+  // A refusal for good is not tried again.
+  clock.advanceMs(3600000);
+  transport.answer = DeliveryResult{true, {}, {}};
+  center.EmailThreadTick();
+  center.FinishDeliveries();
+  EXPECT_TRUE(center.Outbox().empty());
+  EXPECT_EQ(transport.calls.back().mail.body.front(), "three");
 }
 
 TEST_F(MailFixture, TestMailGoesToTheSenderOnceTheSettingsAreSaved) {

@@ -117,29 +117,33 @@ TEST_F(SmtpFixture, LoginUsesTheServersMechanismOnlyOverTlsUnlessAllowedAndTheTe
   EXPECT_TRUE(sink.Logins().empty());
   EXPECT_TRUE(sink.Mails().empty());
 
-  // The user allows it: the login in clear, PLAIN as the first the server offers.
+  // The user allows it: the login in clear, PLAIN as the first the server offers. The waiting
+  // alarm goes at once with the changed settings, and the test mail after it.
   UseServer(sink.port(), {"ops@example.com"}, true, "2", true);
   report = center.SendTestMail();
   ASSERT_EQ(report.outcome, MailOutcome::Sent) << report.text;
   EXPECT_EQ(ui.boxes.back().text, "Send mail Success!");
+  EXPECT_TRUE(center.Outbox().empty());
 
   const auto logins = sink.Logins();
-  ASSERT_EQ(logins.size(), 1u);
-  EXPECT_EQ(logins[0].mechanism, "PLAIN");
-  EXPECT_EQ(logins[0].login, "alarm-account");
-  EXPECT_EQ(logins[0].password, kPassword);
-  EXPECT_FALSE(logins[0].tls);
+  ASSERT_EQ(logins.size(), 2u);
+  EXPECT_EQ(logins[1].mechanism, "PLAIN");
+  EXPECT_EQ(logins[1].login, "alarm-account");
+  EXPECT_EQ(logins[1].password, kPassword);
+  EXPECT_FALSE(logins[1].tls);
   const auto mails = sink.Mails();
-  ASSERT_EQ(mails.size(), 1u);
-  EXPECT_EQ(mails[0].recipients, (std::vector<std::string>{"alarm@example.com"}));
-  EXPECT_EQ(mails[0].Header("Subject"), "[RODE RUR v0.50.11-3 Message] Mail Teat ");
-  EXPECT_EQ(mails[0].BodyLines().front(), "[RODE RUR v0.50.11-3] E-Mail test!");
+  ASSERT_EQ(mails.size(), 2u);
+  EXPECT_EQ(mails[0].recipients, (std::vector<std::string>{"ops@example.com"}));
+  EXPECT_EQ(mails[0].BodyLines().front(), "Device1 P0 Hard Disk Drive fail.");
+  EXPECT_EQ(mails[1].recipients, (std::vector<std::string>{"alarm@example.com"}));
+  EXPECT_EQ(mails[1].Header("Subject"), "[RODE RUR v0.50.11-3 Message] Mail Teat ");
+  EXPECT_EQ(mails[1].BodyLines().front(), "[RODE RUR v0.50.11-3] E-Mail test!");
 
   // The same server without login: it insists on one, and the user is told.
   UseServer(sink.port(), {"ops@example.com"}, false);
   EXPECT_EQ(center.SendTestMail().outcome, MailOutcome::Failed);
   EXPECT_EQ(ui.boxes.back().caption, "E-Mail Message");
-  EXPECT_EQ(sink.Mails().size(), 1u);
+  EXPECT_EQ(sink.Mails().size(), 2u);
 
   // STARTTLS with a certificate from a CA the system does not know: refused until "CAFile" names
   // it; then the login comes after TLS, with PLAIN (the only mechanism offered), the sender
@@ -152,8 +156,9 @@ TEST_F(SmtpFixture, LoginUsesTheServersMechanismOnlyOverTlsUnlessAllowedAndTheTe
   EXPECT_NE(center.LastReport().text.find("could not be verified"), std::string::npos) << center.LastReport().text;
   EXPECT_TRUE(secure.Logins().empty());
   UseServer(secure.port(), {"ops@example.com"}, true, "2", false, secure.CaFile(), "");
-  RaiseDriveAlarm();
+  center.FinishDeliveries();
   ASSERT_EQ(center.LastReport().outcome, MailOutcome::Sent) << center.LastReport().text;
+  EXPECT_TRUE(center.Outbox().empty());
   ASSERT_EQ(secure.Logins().size(), 1u);
   EXPECT_TRUE(secure.Logins()[0].tls);
   EXPECT_EQ(secure.Logins()[0].mechanism, "PLAIN");
@@ -190,6 +195,15 @@ TEST_F(SmtpFixture, AnUndeliveredAlarmIsRetriedUntilTheServerIsBackOrThreeDaysHa
   EXPECT_TRUE(center.Outbox().empty());
   EXPECT_EQ(ui.mailNotices.back(), "");
 
+  // A mended setting does not wait for the schedule: the mail goes as the settings are loaded.
+  UseServer(SmtpSink::ClosedPort(), {"ops@example.com"});
+  RaiseDriveAlarm();
+  ASSERT_EQ(center.Outbox().size(), 1u);
+  UseServer(sink.port(), {"ops@example.com"});
+  center.FinishDeliveries();
+  EXPECT_TRUE(center.Outbox().empty());
+  EXPECT_EQ(sink.Mails().size(), 2u);
+
   // A server that never comes back: tried with growing delays, given up after three days.
   UseServer(SmtpSink::ClosedPort(), {"ops@example.com"});
   RaiseDriveAlarm();
@@ -212,7 +226,7 @@ TEST_F(SmtpFixture, AnUndeliveredAlarmIsRetriedUntilTheServerIsBackOrThreeDaysHa
       logged[0].rfind("Mail \"[RODE RUR v0.50.11-3 Message] Hard Disks Fail\" to ops@example.com given up after ", 0),
       0u)
       << logged[0];
-  EXPECT_EQ(sink.Mails().size(), 1u);
+  EXPECT_EQ(sink.Mails().size(), 2u);
 }
 
 TEST_F(SmtpFixture, BrokenServersEndInTimeWithAClearOutcomeAndTheNextAlarmStillGoes) {
@@ -263,11 +277,60 @@ TEST_F(SmtpFixture, BrokenServersEndInTimeWithAClearOutcomeAndTheNextAlarmStillG
   EXPECT_EQ(center.Outbox().size(), waiting + 1);
   EXPECT_TRUE(stalling.Mails().empty());
 
-  // One recipient refused for good: the other gets the mail, the refusal goes to the day log.
+  // A working server set at last takes every waiting mail at once.
+  SmtpSink working;
+  UseServer(working.port(), {"ops@example.com"});
+  center.FinishDeliveries();
+  EXPECT_TRUE(center.Outbox().empty());
+  EXPECT_EQ(working.Mails().size(), waiting + 1);
+
+  // Refusals in the server's words. A 5xx to the message's end or to every recipient is final:
+  // the day log names each recipient and the mail is not tried again. A 4xx there and a 421
+  // greeting are refusals for now: the mail waits for its next turn.
   std::vector<std::string> logged;
   center.SetLogSink([&](const std::string& line) { logged.push_back(line); });
+  const std::string alarmSubject = "Mail \"[RODE RUR v0.50.11-3 Message] Hard Disks Fail\" refused for ";
+  const struct {
+    SmtpSink::Mode mode;
+    const char* reply;
+    const char* recipient;
+    const char* said;
+    bool kept;
+  } refusals[] = {
+      {SmtpSink::Mode::RefuseData, "554 5.7.1 content refused by policy", "ops@example.com",
+       "refused the mail: \"554 5.7.1 content refused by policy\".", false},
+      {SmtpSink::Mode::Reject, "", "gone@example.com",
+       "refused every recipient: gone@example.com (550 5.1.1 No such user here).", false},
+      {SmtpSink::Mode::RefuseData, "451 4.7.1 Greylisted, try again later", "ops@example.com",
+       "refused the mail for now, a temporary refusal: \"451 4.7.1 Greylisted, try again later\".", true},
+      {SmtpSink::Mode::Busy, "", "ops@example.com",
+       "refused the session for now, a temporary refusal: \"421 4.3.2 Service busy, try again later\".", true},
+  };
+  for (const auto& refusal : refusals) {
+    SmtpSink server(refusal.mode, "gone@example.com", 0, refusal.reply);
+    UseServer(server.port(), {refusal.recipient});
+    center.FinishDeliveries();
+    const std::size_t before = center.Outbox().size();
+    logged.clear();
+    RaiseDriveAlarm();
+    EXPECT_EQ(center.LastReport().text,
+              "The mail server 127.0.0.1 port " + std::to_string(server.port()) + " " + refusal.said);
+    EXPECT_EQ(center.Outbox().size(), before + (refusal.kept ? 1 : 0)) << refusal.said;
+    if (refusal.kept) {
+      EXPECT_TRUE(logged.empty()) << logged.front();
+    } else {
+      const std::string reply = refusal.mode == SmtpSink::Mode::Reject ? "550 5.1.1 No such user here" : refusal.reply;
+      EXPECT_EQ(logged,
+                std::vector<std::string>{alarmSubject + refusal.recipient + " by the server: \"" + reply + "\", "});
+    }
+    EXPECT_TRUE(server.Mails().empty());
+  }
+
+  // One recipient refused for good: the other gets the mail, the refusal goes to the day log.
   SmtpSink picky(SmtpSink::Mode::Reject, "gone@example.com");
   UseServer(picky.port(), {"gone@example.com", "ops@example.com"});
+  center.FinishDeliveries();
+  logged.clear();
   const std::size_t queuedBefore = center.Outbox().size();
   RaiseDriveAlarm();
   EXPECT_EQ(center.Outbox().size(), queuedBefore);
@@ -278,8 +341,9 @@ TEST_F(SmtpFixture, BrokenServersEndInTimeWithAClearOutcomeAndTheNextAlarmStillG
   EXPECT_EQ(center.LastReport().outcome, MailOutcome::Sent);
   ASSERT_EQ(center.LastReport().rejected.size(), 1u);
   EXPECT_EQ(center.LastReport().rejected[0], "gone@example.com (550 5.1.1 No such user here)");
-  ASSERT_EQ(picky.Mails().size(), 1u);
-  EXPECT_EQ(picky.Mails()[0].recipients, (std::vector<std::string>{"ops@example.com"}));
+  // The two mails refused for now went first, to their one recipient.
+  ASSERT_EQ(picky.Mails().size(), 3u);
+  EXPECT_EQ(picky.Mails()[2].recipients, (std::vector<std::string>{"ops@example.com"}));
 
   EXPECT_FALSE(center.SendingGuard());
   EXPECT_EQ(center.MailRequestFlags.load(), 0);

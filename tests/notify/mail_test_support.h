@@ -4,6 +4,8 @@
 // folder.
 
 #include <unistd.h>
+
+#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -20,7 +22,8 @@ struct RecordingTransport : MailTransport {
   };
   std::vector<Call> calls;
   DeliveryResult answer{true, {}, {}};
-  std::function<void()> during;  // runs inside the delivery, as if the window pumped meanwhile
+  std::deque<DeliveryResult> nextAnswers;  // answered first, one a call, before `answer`
+  std::function<void()> during;            // runs inside the delivery, as if the window pumped meanwhile
 
   DeliveryResult Send(const SmtpAccount& account, const OutgoingMail& mail, DeliveryEvents& events,
                       const std::function<bool()>&) override {
@@ -28,8 +31,13 @@ struct RecordingTransport : MailTransport {
     events.connected();
     events.workBegin();
     if (during) during();
-    if (answer.delivered) events.workEnd();
-    return answer;
+    DeliveryResult result = answer;
+    if (!nextAnswers.empty()) {
+      result = nextAnswers.front();
+      nextAnswers.pop_front();
+    }
+    if (result.delivered) events.workEnd();
+    return result;
   }
 };
 

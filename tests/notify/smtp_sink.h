@@ -75,7 +75,9 @@ struct ReceivedLogin {
 class SmtpSink {
  public:
   // Drop: every third connection is lost after the end of DATA, the mail stored but not answered.
-  enum class Mode { Normal, Auth, Reject, Silent, Garbled, Stall, StartTls, Drop };
+  // Busy: the greeting is `reply` (a 421 by default) and the server hangs up. RefuseData: the end
+  // of the message is answered with `reply` (a 554 by default) and nothing is kept.
+  enum class Mode { Normal, Auth, Reject, Silent, Garbled, Busy, RefuseData, Stall, StartTls, Drop };
 
   // Whether the system Python can run the server at all.
   static bool Available() {
@@ -95,18 +97,12 @@ class SmtpSink {
   }
 
   // `port` 0: a free port.
-  explicit SmtpSink(Mode mode = Mode::Normal, const std::string& reject = {}, std::uint16_t port = 0) {
+  explicit SmtpSink(Mode mode = Mode::Normal, const std::string& reject = {}, std::uint16_t port = 0,
+                    const std::string& reply = {}) {
     folder_ = std::filesystem::temp_directory_path() /
               ("rur-smtp-" + std::to_string(getpid()) + "-" + std::to_string(++Counter()));
     std::filesystem::create_directories(folder_);
-    const char* modeName = mode == Mode::Auth       ? "auth"
-                           : mode == Mode::Reject   ? "reject"
-                           : mode == Mode::Silent   ? "silent"
-                           : mode == Mode::Garbled  ? "garbled"
-                           : mode == Mode::Stall    ? "stall"
-                           : mode == Mode::StartTls ? "starttls"
-                           : mode == Mode::Drop     ? "drop"
-                                                    : "normal";
+    const char* modeName = ModeName(mode);
     const std::string portText = std::to_string(port);
     const std::string script = std::string(RUR_SOURCE_DIR) + "/tests/notify/smtp_sink.py";
     const std::string folder = folder_.string();
@@ -116,7 +112,7 @@ class SmtpSink {
       const int log = open((folder + "/server.log").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
       if (log >= 0) dup2(log, 2);
       execl(kSystemPython, kSystemPython, script.c_str(), "--folder", folder.c_str(), "--mode", modeName, "--reject",
-            reject.c_str(), "--port", portText.c_str(), static_cast<char*>(nullptr));
+            reject.c_str(), "--port", portText.c_str(), "--reply", reply.c_str(), static_cast<char*>(nullptr));
       _exit(127);
     }
     // A real server takes a moment to listen; wait for it to say where.
@@ -182,6 +178,21 @@ class SmtpSink {
   }
 
  private:
+  static const char* ModeName(Mode mode) {
+    switch (mode) {
+      case Mode::Auth: return "auth";
+      case Mode::Reject: return "reject";
+      case Mode::Silent: return "silent";
+      case Mode::Garbled: return "garbled";
+      case Mode::Busy: return "busy";
+      case Mode::RefuseData: return "refuse-data";
+      case Mode::Stall: return "stall";
+      case Mode::StartTls: return "starttls";
+      case Mode::Drop: return "drop";
+      case Mode::Normal: break;
+    }
+    return "normal";
+  }
   static int& Counter() {
     static int counter = 0;
     return counter;

@@ -8,9 +8,11 @@ login as FOLDER/login-N.json.
 
 Modes: normal; auth (login required); reject (RCPT TO of --reject is refused with 550);
 silent (takes connections and never says a word); garbled (greets with "2x0 ready" and then
-says nothing); stall (takes the message after DATA and never
-answers); starttls (login required, AUTH PLAIN only, STARTTLS offered with a certificate for 127.0.0.1 from a test
-CA written as FOLDER/ca.pem). A login record says whether the session was encrypted by then.
+says nothing); busy (greets with --reply, by default "421 4.3.2 Service busy, try again later",
+and hangs up); refuse-data (answers the message's end with --reply, by default "554 5.7.1 content
+refused by policy", and keeps nothing); stall (takes the message after DATA and never
+answers); starttls (login required, AUTH PLAIN only, STARTTLS offered with a certificate for 127.0.0.1 and
+localhost from a test CA written as FOLDER/ca.pem). A login record says whether the session was encrypted by then.
 --port listens on that port instead of a free one.
 """
 import argparse
@@ -34,10 +36,11 @@ def write_atomically(path, data):
 
 
 class Sink:
-    def __init__(self, folder, reject, stall, drop_every=0):
+    def __init__(self, folder, reject, stall, drop_every=0, data_reply=""):
         self.folder = folder
         self.reject = reject
         self.stall = stall
+        self.data_reply = data_reply
         self.drop_every = drop_every
         self.mails = 0
         self.logins = 0
@@ -51,6 +54,8 @@ class Sink:
     async def handle_DATA(self, server, session, envelope):
         if self.stall:
             await asyncio.sleep(3600)
+        if self.data_reply:
+            return self.data_reply
         self.mails += 1
         base = os.path.join(self.folder, "mail-%d" % self.mails)
         write_atomically(base + ".eml", envelope.original_content or envelope.content)
@@ -95,7 +100,8 @@ def make_tls_context(folder):
             .subject_name(x509.Name([x509.NameAttribute(NameOID.COMMON_NAME, "127.0.0.1")]))
             .issuer_name(ca_name).public_key(key.public_key())
             .serial_number(x509.random_serial_number()).not_valid_before(now).not_valid_after(later)
-            .add_extension(x509.SubjectAlternativeName([x509.IPAddress(ipaddress.ip_address("127.0.0.1"))]),
+            .add_extension(x509.SubjectAlternativeName([x509.IPAddress(ipaddress.ip_address("127.0.0.1")),
+                                                        x509.DNSName("localhost")]),
                            critical=False)
             .sign(ca_key, hashes.SHA256()))
     cert_path = os.path.join(folder, "server.pem")
@@ -115,13 +121,15 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--folder", required=True)
     parser.add_argument("--mode", default="normal",
-                        choices=["normal", "auth", "reject", "silent", "garbled", "stall", "starttls", "drop"])
+                        choices=["normal", "auth", "reject", "silent", "garbled", "busy", "refuse-data", "stall",
+                                 "starttls", "drop"])
     parser.add_argument("--reject", default="")
+    parser.add_argument("--reply", default="")
     parser.add_argument("--port", type=int, default=0)
     args = parser.parse_args()
     port_file = os.path.join(args.folder, "port")
 
-    if args.mode in ("silent", "garbled"):
+    if args.mode in ("silent", "garbled", "busy"):
         listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
         listener.bind(("127.0.0.1", args.port))
         listener.listen(16)  # the kernel completes the handshakes; nobody ever answers
@@ -129,6 +137,12 @@ def main():
         if args.mode == "silent":
             while True:
                 time.sleep(3600)
+        if args.mode == "busy":
+            greeting = (args.reply or "421 4.3.2 Service busy, try again later").encode() + b"\r\n"
+            while True:
+                connection, _ = listener.accept()
+                connection.sendall(greeting)
+                connection.close()
         held = []
         while True:
             connection, _ = listener.accept()
@@ -136,8 +150,9 @@ def main():
             held.append(connection)
 
     # "drop": every third connection is lost after the end of DATA, once the mail is stored.
+    data_reply = (args.reply or "554 5.7.1 content refused by policy") if args.mode == "refuse-data" else ""
     sink = Sink(args.folder, args.reject if args.mode == "reject" else "", args.mode == "stall",
-                3 if args.mode == "drop" else 0)
+                3 if args.mode == "drop" else 0, data_reply)
     tls_context = make_tls_context(args.folder) if args.mode == "starttls" else None
     loop = asyncio.new_event_loop()
     asyncio.set_event_loop(loop)

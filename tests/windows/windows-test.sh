@@ -8,6 +8,10 @@
 #   status LINUX_RURCTL   rurctl.exe's simulated status JSON against the Linux build's
 #   service               rode-rurd.exe install registers the service, uninstall removes it
 #   settings              the machine's mail settings go to the registry key and are read back
+#   mail                  a simulated pull's alarm mail reaches a local SMTP server
+#                         (tests/notify/smtp_sink.py on 127.0.0.1), and the test mail goes over
+#                         STARTTLS with a login, the server's certificate checked against the
+#                         test CA that CAFile names (and refused against another CA)
 # Exits 77 (skipped) where the cross-compiler or wine is missing.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -95,8 +99,62 @@ PYTHON
     grep -Eq 'ProductID +REG_BINARY' <<<"$stored"
     wine "$folder/rurctl.exe" mail-settings --json | tr -d '\r' | grep -q '"Port": "587"'
     ;;
+  mail)
+    # The system's Python with aiosmtpd, as the Linux mail tests use it.
+    if ! /usr/bin/python3 -c "import aiosmtpd, cryptography" 2>/dev/null; then
+      echo "python3-aiosmtpd or python3-cryptography is not installed: skipped"
+      exit 77
+    fi
+    work=$folder/mail-test
+    rm -rf "$work"
+    mkdir -p "$work/plain" "$work/tls" "$work/data"
+    sinks=()
+    trap 'kill "${sinks[@]}" 2>/dev/null || true' EXIT
+    start_sink() {
+      /usr/bin/python3 tests/notify/smtp_sink.py --folder "$1" --mode "$2" >"$1/server.log" 2>&1 &
+      sinks+=($!)
+      for _ in $(seq 100); do [ -s "$1/port" ] && break; sleep 0.1; done
+      [ -s "$1/port" ] || { echo "the SMTP server did not start: $(cat "$1/server.log")"; exit 1; }
+    }
+    rurctl() { wine "$folder/rurctl.exe" --simulate --virtual-time --data-dir "$work/data" "$@"; }
+
+    # Plain SMTP: the demo pulls a member, and the monitor mails the alarm.
+    start_sink "$work/plain" normal
+    printf '[SOFTWARE\\KV_RODE_RUR]\n"Port"="%s"\n"SMTP"="127.0.0.1"\n"Addr"="rur@example.com"\n"TimeOut"="10"\n"ToAddrCount"=dword:00000001\n"ToAddr_00"="ops@example.com"\n' \
+      "$(cat "$work/plain/port")" >"$work/data/KV_RODE_RUR.reg"
+    rurctl monitor --for 60 --json >"$work/events.json" 2>"$work/monitor.err" ||
+      { cat "$work/monitor.err"; exit 1; }
+    [ -e "$work/plain/mail-1.eml" ] || { echo "no alarm mail arrived:"; cat "$work/monitor.err"; exit 1; }
+    grep -q "Hard Disk Drive fail" "$work/plain/mail-1.eml" ||
+      { echo "the mail that arrived is no alarm:"; cat "$work/plain/mail-1.eml"; exit 1; }
+    echo "the alarm mail arrived from rurctl.exe"
+
+    # STARTTLS with a login, the server's certificate from a test CA that CAFile names. With a CA
+    # file the mail library checks the server's name against the certificate's DNS names only, so
+    # the server is named "localhost" rather than by its address. (Without one, wine's Schannel
+    # takes any certificate: only a CA file is a check under wine.)
+    start_sink "$work/tls" starttls
+    mkdir -p "$work/other-ca"
+    start_sink "$work/other-ca" starttls
+    rurctl mail-set SMTP localhost >/dev/null
+    rurctl mail-set Port "$(cat "$work/tls/port")" >/dev/null
+    rurctl mail-set Login on >/dev/null
+    echo "s3cret pass" | rurctl mail-set Password - >/dev/null
+    rurctl mail-set CAFile "$work/other-ca/ca.pem" >/dev/null
+    if rurctl mail-test >"$work/mail-test.out" 2>&1 || ! grep -q "could not be verified" "$work/mail-test.out"; then
+      echo "a certificate of another CA was not refused:"
+      cat "$work/mail-test.out"
+      exit 1
+    fi
+    [ ! -e "$work/tls/login-1.json" ] || { echo "the password went to an unverified server"; exit 1; }
+    rurctl mail-set CAFile "$work/tls/ca.pem" >/dev/null
+    rurctl mail-test >"$work/mail-test.out" 2>&1 || { echo "mail-test over STARTTLS:"; cat "$work/mail-test.out"; exit 1; }
+    grep -q '"tls": true' "$work/tls/login-1.json" || { echo "the login was not encrypted"; exit 1; }
+    [ -e "$work/tls/mail-1.eml" ] || { echo "no test mail arrived over STARTTLS"; exit 1; }
+    echo "the test mail went over STARTTLS with a login; another CA's certificate was refused"
+    ;;
   *)
-    echo "usage: $0 build|unit|status LINUX_RURCTL|service|settings" >&2
+    echo "usage: $0 build|unit|status LINUX_RURCTL|service|settings|mail" >&2
     exit 2
     ;;
 esac
