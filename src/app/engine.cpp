@@ -374,7 +374,7 @@ void Engine::ReportInvalidFlash() {
 }
 
 void Engine::MonitorTick() {
-  if (UpgradeRunning()) {
+  if (UpgradeRunning() && !refreshBesideJobs_) {
     dispatcher_.Drop(MONITOR_ARMED);
     return;
   }

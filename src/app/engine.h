@@ -115,6 +115,11 @@ class Engine {
   // Where the host's service mails the alarms, this engine tells them to its listeners only:
   // one alarm, one mail.
   void SetAlarmsMailedElsewhere(bool elsewhere) { alarmsMailedElsewhere_ = elsewhere; }
+  // The refresh goes on for every other enclosure while a firmware job holds one (the service,
+  // which steps the engine from the job's waits between two controller commands).
+  void RefreshBesideJobs(bool beside) { refreshBesideJobs_ = beside; }
+  // Whether a controller command of the engine is under way (a wait inside it is no place to step).
+  bool ControllerCommandInFlight() const { return channel_.commandInFlight(); }
   // The controllers are asked through `relay` (the host's service) rather than on the devices.
   void SetControllerRelay(ControllerRelay* relay) { channel_.SetRelay(relay); }
   bool controllersRelayed() const { return channel_.relayed(); }
@@ -248,7 +253,7 @@ class Engine {
   int RedrawStatusPage(bool force);
   void RefreshDeviceNames();
   void EvaluateSmartPage();
-  bool ShouldGiveUp() const { return UpgradeRunning() || closing_; }
+  bool ShouldGiveUp() const { return (UpgradeRunning() && !refreshBesideJobs_) || closing_; }
 
   // Events of the monitor: the day's log at the end of each cycle, device-list changes, alarms.
   void WriteCycleLog(DeviceMask mask);
@@ -331,6 +336,7 @@ class Engine {
   bool programStarted_ = true;
   bool everDetected_ = false;
   bool alarmsMailedElsewhere_ = false;
+  bool refreshBesideJobs_ = false;
   bool refreshInProgress_ = false;
   unsigned refreshCounter_ = 0;
   DeviceMask changedMask_ = 0;

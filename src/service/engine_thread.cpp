@@ -88,9 +88,18 @@ void EngineThread::PublishIfDue() {
 }
 
 
+void EngineThread::StepBesideJob() {
+  RunCommands();
+  Engine& engine = program_.engine();
+  if (engine.ControllerCommandInFlight() || program_.clock().nowMs() < engine.NextDue()) return;
+  engine.Step();
+  PublishIfDue();
+}
+
 void EngineThread::Loop() {
   Engine& engine = program_.engine();
   Clock& clock = program_.clock();
+  engine.RefreshBesideJobs(true);
   while (!stop_) {
     RunCommands();
     engine.Step();

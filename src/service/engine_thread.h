@@ -44,6 +44,9 @@ class EngineThread {
   void RunCommands();
   // Takes and publishes a snapshot now.
   void Publish();
+  // From a job's waits: the commands posted meanwhile, and the engine's timers where no controller
+  // command is under way, so every other enclosure keeps its refresh.
+  void StepBesideJob();
   // The upgrade this service runs itself, as the snapshots show it.
   OwnUpgrade& ownUpgrade() { return own_; }
   Program& program() { return program_; }

@@ -235,7 +235,7 @@ void UpgradeJobs::RunUpgrade(const std::string& path, unsigned drive) {
   ui.Collect();
   ui.WhileWaiting([this, path, &engineThread] {
     ShowProgress(path, false, 0);
-    engineThread.RunCommands();
+    engineThread.StepBesideJob();
   });
   bool ok = false;
   int held = 0;
@@ -305,7 +305,7 @@ void UpgradeJobs::RunBackup(const std::string& path, unsigned position, sdbus::U
   ui.Collect();
   ui.WhileWaiting([this, path, length, &engineThread] {
     ShowProgress(path, true, length);
-    engineThread.RunCommands();
+    engineThread.StepBesideJob();
   });
   std::vector<std::uint8_t> bytes;
   bool read = false;

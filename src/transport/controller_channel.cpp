@@ -115,6 +115,11 @@ ResultCode ControllerChannel::TakeRelayedAnswer(ResultCode result, const Sector&
 }
 
 ResultCode ControllerChannel::Execute(ScsiDevice& device, const Command& command) {
+  struct InFlight {
+    unsigned& count;
+    explicit InFlight(unsigned& c) : count(c) { ++count; }
+    ~InFlight() { --count; }
+  } inFlight(executing_);
   record_.frame = BuildCommandFrame(command.group, command.opcode, command.params, command.payload);
   record_.sequence = BuildLbaSequence(record_.frame);
   record_.polls = 0;

@@ -54,6 +54,8 @@ class ControllerChannel {
   bool relayed() const { return relay_ != nullptr; }
 
   const RequestRecord& record() const { return record_; }
+  // Whether a command's frame or polls are under way: a wait inside it must not start another.
+  bool commandInFlight() const { return executing_ > 0; }
   ControllerKind controllerKind() const { return record_.controllerKind; }
   DriveSource& drives() { return drives_; }
 
@@ -77,6 +79,7 @@ class ControllerChannel {
   DriveSource& drives_;
   PollClock& clock_;
   EventPump& pump_;
+  unsigned executing_ = 0;
   RequestRecord record_;
   Sector scratch_{};  // data of frame and separator reads, which means nothing
   ControllerRelay* relay_ = nullptr;
