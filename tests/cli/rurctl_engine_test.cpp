@@ -468,6 +468,23 @@ TEST_F(RurctlTest, MailIsSetUpWithoutTheWindow) {
   EXPECT_EQ(sink.Logins()[0].login, "rur");
   EXPECT_EQ(sink.Logins()[0].password, "s3cret pass");
 
+  // What went wrong, in words that fit a test mail (no outbox keeps it): a CA file with a server
+  // that offers no TLS, and a server that refuses the only recipient, named with its reply.
+  std::ofstream(dir_ / "ca.pem") << "not used\n";
+  ASSERT_EQ(Rurctl(run + "mail-set CAFile " + (dir_ / "ca.pem").string()).status, 0);
+  const RunResult noTls = Rurctl(run + "mail-test");
+  EXPECT_EQ(noTls.status, 1);
+  EXPECT_NE(noTls.err.find("with a certificate file set mail goes only over TLS."), std::string::npos) << noTls.err;
+  EXPECT_EQ(noTls.err.find("outbox"), std::string::npos) << noTls.err;
+  ASSERT_EQ(Rurctl(run + "mail-set CAFile \"\"").status, 0);
+  SmtpSink refusing(SmtpSink::Mode::Reject, "rur@example.com");
+  ASSERT_EQ(Rurctl(run + "mail-set Port " + std::to_string(refusing.port())).status, 0);
+  const RunResult refused = Rurctl(run + "mail-test");
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.err.find("refused every recipient: rur@example.com (550 5.1.1 No such user here)."),
+            std::string::npos)
+      << refused.err;
+
   // Ten recipients at most, as on the E-mail page.
   for (int n = 0; n < 9; ++n) Rurctl(run + "mail-recipients add r" + std::to_string(n) + "@example.com");
   const RunResult eleventh = Rurctl(run + "mail-recipients add r10@example.com");
