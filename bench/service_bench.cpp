@@ -48,7 +48,8 @@ void BM_GetAll(benchmark::State& state) {
     manager->callMethod("GetEnclosures").onInterface(kManagerInterface).storeResultsTo(paths);
     if (paths.empty()) throw sdbus::Error("org.roderur.Bench", "the service lists no enclosure");
     // Readers spread over the enclosures.
-    enclosure = sdbus::createProxy(*connection, kBusName, paths[static_cast<std::size_t>(state.thread_index()) % paths.size()]);
+    enclosure =
+        sdbus::createProxy(*connection, kBusName, paths[static_cast<std::size_t>(state.thread_index()) % paths.size()]);
   } catch (const sdbus::Error& failure) {
     state.SkipWithError(("rode-rurd is not on the bus: " + failure.getMessage()).c_str());
     return;

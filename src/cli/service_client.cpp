@@ -117,8 +117,8 @@ std::pair<bool, std::string> AwaitJob(sdbus::IConnection& connection, const std:
     const uint32_t now = proxy->getProperty("Percent").onInterface(kJobInterface).get<uint32_t>();
     if (step == "done" || step == "failed") {
       const std::string message = proxy->getProperty("Message").onInterface(kJobInterface).get<std::string>();
-      completed = std::pair<bool, std::string>(step == "done",
-                                               step == "done" || !message.empty() ? message : "the flash could not be read");
+      completed = std::pair<bool, std::string>(
+          step == "done", step == "done" || !message.empty() ? message : "the flash could not be read");
       break;
     }
     if (now != percent) lastNews = std::chrono::steady_clock::now();

@@ -231,16 +231,17 @@ std::pair<bool, std::string> FollowJob(Service& service, const sdbus::ObjectPath
       now = proxy->getProperty("Percent").onInterface(kJobInterface).get<uint32_t>();
     } catch (const sdbus::Error&) {
       ui.finishProgress();
-      throw Refusal{"the service stopped during the upgrade: the flash may be incomplete; run rurctl firmware again "
-                    "with the same image to finish it"};
+      throw Refusal{
+          "the service stopped during the upgrade: the flash may be incomplete; run rurctl firmware again "
+          "with the same image to finish it"};
     }
     if (now != percent || step == "done" || step == "failed") lastNews = std::chrono::steady_clock::now();
     percent = now;
     ui.pump();
     if ((step == "done" || step == "failed") && !completed) {
       const std::string message = proxy->getProperty("Message").onInterface(kJobInterface).get<std::string>();
-      completed = std::pair<bool, std::string>(step == "done",
-                                               !message.empty() || step == "done" ? message : "the upgrade did not succeed");
+      completed = std::pair<bool, std::string>(
+          step == "done", !message.empty() || step == "done" ? message : "the upgrade did not succeed");
     }
     if (std::chrono::steady_clock::now() - lastNews > kJobSilenceLimit)
       throw Refusal{"the service has not reported on the upgrade for 10 minutes; see journalctl -u rode-rur.service"};

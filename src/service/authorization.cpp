@@ -47,8 +47,8 @@ void Authority::Check(const std::string& sender, const char* action, const std::
                        std::string())
         .uponReplyInvoke([answer, refusal](const sdbus::Error* failure, const Verdict& verdict) {
           if (failure != nullptr)
-            answer(sdbus::Error(kErrorNotAuthorized, refusal + " (polkit could not be asked: " +
-                                                         failure->getMessage() + ")"));
+            answer(sdbus::Error(kErrorNotAuthorized,
+                                refusal + " (polkit could not be asked: " + failure->getMessage() + ")"));
           else if (!std::get<0>(verdict))
             answer(sdbus::Error(kErrorNotAuthorized, refusal));
           else

@@ -116,8 +116,7 @@ void EnclosureObject::Update(const EnclosureFacts& facts) {
 }
 
 std::string EnclosureObject::UpgradeStep() {
-  return status().upgrade.condition == UpgradeCondition::None ? std::string()
-                                                                : UpgradeStepName(status().upgrade.step);
+  return status().upgrade.condition == UpgradeCondition::None ? std::string() : UpgradeStepName(status().upgrade.step);
 }
 
 std::string EnclosureObject::Health() {
@@ -178,8 +177,8 @@ void EnclosureObject::UpgradeFirmware(sdbus::Result<sdbus::ObjectPath>&& result,
   context_.authority.Check(owner, kActionUpgradeFirmware, "upgrading the firmware of " + Label(),
                            [this, reply, fd, force, owner](std::optional<sdbus::Error> refusal) {
                              if (refusal) return reply->returnError(*refusal);
-                             context_.jobs->StartUpgrade(reply, facts_.key, sdbus::ObjectPath(getObjectPath()), fd, force,
-                                                         owner);
+                             context_.jobs->StartUpgrade(reply, facts_.key, sdbus::ObjectPath(getObjectPath()), fd,
+                                                         force, owner);
                            });
 }
 
@@ -254,8 +253,7 @@ void EnclosureObject::ReadMemberPage(sdbus::Result<uint8_t, std::vector<uint8_t>
   // Reads only: other ATA commands could change the disk.
   constexpr std::uint8_t kPageReads[] = {ATA_IDENTIFY_DEVICE, SMART_READ_DATA, SMART_READ_THRESHOLDS};
   if (std::find(std::begin(kPageReads), std::end(kPageReads), ataCode) == std::end(kPageReads))
-    return reply->returnError(
-        sdbus::Error(kErrorInvalidArgument, "not a page read; the codes are 236, 208 and 209"));
+    return reply->returnError(sdbus::Error(kErrorInvalidArgument, "not a page read; the codes are 236, 208 and 209"));
   if (port > 1)
     return reply->returnError(sdbus::Error(kErrorInvalidArgument, "the port is 0 or 1, not " + std::to_string(port)));
   AskController(reply, 0, ataCode, port);

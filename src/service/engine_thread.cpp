@@ -87,7 +87,6 @@ void EngineThread::PublishIfDue() {
     Publish();
 }
 
-
 void EngineThread::StepBesideJob() {
   RunCommands();
   Engine& engine = program_.engine();

@@ -18,6 +18,7 @@
 
 #include <sdbus-c++/sdbus-c++.h>
 
+#include "app/event_facts.h"
 #include "app/program.h"
 #include "cli/cli_ui.h"
 #include "cli/engine_session.h"
@@ -26,7 +27,6 @@
 #include "notify/mail_center.h"
 #include "platform/branding.h"
 #include "platform/journal_stream.h"
-#include "app/event_facts.h"
 #include "service/bus_mailbox.h"
 #include "service/engine_thread.h"
 #include "service/manager_object.h"

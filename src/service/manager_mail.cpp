@@ -138,13 +138,15 @@ void ManagerObject::SetMailSetting(sdbus::Result<>&& result, std::string key, sd
     return;
   }
   ChangeMail(std::move(result), "changing the mail setting " + key, [this, key, text] {
-    return Outcome(cli::ChangeMailSetting(context_.mailFolder, context_.ui, context_.engine.program().clock(), key, text));
+    return Outcome(
+        cli::ChangeMailSetting(context_.mailFolder, context_.ui, context_.engine.program().clock(), key, text));
   });
 }
 
 void ManagerObject::SetMailPassword(sdbus::Result<>&& result, std::string password) {
   ChangeMail(std::move(result), "changing the mail password", [this, password] {
-    return Outcome(cli::ChangeMailPassword(context_.mailFolder, context_.ui, context_.engine.program().clock(), password));
+    return Outcome(
+        cli::ChangeMailPassword(context_.mailFolder, context_.ui, context_.engine.program().clock(), password));
   });
 }
 

@@ -16,9 +16,9 @@
 namespace rur::service {
 
 struct EnclosureFacts {
-  DeviceStatus status;          // as rurctl status reports it, the upgrade's condition included
-  std::string key;              // what identifies the enclosure: its by-id name, else its device path
-  std::string firmwareVersion;  // in hex, as an image's version is compared with it
+  DeviceStatus status;               // as rurctl status reports it, the upgrade's condition included
+  std::string key;                   // what identifies the enclosure: its by-id name, else its device path
+  std::string firmwareVersion;       // in hex, as an image's version is compared with it
   std::uint32_t upgradePercent = 0;  // of the running step, while an upgrade runs
 };
 

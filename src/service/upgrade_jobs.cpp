@@ -132,7 +132,8 @@ void UpgradeJobs::ShowProgress(const std::string& path, bool backup, std::uint32
     // The read counts its blocks.
     const std::uint64_t read = static_cast<std::uint64_t>(std::max(firmware.progressCount(), 0)) * kSpiBlockSize;
     step = "read";
-    percent = static_cast<uint32_t>(std::min<std::uint64_t>(read * kWholePercent / std::max(length, 1u), kWholePercent));
+    percent =
+        static_cast<uint32_t>(std::min<std::uint64_t>(read * kWholePercent / std::max(length, 1u), kWholePercent));
   } else {
     const int maximum = firmware.progressMaximum();
     percent = maximum > 0 ? static_cast<uint32_t>(static_cast<long long>(firmware.progressCount()) * kWholePercent /
@@ -202,9 +203,8 @@ void UpgradeJobs::StartUpgrade(KeptReply<sdbus::ObjectPath> reply, const std::st
       ui.TakeMessages();
       const std::uint32_t length = engine.firmware().image().length;
       return refuse(kErrorInvalidArgument,
-                    "the firmware in the flash of " + device + " reaches past " +
-                        std::to_string(length) + " bytes, and the image has " +
-                        std::to_string(length) +
+                    "the firmware in the flash of " + device + " reaches past " + std::to_string(length) +
+                        " bytes, and the image has " + std::to_string(length) +
                         ": it is shorter than the firmware it replaces; add the option force to write it all "
                         "the same. The flash was not touched");
     }
@@ -273,14 +273,15 @@ void UpgradeJobs::StartBackup(KeptReply<sdbus::ObjectPath> reply, const std::str
     return;
   }
   const std::string path = Reserve(key, kBackupOperation);
-  jobs_[path] = std::make_unique<JobObject>(context_.connection, path, kBackupOperation, owner, enclosure, [this, path] {
-    // The read under way ends on its own; its bytes go nowhere.
-    {
-      std::lock_guard lock(cancelledMutex_);
-      cancelled_.insert(path);
-    }
-    if (JobObject* job = Find(path)) job->Complete(false, "cancelled by its owner");
-  });
+  jobs_[path] =
+      std::make_unique<JobObject>(context_.connection, path, kBackupOperation, owner, enclosure, [this, path] {
+        // The read under way ends on its own; its bytes go nowhere.
+        {
+          std::lock_guard lock(cancelledMutex_);
+          cancelled_.insert(path);
+        }
+        if (JobObject* job = Find(path)) job->Complete(false, "cancelled by its owner");
+      });
   reply->returnResults(sdbus::ObjectPath(path));
   context_.engine.Post([this, key, fd, length, path] {
     const std::optional<unsigned> position = PositionOfKey(context_.engine.program().engine(), key);

@@ -13,9 +13,9 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <set>
-#include <memory>
 #include <string>
 #include <vector>
 

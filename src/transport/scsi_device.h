@@ -6,12 +6,12 @@
 
 #include <array>
 #include <condition_variable>
-#include <map>
-#include <mutex>
-#include <thread>
 #include <cstdint>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace rur {
