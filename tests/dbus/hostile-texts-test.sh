@@ -21,11 +21,13 @@ wait_for_service_name || fail "the service did not take its name"
 call() { gdbus call --system --dest org.roderur.RodeRur1 "$@"; }
 
 listed=$(call --object-path /org/roderur/RodeRur1 --method org.roderur.RodeRur1.Manager.GetEnclosures)
-for device in 1 2; do
-  [[ $listed == *"/enclosure$device'"* ]] || fail "GetEnclosures does not list enclosure$device: $listed"
-  all=$(call --object-path "/org/roderur/RodeRur1/enclosure$device" --method org.freedesktop.DBus.Properties.GetAll \
-    org.roderur.RodeRur1.Enclosure 2>&1) || fail "GetAll of enclosure$device: $all"
-  [[ $all == *"'ById': <'usb-RODE_"* ]] || fail "enclosure$device has no by-id name: $all"
+# Each enclosure's path is named after its identity, in the order of the drives.
+mapfile -t paths < <(grep -o "/org/roderur/RodeRur1/enclosure/[A-Za-z0-9_]*" <<<"$listed")
+[ ${#paths[@]} = 2 ] || fail "GetEnclosures does not list both enclosures: $listed"
+for path in "${paths[@]}"; do
+  all=$(call --object-path "$path" --method org.freedesktop.DBus.Properties.GetAll \
+    org.roderur.RodeRur1.Enclosure 2>&1) || fail "GetAll of $path: $all"
+  [[ $all == *"'ById': <'usb-RODE_"* ]] || fail "$path has no by-id name: $all"
 done
 [[ $all == *"'Product': <'</span><i>HIDE'>"* ]] || fail "the second enclosure's product is not as reported: $all"
 
