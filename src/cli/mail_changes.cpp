@@ -34,8 +34,11 @@ std::string TextRefusal(const std::string& key, const std::string& value) {
   for (const char c : value)
     if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return key + " takes no line breaks or control characters";
   if ((key == kValueMailFolder || key == kValueCaFile) && !value.empty()) {
-    if (value.front() != '/') return key + " takes an absolute path, not " + value;
-    if (("/" + value + "/").find("/../") != std::string::npos) return key + " takes a path without .., not " + value;
+    // Absolute as the system names paths: "/..." here, a drive's "C:\..." on Windows.
+    const std::filesystem::path path(value);
+    if (!path.is_absolute()) return key + " takes an absolute path, not " + value;
+    for (const auto& part : path)
+      if (part == "..") return key + " takes a path without .., not " + value;
   }
   if (key == kValueCaFile && !value.empty()) {
     std::error_code error;

@@ -72,15 +72,31 @@ ControllerHolds::~ControllerHolds() {
 }
 
 HoldAttempt ControllerHolds::Hold(const std::string& path, std::uint32_t waitMs, HoldOptions options) {
-  std::lock_guard taking(taking_);
   HoldAttempt attempt;
+  const auto me = std::this_thread::get_id();
   {
     std::lock_guard lock(mutex_);
-    if (auto found = entries_.find(path); found != entries_.end()) {
+    if (auto found = entries_.find(path); found != entries_.end() && found->second.owner == me) {
       ++found->second.count;
       attempt.hold = std::make_unique<class Hold>(*this, path);
       return attempt;
     }
+  }
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+  std::lock_guard taking(taking_);
+  // Another thread of this process holds the drive: its commands are not to be interleaved with
+  // ours, so it is waited for as another process would be.
+  for (;;) {
+    {
+      std::lock_guard lock(mutex_);
+      if (entries_.find(path) == entries_.end()) break;
+    }
+    if (std::chrono::steady_clock::now() >= end) {
+      attempt.outcome = HoldAttempt::Outcome::Busy;
+      attempt.holder = "another task of this program";
+      return attempt;
+    }
+    std::this_thread::sleep_for(kRetryEvery);
   }
   const bool device = IsDevicePath(path);
   OwnedHandle handle(
@@ -93,7 +109,6 @@ HoldAttempt ControllerHolds::Hold(const std::string& path, std::uint32_t waitMs,
     attempt.error = "cannot open " + path + ": " + SystemErrorText(::GetLastError());
     return attempt;
   }
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
   for (;;) {
     bool busy = false;
     DWORD code = 0;
@@ -113,7 +128,7 @@ HoldAttempt ControllerHolds::Hold(const std::string& path, std::uint32_t waitMs,
   {
     std::lock_guard lock(mutex_);
     // Kernel handles fit in 32 bits, which is what the descriptor field holds.
-    entries_[path] = Entry{HandleToLong(handle.release()), 1, std::move(options.releasing)};
+    entries_[path] = Entry{HandleToLong(handle.release()), 1, std::move(options.releasing), me};
   }
   attempt.hold = std::make_unique<class Hold>(*this, path);
   if (options.taken) options.taken();

@@ -140,14 +140,16 @@ PYTHON
     rurctl mail-set Port "$(cat "$work/tls/port")" >/dev/null
     rurctl mail-set Login on >/dev/null
     echo "s3cret pass" | rurctl mail-set Password - >/dev/null
-    rurctl mail-set CAFile "$work/other-ca/ca.pem" >/dev/null
+    # Files are named as Windows names them: absolute, with the drive wine maps / to.
+    windows_path() { winepath -w "$(realpath "$1")" 2>/dev/null; }
+    rurctl mail-set CAFile "$(windows_path "$work/other-ca/ca.pem")" >/dev/null
     if rurctl mail-test >"$work/mail-test.out" 2>&1 || ! grep -q "could not be verified" "$work/mail-test.out"; then
       echo "a certificate of another CA was not refused:"
       cat "$work/mail-test.out"
       exit 1
     fi
     [ ! -e "$work/tls/login-1.json" ] || { echo "the password went to an unverified server"; exit 1; }
-    rurctl mail-set CAFile "$work/tls/ca.pem" >/dev/null
+    rurctl mail-set CAFile "$(windows_path "$work/tls/ca.pem")" >/dev/null
     rurctl mail-test >"$work/mail-test.out" 2>&1 || { echo "mail-test over STARTTLS:"; cat "$work/mail-test.out"; exit 1; }
     grep -q '"tls": true' "$work/tls/login-1.json" || { echo "the login was not encrypted"; exit 1; }
     [ -e "$work/tls/mail-1.eml" ] || { echo "no test mail arrived over STARTTLS"; exit 1; }
