@@ -74,6 +74,9 @@ PYTHON
     key='HKLM\System\CurrentControlSet\Services\rode-rurd'
     wine "$folder/rode-rurd.exe" uninstall >/dev/null 2>&1 || true
     wine "$folder/rode-rurd.exe" install --simulate
+    # wine writes the service manager's registry when its server ends: until then a new process
+    # may find the service unregistered.
+    wineserver -w
     registered=$(wine reg query "$key" /v ImagePath | tr -d '\r')
     echo "$registered"
     grep -q 'rode-rurd.exe" service "--simulate"' <<<"$registered"
@@ -82,6 +85,7 @@ PYTHON
       exit 1
     fi
     wine "$folder/rode-rurd.exe" uninstall
+    wineserver -w
     if wine reg query "$key" >/dev/null 2>&1; then
       echo "the service is still registered after uninstall"
       exit 1
